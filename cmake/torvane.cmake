@@ -1,0 +1,91 @@
+# Helpers shared by every folder of the build.
+include(GoogleTest)
+
+# torvane_object_library(NAME SOURCES ... [DEPS other object libraries or targets ...])
+# One subsystem: an OBJECT library. DEPS are linked for their usage requirements and
+# remembered, so that torvane_link_objects can bring in every object file they need.
+function(torvane_object_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} OBJECT ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+  if(ARG_DEPS)
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+  endif()
+  set_property(TARGET ${name} PROPERTY TORVANE_DEPS "${ARG_DEPS}")
+  set_property(GLOBAL APPEND PROPERTY TORVANE_OBJECT_LIBS ${name})
+endfunction()
+
+# Collects NAME and everything it depends on, depth first, into the variable OUT.
+function(_torvane_collect name out)
+  set(seen ${${out}})
+  if(NOT TARGET ${name} OR name IN_LIST seen)
+    return()
+  endif()
+  list(APPEND seen ${name})
+  get_property(deps TARGET ${name} PROPERTY TORVANE_DEPS)
+  foreach(dep IN LISTS deps)
+    _torvane_collect(${dep} seen)
+  endforeach()
+  set(${out} ${seen} PARENT_SCOPE)
+endfunction()
+
+# torvane_link_objects(TARGET lib ...): links the object files of each library and of
+# everything it depends on into TARGET (object files do not propagate by themselves).
+function(torvane_link_objects target)
+  set(all "")
+  foreach(lib IN LISTS ARGN)
+    _torvane_collect(${lib} all)
+  endforeach()
+  foreach(lib IN LISTS all)
+    get_target_property(type ${lib} TYPE)
+    if(type STREQUAL "OBJECT_LIBRARY")
+      target_link_libraries(${target} PRIVATE ${lib} $<TARGET_OBJECTS:${lib}>)
+    else()
+      target_link_libraries(${target} PRIVATE ${lib})
+    endif()
+  endforeach()
+endfunction()
+
+# torvane_test(NAME SOURCES ... [LINK object libraries or targets ...])
+# A GoogleTest program run through CTest, headless, with a per-user folder of its own.
+function(torvane_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LINK" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  torvane_link_objects(${name} ${ARG_LINK})
+  target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
+  set(home ${CMAKE_BINARY_DIR}/test-home/${name})
+  file(MAKE_DIRECTORY ${home})
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
+    PROPERTIES ENVIRONMENT
+      "TORVANE_HEADLESS=1;SDL_AUDIODRIVER=dummy;SDL_VIDEODRIVER=dummy;DISPLAY=;WAYLAND_DISPLAY=;XDG_DATA_HOME=${home};TORVANE_SOURCE_DIR=${CMAKE_SOURCE_DIR};TORVANE_BIN_DIR=${CMAKE_BINARY_DIR}/bin"
+      TIMEOUT 300)
+endfunction()
+
+# torvane_bench(NAME SOURCES ... [LINK ...]): a Google Benchmark program in build/bench/.
+function(torvane_bench name)
+  if(NOT benchmark_FOUND)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;LINK" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+  torvane_link_objects(${name} ${ARG_LINK})
+  target_link_libraries(${name} PRIVATE benchmark::benchmark Threads::Threads)
+endfunction()
+
+# Adds every sub-folder of the current folder that has a CMakeLists.txt, in name order.
+function(torvane_add_child_folders)
+  file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT children)
+  foreach(child IN LISTS children)
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()
