@@ -6,6 +6,11 @@ include(GoogleTest)
 # remembered, so that torvane_link_objects can bring in every object file they need.
 function(torvane_object_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  if(NOT ARG_SOURCES)
+    # A folder whose sources are still to come builds as an empty library.
+    set(ARG_SOURCES ${CMAKE_BINARY_DIR}/empty.cpp)
+    file(TOUCH ${ARG_SOURCES})
+  endif()
   add_library(${name} OBJECT ${ARG_SOURCES})
   target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
   if(ARG_DEPS)
