@@ -1,0 +1,200 @@
+#include <climits>
+
+#include "gui_fixture.h"
+
+using StyleTest = GuiTest;
+
+// Matches elements carrying a flag bit; a priority of its own.
+struct FlagSelector : GuiSelector {
+  int bit, prio;
+  FlagSelector(int b, int p) : bit(b), prio(p) {}
+  bool match(GuiElement* e) override { return e->hasFlag(bit); }
+  int priority() override { return prio; }
+};
+
+// Counts animators made and remembers what they started from; current() moves
+// a quarter of the way each call, so a running animator is told apart from a
+// fresh one.
+struct Counters {
+  int made = 0, destroyed = 0;
+  std::vector<float> starts;
+};
+
+struct TestAnimator : GuiAnimator {
+  Counters* c;
+  __m128 value;
+  explicit TestAnimator(Counters* c_) : c(c_) {}
+  ~TestAnimator() override { c->destroyed++; }
+  void start(__m128 old) override {
+    value = old;
+    c->starts.push_back(lane(old, 0));
+  }
+  __m128 current(__m128 target, float) override {
+    value = _mm_add_ps(value, _mm_mul_ps(_mm_sub_ps(target, value), _mm_set1_ps(0.25f)));
+    return value;
+  }
+};
+
+struct TestTransition : GuiTransition {
+  Counters* c;
+  explicit TestTransition(Counters* c_) : c(c_) {}
+  GuiAnimator* makeAnimator() override {
+    c->made++;
+    return new TestAnimator(c);
+  }
+};
+
+static BaseGuiProperty* float_prop(int id, float v, BaseGuiProperty* next = nullptr) {
+  return new GuiProperty<float>(id, v, next);
+}
+
+static float scalar(GuiElement* e, int id) { return e->readValue<float>(id, -1.0f); }
+
+TEST_F(StyleTest, HigherPriorityWinsThenLaterAddition) {
+  GuiStyle style;
+  style.addSheet(new FlagSelector(0, 5), float_prop(GUI_PROP_SCALAR_A, 1, float_prop(GUI_PROP_SCALAR_B, 1)));
+  style.addSheet(new FlagSelector(0, 1), float_prop(GUI_PROP_SCALAR_A, 2, float_prop(GUI_PROP_SCALAR_C, 2)));
+  style.addSheet(new FlagSelector(0, 5), float_prop(GUI_PROP_SCALAR_B, 3));
+  style.addSheet(new FlagSelector(1, 9), float_prop(GUI_PROP_SCALAR_A, 4));
+  GuiElement e;
+  e.setFlag(0);
+  style.restyle(&e, false);
+  EXPECT_EQ(scalar(&e, GUI_PROP_SCALAR_A), 1) << "priority 5 over priority 1";
+  EXPECT_EQ(scalar(&e, GUI_PROP_SCALAR_B), 3) << "equal priority: the later sheet";
+  EXPECT_EQ(scalar(&e, GUI_PROP_SCALAR_C), 2);
+  EXPECT_FALSE(e.hasOwnProp(GUI_PROP_SCALAR_A)) << "sheet values are borrowed";
+  EXPECT_EQ(e.dirty, 0);
+}
+
+TEST_F(StyleTest, ExtremePrioritiesKeepTheirOrder) {
+  GuiStyle style;
+  style.addSheet(new FlagSelector(0, INT_MAX), float_prop(GUI_PROP_SCALAR_A, 1));
+  style.addSheet(new FlagSelector(0, INT_MIN), float_prop(GUI_PROP_SCALAR_A, 2));
+  style.addSheet(new FlagSelector(0, -5), float_prop(GUI_PROP_SCALAR_A, 3));
+  GuiElement e;
+  e.setFlag(0);
+  style.restyle(&e, false);
+  EXPECT_EQ(scalar(&e, GUI_PROP_SCALAR_A), 1) << "INT_MAX wins over INT_MIN without overflow";
+}
+
+TEST_F(StyleTest, OwnValuesAlwaysWin) {
+  GuiStyle style;
+  style.addSheet(new FlagSelector(0, 0), new GuiProperty<bool>(GUI_PROP_CHECKED, true));
+  GuiElement e;
+  e.setFlag(0);
+  e.setChecked(false);
+  style.restyle(&e, true);
+  EXPECT_FALSE(e.isChecked());
+  EXPECT_TRUE(e.hasOwnProp(GUI_PROP_CHECKED));
+}
+
+TEST_F(StyleTest, OnlyDirtyElementsAreReevaluated) {
+  GuiStyle style;
+  style.addSheet(new FlagSelector(0, 0), float_prop(GUI_PROP_SCALAR_A, 7));
+  GuiElement* parent = new GuiElement;
+  GuiElement* child = new GuiElement;
+  parent->addChild(child);
+  parent->setFlag(0);
+  child->setFlag(0);
+  parent->dirty = 0;
+  child->dirty = 1;
+  style.restyle(parent, false);
+  EXPECT_EQ(scalar(child, GUI_PROP_SCALAR_A), 7);
+  EXPECT_EQ(scalar(parent, GUI_PROP_SCALAR_A), -1) << "a clean parent is not re-evaluated";
+  parent->markDirty();
+  style.restyle(parent, false);
+  EXPECT_EQ(scalar(parent, GUI_PROP_SCALAR_A), 7);
+  delete parent;
+}
+
+TEST_F(StyleTest, SheetBehavioursAttachOnce) {
+  GuiStyle style;
+  style.addSheet(new FlagSelector(0, 0), new GuiBehaviorsProperty("solid_box\0checkbox\0no_such\0"));
+  style.addSheet(new FlagSelector(0, 1), new GuiBehaviorsProperty("checkbox\0"));
+  GuiElement e;
+  e.setFlag(0);
+  style.restyle(&e, true);
+  style.restyle(&e, true);
+  EXPECT_EQ(e.behaviors.size(), 2);
+  EXPECT_TRUE(e.hasBehavior(get_behavior("solid_box")));
+  EXPECT_TRUE(e.hasBehavior(get_behavior("checkbox")));
+  EXPECT_EQ(e.eventMask, 0x4f2u);
+  // The checkbox's attach made checked an own value; restyling keeps it.
+  EXPECT_TRUE(e.hasOwnProp(GUI_PROP_CHECKED));
+}
+
+TEST_F(StyleTest, TransitionsRestartOnlyWhenASlotChanges) {
+  Counters c;
+  static const uint8_t ids[] = {GUI_PROP_SCALAR_A + 1, GUI_PROP_PRESSED + 1, 0};
+  GuiStyle style;
+  style.addSheet(new FlagSelector(0, 0),
+                 new GuiTransitionProperty(new TestTransition(&c), ids, float_prop(GUI_PROP_SCALAR_A, 1)));
+  style.addSheet(new FlagSelector(1, 1), float_prop(GUI_PROP_SCALAR_A, 5));
+  GuiElement e;
+  e.setFlag(0);
+  style.restyle(&e, true);
+  EXPECT_EQ(c.made, 1) << "only animatable ids get animators";
+  EXPECT_EQ(c.starts, std::vector<float>{0.0f}) << "started from the unset value";
+  ASSERT_NE(e.animators[GUI_PROP_SCALAR_A], nullptr);
+  EXPECT_EQ(e.animators[GUI_PROP_PRESSED], nullptr);
+  __m128 shown = e.animate(GUI_PROP_SCALAR_A, _mm_set1_ps(scalar(&e, GUI_PROP_SCALAR_A)));
+  EXPECT_FLOAT_EQ(lane(shown, 0), 0.25f);
+
+  style.restyle(&e, true); // nothing changed: the animator keeps running
+  EXPECT_EQ(c.made, 1);
+  shown = e.animate(GUI_PROP_SCALAR_A, _mm_set1_ps(1));
+  EXPECT_FLOAT_EQ(lane(shown, 0), 0.4375f);
+
+  e.setFlag(1); // now the value 5 applies: restart from the old value 1
+  e.markDirty();
+  style.restyle(&e, false);
+  EXPECT_EQ(c.made, 2);
+  EXPECT_EQ(c.destroyed, 1);
+  EXPECT_EQ(c.starts, (std::vector<float>{0.0f, 1.0f}));
+  EXPECT_EQ(scalar(&e, GUI_PROP_SCALAR_A), 5);
+}
+
+TEST_F(StyleTest, OffsetsReadThroughTheirAnimator) {
+  Counters c;
+  static const uint8_t all[] = {0};
+  GuiStyle style;
+  style.addSheet(new FlagSelector(0, 0), new GuiTransitionProperty(new TestTransition(&c), all,
+                                                                   new GuiProperty<__m128>(GUI_PROP_OFFSETS, _mm_set1_ps(8))));
+  GuiElement e;
+  e.setFlag(0);
+  style.restyle(&e, true);
+  EXPECT_EQ(c.made, 11) << "an empty id list means every animatable id";
+  EXPECT_FLOAT_EQ(lane(e.getOffsets(true), 0), 2.0f);
+  EXPECT_FLOAT_EQ(lane(e.getOffsets(false), 0), 8.0f);
+}
+
+TEST_F(StyleTest, EmptyingAStyleDestroysSheetsAndKeepsItUsable) {
+  Counters c;
+  GuiStyle style;
+  static const uint8_t ids[] = {GUI_PROP_SCALAR_A + 1, 0};
+  style.addSheet(new FlagSelector(0, 0), new GuiTransitionProperty(new TestTransition(&c), ids));
+  EXPECT_EQ(style.size(), 1);
+  style.clear();
+  EXPECT_EQ(style.size(), 0);
+  style.addSheet(new FlagSelector(0, 0), float_prop(GUI_PROP_SCALAR_A, 3));
+  GuiElement e;
+  e.setFlag(0);
+  style.restyle(&e, true);
+  EXPECT_EQ(scalar(&e, GUI_PROP_SCALAR_A), 3);
+}
+
+static void restyle_with_transition_id(uint8_t id) {
+  Counters c;
+  const uint8_t ids[] = {id, 0};
+  GuiStyle style;
+  style.addSheet(new FlagSelector(0, 0), new GuiTransitionProperty(new TestTransition(&c), ids));
+  GuiElement e;
+  e.setFlag(0);
+  style.restyle(&e, true);
+}
+
+TEST_F(StyleTest, TransitionIdOutOfRangeIsFatal) {
+  EXPECT_EXIT(restyle_with_transition_id(31), ::testing::ExitedWithCode(100),
+              "gui_style.cpp\\([0-9]+\\): failed ASSERT\\(\\*s>0 && \\*s<=NUM_GUI_PROPS\\)");
+  restyle_with_transition_id(30); // the last id is fine
+}
