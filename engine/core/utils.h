@@ -57,3 +57,6 @@ void set_main_window(void* window);
 bool init_gpu_activity();
 bool get_gpu_activity(int* percent);
 void close_gpu_activity();
+
+// Creates a folder and any missing parents; true when it exists afterwards.
+bool create_directories(const char* path);

@@ -1,0 +1,110 @@
+// Call stacks: capture through the unwinder, names through the dynamic symbol
+// tables (dladdr) and the C++ demangler.
+#include "platform/debug/stack.h"
+
+#include <cxxabi.h>
+#include <dlfcn.h>
+#include <execinfo.h>
+#include <link.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/core/fatal.h"
+#include "engine/core/log.h"
+
+namespace {
+
+// Appends printf-style pieces to a fixed buffer and never writes past it. A piece
+// that does not fit with its terminator ends the text there; later pieces are
+// dropped.
+struct TextBuilder {
+  char* pos;
+  int left;
+
+  TextBuilder(char* buffer, int size) : pos(buffer), left(size) {
+    if (size > 0)
+      buffer[0] = 0;
+  }
+
+  void append(const char* fmt, ...) __attribute__((format(printf, 2, 3))) {
+    if (left <= 0)
+      return;
+    va_list args;
+    va_start(args, fmt);
+    int n = vsnprintf(pos, (size_t)left, fmt, args);
+    va_end(args);
+    if (n >= 0 && n < left) {
+      pos += n;
+      left -= n;
+    } else {
+      pos[left - 1] = 0;
+      pos += left - 1;
+      left = 0;
+    }
+  }
+};
+
+char stack_text[8192];
+
+const char* file_name_part(const char* path) {
+  const char* slash = strrchr(path, '/');
+  return slash ? slash + 1 : path;
+}
+
+}  // namespace
+
+__attribute__((noinline)) int capture_stack(void** addresses, int max, int skip) {
+  void* frames[max_stack_frames + 64];
+  int total = backtrace(frames, (int)(sizeof(frames) / sizeof(frames[0])));
+  int first = 1 + (skip > 0 ? skip : 0);  // the capturing routine itself, then `skip` more
+  int n = 0;
+  for (int i = first; i < total && n < max; i++)
+    addresses[n++] = frames[i];
+  return n;
+}
+
+const char* format_stack(void* const* addresses, int count) {
+  if (count > max_stack_frames)
+    count = max_stack_frames;
+  TextBuilder text(stack_text, sizeof(stack_text));
+  text.append("Call stack (%d frames):\n", count);
+  for (int i = 0; i < count; i++) {
+    void* address = addresses[i];
+    text.append("  %p", address);
+    // A return address points after its call, which may be past the end of a
+    // function that never returns: look up the byte before it.
+    Dl_info info = {};
+    const ElfW(Sym)* sym = nullptr;
+    uintptr_t probe = (uintptr_t)address ? (uintptr_t)address - 1 : 0;
+    bool known = probe && dladdr1((void*)probe, &info, (void**)&sym, RTLD_DL_SYMENT) && info.dli_fname;
+    if (known)
+      text.append(" %s!", file_name_part(info.dli_fname));
+    if (known && info.dli_sname && info.dli_saddr) {
+      int status = -1;
+      char* demangled = abi::__cxa_demangle(info.dli_sname, nullptr, nullptr, &status);
+      const char* name = status == 0 && demangled ? demangled : info.dli_sname;
+      unsigned displacement = (unsigned)((uintptr_t)address - (uintptr_t)info.dli_saddr);
+      unsigned size = sym ? (unsigned)sym->st_size : 0;
+      text.append(" %.256s  +%u/%u", name, displacement, size);
+      free(demangled);
+    } else {
+      text.append(" --unknown--");
+    }
+    text.append("\n");
+  }
+  return stack_text;
+}
+
+__attribute__((noinline)) void debug_dump_stack(const char* msg, int skip) {
+  void* frames[max_stack_frames];
+  // capture_stack omits itself, so a skip of 0 starts at this function.
+  int n = capture_stack(frames, max_stack_frames, skip);
+  const char* stack = format_stack(frames, n);
+  if (msg)
+    debug("%s: %s", msg, stack);
+  else
+    debug("%s", stack);
+}
