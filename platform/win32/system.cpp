@@ -1,0 +1,162 @@
+// Display start-up, screen metrics, errors, priorities, sleeping and message boxes.
+#include <SDL2/SDL.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "platform/win32/win32_internal.h"
+
+namespace {
+
+thread_local DWORD last_error = 0;
+std::string platform_error;
+bool video_started = false;
+int headless_state = -1;  // -1 undecided, 0 display, 1 headless
+
+DWORD process_priority_class = NORMAL_PRIORITY_CLASS;
+std::atomic<int> thread_priority{0};
+
+// Headless there is no real display: a fixed virtual screen.
+constexpr int kHeadlessScreenWd = 1280;
+constexpr int kHeadlessScreenHt = 720;
+
+bool env_set(const char* name) {
+  const char* value = getenv(name);
+  return value && value[0];
+}
+
+}  // namespace
+
+bool win32_headless() {
+  if (headless_state < 0) {
+    const char* forced = getenv("TORVANE_HEADLESS");
+    bool no_display = !env_set("DISPLAY") && !env_set("WAYLAND_DISPLAY");
+    headless_state = ((forced && strcmp(forced, "1") == 0) || no_display) ? 1 : 0;
+  }
+  return headless_state == 1;
+}
+
+bool win32_platform_start() {
+  if (win32_headless() || video_started)
+    return true;
+  // Quit requests come through our own signal handlers, so that the game shuts down
+  // in order whether or not a window exists yet.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    platform_error = std::string("SDL video initialisation failed: ") + SDL_GetError();
+    return false;
+  }
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 4);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 5);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  SDL_Keymod mods = SDL_GetModState();
+  win32_init_lock_toggles(mods & KMOD_CAPS, mods & KMOD_NUM, false);
+  video_started = true;
+  return true;
+}
+
+void win32_platform_stop() {
+  if (!video_started)
+    return;
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  video_started = false;
+}
+
+const char* win32_platform_error() { return platform_error.c_str(); }
+
+void win32_set_platform_error(const char* text) { platform_error = text ? text : ""; }
+
+RECT win32_screen_rect() {
+  if (win32_headless() || !win32_platform_start())
+    return RECT{0, 0, win32_headless() ? kHeadlessScreenWd : 0, win32_headless() ? kHeadlessScreenHt : 0};
+  SDL_Rect r;
+  if (SDL_GetDisplayBounds(0, &r) != 0)
+    return RECT{0, 0, 0, 0};
+  return RECT{r.x, r.y, r.x + r.w, r.y + r.h};
+}
+
+RECT win32_work_area() {
+  if (win32_headless() || !win32_platform_start())
+    return win32_screen_rect();
+  SDL_Rect r;
+  if (SDL_GetDisplayUsableBounds(0, &r) != 0)
+    return win32_screen_rect();
+  return RECT{r.x, r.y, r.x + r.w, r.y + r.h};
+}
+
+BOOL SystemParametersInfoA(UINT action, UINT, void* out, UINT) {
+  if (action != SPI_GETWORKAREA || !out) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  RECT area = win32_work_area();
+  if (area.right <= area.left || area.bottom <= area.top)
+    return FALSE;
+  *(RECT*)out = area;
+  return TRUE;
+}
+
+int GetSystemMetrics(int index) {
+  RECT screen = win32_screen_rect();
+  if (index == SM_CXSCREEN)
+    return screen.right - screen.left;
+  if (index == SM_CYSCREEN)
+    return screen.bottom - screen.top;
+  return 0;
+}
+
+HMODULE GetModuleHandleA(LPCSTR) {
+  // One module handle: the executable's.
+  static char module_marker;
+  return (HMODULE)&module_marker;
+}
+
+DWORD GetLastError() { return last_error; }
+void SetLastError(DWORD code) { last_error = code; }
+
+void Sleep(DWORD milliseconds) {
+  timespec ts{(time_t)(milliseconds / 1000), (long)(milliseconds % 1000) * 1000000L};
+  while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+  }
+}
+
+// Priorities are recorded only: a game has no business raising its own scheduling
+// class here, and lowering it is left to the user.
+HANDLE GetCurrentProcess() { return (HANDLE)(intptr_t)-1; }
+HANDLE GetCurrentThread() { return (HANDLE)(intptr_t)-2; }
+
+BOOL SetPriorityClass(HANDLE, DWORD priority_class) {
+  process_priority_class = priority_class;
+  return TRUE;
+}
+
+DWORD GetPriorityClass(HANDLE) { return process_priority_class; }
+
+BOOL SetThreadPriority(HANDLE, int priority) {
+  thread_priority = priority;
+  return TRUE;
+}
+
+int GetThreadPriority(HANDLE) { return thread_priority; }
+
+int MessageBoxA(HWND hwnd, LPCSTR text, LPCSTR caption, UINT type) {
+  text = text ? text : "";
+  caption = caption ? caption : "";
+  if (!win32_headless() && win32_platform_start()) {
+    Uint32 flags = (type & MB_ICONERROR) == MB_ICONERROR         ? SDL_MESSAGEBOX_ERROR
+                   : (type & MB_ICONWARNING) == MB_ICONWARNING ? SDL_MESSAGEBOX_WARNING
+                                                               : SDL_MESSAGEBOX_INFORMATION;
+    if (SDL_ShowSimpleMessageBox(flags, caption, text, win32_sdl_window(hwnd)) == 0)
+      return IDOK;
+  }
+  fprintf(stderr, "%s: %s\n", caption, text);
+  fflush(stderr);
+  return IDOK;
+}

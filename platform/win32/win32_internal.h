@@ -1,0 +1,61 @@
+#pragma once
+// State shared by the sources of the window layer.
+#include <string>
+
+#include "platform/win32/sdl_glue.h"
+
+struct HWND__ {
+  SDL_Window* sdl = nullptr;
+  uint32_t sdl_id = 0;
+  WNDPROC proc = nullptr;
+  DWORD style = 0;
+  DWORD ex_style = 0;
+  RECT rect = {};  // outer rectangle in screen coordinates
+  bool visible = false;
+  bool minimized = false;
+  bool maximized = false;
+  bool alive = true;
+  bool fullscreen = false;  // the SDL window covers the display
+  std::string title;
+};
+
+// Frame thickness added around the client area for a style (left, top, right, bottom).
+RECT win32_frame_for_style(DWORD style);
+// The client rectangle of a window in screen coordinates.
+RECT win32_client_screen_rect(HWND hwnd);
+// Every live window, first created first.
+int win32_window_count();
+HWND win32_window_at(int index);
+// Pulls the current SDL window geometry into the record (after a user move or resize).
+void win32_sync_from_sdl(HWND hwnd);
+
+// Display and work area in screen coordinates.
+RECT win32_screen_rect();
+RECT win32_work_area();
+
+// Keyboard: the SDL scancode's virtual key and PC scan code (bit 8 = extended key).
+struct KeyTranslation {
+  BYTE vk;
+  WORD scan;
+};
+KeyTranslation win32_translate_scancode(int sdl_scancode, bool num_lock_on);
+// Updates the synchronous key state as the queue hands out an input message.
+void win32_track_key_message(const MSG& msg);
+// Sets the lock toggles from the system state at start-up.
+void win32_init_lock_toggles(bool caps, bool num, bool scroll);
+
+// Mouse: applies the cursor clip and visibility to SDL after window changes.
+void win32_reapply_mouse_state();
+// Headless cursor position (screen coordinates).
+POINT& win32_virtual_cursor();
+
+// Queue: delivers a message to the window procedure now (sent message).
+LRESULT win32_send(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
+// Queues a posted message.
+void win32_post(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
+// Translates pending SDL events into sent and posted messages.
+void win32_pump_sdl_events();
+
+// The frame thickness of a captioned window.
+constexpr int kFrameSide = 8;
+constexpr int kFrameCaption = 23;

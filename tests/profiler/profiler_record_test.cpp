@@ -1,0 +1,241 @@
+// Recording, the dump read back (by the format reader and by the prof_reader tool),
+// and a loopback client receiving the stream.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "libs/profiler/prof_format.h"
+#include "libs/profiler/profiler.h"
+#include "tests/shell/test_env.h"
+
+namespace {
+
+std::string temp_path(const char* name) { return test_env::data_home() + "/" + name; }
+
+// Counts the blocks of one name in the data.
+int count_named(const profiler::ProfileData& data, const char* name) {
+  int n = 0;
+  for (const auto& b : data.blocks)
+    if (data.descriptors.at(b.descriptor).name == name)
+      n++;
+  return n;
+}
+
+const profiler::BlockRecord* find_named(const profiler::ProfileData& data, const char* name) {
+  for (const auto& b : data.blocks)
+    if (data.descriptors.at(b.descriptor).name == name)
+      return &b;
+  return nullptr;
+}
+
+class ProfilerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    profiler::clearRecorded();
+    profiler::setEnabled(true);
+  }
+  void TearDown() override {
+    profiler::stopListen();
+    profiler::setEnabled(false);
+  }
+};
+
+void record_frame_work(int frames) {
+  for (int i = 0; i < frames; i++) {
+    {
+      PROFILE_BLOCK("outer work", 0xFF112233);
+      PROFILE_BLOCK("inner work", 0xFF445566);
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    PROFILE_FRAME("FRAME", 0xFFFFECB3);
+  }
+}
+
+TEST_F(ProfilerTest, DumpReadsBackWithNestingNamesAndThreads) {
+  EXPECT_STREQ(profiler::registerThread("Main"), "Main");
+  EXPECT_STREQ(profiler::registerThread("Other"), "Main") << "a registered thread keeps its first name";
+  record_frame_work(3);
+  profiler::setEnabled(false);
+  {
+    PROFILE_BLOCK("while disabled", 0xFF000000);
+  }
+  PROFILE_EVENT("disabled event", 0xFF000000);
+
+  std::string path = temp_path("dump_test.prof");
+  uint32_t written = profiler::dumpBlocksToFile(path.c_str());
+  EXPECT_EQ(written, 9u);  // 3 x (outer, inner, FRAME)
+
+  profiler::ProfileData data;
+  std::string error;
+  ASSERT_TRUE(profiler::read_dump_file(path.c_str(), data, error)) << error;
+  EXPECT_EQ(data.blocks.size(), 9u);
+  EXPECT_EQ(count_named(data, "outer work"), 3);
+  EXPECT_EQ(count_named(data, "inner work"), 3);
+  EXPECT_EQ(count_named(data, "FRAME"), 3);
+  EXPECT_EQ(count_named(data, "while disabled"), 0);
+  EXPECT_EQ(count_named(data, "disabled event"), 0);
+
+  const auto* outer = find_named(data, "outer work");
+  const auto* inner = find_named(data, "inner work");
+  ASSERT_TRUE(outer && inner);
+  EXPECT_EQ(outer->depth, 0);
+  EXPECT_EQ(inner->depth, 1);
+  EXPECT_LE(outer->begin, inner->begin);
+  EXPECT_GE(outer->end, inner->end);
+  EXPECT_GE(inner->end - inner->begin, 200000u) << "the inner block slept 200 us";
+  EXPECT_EQ(data.threads.at(outer->thread).name, "Main");
+  EXPECT_EQ(data.descriptors.at(outer->descriptor).color, 0xFF112233u);
+  EXPECT_EQ(data.descriptors.at(find_named(data, "FRAME")->descriptor).kind, (uint8_t)profiler::BlockKind::Frame);
+}
+
+TEST_F(ProfilerTest, EndBlockWithoutOpenBlockIsHarmless) {
+  for (int i = 0; i < 1000; i++)
+    profiler::endBlock();
+  profiler::beginBlock(profiler::registerDescription("left open", 0, __FILE__, __LINE__, profiler::BlockKind::Block));
+  profiler::endBlock();
+  profiler::endBlock();
+  std::string path = temp_path("endblock.prof");
+  EXPECT_EQ(profiler::dumpBlocksToFile(path.c_str()), 1u);
+}
+
+TEST_F(ProfilerTest, DumpToUnwritablePathWritesNothing) {
+  record_frame_work(1);
+  EXPECT_EQ(profiler::dumpBlocksToFile("/nonexistent-folder/x/game.prof"), 0u);
+}
+
+TEST_F(ProfilerTest, ReaderRejectsBrokenFiles) {
+  std::string path = temp_path("broken.prof");
+  struct Case {
+    const char* what;
+    std::string bytes;
+    const char* error_part;
+  };
+  std::vector<uint8_t> good;
+  profiler::RecordWriter w(good);
+  w.header(1000000000ull, 0);
+  profiler::DescriptorRecord d;
+  d.id = 0;
+  d.name = "x";
+  w.descriptor(d);
+  profiler::BlockRecord b;
+  b.descriptor = 7;  // unknown id
+  w.block(b);
+  w.end();
+  std::string good_header((const char*)good.data(), 32);
+  const Case cases[] = {
+      {"wrong magic", std::string(32, 'x'), "magic"},
+      {"header only, no end", good_header, "ends early"},
+      {"unknown name id", std::string(good.begin(), good.end()), "unknown name"},
+      {"truncated record", good_header + std::string("\x02\x40\x00\x00\x00\x01", 6), "ends early"},
+  };
+  for (const Case& c : cases) {
+    FILE* f = fopen(path.c_str(), "wb");
+    ASSERT_TRUE(f);
+    fwrite(c.bytes.data(), 1, c.bytes.size(), f);
+    fclose(f);
+    profiler::ProfileData data;
+    std::string error;
+    EXPECT_FALSE(profiler::read_dump_file(path.c_str(), data, error)) << c.what;
+    EXPECT_NE(error.find(c.error_part), std::string::npos) << c.what << ": " << error;
+  }
+}
+
+TEST_F(ProfilerTest, ReaderToolPrintsTheTable) {
+  profiler::registerThread("Main");
+  record_frame_work(4);
+  std::string path = temp_path("tool_test.prof");
+  ASSERT_EQ(profiler::dumpBlocksToFile(path.c_str()), 12u);
+  std::string cmd = test_env::bin_dir() + "/prof_reader " + path;
+  FILE* p = popen(cmd.c_str(), "r");
+  ASSERT_TRUE(p);
+  std::string out;
+  char buf[512];
+  while (fgets(buf, sizeof(buf), p))
+    out += buf;
+  ASSERT_EQ(pclose(p), 0) << out;
+  // One row per name with its count.
+  auto row_count = [&](const char* name) -> long {
+    size_t at = out.find(std::string(name) + " ");
+    if (at == std::string::npos)
+      return -1;
+    size_t line_end = out.find('\n', at);
+    std::string line = out.substr(at, line_end - at);
+    char kind[16];
+    long count = -1;
+    sscanf(line.c_str() + strlen(name), " %15s %ld", kind, &count);
+    return count;
+  };
+  EXPECT_EQ(row_count("outer work"), 4) << out;
+  EXPECT_EQ(row_count("inner work"), 4) << out;
+  EXPECT_EQ(row_count("FRAME"), 4) << out;
+}
+
+int connect_loopback(uint16_t port) {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(port);
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (connect(fd, (sockaddr*)&addr, sizeof(addr)) != 0) {
+    close(fd);
+    return -1;
+  }
+  timeval tv{5, 0};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof(tv));
+  return fd;
+}
+
+// Reads until the condition holds or the stream stops.
+template <class Done>
+bool read_until(int fd, profiler::RecordReader& reader, Done done) {
+  uint8_t buf[4096];
+  while (!done()) {
+    ssize_t n = recv(fd, buf, sizeof(buf), 0);
+    if (n <= 0 || !reader.feed(buf, (size_t)n))
+      return false;
+  }
+  return true;
+}
+
+TEST_F(ProfilerTest, LoopbackClientGetsSnapshotThenEachFrame) {
+  const uint16_t port = 28000 + (getpid() % 1000);
+  profiler::registerThread("Main");
+  record_frame_work(2);  // recorded before the client connects
+  ASSERT_TRUE(profiler::startListen(port));
+  EXPECT_TRUE(profiler::startListen(port)) << "listening twice is harmless";
+  int fd = connect_loopback(port);
+  ASSERT_GE(fd, 0);
+
+  profiler::ProfileData data;
+  profiler::RecordReader reader(data);
+  ASSERT_TRUE(read_until(fd, reader, [&] { return data.snapshot_done; })) << reader.error();
+  EXPECT_EQ(count_named(data, "outer work"), 2);
+  EXPECT_EQ(count_named(data, "FRAME"), 2);
+  EXPECT_EQ(data.frames, 0u);
+
+  // Wait until the listener has the client, then record three more frames.
+  for (int i = 0; i < 200 && profiler::connectedClients() == 0; i++)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  record_frame_work(3);
+  ASSERT_TRUE(read_until(fd, reader, [&] { return data.frames == 3; })) << reader.error();
+  EXPECT_EQ(count_named(data, "outer work"), 5) << "no block is sent twice";
+  EXPECT_EQ(count_named(data, "inner work"), 5);
+  EXPECT_EQ(data.threads.size(), 1u);
+  EXPECT_EQ(data.threads.begin()->second.name, "Main");
+
+  profiler::stopListen();
+  uint8_t byte;
+  EXPECT_EQ(recv(fd, &byte, 1, 0), 0) << "the stream ends when listening stops";
+  close(fd);
+}
+
+}  // namespace

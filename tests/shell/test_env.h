@@ -1,0 +1,39 @@
+#pragma once
+// Paths the shell and profiler tests need, from the test environment when it is set
+// and otherwise derived from the test program's own place in the build folder
+// (build/tests/<test>): the game's folder build/bin and a per-test data home.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <sys/stat.h>
+
+namespace test_env {
+
+inline std::string build_dir() {
+  char exe[4096];
+  ssize_t n = readlink("/proc/self/exe", exe, sizeof(exe) - 1);
+  if (n <= 0)
+    return ".";
+  std::string path(exe, (size_t)n);
+  path = path.substr(0, path.rfind('/'));  // build/tests
+  return path.substr(0, path.rfind('/'));  // build
+}
+
+inline std::string from_env_or(const char* name, const std::string& fallback) {
+  const char* value = getenv(name);
+  return value && value[0] ? std::string(value) : fallback;
+}
+
+// build/bin: the executable, the reader tool and the data links.
+inline std::string bin_dir() { return from_env_or("TORVANE_BIN_DIR", build_dir() + "/bin"); }
+
+// A writable folder of this test program's own (created on first use).
+inline std::string data_home() {
+  std::string dir = from_env_or("XDG_DATA_HOME", build_dir() + "/test-home/shell-fallback");
+  mkdir((build_dir() + "/test-home").c_str(), 0755);
+  mkdir(dir.c_str(), 0755);
+  return dir;
+}
+
+}  // namespace test_env
