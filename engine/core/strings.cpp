@@ -56,10 +56,7 @@ void String::assignBytes(const void* bytes, int count) {
   block = nb;
 }
 
-void String::insert(int at, const void* bytes, int l) {
-  int old_len = len();
-  ASSERT(at>=0 && at<=len());
-  ASSERT(l>=0);
+void String::insertBytes(int at, const void* bytes, int l) {
   if (l == 0)
     return;
   if (!block) {
@@ -67,6 +64,7 @@ void String::insert(int at, const void* bytes, int l) {
     return;
   }
   // Bytes from inside this block would move with the reallocation: copy them first.
+  int old_len = len();
   const char* src = (const char*)bytes;
   char* copy = nullptr;
   uintptr_t s = (uintptr_t)src, b = (uintptr_t)block;
@@ -82,15 +80,6 @@ void String::insert(int at, const void* bytes, int l) {
   memcpy(text + at, src, (size_t)l);
   *(int*)block = old_len + l;
   dlfree(copy);
-}
-
-void String::remove(int at, int l) {
-  ASSERT(at>=0 && at+l<=len());
-  ASSERT(l>0);
-  int old_len = len();
-  char* text = block + header_size;
-  memmove(text + at, text + at + l, (size_t)(old_len - at - l + 1));
-  *(int*)block = old_len - l;
 }
 
 void temp_string_format_overflow(int capacity, int needed) {

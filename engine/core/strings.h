@@ -29,9 +29,19 @@ class String {
   // Copies `count` bytes (no block when count <= 0).
   void assignBytes(const void* bytes, int count);
   // Inserts `l` bytes before position `at`; the bytes may lie inside this string.
-  void insert(int at, const void* bytes, int l);
+  void insert(int at, const void* bytes, int l) {
+    ASSERT(at>=0 && at<=len());
+    ASSERT(l>=0);
+    insertBytes(at, bytes, l);
+  }
   // Removes `l` characters at `at`; the block is kept.
-  void remove(int at, int l);
+  void remove(int at, int l) {
+    ASSERT(at>=0 && at+l<=len());
+    ASSERT(l>0);
+    char* text = block + sizeof(int);
+    memmove(text + at, text + at + l, (size_t)(len() - at - l + 1));
+    *(int*)block -= l;
+  }
 
   int len() const { return block ? *(const int*)block : 0; }
   const char* c_str() const { return block ? block + sizeof(int) : ""; }
@@ -44,6 +54,8 @@ class String {
   bool operator!=(const String& other) const { return !(*this == other); }
 
  private:
+  void insertBytes(int at, const void* bytes, int l);
+
   char* block = nullptr;  // int length, characters, NUL
 };
 
