@@ -1,0 +1,273 @@
+// Directory watching on inotify, and the change queries.
+#include "engine/core/watch.h"
+
+#include <dirent.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <strings.h>
+
+#include "engine/core/fatal.h"
+#include "engine/core/utils.h"
+
+// Creation, deletion, both names of a rename, writes and time stamps: the file
+// name, folder name and last-write changes a reloader cares about.
+static const uint32_t WATCH_MASK =
+    IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB;
+
+// ---- paths ----------------------------------------------------------------------
+
+// The tree's root with a trailing '/', to which relative paths are appended.
+static void root_prefix(const DirWatch& w, DynArray<char>& out) {
+  int l = (int)strlen(w.path);
+  out.clear();
+  out.append(l, w.path);
+  if (l > 0 && w.path[l - 1] != '/') {
+    char sep = '/';
+    out.push(&sep);
+  }
+}
+
+// root + rel + name, NUL-terminated, in `out`.
+static const char* full_path(const DirWatch& w, const char* rel, const char* name, DynArray<char>& out) {
+  root_prefix(w, out);
+  out.append((int)strlen(rel), rel);
+  out.append((int)strlen(name) + 1, name);
+  return out.data;
+}
+
+static void add_changed_file(const char* path) {
+  for (const String& s : changed_files)
+    if (strcasecmp(s.c_str(), path) == 0)
+      return;
+  changed_files.push().assign(path);
+}
+
+// ---- the folder table of one tree ----------------------------------------------
+
+static int find_folder_by_wd(const DirWatch& w, int wd) {
+  for (int i = 0; i < w.folders.size(); i++)
+    if (w.folders[i].wd == wd)
+      return i;
+  return -1;
+}
+
+static void report(const DirWatch& w, const char* rel, const char* name) {
+  DynArray<char> path;
+  add_changed_file(full_path(w, rel, name, path));
+}
+
+// Watches the folder root + rel (rel empty or ending in '/') and every folder
+// below it, following links to folders. A folder this tree already watches (the
+// same folder reached again, as through a link) is not entered again, except by
+// a rescan (`visited` given), which walks the whole tree once to find folders
+// whose events were lost. With reportContents, every entry found is reported as
+// changed: a folder that has just appeared may already hold files whose own
+// events came before its watch.
+static void watch_folder(DirWatch& w, const char* rel, bool reportContents, DynArray<int>* visited) {
+  DynArray<char> path;
+  full_path(w, rel, "", path);
+  int wd = inotify_add_watch(w.fd, path.data, WATCH_MASK);
+  if (wd < 0)
+    return;
+  bool known = find_folder_by_wd(w, wd) >= 0;
+  if (known && !visited)
+    return;
+  if (visited) {
+    for (int seen : *visited)
+      if (seen == wd)
+        return;
+    visited->push(&wd);
+  }
+  if (!known) {
+    WatchedFolder& folder = w.folders.push();
+    folder.wd = wd;
+    folder.relPath.assign(rel);
+  }
+
+  DIR* dir = opendir(path.data);
+  if (!dir)
+    return;
+  while (dirent* entry = readdir(dir)) {
+    const char* name = entry->d_name;
+    if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0)
+      continue;
+    if (reportContents)
+      report(w, rel, name);
+    DynArray<char> child;
+    struct stat st;
+    if (stat(full_path(w, rel, name, child), &st) != 0 || !S_ISDIR(st.st_mode))
+      continue;
+    DynArray<char> childRel;
+    childRel.append((int)strlen(rel), rel);
+    childRel.append((int)strlen(name), name);
+    childRel.append(2, "/");
+    watch_folder(w, childRel.data, reportContents, visited);
+  }
+  closedir(dir);
+}
+
+// Forgets the folder rel + name + '/' and everything below it (moved away).
+static void forget_folder(DirWatch& w, const char* rel, const char* name) {
+  DynArray<char> prefix;
+  prefix.append((int)strlen(rel), rel);
+  prefix.append((int)strlen(name), name);
+  prefix.append(2, "/");
+  int l = prefix.size() - 1;
+  for (int i = w.folders.size() - 1; i >= 0; i--) {
+    if (strncmp(w.folders[i].relPath.c_str(), prefix.data, (size_t)l) != 0)
+      continue;
+    inotify_rm_watch(w.fd, w.folders[i].wd);
+    w.folders.remove(i, 1);
+  }
+}
+
+static void handle_event(DirWatch& w, const inotify_event& ev) {
+  if (ev.mask & IN_Q_OVERFLOW) {
+    // Events were lost: everything under the root counts as changed, and
+    // folders that appeared meanwhile must still be watched.
+    w.everythingChanged = true;
+    DynArray<int> visited;
+    watch_folder(w, "", false, &visited);
+    return;
+  }
+  int i = find_folder_by_wd(w, ev.wd);
+  if (i < 0)
+    return;
+  if (ev.mask & IN_IGNORED) {
+    w.folders.remove(i, 1);
+    return;
+  }
+  if (ev.len == 0 || !ev.name[0])
+    return;  // an event of the folder itself; its parent reports it by name
+  // Copy: watching a new folder may grow the table.
+  String rel = w.folders[i].relPath;
+  report(w, rel.c_str(), ev.name);
+  if (ev.mask & IN_MOVED_FROM) {
+    if (ev.mask & IN_ISDIR)
+      forget_folder(w, rel.c_str(), ev.name);
+    return;
+  }
+  if (!(ev.mask & (IN_CREATE | IN_MOVED_TO)))
+    return;
+  // A new folder, or a link to one.
+  DynArray<char> path;
+  struct stat st;
+  if (stat(full_path(w, rel.c_str(), ev.name, path), &st) != 0 || !S_ISDIR(st.st_mode))
+    return;
+  DynArray<char> childRel;
+  childRel.append(rel.len(), rel.c_str());
+  childRel.append((int)strlen(ev.name), ev.name);
+  childRel.append(2, "/");
+  watch_folder(w, childRel.data, true, nullptr);
+}
+
+static void poll_watch(DirWatch& w) {
+  alignas(inotify_event) static char buffer[64000];
+  for (;;) {
+    ssize_t got = read(w.fd, buffer, sizeof(buffer));
+    if (got <= 0)
+      return;  // EAGAIN: nothing more now
+    for (char* p = buffer; p < buffer + got;) {
+      const inotify_event* ev = (const inotify_event*)p;
+      handle_event(w, *ev);
+      p += sizeof(inotify_event) + ev->len;
+    }
+  }
+}
+
+// ---- the interface --------------------------------------------------------------
+
+static void close_all_watches() {
+  for (int i = dir_watches.size() - 1; i >= 0; i--) {
+    DirWatch* w = dir_watches[i];
+    dir_watches.remove(i, 1);
+    if (w->fd >= 0)
+      close(w->fd);  // drops all of its watches
+    delete w;
+  }
+  dir_watches.clearAndFree();
+  changed_files.clearAndFree();
+}
+
+void init_file_notify() { close_all_watches(); }
+void close_file_notify() { close_all_watches(); }
+
+void watch_real_dir(const char* path) {
+  for (const DirWatch* w : dir_watches)
+    if (strcmp(w->path, path) == 0)
+      return;
+  if (strlen(path) >= sizeof(DirWatch::path))
+    assert_failed("strlen(path)<_MAX_PATH", __FILE__, __LINE__);
+  DirWatch* w = new DirWatch;
+  strcpy(w->path, path);
+  w->fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (w->fd >= 0) {
+    watch_folder(*w, "", false, nullptr);
+    if (w->folders.isEmpty()) {  // the root cannot be watched: report nothing
+      close(w->fd);
+      w->fd = -1;
+    }
+  }
+  dir_watches.push(&w);
+}
+
+void update_file_notify() {
+  for (DirWatch* w : dir_watches)
+    if (w->fd >= 0)
+      poll_watch(*w);
+}
+
+void clear_changed_files() {
+  changed_files.clear();
+  for (DirWatch* w : dir_watches)
+    w->everythingChanged = false;
+}
+
+// True when `path` lies in a tree whose events overflowed.
+static bool in_overflowed_tree(const char* path, bool isDir) {
+  for (const DirWatch* w : dir_watches) {
+    if (!w->everythingChanged)
+      continue;
+    DynArray<char> root;
+    root_prefix(*w, root);
+    int rootLen = root.size();
+    size_t pathLen = strlen(path);
+    // The path is inside the tree, or (for a folder) the tree is inside it.
+    if (strncasecmp(path, root.data, (size_t)rootLen) == 0)
+      return true;
+    if (isDir && pathLen <= (size_t)rootLen && strncasecmp(root.data, path, pathLen) == 0)
+      return true;
+  }
+  return false;
+}
+
+bool was_real_file_changed(const char* path) {
+  for (const String& s : changed_files)
+    if (strcasecmp(s.c_str(), path) == 0)
+      return true;
+  return in_overflowed_tree(path, false);
+}
+
+bool was_real_dir_changed(const char* path) {
+  size_t l = strlen(path);
+  if (l == 0)
+    return false;
+  for (const String& s : changed_files)
+    if (strncasecmp(s.c_str(), path, l) == 0)
+      return true;
+  return in_overflowed_tree(path, true);
+}
+
+bool was_physfs_file_changed(const char* path) {
+  TempString<260> real = get_real_path(path);
+  return !real.isEmpty() && was_real_file_changed(real);
+}
+
+bool was_physfs_dir_changed(const char* path) {
+  TempString<260> real = get_real_path(path);
+  return !real.isEmpty() && was_real_dir_changed(real);
+}

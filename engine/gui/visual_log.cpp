@@ -1,0 +1,54 @@
+// The visual log and the error message: their texts and operations.
+#include "engine/gui/visual_log.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "engine/core/log.h"
+
+// In this order among the program's globals (see engine/core/globals.cpp).
+DynArray<VisualLogLine> visual_log_lines;
+DynArray<char> error_message_text;
+
+void set_error_message(const char* text) {
+  if (!text || !text[0]) {
+    error_message_text.clear();
+    return;
+  }
+  int l = (int)strlen(text);
+  error_message_text.resize(l + 1);
+  memcpy(error_message_text.data, text, (size_t)l + 1);
+  debug("ERROR MESSAGE SET: %s", text);
+}
+
+void append_error_message(const char* text, int len) {
+  if (!text || len == 0)
+    return;
+  int n = len < 0 ? (int)strlen(text) : (int)strnlen(text, (size_t)len);
+  if (n == 0)
+    return;
+  if (error_message_text.isEmpty()) {
+    char nul = 0;
+    error_message_text.push(&nul);
+  } else {
+    char newline = '\n';
+    error_message_text.insert(error_message_text.size() - 1, 1, &newline);
+  }
+  error_message_text.insert(error_message_text.size() - 1, n, text);
+}
+
+bool has_error_message() { return !error_message_text.isEmpty(); }
+
+void visual_log(const char* format, ...) {
+  VisualLogLine& line = visual_log_lines.push();
+  va_list args;
+  va_start(args, format);
+  vsnprintf(line.text, sizeof(line.text), format, args);
+  va_end(args);
+  int excess = visual_log_lines.size() - VISUAL_LOG_MAX_LINES;
+  if (excess > 0)
+    visual_log_lines.remove(0, excess);
+}
+
+void clear_visual_log() { visual_log_lines.clearAndFree(); }

@@ -1,0 +1,64 @@
+// The visual log and the error message (texts only).
+#include "engine/gui/visual_log.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::string message() { return has_error_message() ? std::string(error_message_text.data) : std::string("<none>"); }
+
+TEST(ErrorMessage, SetReplacesAndEmptyClears) {
+  set_error_message("first");
+  set_error_message("second");
+  EXPECT_EQ(message(), "second");
+  EXPECT_EQ(error_message_text.size(), 7);
+  set_error_message("");
+  EXPECT_FALSE(has_error_message());
+  set_error_message("again");
+  set_error_message(nullptr);
+  EXPECT_FALSE(has_error_message());
+}
+
+TEST(ErrorMessage, AppendAddsLines) {
+  set_error_message(nullptr);
+  append_error_message("a", -1);
+  EXPECT_EQ(message(), "a");
+  append_error_message("b", 1);
+  EXPECT_EQ(message(), "a\nb");
+  append_error_message("abcdef", 3);
+  EXPECT_EQ(message(), "a\nb\nabc");
+  // Nothing to append: no new line either.
+  append_error_message(nullptr, -1);
+  append_error_message("xyz", 0);
+  append_error_message("", -1);
+  EXPECT_EQ(message(), "a\nb\nabc");
+  // A length past the text's end stops at its NUL.
+  append_error_message("hi", 10);
+  EXPECT_EQ(message(), "a\nb\nabc\nhi");
+  EXPECT_EQ(error_message_text.size(), (int)message().size() + 1);
+  set_error_message(nullptr);
+}
+
+TEST(VisualLog, KeepsTheLast100Lines) {
+  clear_visual_log();
+  for (int i = 0; i < 101; i++)
+    visual_log("line %d", i);
+  ASSERT_EQ(visual_log_lines.size(), 100);
+  EXPECT_STREQ(visual_log_lines[0].text, "line 1");
+  EXPECT_STREQ(visual_log_lines.last().text, "line 100");
+  clear_visual_log();
+  EXPECT_EQ(visual_log_lines.size(), 0);
+  EXPECT_EQ(visual_log_lines.data, nullptr);
+}
+
+TEST(VisualLog, LongLinesAreCutAt127Characters) {
+  clear_visual_log();
+  std::string longText(300, 'q');
+  visual_log("%s", longText.c_str());
+  EXPECT_EQ(std::string(visual_log_lines[0].text), std::string(127, 'q'));
+  clear_visual_log();
+}
+
+}  // namespace
