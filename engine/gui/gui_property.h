@@ -76,6 +76,14 @@ struct GuiProperty : BaseGuiProperty {
   }
 };
 
+// Four-float properties (colours as vectors, offsets, rectangles). Naming the
+// template with __m128 drops its aliasing attribute, which is harmless here
+// (the value is only copied and compared), so the warning is silenced once.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wignored-attributes"
+using GuiVec4Property = GuiProperty<__m128>;
+#pragma GCC diagnostic pop
+
 // A sheet entry naming behaviours: `names` is a list of NUL-terminated names
 // ended by an empty name ("button\0sound\0"), not owned.
 struct GuiBehaviorsProperty : BaseGuiProperty {

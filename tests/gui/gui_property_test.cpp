@@ -13,7 +13,7 @@ TEST_F(PropertyTest, CompareAndSetReportsOnlyRealChanges) {
   EXPECT_TRUE(d.set(nan));
   EXPECT_TRUE(d.set(nan)) << "a NaN never equals the stored value";
 
-  GuiProperty<__m128> v(GUI_PROP_OFFSETS, _mm_setr_ps(1, 2, 3, 4));
+  GuiVec4Property v(GUI_PROP_OFFSETS, _mm_setr_ps(1, 2, 3, 4));
   EXPECT_FALSE(v.set(_mm_setr_ps(1, 2, 3, 4)));
   EXPECT_TRUE(v.set(_mm_setr_ps(1, 2, 3, 5))) << "the fourth lane counts too";
 

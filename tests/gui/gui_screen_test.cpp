@@ -252,3 +252,26 @@ TEST_F(ScreenTest, UnknownInputTypeIsFatal) {
       },
       ::testing::ExitedWithCode(100), "failed ASSERT\\(!\"unknown input event type\"\\)");
 }
+
+TEST_F(ScreenTest, ScreenDestroyedFromAHandlerFinishesTheStep) {
+  int deleted = 0;
+  TestScreen* screen = new TestScreen(&deleted);
+  TestElement* root = make_element(nullptr, "root", 0, 0, 200, 200, {"solid_box"});
+  TestElement* button = make_element(root, "b", 10, 10, 50, 50, {"solid_box", "button"});
+  screen->root = root;
+  int clicks = 0, releases = 0;
+  button->clickSignal.connect([&](GuiElement*, int) {
+    clicks++;
+    screen->destroy();
+  });
+  button->releaseSignal.connect([&] { releases++; });
+  feed({mouse_event(GuiInput::MOUSE_DOWN, 20, 20, 0x80), mouse_event(GuiInput::MOUSE_UP, 20, 20),
+        mouse_event(GuiInput::MOUSE_DOWN, 20, 20, 0x80), mouse_event(GuiInput::MOUSE_MOVE, 120, 120, 0x80)});
+  screen->processInput();
+  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(releases, 2) << "the events after the click still reach the live tree";
+  EXPECT_EQ(deleted, 0);
+  destroy_queued_gui_elements();
+  EXPECT_EQ(deleted, 1);
+  EXPECT_EQ(gui_element_destroy_queue_size(), 0);
+}

@@ -159,7 +159,7 @@ TEST_F(StyleTest, OffsetsReadThroughTheirAnimator) {
   static const uint8_t all[] = {0};
   GuiStyle style;
   style.addSheet(new FlagSelector(0, 0), new GuiTransitionProperty(new TestTransition(&c), all,
-                                                                   new GuiProperty<__m128>(GUI_PROP_OFFSETS, _mm_set1_ps(8))));
+                                                                   new GuiVec4Property(GUI_PROP_OFFSETS, _mm_set1_ps(8))));
   GuiElement e;
   e.setFlag(0);
   style.restyle(&e, true);
