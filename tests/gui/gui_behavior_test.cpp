@@ -4,7 +4,7 @@
 
 #include "gui_fixture.h"
 
-using BehaviorTest = GuiTest;
+using GuiBehaviorTest = GuiTest;
 
 constexpr uint32_t LEFT_HELD = 0x80;
 
@@ -37,7 +37,7 @@ struct ScreenFixture {
   }
 };
 
-TEST_F(BehaviorTest, ButtonPressedAndReleasedOverItselfClicksOnce) {
+TEST_F(GuiBehaviorTest, ButtonPressedAndReleasedOverItselfClicksOnce) {
   ScreenFixture f;
   TestElement* button = make_element(f.root, "b", 10, 10, 50, 50, {"solid_box", "button"});
   f.record(button, "b");
@@ -53,7 +53,7 @@ TEST_F(BehaviorTest, ButtonPressedAndReleasedOverItselfClicksOnce) {
   EXPECT_EQ(f.screen->captured, nullptr);
 }
 
-TEST_F(BehaviorTest, ButtonReleasedOutsideDoesNotClick) {
+TEST_F(GuiBehaviorTest, ButtonReleasedOutsideDoesNotClick) {
   ScreenFixture f;
   TestElement* button = make_element(f.root, "b", 10, 10, 50, 50, {"solid_box", "button"});
   f.record(button, "b");
@@ -64,7 +64,7 @@ TEST_F(BehaviorTest, ButtonReleasedOutsideDoesNotClick) {
   EXPECT_FALSE(button->isHovered());
 }
 
-TEST_F(BehaviorTest, MouseUpWithAButtonStillHeldDoesNotClick) {
+TEST_F(GuiBehaviorTest, MouseUpWithAButtonStillHeldDoesNotClick) {
   ScreenFixture f;
   TestElement* button = make_element(f.root, "b", 10, 10, 50, 50, {"solid_box", "button"});
   f.record(button, "b");
@@ -75,7 +75,7 @@ TEST_F(BehaviorTest, MouseUpWithAButtonStillHeldDoesNotClick) {
   EXPECT_TRUE(button->isPressed());
 }
 
-TEST_F(BehaviorTest, DragOffAndBackOnWhileHeldHoversOnlyTheCapturedElement) {
+TEST_F(GuiBehaviorTest, DragOffAndBackOnWhileHeldHoversOnlyTheCapturedElement) {
   ScreenFixture f;
   TestElement* button = make_element(f.root, "b", 10, 10, 50, 50, {"solid_box", "button"});
   TestElement* other = make_element(f.root, "o", 100, 100, 150, 150, {"solid_box", "button"});
@@ -95,7 +95,7 @@ TEST_F(BehaviorTest, DragOffAndBackOnWhileHeldHoversOnlyTheCapturedElement) {
   EXPECT_EQ(other->isHovered(), false);
 }
 
-TEST_F(BehaviorTest, InactiveButtonIgnoresInputButStillResets) {
+TEST_F(GuiBehaviorTest, InactiveButtonIgnoresInputButStillResets) {
   ScreenFixture f;
   TestElement* button = make_element(f.root, "b", 10, 10, 50, 50, {"solid_box", "button"});
   f.record(button, "b");
@@ -110,7 +110,7 @@ TEST_F(BehaviorTest, InactiveButtonIgnoresInputButStillResets) {
   EXPECT_EQ(f.log, "b:hover b:press b:release ");
 }
 
-TEST_F(BehaviorTest, CheckboxTogglesOnEachClick) {
+TEST_F(GuiBehaviorTest, CheckboxTogglesOnEachClick) {
   ScreenFixture f;
   TestElement* box = make_element(f.root, "c", 10, 10, 50, 50, {"solid_box", "checkbox"});
   EXPECT_TRUE(box->hasOwnProp(GUI_PROP_CHECKED)) << "attaching makes the checked state the element's own";
@@ -126,7 +126,7 @@ TEST_F(BehaviorTest, CheckboxTogglesOnEachClick) {
   EXPECT_NE(f.log.find("c:unchecked c:click1 "), std::string::npos) << f.log;
 }
 
-TEST_F(BehaviorTest, RadioButtonChecksExactlyOneOfItsGroup) {
+TEST_F(GuiBehaviorTest, RadioButtonChecksExactlyOneOfItsGroup) {
   ScreenFixture f;
   TestElement* group = make_element(f.root, "g", 0, 0, 200, 100);
   TestElement* r1 = make_element(group, "r1", 0, 0, 50, 50, {"solid_box", "radio_button"});
@@ -162,7 +162,7 @@ struct SliderFixture : ScreenFixture {
   }
 };
 
-TEST_F(BehaviorTest, SliderDragSetsValueAndPlacesKnob) {
+TEST_F(GuiBehaviorTest, SliderDragSetsValueAndPlacesKnob) {
   SliderFixture f(10, 20);
   // x = 50: f = (50 - 10 - 0) / 80 = 0.5.
   f.run({mouse_event(GuiInput::MOUSE_DOWN, 50, 10, LEFT_HELD)});
@@ -180,7 +180,7 @@ TEST_F(BehaviorTest, SliderDragSetsValueAndPlacesKnob) {
   EXPECT_EQ(f.log, "s:change s:change ");
 }
 
-TEST_F(BehaviorTest, SliderPlacesKnobFromValueAndTreatsEmptyRangeAsOne) {
+TEST_F(GuiBehaviorTest, SliderPlacesKnobFromValueAndTreatsEmptyRangeAsOne) {
   struct Case {
     double mn, mx, value;
     float left;
@@ -194,7 +194,7 @@ TEST_F(BehaviorTest, SliderPlacesKnobFromValueAndTreatsEmptyRangeAsOne) {
   }
 }
 
-TEST_F(BehaviorTest, SliderWhoseKnobFillsTheTrackStaysFinite) {
+TEST_F(GuiBehaviorTest, SliderWhoseKnobFillsTheTrackStaysFinite) {
   SliderFixture f(0, 10, 100);
   f.slider->setSliderValue(3);
   f.run({mouse_event(GuiInput::MOUSE_DOWN, 50, 10, LEFT_HELD), mouse_event(GuiInput::MOUSE_MOVE, 80, 10, LEFT_HELD)});
@@ -219,7 +219,7 @@ struct TextFixture : ScreenFixture {
   std::string text() { return input->getText().c_str(); }
 };
 
-TEST_F(BehaviorTest, TextInputTypesAndEditsUtf8ByWholeCharacters) {
+TEST_F(GuiBehaviorTest, TextInputTypesAndEditsUtf8ByWholeCharacters) {
   TextFixture f;
   const uint32_t euro = 0x20AC, smile = 0x1F600, e_acute = 0xE9;
   f.run({key_event('A', 'a'), key_event(0, e_acute), key_event(0, euro), key_event(0, smile)});
@@ -243,7 +243,7 @@ TEST_F(BehaviorTest, TextInputTypesAndEditsUtf8ByWholeCharacters) {
   EXPECT_EQ(f.log, "t:change t:change t:change t:change t:change t:change t:change ");
 }
 
-TEST_F(BehaviorTest, TextInputStaysInsideItsText) {
+TEST_F(GuiBehaviorTest, TextInputStaysInsideItsText) {
   TextFixture f;
   f.run({key_event(0x25), key_event(0x08), key_event(0x2E)}); // Left, Backspace, Delete on empty text
   EXPECT_EQ(f.input->getInsertPos(), 0);
@@ -259,7 +259,7 @@ TEST_F(BehaviorTest, TextInputStaysInsideItsText) {
   EXPECT_EQ(f.log, "t:change ");
 }
 
-TEST_F(BehaviorTest, TextShortenedFromOutsideDoesNotBreakTheNextKey) {
+TEST_F(GuiBehaviorTest, TextShortenedFromOutsideDoesNotBreakTheNextKey) {
   TextFixture f;
   f.input->setText("hello world");
   f.input->setInsertPos(11);
@@ -272,14 +272,14 @@ TEST_F(BehaviorTest, TextShortenedFromOutsideDoesNotBreakTheNextKey) {
   EXPECT_EQ(f.text(), "h!?");
 }
 
-TEST_F(BehaviorTest, TextInputEnterEscapeAndKeyUps) {
+TEST_F(GuiBehaviorTest, TextInputEnterEscapeAndKeyUps) {
   TextFixture f;
   f.run({key_event(0x0D, '\r'), key_event(0x1B, 27), key_event('A', 'a', GuiInput::KEY_UP)});
   EXPECT_EQ(f.log, "t:enter t:escape ");
   EXPECT_EQ(f.text(), "") << "key-ups type nothing";
 }
 
-TEST_F(BehaviorTest, TextCaretFollowsInsertionPoint) {
+TEST_F(GuiBehaviorTest, TextCaretFollowsInsertionPoint) {
   TextFixture f;
   f.input->scale = 2;
   f.run({key_event(0, 'a'), key_event(0, 'b')});
@@ -294,7 +294,7 @@ TEST_F(BehaviorTest, TextCaretFollowsInsertionPoint) {
   EXPECT_FLOAT_EQ(lane(f.caret->getOffsets(false), 0), 24.0f);
 }
 
-TEST_F(BehaviorTest, TooltipShownOverBoxAndHiddenElsewhere) {
+TEST_F(GuiBehaviorTest, TooltipShownOverBoxAndHiddenElsewhere) {
   ScreenFixture f;
   TestElement* tip = make_element(f.root, "tip", 10, 10, 50, 50, {"tooltip_box"});
   TestElement* silent = make_element(f.root, "silent", 60, 10, 100, 50, {"tooltip_box"});

@@ -3,9 +3,9 @@
 
 #include "gui_fixture.h"
 
-using PropertyTest = GuiTest;
+using GuiPropertyTest = GuiTest;
 
-TEST_F(PropertyTest, CompareAndSetReportsOnlyRealChanges) {
+TEST_F(GuiPropertyTest, CompareAndSetReportsOnlyRealChanges) {
   GuiProperty<double> d(GUI_PROP_SLIDER_VALUE, 1.0);
   EXPECT_FALSE(d.set(1.0));
   EXPECT_TRUE(d.set(2.0));
@@ -24,7 +24,7 @@ TEST_F(PropertyTest, CompareAndSetReportsOnlyRealChanges) {
   EXPECT_TRUE(s.set(String("abc")));
 }
 
-TEST_F(PropertyTest, GettersGiveDefaultsWhenUnset) {
+TEST_F(GuiPropertyTest, GettersGiveDefaultsWhenUnset) {
   GuiElement e;
   EXPECT_FALSE(e.isPressed());
   EXPECT_FALSE(e.isChecked());
@@ -38,7 +38,7 @@ TEST_F(PropertyTest, GettersGiveDefaultsWhenUnset) {
   EXPECT_EQ(_mm_movemask_ps(_mm_cmpeq_ps(e.getOffsets(false), _mm_setzero_ps())), 0xF);
 }
 
-TEST_F(PropertyTest, OwnSetterMarksDirtyOnlyOnChange) {
+TEST_F(GuiPropertyTest, OwnSetterMarksDirtyOnlyOnChange) {
   GuiElement parent;
   GuiElement* child = new GuiElement;
   parent.addChild(child);
@@ -61,7 +61,7 @@ TEST_F(PropertyTest, OwnSetterMarksDirtyOnlyOnChange) {
   EXPECT_EQ(parent.dirty, 0);
 }
 
-TEST_F(PropertyTest, SetterOverSheetValueCreatesOwnValue) {
+TEST_F(GuiPropertyTest, SetterOverSheetValueCreatesOwnValue) {
   GuiElement e;
   GuiProperty<bool> sheetValue(GUI_PROP_PRESSED, true);
   e.props[GUI_PROP_PRESSED] = (uintptr_t)&sheetValue; // borrowed from a sheet
@@ -73,7 +73,7 @@ TEST_F(PropertyTest, SetterOverSheetValueCreatesOwnValue) {
   EXPECT_EQ(e.dirty, 1);
 }
 
-TEST_F(PropertyTest, FlagsOutsideTheRangeReadFalse) {
+TEST_F(GuiPropertyTest, FlagsOutsideTheRangeReadFalse) {
   GuiElement e;
   e.flags = 0xFFFFFFFF;
   EXPECT_TRUE(e.hasFlag(0));
@@ -83,7 +83,7 @@ TEST_F(PropertyTest, FlagsOutsideTheRangeReadFalse) {
   EXPECT_FALSE(e.hasFlag(31));
 }
 
-TEST_F(PropertyTest, SettingTextKeepsInsertionPointInside) {
+TEST_F(GuiPropertyTest, SettingTextKeepsInsertionPointInside) {
   struct Case {
     const char* text;
     int pos;
@@ -105,7 +105,7 @@ TEST_F(PropertyTest, SettingTextKeepsInsertionPointInside) {
   }
 }
 
-TEST_F(PropertyTest, AnimValuesUnpackColoursAndSpreadScalars) {
+TEST_F(GuiPropertyTest, AnimValuesUnpackColoursAndSpreadScalars) {
   GuiElement e;
   e.setOwnValue<uint32_t>(GUI_PROP_COLOR_A, 0x80FF0000u, false);
   e.setOwnValue<float>(GUI_PROP_SCALAR_A, 2.5f, false);
@@ -123,14 +123,14 @@ TEST_F(PropertyTest, AnimValuesUnpackColoursAndSpreadScalars) {
   EXPECT_FLOAT_EQ(lane(v[GUI_PROP_PRESSED], 0), 0.0f);
 }
 
-TEST_F(PropertyTest, LayoutScaleFollowsScreenHeight) {
+TEST_F(GuiPropertyTest, LayoutScaleFollowsScreenHeight) {
   struct Case {
     int height, scale;
   } cases[] = {{0, 1}, {200, 1}, {479, 1}, {480, 2}, {719, 2}, {720, 3}, {1080, 4}};
   for (const Case& c : cases) EXPECT_EQ(gui_layout_scale(c.height), c.scale) << c.height;
 }
 
-TEST_F(PropertyTest, ScreenGeometryLaysOutRootAndChildOffsets) {
+TEST_F(GuiPropertyTest, ScreenGeometryLaysOutRootAndChildOffsets) {
   BaseGuiScreen* screen = new BaseGuiScreen;
   screen->root = new GuiElement;
   GuiElement* child = new GuiElement;
@@ -150,7 +150,7 @@ TEST_F(PropertyTest, ScreenGeometryLaysOutRootAndChildOffsets) {
   delete screen;
 }
 
-TEST_F(PropertyTest, SignalsFireEveryNodeInListOrder) {
+TEST_F(GuiPropertyTest, SignalsFireEveryNodeInListOrder) {
   Signal<GuiElement*, int> s;
   std::string log;
   s.connect([&](GuiElement*, int code) { log += "a" + std::to_string(code); });

@@ -2,7 +2,7 @@
 
 #include "gui_fixture.h"
 
-using RoutingTest = GuiTest;
+using GuiRoutingTest = GuiTest;
 
 // Records which element got the event in which mode, and answers what the
 // test set for that element (0 by default).
@@ -39,7 +39,7 @@ struct RoutingTree {
   ~RoutingTree() { delete root; }
 };
 
-TEST_F(RoutingTest, AncestryModeOffersTopmostFirst) {
+TEST_F(GuiRoutingTest, AncestryModeOffersTopmostFirst) {
   RoutingTree t;
   NewGuiEvent ev(0x8);
   EXPECT_EQ(send_event(ev, t.a2, GUI_ROUTE_ANCESTRY), 0);
@@ -55,7 +55,7 @@ TEST_F(RoutingTest, AncestryModeOffersTopmostFirst) {
   EXPECT_EQ(t.rec.log, "root0 ");
 }
 
-TEST_F(RoutingTest, BubbleModeStopsAtFirstAnswerOrAtStop) {
+TEST_F(GuiRoutingTest, BubbleModeStopsAtFirstAnswerOrAtStop) {
   RoutingTree t;
   NewGuiEvent ev(0x8);
   EXPECT_EQ(send_event(ev, t.a2, GUI_ROUTE_BUBBLE), 0);
@@ -71,7 +71,7 @@ TEST_F(RoutingTest, BubbleModeStopsAtFirstAnswerOrAtStop) {
   EXPECT_EQ(t.rec.log, "a21 a1 ");
 }
 
-TEST_F(RoutingTest, SelfModeOffersOnlyTheElement) {
+TEST_F(GuiRoutingTest, SelfModeOffersOnlyTheElement) {
   RoutingTree t;
   NewGuiEvent ev(0x8);
   t.rec.answers[t.a] = 1;
@@ -83,7 +83,7 @@ TEST_F(RoutingTest, SelfModeOffersOnlyTheElement) {
   EXPECT_EQ(t.rec.log, "");
 }
 
-TEST_F(RoutingTest, DepthFirstAnswerTwoSkipsChildrenNotSiblings) {
+TEST_F(GuiRoutingTest, DepthFirstAnswerTwoSkipsChildrenNotSiblings) {
   RoutingTree t;
   NewGuiEvent ev(0x8);
   EXPECT_EQ(send_event(ev, t.root, GUI_ROUTE_DEPTH), 0);
@@ -101,14 +101,14 @@ TEST_F(RoutingTest, DepthFirstAnswerTwoSkipsChildrenNotSiblings) {
   EXPECT_EQ(t.rec.log, "root3 a3 a13 ");
 }
 
-TEST_F(RoutingTest, EventsReachOnlyBehavioursSharingAMaskBit) {
+TEST_F(GuiRoutingTest, EventsReachOnlyBehavioursSharingAMaskBit) {
   RoutingTree t;
   NewGuiEvent other(0x10);
   EXPECT_EQ(t.a->processEvent(other, GUI_ROUTE_SELF), 0);
   EXPECT_EQ(t.rec.log, "");
 }
 
-TEST_F(RoutingTest, BehaviourAttachedTwiceActsOnce) {
+TEST_F(GuiRoutingTest, BehaviourAttachedTwiceActsOnce) {
   RecordingBehavior rec;
   TestElement e("e");
   EXPECT_TRUE(e.addBehavior(&rec));
@@ -126,7 +126,7 @@ TEST_F(RoutingTest, BehaviourAttachedTwiceActsOnce) {
   EXPECT_FALSE(e.addBehavior((NewGuiEventHandler*)nullptr));
 }
 
-TEST_F(RoutingTest, RegistryKeepsFirstHandlerOfAName) {
+TEST_F(GuiRoutingTest, RegistryKeepsFirstHandlerOfAName) {
   RecordingBehavior first, second;
   register_behavior(&first, "twice");
   register_behavior(&second, "twice");
@@ -136,7 +136,7 @@ TEST_F(RoutingTest, RegistryKeepsFirstHandlerOfAName) {
   EXPECT_EQ(get_behavior("button"), button_behavior);
 }
 
-TEST_F(RoutingTest, HitTestEdgesLeftTopExclusiveRightBottomInclusive) {
+TEST_F(GuiRoutingTest, HitTestEdgesLeftTopExclusiveRightBottomInclusive) {
   TestElement* root = make_element(nullptr, "root", 0, 0, 100, 100);
   TestElement* box = make_element(root, "box", 10, 20, 30, 40, {"solid_box"});
   struct Case {
@@ -152,7 +152,7 @@ TEST_F(RoutingTest, HitTestEdgesLeftTopExclusiveRightBottomInclusive) {
   delete root;
 }
 
-TEST_F(RoutingTest, HitTestFirstChildInIndexOrderWins) {
+TEST_F(GuiRoutingTest, HitTestFirstChildInIndexOrderWins) {
   TestElement* root = make_element(nullptr, "root", 0, 0, 100, 100, {"solid_box"});
   TestElement* first = make_element(root, "first", 10, 10, 60, 60, {"solid_box"});
   TestElement* second = make_element(root, "second", 40, 40, 90, 90, {"solid_box"});
@@ -165,7 +165,7 @@ TEST_F(RoutingTest, HitTestFirstChildInIndexOrderWins) {
   delete root;
 }
 
-TEST_F(RoutingTest, HitTestFindsOnlySolidElementsButLooksThroughOthers) {
+TEST_F(GuiRoutingTest, HitTestFindsOnlySolidElementsButLooksThroughOthers) {
   TestElement* root = make_element(nullptr, "root", 0, 0, 100, 100);
   TestElement* panel = make_element(root, "panel", 0, 0, 50, 50);
   TestElement* inside = make_element(panel, "inside", 10, 10, 20, 20, {"solid_box"});

@@ -1,7 +1,7 @@
 // Screens: pointer state, key routing, deferred destruction and safe calls.
 #include "gui_fixture.h"
 
-using ScreenTest = GuiTest;
+using GuiScreenTest = GuiTest;
 
 // Logs every event it is offered as "<name>:<mask> " and answers `answer`.
 struct LogBehavior : NewGuiEventHandler {
@@ -42,7 +42,7 @@ struct KeyTree {
   }
 };
 
-TEST_F(ScreenTest, PointerMovesSendLeaveThenEnter) {
+TEST_F(GuiScreenTest, PointerMovesSendLeaveThenEnter) {
   KeyTree t;
   feed({mouse_event(GuiInput::MOUSE_MOVE, 20, 20), mouse_event(GuiInput::MOUSE_MOVE, 30, 30),
         mouse_event(GuiInput::MOUSE_MOVE, 120, 120)});
@@ -51,7 +51,7 @@ TEST_F(ScreenTest, PointerMovesSendLeaveThenEnter) {
   EXPECT_EQ(t.screen->hovered, t.other);
 }
 
-TEST_F(ScreenTest, KeyBubblesFromHoveredElementToFirstAnswer) {
+TEST_F(GuiScreenTest, KeyBubblesFromHoveredElementToFirstAnswer) {
   KeyTree t;
   feed({mouse_event(GuiInput::MOUSE_MOVE, 20, 20)});
   t.screen->processInput();
@@ -72,7 +72,7 @@ TEST_F(ScreenTest, KeyBubblesFromHoveredElementToFirstAnswer) {
   EXPECT_EQ(t.logger.log, "leaf:4 panel:4 ");
 }
 
-TEST_F(ScreenTest, KeyWithNothingUnderThePointerGoesDepthFirst) {
+TEST_F(GuiScreenTest, KeyWithNothingUnderThePointerGoesDepthFirst) {
   KeyTree t;
   feed({mouse_event(GuiInput::MOUSE_MOVE, 500, 500), key_event('K', 'k', GuiInput::KEY_UP)});
   t.screen->processInput();
@@ -80,7 +80,7 @@ TEST_F(ScreenTest, KeyWithNothingUnderThePointerGoesDepthFirst) {
   EXPECT_EQ(t.screen->hovered, nullptr);
 }
 
-TEST_F(ScreenTest, MouseEventsGoOnlyToTheTarget) {
+TEST_F(GuiScreenTest, MouseEventsGoOnlyToTheTarget) {
   KeyTree t;
   feed({mouse_event(GuiInput::MOUSE_DOWN, 20, 20, 0x80), mouse_event(GuiInput::WHEEL, 20, 20, 0x80),
         mouse_event(GuiInput::MOUSE_UP, 20, 20)});
@@ -89,7 +89,7 @@ TEST_F(ScreenTest, MouseEventsGoOnlyToTheTarget) {
   EXPECT_EQ(t.screen->captured, nullptr) << "released by the first event without a button held";
 }
 
-TEST_F(ScreenTest, CapturedElementKeepsEventsWhileHeld) {
+TEST_F(GuiScreenTest, CapturedElementKeepsEventsWhileHeld) {
   KeyTree t;
   feed({mouse_event(GuiInput::MOUSE_DOWN, 20, 20, 0x80), mouse_event(GuiInput::MOUSE_MOVE, 120, 120, 0x80)});
   t.screen->processInput();
@@ -98,7 +98,7 @@ TEST_F(ScreenTest, CapturedElementKeepsEventsWhileHeld) {
   EXPECT_EQ(t.screen->hovered, nullptr);
 }
 
-TEST_F(ScreenTest, MouseLeavingTheWindowForgetsPointerStateAndHidesTooltip) {
+TEST_F(GuiScreenTest, MouseLeavingTheWindowForgetsPointerStateAndHidesTooltip) {
   KeyTree t;
   feed({mouse_event(GuiInput::MOUSE_DOWN, 20, 20, 0x80)});
   t.screen->processInput();
@@ -118,7 +118,7 @@ TEST_F(ScreenTest, MouseLeavingTheWindowForgetsPointerStateAndHidesTooltip) {
   EXPECT_EQ(t.screen->hovered, nullptr) << "a blocked mouse hovers nothing after the step";
 }
 
-TEST_F(ScreenTest, ElementDestroyedInsideItsOwnHandler) {
+TEST_F(GuiScreenTest, ElementDestroyedInsideItsOwnHandler) {
   TestScreen* screen = new TestScreen;
   TestElement* root = make_element(nullptr, "root", 0, 0, 200, 200, {"solid_box"});
   TestElement* button = make_element(root, "b", 10, 10, 50, 50, {"solid_box", "button"});
@@ -147,7 +147,7 @@ TEST_F(ScreenTest, ElementDestroyedInsideItsOwnHandler) {
   delete screen;
 }
 
-TEST_F(ScreenTest, CapturedElementDestroyedIsForgotten) {
+TEST_F(GuiScreenTest, CapturedElementDestroyedIsForgotten) {
   KeyTree t;
   feed({mouse_event(GuiInput::MOUSE_DOWN, 20, 20, 0x80)});
   t.screen->processInput();
@@ -161,7 +161,7 @@ TEST_F(ScreenTest, CapturedElementDestroyedIsForgotten) {
   EXPECT_EQ(t.screen->hovered, t.root);
 }
 
-TEST_F(ScreenTest, ParentAndChildBothQueuedAreDeletedOnce) {
+TEST_F(GuiScreenTest, ParentAndChildBothQueuedAreDeletedOnce) {
   GuiElement* parent = new GuiElement;
   GuiElement* child = new GuiElement;
   parent->addChild(child);
@@ -173,7 +173,7 @@ TEST_F(ScreenTest, ParentAndChildBothQueuedAreDeletedOnce) {
   EXPECT_EQ(gui_element_destroy_queue_size(), 0);
 }
 
-TEST_F(ScreenTest, SafeCallsRunInOrderIncludingThoseQueuedWhileDraining) {
+TEST_F(GuiScreenTest, SafeCallsRunInOrderIncludingThoseQueuedWhileDraining) {
   std::string log;
   run_when_safe([&] {
     log += "a";
@@ -188,13 +188,13 @@ TEST_F(ScreenTest, SafeCallsRunInOrderIncludingThoseQueuedWhileDraining) {
   EXPECT_EQ(gui_run_queue_size(), 0);
 }
 
-TEST_F(ScreenTest, EmptySafeCallThrowsBadFunctionCall) {
+TEST_F(GuiScreenTest, EmptySafeCallThrowsBadFunctionCall) {
   run_when_safe(std::function<void()>());
   EXPECT_THROW(destroy_queued_gui_elements(), std::bad_function_call);
   EXPECT_EQ(gui_run_queue_size(), 0);
 }
 
-TEST_F(ScreenTest, DeletedScreenTakesItsRootInTheSameDrain) {
+TEST_F(GuiScreenTest, DeletedScreenTakesItsRootInTheSameDrain) {
   int deleted = 0;
   TestScreen* screen = new TestScreen(&deleted);
   struct Watch : GuiElement {
@@ -215,7 +215,7 @@ TEST_F(ScreenTest, DeletedScreenTakesItsRootInTheSameDrain) {
   EXPECT_EQ(cur_game_screen, nullptr);
 }
 
-TEST_F(ScreenTest, SafeCallMayDestroyAScreen) {
+TEST_F(GuiScreenTest, SafeCallMayDestroyAScreen) {
   int deleted = 0;
   TestScreen* screen = new TestScreen(&deleted);
   run_when_safe([screen] { screen->destroy(); });
@@ -223,7 +223,7 @@ TEST_F(ScreenTest, SafeCallMayDestroyAScreen) {
   EXPECT_EQ(deleted, 1) << "screens queued by a safe call go in the same drain";
 }
 
-TEST_F(ScreenTest, RestyleAppliesStyleThenLaysOut) {
+TEST_F(GuiScreenTest, RestyleAppliesStyleThenLaysOut) {
   struct Everything : GuiSelector {
     bool match(GuiElement*) override { return true; }
     int priority() override { return 0; }
@@ -242,7 +242,7 @@ TEST_F(ScreenTest, RestyleAppliesStyleThenLaysOut) {
   EXPECT_EQ(t.leaf->dirty, 0);
 }
 
-TEST_F(ScreenTest, UnknownInputTypeIsFatal) {
+TEST_F(GuiScreenTest, UnknownInputTypeIsFatal) {
   EXPECT_EXIT(
       {
         KeyTree t;
@@ -253,7 +253,7 @@ TEST_F(ScreenTest, UnknownInputTypeIsFatal) {
       ::testing::ExitedWithCode(100), "failed ASSERT\\(!\"unknown input event type\"\\)");
 }
 
-TEST_F(ScreenTest, ScreenDestroyedFromAHandlerFinishesTheStep) {
+TEST_F(GuiScreenTest, ScreenDestroyedFromAHandlerFinishesTheStep) {
   int deleted = 0;
   TestScreen* screen = new TestScreen(&deleted);
   TestElement* root = make_element(nullptr, "root", 0, 0, 200, 200, {"solid_box"});

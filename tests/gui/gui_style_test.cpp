@@ -2,7 +2,7 @@
 
 #include "gui_fixture.h"
 
-using StyleTest = GuiTest;
+using GuiStyleTest = GuiTest;
 
 // Matches elements carrying a flag bit; a priority of its own.
 struct FlagSelector : GuiSelector {
@@ -50,7 +50,7 @@ static BaseGuiProperty* float_prop(int id, float v, BaseGuiProperty* next = null
 
 static float scalar(GuiElement* e, int id) { return e->readValue<float>(id, -1.0f); }
 
-TEST_F(StyleTest, HigherPriorityWinsThenLaterAddition) {
+TEST_F(GuiStyleTest, HigherPriorityWinsThenLaterAddition) {
   GuiStyle style;
   style.addSheet(new FlagSelector(0, 5), float_prop(GUI_PROP_SCALAR_A, 1, float_prop(GUI_PROP_SCALAR_B, 1)));
   style.addSheet(new FlagSelector(0, 1), float_prop(GUI_PROP_SCALAR_A, 2, float_prop(GUI_PROP_SCALAR_C, 2)));
@@ -66,7 +66,7 @@ TEST_F(StyleTest, HigherPriorityWinsThenLaterAddition) {
   EXPECT_EQ(e.dirty, 0);
 }
 
-TEST_F(StyleTest, ExtremePrioritiesKeepTheirOrder) {
+TEST_F(GuiStyleTest, ExtremePrioritiesKeepTheirOrder) {
   GuiStyle style;
   style.addSheet(new FlagSelector(0, INT_MAX), float_prop(GUI_PROP_SCALAR_A, 1));
   style.addSheet(new FlagSelector(0, INT_MIN), float_prop(GUI_PROP_SCALAR_A, 2));
@@ -77,7 +77,7 @@ TEST_F(StyleTest, ExtremePrioritiesKeepTheirOrder) {
   EXPECT_EQ(scalar(&e, GUI_PROP_SCALAR_A), 1) << "INT_MAX wins over INT_MIN without overflow";
 }
 
-TEST_F(StyleTest, OwnValuesAlwaysWin) {
+TEST_F(GuiStyleTest, OwnValuesAlwaysWin) {
   GuiStyle style;
   style.addSheet(new FlagSelector(0, 0), new GuiProperty<bool>(GUI_PROP_CHECKED, true));
   GuiElement e;
@@ -88,7 +88,7 @@ TEST_F(StyleTest, OwnValuesAlwaysWin) {
   EXPECT_TRUE(e.hasOwnProp(GUI_PROP_CHECKED));
 }
 
-TEST_F(StyleTest, OnlyDirtyElementsAreReevaluated) {
+TEST_F(GuiStyleTest, OnlyDirtyElementsAreReevaluated) {
   GuiStyle style;
   style.addSheet(new FlagSelector(0, 0), float_prop(GUI_PROP_SCALAR_A, 7));
   GuiElement* parent = new GuiElement;
@@ -107,7 +107,7 @@ TEST_F(StyleTest, OnlyDirtyElementsAreReevaluated) {
   delete parent;
 }
 
-TEST_F(StyleTest, SheetBehavioursAttachOnce) {
+TEST_F(GuiStyleTest, SheetBehavioursAttachOnce) {
   GuiStyle style;
   style.addSheet(new FlagSelector(0, 0), new GuiBehaviorsProperty("solid_box\0checkbox\0no_such\0"));
   style.addSheet(new FlagSelector(0, 1), new GuiBehaviorsProperty("checkbox\0"));
@@ -123,7 +123,7 @@ TEST_F(StyleTest, SheetBehavioursAttachOnce) {
   EXPECT_TRUE(e.hasOwnProp(GUI_PROP_CHECKED));
 }
 
-TEST_F(StyleTest, TransitionsRestartOnlyWhenASlotChanges) {
+TEST_F(GuiStyleTest, TransitionsRestartOnlyWhenASlotChanges) {
   Counters c;
   static const uint8_t ids[] = {GUI_PROP_SCALAR_A + 1, GUI_PROP_PRESSED + 1, 0};
   GuiStyle style;
@@ -154,7 +154,7 @@ TEST_F(StyleTest, TransitionsRestartOnlyWhenASlotChanges) {
   EXPECT_EQ(scalar(&e, GUI_PROP_SCALAR_A), 5);
 }
 
-TEST_F(StyleTest, OffsetsReadThroughTheirAnimator) {
+TEST_F(GuiStyleTest, OffsetsReadThroughTheirAnimator) {
   Counters c;
   static const uint8_t all[] = {0};
   GuiStyle style;
@@ -168,7 +168,7 @@ TEST_F(StyleTest, OffsetsReadThroughTheirAnimator) {
   EXPECT_FLOAT_EQ(lane(e.getOffsets(false), 0), 8.0f);
 }
 
-TEST_F(StyleTest, EmptyingAStyleDestroysSheetsAndKeepsItUsable) {
+TEST_F(GuiStyleTest, EmptyingAStyleDestroysSheetsAndKeepsItUsable) {
   Counters c;
   GuiStyle style;
   static const uint8_t ids[] = {GUI_PROP_SCALAR_A + 1, 0};
@@ -193,7 +193,7 @@ static void restyle_with_transition_id(uint8_t id) {
   style.restyle(&e, true);
 }
 
-TEST_F(StyleTest, TransitionIdOutOfRangeIsFatal) {
+TEST_F(GuiStyleTest, TransitionIdOutOfRangeIsFatal) {
   EXPECT_EXIT(restyle_with_transition_id(31), ::testing::ExitedWithCode(100),
               "gui_style.cpp\\([0-9]+\\): failed ASSERT\\(\\*s>0 && \\*s<=NUM_GUI_PROPS\\)");
   restyle_with_transition_id(30); // the last id is fine
