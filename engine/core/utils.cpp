@@ -75,8 +75,8 @@ int get_time_msec(int64_t ticks) {
   return (int)scale_ticks(ticks, 1000, clock_frequency);
 }
 
-int get_time_usec(int64_t ticks) {
-  return (int)scale_ticks(ticks, 1000000, clock_frequency);
+int64_t get_time_usec(int64_t ticks) {
+  return scale_ticks(ticks, 1000000, clock_frequency);
 }
 
 int64_t msec_to_ticks(int msec) {

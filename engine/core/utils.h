@@ -19,7 +19,8 @@ int64_t get_time_since_start();
 int64_t time_ticks_per_sec();
 float get_time_sec(int64_t ticks);
 int get_time_msec(int64_t ticks);
-int get_time_usec(int64_t ticks);
+// Microseconds as 64 bits: a 32-bit count would overflow after 35 minutes.
+int64_t get_time_usec(int64_t ticks);
 int64_t msec_to_ticks(int msec);
 
 // The running program's full file name; false on failure or truncation.

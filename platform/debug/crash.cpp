@@ -22,6 +22,7 @@
 #include "engine/core/utils.h"
 #include "platform/debug/modules.h"
 #include "platform/debug/stack.h"
+#include "platform/debug/symtab.h"
 
 namespace {
 
@@ -206,6 +207,7 @@ void set_except_report_handler() {
   // The unwinder loads on its first use: do that now, not inside a fault.
   void* warm_up[4];
   capture_stack(warm_up, 4, 0);
+  load_program_symbols();
 
   char exe[260];
   if (!get_exe_filename(exe, sizeof(exe)))

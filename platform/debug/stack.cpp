@@ -14,6 +14,8 @@
 
 #include "engine/core/fatal.h"
 #include "engine/core/log.h"
+#include "platform/debug/modules.h"
+#include "platform/debug/symtab.h"
 
 namespace {
 
@@ -49,11 +51,6 @@ struct TextBuilder {
 
 char stack_text[8192];
 
-const char* file_name_part(const char* path) {
-  const char* slash = strrchr(path, '/');
-  return slash ? slash + 1 : path;
-}
-
 }  // namespace
 
 __attribute__((noinline)) int capture_stack(void** addresses, int max, int skip) {
@@ -67,6 +64,7 @@ __attribute__((noinline)) int capture_stack(void** addresses, int max, int skip)
 }
 
 const char* format_stack(void* const* addresses, int count) {
+  load_program_symbols();
   if (count > max_stack_frames)
     count = max_stack_frames;
   TextBuilder text(stack_text, sizeof(stack_text));
@@ -76,19 +74,27 @@ const char* format_stack(void* const* addresses, int count) {
     text.append("  %p", address);
     // A return address points after its call, which may be past the end of a
     // function that never returns: look up the byte before it.
+    uintptr_t probe = (uintptr_t)address ? (uintptr_t)address - 1 : 0;
+    ModuleInfo module;
+    bool in_module = probe && find_module_at(probe, &module);
+    if (in_module)
+      text.append(" %s!", module.name);
+
+    // The dynamic symbol table first, then the program's full one for functions
+    // with internal linkage.
     Dl_info info = {};
     const ElfW(Sym)* sym = nullptr;
-    uintptr_t probe = (uintptr_t)address ? (uintptr_t)address - 1 : 0;
-    bool known = probe && dladdr1((void*)probe, &info, (void**)&sym, RTLD_DL_SYMENT) && info.dli_fname;
-    if (known)
-      text.append(" %s!", file_name_part(info.dli_fname));
-    if (known && info.dli_sname && info.dli_saddr) {
+    FoundSymbol found = {};
+    if (in_module && dladdr1((void*)probe, &info, (void**)&sym, RTLD_DL_SYMENT) && info.dli_sname && info.dli_saddr)
+      found = {info.dli_sname, (uintptr_t)info.dli_saddr, sym ? (uint64_t)sym->st_size : 0};
+    else if (in_module)
+      find_program_symbol(probe, &found);
+
+    if (found.name) {
       int status = -1;
-      char* demangled = abi::__cxa_demangle(info.dli_sname, nullptr, nullptr, &status);
-      const char* name = status == 0 && demangled ? demangled : info.dli_sname;
-      unsigned displacement = (unsigned)((uintptr_t)address - (uintptr_t)info.dli_saddr);
-      unsigned size = sym ? (unsigned)sym->st_size : 0;
-      text.append(" %.256s  +%u/%u", name, displacement, size);
+      char* demangled = abi::__cxa_demangle(found.name, nullptr, nullptr, &status);
+      const char* name = status == 0 && demangled ? demangled : found.name;
+      text.append(" %.256s  +%u/%u", name, (unsigned)((uintptr_t)address - found.address), (unsigned)found.size);
       free(demangled);
     } else {
       text.append(" --unknown--");
