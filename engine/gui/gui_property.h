@@ -50,6 +50,11 @@ struct BaseGuiProperty {
 // Value equality as the compare-and-set sees it: floats compare ordered (NaN
 // never equals), vectors compare all four lanes, strings compare length and
 // bytes (a null string equals an empty one).
+// Value types of the module's own properties compare with their ==.
+template <class T>
+inline bool gui_value_equal(const T& a, const T& b) {
+  return a == b;
+}
 inline bool gui_value_equal(int32_t a, int32_t b) { return a == b; }
 inline bool gui_value_equal(uint32_t a, uint32_t b) { return a == b; }
 inline bool gui_value_equal(bool a, bool b) { return a == b; }
