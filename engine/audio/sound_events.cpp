@@ -1,0 +1,144 @@
+#include "engine/audio/sound_events.h"
+
+#include <cstring>
+
+#include "engine/audio/sound_files.h"
+#include "engine/audio/sound_natives.h"
+#include "engine/core/fatal.h"
+#include "engine/core/log.h"
+#include "engine/gen/level_map.h"
+#include "engine/gui/visual_log.h"
+
+// The shell's sound-event log (a visual-log line when sound-event logging is on).
+void log_sound_event(int id);
+
+const char* sound_event_name[NUM_SOUND_EVENTS] = {
+    "pistol_shot",           "plasma_shot",         "plasma_misfire",          "punch_swing",
+    "punch_hit",             "hero_jump",           "hero_hurt",               "hero_dead",
+    "game_over",             "enemy_spots_hero",    "enemy_hurt",              "enemy_dead",
+    "enemy_magnet_jump",     "enemy_jump",          "enemy_shoot",             "enemy_shoot_burst",
+    "enemy_charge_gun",      "enemy_flyer_change_dir", "bullet_destroys_wall", "bullet_hits_indestructible",
+    "torvane_elevator",      "upgrade_screen",      "upgrade_plus",            "upgrade_minus",
+    "upgrade_accept",        "start_level_z1",      "start_level_b1",          "start_level_z2",
+    "start_level_b2",        "start_level_z3",      "start_level_b3",          "start_level_z4",
+    "start_level_b4",        "title_screen",        nullptr,                   "new_game",
+    "barrel_explode",        "bonus_heart",         "bonus_up",                "ui_hover",
+    "ui_click",              "ui_release",          "ui_back",                 "boss_part_damaged",
+    "boss_part_explode",     "boss_dead",           "boss1_activated",         "boss1_shoot",
+    "boss1_drop_bomb",       "boss1_dying",         "boss2_activated",         "boss2_reassemble",
+    "boss2_shoot",           "boss2_dying",
+};
+
+UpdateStatsTracker soundScriptPerf("sound script");
+UpdateStatsTracker soundPerf("sound");
+
+SoundScriptVM* sound_script_vm = nullptr;
+
+int get_sound_event(const char* name) {
+  if (!name)
+    return -1;
+  for (int id = 0; id < NUM_SOUND_EVENTS; id++)
+    if (sound_event_name[id] && strcmp(sound_event_name[id], name) == 0)
+      return id;
+  return -1;
+}
+
+// Shows "<prefix><text>" as the on-screen error message, however long the text.
+static void show_sound_script_error(const char* prefix, const String& text) {
+  String message(prefix);
+  message.insert(message.len(), text.c_str(), text.len());
+  set_error_message(message.c_str());
+}
+
+unsigned int play_sfx_event(int id, float volume, float pan) {
+  // Out of range (negative ids too) or the reserved id without a name: nothing.
+  if ((unsigned int)id >= (unsigned int)NUM_SOUND_EVENTS || !sound_event_name[id])
+    return 0;
+  soundScriptPerf.start();
+  log_sound_event(id);
+  soundScriptPerf.stop();
+  if (!sound_script_vm || !sound_script_vm->isEventBound(id))
+    return 0;
+
+  soundScriptPerf.start();
+  int64_t result = 0;
+  String error;
+  bool ok = sound_script_vm->callEvent(id, volume, pan, result, error);
+  soundScriptPerf.stop();
+  if (!ok) {
+    TempString<128> prefix;
+    prefix.format("Error in sound script [%s]:\n", sound_event_name[id]);
+    show_sound_script_error(prefix, error);
+    return 0;
+  }
+  return (unsigned int)result;
+}
+
+void play_misc_sound_event(int id) {
+  play_sfx_event(id, 1.0f, 0.0f);
+}
+
+bool bind_sound_events(String& error) {
+  sound_script_vm->releaseEvents();
+  bool bound[NUM_SOUND_EVENTS] = {};
+  if (!sound_script_vm->bindEvents(sound_event_name, NUM_SOUND_EVENTS, bound, error)) {
+    debug("getGlobal '%s' failed", "events");
+    return false;
+  }
+  for (int id = 0; id < NUM_SOUND_EVENTS; id++)
+    if (sound_event_name[id] && !bound[id])
+      debug("warning: no sound for event '%s'", sound_event_name[id]);
+  return true;
+}
+
+static void report_missing_sound_files() {
+  if (missing_sound_files > 0) {
+    TempString<64> message;
+    message.format("%d missing sound files", missing_sound_files);
+    set_error_message(message);
+  }
+}
+
+// Runs (or re-runs) the script and binds the events; errors go on screen.
+static void run_sound_script(const char* path) {
+  missing_sound_files = 0;
+  String error;
+  bool ok = path ? sound_script_vm->include(path, error) : sound_script_vm->reload(error);
+  if (ok)
+    ok = bind_sound_events(error);
+  if (!ok) {
+    show_sound_script_error("Error in sound script:\n", error);
+    return;
+  }
+  report_missing_sound_files();
+}
+
+void init_sound_script(const char* path) {
+  sound_rnd_seed = game_rnd_seed;
+  if (!sound_script_vm) {
+    debug("no sound script VM: sound events stay silent");
+    return;
+  }
+  if (!sound_script_vm->open())
+    fatal("error creating sound script VM");
+  run_sound_script(path);
+}
+
+void check_sound_script() {
+  if (!sound_script_vm || !sound_script_vm->filesChanged())
+    return;
+  set_error_message(nullptr);
+  // The bindings go before the sounds do: a failing re-run must leave no event
+  // function that could reach a freed sample.
+  sound_script_vm->releaseEvents();
+  free_all_sounds();
+  run_sound_script(nullptr);
+}
+
+void close_sound_script() {
+  if (sound_script_vm)
+    sound_script_vm->releaseEvents();
+  free_all_sounds();
+  if (sound_script_vm)
+    sound_script_vm->close();
+}
