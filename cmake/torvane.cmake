@@ -35,19 +35,15 @@ function(_torvane_collect name out)
 endfunction()
 
 # torvane_link_objects(TARGET lib ...): links the object files of each library and of
-# everything it depends on into TARGET (object files do not propagate by themselves).
+# everything it depends on into TARGET (object files do not propagate transitively).
 function(torvane_link_objects target)
   set(all "")
   foreach(lib IN LISTS ARGN)
     _torvane_collect(${lib} all)
   endforeach()
+  # Linking an OBJECT library directly adds its object files and usage requirements.
   foreach(lib IN LISTS all)
-    get_target_property(type ${lib} TYPE)
-    if(type STREQUAL "OBJECT_LIBRARY")
-      target_link_libraries(${target} PRIVATE ${lib} $<TARGET_OBJECTS:${lib}>)
-    else()
-      target_link_libraries(${target} PRIVATE ${lib})
-    endif()
+    target_link_libraries(${target} PRIVATE ${lib})
   endforeach()
 endfunction()
 
