@@ -1,0 +1,81 @@
+// Textures loaded by name, shared by reference count and reloaded in place.
+#include "engine/core/dynarray.h"
+#include "engine/core/fatal.h"
+#include "engine/core/log.h"
+#include "engine/core/strings.h"
+#include "engine/core/utils.h"
+#include "engine/core/vfs.h"
+#include "engine/core/watch.h"
+#include "engine/render/d3d_textures.h"
+
+#include <strings.h>
+
+struct NamedTexture {
+  Texture* texture;
+  int refcount;
+  String name;
+  String realPath;
+  int64_t modTime;
+};
+
+static DynArray<NamedTexture> named_textures;
+
+static int find_named(Texture* t) {
+  for (int i = 0; i < named_textures.size(); i++)
+    if (named_textures[i].texture == t) return i;
+  return -1;
+}
+
+Texture* get_texture(const char* name, bool required) {
+  for (NamedTexture& n : named_textures) {
+    if (strcasecmp(n.name.c_str(), name) == 0) {
+      n.refcount++;
+      return n.texture;
+    }
+  }
+  Texture* t = load_dds_texture(name);
+  if (!t) {
+    if (required) fatal("Can't load texture from '%s'", name);
+    return nullptr;
+  }
+  NamedTexture& n = named_textures.push();
+  n.texture = t;
+  n.refcount = 1;
+  n.name.assign(name);
+  n.realPath.assign(get_real_path(name).c_str());
+  n.modTime = vfs_last_mod_time(name);
+  return t;
+}
+
+void free_texture(Texture* t) {
+  int i = t ? find_named(t) : -1;
+  if (i < 0) return;
+  if (--named_textures[i].refcount > 0) return;
+  destroy_texture(named_textures[i].texture);
+  named_textures.removeUnordered(i, 1);
+}
+
+int get_texture_refcount(Texture* t) {
+  int i = t ? find_named(t) : -1;
+  return i < 0 ? 0 : named_textures[i].refcount;
+}
+
+void reload_textures(bool force) {
+  for (NamedTexture& n : named_textures) {
+    if (n.refcount < 1 || n.name.isEmpty()) continue;
+    if (!force) {
+      if (!was_real_file_changed(n.realPath.c_str())) continue;
+      int64_t time = vfs_last_mod_time(n.name.c_str());
+      if (time == n.modTime) continue;
+      n.modTime = time;
+    }
+    debug("reloading %s", n.name.c_str());
+    Texture* fresh = load_dds_texture(n.name.c_str());
+    move_texture(n.texture, fresh);
+  }
+}
+
+void free_all_textures() {
+  for (NamedTexture& n : named_textures) destroy_texture(n.texture);
+  named_textures.clearAndFree();
+}

@@ -1,0 +1,107 @@
+// Render batches and the standard batch states.
+#include "engine/render/renderBatch.h"
+
+#include "engine/core/fatal.h"
+#include "engine/render/d3d_shaders.h"
+#include "engine/render/d3d_states.h"
+#include "engine/render/d3d_textures.h"
+#include "engine/render/dynVBWriter.h"
+
+#include <cstring>
+
+static bool rects_overlap(const float* n, __m128 old_rect);
+
+
+
+
+
+
+
+
+
+uint8_t* RenderBatch::add(BaseRenderBatchState* state, __m128 rect, int bytes, int prims) {
+  RenderBatchItem* ne = (RenderBatchItem*)alloc.alloc(sizeof(RenderBatchItem) + bytes, 4);
+  ASSERT(ne);
+  ne->rect = rect;
+  ne->bytes = bytes;
+  ne->prims = prims;
+  ne->next = nullptr;
+  float r[4];
+  _mm_storeu_ps(r, rect);
+  // Join the newest group of this state unless an item of a later group overlaps.
+  for (int i = groups.size() - 1; i >= 0; i--) {
+    RenderBatchGroup& g = groups[i];
+    if (g.state == state) {
+      g.rect = _mm_shuffle_ps(_mm_min_ps(g.rect, rect), _mm_max_ps(g.rect, rect), _MM_SHUFFLE(3, 2, 1, 0));
+      g.last->next = ne;
+      g.last = ne;
+      return ne->vertices();
+    }
+    if (!rects_overlap(r, g.rect)) continue;
+    bool blocked = false;
+    for (RenderBatchItem* it = g.first; it && !blocked; it = it->next) blocked = rects_overlap(r, it->rect);
+    if (blocked) break;
+  }
+  RenderBatchGroup& g = groups.push();
+  g.rect = rect;
+  g.state = state;
+  g.first = g.last = ne;
+  return ne->vertices();
+}
+
+// A shared edge on the new rectangle's low side counts as overlap, one on its high
+// side does not.
+static bool rects_overlap(const float* n, __m128 old_rect) {
+  float o[4];
+  _mm_storeu_ps(o, old_rect);
+  return n[0] <= o[2] && n[1] <= o[3] && n[2] > o[0] && n[3] > o[1];
+}
+
+RenderBatch::RenderBatch(unsigned capacity) : alloc(capacity) {}
+
+RenderBatch::~RenderBatch() { groups.clearAndFree(); }
+
+void RenderBatch::clear() {
+  groups.clear();
+  alloc.clear();
+}
+
+void RenderBatch::render() {
+  DynVBWriter& w = common_vb_writer;
+  const BaseRenderBatchState* prev = nullptr;
+  for (RenderBatchGroup& g : groups) {
+    g.state->apply(prev);
+    for (RenderBatchItem* it = g.first; it; it = it->next) {
+      if (w.used() + it->bytes > w.bufSize) {
+        w.flush(false);
+        if (w.used() + it->bytes > w.bufSize) fatal("batch vertex buffer is not large enough");
+      }
+      memcpy(w.writePtr, it->vertices(), it->bytes);
+      w.writePtr += it->bytes;
+      w.numPrims += it->prims;
+    }
+    g.state->finish();
+    prev = g.state;
+  }
+}
+
+// ---- states -------------------------------------------------------------------------
+
+void BaseRenderBatchState::reset() {
+  shader = nullptr;
+  vdecl = nullptr;
+  texture = nullptr;
+}
+
+void BaseRenderBatchState::apply(const BaseRenderBatchState* prev) {
+  if (!prev || prev->shader != shader) set_shader(shader);
+  if (!prev || prev->vdecl != vdecl) set_vdecl(vdecl);
+  if (!prev || prev->texture != texture) set_texture(0, texture);
+}
+
+void BaseRenderBatchState::finish() { common_vb_writer.flush(true); }
+
+void StdRenderBatchState::apply(const BaseRenderBatchState* prev) {
+  BaseRenderBatchState::apply(prev);
+  common_vb_writer.start(dyn_vb_draw_prims, 4, 0, stride);
+}

@@ -1,0 +1,30 @@
+#pragma once
+// What the rest of the program sets up around the Direct3D layer: the window the device
+// presents to, the headless switch and the call recorder used by tests.
+#include "platform/d3d9/d3d9_wintypes.h"
+#include <string>
+#include <vector>
+
+struct SDL_Window;
+
+// The window layer registers the SDL window behind a window handle (created with
+// SDL_WINDOW_OPENGL); CreateDeviceEx for that handle then makes a GL 4.5 core context
+// on it and presents into it. A handle that was never registered, or headless mode,
+// gives an EGL surfaceless context and presents nowhere.
+void d3d9_register_window(HWND window, SDL_Window* sdl_window);
+void d3d9_unregister_window(HWND window);
+
+// True when no display is used: TORVANE_HEADLESS=1, or neither DISPLAY nor
+// WAYLAND_DISPLAY is set.
+bool d3d9_is_headless();
+
+// The window's client origin in screen coordinates ((0, 0) headless or unknown).
+POINT d3d9_client_origin(HWND window);
+
+// Test seam: while set, every device call appends one line describing it (name and
+// arguments, e.g. "SetRenderState(ALPHABLENDENABLE, 1)") to *lines. Null stops it.
+void d3d9_set_call_recorder(std::vector<std::string>* lines);
+
+// Test seam: when set before the compiler is looked up, the built-in shader compiler
+// reports itself missing, as on a machine without one.
+extern bool d3d9_compiler_disabled;
