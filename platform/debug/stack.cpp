@@ -51,6 +51,18 @@ struct TextBuilder {
 
 char stack_text[8192];
 
+// The dynamic symbol table first, then the program's full one for functions
+// with internal linkage.
+bool find_symbol(uintptr_t address, FoundSymbol* found) {
+  Dl_info info = {};
+  const ElfW(Sym)* sym = nullptr;
+  if (dladdr1((void*)address, &info, (void**)&sym, RTLD_DL_SYMENT) && info.dli_sname && info.dli_saddr) {
+    *found = {info.dli_sname, (uintptr_t)info.dli_saddr, sym ? (uint64_t)sym->st_size : 0};
+    return true;
+  }
+  return find_program_symbol(address, found);
+}
+
 }  // namespace
 
 __attribute__((noinline)) int capture_stack(void** addresses, int max, int skip) {
@@ -73,22 +85,19 @@ const char* format_stack(void* const* addresses, int count) {
     void* address = addresses[i];
     text.append("  %p", address);
     // A return address points after its call, which may be past the end of a
-    // function that never returns: look up the byte before it.
-    uintptr_t probe = (uintptr_t)address ? (uintptr_t)address - 1 : 0;
+    // function that never returns: look up the byte before it. The address of
+    // a fault is the instruction itself, perhaps a function's first: when the
+    // byte before belongs to no function, look up the address as it is.
+    uintptr_t a = (uintptr_t)address;
     ModuleInfo module;
-    bool in_module = probe && find_module_at(probe, &module);
+    bool in_module = a && find_module_at(a - 1, &module);
+    if (!in_module)
+      in_module = a && find_module_at(a, &module);
     if (in_module)
       text.append(" %s!", module.name);
-
-    // The dynamic symbol table first, then the program's full one for functions
-    // with internal linkage.
-    Dl_info info = {};
-    const ElfW(Sym)* sym = nullptr;
     FoundSymbol found = {};
-    if (in_module && dladdr1((void*)probe, &info, (void**)&sym, RTLD_DL_SYMENT) && info.dli_sname && info.dli_saddr)
-      found = {info.dli_sname, (uintptr_t)info.dli_saddr, sym ? (uint64_t)sym->st_size : 0};
-    else if (in_module)
-      find_program_symbol(probe, &found);
+    if (in_module && !find_symbol(a - 1, &found))
+      find_symbol(a, &found);
 
     if (found.name) {
       int status = -1;
