@@ -1,0 +1,740 @@
+// Built-in global functions and the default delegates of every type.
+#include "sqvm.h"
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <ctype.h>
+#include <math.h>
+
+#define ARG(i) v->stackAt(i)
+static SQInteger ret_obj(HSQUIRRELVM v, const SQObject& o) { v->push(o); return 1; }
+static SQInteger throw_msg(HSQUIRRELVM v, const SQChar* msg) { return sq_throwerror(v, msg); }
+
+// ---- globals ------------------------------------------------------------------------------
+static SQInteger base_print(HSQUIRRELVM v) {
+  SQObjectPtr s;
+  if (!v->toString(ARG(2), s)) return SQ_ERROR;
+  if (v->_sharedState->_printFunc) v->_sharedState->_printFunc(v, "%s", _string(s)->_val);
+  return 0;
+}
+static SQInteger base_error(HSQUIRRELVM v) {
+  SQObjectPtr s;
+  if (!v->toString(ARG(2), s)) return SQ_ERROR;
+  if (v->_sharedState->_errorFunc) v->_sharedState->_errorFunc(v, "%s", _string(s)->_val);
+  return 0;
+}
+static SQInteger base_array(HSQUIRRELVM v) {
+  SQInteger n = tointeger(ARG(2));
+  if (n < 0) return throw_msg(v, "negative size");
+  if (n > 64 * 1024 * 1024) return throw_msg(v, "array too big");
+  SQArray* a = SQArray::create(v->_sharedState, 0);
+  SQObjectPtr ao(a);
+  SQObjectPtr fill;
+  if (sq_gettop(v) > 2) fill = ARG(3);
+  a->_values.resize((SQUnsignedInteger)n, fill);
+  return ret_obj(v, ao);
+}
+static SQInteger base_seterrorhandler(HSQUIRRELVM v) { v->_errorhandler = ARG(2); return 0; }
+static SQInteger base_callee(HSQUIRRELVM v) {
+  SQInteger n = (SQInteger)v->_calls.size();
+  if (n < 2) return throw_msg(v, "no closure in the calls stack");
+  return ret_obj(v, v->_calls[n - 2]._closure);
+}
+static SQInteger base_setdebughook(HSQUIRRELVM v) { v->_debughook = ARG(2); return 0; }
+static SQInteger base_enabledebuginfo(HSQUIRRELVM v) { v->_sharedState->_debugInfo = !sq_isfalse(ARG(2)); return 0; }
+static SQInteger base_getroottable(HSQUIRRELVM v) { return ret_obj(v, v->_roottable); }
+static SQInteger base_setroottable(HSQUIRRELVM v) {
+  SQObjectPtr old = v->_roottable;
+  if (sq_type(ARG(2)) != OT_TABLE && sq_type(ARG(2)) != OT_NULL) return throw_msg(v, "wrong type");
+  v->_roottable = ARG(2);
+  return ret_obj(v, old);
+}
+static SQInteger base_getconsttable(HSQUIRRELVM v) { return ret_obj(v, v->_sharedState->_consts); }
+static SQInteger base_setconsttable(HSQUIRRELVM v) {
+  SQObjectPtr old = v->_sharedState->_consts;
+  if (sq_type(ARG(2)) != OT_TABLE) return throw_msg(v, "wrong type");
+  v->_sharedState->_consts = ARG(2);
+  return ret_obj(v, old);
+}
+static SQInteger base_assert(HSQUIRRELVM v) {
+  if (!sq_isfalse(ARG(2))) return 0;
+  if (sq_gettop(v) > 2) {
+    SQObjectPtr s;
+    if (!v->toString(ARG(3), s)) return SQ_ERROR;
+    return throw_msg(v, _string(s)->_val);
+  }
+  return throw_msg(v, "assertion failed");
+}
+static SQInteger base_compilestring(HSQUIRRELVM v) {
+  const SQChar* src = _string(ARG(2))->_val;
+  SQInteger len = _string(ARG(2))->_len;
+  const SQChar* name = sq_gettop(v) > 2 && sq_type(ARG(3)) == OT_STRING ? _string(ARG(3))->_val : "unnamedbuffer";
+  if (SQ_FAILED(sq_compilebuffer(v, src, len, name, SQFalse))) return SQ_ERROR;
+  return 1;
+}
+static SQInteger base_collectgarbage(HSQUIRRELVM v) { return ret_obj(v, SQObjectPtr(sq_collectgarbage(v))); }
+static SQInteger base_resurrectunreachable(HSQUIRRELVM v) { if (SQ_FAILED(sq_resurrectunreachable(v))) return SQ_ERROR; return 1; }
+static SQInteger base_type(HSQUIRRELVM v) { return ret_obj(v, SQObjectPtr(SQString::create(v->_sharedState, sq_type_name(sq_type(ARG(2)))))); }
+static SQInteger base_getstackinfos(HSQUIRRELVM v) {
+  SQInteger level = tointeger(ARG(2));
+  SQStackInfos si;
+  // level 0 is the caller of getstackinfos
+  if (SQ_FAILED(sq_stackinfos(v, level + 1, &si))) return 0;
+  SQSharedState* ss = v->_sharedState;
+  SQTable* t = SQTable::create(ss, 4);
+  SQObjectPtr to(t);
+  t->newSlot(SQObjectPtr(ss->str("func")), SQObjectPtr(ss->str(si.funcname)));
+  t->newSlot(SQObjectPtr(ss->str("src")), SQObjectPtr(ss->str(si.source)));
+  t->newSlot(SQObjectPtr(ss->str("line")), SQObjectPtr(si.line));
+  SQTable* locals = SQTable::create(ss, 0);
+  t->newSlot(SQObjectPtr(ss->str("locals")), SQObjectPtr(locals));
+  for (SQUnsignedInteger i = 0;; i++) {
+    const SQChar* name = sq_getlocal(v, level + 1, i);
+    if (!name) break;
+    SQObjectPtr val = v->top();
+    v->pop();
+    locals->newSlot(SQObjectPtr(ss->str(name)), val);
+  }
+  return ret_obj(v, to);
+}
+static SQInteger base_newthread(HSQUIRRELVM v) {
+  SQObjectPtr fn = ARG(2);
+  HSQUIRRELVM t = sq_newthread(v, 1024);
+  t->push(fn);
+  return 1;
+}
+static SQInteger base_suspend(HSQUIRRELVM v) {
+  if (sq_gettop(v) > 1) v->push(ARG(2)); else v->pushNull();
+  sq_suspendvm(v);
+  return SQ_SUSPEND_FLAG;
+}
+
+// ---- registration helpers -----------------------------------------------------------------
+bool sq_compile_typemask(sqvec<SQInteger>& res, const SQChar* typemask);
+
+static void reg(SQSharedState* ss, SQTable* t, const SQChar* name, SQFUNCTION f, SQInteger nparams, const SQChar* mask) {
+  SQNativeClosure* nc = SQNativeClosure::create(ss, f, 0);
+  SQObjectPtr o(nc);
+  nc->_nparamscheck = nparams;
+  nc->_name = ss->str(name);
+  if (mask) sq_compile_typemask(nc->_typecheck, mask);
+  t->newSlot(SQObjectPtr(ss->str(name)), o);
+}
+
+void sq_register_base_lib(SQVM* v) {
+  SQSharedState* ss = v->_sharedState;
+  SQTable* t = _table(v->_roottable);
+  reg(ss, t, "print", base_print, 2, nullptr);
+  reg(ss, t, "error", base_error, 2, nullptr);
+  reg(ss, t, "array", base_array, -2, ".n");
+  reg(ss, t, "seterrorhandler", base_seterrorhandler, 2, nullptr);
+  reg(ss, t, "callee", base_callee, 0, nullptr);
+  reg(ss, t, "setdebughook", base_setdebughook, 2, nullptr);
+  reg(ss, t, "enabledebuginfo", base_enabledebuginfo, 2, nullptr);
+  reg(ss, t, "getroottable", base_getroottable, 0, nullptr);
+  reg(ss, t, "setroottable", base_setroottable, 2, nullptr);
+  reg(ss, t, "getconsttable", base_getconsttable, 0, nullptr);
+  reg(ss, t, "setconsttable", base_setconsttable, 2, nullptr);
+  reg(ss, t, "assert", base_assert, -2, nullptr);
+  reg(ss, t, "compilestring", base_compilestring, -2, ".ss");
+  reg(ss, t, "collectgarbage", base_collectgarbage, 0, nullptr);
+  reg(ss, t, "resurrectunreachable", base_resurrectunreachable, 0, nullptr);
+  reg(ss, t, "type", base_type, 2, nullptr);
+  reg(ss, t, "getstackinfos", base_getstackinfos, 2, ".n");
+  reg(ss, t, "newthread", base_newthread, 2, ".c");
+  reg(ss, t, "suspend", base_suspend, -1, nullptr);
+  t->newSlot(SQObjectPtr(ss->str("_versionnumber_")), SQObjectPtr((SQInteger)SQUIRREL_VERSION_NUMBER));
+  t->newSlot(SQObjectPtr(ss->str("_version_")), SQObjectPtr(ss->str(SQUIRREL_VERSION)));
+  t->newSlot(SQObjectPtr(ss->str("_charsize_")), SQObjectPtr((SQInteger)sizeof(SQChar)));
+  t->newSlot(SQObjectPtr(ss->str("_intsize_")), SQObjectPtr((SQInteger)sizeof(SQInteger)));
+  t->newSlot(SQObjectPtr(ss->str("_floatsize_")), SQObjectPtr((SQInteger)sizeof(SQFloat)));
+}
+
+// ---- shared delegate functions ------------------------------------------------------------
+static SQInteger obj_weakref(HSQUIRRELVM v) { sq_weakref(v, 1); return 1; }
+static SQInteger obj_tostring(HSQUIRRELVM v) { if (SQ_FAILED(sq_tostring(v, 1))) return SQ_ERROR; return 1; }
+static SQInteger obj_len(HSQUIRRELVM v) { return ret_obj(v, SQObjectPtr(sq_getsize(v, 1))); }
+static SQInteger obj_clear(HSQUIRRELVM v) { if (SQ_FAILED(sq_clear(v, 1))) return SQ_ERROR; v->push(ARG(1)); return 1; }
+static SQInteger obj_rawget(HSQUIRRELVM v) { if (SQ_FAILED(sq_rawget(v, 1))) return SQ_ERROR; return 1; }
+static SQInteger obj_rawset(HSQUIRRELVM v) { if (SQ_FAILED(sq_rawset(v, 1))) return SQ_ERROR; v->push(ARG(1)); return 1; }
+static SQInteger obj_rawin(HSQUIRRELVM v) {
+  SQObjectPtr self = ARG(1), key = ARG(2), res;
+  bool found = false;
+  switch (sq_type(self)) {
+    case OT_TABLE: found = _table(self)->findNode(key) != nullptr; break;
+    case OT_CLASS: found = _class(self)->_members->findNode(key) != nullptr; break;
+    case OT_INSTANCE: found = _instance(self)->_class->_members->findNode(key) != nullptr; break;
+    default: break;
+  }
+  return ret_obj(v, SQObjectPtr(found));
+}
+
+// ---- numbers ------------------------------------------------------------------------------
+static SQInteger num_tofloat(HSQUIRRELVM v) {
+  SQObjectPtr& o = ARG(1);
+  if (sq_type(o) == OT_BOOL) return ret_obj(v, SQObjectPtr((SQFloat)(_integer(o) ? 1 : 0)));
+  return ret_obj(v, SQObjectPtr(tofloat(o)));
+}
+static SQInteger num_tointeger(HSQUIRRELVM v) {
+  SQObjectPtr& o = ARG(1);
+  if (sq_type(o) == OT_BOOL) return ret_obj(v, SQObjectPtr((SQInteger)(_integer(o) ? 1 : 0)));
+  if (sq_type(o) == OT_FLOAT) {
+    SQFloat f = _float(o);
+    if (!(f >= -9.2233720368547758e18f && f < 9.2233720368547758e18f)) return ret_obj(v, SQObjectPtr((SQInteger)0));
+  }
+  return ret_obj(v, SQObjectPtr(tointeger(o)));
+}
+static SQInteger num_tochar(HSQUIRRELVM v) {
+  SQChar c = (SQChar)tointeger(ARG(1));
+  return ret_obj(v, SQObjectPtr(SQString::create(v->_sharedState, &c, 1)));
+}
+
+// ---- strings ------------------------------------------------------------------------------
+static bool str_to_number(const SQChar* s, SQInteger base, SQObjectPtr& out, bool wantFloat) {
+  while (isspace((unsigned char)*s)) s++;
+  if (!*s) return false;
+  char* end = nullptr;
+  if (wantFloat) {
+    double d = strtod(s, &end);
+    if (end == s) return false;
+    out = SQObjectPtr((SQFloat)d);
+    return true;
+  }
+  long long i = strtoll(s, &end, (int)base);
+  if (end == s) return false;
+  out = SQObjectPtr((SQInteger)i);
+  return true;
+}
+static SQInteger str_tointeger(HSQUIRRELVM v) {
+  SQInteger base = 10;
+  if (sq_gettop(v) > 1) { base = tointeger(ARG(2)); if (base < 2 || base > 36) return throw_msg(v, "invalid base"); }
+  SQObjectPtr res;
+  if (!str_to_number(_string(ARG(1))->_val, base, res, false)) return 0;
+  return ret_obj(v, res);
+}
+static SQInteger str_tofloat(HSQUIRRELVM v) {
+  SQObjectPtr res;
+  if (!str_to_number(_string(ARG(1))->_val, 10, res, true)) return 0;
+  return ret_obj(v, res);
+}
+static bool slice_range(HSQUIRRELVM v, SQInteger len, SQInteger& start, SQInteger& end) {
+  start = sq_gettop(v) > 1 ? tointeger(ARG(2)) : 0;
+  end = sq_gettop(v) > 2 ? tointeger(ARG(3)) : len;
+  if (start < 0) start += len;
+  if (end < 0) end += len;
+  if (start < 0 || end > len || start > end) return false;
+  return true;
+}
+static SQInteger str_slice(HSQUIRRELVM v) {
+  SQString* s = _string(ARG(1));
+  SQInteger a, b;
+  if (!slice_range(v, s->_len, a, b)) return throw_msg(v, "wrong indexes");
+  return ret_obj(v, SQObjectPtr(SQString::create(v->_sharedState, s->_val + a, b - a)));
+}
+static SQInteger str_find(HSQUIRRELVM v) {
+  SQString* s = _string(ARG(1));
+  SQString* sub = _string(ARG(2));
+  SQInteger start = sq_gettop(v) > 2 ? tointeger(ARG(3)) : 0;
+  if (start < 0 || start > s->_len) return 0;
+  for (SQInteger i = start; i + sub->_len <= s->_len; i++)
+    if (memcmp(s->_val + i, sub->_val, sub->_len) == 0) return ret_obj(v, SQObjectPtr(i));
+  return 0;
+}
+static SQInteger str_case(HSQUIRRELVM v, bool upper) {
+  SQString* s = _string(ARG(1));
+  SQInteger a = 0, b = s->_len;
+  if (sq_gettop(v) > 1 && !slice_range(v, s->_len, a, b)) return throw_msg(v, "wrong indexes");
+  SQChar* buf = v->_sharedState->scratch(s->_len + 1);
+  memcpy(buf, s->_val, s->_len);
+  for (SQInteger i = a; i < b; i++) buf[i] = (SQChar)(upper ? toupper((unsigned char)buf[i]) : tolower((unsigned char)buf[i]));
+  return ret_obj(v, SQObjectPtr(SQString::create(v->_sharedState, buf, s->_len)));
+}
+static SQInteger str_tolower(HSQUIRRELVM v) { return str_case(v, false); }
+static SQInteger str_toupper(HSQUIRRELVM v) { return str_case(v, true); }
+
+// ---- tables -------------------------------------------------------------------------------
+static SQInteger table_rawdelete(HSQUIRRELVM v) { if (SQ_FAILED(sq_rawdeleteslot(v, 1, SQTrue))) return SQ_ERROR; return 1; }
+static SQInteger table_setdelegate(HSQUIRRELVM v) {
+  if (SQ_FAILED(sq_setdelegate(v, 1))) return SQ_ERROR;
+  v->push(ARG(1));
+  return 1;
+}
+static SQInteger table_getdelegate(HSQUIRRELVM v) { if (SQ_FAILED(sq_getdelegate(v, 1))) return SQ_ERROR; return 1; }
+static SQInteger table_filter(HSQUIRRELVM v) {
+  SQObjectPtr self = ARG(1), fn = ARG(2);
+  SQTable* src = _table(self);
+  SQTable* res = SQTable::create(v->_sharedState, 0);
+  SQObjectPtr ro(res), k, val;
+  for (SQInteger it = 0; (it = src->next(it, k, val)) >= 0;) {
+    SQObjectPtr r;
+    SQObject args[2] = {k, val};
+    if (!v->callMeta(fn, self, 2, args, r)) return SQ_ERROR;
+    if (!sq_isfalse(r)) res->newSlot(k, val);
+  }
+  return ret_obj(v, ro);
+}
+static SQInteger table_keys_values(HSQUIRRELVM v, bool keys) {
+  SQTable* src = _table(ARG(1));
+  SQArray* a = SQArray::create(v->_sharedState, 0);
+  SQObjectPtr ao(a), k, val;
+  for (SQInteger it = 0; (it = src->next(it, k, val)) >= 0;) a->_values.push_back(keys ? k : val);
+  return ret_obj(v, ao);
+}
+static SQInteger table_keys(HSQUIRRELVM v) { return table_keys_values(v, true); }
+static SQInteger table_values(HSQUIRRELVM v) { return table_keys_values(v, false); }
+
+// ---- arrays -------------------------------------------------------------------------------
+static SQInteger array_append(HSQUIRRELVM v) { _array(ARG(1))->_values.push_back(ARG(2)); v->push(ARG(1)); return 1; }
+static SQInteger array_extend(HSQUIRRELVM v) {
+  SQArray* a = _array(ARG(1));
+  SQObjectPtr other = ARG(2);
+  SQArray* b = _array(other);
+  SQInteger n = b->size();
+  for (SQInteger i = 0; i < n; i++) a->_values.push_back(b->_values[i]);
+  v->push(ARG(1));
+  return 1;
+}
+static SQInteger array_pop(HSQUIRRELVM v) {
+  SQArray* a = _array(ARG(1));
+  if (a->_values.empty()) return throw_msg(v, "empty array");
+  SQObjectPtr val = a->_values.back();
+  a->_values.pop_back();
+  return ret_obj(v, val);
+}
+static SQInteger array_top(HSQUIRRELVM v) {
+  SQArray* a = _array(ARG(1));
+  if (a->_values.empty()) return throw_msg(v, "empty array");
+  return ret_obj(v, a->_values.back());
+}
+static SQInteger array_insert(HSQUIRRELVM v) {
+  SQArray* a = _array(ARG(1));
+  SQInteger i = tointeger(ARG(2));
+  if (i < 0 || i > a->size()) return throw_msg(v, "index out of range");
+  a->_values.insert((SQUnsignedInteger)i, ARG(3));
+  v->push(ARG(1));
+  return 1;
+}
+static SQInteger array_remove(HSQUIRRELVM v) {
+  SQArray* a = _array(ARG(1));
+  SQInteger i = tointeger(ARG(2));
+  if (i < 0 || i >= a->size()) return throw_msg(v, "index out of range");
+  SQObjectPtr val = a->_values[i];
+  a->_values.remove((SQUnsignedInteger)i);
+  return ret_obj(v, val);
+}
+static SQInteger array_resize(HSQUIRRELVM v) {
+  SQArray* a = _array(ARG(1));
+  SQInteger n = tointeger(ARG(2));
+  if (n < 0) return throw_msg(v, "sizes must be positive");
+  if (n > 64 * 1024 * 1024) return throw_msg(v, "array too big");
+  SQObjectPtr fill;
+  if (sq_gettop(v) > 2) fill = ARG(3);
+  a->_values.resize((SQUnsignedInteger)n, fill);
+  v->push(ARG(1));
+  return 1;
+}
+static SQInteger array_reverse(HSQUIRRELVM v) { sq_arrayreverse(v, 1); v->push(ARG(1)); return 1; }
+static SQInteger array_slice(HSQUIRRELVM v) {
+  SQArray* a = _array(ARG(1));
+  SQInteger s, e;
+  if (!slice_range(v, a->size(), s, e)) return throw_msg(v, "wrong indexes");
+  SQArray* r = SQArray::create(v->_sharedState, 0);
+  SQObjectPtr ro(r);
+  for (SQInteger i = s; i < e; i++) r->_values.push_back(a->_values[i]);
+  return ret_obj(v, ro);
+}
+static SQInteger array_find(HSQUIRRELVM v) {
+  SQArray* a = _array(ARG(1));
+  for (SQInteger i = 0; i < a->size(); i++)
+    if (v->isEqual(a->_values[i], ARG(2))) return ret_obj(v, SQObjectPtr(i));
+  return 0;
+}
+// Calls fn with 1..3 of (value, index, array), as many as it accepts.
+static bool call_item_fn(HSQUIRRELVM v, const SQObjectPtr& fn, const SQObjectPtr& arr, SQInteger i, const SQObject& val, SQObjectPtr& out) {
+  SQInteger nparams = 2;
+  if (sq_type(fn) == OT_CLOSURE) {
+    SQFunctionProto* p = _closure(fn)->_proto;
+    nparams = p->_varparams ? 4 : p->_nparams;
+  }
+  SQObject args[3] = {val, SQObjectPtr(i), arr};
+  SQInteger n = nparams - 1;
+  if (n < 1) n = 1;
+  if (n > 3) n = 3;
+  return v->callMeta(fn, v->_roottable, n, args, out);
+}
+static SQInteger array_map(HSQUIRRELVM v) {
+  SQObjectPtr self = ARG(1), fn = ARG(2);
+  SQArray* a = _array(self);
+  SQArray* r = SQArray::create(v->_sharedState, 0);
+  SQObjectPtr ro(r);
+  for (SQInteger i = 0; i < a->size(); i++) {
+    SQObjectPtr out, val = a->_values[i];
+    if (!call_item_fn(v, fn, self, i, val, out)) return SQ_ERROR;
+    r->_values.push_back(out);
+  }
+  return ret_obj(v, ro);
+}
+static SQInteger array_apply(HSQUIRRELVM v) {
+  SQObjectPtr self = ARG(1), fn = ARG(2);
+  SQArray* a = _array(self);
+  for (SQInteger i = 0; i < a->size(); i++) {
+    SQObjectPtr out, val = a->_values[i];
+    if (!call_item_fn(v, fn, self, i, val, out)) return SQ_ERROR;
+    if (i < a->size()) a->_values[i] = out;
+  }
+  return ret_obj(v, self);
+}
+static SQInteger array_reduce(HSQUIRRELVM v) {
+  SQObjectPtr self = ARG(1), fn = ARG(2);
+  SQArray* a = _array(self);
+  SQInteger i = 0;
+  SQObjectPtr acc;
+  if (sq_gettop(v) > 2) acc = ARG(3);
+  else {
+    if (a->size() == 0) return 0;
+    acc = a->_values[0];
+    i = 1;
+  }
+  for (; i < a->size(); i++) {
+    SQObjectPtr out;
+    SQObject args[2] = {acc, a->_values[i]};
+    if (!v->callMeta(fn, v->_roottable, 2, args, out)) return SQ_ERROR;
+    acc = out;
+  }
+  return ret_obj(v, acc);
+}
+static SQInteger array_filter(HSQUIRRELVM v) {
+  SQObjectPtr self = ARG(1), fn = ARG(2);
+  SQArray* a = _array(self);
+  SQArray* r = SQArray::create(v->_sharedState, 0);
+  SQObjectPtr ro(r);
+  for (SQInteger i = 0; i < a->size(); i++) {
+    SQObjectPtr out, val = a->_values[i];
+    SQObject args[2] = {SQObjectPtr(i), val};
+    if (!v->callMeta(fn, self, 2, args, out)) return SQ_ERROR;
+    if (!sq_isfalse(out)) r->_values.push_back(val);
+  }
+  return ret_obj(v, ro);
+}
+struct SortCtx { HSQUIRRELVM v; SQObjectPtr fn; bool failed; };
+static bool sort_less(SortCtx& c, const SQObjectPtr& a, const SQObjectPtr& b, bool& lt) {
+  SQInteger r;
+  if (sq_type(c.fn) == OT_NULL) {
+    if (!c.v->compare(a, b, r)) return false;
+  } else {
+    SQObjectPtr out;
+    SQObject args[2] = {a, b};
+    if (!c.v->callMeta(c.fn, c.v->_roottable, 2, args, out)) return false;
+    if (!sq_isnumeric(out)) { c.v->raiseError("numeric value expected as return value of the compare function"); return false; }
+    r = tointeger(out);
+  }
+  lt = r < 0;
+  return true;
+}
+// Heap sort: in place, no extra memory, and a comparison that fails cannot corrupt it.
+static bool sift_down(SortCtx& c, sqvec<SQObjectPtr>& arr, SQInteger root, SQInteger bottom) {
+  while (root * 2 + 1 <= bottom) {
+    SQInteger child = root * 2 + 1;
+    bool lt;
+    if (child < bottom) {
+      if (!sort_less(c, arr[child], arr[child + 1], lt)) return false;
+      if (lt) child++;
+    }
+    if (!sort_less(c, arr[root], arr[child], lt)) return false;
+    if (!lt) return true;
+    SQObjectPtr t = std::move(arr[root]);
+    arr[root] = std::move(arr[child]);
+    arr[child] = std::move(t);
+    root = child;
+  }
+  return true;
+}
+static SQInteger array_sort(HSQUIRRELVM v) {
+  SQObjectPtr self = ARG(1);
+  SortCtx c{v, sq_gettop(v) > 1 ? SQObjectPtr(ARG(2)) : SQObjectPtr(), false};
+  SQArray* a = _array(self);
+  // sort a copy so that a compare function touching the array cannot break the sort
+  sqvec<SQObjectPtr> work;
+  for (SQInteger i = 0; i < a->size(); i++) work.push_back(a->_values[i]);
+  SQInteger n = (SQInteger)work.size();
+  for (SQInteger i = n / 2 - 1; i >= 0; i--) if (!sift_down(c, work, i, n - 1)) return SQ_ERROR;
+  for (SQInteger i = n - 1; i > 0; i--) {
+    SQObjectPtr t = std::move(work[0]);
+    work[0] = std::move(work[i]);
+    work[i] = std::move(t);
+    if (!sift_down(c, work, 0, i - 1)) return SQ_ERROR;
+  }
+  a->_values.resize(0);
+  for (SQInteger i = 0; i < n; i++) a->_values.push_back(work[i]);
+  return ret_obj(v, self);
+}
+
+// ---- functions ----------------------------------------------------------------------------
+static SQInteger closure_call(HSQUIRRELVM v) {
+  SQObjectPtr fn = ARG(1), res;
+  SQInteger n = sq_gettop(v) - 1;
+  if (n < 1) return throw_msg(v, "wrong number of parameters");
+  if (!v->call(fn, n, v->_stackbase + 1, res, true)) return SQ_ERROR;
+  return ret_obj(v, res);
+}
+static SQInteger closure_pcall(HSQUIRRELVM v) {
+  SQObjectPtr fn = ARG(1), res;
+  SQInteger n = sq_gettop(v) - 1;
+  if (n < 1) return throw_msg(v, "wrong number of parameters");
+  if (!v->call(fn, n, v->_stackbase + 1, res, false)) return SQ_ERROR;
+  return ret_obj(v, res);
+}
+static SQInteger closure_acall_impl(HSQUIRRELVM v, bool raise) {
+  SQObjectPtr fn = ARG(1), arr = ARG(2), res;
+  SQArray* a = _array(arr);
+  if (a->size() < 1) return throw_msg(v, "wrong number of parameters");
+  SQInteger base = v->_top;
+  for (SQInteger i = 0; i < a->size(); i++) v->push(a->_values[i]);
+  bool ok = v->call(fn, a->size(), base, res, raise);
+  v->setTop(base);
+  if (!ok) return SQ_ERROR;
+  return ret_obj(v, res);
+}
+static SQInteger closure_acall(HSQUIRRELVM v) { return closure_acall_impl(v, true); }
+static SQInteger closure_pacall(HSQUIRRELVM v) { return closure_acall_impl(v, false); }
+static SQInteger closure_bindenv(HSQUIRRELVM v) { if (SQ_FAILED(sq_bindenv(v, 1))) return SQ_ERROR; return 1; }
+static SQInteger closure_setroot(HSQUIRRELVM v) { if (SQ_FAILED(sq_setclosureroot(v, 1))) return SQ_ERROR; return 0; }
+static SQInteger closure_getroot(HSQUIRRELVM v) { if (SQ_FAILED(sq_getclosureroot(v, 1))) return SQ_ERROR; return 1; }
+static SQInteger closure_getinfos(HSQUIRRELVM v) {
+  SQObjectPtr o = ARG(1);
+  SQSharedState* ss = v->_sharedState;
+  SQTable* t = SQTable::create(ss, 0);
+  SQObjectPtr to(t);
+  if (sq_type(o) == OT_CLOSURE) {
+    SQFunctionProto* p = _closure(o)->_proto;
+    SQArray* params = SQArray::create(ss, 0);
+    SQArray* defs = SQArray::create(ss, 0);
+    for (SQUnsignedInteger i = 0; i < p->_locals.size(); i++) {
+      SQLocalVarInfo& lv = p->_locals[i];
+      if (lv.pos < p->_nparams && lv.startPc == 0) {
+        if ((SQInteger)params->_values.size() <= lv.pos) params->_values.resize(lv.pos + 1);
+        params->_values[lv.pos] = lv.name;
+      }
+    }
+    if (p->_varparams) params->_values.push_back(SQObjectPtr(ss->str("...")));
+    for (SQInteger i = 0; i < _closure(o)->_ndefaults; i++) defs->_values.push_back(_closure(o)->_defaults[i]);
+    t->newSlot(SQObjectPtr(ss->str("native")), SQObjectPtr(false));
+    t->newSlot(SQObjectPtr(ss->str("name")), p->_name);
+    t->newSlot(SQObjectPtr(ss->str("src")), p->_sourcename);
+    t->newSlot(SQObjectPtr(ss->str("parameters")), SQObjectPtr(params));
+    t->newSlot(SQObjectPtr(ss->str("varargs")), SQObjectPtr((SQInteger)(p->_varparams ? 1 : 0)));
+    t->newSlot(SQObjectPtr(ss->str("defparams")), SQObjectPtr(defs));
+  } else {
+    SQNativeClosure* nc = _nativeclosure(o);
+    t->newSlot(SQObjectPtr(ss->str("native")), SQObjectPtr(true));
+    t->newSlot(SQObjectPtr(ss->str("name")), nc->_name);
+    t->newSlot(SQObjectPtr(ss->str("paramscheck")), SQObjectPtr(nc->_nparamscheck));
+    SQArray* tc = SQArray::create(ss, 0);
+    for (SQUnsignedInteger i = 0; i < nc->_typecheck.size(); i++) tc->_values.push_back(SQObjectPtr(nc->_typecheck[i]));
+    t->newSlot(SQObjectPtr(ss->str("typecheck")), SQObjectPtr(tc));
+  }
+  return ret_obj(v, to);
+}
+
+// ---- generators ---------------------------------------------------------------------------
+static SQInteger generator_getstatus(HSQUIRRELVM v) {
+  static const char* names[] = {"suspended", "running", "dead"};
+  return ret_obj(v, SQObjectPtr(v->_sharedState->str(names[_generator(ARG(1))->_state])));
+}
+
+// ---- threads ------------------------------------------------------------------------------
+static SQInteger thread_call(HSQUIRRELVM v) {
+  SQObjectPtr self = ARG(1);
+  SQVM* t = _thread(self);
+  if (t->_state != SQ_VMSTATE_IDLE) return throw_msg(v, "wrong thread state");
+  if (t->_top < 1) return throw_msg(v, "the thread has no function");
+  SQObjectPtr fn = t->_stack[0];
+  SQInteger n = sq_gettop(v);
+  t->setTop(1);
+  SQInteger base = t->_top;
+  t->push(t->_roottable);
+  for (SQInteger i = 2; i <= n; i++) t->push(ARG(i));
+  SQObjectPtr res;
+  t->_state = SQ_VMSTATE_RUNNING;
+  bool ok = t->call(fn, n, base, res, true);
+  if (!ok) {
+    t->_state = SQ_VMSTATE_IDLE;
+    t->setTop(1);
+    v->_lasterror = t->_lasterror;
+    return SQ_ERROR;
+  }
+  if (t->_state != SQ_VMSTATE_SUSPENDED) { t->_state = SQ_VMSTATE_IDLE; t->setTop(1); }
+  return ret_obj(v, res);
+}
+static SQInteger thread_wakeup_impl(HSQUIRRELVM v, bool throwing) {
+  SQObjectPtr self = ARG(1);
+  SQVM* t = _thread(self);
+  if (t->_state == SQ_VMSTATE_IDLE) return throw_msg(v, "cannot wakeup a idle thread");
+  if (t->_state == SQ_VMSTATE_RUNNING) return throw_msg(v, "cannot wakeup a running thread");
+  SQObjectPtr val;
+  bool has = sq_gettop(v) > 1;
+  if (has) val = ARG(2);
+  if (!t->wakeup(has, val, true, true, throwing)) {
+    v->_lasterror = t->_lasterror;
+    t->setTop(1);
+    return SQ_ERROR;
+  }
+  SQObjectPtr res = t->_suspendValue;
+  if (t->_state == SQ_VMSTATE_IDLE) t->setTop(1);
+  return ret_obj(v, res);
+}
+static SQInteger thread_wakeup(HSQUIRRELVM v) { return thread_wakeup_impl(v, false); }
+static SQInteger thread_wakeupthrow(HSQUIRRELVM v) { return thread_wakeup_impl(v, true); }
+static SQInteger thread_getstatus(HSQUIRRELVM v) {
+  static const char* names[] = {"idle", "running", "suspended"};
+  return ret_obj(v, SQObjectPtr(v->_sharedState->str(names[_thread(ARG(1))->_state])));
+}
+static SQInteger thread_getstackinfos(HSQUIRRELVM v) {
+  SQVM* t = _thread(ARG(1));
+  SQStackInfos si;
+  if (SQ_FAILED(sq_stackinfos(t, tointeger(ARG(2)), &si))) return 0;
+  SQSharedState* ss = v->_sharedState;
+  SQTable* tb = SQTable::create(ss, 3);
+  SQObjectPtr to(tb);
+  tb->newSlot(SQObjectPtr(ss->str("func")), SQObjectPtr(ss->str(si.funcname)));
+  tb->newSlot(SQObjectPtr(ss->str("src")), SQObjectPtr(ss->str(si.source)));
+  tb->newSlot(SQObjectPtr(ss->str("line")), SQObjectPtr(si.line));
+  return ret_obj(v, to);
+}
+
+// ---- classes and instances ----------------------------------------------------------------
+static SQInteger class_getattributes(HSQUIRRELVM v) { if (SQ_FAILED(sq_getattributes(v, 1))) return SQ_ERROR; return 1; }
+static SQInteger class_setattributes(HSQUIRRELVM v) { if (SQ_FAILED(sq_setattributes(v, 1))) return SQ_ERROR; return 1; }
+static SQInteger class_instance(HSQUIRRELVM v) { if (SQ_FAILED(sq_createinstance(v, 1))) return SQ_ERROR; return 1; }
+static SQInteger class_getbase(HSQUIRRELVM v) { if (SQ_FAILED(sq_getbase(v, 1))) return SQ_ERROR; return 1; }
+static SQInteger class_newmember_impl(HSQUIRRELVM v, bool raw) {
+  SQInteger top = sq_gettop(v);
+  SQObjectPtr self = ARG(1), key = ARG(2), val = ARG(3), attrs;
+  bool bstatic = false;
+  if (top > 3) attrs = ARG(4);
+  if (top > 4) bstatic = !sq_isfalse(ARG(5));
+  if (!v->classNewMember(_class(self), key, val, attrs, bstatic, raw)) return SQ_ERROR;
+  return 0;
+}
+static SQInteger class_newmember(HSQUIRRELVM v) { return class_newmember_impl(v, false); }
+static SQInteger class_rawnewmember(HSQUIRRELVM v) { return class_newmember_impl(v, true); }
+static SQInteger instance_getclass(HSQUIRRELVM v) { if (SQ_FAILED(sq_getclass(v, 1))) return SQ_ERROR; return 1; }
+
+// ---- weak references ----------------------------------------------------------------------
+static SQInteger weakref_ref(HSQUIRRELVM v) { if (SQ_FAILED(sq_getweakrefval(v, 1))) return SQ_ERROR; return 1; }
+
+static SQTable* new_delegate(SQSharedState* ss, SQObjectPtr& slot) {
+  SQTable* t = SQTable::create(ss, 0);
+  slot = SQObjectPtr(t);
+  return t;
+}
+
+void sq_init_default_delegates(SQSharedState* ss, SQVM*) {
+  SQTable* t;
+  t = new_delegate(ss, ss->_numberDelegate);
+  reg(ss, t, "tofloat", num_tofloat, 1, "n|b");
+  reg(ss, t, "tointeger", num_tointeger, 1, "n|b");
+  reg(ss, t, "tostring", obj_tostring, 1, ".");
+  reg(ss, t, "tochar", num_tochar, 1, "n|b");
+  reg(ss, t, "weakref", obj_weakref, 1, nullptr);
+
+  t = new_delegate(ss, ss->_stringDelegate);
+  reg(ss, t, "len", obj_len, 1, "s");
+  reg(ss, t, "tointeger", str_tointeger, -1, "sn");
+  reg(ss, t, "tofloat", str_tofloat, 1, "s");
+  reg(ss, t, "tostring", obj_tostring, 1, ".");
+  reg(ss, t, "slice", str_slice, -1, "snn");
+  reg(ss, t, "find", str_find, -2, "ssn");
+  reg(ss, t, "tolower", str_tolower, -1, "snn");
+  reg(ss, t, "toupper", str_toupper, -1, "snn");
+  reg(ss, t, "weakref", obj_weakref, 1, nullptr);
+
+  t = new_delegate(ss, ss->_tableDelegate);
+  reg(ss, t, "len", obj_len, 1, "t");
+  reg(ss, t, "rawget", obj_rawget, 2, "t");
+  reg(ss, t, "rawset", obj_rawset, 3, "t");
+  reg(ss, t, "rawdelete", table_rawdelete, 2, "t");
+  reg(ss, t, "rawin", obj_rawin, 2, "t");
+  reg(ss, t, "weakref", obj_weakref, 1, nullptr);
+  reg(ss, t, "tostring", obj_tostring, 1, ".");
+  reg(ss, t, "clear", obj_clear, 1, ".");
+  reg(ss, t, "setdelegate", table_setdelegate, 2, ".t|o");
+  reg(ss, t, "getdelegate", table_getdelegate, 1, ".");
+  reg(ss, t, "filter", table_filter, 2, "tc");
+  reg(ss, t, "keys", table_keys, 1, "t");
+  reg(ss, t, "values", table_values, 1, "t");
+
+  t = new_delegate(ss, ss->_arrayDelegate);
+  reg(ss, t, "len", obj_len, 1, "a");
+  reg(ss, t, "append", array_append, 2, "a");
+  reg(ss, t, "push", array_append, 2, "a");
+  reg(ss, t, "extend", array_extend, 2, "aa");
+  reg(ss, t, "pop", array_pop, 1, "a");
+  reg(ss, t, "top", array_top, 1, "a");
+  reg(ss, t, "insert", array_insert, 3, "an");
+  reg(ss, t, "remove", array_remove, 2, "an");
+  reg(ss, t, "resize", array_resize, -2, "an");
+  reg(ss, t, "sort", array_sort, -1, "ac");
+  reg(ss, t, "reverse", array_reverse, 1, "a");
+  reg(ss, t, "slice", array_slice, -1, "ann");
+  reg(ss, t, "weakref", obj_weakref, 1, nullptr);
+  reg(ss, t, "tostring", obj_tostring, 1, ".");
+  reg(ss, t, "clear", obj_clear, 1, ".");
+  reg(ss, t, "map", array_map, 2, "ac");
+  reg(ss, t, "apply", array_apply, 2, "ac");
+  reg(ss, t, "reduce", array_reduce, -2, "ac");
+  reg(ss, t, "filter", array_filter, 2, "ac");
+  reg(ss, t, "find", array_find, 2, "a.");
+
+  t = new_delegate(ss, ss->_closureDelegate);
+  reg(ss, t, "call", closure_call, -1, "c");
+  reg(ss, t, "pcall", closure_pcall, -1, "c");
+  reg(ss, t, "acall", closure_acall, 2, "ca");
+  reg(ss, t, "pacall", closure_pacall, 2, "ca");
+  reg(ss, t, "weakref", obj_weakref, 1, nullptr);
+  reg(ss, t, "tostring", obj_tostring, 1, ".");
+  reg(ss, t, "bindenv", closure_bindenv, 2, "c x|y|t");
+  reg(ss, t, "getinfos", closure_getinfos, 1, "c");
+  reg(ss, t, "setroot", closure_setroot, 2, "ct");
+  reg(ss, t, "getroot", closure_getroot, 1, "c");
+
+  t = new_delegate(ss, ss->_generatorDelegate);
+  reg(ss, t, "getstatus", generator_getstatus, 1, "g");
+  reg(ss, t, "weakref", obj_weakref, 1, nullptr);
+  reg(ss, t, "tostring", obj_tostring, 1, ".");
+
+  t = new_delegate(ss, ss->_threadDelegate);
+  reg(ss, t, "call", thread_call, -1, "v");
+  reg(ss, t, "wakeup", thread_wakeup, -1, "v");
+  reg(ss, t, "wakeupthrow", thread_wakeupthrow, -2, "v");
+  reg(ss, t, "getstatus", thread_getstatus, 1, "v");
+  reg(ss, t, "weakref", obj_weakref, 1, nullptr);
+  reg(ss, t, "getstackinfos", thread_getstackinfos, 2, "vn");
+  reg(ss, t, "tostring", obj_tostring, 1, ".");
+
+  t = new_delegate(ss, ss->_classDelegate);
+  reg(ss, t, "getattributes", class_getattributes, 2, "y.");
+  reg(ss, t, "setattributes", class_setattributes, 3, "y..");
+  reg(ss, t, "rawget", obj_rawget, 2, "y");
+  reg(ss, t, "rawset", obj_rawset, 3, "y");
+  reg(ss, t, "rawin", obj_rawin, 2, "y");
+  reg(ss, t, "weakref", obj_weakref, 1, nullptr);
+  reg(ss, t, "tostring", obj_tostring, 1, ".");
+  reg(ss, t, "instance", class_instance, 1, "y");
+  reg(ss, t, "getbase", class_getbase, 1, "y");
+  reg(ss, t, "newmember", class_newmember, -3, "y");
+  reg(ss, t, "rawnewmember", class_rawnewmember, -3, "y");
+
+  t = new_delegate(ss, ss->_instanceDelegate);
+  reg(ss, t, "getclass", instance_getclass, 1, "x");
+  reg(ss, t, "rawget", obj_rawget, 2, "x");
+  reg(ss, t, "rawset", obj_rawset, 3, "x");
+  reg(ss, t, "rawin", obj_rawin, 2, "x");
+  reg(ss, t, "weakref", obj_weakref, 1, nullptr);
+  reg(ss, t, "tostring", obj_tostring, 1, ".");
+
+  t = new_delegate(ss, ss->_weakrefDelegate);
+  reg(ss, t, "ref", weakref_ref, 1, "r");
+  reg(ss, t, "weakref", obj_weakref, 1, nullptr);
+  reg(ss, t, "tostring", obj_tostring, 1, ".");
+}

@@ -1,0 +1,1631 @@
+// The interpreter loop, calls, errors, and the generic object operations (get, set,
+// arithmetic, comparison, metamethods) the byte code and the API rely on.
+#include "sqvm.h"
+#include "sqopcodes.h"
+#include <stdarg.h>
+#include <stdio.h>
+#include <math.h>
+#include <exception>
+
+static const SQInteger MAX_CALL_DEPTH = 20000;
+static const SQInteger MAX_NATIVE_NESTING = 180;
+static const SQInteger MAX_STACK = 4 * 1024 * 1024;
+
+// ---- construction ---------------------------------------------------------------------------
+SQVM* SQVM::create(SQSharedState* ss) {
+  SQVM* v = new SQVM();
+  v->linkGc(ss);
+  v->_sharedState = ss;
+  v->growStack(256);
+  return v;
+}
+SQVM::~SQVM() { finalize(); }
+void SQVM::destroy() { this->~SQVM(); sq_vm_free(this, sizeof(SQVM)); }
+void SQVM::finalize() {
+  closeOuters(0);
+  _calls.freeAll();
+  _traps.freeAll();
+  setTop(0);
+  _roottable.Null(); _lasterror.Null(); _errorhandler.Null(); _debughook.Null(); _suspendValue.Null();
+}
+void SQVM::forEachRef(void (*fn)(SQObject&, void*), void* ctx) {
+  for (SQInteger i = 0; i < _top; i++) fn(_stack[i], ctx);
+  for (SQUnsignedInteger i = 0; i < _calls.size(); i++) fn(_calls[i]._closure, ctx);
+  fn(_roottable, ctx); fn(_lasterror, ctx); fn(_errorhandler, ctx); fn(_debughook, ctx); fn(_suspendValue, ctx);
+}
+
+void SQVM::growStack(SQInteger needed) {
+  if (needed <= _stackSize) return;
+  if (needed > MAX_STACK) throw std::bad_alloc();
+  SQInteger n = _stackSize ? _stackSize : 64;
+  while (n < needed) n *= 2;
+  _stackVec.resize((SQUnsignedInteger)n);
+  _stack = &_stackVec[0];
+  _stackSize = n;
+}
+
+SQObjectPtr& SQVM::curRoot() {
+  for (SQInteger i = (SQInteger)_calls.size() - 1; i >= 0; i--) {
+    const SQObjectPtr& c = _calls[i]._closure;
+    if (sq_type(c) == OT_CLOSURE && _closure(c)->_root) {
+      SQObject& o = _closure(c)->_root->_obj;
+      if (sq_type(o) != OT_NULL) return *(SQObjectPtr*)&o;
+      break;
+    }
+  }
+  return _roottable;
+}
+
+// ---- errors -------------------------------------------------------------------------------
+void SQVM::raiseError(const SQChar* fmt, ...) {
+  SQChar buf[512];
+  va_list ap;
+  va_start(ap, fmt);
+  vsnprintf(buf, sizeof(buf), fmt, ap);
+  va_end(ap);
+  _lasterror = SQString::create(_sharedState, buf);
+  _errorHandled = false;
+}
+void SQVM::raiseErrorObj(const SQObject& o) { _lasterror = o; _errorHandled = false; }
+void SQVM::raiseIdxError(const SQObject& key) {
+  if (sq_type(key) == OT_STRING) raiseError("the index '%.200s' does not exist", _string(key)->_val);
+  else { SQObjectPtr s(printable(key)); raiseError("the index '%.200s' does not exist", _string(s)->_val); }
+}
+
+void SQVM::callErrorHandler(const SQObject& err) {
+  if (_errorHandled) return;
+  _errorHandled = true;
+  if (sq_type(_errorhandler) == OT_NULL) return;
+  SQObjectPtr handler = _errorhandler, ret, e(err);
+  SQObjectPtr saved = _lasterror;
+  SQObject args[1] = {e};
+  callMeta(handler, _roottable, 1, args, ret);
+  _lasterror = saved;
+  _errorHandled = true;
+}
+
+// ---- outers -------------------------------------------------------------------------------
+SQOuter* SQVM::findOuter(SQInteger slot) {
+  SQOuter** pp = &_openOuters;
+  while (*pp && (*pp)->_idx > slot) pp = &(*pp)->_nextOpen;
+  if (*pp && (*pp)->_idx == slot) return *pp;
+  SQOuter* o = new SQOuter();
+  o->linkGc(_sharedState);
+  o->_vm = this;
+  o->_idx = slot;
+  o->_nextOpen = *pp;
+  *pp = o;
+  return o;
+}
+void SQVM::closeOuters(SQInteger fromSlot) {
+  while (_openOuters && _openOuters->_idx >= fromSlot) {
+    SQOuter* o = _openOuters;
+    _openOuters = o->_nextOpen;
+    o->_value = _stack[o->_idx];
+    o->_vm = nullptr;
+    o->_nextOpen = nullptr;
+  }
+}
+
+// ---- calls --------------------------------------------------------------------------------
+static bool check_type_mask(SQInteger mask, const SQObject& o) { return (mask & (SQInteger)sq_type(o) & _RT_MASK) != 0; }
+
+bool SQVM::callNative(SQNativeClosure* nc, SQInteger nargs, SQInteger base, SQObjectPtr& ret, bool& suspended) {
+  SQInteger check = nc->_nparamscheck;
+  if ((check > 0 && nargs != check) || (check < 0 && nargs < -check)) {
+    raiseError("wrong number of parameters");
+    return false;
+  }
+  SQInteger ntc = (SQInteger)nc->_typecheck.size();
+  for (SQInteger i = 0; i < nargs && i < ntc; i++) {
+    if (nc->_typecheck[i] != -1 && !check_type_mask(nc->_typecheck[i], _stack[base + i])) {
+      raiseError("parameter %d has an invalid type '%s' ; expected: '%s'", (int)i, sq_type_name(sq_type(_stack[base + i])), "see the function's type mask");
+      return false;
+    }
+  }
+  if (_nativeCalls > MAX_NATIVE_NESTING) { raiseError("native stack overflow"); return false; }
+  if ((SQInteger)_calls.size() >= MAX_CALL_DEPTH) { raiseError("stack overflow"); return false; }
+  if (nc->_env && sq_type(nc->_env->_obj) != OT_NULL) _stack[base] = nc->_env->_obj;
+  SQCallInfo& ci = _calls.push_back();
+  ci._closure = SQObjectPtr(nc);
+  ci._base = base;
+  ci._target = base - 1;
+  ci._root = true;
+  SQInteger savedBase = _stackbase;
+  SQInteger ncalls = (SQInteger)_calls.size();
+  struct Restore {
+    SQVM* v; SQInteger savedBase, ncalls, ntraps;
+    ~Restore() {
+      while ((SQInteger)v->_calls.size() >= ncalls) v->_calls.pop_back();
+      while ((SQInteger)v->_traps.size() > ntraps) v->_traps.pop_back();
+      v->_stackbase = savedBase;
+      v->_nativeCalls--;
+    }
+  } restore{this, savedBase, ncalls, (SQInteger)_traps.size()};
+  _stackbase = base;
+  _nativeCalls++;
+  SQInteger r = nc->_function(this);
+  if (r == SQ_SUSPEND_FLAG || _suspendRequest) {
+    _suspendRequest = false;
+    suspended = true;
+    if (r > 0 && _top > base) ret = _stack[_top - 1]; else ret.Null();
+    return true;
+  }
+  if (r < 0) {
+    if (_errorHandled && sq_type(_lasterror) == OT_NULL) _lasterror = SQString::create(_sharedState, "unknown error");
+    return false;
+  }
+  if (r > 0) {
+    if (_top <= base) { raiseError("native function returned a value but left the stack empty"); return false; }
+    ret = _stack[_top - 1];
+  } else {
+    ret.Null();
+  }
+  return true;
+}
+
+bool SQVM::startCall(SQInteger target, SQInteger nargs, bool& pushedFrame, bool& suspended) {
+  pushedFrame = false;
+  suspended = false;
+  SQObjectPtr& callee = _stack[target];
+  SQInteger base = target + 1;
+  switch (sq_type(callee)) {
+    case OT_CLOSURE: {
+      SQClosure* c = _closure(callee);
+      SQFunctionProto* p = c->_proto;
+      SQInteger np = p->_nparams;
+      if (nargs != np) {
+        if (nargs < np && np - nargs <= c->_ndefaults) {
+          for (SQInteger i = nargs; i < np; i++) {
+            if (base + i >= _stackSize) growStack(base + i + 1);
+            _stack[base + i] = c->_defaults[c->_ndefaults - (np - i)];
+          }
+        } else if (!(p->_varparams && nargs > np)) {
+          raiseError("wrong number of parameters");
+          return false;
+        }
+      }
+      if ((SQInteger)_calls.size() >= MAX_CALL_DEPTH) { raiseError("stack overflow"); return false; }
+      if (c->_env && sq_type(c->_env->_obj) != OT_NULL) _stack[base] = c->_env->_obj;
+      SQInteger ntop = base + np;
+      if (p->_varparams) {
+        SQInteger extra = nargs > np ? nargs - np : 0;
+        SQArray* va = SQArray::create(_sharedState, extra);
+        for (SQInteger i = 0; i < extra; i++) va->_values[i] = std::move(_stack[base + np + i]);
+        if (base + np >= _stackSize) growStack(base + np + 1);
+        _stack[base + np] = SQObjectPtr(va);
+        ntop++;
+        for (SQInteger i = ntop; i < base + nargs; i++) _stack[i].Null();
+      }
+      if (p->_generator) {
+        SQGenerator* g = new SQGenerator();
+        g->linkGc(_sharedState);
+        g->_closure = callee;
+        for (SQInteger i = base; i < ntop; i++) g->_stack.push_back(_stack[i]);
+        g->_ip = &p->_code[0];
+        SQObjectPtr gen(g);
+        _stack[target] = gen;
+        setTop(target + 1);
+        return true;
+      }
+      if (base + p->_stacksize + 8 > _stackSize) growStack(base + p->_stacksize + 8);
+      setTop(ntop);
+      SQCallInfo& ci = _calls.push_back();
+      ci._ip = &p->_code[0];
+      ci._closure = callee;
+      ci._base = base;
+      ci._target = target;
+      ci._ntraps = 0;
+      ci._root = false;
+      ci._generator = false;
+      ci._gen = nullptr;
+      pushedFrame = true;
+      return true;
+    }
+    case OT_NATIVECLOSURE: {
+      SQObjectPtr ret;
+      SQObjectPtr keep = callee;
+      if (!callNative(_nativeclosure(keep), nargs, base, ret, suspended)) return false;
+      if (suspended) { _suspendValue = ret; return true; }
+      _stack[target] = std::move(ret);
+      setTop(target + 1);
+      return true;
+    }
+    case OT_CLASS: {
+      SQClass* cls = _class(callee);
+      SQObjectPtr inst(cls->createInstance());
+      SQObjectPtr ctor = cls->_constructor;
+      if (sq_type(ctor) != OT_NULL) {
+        _stack[base] = inst;
+        SQObjectPtr ret;
+        if (!call(ctor, nargs, base, ret, true)) return false;
+      }
+      _stack[target] = inst;
+      setTop(target + 1);
+      return true;
+    }
+    case OT_TABLE: case OT_INSTANCE: case OT_USERDATA: {
+      SQObjectPtr mm;
+      if (getMetaMethod(callee, MT_CALL, mm)) {
+        // _call(this, args...) with the object as environment
+        SQObjectPtr self = callee;
+        _stack[target] = self;
+        SQObjectPtr ret;
+        if (!call(mm, nargs, target, ret, true)) return false;
+        _stack[target] = std::move(ret);
+        setTop(target + 1);
+        return true;
+      }
+      break;
+    }
+    default: break;
+  }
+  raiseError("attempt to call '%s'", sq_type_name(sq_type(callee)));
+  return false;
+}
+
+// Calls 'callee' with nargs values starting at stack[stackbase] ('this' first). The stack
+// above the arguments is used for the call; on return the top is where it was.
+bool SQVM::call(const SQObject& callee, SQInteger nargs, SQInteger stackbase, SQObjectPtr& ret, bool raiseerror) {
+  SQInteger oldTop = _top;
+  SQInteger target = _top;
+  if (target + nargs + 1 > _stackSize) growStack(target + nargs + 1);
+  _stack[target] = callee;
+  for (SQInteger i = 0; i < nargs; i++) _stack[target + 1 + i] = _stack[stackbase + i];
+  _top = target + 1 + nargs;
+  bool pushed = false, suspended = false;
+  bool ok = startCall(target, nargs, pushed, suspended);
+  if (ok && pushed) {
+    _calls.back()._root = true;
+    ok = execute((SQInteger)_calls.size() - 1, raiseerror);
+    if (ok && _state == SQ_VMSTATE_SUSPENDED) { ret = _suspendValue; return true; }
+  }
+  if (ok && suspended) { ret = _suspendValue; return true; }
+  if (ok) ret = _stack[target];
+  setTop(oldTop);
+  return ok;
+}
+
+bool SQVM::callMeta(const SQObject& fn, const SQObject& self, SQInteger nargs, const SQObject* args, SQObjectPtr& ret) {
+  SQInteger base = _top;
+  push(self);
+  for (SQInteger i = 0; i < nargs; i++) push(args[i]);
+  bool ok = call(fn, nargs + 1, base, ret, true);
+  setTop(base);
+  return ok;
+}
+
+// ---- generators ---------------------------------------------------------------------------
+bool SQVM::resumeGenerator(SQGenerator* g, SQInteger target) {
+  if (g->_state == GEN_DEAD) { raiseError("resuming dead generator"); return false; }
+  if (g->_state == GEN_RUNNING) { raiseError("resuming active generator"); return false; }
+  SQObjectPtr keep(g);
+  SQFunctionProto* p = _closure(g->_closure)->_proto;
+  SQInteger base = _top;
+  SQInteger n = (SQInteger)g->_stack.size();
+  if (base + p->_stacksize + n + 8 > _stackSize) growStack(base + p->_stacksize + n + 8);
+  for (SQInteger i = 0; i < n; i++) _stack[base + i] = std::move(g->_stack[i]);
+  g->_stack.resize(0);
+  _top = base + n;
+  // reopen the outers that referred to the frame
+  for (SQUnsignedInteger i = 0; i < g->_outers.size(); i++) {
+    SQOuter* o = g->_outers[i];
+    o->_vm = this;
+    o->_idx = base + o->_idx;
+    _stack[o->_idx] = o->_value;
+    o->_value.Null();
+    SQOuter** pp = &_openOuters;
+    while (*pp && (*pp)->_idx > o->_idx) pp = &(*pp)->_nextOpen;
+    o->_nextOpen = *pp;
+    *pp = o;
+    SQObject ob; ob._type = OT_OUTER; ob._unVal.pOuter = o; release_obj(ob);
+  }
+  g->_outers._size = 0;
+  SQInteger depth = (SQInteger)_calls.size();
+  for (SQUnsignedInteger i = 0; i < g->_traps.size(); i++) {
+    SQExceptionTrap t = g->_traps[i];
+    t._stackTop += base;
+    t._callDepth = depth;
+    _traps.push_back(t);
+  }
+  SQCallInfo& ci = _calls.push_back();
+  ci._ip = g->_ip;
+  ci._closure = g->_closure;
+  ci._base = base;
+  ci._target = target;
+  ci._ntraps = (SQInteger)g->_traps.size();
+  g->_traps.resize(0);
+  ci._root = true;
+  ci._generator = true;
+  ci._gen = g;
+  g->_state = GEN_RUNNING;
+  return execute((SQInteger)_calls.size() - 1, true);
+}
+
+// ---- execution ----------------------------------------------------------------------------
+#define ARITH_INT_FAST(opc, expr)                                               \
+  {                                                                             \
+    SQObjectPtr& a = sp[-2];                                                    \
+    SQObjectPtr& b = sp[-1];                                                    \
+    if (sq_type(a) == OT_INTEGER && sq_type(b) == OT_INTEGER) {                 \
+      _integer(a) = expr;                                                       \
+      sp--; /* b is an integer: nothing to release */                           \
+      sq_type(*sp) = OT_NULL;                                                   \
+      break;                                                                    \
+    }                                                                           \
+    SQObjectPtr res;                                                            \
+    SYNC();                                                                     \
+    if (!arith(opc, a, b, res)) goto error;                                     \
+    RELOAD();                                                                   \
+    sp[-2] = std::move(res);                                                    \
+    (--sp)->Null();                                                             \
+    break;                                                                      \
+  }
+
+bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
+  if (_nativeCalls > MAX_NATIVE_NESTING) {
+    raiseError("native stack overflow");
+    // drop the frame that was pushed for us
+    while ((SQInteger)_calls.size() > entryFrame) {
+      SQCallInfo& c = _calls.back();
+      closeOuters(c._base);
+      setTop(c._target + 1);
+      _calls.pop_back();
+    }
+    return false;
+  }
+  _nativeCalls++;
+  // A C++ exception thrown by a native function unwinds through here: drop our frames and
+  // restore the stack so that the VM stays usable.
+  struct Guard {
+    SQVM* v; SQInteger entry; int uncaught;
+    ~Guard() {
+      v->_nativeCalls--;
+      if (std::uncaught_exceptions() > uncaught) {
+        while ((SQInteger)v->_calls.size() > entry) {
+          SQCallInfo& c = v->_calls.back();
+          while (c._ntraps-- > 0) v->_traps.pop_back();
+          v->closeOuters(c._base);
+          SQInteger t = c._target;
+          if (c._generator && c._gen) c._gen->_state = GEN_DEAD;
+          v->_calls.pop_back();
+          v->setTop(t);
+        }
+      }
+    }
+  } guard{this, entryFrame, std::uncaught_exceptions()};
+
+  SQCallInfo* ci;
+  SQObjectPtr* stk;
+  SQObjectPtr* sp;
+  SQUnsignedInteger32* ip;
+  SQObjectPtr* lits;
+  SQClosure* clo;
+
+#define LOADFRAME()                                   \
+  ci = &_calls.back();                                \
+  clo = _closure(ci->_closure);                       \
+  lits = clo->_proto->_literals._vals;                \
+  ip = ci->_ip;                                       \
+  stk = _stack + ci->_base;                           \
+  sp = _stack + _top;
+#define SYNC() (ci->_ip = ip, _top = sp - _stack)
+#define RELOAD() (stk = _stack + ci->_base, sp = _stack + _top)
+
+  LOADFRAME();
+  for (;;) {
+    SQUnsignedInteger32 w = *ip++;
+    switch (SQ_OP(w)) {
+      case OP_PUSHNULL: (sp++)->Null(); break;
+      case OP_PUSHTRUE: *sp++ = SQObjectPtr(true); break;
+      case OP_PUSHFALSE: *sp++ = SQObjectPtr(false); break;
+      case OP_PUSHINT: (sp++)->setInt(SQ_ARG(w)); break;
+      case OP_PUSHK: *sp++ = lits[SQ_ARG(w)]; break;
+      case OP_LOADL: *sp++ = stk[SQ_ARG(w)]; break;
+      case OP_LOADL2: { SQInteger a = SQ_ARG(w); sp[0] = stk[a & 0xFFF]; sp[1] = stk[a >> 12]; sp += 2; break; }
+      case OP_STOREL: stk[SQ_ARG(w)] = sp[-1]; break;
+      case OP_SETL: stk[SQ_ARG(w)] = std::move(*--sp); break;
+      case OP_LOADO: *sp++ = clo->_outers[SQ_ARG(w)]->ref(); break;
+      case OP_STOREO: clo->_outers[SQ_ARG(w)]->ref() = sp[-1]; break;
+      case OP_POP: (--sp)->Null(); break;
+      case OP_DUP: *sp = sp[-1]; sp++; break;
+      case OP_DUP2: sp[0] = sp[-2]; sp[1] = sp[-1]; sp += 2; break;
+      case OP_POPTO: {
+        SQInteger t = ci->_base + SQ_ARG(w);
+        if (_openOuters && _openOuters->_idx >= t) closeOuters(t);
+        SQObjectPtr* nt = _stack + t;
+        while (sp > nt) (--sp)->Null();
+        break;
+      }
+      case OP_GETLK: {
+        SQObjectPtr& self = stk[SQ_ARG(w)];
+        const SQObjectPtr& key = lits[(SQInt32)*ip++];
+        if (sq_type(self) == OT_TABLE) {
+          SQTableNode* n = _table(self)->findNode(key);
+          if (n) { *sp++ = n->val; break; }
+        } else if (sq_type(self) == OT_INSTANCE) {
+          SQTableNode* n = _instance(self)->_class->_members->findNode(key);
+          if (n) {
+            *sp++ = member_kind(n->val) == MEMBER_FIELD ? _instance(self)->_values[member_index(n->val)] : _instance(self)->_class->_methods[member_index(n->val)].val;
+            break;
+          }
+        }
+        SQObjectPtr res, s2 = self;
+        SYNC();
+        if (!get(s2, key, res, false, true)) goto error;
+        RELOAD();
+        *sp++ = std::move(res);
+        break;
+      }
+      case OP_GETK: {
+        SQObjectPtr& self = sp[-1];
+        const SQObjectPtr& key = lits[SQ_ARG(w)];
+        if (sq_type(self) == OT_TABLE) {
+          SQTableNode* n = _table(self)->findNode(key);
+          if (n) { self = n->val; break; }
+        } else if (sq_type(self) == OT_INSTANCE) {
+          SQTableNode* n = _instance(self)->_class->_members->findNode(key);
+          if (n) {
+            self = member_kind(n->val) == MEMBER_FIELD ? _instance(self)->_values[member_index(n->val)] : _instance(self)->_class->_methods[member_index(n->val)].val;
+            break;
+          }
+        }
+        SQObjectPtr res;
+        SYNC();
+        if (!get(self, key, res, false, true)) goto error;
+        RELOAD();
+        sp[-1] = std::move(res);
+        break;
+      }
+      case OP_GET: {
+        SQObjectPtr& self = sp[-2];
+        SQObjectPtr& key = sp[-1];
+        if (sq_type(self) == OT_ARRAY && sq_type(key) == OT_INTEGER) {
+          SQInteger i = _integer(key);
+          SQArray* a = _array(self);
+          if ((SQUnsignedInteger)i < a->_values.size()) { self = a->_values[i]; sp--; break; }
+        }
+        SQObjectPtr res;
+        SYNC();
+        if (!get(self, key, res, false, true)) goto error;
+        RELOAD();
+        sp[-2] = std::move(res);
+        (--sp)->Null();
+        break;
+      }
+      case OP_SET: {
+        SQObjectPtr& self = sp[-3];
+        SQObjectPtr& key = sp[-2];
+        if (sq_type(self) == OT_ARRAY && sq_type(key) == OT_INTEGER) {
+          SQInteger i = _integer(key);
+          SQArray* a = _array(self);
+          if ((SQUnsignedInteger)i < a->_values.size()) {
+            a->_values[i] = sp[-1];
+            sp[-3] = std::move(sp[-1]);
+            sp -= 2;
+            sp[0].Null();
+            break;
+          }
+        }
+        SYNC();
+        if (!set(self, key, sp[-1], false)) goto error;
+        RELOAD();
+        sp[-3] = std::move(sp[-1]);
+        (--sp)->Null();
+        (--sp)->Null();
+        break;
+      }
+      case OP_SETK: {
+        SQObjectPtr& self = sp[-2];
+        const SQObjectPtr& key = lits[SQ_ARG(w)];
+        if (sq_type(self) == OT_INSTANCE) {
+          SQTableNode* n = _instance(self)->_class->_members->findNode(key);
+          if (n && member_kind(n->val) == MEMBER_FIELD) {
+            _instance(self)->_values[member_index(n->val)] = sp[-1];
+            sp[-2] = std::move(sp[-1]);
+            (--sp)->Null();
+            break;
+          }
+        } else if (sq_type(self) == OT_TABLE) {
+          SQTableNode* n = _table(self)->findNode(key);
+          if (n) {
+            n->val = sp[-1];
+            sp[-2] = std::move(sp[-1]);
+            (--sp)->Null();
+            break;
+          }
+        }
+        SYNC();
+        if (!set(self, key, sp[-1], false)) goto error;
+        RELOAD();
+        sp[-2] = std::move(sp[-1]);
+        (--sp)->Null();
+        break;
+      }
+      case OP_NEWSLOT: {
+        SYNC();
+        if (!newSlot(sp[-3], sp[-2], sp[-1], false, false)) goto error;
+        RELOAD();
+        sp[-3] = std::move(sp[-1]);
+        (--sp)->Null();
+        (--sp)->Null();
+        break;
+      }
+      case OP_DELETE: {
+        SQObjectPtr res;
+        SYNC();
+        if (!deleteSlot(sp[-2], sp[-1], res, false)) goto error;
+        RELOAD();
+        sp[-2] = std::move(res);
+        (--sp)->Null();
+        break;
+      }
+      case OP_GETG: {
+        const SQObjectPtr& key = lits[SQ_ARG(w)];
+        SQObjectPtr& self = stk[0];
+        if (sq_type(self) == OT_TABLE) {
+          if (SQTableNode* n = _table(self)->findNode(key)) { *sp++ = n->val; break; }
+        }
+        SQObjectPtr res;
+        SYNC();
+        SQObjectPtr root = clo->_root && sq_type(clo->_root->_obj) != OT_NULL ? SQObjectPtr(clo->_root->_obj) : _roottable;
+        if (!getGlobal(stk[0], root, key, res)) goto error;
+        RELOAD();
+        *sp++ = std::move(res);
+        break;
+      }
+      case OP_SETG: {
+        SYNC();
+        SQObjectPtr root = clo->_root && sq_type(clo->_root->_obj) != OT_NULL ? SQObjectPtr(clo->_root->_obj) : _roottable;
+        if (!setGlobal(stk[0], root, lits[SQ_ARG(w)], sp[-1])) goto error;
+        RELOAD();
+        break;
+      }
+      case OP_PUSHROOT: {
+        if (clo->_root && sq_type(clo->_root->_obj) != OT_NULL) *sp++ = clo->_root->_obj;
+        else *sp++ = _roottable;
+        break;
+      }
+      case OP_PUSHBASE: {
+        if (clo->_base) *sp++ = SQObjectPtr(clo->_base); else (sp++)->Null();
+        break;
+      }
+      case OP_ADD: ARITH_INT_FAST('+', (SQInteger)((SQUnsignedInteger)_integer(a) + (SQUnsignedInteger)_integer(b)))
+      case OP_SUB: ARITH_INT_FAST('-', (SQInteger)((SQUnsignedInteger)_integer(a) - (SQUnsignedInteger)_integer(b)))
+      case OP_MUL: ARITH_INT_FAST('*', (SQInteger)((SQUnsignedInteger)_integer(a) * (SQUnsignedInteger)_integer(b)))
+      case OP_DIV: case OP_MOD: case OP_BAND: case OP_BOR: case OP_BXOR: case OP_SHL: case OP_SHR: case OP_USHR: {
+        static const int ops[] = {'/', '%', '&', '|', '^', 'L', 'R', 'U'};
+        SQObjectPtr res;
+        SYNC();
+        if (!arith(ops[SQ_OP(w) - OP_DIV], sp[-2], sp[-1], res)) goto error;
+        RELOAD();
+        sp[-2] = std::move(res);
+        (--sp)->Null();
+        break;
+      }
+      case OP_ADDLK: {
+        SQObjectPtr& a = stk[SQ_ARG(w)];
+        SQInteger k = (SQInt32)*ip++;
+        if (sq_type(a) == OT_INTEGER) { (sp++)->setInt((SQInteger)((SQUnsignedInteger)_integer(a) + (SQUnsignedInteger)k)); break; }
+        SQObjectPtr res, kk(k);
+        SYNC();
+        if (!arith('+', a, kk, res)) goto error;
+        RELOAD();
+        *sp++ = std::move(res);
+        break;
+      }
+      case OP_NEG: {
+        SQObjectPtr res;
+        SYNC();
+        if (!unaryMinus(sp[-1], res)) goto error;
+        RELOAD();
+        sp[-1] = std::move(res);
+        break;
+      }
+      case OP_NOT: sp[-1].setBool(sq_isfalse(sp[-1])); break;
+      case OP_BNOT: {
+        if (sq_type(sp[-1]) != OT_INTEGER) { raiseError("attempt to perform a bitwise op on a %s", sq_type_name(sq_type(sp[-1]))); SYNC(); goto error; }
+        _integer(sp[-1]) = ~_integer(sp[-1]);
+        break;
+      }
+      case OP_EQ: case OP_NE: {
+        bool eq = isEqual(sp[-2], sp[-1]);
+        sp[-2].setBool(SQ_OP(w) == OP_EQ ? eq : !eq);
+        (--sp)->Null();
+        break;
+      }
+      case OP_EQJZ: case OP_NEJZ: {
+        bool eq = isEqual(sp[-2], sp[-1]);
+        (--sp)->Null(); (--sp)->Null();
+        if (eq != (SQ_OP(w) == OP_EQJZ)) ip += SQ_ARG(w);
+        break;
+      }
+      case OP_LT: case OP_LE: case OP_GT: case OP_GE: case OP_CMP3:
+      case OP_LTJZ: case OP_LEJZ: case OP_GTJZ: case OP_GEJZ: {
+        SQInteger c;
+        SQObjectPtr& a = sp[-2];
+        SQObjectPtr& b = sp[-1];
+        if (sq_type(a) == OT_INTEGER && sq_type(b) == OT_INTEGER) c = _integer(a) < _integer(b) ? -1 : (_integer(a) > _integer(b) ? 1 : 0);
+        else {
+          SYNC();
+          if (!compare(a, b, c)) goto error;
+          RELOAD();
+        }
+        SQInteger op = SQ_OP(w);
+        if (op == OP_CMP3) { sp[-2].setInt(c); (--sp)->Null(); break; }
+        bool r;
+        switch (op) {
+          case OP_LT: case OP_LTJZ: r = c < 0; break;
+          case OP_LE: case OP_LEJZ: r = c <= 0; break;
+          case OP_GT: case OP_GTJZ: r = c > 0; break;
+          default: r = c >= 0; break;
+        }
+        if (op >= OP_LTJZ) {
+          (--sp)->Null(); (--sp)->Null();
+          if (!r) ip += SQ_ARG(w);
+        } else {
+          sp[-2].setBool(r);
+          (--sp)->Null();
+        }
+        break;
+      }
+      case OP_IN: {
+        bool r;
+        SYNC();
+        if (!exists(sp[-1], sp[-2], r)) goto error;
+        RELOAD();
+        sp[-2].setBool(r);
+        (--sp)->Null();
+        break;
+      }
+      case OP_INSTANCEOF: {
+        if (sq_type(sp[-1]) != OT_CLASS) { SYNC(); raiseError("cannot apply instanceof between a %s and a %s", sq_type_name(sq_type(sp[-2])), sq_type_name(sq_type(sp[-1]))); goto error; }
+        bool r = sq_type(sp[-2]) == OT_INSTANCE && _instance(sp[-2])->instanceOf(_class(sp[-1]));
+        sp[-2].setBool(r);
+        (--sp)->Null();
+        break;
+      }
+      case OP_TYPEOF: {
+        SQObjectPtr res;
+        SYNC();
+        if (!typeOf(sp[-1], res)) goto error;
+        RELOAD();
+        sp[-1] = std::move(res);
+        break;
+      }
+      case OP_CLONE: {
+        SQObjectPtr res;
+        SYNC();
+        if (!clone(sp[-1], res)) goto error;
+        RELOAD();
+        sp[-1] = std::move(res);
+        break;
+      }
+      case OP_RESUME: {
+        if (sq_type(sp[-1]) != OT_GENERATOR) { SYNC(); raiseError("trying to resume a '%s',only genenerator can be resumed", sq_type_name(sq_type(sp[-1]))); goto error; }
+        SYNC();
+        SQObjectPtr g = sp[-1];
+        if (!resumeGenerator(_generator(g), _top - 1)) goto error;
+        RELOAD();
+        break;
+      }
+      case OP_INCL: case OP_INCO: case OP_INCF: case OP_INCG: {
+        SQInt32 word = (SQInt32)*ip++;
+        SQInteger delta = word >> 1;
+        bool post = word & 1;
+        SQInteger op = SQ_OP(w);
+        if (op == OP_INCL || op == OP_INCO) {
+          SQObjectPtr& target = op == OP_INCL ? stk[SQ_ARG(w)] : clo->_outers[SQ_ARG(w)]->ref();
+          if (sq_type(target) == OT_INTEGER) {
+            SQInteger old = _integer(target);
+            _integer(target) = (SQInteger)((SQUnsignedInteger)old + (SQUnsignedInteger)delta);
+            (sp++)->setInt(post ? old : _integer(target));
+            break;
+          }
+          SQObjectPtr old = target, res, d(delta);
+          SYNC();
+          if (!arith('+', old, d, res)) goto error;
+          RELOAD();
+          SQObjectPtr& target2 = op == OP_INCL ? stk[SQ_ARG(w)] : clo->_outers[SQ_ARG(w)]->ref();
+          target2 = res;
+          *sp++ = post ? old : res;
+          break;
+        }
+        SQObjectPtr old, res, d(delta);
+        SYNC();
+        if (op == OP_INCF) {
+          SQObjectPtr self = sp[-2], key = sp[-1];
+          if (!get(self, key, old, false, true)) goto error;
+          if (!arith('+', old, d, res)) goto error;
+          if (!set(self, key, res, false)) goto error;
+          RELOAD();
+          sp[-2] = post ? old : res;
+          (--sp)->Null();
+        } else {
+          SQObjectPtr root = clo->_root && sq_type(clo->_root->_obj) != OT_NULL ? SQObjectPtr(clo->_root->_obj) : _roottable;
+          SQObjectPtr self = stk[0];
+          const SQObjectPtr& key = lits[SQ_ARG(w)];
+          if (!getGlobal(self, root, key, old)) goto error;
+          if (!arith('+', old, d, res)) goto error;
+          if (!setGlobal(self, root, key, res)) goto error;
+          RELOAD();
+          *sp++ = post ? old : res;
+        }
+        break;
+      }
+      case OP_JMP: ip += SQ_ARG(w); break;
+      case OP_JZ: { bool f = sq_isfalse(sp[-1]); (--sp)->Null(); if (f) ip += SQ_ARG(w); break; }
+      case OP_JNZ: { bool f = sq_isfalse(sp[-1]); (--sp)->Null(); if (!f) ip += SQ_ARG(w); break; }
+      case OP_ANDJ: if (sq_isfalse(sp[-1])) ip += SQ_ARG(w); else (--sp)->Null(); break;
+      case OP_ORJ: if (!sq_isfalse(sp[-1])) ip += SQ_ARG(w); else (--sp)->Null(); break;
+      case OP_PREPCALLK: case OP_PREPCALL: {
+        // [obj key] or [obj] -> [function obj]
+        SQObjectPtr self = SQ_OP(w) == OP_PREPCALL ? sp[-2] : sp[-1];
+        const SQObjectPtr& key = SQ_OP(w) == OP_PREPCALL ? sp[-1] : lits[SQ_ARG(w)];
+        SQObjectPtr fn;
+        bool found = false;
+        if (sq_type(self) == OT_INSTANCE) {
+          SQTableNode* n = _instance(self)->_class->_members->findNode(key);
+          if (n) {
+            fn = member_kind(n->val) == MEMBER_FIELD ? _instance(self)->_values[member_index(n->val)] : _instance(self)->_class->_methods[member_index(n->val)].val;
+            found = true;
+          }
+        } else if (sq_type(self) == OT_TABLE) {
+          if (SQTableNode* n = _table(self)->findNode(key)) { fn = n->val; found = true; }
+        }
+        if (!found) {
+          SYNC();
+          if (!get(self, key, fn, false, true)) goto error;
+          RELOAD();
+        }
+        if (SQ_OP(w) == OP_PREPCALL) { sp[-2] = std::move(fn); sp[-1] = std::move(self); }
+        else { sp[-1] = std::move(fn); *sp++ = std::move(self); }
+        break;
+      }
+      case OP_CALL: {
+        SQInteger nargs = SQ_ARG(w);
+        SQInteger target = (sp - _stack) - nargs - 1;
+        SYNC();
+        SQObjectPtr& callee = _stack[target];
+        if (sq_type(callee) == OT_CLOSURE) {
+          // inline fast path for script closures
+          SQClosure* c = _closure(callee);
+          SQFunctionProto* p = c->_proto;
+          if (nargs == p->_nparams && !p->_varparams && !p->_generator && !c->_env &&
+              (SQInteger)_calls.size() < MAX_CALL_DEPTH && target + 1 + p->_stacksize + 8 <= _stackSize) {
+            SQCallInfo& nci = _calls.push_back();
+            nci._ip = p->_code._vals;
+            nci._closure = callee;
+            nci._base = target + 1;
+            nci._target = target;
+            nci._ntraps = 0;
+            nci._root = false;
+            nci._generator = false;
+            nci._gen = nullptr;
+            LOADFRAME();
+            break;
+          }
+        }
+        bool pushed, suspended;
+        if (!startCall(target, nargs, pushed, suspended)) goto error;
+        if (suspended) {
+          if (_nativeCalls != 1 || (SQInteger)_calls.size() <= 0) {
+            raiseError("cannot suspend through native calls");
+            goto error;
+          }
+          _state = SQ_VMSTATE_SUSPENDED;
+          _suspendTarget = target;
+          _suspendEntry = entryFrame;
+          ci = &_calls.back();
+          ci->_ip = ip;
+          return true;
+        }
+        if (pushed) { LOADFRAME(); }
+        else {
+          ci = &_calls.back();
+          RELOAD();
+        }
+        break;
+      }
+      case OP_CLOSURE: {
+        SQFunctionProto* p = _funcproto(clo->_proto->_functions[SQ_ARG(w)]);
+        SQClosure* nc = SQClosure::create(_sharedState, p, clo->_root);
+        SQObjectPtr ncref(nc);
+        for (SQUnsignedInteger i = 0; i < p->_outers.size(); i++) {
+          SQOuterInfo& oi = p->_outers[i];
+          SQOuter* o = oi.fromLocal ? findOuter(ci->_base + oi.index) : clo->_outers[oi.index];
+          o->_uiRef++;
+          nc->_outers[i] = o;
+        }
+        SQInteger nd = p->_ndefaults;
+        for (SQInteger i = 0; i < nd; i++) nc->_defaults[i] = std::move(sp[-nd + i]);
+        for (SQInteger i = 0; i < nd; i++) (--sp)->Null();
+        *sp++ = std::move(ncref);
+        break;
+      }
+      case OP_NEWTABLE: *sp++ = SQObjectPtr(SQTable::create(_sharedState, SQ_ARG(w))); break;
+      case OP_NEWARRAY: { SQArray* a = SQArray::create(_sharedState, 0); a->_values.reserve(SQ_ARG(w)); *sp++ = SQObjectPtr(a); break; }
+      case OP_APPENDA: _array(sp[-2])->_values.push_back(std::move(sp[-1])); (--sp)->Null(); break;
+      case OP_NEWSLOTT: {
+        if (sq_type(sp[-2]) == OT_NULL) { SYNC(); raiseError("null cannot be used as index"); goto error; }
+        if (sq_type(sp[-2]) == OT_FLOAT && isnan(_float(sp[-2]))) { SYNC(); raiseError("NaN cannot be used as index"); goto error; }
+        _table(sp[-3])->newSlot(sp[-2], sp[-1]);
+        (--sp)->Null(); (--sp)->Null();
+        break;
+      }
+      case OP_CLASS: {
+        SQInteger flags = SQ_ARG(w);
+        SQObjectPtr attrs, base;
+        if (flags & 2) { attrs = std::move(sp[-1]); (--sp)->Null(); }
+        if (flags & 1) { base = std::move(sp[-1]); (--sp)->Null(); }
+        if ((flags & 1) && sq_type(base) != OT_CLASS) { SYNC(); raiseError("trying to inherit from a %s", sq_type_name(sq_type(base))); goto error; }
+        SQObjectPtr res;
+        SYNC();
+        if (!createClass((flags & 1) ? _class(base) : nullptr, attrs, res)) goto error;
+        RELOAD();
+        *sp++ = std::move(res);
+        break;
+      }
+      case OP_NEWMEMBER: {
+        SYNC();
+        SQObjectPtr cls = sp[-4];
+        if (!classNewMember(_class(cls), sp[-3], sp[-2], sp[-1], SQ_ARG(w) & 1, false)) goto error;
+        RELOAD();
+        (--sp)->Null(); (--sp)->Null(); (--sp)->Null();
+        break;
+      }
+      case OP_RETURN: case OP_RETURNNULL: {
+        SQObjectPtr ret;
+        if (SQ_OP(w) == OP_RETURN) ret = std::move(sp[-1]);
+        SQInteger target = ci->_target;
+        bool root = ci->_root;
+        if (_openOuters && _openOuters->_idx >= ci->_base) closeOuters(ci->_base);
+        while (ci->_ntraps > 0) { _traps.pop_back(); ci->_ntraps--; }
+        if (ci->_generator) ci->_gen->finalize();
+        _top = sp - _stack;
+        setTop(target);
+        _stack[target] = std::move(ret);
+        _top = target + 1;
+        _calls.pop_back();
+        if (root) return true;
+        LOADFRAME();
+        break;
+      }
+      case OP_YIELD: {
+        if (!ci->_generator) { SYNC(); raiseError("yield outside a generator"); goto error; }
+        SQGenerator* g = ci->_gen;
+        SQObjectPtr val = std::move(sp[-1]);
+        (--sp)->Null();
+        SQInteger base = ci->_base;
+        _top = sp - _stack;
+        // outers open on the frame are closed now and reopened on resume
+        while (_openOuters && _openOuters->_idx >= base) {
+          SQOuter* o = _openOuters;
+          _openOuters = o->_nextOpen;
+          o->_value = _stack[o->_idx];
+          o->_idx -= base;
+          o->_vm = nullptr;
+          o->_nextOpen = nullptr;
+          o->_uiRef++;
+          g->_outers.push_back(o);
+        }
+        for (SQInteger i = base; i < _top; i++) g->_stack.push_back(std::move(_stack[i]));
+        g->_stack.push_back();  // the value of the yield expression once resumed
+        for (SQInteger i = 0; i < ci->_ntraps; i++) {
+          SQExceptionTrap t = _traps[_traps.size() - ci->_ntraps + i];
+          t._stackTop -= base;
+          g->_traps.push_back(t);
+        }
+        for (SQInteger i = 0; i < ci->_ntraps; i++) _traps.pop_back();
+        g->_ip = ip;
+        g->_state = GEN_SUSPENDED;
+        SQInteger target = ci->_target;
+        setTop(target);
+        _stack[target] = std::move(val);
+        _top = target + 1;
+        _calls.pop_back();
+        return true;  // generator frames are always run by their own execute
+      }
+      case OP_THROW: {
+        SYNC();
+        raiseErrorObj(sp[-1]);
+        goto error;
+      }
+      case OP_FOREACH: {
+        SQInteger a = SQ_ARG(w);
+        SQInt32 off = (SQInt32)*ip++;
+        SQObjectPtr& cont = stk[a];
+        SQObjectPtr& iter = stk[a + 1];
+        if (sq_type(cont) == OT_ARRAY) {
+          SQInteger i = sq_type(iter) == OT_INTEGER ? _integer(iter) : 0;
+          SQArray* arr = _array(cont);
+          if (i >= arr->size()) { ip += off; break; }
+          stk[a + 2].setInt(i);
+          stk[a + 3] = arr->_values[i];
+          iter.setInt(i + 1);
+          break;
+        }
+        if (sq_type(cont) == OT_TABLE) {
+          SQInteger i = sq_type(iter) == OT_INTEGER ? _integer(iter) : 0;
+          SQInteger n = _table(cont)->next(i, stk[a + 2], stk[a + 3]);
+          if (n < 0) { ip += off; break; }
+          iter.setInt(n);
+          break;
+        }
+        SQObjectPtr k, v, c = cont, it = iter;
+        bool done = false;
+        SYNC();
+        if (sq_type(c) == OT_GENERATOR) {
+          SQGenerator* g = _generator(c);
+          if (g->_state == GEN_DEAD) { ip += off; break; }
+          push(c);
+          if (!resumeGenerator(g, _top - 1)) goto error;
+          v = _stack[_top - 1];
+          setTop(_top - 1);
+          RELOAD();
+          if (g->_state == GEN_DEAD) { ip += off; break; }
+          SQInteger i = sq_type(it) == OT_INTEGER ? _integer(it) : 0;
+          stk[a + 2].setInt(i);
+          stk[a + 3] = v;
+          stk[a + 1].setInt(i + 1);
+          break;
+        }
+        if (!iterate(c, it, k, v, done)) goto error;
+        RELOAD();
+        if (done) { ip += off; break; }
+        stk[a + 1] = it;
+        stk[a + 2] = k;
+        stk[a + 3] = v;
+        break;
+      }
+      case OP_PUSHTRAP: {
+        SQExceptionTrap t;
+        t._stackTop = sp - _stack;
+        t._ip = ip + SQ_ARG(w);
+        t._callDepth = (SQInteger)_calls.size() - 1;
+        _traps.push_back(t);
+        ci->_ntraps++;
+        break;
+      }
+      case OP_POPTRAP: {
+        for (SQInteger i = 0; i < SQ_ARG(w); i++) { _traps.pop_back(); ci->_ntraps--; }
+        break;
+      }
+      default:
+        SYNC();
+        raiseError("invalid instruction");
+        goto error;
+    }
+    continue;
+
+  error: {
+      // ci->_ip and _top are in sync here
+      SQObjectPtr err = _lasterror;
+      SQInteger trapFrame = -1;
+      if (!_traps.empty() && _traps.back()._callDepth >= entryFrame) trapFrame = _traps.back()._callDepth;
+      if ((trapFrame < 0 || _sharedState->_notifyAllExceptions) && raiseerror) callErrorHandler(err);
+      if (trapFrame >= 0) {
+        while ((SQInteger)_calls.size() - 1 > trapFrame) {
+          SQCallInfo& c = _calls.back();
+          while (c._ntraps-- > 0) _traps.pop_back();
+          closeOuters(c._base);
+          if (c._generator) c._gen->finalize();
+          _calls.pop_back();
+        }
+        SQExceptionTrap t = _traps.back();
+        _traps.pop_back();
+        _calls.back()._ntraps--;
+        closeOuters(t._stackTop);
+        setTop(t._stackTop);
+        push(err);
+        _calls.back()._ip = t._ip;
+        LOADFRAME();
+        continue;
+      }
+      // no handler here: unwind our frames and report to the caller
+      while ((SQInteger)_calls.size() > entryFrame) {
+        SQCallInfo& c = _calls.back();
+        while (c._ntraps-- > 0) _traps.pop_back();
+        closeOuters(c._base);
+        if (c._generator) c._gen->finalize();
+        SQInteger t = c._target;
+        _calls.pop_back();
+        setTop(t);
+      }
+      _lasterror = err;
+      return false;
+    }
+  }
+}
+
+// ---- threads ------------------------------------------------------------------------------
+bool SQVM::wakeup(bool hasValue, const SQObject& value, bool retval, bool raiseerror, bool throwerror) {
+  if (_state != SQ_VMSTATE_SUSPENDED) { raiseError("cannot resume a vm that is not running any code"); return false; }
+  _state = SQ_VMSTATE_RUNNING;
+  SQInteger target = _suspendTarget;
+  setTop(target + 1);
+  _stack[target] = hasValue ? SQObjectPtr(value) : SQObjectPtr();
+  SQInteger entry = _suspendEntry;
+  SQCallInfo& ci = _calls.back();
+  (void)ci;
+  bool ok;
+  if (throwerror) {
+    // the error is raised at the suspension point
+    setTop(target);
+    raiseErrorObj(value);
+    // resume the loop in error state through a tiny trampoline: a throw instruction
+    static SQUnsignedInteger32 throwCode[1] = {SQ_MAKE(OP_THROW, 0)};
+    push(value);
+    SQUnsignedInteger32* saved = _calls.back()._ip;
+    _calls.back()._ip = throwCode;
+    (void)saved;
+    ok = execute(entry, raiseerror);
+  } else {
+    ok = execute(entry, raiseerror);
+  }
+  if (!ok) { _state = SQ_VMSTATE_IDLE; return false; }
+  if (_state == SQ_VMSTATE_SUSPENDED) return true;
+  _state = SQ_VMSTATE_IDLE;
+  _suspendValue = _stack[_top - 1];
+  return true;
+}
+
+// ---- object operations ----------------------------------------------------------------------
+bool SQVM::getDefaultDelegate(const SQObject& self, SQObjectPtr& out) {
+  SQSharedState* ss = _sharedState;
+  switch (sq_type(self)) {
+    case OT_TABLE: out = ss->_tableDelegate; return true;
+    case OT_ARRAY: out = ss->_arrayDelegate; return true;
+    case OT_STRING: out = ss->_stringDelegate; return true;
+    case OT_INTEGER: case OT_FLOAT: case OT_BOOL: out = ss->_numberDelegate; return true;
+    case OT_CLOSURE: case OT_NATIVECLOSURE: out = ss->_closureDelegate; return true;
+    case OT_GENERATOR: out = ss->_generatorDelegate; return true;
+    case OT_THREAD: out = ss->_threadDelegate; return true;
+    case OT_CLASS: out = ss->_classDelegate; return true;
+    case OT_INSTANCE: out = ss->_instanceDelegate; return true;
+    case OT_WEAKREF: out = ss->_weakrefDelegate; return true;
+    default: return false;
+  }
+}
+
+bool SQVM::getMetaMethod(const SQObject& self, SQMetaMethod mm, SQObjectPtr& out) {
+  switch (sq_type(self)) {
+    case OT_INSTANCE:
+      out = _instance(self)->_class->_metamethods[mm];
+      return sq_type(out) != OT_NULL;
+    case OT_TABLE: case OT_USERDATA: {
+      SQTable* d = ((SQDelegable*)_refcounted(self))->_delegate;
+      for (; d; d = d->_delegate)
+        if (d->get(_sharedState->_metaNames[mm], out)) return true;
+      return false;
+    }
+    default: return false;
+  }
+}
+
+// A metamethod _get/_set reports a clean "not found" by throwing null.
+static bool meta_not_found(SQVM* v) { return sq_type(v->_lasterror) == OT_NULL; }
+
+bool SQVM::get(const SQObject& self, const SQObject& key, SQObjectPtr& out, bool raw, bool throwIfMissing) {
+  switch (sq_type(self)) {
+    case OT_TABLE: {
+      SQTable* t = _table(self);
+      if (t->get(key, out)) return true;
+      if (!raw) {
+        for (SQTable* d = t->_delegate; d; d = d->_delegate) {
+          if (d->get(key, out)) return true;
+        }
+      }
+      break;
+    }
+    case OT_ARRAY:
+      if (sq_isnumeric(key)) {
+        SQInteger i = tointeger(key);
+        SQArray* a = _array(self);
+        if (i >= 0 && i < a->size()) { out = a->_values[i]; return true; }
+        if (throwIfMissing) { SQObjectPtr k(i); raiseIdxError(k); return false; }
+        return false;
+      }
+      break;
+    case OT_STRING:
+      if (sq_isnumeric(key)) {
+        SQInteger i = tointeger(key);
+        SQString* s = _string(self);
+        if (i < 0) i += s->_len;
+        if (i >= 0 && i < s->_len) { out = SQObjectPtr((SQInteger)(unsigned char)s->_val[i]); return true; }
+        if (throwIfMissing) { SQObjectPtr k(tointeger(key)); raiseIdxError(k); return false; }
+        return false;
+      }
+      break;
+    case OT_INSTANCE:
+      if (_instance(self)->get(key, out)) return true;
+      break;
+    case OT_CLASS:
+      if (_class(self)->get(key, out)) return true;
+      break;
+    case OT_USERDATA:
+      if (!raw) {
+        for (SQTable* d = _userdata(self)->_delegate; d; d = d->_delegate)
+          if (d->get(key, out)) return true;
+      }
+      break;
+    default: break;
+  }
+  if (!raw) {
+    // _get metamethod
+    SQObjectPtr mm;
+    if (sq_type(self) != OT_CLASS && getMetaMethod(self, MT_GET, mm)) {
+      SQObject args[1] = {key};
+      if (callMeta(mm, self, 1, args, out)) return true;
+      if (!meta_not_found(this)) return false;
+    }
+    SQObjectPtr dd;
+    if (getDefaultDelegate(self, dd) && _table(dd)->get(key, out)) return true;
+  }
+  if (throwIfMissing) {
+    if (sq_type(self) == OT_NULL || (sq_type(self) & SQOBJECT_NUMERIC) == 0) {
+      if (sq_type(self) != OT_TABLE && sq_type(self) != OT_INSTANCE && sq_type(self) != OT_CLASS &&
+          sq_type(self) != OT_ARRAY && sq_type(self) != OT_STRING && sq_type(self) != OT_USERDATA) {
+        SQObjectPtr ks(printable(key));
+        raiseError("the index '%.200s' does not exist", _string(ks)->_val);
+        return false;
+      }
+    }
+    raiseIdxError(key);
+  }
+  return false;
+}
+
+bool SQVM::getGlobal(const SQObject& self, const SQObject& root, const SQObject& key, SQObjectPtr& out) {
+  if (get(self, key, out, false, false)) return true;
+  if (sq_type(_lasterror) != OT_NULL && sq_type(self) != OT_TABLE && false) return false;
+  if (sq_type(root) == OT_TABLE && _table(root)->get(key, out)) return true;
+  if (sq_type(root) == OT_TABLE && get(root, key, out, false, false)) return true;
+  raiseIdxError(key);
+  return false;
+}
+
+bool SQVM::setGlobal(const SQObject& self, const SQObject& root, const SQObject& key, const SQObject& val) {
+  bool inThis = false;
+  if (sq_type(self) == OT_TABLE) inThis = _table(self)->findNode(key) != nullptr;
+  else if (sq_type(self) == OT_INSTANCE) inThis = _instance(self)->_class->_members->findNode(key) != nullptr;
+  if (inThis) return set(self, key, val, false);
+  if (sq_type(root) == OT_TABLE && _table(root)->findNode(key)) return set(root, key, val, false);
+  if (sq_type(self) == OT_TABLE || sq_type(self) == OT_INSTANCE) {
+    // through delegates and _set
+    if (set(self, key, val, false)) return true;
+    return false;
+  }
+  raiseIdxError(key);
+  return false;
+}
+
+bool SQVM::set(const SQObject& self, const SQObject& key, const SQObject& val, bool raw) {
+  switch (sq_type(self)) {
+    case OT_TABLE: {
+      if (_table(self)->set(key, val)) return true;
+      if (!raw) {
+        for (SQTable* d = _table(self)->_delegate; d; d = d->_delegate)
+          if (d->set(key, val)) return true;
+      }
+      break;
+    }
+    case OT_ARRAY: {
+      if (!sq_isnumeric(key)) { raiseError("indexing %s with %s", "array", sq_type_name(sq_type(key))); return false; }
+      SQInteger i = tointeger(key);
+      SQArray* a = _array(self);
+      if (i < 0 || i >= a->size()) { SQObjectPtr k(i); raiseIdxError(k); return false; }
+      a->_values[i] = val;
+      return true;
+    }
+    case OT_INSTANCE:
+      if (_instance(self)->set(key, val)) return true;
+      break;
+    case OT_CLASS:
+      if (_class(self)->_members->findNode(key)) { _class(self)->newSlot(_sharedState, key, val, false); return true; }
+      break;
+    case OT_USERDATA: break;
+    default:
+      raiseError("trying to set '%s'", sq_type_name(sq_type(self)));
+      return false;
+  }
+  if (!raw) {
+    SQObjectPtr mm;
+    if (getMetaMethod(self, MT_SET, mm)) {
+      SQObject args[2] = {key, val};
+      SQObjectPtr ret;
+      if (callMeta(mm, self, 2, args, ret)) return true;
+      if (!meta_not_found(this)) return false;
+    }
+  }
+  raiseIdxError(key);
+  return false;
+}
+
+bool SQVM::newSlot(const SQObject& self, const SQObject& key, const SQObject& val, bool bstatic, bool raw) {
+  if (sq_type(key) == OT_NULL) { raiseError("null cannot be used as index"); return false; }
+  switch (sq_type(self)) {
+    case OT_TABLE: {
+      SQTable* t = _table(self);
+      if (!raw && !t->findNode(key)) {
+        SQObjectPtr mm;
+        if (getMetaMethod(self, MT_NEWSLOT, mm)) {
+          SQObject args[2] = {key, val};
+          SQObjectPtr ret;
+          return callMeta(mm, self, 2, args, ret);
+        }
+      }
+      if (sq_type(key) == OT_FLOAT && isnan(_float(key))) { raiseError("NaN cannot be used as index"); return false; }
+      t->newSlot(key, val);
+      return true;
+    }
+    case OT_CLASS: {
+      SQObjectPtr attrs;
+      return classNewMember(_class(self), key, val, attrs, bstatic, raw);
+    }
+    case OT_INSTANCE: raiseError("class instances do not support the new slot operator"); return false;
+    default:
+      raiseError("indexing %s with %s", sq_type_name(sq_type(self)), sq_type_name(sq_type(key)));
+      return false;
+  }
+}
+
+bool SQVM::classNewMember(SQClass* c, const SQObject& key, const SQObject& val, const SQObject& attrs, bool bstatic, bool raw) {
+  if (sq_type(key) == OT_NULL) { raiseError("null cannot be used as index"); return false; }
+  if (!raw && sq_type(c->_metamethods[MT_NEWMEMBER]) != OT_NULL) {
+    SQObjectPtr fn = c->_metamethods[MT_NEWMEMBER], ret, self(c);
+    SQObject args[4] = {key, val, attrs, SQObjectPtr(bstatic)};
+    return callMeta(fn, self, 4, args, ret);
+  }
+  bool isFunc = sq_type(val) == OT_CLOSURE || sq_type(val) == OT_NATIVECLOSURE;
+  if (c->_locked && !isFunc && !bstatic && !c->_members->findNode(key)) {
+    raiseError("class instances have already been created, cannot add new members");
+    return false;
+  }
+  c->newSlot(_sharedState, key, val, bstatic);
+  if (sq_type(attrs) != OT_NULL) c->setAttributes(key, attrs);
+  return true;
+}
+
+bool SQVM::createClass(SQClass* base, const SQObject& attrs, SQObjectPtr& out) {
+  SQClass* c = SQClass::create(_sharedState, base);
+  out = SQObjectPtr(c);
+  c->_attributes = attrs;
+  if (base && sq_type(base->_metamethods[MT_INHERITED]) != OT_NULL) {
+    SQObjectPtr fn = base->_metamethods[MT_INHERITED], ret;
+    SQObject args[1] = {attrs};
+    if (!callMeta(fn, out, 1, args, ret)) return false;
+  }
+  return true;
+}
+
+bool SQVM::deleteSlot(const SQObject& self, const SQObject& key, SQObjectPtr& out, bool raw) {
+  if (sq_type(self) != OT_TABLE) {
+    if (sq_type(self) == OT_INSTANCE || sq_type(self) == OT_CLASS) { raiseError("cannot delete a slot from %s", sq_type_name(sq_type(self))); return false; }
+    if (sq_type(self) != OT_USERDATA) { raiseError("attempt to delete a slot from a %s", sq_type_name(sq_type(self))); return false; }
+  }
+  if (!raw) {
+    SQObjectPtr mm;
+    if (getMetaMethod(self, MT_DELSLOT, mm)) {
+      SQObject args[1] = {key};
+      return callMeta(mm, self, 1, args, out);
+    }
+  }
+  if (sq_type(self) != OT_TABLE) { raiseIdxError(key); return false; }
+  SQTable* t = _table(self);
+  if (!t->get(key, out)) { raiseIdxError(key); return false; }
+  t->remove(key);
+  return true;
+}
+
+bool SQVM::exists(const SQObject& self, const SQObject& key, bool& res) {
+  SQObjectPtr tmp;
+  switch (sq_type(self)) {
+    case OT_TABLE: case OT_INSTANCE: case OT_CLASS: case OT_ARRAY: case OT_STRING: case OT_USERDATA:
+      res = get(self, key, tmp, false, false);
+      if (!res && sq_type(_lasterror) != OT_NULL && false) return false;
+      return true;
+    default:
+      res = false;
+      return true;
+  }
+}
+
+static SQInteger int_shift(int op, SQInteger a, SQInteger b) {
+  SQUnsignedInteger s = (SQUnsignedInteger)b & 63;
+  switch (op) {
+    case 'L': return (SQInteger)((SQUnsignedInteger)a << s);
+    case 'R': return a >> s;
+    default: return (SQInteger)((SQUnsignedInteger)a >> s);
+  }
+}
+
+bool SQVM::arith(int op, const SQObject& a, const SQObject& b, SQObjectPtr& out) {
+  SQObjectType ta = sq_type(a), tb = sq_type(b);
+  if (ta == OT_INTEGER && tb == OT_INTEGER) {
+    SQInteger x = _integer(a), y = _integer(b);
+    switch (op) {
+      case '+': out.setInt((SQInteger)((SQUnsignedInteger)x + (SQUnsignedInteger)y)); return true;
+      case '-': out.setInt((SQInteger)((SQUnsignedInteger)x - (SQUnsignedInteger)y)); return true;
+      case '*': out.setInt((SQInteger)((SQUnsignedInteger)x * (SQUnsignedInteger)y)); return true;
+      case '/':
+        if (y == 0) { raiseError("division by zero"); return false; }
+        if (y == -1) { out.setInt((SQInteger)(0 - (SQUnsignedInteger)x)); return true; }
+        out.setInt(x / y); return true;
+      case '%':
+        if (y == 0) { raiseError("modulo by zero"); return false; }
+        if (y == -1) { out.setInt(0); return true; }
+        out.setInt(x % y); return true;
+      case '&': out.setInt(x & y); return true;
+      case '|': out.setInt(x | y); return true;
+      case '^': out.setInt(x ^ y); return true;
+      case 'L': case 'R': case 'U': out.setInt(int_shift(op, x, y)); return true;
+    }
+  }
+  if ((ta & SQOBJECT_NUMERIC) && (tb & SQOBJECT_NUMERIC)) {
+    if (op == '&' || op == '|' || op == '^' || op == 'L' || op == 'R' || op == 'U') {
+      raiseError("bitwise op between '%s' and '%s'", sq_type_name(ta), sq_type_name(tb));
+      return false;
+    }
+    SQFloat x = tofloat(a), y = tofloat(b);
+    switch (op) {
+      case '+': out.setFloat(x + y); return true;
+      case '-': out.setFloat(x - y); return true;
+      case '*': out.setFloat(x * y); return true;
+      case '/': out.setFloat(x / y); return true;
+      case '%': out.setFloat(fmodf(x, y)); return true;
+    }
+  }
+  if (op == '+' && (ta == OT_STRING || tb == OT_STRING)) return concat(a, b, out);
+  SQMetaMethod mm;
+  switch (op) {
+    case '+': mm = MT_ADD; break;
+    case '-': mm = MT_SUB; break;
+    case '*': mm = MT_MUL; break;
+    case '/': mm = MT_DIV; break;
+    case '%': mm = MT_MODULO; break;
+    default: mm = MT_LAST;
+  }
+  if (mm != MT_LAST) {
+    SQObjectPtr fn;
+    if (getMetaMethod(a, mm, fn)) {
+      SQObject args[1] = {b};
+      return callMeta(fn, a, 1, args, out);
+    }
+  }
+  if (op == '&' || op == '|' || op == '^' || op == 'L' || op == 'R' || op == 'U')
+    raiseError("bitwise op between '%s' and '%s'", sq_type_name(ta), sq_type_name(tb));
+  else
+    raiseError("arith op %c on between '%s' and '%s'", op, sq_type_name(ta), sq_type_name(tb));
+  return false;
+}
+
+bool SQVM::unaryMinus(const SQObject& a, SQObjectPtr& out) {
+  switch (sq_type(a)) {
+    case OT_INTEGER: out.setInt((SQInteger)(0 - (SQUnsignedInteger)_integer(a))); return true;
+    case OT_FLOAT: out.setFloat(-_float(a)); return true;
+    default: {
+      SQObjectPtr fn;
+      if (getMetaMethod(a, MT_UNM, fn)) return callMeta(fn, a, 0, nullptr, out);
+      raiseError("attempt to negate a %s", sq_type_name(sq_type(a)));
+      return false;
+    }
+  }
+}
+
+bool SQVM::isEqual(const SQObject& a, const SQObject& b) {
+  if (sq_type(a) == sq_type(b)) {
+    if (sq_type(a) == OT_FLOAT) return _float(a) == _float(b);
+    if (sq_type(a) == OT_BOOL) return (_integer(a) != 0) == (_integer(b) != 0);
+    if (sq_type(a) == OT_NULL) return true;
+    return _rawval(a) == _rawval(b);
+  }
+  if (sq_isnumeric(a) && sq_isnumeric(b)) return tofloat(a) == tofloat(b);
+  return false;
+}
+bool sq_is_equal(const SQObject& a, const SQObject& b) {
+  if (sq_type(a) == sq_type(b)) return sq_type(a) == OT_FLOAT ? _float(a) == _float(b) : sq_type(a) == OT_NULL || _rawval(a) == _rawval(b);
+  if (sq_isnumeric(a) && sq_isnumeric(b)) return tofloat(a) == tofloat(b);
+  return false;
+}
+
+bool SQVM::compare(const SQObject& a, const SQObject& b, SQInteger& res) {
+  SQObjectType ta = sq_type(a), tb = sq_type(b);
+  if (ta == tb) {
+    switch (ta) {
+      case OT_INTEGER: res = _integer(a) < _integer(b) ? -1 : _integer(a) > _integer(b) ? 1 : 0; return true;
+      case OT_FLOAT: res = _float(a) < _float(b) ? -1 : _float(a) > _float(b) ? 1 : 0; return true;
+      case OT_STRING: { int c = strcmp(_string(a)->_val, _string(b)->_val); res = c < 0 ? -1 : c > 0 ? 1 : 0; return true; }
+      case OT_BOOL: res = (_integer(a) != 0) - (_integer(b) != 0); return true;
+      case OT_NULL: res = 0; return true;
+      case OT_TABLE: case OT_INSTANCE: case OT_USERDATA: {
+        SQObjectPtr fn;
+        if (getMetaMethod(a, MT_CMP, fn)) {
+          SQObjectPtr r;
+          SQObject args[1] = {b};
+          if (!callMeta(fn, a, 1, args, r)) return false;
+          if (sq_type(r) != OT_INTEGER && sq_type(r) != OT_FLOAT) { raiseError("_cmp must return an integer"); return false; }
+          res = tointeger(r);
+          return true;
+        }
+      }
+      [[fallthrough]];
+      default:
+        if (_rawval(a) == _rawval(b)) { res = 0; return true; }
+        break;
+    }
+  } else if (sq_isnumeric(a) && sq_isnumeric(b)) {
+    SQFloat x = tofloat(a), y = tofloat(b);
+    res = x < y ? -1 : x > y ? 1 : 0;
+    return true;
+  }
+  if (ta == tb || (ta == OT_INSTANCE || ta == OT_TABLE)) {
+    SQObjectPtr fn;
+    if (getMetaMethod(a, MT_CMP, fn)) {
+      SQObjectPtr r;
+      SQObject args[1] = {b};
+      if (!callMeta(fn, a, 1, args, r)) return false;
+      if (!sq_isnumeric(r)) { raiseError("_cmp must return an integer"); return false; }
+      res = tointeger(r);
+      return true;
+    }
+  }
+  raiseError("comparison between '%s' and '%s'", sq_type_name(ta), sq_type_name(tb));
+  return false;
+}
+
+SQString* sq_format_number(SQSharedState* ss, const SQObject& o) {
+  char buf[64];
+  if (sq_type(o) == OT_INTEGER) snprintf(buf, sizeof(buf), "%lld", (long long)_integer(o));
+  else {
+    snprintf(buf, sizeof(buf), "%g", (double)_float(o));
+    // keep a float looking like a float
+    bool hasDot = false;
+    for (char* p = buf; *p; p++) if (*p == '.' || *p == 'e' || *p == 'n' || *p == 'i') hasDot = true;
+    (void)hasDot;
+  }
+  return SQString::create(ss, buf);
+}
+
+bool SQVM::toString(const SQObject& o, SQObjectPtr& out) {
+  char buf[64];
+  switch (sq_type(o)) {
+    case OT_STRING: out = o; return true;
+    case OT_INTEGER: case OT_FLOAT: out = sq_format_number(_sharedState, o); return true;
+    case OT_BOOL: out = SQString::create(_sharedState, _integer(o) ? "true" : "false"); return true;
+    case OT_NULL: out = SQString::create(_sharedState, "null"); return true;
+    case OT_TABLE: case OT_INSTANCE: case OT_USERDATA: {
+      SQObjectPtr fn;
+      if (getMetaMethod(o, MT_TOSTRING, fn)) {
+        if (!callMeta(fn, o, 0, nullptr, out)) return false;
+        if (sq_type(out) != OT_STRING) { SQObjectPtr r = out; return toString(r, out); }
+        return true;
+      }
+      break;
+    }
+    default: break;
+  }
+  snprintf(buf, sizeof(buf), "(%s : 0x%p)", sq_type_name(sq_type(o)), (void*)_refcounted(o));
+  out = SQString::create(_sharedState, buf);
+  return true;
+}
+
+SQString* SQVM::printable(const SQObject& o) {
+  SQObjectPtr out;
+  SQObjectPtr err = _lasterror;
+  if (!toString(o, out) || sq_type(out) != OT_STRING) {
+    _lasterror = err;
+    char buf[64];
+    snprintf(buf, sizeof(buf), "(%s : 0x%p)", sq_type_name(sq_type(o)), (void*)_refcounted(o));
+    return SQString::create(_sharedState, buf);
+  }
+  return _string(out);
+}
+
+bool SQVM::concat(const SQObject& a, const SQObject& b, SQObjectPtr& out) {
+  SQObjectPtr sa, sb;
+  if (!toString(a, sa) || !toString(b, sb)) return false;
+  out = sq_concat_strings(_sharedState, _string(sa)->_val, _string(sa)->_len, _string(sb)->_val, _string(sb)->_len);
+  return true;
+}
+
+bool SQVM::typeOf(const SQObject& o, SQObjectPtr& out) {
+  SQObjectPtr fn;
+  if ((sq_type(o) == OT_TABLE || sq_type(o) == OT_INSTANCE || sq_type(o) == OT_USERDATA) && getMetaMethod(o, MT_TYPEOF, fn))
+    return callMeta(fn, o, 0, nullptr, out);
+  out = SQString::create(_sharedState, sq_type_name(sq_type(o)));
+  return true;
+}
+
+bool SQVM::clone(const SQObject& o, SQObjectPtr& out) {
+  switch (sq_type(o)) {
+    case OT_TABLE: {
+      out = SQObjectPtr(_table(o)->clone());
+      SQObjectPtr fn;
+      if (getMetaMethod(out, MT_CLONED, fn)) {
+        SQObject args[1] = {o};
+        SQObjectPtr r;
+        if (!callMeta(fn, out, 1, args, r)) return false;
+      }
+      return true;
+    }
+    case OT_INSTANCE: {
+      SQInstance* src = _instance(o);
+      SQInstance* inst = src->_class->createInstance();
+      out = SQObjectPtr(inst);
+      for (SQInteger i = 0; i < src->_nvalues; i++) inst->_values[i] = src->_values[i];
+      SQObjectPtr fn;
+      if (getMetaMethod(out, MT_CLONED, fn)) {
+        SQObject args[1] = {o};
+        SQObjectPtr r;
+        if (!callMeta(fn, out, 1, args, r)) return false;
+      }
+      return true;
+    }
+    case OT_ARRAY: {
+      SQArray* src = _array(o);
+      SQArray* a = SQArray::create(_sharedState, 0);
+      out = SQObjectPtr(a);
+      a->_values.reserve(src->_values.size());
+      for (SQUnsignedInteger i = 0; i < src->_values.size(); i++) a->_values.push_back(src->_values[i]);
+      return true;
+    }
+    case OT_USERDATA: case OT_CLASS:
+      raiseError("cloning a %s", sq_type_name(sq_type(o)));
+      return false;
+    default:
+      out = o;
+      return true;
+  }
+}
+
+bool SQVM::iterate(const SQObject& o, SQObjectPtr& iter, SQObjectPtr& key, SQObjectPtr& val, bool& done) {
+  done = false;
+  switch (sq_type(o)) {
+    case OT_STRING: {
+      SQInteger i = sq_type(iter) == OT_INTEGER ? _integer(iter) : 0;
+      if (i >= _string(o)->_len) { done = true; return true; }
+      key.setInt(i);
+      val.setInt((unsigned char)_string(o)->_val[i]);
+      iter.setInt(i + 1);
+      return true;
+    }
+    case OT_CLASS: {
+      SQInteger i = sq_type(iter) == OT_INTEGER ? _integer(iter) : 0;
+      SQObjectPtr k, m;
+      SQInteger n = _class(o)->_members->next(i, k, m);
+      if (n < 0) { done = true; return true; }
+      key = k;
+      _class(o)->get(k, val);
+      iter.setInt(n);
+      return true;
+    }
+    case OT_INSTANCE: case OT_USERDATA: case OT_TABLE: {
+      SQObjectPtr fn;
+      if (getMetaMethod(o, MT_NEXTI, fn)) {
+        SQObject args[1] = {iter};
+        SQObjectPtr next;
+        if (!callMeta(fn, o, 1, args, next)) return false;
+        if (sq_type(next) == OT_NULL) { done = true; return true; }
+        if (!get(o, next, val, false, true)) return false;
+        key = next;
+        iter = next;
+        return true;
+      }
+      if (sq_type(o) == OT_INSTANCE) {
+        SQInteger i = sq_type(iter) == OT_INTEGER ? _integer(iter) : 0;
+        SQObjectPtr k, m;
+        SQInteger n = _instance(o)->_class->_members->next(i, k, m);
+        if (n < 0) { done = true; return true; }
+        key = k;
+        _instance(o)->get(k, val);
+        iter.setInt(n);
+        return true;
+      }
+      break;
+    }
+    default: break;
+  }
+  raiseError("cannot iterate %s", sq_type_name(sq_type(o)));
+  return false;
+}
