@@ -37,3 +37,21 @@ inline std::string data_home() {
 }
 
 }  // namespace test_env
+
+namespace test_env {
+
+// Makes the environment the test runner is meant to give (headless, a data home of
+// the test's own, the game's folder) where it was not passed on. Call it from a
+// static initialiser, before anything reads the environment.
+inline bool ensure_env() {
+  setenv("TORVANE_HEADLESS", "1", 0);
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  setenv("SDL_VIDEODRIVER", "dummy", 0);
+  if (!getenv("XDG_DATA_HOME") || !getenv("XDG_DATA_HOME")[0])
+    setenv("XDG_DATA_HOME", data_home().c_str(), 1);
+  if (!getenv("TORVANE_BIN_DIR") || !getenv("TORVANE_BIN_DIR")[0])
+    setenv("TORVANE_BIN_DIR", bin_dir().c_str(), 1);
+  return true;
+}
+
+}  // namespace test_env
