@@ -1,0 +1,176 @@
+// The real executable, headless: it starts in order, runs its loop (seen through the
+// profiler dump), quits on SIGTERM or SIGINT as if the window were closed, shuts down
+// in order and exits with code 0.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/shell/test_env.h"
+
+namespace {
+
+const bool env_ready = test_env::ensure_env();
+
+struct GameRun {
+  std::string output;
+  int exit_code = -1;
+  bool exited = false;
+};
+
+// Starts the game with its own per-user folder; returns once `marker` was printed
+// (or the timeout passed), then sends the signal and collects the rest.
+GameRun run_game(const std::vector<std::string>& args, const std::string& data_home, const char* marker, int sig,
+             int run_ms_after_marker) {
+  GameRun run;
+  int out[2];
+  if (pipe(out) != 0)
+    return run;
+  std::string exe = test_env::bin_dir() + "/torvane";
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out[1], 1);
+    dup2(out[1], 2);
+    close(out[0]);
+    close(out[1]);
+    setenv("TORVANE_HEADLESS", "1", 1);
+    setenv("XDG_DATA_HOME", data_home.c_str(), 1);
+    std::vector<char*> argv{(char*)exe.c_str()};
+    for (const std::string& a : args)
+      argv.push_back((char*)a.c_str());
+    argv.push_back(nullptr);
+    execv(exe.c_str(), argv.data());
+    _exit(127);
+  }
+  close(out[1]);
+  auto start = std::chrono::steady_clock::now();
+  auto elapsed_ms = [&] {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+  };
+  bool signalled = false;
+  long marker_seen_at = -1;
+  char buf[4096];
+  for (;;) {
+    if (marker_seen_at < 0 && run.output.find(marker) != std::string::npos)
+      marker_seen_at = elapsed_ms();
+    if (!signalled && ((marker_seen_at >= 0 && elapsed_ms() - marker_seen_at >= run_ms_after_marker) ||
+                       elapsed_ms() > 60000)) {
+      kill(pid, sig);
+      signalled = true;
+    }
+    if (elapsed_ms() > 120000) {
+      kill(pid, SIGKILL);
+      break;
+    }
+    pollfd p{out[0], POLLIN, 0};
+    if (poll(&p, 1, 50) > 0) {
+      ssize_t n = read(out[0], buf, sizeof(buf));
+      if (n <= 0)
+        break;
+      run.output.append(buf, (size_t)n);
+    }
+  }
+  close(out[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  run.exited = WIFEXITED(status);
+  run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+  return run;
+}
+
+// The lines must appear in this order (other lines may come between them).
+void expect_in_order(const std::string& text, const std::vector<std::string>& lines) {
+  size_t at = 0;
+  for (const std::string& line : lines) {
+    size_t found = text.find(line, at);
+    ASSERT_NE(found, std::string::npos) << "missing or out of order: \"" << line << "\"\n" << text;
+    at = found + line.size();
+  }
+}
+
+std::string fresh_home(const char* name) {
+  std::string dir = test_env::data_home() + "/" + name;
+  std::string cmd = "rm -rf '" + dir + "'";
+  EXPECT_EQ(system(cmd.c_str()), 0);
+  mkdir(dir.c_str(), 0755);
+  return dir;
+}
+
+std::string read_file(const std::string& path) {
+  std::string text;
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f)
+    return text;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof(buf), f)) > 0)
+    text.append(buf, n);
+  fclose(f);
+  return text;
+}
+
+const std::vector<std::string> start_up_lines = {
+    "Log started ", " in v0.20", "physfs base dir: ", "physfs write dir: ", "app path: '",
+    "Error initializing Steam API", "total start-up time: ", "free video memory: "};
+
+TEST(Executable, RunsHeadlessAndShutsDownInOrderOnSigterm) {
+  std::string home = fresh_home("sigterm");
+  GameRun run = run_game({"-profile"}, home, "free video memory:", SIGTERM, 1500);
+  ASSERT_TRUE(run.exited) << run.output;
+  EXPECT_EQ(run.exit_code, 0) << run.output;
+  expect_in_order(run.output, start_up_lines);
+  expect_in_order(run.output, {"free video memory: ", "closing...", "dumping profiler data...", "dumped ",
+                               "closed scene", "closed Steam API", "closed misc stuff", "freed all meshes",
+                               "freed all textures", "closed d3d", "closed all systems"});
+  EXPECT_EQ(run.output.find("FATAL"), std::string::npos) << run.output;
+
+  // Start-up made the per-user folder and wrote to it: the log and the dump.
+  std::string user_dir = home + "/TORVANE/";
+  expect_in_order(run.output, {"physfs write dir: " + user_dir});
+  std::string log = read_file(user_dir + "log.txt");
+  expect_in_order(log, {"Log started ", "total start-up time: ", "closing...", "closed all systems"});
+
+  // The dump shows the loop at work: update passes, render-loop passes and frames.
+  std::string cmd = test_env::bin_dir() + "/prof_reader " + user_dir + "game.prof";
+  FILE* p = popen(cmd.c_str(), "r");
+  ASSERT_TRUE(p);
+  std::string table;
+  char buf[512];
+  while (fgets(buf, sizeof(buf), p))
+    table += buf;
+  EXPECT_EQ(pclose(p), 0) << table;
+  auto count_of = [&](const char* name) -> long {
+    size_t at = table.find(std::string(name) + " ");
+    if (at == std::string::npos)
+      return 0;
+    char kind[16];
+    long count = 0;
+    sscanf(table.c_str() + at + strlen(name), " %15s %ld", kind, &count);
+    return count;
+  };
+  EXPECT_GE(count_of("main loop"), 10) << "about 20 update passes a second\n" << table;
+  EXPECT_GE(count_of("render loop"), count_of("main loop")) << table;
+  EXPECT_GE(count_of("FRAME"), 5) << "frames were presented\n" << table;
+  EXPECT_GE(count_of("processInput"), count_of("render loop")) << table;
+}
+
+TEST(Executable, SigintQuitsLikeClosingTheWindow) {
+  std::string home = fresh_home("sigint");
+  GameRun run = run_game({"-win", "-360"}, home, "free video memory:", SIGINT, 300);
+  ASSERT_TRUE(run.exited) << run.output;
+  EXPECT_EQ(run.exit_code, 0) << run.output;
+  expect_in_order(run.output, {"total start-up time: ", "closing...", "closed scene", "closed d3d", "closed all systems"});
+  EXPECT_EQ(run.output.find("dumping profiler data"), std::string::npos) << "no profiling without -profile";
+}
+
+}  // namespace
