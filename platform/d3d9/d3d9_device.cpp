@@ -315,7 +315,14 @@ void D3d9Device::apply_draw_state() {
   } else {
     glDisable(GL_SCISSOR_TEST);
   }
-  LayerUniforms u = {{viewport.Width ? 1.0f / viewport.Width : 0.0f, viewport.Height ? -1.0f / viewport.Height : 0.0f, 0, 0},
+  // Direct3D samples pixels at whole coordinates, GL half a pixel further: the clip
+  // position moves right and down by half a pixel. With the upper-left clip origin GL
+  // breaks ties on horizontal edges the other way round (the lower edge is inside), so
+  // the vertical move stops one sub-pixel step (1/256) short, which puts an edge lying
+  // exactly on a pixel centre on Direct3D's side of it.
+  const float y_shift = 1.0f - 1.0f / 128.0f;
+  LayerUniforms u = {{viewport.Width ? 1.0f / viewport.Width : 0.0f,
+                      viewport.Height ? -y_shift / viewport.Height : 0.0f, 0, 0},
                      {rs[D3DRS_ALPHATESTENABLE] ? 1.0f : 0.0f, (float)(rs[D3DRS_ALPHAREF] & 255),
                       (float)rs[D3DRS_ALPHAFUNC], 0}};
   glNamedBufferData(ubo_layer, sizeof(u), &u, GL_STREAM_DRAW);

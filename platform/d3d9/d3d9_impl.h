@@ -32,8 +32,6 @@ void d3d9_record(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
     if (d3d9_recorder) [[unlikely]]    \
       d3d9_record(__VA_ARGS__);        \
   } while (0)
-const char* d3d9_render_state_name(DWORD state);
-const char* d3d9_sampler_state_name(DWORD state);
 
 // ---- GL context ---------------------------------------------------------------------
 struct GlContext;

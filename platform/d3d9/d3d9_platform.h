@@ -24,6 +24,9 @@ POINT d3d9_client_origin(HWND window);
 // Test seam: while set, every device call appends one line describing it (name and
 // arguments, e.g. "SetRenderState(ALPHABLENDENABLE, 1)") to *lines. Null stops it.
 void d3d9_set_call_recorder(std::vector<std::string>* lines);
+// The names the recorder uses for render and sampler states ("ALPHABLENDENABLE").
+const char* d3d9_render_state_name(DWORD state);
+const char* d3d9_sampler_state_name(DWORD state);
 
 // Test seam: when set before the compiler is looked up, the built-in shader compiler
 // reports itself missing, as on a machine without one.

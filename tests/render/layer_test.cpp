@@ -1,0 +1,311 @@
+// Pixels drawn by the Direct3D layer on llvmpipe, compared with what Direct3D 9 draws:
+// expected values are computed here from the inputs.
+#include "layer_fixture.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+uint32_t texel(int x, int y) { return 0xFF000000u | (x * 31 + 7) << 16 | (y * 53 + 11) << 8 | ((x * 17 + y * 29) & 255); }
+
+std::vector<uint32_t> pattern(int w, int h) {
+  std::vector<uint32_t> t(w * h);
+  for (int y = 0; y < h; y++)
+    for (int x = 0; x < w; x++) t[y * w + x] = texel(x, y);
+  return t;
+}
+
+int channel(uint32_t c, int shift) { return (c >> shift) & 255; }
+
+}  // namespace
+
+TEST_F(LayerTest, ClearFillsTheViewportOnly) {
+  ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF336699, 1.0f, 0), D3D_OK);
+  D3DVIEWPORT9 vp = {4, 2, 8, 3, 0, 1};
+  dev->SetViewport(&vp);
+  ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0x80FF0000, 1.0f, 0), D3D_OK);
+  std::vector<uint32_t> px = readBackBuffer();
+  for (int y = 0; y < H; y++)
+    for (int x = 0; x < W; x++) {
+      bool inside = x >= 4 && x < 12 && y >= 2 && y < 5;
+      EXPECT_EQ(px[y * W + x], inside ? 0x80FF0000u : 0xFF336699u) << x << "," << y;
+    }
+}
+
+TEST_F(LayerTest, ClearWithDepthFailsWithoutADepthSurface) {
+  EXPECT_EQ(dev->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3DERR_INVALIDCALL);
+}
+
+// A quad whose corners sit half a pixel outside the target samples every texel at its
+// centre, with point and with linear filtering alike (linear within one step of a
+// channel: the rasteriser's sub-pixel precision, as on Direct3D hardware).
+TEST_F(LayerTest, TexturedQuadReproducesTexelsOneToOne) {
+  IDirect3DTexture9* tex = makeTexture(W, H, pattern(W, H));
+  for (DWORD filter : {D3DTEXF_POINT, D3DTEXF_LINEAR}) {
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    dev->SetTexture(0, tex);
+    dev->SetSamplerState(0, D3DSAMP_MAGFILTER, filter);
+    dev->SetSamplerState(0, D3DSAMP_MINFILTER, filter);
+    useShader(true);
+    drawQuad(-0.5f, -0.5f, W - 0.5f, H - 0.5f, 0xFFFFFFFF);
+    std::vector<uint32_t> px = readBackBuffer();
+    for (int y = 0; y < H; y++)
+      for (int x = 0; x < W; x++)
+        for (int shift : {24, 16, 8, 0})
+          ASSERT_NEAR(channel(px[y * W + x], shift), channel(texel(x, y), shift), filter == D3DTEXF_POINT ? 0 : 1)
+              << "filter " << filter << " at " << x << "," << y;
+  }
+  tex->Release();
+}
+
+TEST_F(LayerTest, PointSamplingMagnifiesTexelsIntoBlocks) {
+  IDirect3DTexture9* tex = makeTexture(W / 2, H / 2, pattern(W / 2, H / 2));
+  dev->SetTexture(0, tex);
+  useShader(true);
+  drawQuad(-0.5f, -0.5f, W - 0.5f, H - 0.5f, 0xFFFFFFFF);
+  std::vector<uint32_t> px = readBackBuffer();
+  for (int y = 0; y < H; y++)
+    for (int x = 0; x < W; x++) ASSERT_EQ(px[y * W + x], texel(x / 2, y / 2)) << x << "," << y;
+  tex->Release();
+}
+
+// Pixel centres are on whole coordinates: a quad from 2 to 5 covers pixels 2, 3, 4
+// (a centre on the left/top edge is in, one on the right/bottom edge is out).
+TEST_F(LayerTest, PixelCentresOnWholeCoordinates) {
+  dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  useShader(false);
+  drawQuad(2.0f, 1.0f, 5.0f, 3.0f, 0xFFFFFFFF);
+  std::vector<uint32_t> px = readBackBuffer();
+  for (int y = 0; y < H; y++)
+    for (int x = 0; x < W; x++) {
+      bool inside = x >= 2 && x < 5 && y >= 1 && y < 3;
+      EXPECT_EQ(px[y * W + x], inside ? 0xFFFFFFFFu : 0xFF000000u) << x << "," << y;
+    }
+}
+
+TEST_F(LayerTest, AlphaBlendingMatchesTheBlendEquation) {
+  const uint32_t dst = 0xFF2050F0, src = 0x80F0A010;
+  dev->Clear(0, nullptr, D3DCLEAR_TARGET, dst, 1.0f, 0);
+  dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+  dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+  dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+  useShader(false);
+  drawQuad(-0.5f, -0.5f, W - 0.5f, H - 0.5f, src);
+  float a = channel(src, 24) / 255.0f;
+  uint32_t px = readBackBuffer()[3 * W + 5];
+  for (int shift : {16, 8, 0}) {
+    float want = channel(src, shift) * a + channel(dst, shift) * (1 - a);
+    EXPECT_NEAR(channel(px, shift), want, 1.0) << "channel at bit " << shift;
+  }
+  // Additive blending of both colours saturates.
+  dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+  dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+  drawQuad(-0.5f, -0.5f, W - 0.5f, H - 0.5f, 0xFFFFFFFF);
+  EXPECT_EQ(readBackBuffer()[0], 0xFFFFFFFFu);
+}
+
+// The default cull mode (counter-clockwise) keeps triangles that run clockwise on the
+// screen and drops the others.
+TEST_F(LayerTest, CullingFollowsScreenWinding) {
+  struct Case {
+    DWORD cull;
+    bool clockwise;
+    bool drawn;
+  } cases[] = {{D3DCULL_CCW, true, true},  {D3DCULL_CCW, false, false}, {D3DCULL_CW, true, false},
+               {D3DCULL_CW, false, true},  {D3DCULL_NONE, false, true}};
+  useShader(false);
+  for (const Case& c : cases) {
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    dev->SetRenderState(D3DRS_CULLMODE, c.cull);
+    QuadVertex cw[3] = {{-0.5f, -0.5f, 0xFFFFFFFF, 0, 0}, {W * 2.0f, -0.5f, 0xFFFFFFFF, 0, 0},
+                        {-0.5f, H * 2.0f, 0xFFFFFFFF, 0, 0}};
+    if (!c.clockwise) std::swap(cw[1], cw[2]);
+    dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, cw, sizeof(QuadVertex));
+    EXPECT_EQ(readBackBuffer()[0], c.drawn ? 0xFFFFFFFFu : 0xFF000000u) << "cull " << c.cull << " cw " << c.clockwise;
+  }
+}
+
+TEST_F(LayerTest, AlphaTestDiscardsPixelsBelowTheReference) {
+  dev->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+  dev->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
+  dev->SetRenderState(D3DRS_ALPHAREF, 128);
+  useShader(false);
+  dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  drawQuad(-0.5f, -0.5f, 7.5f, H - 0.5f, 0x7FFFFFFF);  // alpha 127: dropped
+  drawQuad(7.5f, -0.5f, W - 0.5f, H - 0.5f, 0x80FFFFFF);  // alpha 128: kept
+  std::vector<uint32_t> px = readBackBuffer();
+  EXPECT_EQ(px[0], 0xFF000000u);
+  EXPECT_EQ(px[W - 1], 0x80FFFFFFu);
+}
+
+// Row 0 of a render-target texture is the top: drawing the top two rows and sampling
+// the texture back shows them first in memory.
+TEST_F(LayerTest, RenderTargetTextureRowsRunTopDown) {
+  IDirect3DTexture9* rt = nullptr;
+  ASSERT_EQ(dev->CreateTexture(W, H, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &rt, nullptr), D3D_OK);
+  IDirect3DSurface9* s = nullptr;
+  rt->GetSurfaceLevel(0, &s);
+  dev->SetRenderTarget(0, s);
+  dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  useShader(false);
+  drawQuad(-0.5f, -0.5f, W - 0.5f, 1.5f, 0xFF00FF00);
+  std::vector<uint32_t> px = readSurface(s, W, H);
+  EXPECT_EQ(px[0], 0xFF00FF00u);
+  EXPECT_EQ(px[1 * W], 0xFF00FF00u);
+  EXPECT_EQ(px[2 * W], 0xFF000000u);
+  // Drawn through a texture onto the back buffer the picture stays upright.
+  IDirect3DSurface9* bb = nullptr;
+  dev->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb);
+  dev->SetRenderTarget(0, bb);
+  dev->SetTexture(0, rt);
+  useShader(true);
+  drawQuad(-0.5f, -0.5f, W - 0.5f, H - 0.5f, 0xFFFFFFFF);
+  EXPECT_EQ(readBackBuffer(), px);
+  bb->Release();
+  s->Release();
+  rt->Release();
+}
+
+TEST_F(LayerTest, SetRenderTargetResetsTheViewport) {
+  IDirect3DSurface9* rt = nullptr;
+  ASSERT_EQ(dev->CreateRenderTarget(4, 2, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &rt, nullptr), D3D_OK);
+  D3DVIEWPORT9 vp = {1, 1, 2, 2, 0, 1};
+  dev->SetViewport(&vp);
+  dev->SetRenderTarget(0, rt);
+  dev->GetViewport(&vp);
+  EXPECT_EQ(vp.X, 0u);
+  EXPECT_EQ(vp.Width, 4u);
+  EXPECT_EQ(vp.Height, 2u);
+  rt->Release();
+}
+
+TEST_F(LayerTest, FormatsReadAsDirect3DDefines) {
+  // L8 reads (l, l, l, 1); a DXT1 block with both colours red and index 0 is red.
+  IDirect3DTexture9 *l8 = nullptr, *dxt = nullptr, *sys = nullptr;
+  ASSERT_EQ(dev->CreateTexture(4, 4, 1, 0, D3DFMT_L8, D3DPOOL_MANAGED, &l8, nullptr), D3D_OK);
+  D3DLOCKED_RECT lr;
+  ASSERT_EQ(l8->LockRect(0, &lr, nullptr, 0), D3D_OK);
+  for (int y = 0; y < 4; y++) memset((uint8_t*)lr.pBits + y * lr.Pitch, 0x40, 4);
+  l8->UnlockRect(0);
+  ASSERT_EQ(dev->CreateTexture(4, 4, 1, 0, D3DFMT_DXT1, D3DPOOL_DEFAULT, &dxt, nullptr), D3D_OK);
+  ASSERT_EQ(dev->CreateTexture(4, 4, 1, 0, D3DFMT_DXT1, D3DPOOL_SYSTEMMEM, &sys, nullptr), D3D_OK);
+  ASSERT_EQ(sys->LockRect(0, &lr, nullptr, 0), D3D_OK);
+  EXPECT_EQ(lr.Pitch, 8);
+  const uint8_t block[8] = {0x00, 0xF8, 0x00, 0xF8, 0, 0, 0, 0};
+  memcpy(lr.pBits, block, 8);
+  sys->UnlockRect(0);
+  IDirect3DSurface9 *src = nullptr, *dst = nullptr;
+  sys->GetSurfaceLevel(0, &src);
+  dxt->GetSurfaceLevel(0, &dst);
+  ASSERT_EQ(dev->UpdateSurface(src, nullptr, dst, nullptr), D3D_OK);
+  src->Release();
+  dst->Release();
+  useShader(true);
+  dev->SetTexture(0, l8);
+  drawQuad(-0.5f, -0.5f, 7.5f, H - 0.5f, 0xFFFFFFFF);
+  dev->SetTexture(0, dxt);
+  drawQuad(7.5f, -0.5f, W - 0.5f, H - 0.5f, 0xFFFFFFFF);
+  std::vector<uint32_t> px = readBackBuffer();
+  EXPECT_EQ(px[0], 0xFF404040u);
+  EXPECT_EQ(px[W - 1], 0xFFFF0000u);
+  l8->Release();
+  dxt->Release();
+  sys->Release();
+}
+
+TEST_F(LayerTest, DynamicTextureAndBufferLocksReachTheGpu) {
+  IDirect3DTexture9* tex = nullptr;
+  ASSERT_EQ(dev->CreateTexture(1, 1, 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &tex, nullptr), D3D_OK);
+  D3DLOCKED_RECT lr;
+  ASSERT_EQ(tex->LockRect(0, &lr, nullptr, D3DLOCK_DISCARD), D3D_OK);
+  *(uint32_t*)lr.pBits = 0xFF123456;
+  ASSERT_EQ(tex->UnlockRect(0), D3D_OK);
+  // A non-dynamic default-pool texture cannot be locked.
+  IDirect3DTexture9* plain = nullptr;
+  dev->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &plain, nullptr);
+  EXPECT_EQ(plain->LockRect(0, &lr, nullptr, 0), D3DERR_INVALIDCALL);
+  plain->Release();
+
+  IDirect3DVertexBuffer9* vb = nullptr;
+  ASSERT_EQ(dev->CreateVertexBuffer(6 * sizeof(QuadVertex), D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, 0,
+                                    D3DPOOL_DEFAULT, &vb, nullptr),
+            D3D_OK);
+  void* p = nullptr;
+  ASSERT_EQ(vb->Lock(0, 0, &p, D3DLOCK_DISCARD), D3D_OK);
+  const QuadVertex q[6] = {{-0.5f, -0.5f, ~0u, 0, 0}, {W - 0.5f, -0.5f, ~0u, 1, 0}, {-0.5f, H - 0.5f, ~0u, 0, 1},
+                           {W - 0.5f, -0.5f, ~0u, 1, 0}, {W - 0.5f, H - 0.5f, ~0u, 1, 1}, {-0.5f, H - 0.5f, ~0u, 0, 1}};
+  memcpy(p, q, sizeof(q));
+  ASSERT_EQ(vb->Unlock(), D3D_OK);
+  dev->SetStreamSource(0, vb, 0, sizeof(QuadVertex));
+  dev->SetTexture(0, tex);
+  useShader(true);
+  ASSERT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3D_OK);
+  EXPECT_EQ(readBackBuffer()[5], 0xFF123456u);
+  vb->Release();
+  tex->Release();
+}
+
+TEST_F(LayerTest, StretchRectAndFrontBufferCopies) {
+  dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
+  IDirect3DTexture9* tex = nullptr;
+  ASSERT_EQ(dev->CreateTexture(W, H, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &tex, nullptr), D3D_OK);
+  IDirect3DSurface9 *bb = nullptr, *dst = nullptr;
+  dev->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb);
+  tex->GetSurfaceLevel(0, &dst);
+  ASSERT_EQ(dev->StretchRect(bb, nullptr, dst, nullptr, D3DTEXF_POINT), D3D_OK);
+  EXPECT_EQ(readSurface(dst, W, H)[7], 0xFF0000FFu);
+  ASSERT_EQ(dev->PresentEx(nullptr, nullptr, nullptr, nullptr, 0), D3D_OK);
+  dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0);  // after present: not on screen
+  D3DDISPLAYMODEEX desktop = {sizeof(desktop)};
+  ASSERT_EQ(d3d9->GetAdapterDisplayModeEx(0, &desktop, nullptr), D3D_OK);
+  IDirect3DSurface9* screen = nullptr;
+  ASSERT_EQ(dev->CreateOffscreenPlainSurface(desktop.Width, desktop.Height, D3DFMT_A8R8G8B8, D3DPOOL_SCRATCH, &screen,
+                                            nullptr),
+            D3D_OK);
+  ASSERT_EQ(dev->GetFrontBufferData(0, screen), D3D_OK);
+  D3DLOCKED_RECT lr;
+  ASSERT_EQ(screen->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
+  EXPECT_EQ(((uint32_t*)lr.pBits)[W - 1], 0xFF0000FFu);
+  EXPECT_EQ(((uint32_t*)lr.pBits)[W], 0u);  // outside the window
+  screen->UnlockRect();
+  screen->Release();
+  dst->Release();
+  bb->Release();
+  tex->Release();
+}
+
+TEST_F(LayerTest, RecorderListsTheCallStream) {
+  std::vector<std::string> calls;
+  d3d9_set_call_recorder(&calls);
+  dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+  dev->SetSamplerState(2, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+  dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  d3d9_set_call_recorder(nullptr);
+  dev->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+  std::vector<std::string> want = {"SetRenderState(ALPHABLENDENABLE, 1)", "SetSamplerState(2, ADDRESSU, 3)",
+                                   "Clear(0, 0x1, 0xFF000000, 1, 0)"};
+  EXPECT_EQ(calls, want);
+}
+
+TEST_F(LayerTest, StatesStartAtDirect3DDefaults) {
+  struct {
+    D3DRENDERSTATETYPE state;
+    DWORD value;
+  } render[] = {{D3DRS_ZENABLE, D3DZB_FALSE}, {D3DRS_ZWRITEENABLE, TRUE}, {D3DRS_CULLMODE, D3DCULL_CCW},
+                {D3DRS_ZFUNC, D3DCMP_LESSEQUAL}, {D3DRS_SRCBLEND, D3DBLEND_ONE}, {D3DRS_DESTBLEND, D3DBLEND_ZERO},
+                {D3DRS_ALPHAFUNC, D3DCMP_ALWAYS}, {D3DRS_COLORWRITEENABLE, 0xF}, {D3DRS_STENCILMASK, 0xFFFFFFFF},
+                {D3DRS_BLENDOP, D3DBLENDOP_ADD}};
+  for (auto& r : render) {
+    DWORD v = 0;
+    dev->GetRenderState(r.state, &v);
+    EXPECT_EQ(v, r.value) << d3d9_render_state_name(r.state);
+  }
+  DWORD v = 0;
+  dev->GetSamplerState(3, D3DSAMP_ADDRESSU, &v);
+  EXPECT_EQ(v, (DWORD)D3DTADDRESS_WRAP);
+  dev->GetSamplerState(3, D3DSAMP_MINFILTER, &v);
+  EXPECT_EQ(v, (DWORD)D3DTEXF_POINT);
+  dev->GetSamplerState(3, D3DSAMP_MIPFILTER, &v);
+  EXPECT_EQ(v, (DWORD)D3DTEXF_NONE);
+}
