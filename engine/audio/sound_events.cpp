@@ -32,7 +32,7 @@ const char* sound_event_name[NUM_SOUND_EVENTS] = {
 UpdateStatsTracker soundScriptPerf("sound script");
 UpdateStatsTracker soundPerf("sound");
 
-SoundScriptVM* sound_script_vm = nullptr;
+
 
 int get_sound_event(const char* name) {
   if (!name)

@@ -12,6 +12,7 @@
 
 #include "engine/audio/sound_events.h"
 #include "engine/audio/sound_files.h"
+#include "engine/audio/sound_script_sq.h"
 
 std::vector<std::string> shown_error_messages;
 std::vector<int> logged_sound_events;
@@ -93,7 +94,7 @@ void AudioTest::SetUp() {
 
 void AudioTest::TearDown() {
   close_sound_script();
-  sound_script_vm = nullptr;
+  sound_script_vm = &squirrel_sound_vm;
   soloud.stopAll();
   soloud.deinit();
   sfx_bus_handle = ui_bus_handle = music_bus_handle = 0;

@@ -1,0 +1,207 @@
+// The sound script in Squirrel: the shipped sound.nut, and small scripts that show
+// binding, errors, reloads and the natives' argument checks.
+#include <physfs.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "audio_fixture.h"
+#include "engine/audio/sound_events.h"
+#include "engine/audio/sound_natives.h"
+#include "engine/audio/sound_script_sq.h"
+#include "engine/gen/level_map.h"
+
+struct SqSoundTest : AudioTest {
+  void SetUp() override {
+    AudioTest::SetUp();
+    sound_script_vm = &squirrel_sound_vm;
+    write_constant("snd/a.wav", 0.5f, 20000);
+    write_constant("snd/b.wav", 0.25f, 20000);
+  }
+
+  // Writes the script and gives it a modification time `age` seconds in the past,
+  // so that a rewrite is seen as a change.
+  void writeScript(const std::string& text, int age) {
+    std::string path = sound_test_folder() + "/snd/test.nut";
+    std::ofstream(path) << text;
+    std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() - std::chrono::seconds(age));
+  }
+};
+
+static std::string data_folder() {
+  const char* source = getenv("TORVANE_SOURCE_DIR");
+  return std::string(source ? source : "../..") + "/data";
+}
+
+TEST_F(SqSoundTest, ShippedScriptBindsAndPlaysEveryEvent) {
+  ASSERT_NE(PHYSFS_mount(data_folder().c_str(), nullptr, 1), 0);
+  ::testing::internal::CaptureStdout();
+  init_sound_script("sound/sound.nut");
+  std::string log = ::testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(shown_error_messages.empty()) << shown_error_messages.front();
+  EXPECT_EQ(missing_sound_files, 0);
+  EXPECT_EQ(log.find("warning: no sound for event"), std::string::npos) << log;
+  soloud.setMaxActiveVoiceCount(64);
+  for (int id = 0; id < NUM_SOUND_EVENTS; id++) {
+    unsigned int voice = play_sfx_event(id, 1.0f, 0.0f);
+    if (id == 34)
+      EXPECT_EQ(voice, 0u);
+    else
+      EXPECT_NE(voice, 0u) << sound_event_name[id];
+    mix_frames(256);
+  }
+  EXPECT_TRUE(shown_error_messages.empty()) << shown_error_messages.back();
+  // The title music plays on the music bus, protected; the click on the interface bus.
+  unsigned int music = play_sfx_event(get_sound_event("title_screen"), 1.0f, 0.0f);
+  EXPECT_TRUE(soloud.getProtectVoice(music));
+  EXPECT_EQ(music_bus.getActiveVoiceCount(), 1u);
+  std::vector<float> out = mix_frames(2048);
+  float peak = 0;
+  for (float x : out)
+    peak = std::max(peak, std::abs(x));
+  EXPECT_GT(peak, 0.05f);
+}
+
+TEST_F(SqSoundTest, EventsCallTheirFunctionsWithVolumeAndPan) {
+  writeScript(R"(
+    local a = load_sample("snd/a.wav", 1.0)
+    local b = load_sample("snd/b.wav", 0.5)
+    events <- {
+      pistol_shot = function(volume, pan) { return play_sfx(a, volume, pan) }
+      ui_click = function(volume, pan) { return play_ui(b, volume) }
+      punch_hit = function(volume, pan) { return "not a handle" }
+      punch_swing = function(volume, pan) { throw "broken swing" }
+      hero_jump = function(volume, pan) { return play_sfx("a", volume, pan) }
+      hero_hurt = 5
+    }
+  )", 10);
+  ::testing::internal::CaptureStdout();
+  init_sound_script("snd/test.nut");
+  std::string log = ::testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(shown_error_messages.empty());
+  EXPECT_NE(log.find("warning: no sound for event 'hero_hurt'"), std::string::npos);
+
+  unsigned int shot = play_sfx_event(0, 0.5f, 1.0f);
+  ASSERT_NE(shot, 0u);
+  EXPECT_FLOAT_EQ(soloud.getVolume(shot), 0.5f);
+  EXPECT_FLOAT_EQ(soloud.getPan(shot), 1.0f);
+  unsigned int click = play_sfx_event(40, 1.0f, 0.0f);
+  ASSERT_NE(click, 0u);
+  std::vector<float> out = mix_frames(10);
+  EXPECT_NEAR(out[0], 0.125f, 1e-5f);
+  EXPECT_NEAR(out[1], 0.25f + 0.125f, 1e-5f);
+
+  struct {
+    int id;
+    const char* message;
+  } failures[] = {
+      {4, "Error in sound script [punch_hit]:\nsq_get*() failed (type error)"},
+      {3, "Error in sound script [punch_swing]:\nSqFunc<> call failed"},
+      {5, "Error in sound script [hero_jump]:\nSqFunc<> call failed"},
+  };
+  for (auto& f : failures) {
+    EXPECT_EQ(play_sfx_event(f.id, 1.0f, 0.0f), 0u);
+    ASSERT_FALSE(shown_error_messages.empty());
+    EXPECT_EQ(shown_error_messages.back(), f.message);
+  }
+  EXPECT_EQ(play_sfx_event(6, 1.0f, 0.0f), 0u);  // hero_hurt is no function
+}
+
+TEST_F(SqSoundTest, ScriptErrorsAreShownAndTheGameGoesOn) {
+  struct {
+    const char* script;
+    const char* shown;
+  } cases[] = {
+      {"local x = load_sample(\"snd/a.wav\", 1.0)\n", "Error in sound script:\nthe index 'events' does not exist"},
+      {"events <- { pistol_shot = function(v, p) { return 1 }\n", "Error in sound script:\nsnd/test.nut"},
+      {"load_sample(3, 1.0)\nevents <- {}\n", "Error in sound script:\nsq_get*() failed (type error)"},
+      {"events <- {}\nthrow \"late failure\"\n", "Error in sound script:\nlate failure"},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.script);
+    writeScript(c.script, 10);
+    shown_error_messages.clear();
+    init_sound_script("snd/test.nut");
+    ASSERT_EQ(shown_error_messages.size(), 1u);
+    EXPECT_EQ(shown_error_messages[0].rfind(c.shown, 0), 0u) << shown_error_messages[0];
+    EXPECT_EQ(play_sfx_event(0, 1.0f, 0.0f), 0u);
+    close_sound_script();
+  }
+}
+
+TEST_F(SqSoundTest, MissingFilesAreReportedAfterTheRun) {
+  writeScript(R"(
+    local a = load_sample("snd/none1.wav", 1.0)
+    local b = load_sample("snd/none2.wav", 1.0)
+    local m = load_music("snd/none3.ogg", 0.0)
+    events <- { pistol_shot = function(v, p) { return play_sfx(a, v, p) } }
+  )", 10);
+  init_sound_script("snd/test.nut");
+  ASSERT_FALSE(shown_error_messages.empty());
+  EXPECT_EQ(shown_error_messages.back(), "3 missing sound files");
+  // The event runs and plays nothing: a missing sample is null.
+  EXPECT_EQ(play_sfx_event(0, 1.0f, 0.0f), 0u);
+  EXPECT_EQ(shown_error_messages.back(), "3 missing sound files");
+}
+
+TEST_F(SqSoundTest, ChangedScriptReloadsAndAFailedReloadLeavesEventsSilent) {
+  writeScript(R"(
+    local a = load_sample("snd/a.wav", 1.0)
+    events <- { pistol_shot = function(v, p) { return play_sfx(a, v, p) } }
+  )", 20);
+  init_sound_script("snd/test.nut");
+  ASSERT_NE(play_sfx_event(0, 1.0f, 0.0f), 0u);
+  check_sound_script();
+  EXPECT_EQ(sound_samples.num, 1);
+
+  writeScript(R"(
+    local b = load_sample("snd/b.wav", 1.0)
+    events <- { pistol_shot = function(v, p) { return play_ui(b, v) } }
+  )", 10);
+  check_sound_script();
+  EXPECT_EQ(shown_error_messages.front(), "");
+  ASSERT_NE(play_sfx_event(0, 1.0f, 0.0f), 0u);
+  EXPECT_EQ(ui_bus.getActiveVoiceCount(), 1u);
+  EXPECT_EQ(sfx_bus.getActiveVoiceCount(), 0u);
+
+  // A broken edit: the sounds are gone and no old function can reach them.
+  writeScript("events <- { pistol_shot = function(v, p) { return 1 }\n", 5);
+  check_sound_script();
+  EXPECT_EQ(shown_error_messages.back().rfind("Error in sound script:\n", 0), 0u);
+  EXPECT_EQ(sound_samples.num, 0);
+  EXPECT_EQ(play_sfx_event(0, 1.0f, 0.0f), 0u);
+}
+
+TEST_F(SqSoundTest, ScriptGeneratorStartsFromTheGameSeed) {
+  writeScript(R"(
+    rolls <- [game_rnd(), game_rnd(), game_rnd()]
+    events <- { pistol_shot = function(v, p) { return rolls[0] } }
+  )", 10);
+  uint64_t seed = game_rnd_seed;
+  init_sound_script("snd/test.nut");
+  int64_t first = play_sfx_event(0, 1.0f, 0.0f);
+  close_sound_script();
+  init_sound_script("snd/test.nut");
+  EXPECT_EQ((int64_t)play_sfx_event(0, 1.0f, 0.0f), first);
+  EXPECT_EQ(game_rnd_seed, seed);
+  sound_rnd_seed = seed;
+  EXPECT_EQ(game_rnd(), first);
+}
+
+TEST_F(SqSoundTest, FadeOutAndStopFromTheScript) {
+  writeScript(R"(
+    local a = load_sample("snd/a.wav", 1.0)
+    local playing = { voice = 0 }
+    events <- {
+      ui_click = function(v, p) { playing.voice = play_ui(a, v); return playing.voice }
+      ui_back = function(v, p) { fade_out_and_stop(playing.voice, 500.0); return 0 }
+    }
+  )", 10);
+  init_sound_script("snd/test.nut");
+  unsigned int voice = play_sfx_event(40, 1.0f, 0.0f);
+  ASSERT_NE(voice, 0u);
+  play_sfx_event(42, 1.0f, 0.0f);
+  std::vector<float> out = mix_frames(22050);
+  EXPECT_NEAR(out[2 * 11025], 0.25f, 1e-3f);
+  EXPECT_FALSE(soloud.isValidVoiceHandle(voice));
+}
