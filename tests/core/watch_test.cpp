@@ -234,6 +234,7 @@ TEST_F(PhysFSWatchTest, QueriesByVirtualPath) {
   append(root + "script/main.nut", "new");
   ASSERT_TRUE(poll_until([] { return was_physfs_file_changed("script/main.nut"); }));
   EXPECT_TRUE(was_physfs_dir_changed("script"));
+  EXPECT_TRUE(was_physfs_dir_changed("script/"));  // reloaders name folders with the separator
   EXPECT_FALSE(was_physfs_file_changed("script/other.nut"));
   // A folder the virtual file system cannot find did not change, even though
   // something else did.
