@@ -1,0 +1,282 @@
+// Counted handles to script objects, slot readers, closures of native functions and
+// the call path of script functions bound by name.
+#include <cxxabi.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/core/log.h"
+#include "engine/script/sqbind.h"
+
+namespace sqbind {
+
+const char* const type_error_text = "sq_get*() failed (type error)";
+const char* const get_inst_error_text = "getInst: invalid argument type";
+
+SquirrelError::SquirrelError(HSQUIRRELVM vm) : message("unknown error") {
+  sq_getlasterror(vm);
+  const SQChar* text = nullptr;
+  if (SQ_SUCCEEDED(sq_getstring(vm, -1, &text)) && text)
+    message = text;  // the VM keeps it alive as its last error
+  sq_poptop(vm);
+}
+
+// ---- SqObject --------------------------------------------------------------------
+
+SqObject::SqObject(HSQUIRRELVM v, SQInteger idx) {
+  reset();
+  if (SQ_SUCCEEDED(sq_getstackobj(v, idx, &obj))) {
+    sq_addref(v, &obj);
+    vm = v;
+  } else {
+    reset();
+  }
+}
+
+SqObject::SqObject(HSQUIRRELVM v, const char* text) {
+  reset();
+  sq_pushstring(v, text, -1);
+  sq_getstackobj(v, -1, &obj);
+  sq_addref(v, &obj);
+  vm = v;
+  sq_poptop(v);
+}
+
+SqObject::SqObject(const SqObject& other) : obj(other.obj), vm(other.vm) {
+  if (vm)
+    sq_addref(vm, &obj);
+}
+
+SqObject& SqObject::operator=(const SqObject& other) {
+  if (this == &other)
+    return *this;
+  // Take the new reference first: the old object may be what keeps the new one alive.
+  HSQOBJECT o = other.obj;
+  HSQUIRRELVM v = other.vm;
+  if (v)
+    sq_addref(v, &o);
+  release(vm);
+  obj = o;
+  vm = v;
+  return *this;
+}
+
+void SqObject::set(HSQUIRRELVM v, const HSQOBJECT& o) {
+  HSQOBJECT copy = o;
+  sq_addref(v, &copy);
+  release(vm);
+  obj = copy;
+  vm = v;
+}
+
+void SqObject::setWeakRef(HSQUIRRELVM v, const HSQOBJECT& o) {
+  if (o._type == OT_WEAKREF) {
+    set(v, o);
+    return;
+  }
+  HSQOBJECT target = o;
+  sq_addref(v, &target);  // keeps the target alive while the old content goes
+  release(vm);
+  sq_pushobject(v, target);
+  sq_weakref(v, -1);
+  fetch(v, -1);
+  sq_pop(v, 2);
+  sq_release(v, &target);
+}
+
+void SqObject::addRef(HSQUIRRELVM v) {
+  sq_addref(v, &obj);
+  vm = v;
+}
+
+void SqObject::decRef(HSQUIRRELVM v) { sq_release(v, &obj); }
+
+void SqObject::release(HSQUIRRELVM v) {
+  if (v)
+    sq_release(v, &obj);
+  reset();
+}
+
+SQRESULT SqObject::fetch(HSQUIRRELVM v, SQInteger idx) {
+  SQRESULT r = sq_getstackobj(v, idx, &obj);
+  if (SQ_SUCCEEDED(r)) {
+    sq_addref(v, &obj);
+    vm = v;
+  }
+  return r;
+}
+
+SQRESULT SqObject::fetchRaw(HSQUIRRELVM v, SQInteger idx) { return sq_getstackobj(v, idx, &obj); }
+
+void SqObject::pushDeref(HSQUIRRELVM v) const {
+  sq_pushobject(v, obj);
+  if (obj._type == OT_WEAKREF && SQ_SUCCEEDED(sq_getweakrefval(v, -1)))
+    sq_remove(v, -2);
+}
+
+// ---- slot readers -----------------------------------------------------------------
+
+void pop_value_and_container(HSQUIRRELVM v) { sq_pop(v, 2); }
+
+int get_and_pop_int(HSQUIRRELVM v, SQInteger idx) {
+  int i = get<int>(v, idx);
+  sq_pop(v, 2);
+  return i;
+}
+
+float get_and_pop_float(HSQUIRRELVM v, SQInteger idx) {
+  float f = get<float>(v, idx);
+  sq_pop(v, 2);
+  return f;
+}
+
+SqObject get_and_pop_object(HSQUIRRELVM v, SQInteger idx) {
+  SqObject o = get<SqObject>(v, idx);
+  sq_pop(v, 2);
+  return o;
+}
+
+float get_float_at(HSQUIRRELVM v, const HSQOBJECT& container, SQInteger key) {
+  sq_pushobject(v, container);
+  sq_pushinteger(v, key);
+  if (SQ_FAILED(sq_get(v, -2))) {
+    sq_poptop(v);
+    throw SquirrelError(v);
+  }
+  SQFloat f = 0;
+  if (SQ_FAILED(sq_getfloat(v, -1, &f))) {
+    sq_pop(v, 2);
+    throw SquirrelError(type_error_text);
+  }
+  sq_pop(v, 2);
+  return f;
+}
+
+// ---- closures ------------------------------------------------------------------------
+
+void def_native(HSQUIRRELVM v, const SqObject& table, SQFUNCTION fn, const char* name) {
+  table.pushDeref(v);
+  sq_pushstring(v, name, -1);
+  sq_newclosure(v, fn, 0);
+  sq_newslot(v, -3, SQFalse);
+  sq_poptop(v);
+}
+
+namespace detail {
+
+void push_function_closure(HSQUIRRELVM v, SQFUNCTION dispatch, void* fn) {
+  sq_pushuserpointer(v, fn);
+  sq_newclosure(v, dispatch, 1);
+}
+
+void push_method_closure(HSQUIRRELVM v, SQFUNCTION dispatch, const void* bytes, size_t size) {
+  void* ud = sq_newuserdata(v, size);
+  ASSERT(ud);
+  memcpy(ud, bytes, size);
+  sq_newclosure(v, dispatch, 1);
+}
+
+void new_slot_checked(HSQUIRRELVM v, SQInteger target) {
+  SQRESULT res = sq_newslot(v, target, SQFalse);
+  ASSERT(SQ_SUCCEEDED(res));
+}
+
+const char* demangled(const std::type_info& type, char* buffer, size_t size) {
+  int status = 0;
+  char* name = abi::__cxa_demangle(type.name(), nullptr, nullptr, &status);
+  snprintf(buffer, size, "%s", status == 0 && name ? name : type.name());
+  free(name);
+  return buffer;
+}
+
+SQInteger throw_invalid_this(HSQUIRRELVM v, SQUserPointer own_tag, const std::type_info& cls,
+                             const std::type_info& method) {
+  dump_get_instance_error(v, 1);
+  SQUserPointer found = nullptr;
+  if (SQ_FAILED(sq_gettypetag(v, 1, &found)))
+    found = nullptr;
+  char cls_name[128], method_name[256];
+  // The text must outlive this frame: sq_throwerror copies it into the VM.
+  TempString<512> text;
+  text.format("invalid 'this' (tag %p) in C++ method call for %s (tag %p), %s", found,
+              demangled(cls, cls_name, sizeof(cls_name)), own_tag,
+              demangled(method, method_name, sizeof(method_name)));
+  return sq_throwerror(v, text);
+}
+
+// ---- SqFunc ------------------------------------------------------------------------
+
+void bind_function(HSQUIRRELVM v, const HSQOBJECT& env_obj, const char* name, SqObject& env,
+                   SqObject& closure) {
+  env.setWeakRef(v, env_obj);
+  env.pushDeref(v);
+  sq_pushstring(v, name, -1);
+  if (SQ_SUCCEEDED(sq_get(v, -2))) {
+    closure.fetch(v, -1);
+    sq_poptop(v);
+  }
+  sq_poptop(v);
+}
+
+bool function_is_null(HSQUIRRELVM v, const SqObject& closure, const SqObject& env) {
+  if (closure.isNull() || env.isNull() || !v)
+    return true;
+  env.push(v);
+  if (SQ_FAILED(sq_getweakrefval(v, -1))) {
+    sq_poptop(v);
+    return true;
+  }
+  bool gone = sq_gettype(v, -1) == OT_NULL;
+  sq_pop(v, 2);
+  return gone;
+}
+
+SQInteger prepare_call(HSQUIRRELVM v, const SqObject& closure, const SqObject& env) {
+  SQInteger top = sq_gettop(v);
+  closure.push(v);
+  env.push(v);
+  if (SQ_FAILED(sq_getweakrefval(v, -1))) {
+    sq_settop(v, top);
+    throw SquirrelError("SqFunc: can't deref weakptr to object");
+  }
+  sq_remove(v, -2);  // the weak reference; its target lies above the closure
+  return top;
+}
+
+void finish_call(HSQUIRRELVM v, SQInteger top, SQInteger nargs) {
+  SQRESULT r;
+  try {
+    r = sq_call(v, nargs + 1, SQTrue, SQTrue);
+  } catch (...) {
+    // A native error unwinding to our caller: leave the stack as it was.
+    sq_settop(v, top);
+    throw;
+  }
+  if (SQ_FAILED(r)) {
+    sq_settop(v, top);
+    throw SquirrelError("SqFunc<> call failed");
+  }
+}
+
+}  // namespace detail
+}  // namespace sqbind
+
+void sq_debug_object(const HSQOBJECT* o) {
+  switch (o->_type) {
+    case OT_NATIVECLOSURE: {
+      // The native function's address is not part of the public API; the closure
+      // object itself identifies it.
+      debug("(native func %p)", (void*)o->_unVal.pNativeClosure);
+      break;
+    }
+    case OT_INSTANCE: {
+      debug("(instance UP=%p)", (void*)o->_unVal.pInstance);
+      break;
+    }
+    default: {
+      const SQChar* s = sq_objtostring(o);
+      debug("%s", s ? s : "");
+      break;
+    }
+  }
+}
