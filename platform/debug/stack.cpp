@@ -68,7 +68,17 @@ bool find_symbol(uintptr_t address, FoundSymbol* found) {
 __attribute__((noinline)) int capture_stack(void** addresses, int max, int skip) {
   void* frames[max_stack_frames + 64];
   int total = backtrace(frames, (int)(sizeof(frames) / sizeof(frames[0])));
-  int first = 1 + (skip > 0 ? skip : 0);  // the capturing routine itself, then `skip` more
+  // Start at the caller's frame: past this routine's own frame (and any frames
+  // an instrumented backtrace adds), then `skip` more.
+  void* caller = __builtin_return_address(0);
+  int first = 1;
+  for (int i = 0; i < total; i++) {
+    if (frames[i] == caller) {
+      first = i;
+      break;
+    }
+  }
+  first += skip > 0 ? skip : 0;
   int n = 0;
   for (int i = first; i < total && n < max; i++)
     addresses[n++] = frames[i];

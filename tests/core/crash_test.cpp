@@ -14,17 +14,19 @@
 #include "engine/core/log.h"
 #include "engine/core/utils.h"
 
-// Exported so that the call stack names them.
-extern "C" __attribute__((noinline)) int crash_test_null_read(volatile int* p) {
+// Exported so that the call stack names them. The sanitizers would report these
+// faults before they happen, so they stay out of them.
+#define CRASH_FUNCTION extern "C" __attribute__((noinline, no_sanitize("address", "undefined")))
+CRASH_FUNCTION int crash_test_null_read(volatile int* p) {
   return *p;
 }
-extern "C" __attribute__((noinline)) void crash_test_write(volatile int* p) {
+CRASH_FUNCTION void crash_test_write(volatile int* p) {
   *p = 1;
 }
-extern "C" __attribute__((noinline)) int crash_test_divide(volatile int a, volatile int b) {
+CRASH_FUNCTION int crash_test_divide(volatile int a, volatile int b) {
   return a / b;
 }
-extern "C" __attribute__((noinline)) int crash_test_recurse(volatile int depth) {
+CRASH_FUNCTION int crash_test_recurse(volatile int depth) {
   volatile char pad[1024];
   pad[0] = (char)depth;
   return crash_test_recurse(depth + 1) + pad[0];

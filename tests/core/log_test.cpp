@@ -52,11 +52,14 @@ TEST(LogChild, SingleLogFile) {
 TEST(LogChild, OpenFails) {
   CHILD_ONLY();
   // No descriptor left: the renames work, the new log cannot be opened.
-  struct rlimit limit = {3, 3};
+  struct rlimit old_limit, limit = {3, 0};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old_limit), 0);
+  limit.rlim_max = old_limit.rlim_max;
   ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limit), 0);
   debug("first");
   debug("second");
   debug("third");
+  setrlimit(RLIMIT_NOFILE, &old_limit);
 }
 
 TEST(LogChild, PartialThenLine) {
