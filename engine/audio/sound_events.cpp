@@ -8,6 +8,7 @@
 #include "engine/core/log.h"
 #include "engine/gen/level_map.h"
 #include "engine/gui/visual_log.h"
+#include "libs/profiler/profiler.h"
 
 // The shell's sound-event log (a visual-log line when sound-event logging is on).
 void log_sound_event(int id);
@@ -51,6 +52,7 @@ static void show_sound_script_error(const char* prefix, const String& text) {
 }
 
 unsigned int play_sfx_event(int id, float volume, float pan) {
+  PROFILE_BLOCK("play_sfx_event", 0xfff44336);
   // Out of range (negative ids too) or the reserved id without a name: nothing.
   if ((unsigned int)id >= (unsigned int)NUM_SOUND_EVENTS || !sound_event_name[id])
     return 0;
