@@ -42,5 +42,6 @@ HCURSOR win32_current_cursor();
 // SDL relative motion, and by tests to inject raw motion.
 HRAWINPUT win32_store_raw_mouse(int dx, int dy, bool absolute);
 
-// Puts SDL's message box and window system aside and stops SDL video (end of process).
+// Destroys the closed windows and stops SDL video (end of process, after the device
+// is gone).
 void win32_platform_stop();

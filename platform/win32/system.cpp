@@ -62,9 +62,12 @@ bool win32_platform_start() {
   return true;
 }
 
+void win32_destroy_closed_windows();
+
 void win32_platform_stop() {
   if (!video_started)
     return;
+  win32_destroy_closed_windows();
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
   video_started = false;
 }

@@ -20,6 +20,7 @@ struct WindowClass {
 
 std::vector<WindowClass> classes;
 std::vector<HWND> windows;  // live windows in creation order
+std::vector<SDL_Window*> closed_sdl_windows;  // hidden, destroyed at the end
 HWND focus_window = nullptr;
 
 const WindowClass* find_class(const char* name) {
@@ -196,8 +197,13 @@ BOOL DestroyWindow(HWND hwnd) {
   windows.erase(std::find(windows.begin(), windows.end(), hwnd));
   if (focus_window == hwnd)
     focus_window = nullptr;
-  if (hwnd->sdl)
-    SDL_DestroyWindow(hwnd->sdl);
+  // The SDL window is only hidden: the device may still hold a GL context made on
+  // it, and releases its resources later in the shut-down. It goes at the end of
+  // the process (win32_platform_stop).
+  if (hwnd->sdl) {
+    SDL_HideWindow(hwnd->sdl);
+    closed_sdl_windows.push_back(hwnd->sdl);
+  }
   hwnd->sdl = nullptr;
   hwnd->alive = false;
   // The record stays allocated: stale handles held elsewhere must not dangle.
@@ -394,4 +400,10 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
     default:
       return 0;
   }
+}
+
+void win32_destroy_closed_windows() {
+  for (SDL_Window* w : closed_sdl_windows)
+    SDL_DestroyWindow(w);
+  closed_sdl_windows.clear();
 }

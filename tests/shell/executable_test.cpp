@@ -31,7 +31,7 @@ struct GameRun {
 // Starts the game with its own per-user folder; returns once `marker` was printed
 // (or the timeout passed), then sends the signal and collects the rest.
 GameRun run_game(const std::vector<std::string>& args, const std::string& data_home, const char* marker, int sig,
-             int run_ms_after_marker) {
+                 int run_ms_after_marker, const char* display = nullptr) {
   GameRun run;
   int out[2];
   if (pipe(out) != 0)
@@ -43,7 +43,15 @@ GameRun run_game(const std::vector<std::string>& args, const std::string& data_h
     dup2(out[1], 2);
     close(out[0]);
     close(out[1]);
-    setenv("TORVANE_HEADLESS", "1", 1);
+    if (display) {
+      // A display that is named but can't be reached.
+      unsetenv("TORVANE_HEADLESS");
+      setenv("SDL_VIDEODRIVER", "x11", 1);
+      unsetenv("WAYLAND_DISPLAY");
+      setenv("DISPLAY", display, 1);
+    } else {
+      setenv("TORVANE_HEADLESS", "1", 1);
+    }
     setenv("XDG_DATA_HOME", data_home.c_str(), 1);
     std::vector<char*> argv{(char*)exe.c_str()};
     for (const std::string& a : args)
@@ -171,6 +179,19 @@ TEST(Executable, SigintQuitsLikeClosingTheWindow) {
   EXPECT_EQ(run.exit_code, 0) << run.output;
   expect_in_order(run.output, {"total start-up time: ", "closing...", "closed scene", "closed d3d", "closed all systems"});
   EXPECT_EQ(run.output.find("dumping profiler data"), std::string::npos) << "no profiling without -profile";
+}
+
+TEST(Executable, UnreachableDisplayIsFatalWithExitCode100) {
+  std::string home = fresh_home("nodisplay");
+  GameRun run = run_game({"-win"}, home, "never printed", SIGTERM, 0, ":97");
+  ASSERT_TRUE(run.exited) << run.output;
+  EXPECT_EQ(run.exit_code, 100) << run.output;
+  EXPECT_NE(run.output.find("TORVANE! 0.20 - FATAL ERROR: Error creating the game window: SDL video initialisation failed"),
+            std::string::npos)
+      << run.output;
+  // The orderly shut-down still runs, against whatever was started.
+  expect_in_order(run.output, {"Error creating the game window", "closing...", "closed scene", "closed Steam API",
+                               "closed d3d", "closed all systems"});
 }
 
 }  // namespace
