@@ -10,6 +10,7 @@
 #include "engine/core/fatal.h"
 #include "engine/core/log.h"
 #include "engine/core/mem.h"
+#include "engine/core/settings.h"
 #include "engine/core/utils.h"
 #include "engine/core/vfs.h"
 #include "engine/core/watch.h"
@@ -61,6 +62,8 @@ void close_all_systems_steps() {
   debug("freed all textures");
   close_d3d();
   debug("closed d3d");
+  // A setting changed in the last second would be lost otherwise.
+  flush_app_config();
   close_file_notify();
   reset_frame_input();
   PHYSFS_deinit();

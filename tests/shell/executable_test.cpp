@@ -194,4 +194,14 @@ TEST(Executable, UnreachableDisplayIsFatalWithExitCode100) {
                                "closed d3d", "closed all systems"});
 }
 
+TEST(Executable, QuickQuitStillWritesTheSettings) {
+  // Quitting before the first once-a-second flush: the shut-down writes the
+  // settings file.
+  std::string home = fresh_home("quickquit");
+  GameRun run = run_game({"-win", "-360"}, home, "free video memory:", SIGTERM, 0);
+  ASSERT_TRUE(run.exited) << run.output;
+  EXPECT_EQ(run.exit_code, 0) << run.output;
+  EXPECT_FALSE(read_file(home + "/TORVANE/settings.cfg").empty()) << run.output;
+}
+
 }  // namespace
