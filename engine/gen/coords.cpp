@@ -1,6 +1,9 @@
 #include "engine/gen/coords.h"
 
+#include <emmintrin.h>
+
 #include "engine/core/fatal.h"
+#include "engine/gen/cell_scan.h"
 #include "engine/gen/level_map.h"
 
 LevelGenGlobalCoordList level_coord_lists[NUM_COORD_LISTS];
@@ -32,9 +35,22 @@ LevelCoord LevelGenGlobalCoordList::coord(int i) const {
   return {int(p & 0xFFFFu), int(int16_t(p >> 16))};
 }
 
+// A linear search, four values at a time: the lists hold up to a few thousand slots
+// and are searched on every insertion.
 bool LevelGenGlobalCoordList::contains(uint32_t packed) const {
-  for (uint32_t p : coords)
-    if (p == packed)
+  const uint32_t* p = coords.data;
+  int n = coords.num, i = 0;
+  __m128i want = _mm_set1_epi32(int(packed));
+  for (; i + 16 <= n; i += 16) {
+    __m128i a = _mm_cmpeq_epi32(_mm_loadu_si128((const __m128i*)(p + i)), want);
+    __m128i b = _mm_cmpeq_epi32(_mm_loadu_si128((const __m128i*)(p + i + 4)), want);
+    __m128i c = _mm_cmpeq_epi32(_mm_loadu_si128((const __m128i*)(p + i + 8)), want);
+    __m128i d = _mm_cmpeq_epi32(_mm_loadu_si128((const __m128i*)(p + i + 12)), want);
+    if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d))))
+      return true;
+  }
+  for (; i < n; i++)
+    if (p[i] == packed)
       return true;
   return false;
 }
@@ -93,6 +109,7 @@ bool coord_in_list(const ILevelGenCoords& coords, const LevelGenGlobalCoordList&
 
 // True when no cell of the box around each coordinate has a non-zero byte at `layer`.
 static bool is_layer_clear(const ILevelGenCoords& set, int dx, int dy, int w, int h, int layer) {
+  LayerMasks lm = layer_masks(layer);
   int n = set.numCoords();
   for (int i = 0; i < n; i++) {
     LevelCoord c = set.coord(i);
@@ -102,10 +119,16 @@ static bool is_layer_clear(const ILevelGenCoords& set, int dx, int dy, int w, in
     if (y0 < 0) y0 = 0;
     if (x1 > LEVEL_WIDTH) x1 = LEVEL_WIDTH;
     if (y1 > LEVEL_HEIGHT) y1 = LEVEL_HEIGHT;
-    for (int y = y0; y < y1; y++)
-      for (int x = x0; x < x1; x++)
-        if ((&level_data[y][x].background)[layer])
+    for (int y = y0; y < y1; y++) {
+      const LevelCell* row = level_data[y];
+      int x = x0;
+      for (; x + 16 <= x1; x += 16)  // whole runs of 16 cells at a time
+        if (any16(row + x, lm))
           return false;
+      for (; x < x1; x++)
+        if ((&row[x].background)[layer])
+          return false;
+    }
   }
   return true;
 }

@@ -54,17 +54,23 @@ void stamp_level_tile(const LevelGenTile* tile, int x, int y) {
   if (oy + r1 > LEVEL_HEIGHT) r1 = LEVEL_HEIGHT - oy;
   if (c0 >= c1 || r0 >= r1)
     return;
-  const uint8_t* layers[3] = {tile->background, tile->foreground, tile->collision};
-  for (int layer = 0; layer < 3; layer++) {
-    const uint8_t* src = layers[layer];
-    if (!src)
-      continue;
-    for (int r = r0; r < r1; r++) {
-      const uint8_t* row = src + r * tile->width;
-      LevelCell* dst = &level_data[oy + r][ox];
-      for (int c = c0; c < c1; c++)
-        if (row[c])
-          (&dst[c].background)[layer] = row[c];
+  // The layers are independent: each non-zero byte replaces the map's byte of its layer.
+  // One pass over the cells with all three layers keeps the writes together.
+  static const uint8_t none[1] = {0};
+  const uint8_t* bg = tile->background ? tile->background : none;
+  const uint8_t* fg = tile->foreground ? tile->foreground : none;
+  const uint8_t* co = tile->collision ? tile->collision : none;
+  int bstep = tile->background ? 1 : 0, fstep = tile->foreground ? 1 : 0, cstep = tile->collision ? 1 : 0;
+  for (int r = r0; r < r1; r++) {
+    const uint8_t* b = bg + bstep * (r * tile->width + c0);
+    const uint8_t* f = fg + fstep * (r * tile->width + c0);
+    const uint8_t* k = co + cstep * (r * tile->width + c0);
+    LevelCell* dst = &level_data[oy + r][ox + c0];
+    for (int c = 0; c < c1 - c0; c++, b += bstep, f += fstep, k += cstep) {
+      LevelCell& d = dst[c];
+      d.background = *b ? *b : d.background;
+      d.foreground = *f ? *f : d.foreground;
+      d.collision = *k ? *k : d.collision;
     }
   }
 }

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "engine/gen/cell_scan.h"
+
 LevelCell level_data[LEVEL_HEIGHT][LEVEL_WIDTH];
 uint16_t level_tile_map[SLOTS_Y][SLOTS_X];
 uint64_t game_rnd_seed = 12345;
@@ -20,20 +22,18 @@ int rnd_range(int a, int b) {
   return lo + int((span * d) >> 32);
 }
 
-static bool slot_has_collision(int sx, int sy) {
-  for (int y = sy * TILE_SLOT; y < (sy + 1) * TILE_SLOT; y++) {
-    const LevelCell* row = &level_data[y][sx * TILE_SLOT];
-    for (int x = 0; x < TILE_SLOT; x++)
-      if (row[x].collision)
-        return true;
-  }
+static bool slot_has_collision(int sx, int sy, const LayerMasks& lm) {
+  for (int y = sy * TILE_SLOT; y < (sy + 1) * TILE_SLOT; y++)
+    if (any16(&level_data[y][sx * TILE_SLOT], lm))
+      return true;
   return false;
 }
 
 void mark_solid_tiles() {
+  LayerMasks lm = layer_masks(2);
   for (int sy = 0; sy < SLOTS_Y; sy++)
     for (int sx = 0; sx < SLOTS_X; sx++)
-      if (slot_has_collision(sx, sy))
+      if (slot_has_collision(sx, sy, lm))
         level_tile_map[sy][sx] |= TILE_SOLID;
   for (int sy = 1; sy < SLOTS_Y - 1; sy++)
     for (int sx = 1; sx < SLOTS_X - 1; sx++) {
