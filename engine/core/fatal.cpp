@@ -92,12 +92,21 @@ void fatal(const char* fmt, ...) {
   va_list args;
   va_start(args, fmt);
 
-  if (exiting.load()) {
-    // Raised while the process is already ending: say what happened and stop.
+  // A fatal raised while reporting a fatal (the error box, the stack) gets one
+  // more full report; a third level means the report itself keeps failing.
+  static thread_local int depth = 0;
+  depth++;
+  if (exiting.load() || depth > 2) {
+    // Raised while the process is already ending, or from a report that keeps
+    // failing: say what happened and stop.
     fputs("\n\n", stderr);
     vfprintf(stderr, fmt, args);
     fputs("\n", stderr);
     fflush(stderr);
+    debug_flush();
+    // The shut-down still runs once, unless it is what is failing or over.
+    if (!exiting.exchange(true))
+      run_close_all_systems();
     _exit(100);
   }
 

@@ -55,7 +55,21 @@ std::string log_text(const std::string& home) {
   return read_file(home + "/TORVANE/log.txt");
 }
 
+int box_calls = 0;
+void failing_box(const char* title, const char* text) {
+  box_calls++;
+  fprintf(stderr, "box call %d\n", box_calls);
+  fatal("the error box failed (%d)", box_calls);
+}
+
 // ---- Children ----
+
+TEST(FatalChild, ErrorBoxAlwaysFails) {
+  CHILD_ONLY();
+  set_error_box_handler(failing_box);
+  set_close_all_systems(shutdown_announcing);
+  fatal("original error");
+}
 
 TEST(FatalChild, AssertFails) {
   CHILD_ONLY();
@@ -185,6 +199,19 @@ TEST(Fatal, FatalWhileAnotherThreadHoldsTheLogStillReports) {
   EXPECT_EQ(r.exit_code, 100);
   EXPECT_THAT(r.err, testing::HasSubstr("shutdown run 1"));
   EXPECT_THAT(log_text(home), testing::HasSubstr("| the log is stuck elsewhere: Call stack"));
+}
+
+TEST(Fatal, ReportThatKeepsFailingStillEnds) {
+  std::string home = fresh_folder("failing_box");
+  ChildResult r = run_child("FatalChild.ErrorBoxAlwaysFails", home);
+  EXPECT_EQ(r.exit_code, 100);
+  // The first nested failure gets a full report, the next one ends it.
+  EXPECT_THAT(r.err, testing::HasSubstr("box call 2\n"));
+  EXPECT_THAT(r.err, testing::Not(testing::HasSubstr("box call 3")));
+  EXPECT_THAT(r.err, testing::HasSubstr("\n\nthe error box failed (2)\n"));
+  EXPECT_THAT(r.err, testing::HasSubstr("shutdown run 1,"));
+  EXPECT_THAT(r.err, testing::Not(testing::HasSubstr("shutdown run 2")));
+  EXPECT_THAT(log_text(home), testing::HasSubstr("| the error box failed (1): Call stack"));
 }
 
 TEST(Fatal, DumpStackNamesTheFrames) {
