@@ -79,11 +79,18 @@ void set_close_all_systems(ShutdownFunc close_all) {
 bool run_close_all_systems() {
   if (shutdown_owner.load() == std::this_thread::get_id())
     return false;
-  std::lock_guard<std::mutex> lock(shutdown_mutex);
-  shutdown_owner.store(std::this_thread::get_id());
+  struct OwnedLock {
+    OwnedLock() {
+      shutdown_mutex.lock();
+      shutdown_owner.store(std::this_thread::get_id());
+    }
+    ~OwnedLock() {  // also when a close step throws
+      shutdown_owner.store(std::thread::id());
+      shutdown_mutex.unlock();
+    }
+  } lock;
   if (close_all_systems_func)
     close_all_systems_func();
-  shutdown_owner.store(std::thread::id());
   return true;
 }
 

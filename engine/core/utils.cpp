@@ -117,32 +117,32 @@ int64_t get_file_time(const char* path) {
   return (int64_t)st.st_mtime;
 }
 
+// Joins up to three texts into a path buffer; a path of 260 characters or more
+// is the assertion "l<BS".
+static TempString<260> join_path(const char* a, const char* b = "", const char* c = "") {
+  char joined[1024];
+  snprintf(joined, sizeof(joined), "%s%s%s", a, b ? b : "", c ? c : "");
+  return TempString<260>(joined);
+}
+
 TempString<260> get_appdata_path() {
   // $XDG_DATA_HOME when it is an absolute path, else ~/.local/share, else the
   // program's folder.
-  TempString<260> path;
   const char* xdg = getenv("XDG_DATA_HOME");
   const char* home = getenv("HOME");
   if (xdg && xdg[0] == '/')
-    path.format("%s/", xdg);
-  else if (home && home[0])
-    path.format("%s/.local/share/", home);
-  else
-    path.assign(app_path);
-  return path;
+    return join_path(xdg, "/");
+  if (home && home[0])
+    return join_path(home, "/.local/share/");
+  return join_path(app_path);
 }
 
 TempString<260> get_appdata_path(const char* sub) {
-  TempString<260> path = get_appdata_path();
-  path.format("%s%s", TempString<260>(path).c_str(), sub ? sub : "");
-  return path;
+  return join_path(get_appdata_path(), sub);
 }
 
 TempString<260> get_appdata_folder_path(const char* sub) {
-  TempString<260> root = get_appdata_path();
-  TempString<260> path;
-  path.format("%s%s/%s", root.c_str(), product_name, sub ? sub : "");
-  return path;
+  return join_path(get_appdata_path(), product_name, join_path("/", sub));
 }
 
 TempString<260> get_real_path(const char* vfs_path) {

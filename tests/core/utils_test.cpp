@@ -123,6 +123,17 @@ TEST(Paths, PerUserFolders) {
   }
 }
 
+TEST(PathsDeathTest, OverlongPerUserFolderIsTheAssertion) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  std::string long_folder = "/" + std::string(258, 'd');
+  ScopedEnv xdg("XDG_DATA_HOME", long_folder.c_str());
+  EXPECT_EXIT(get_appdata_path(), testing::ExitedWithCode(100), "strings\\.h\\([0-9]+\\): failed ASSERT\\(l<BS\\)");
+  long_folder.pop_back();
+  ScopedEnv shorter("XDG_DATA_HOME", long_folder.c_str());
+  EXPECT_EQ(strlen(get_appdata_path()), 259u);
+  EXPECT_EXIT(get_appdata_folder_path("log.txt"), testing::ExitedWithCode(100), "failed ASSERT\\(l<BS\\)");
+}
+
 TEST(Paths, MakeFullPath) {
   ScopedAppPath app("/g/");
   struct Case {
