@@ -16,6 +16,7 @@
 #include "engine/render/render_hooks.h"
 #include "engine/shell/main_loop.h"
 #include "engine/shell/pending_services.h"
+#include "gameobj/gameobj_api.h"
 #include "libs/profiler/profiler.h"
 
 #define PENDING __attribute__((weak))
@@ -66,3 +67,20 @@ void resize_scene() {}
 // ---- level generation ------------------------------------------------------------
 // The game's random generator, seeded at start-up; owned by the level generator.
 PENDING uint64_t game_rnd_seed = 0;
+
+// ---- game flow and scene step (this folder, next) -----------------------------------
+PENDING int cur_level = 0;
+PENDING int up_points = 0;
+PENDING void invalidate_level(int, int, int, int) {}
+PENDING void log_sound_event(int) {}
+
+// ---- game-object host --------------------------------------------------------------
+// The module's entry-point table stays empty until the host links the module; the
+// upgrade screen and its factory slot are filled by the host too.
+PENDING GameObjFuncTable gameobj_func_table;
+class BaseGuiScreen;
+PENDING BaseGuiScreen* upgrade_screen = nullptr;
+struct upgrade_screen_Class {
+  static BaseGuiScreen* (*createScreen)();
+};
+PENDING BaseGuiScreen* (*upgrade_screen_Class::createScreen)() = nullptr;

@@ -21,9 +21,10 @@ int headless_state = -1;  // -1 undecided, 0 display, 1 headless
 DWORD process_priority_class = NORMAL_PRIORITY_CLASS;
 std::atomic<int> thread_priority{0};
 
-// Headless there is no real display: a fixed virtual screen.
-constexpr int kHeadlessScreenWd = 1280;
-constexpr int kHeadlessScreenHt = 720;
+// Headless there is no real display: one virtual screen, the size of the device
+// layer's headless desktop mode.
+constexpr int kHeadlessScreenWd = 1920;
+constexpr int kHeadlessScreenHt = 1080;
 
 bool env_set(const char* name) {
   const char* value = getenv(name);
