@@ -55,7 +55,10 @@ void mount_only(const std::string& dir) {
   PHYSFS_init("gen_test");
   PHYSFS_permitSymbolicLinks(1);
   PHYSFS_setWriteDir(dir.c_str());
-  PHYSFS_mount(dir.c_str(), nullptr, 1);
+  // Mounted with the separator at the end, as the game mounts its folders, so real
+  // paths (folder + virtual path) come out whole.
+  std::string root = dir.back() == '/' ? dir : dir + "/";
+  PHYSFS_mount(root.c_str(), nullptr, 1);
 }
 
 std::string repo_data_dir() {

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "engine/core/config.h"
+#include "engine/core/watch.h"
 #include "engine/gen/level_tiles.h"
 #include "engine/gen/testing/recording_module.h"
 #include "engine/world/palette.h"
@@ -259,6 +260,23 @@ TEST_F(GameTiles, MirrorTwinsPointBothWaysAndAreMirrorImages) {
         ASSERT_EQ(la[r * a->width + c], lb[r * a->width + a->width - 1 - c]) << p[0];
   }
   EXPECT_EQ(load_level_tile("wall0")->flipped, nullptr);
+}
+
+TEST_F(GameTiles, ReloadOnlyWhenTheTileFolderChanged) {
+  clear_changed_files();
+  clear_module_calls();
+  LevelGenTile* before = load_level_tile("wall0");
+  reload_tiles();
+  EXPECT_TRUE(module_calls.empty());
+  EXPECT_EQ(load_level_tile("wall0"), before);
+  String changed((repo_data_dir() + "/tiles/wall0_f.png").c_str());
+  changed_files.push(&changed);
+  reload_tiles();
+  ASSERT_EQ(module_calls.size(), 1u);
+  EXPECT_EQ(module_calls[0].kind, ModuleCallKind::ReloadBossParts);
+  EXPECT_EQ(level_tiles.size(), 83);
+  EXPECT_EQ(tile_sets[TS_WALL].tiles[0], load_level_tile("wall0"));
+  clear_changed_files();
 }
 
 TEST_F(GameTiles, GridIsAStandaloneCopy) {

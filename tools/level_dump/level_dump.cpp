@@ -1,4 +1,4 @@
-// level_dump --seed S --level N --out FILE.png [--data DIR] [--flags] [--calls]
+// level_dump --seed S --level N --out FILE.png [--data DIR] [--no-flags] [--no-calls]
 //            [--crop X0 X1] [--no-tint]
 //
 // Generates level N from generator state S with the game's tiles and templates (the
@@ -6,8 +6,8 @@
 // tiles as the game's module does) and writes the cell map as a PNG, one pixel per
 // cell, top row first, in palette colours: the foreground where there is one, else the
 // background darkened; lift cells are tinted blue, other solid classes red. Prints
-// "hash XXXXXXXXXXXXXXXX" of the map, then (with --flags) the slot flags and (with
-// --calls) the module calls.
+// "hash XXXXXXXXXXXXXXXX" of the map, then the slot flags and the module calls (left
+// out with --no-flags, --no-calls). --crop writes only the cell columns X0..X1-1.
 #include <physfs.h>
 
 #include <cstdio>
@@ -48,7 +48,7 @@ static uint32_t cell_colour(const LevelCell& c, bool tint) {
 }
 
 static int usage() {
-  fprintf(stderr, "usage: level_dump --seed S --level N --out FILE.png [--data DIR] [--flags] [--calls] [--crop X0 X1] [--no-tint]\n");
+  fprintf(stderr, "usage: level_dump --seed S --level N --out FILE.png [--data DIR] [--no-flags] [--no-calls] [--crop X0 X1] [--no-tint]\n");
   return 2;
 }
 
@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
   int level = 1;
   const char* out = nullptr;
   std::string data = LEVEL_DUMP_DATA_DIR;
-  bool flags = false, calls = false, tint = true;
+  bool flags = true, calls = true, tint = true;
   int x0 = 0, x1 = LEVEL_WIDTH;
   for (int i = 1; i < argc; i++) {
     auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
@@ -71,10 +71,10 @@ int main(int argc, char** argv) {
       out = v;
     else if (!strcmp(a, "--data") && (v = next()))
       data = v;
-    else if (!strcmp(a, "--flags"))
-      flags = true;
-    else if (!strcmp(a, "--calls"))
-      calls = true;
+    else if (!strcmp(a, "--no-flags"))
+      flags = false;
+    else if (!strcmp(a, "--no-calls"))
+      calls = false;
     else if (!strcmp(a, "--crop") && i + 2 < argc) {
       x0 = atoi(argv[++i]);
       x1 = atoi(argv[++i]);

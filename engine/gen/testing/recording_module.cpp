@@ -78,5 +78,9 @@ bool mount_game_data(const char* argv0, const char* data_dir) {
   if (!PHYSFS_isInit() && !PHYSFS_init(argv0))
     return false;
   PHYSFS_permitSymbolicLinks(1);
-  return PHYSFS_mount(data_dir, nullptr, 1) != 0;
+  // With the separator at the end, as the game mounts its folders.
+  std::string root = data_dir;
+  if (root.empty() || root.back() != '/')
+    root += '/';
+  return PHYSFS_mount(root.c_str(), nullptr, 1) != 0;
 }
