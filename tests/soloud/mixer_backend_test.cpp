@@ -31,3 +31,38 @@ TEST(MixerSdl2, OpensMixesOnItsThreadAndCloses)
 	soloud.deinit();
 	EXPECT_EQ(soloud.getBackendString(), nullptr);
 }
+
+TEST(MixerSdl2, PlayingStoppingAndDeletingWhileTheDeviceMixes)
+{
+	if (!getenv("SDL_AUDIODRIVER"))
+		setenv("SDL_AUDIODRIVER", "dummy", 1);
+	Soloud soloud;
+	ASSERT_EQ(soloud.init(0, Soloud::SDL2, 44100, 256, 2), SO_NO_ERROR);
+	Bus bus;
+	handle busHandle = soloud.playBackground(bus);
+	bus.setVisualizationEnable(true);
+	auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(400);
+	int rounds = 0;
+	while (std::chrono::steady_clock::now() < until)
+	{
+		Wav *a = new Wav;
+		Wav b;
+		make_constant(*a, 0.1f, 2000);
+		make_constant(b, 0.1f, 500);
+		b.setLooping(true);
+		handle h1 = bus.play(*a, 0.5f, -0.5f);
+		handle h2 = soloud.play(b);
+		soloud.fadeVolume(h2, 0.0f, 0.01);
+		soloud.scheduleStop(h2, 0.01);
+		std::this_thread::sleep_for(std::chrono::milliseconds(1));
+		bus.getWave();
+		bus.getApproximateVolume(0);
+		soloud.setPan(h1, 0.3f);
+		delete a;  // its voice stops first
+		EXPECT_FALSE(soloud.isValidVoiceHandle(h1));
+		rounds++;
+	}
+	EXPECT_GT(rounds, 10);
+	EXPECT_TRUE(soloud.isValidVoiceHandle(busHandle));
+	soloud.deinit();
+}

@@ -112,6 +112,9 @@ TEST_F(MixerTest, InaudibleVoiceCanBeKilled)
 	soloud.playBackground(dc, 1.0f);
 	handle weak = soloud.playBackground(dc, 0.1f);
 	soloud.setInaudibleBehavior(weak, false, true);
+	// Asking does not kill; the next mix does.
+	EXPECT_EQ(soloud.getActiveVoiceCount(), 1u);
+	EXPECT_TRUE(soloud.isValidVoiceHandle(weak));
 	mix(10);
 	EXPECT_FALSE(soloud.isValidVoiceHandle(weak));
 }

@@ -294,7 +294,9 @@ namespace SoLoud
 		int findFreeVoice();
 		void stopVoice(int aVoiceSlot);
 		void stopVoicesOfBus(handle aBusHandle);
-		void updateActiveVoices();
+		// Picks the voices that sound this block; aApply also stops the inaudible
+		// voices that ask to be killed (only the mixer does that, never a query).
+		void updateActiveVoices(bool aApply);
 		void mixBus(float *aOut, unsigned int aFrames, unsigned int aStride, handle aBusHandle);
 		void mixVoice(AudioSourceInstance *aVoice, float *aOut, unsigned int aFrames, unsigned int aStride);
 		unsigned int resample(AudioSourceInstance *aVoice, float *aOut, unsigned int aFrames, unsigned int aStride);

@@ -42,6 +42,8 @@ namespace SoLoud
 		BusInstance *mInstance = 0;
 		handle mChannelHandle = 0;
 		bool mVisualizationEnabled = false;
+		// Written by the mixer; getWave copies it out under the engine's lock.
+		float mWaveHistory[256] = {};
 		float mVisualizationWave[256] = {};
 		float mFFTData[256] = {};
 		float mApproximateVolume[2] = {};

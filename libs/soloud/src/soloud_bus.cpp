@@ -38,7 +38,7 @@ namespace SoLoud
 		if (mParent->mVisualizationEnabled)
 		{
 			record_peak(aBuffer, aSamplesToRead, aBufferSize, mParent->mApproximateVolume);
-			push_history(mParent->mVisualizationWave, 256, aBuffer, aSamplesToRead, aBufferSize);
+			push_history(mParent->mWaveHistory, 256, aBuffer, aSamplesToRead, aBufferSize);
 		}
 		if (mChannels == 1)
 			for (unsigned int k = 0; k < aSamplesToRead; k++)
@@ -89,6 +89,11 @@ namespace SoLoud
 
 	float *Bus::getWave()
 	{
+		if (mSoloud)
+		{
+			Lock lock(mSoloud->mMutex);
+			memcpy(mVisualizationWave, mWaveHistory, sizeof(mVisualizationWave));
+		}
 		return mVisualizationWave;
 	}
 
@@ -98,7 +103,7 @@ namespace SoLoud
 		if (mSoloud)
 		{
 			Lock lock(mSoloud->mMutex);
-			memcpy(samples + 256, mVisualizationWave, sizeof(mVisualizationWave));
+			memcpy(samples + 256, mWaveHistory, sizeof(mWaveHistory));
 		}
 		calc_fft_magnitudes(samples, mFFTData);
 		return mFFTData;
@@ -106,7 +111,10 @@ namespace SoLoud
 
 	float Bus::getApproximateVolume(unsigned int aChannel)
 	{
-		return aChannel < 2 ? mApproximateVolume[aChannel] : 0.0f;
+		if (aChannel >= 2 || !mSoloud)
+			return 0.0f;
+		Lock lock(mSoloud->mMutex);
+		return mApproximateVolume[aChannel];
 	}
 
 	unsigned int Bus::getActiveVoiceCount()
@@ -116,7 +124,7 @@ namespace SoLoud
 		Lock lock(mSoloud->mMutex);
 		if (!mChannelHandle)
 			return 0;
-		mSoloud->updateActiveVoices();
+		mSoloud->updateActiveVoices(false);
 		unsigned int n = 0;
 		for (int i = 0; i < VOICE_COUNT; i++)
 			n += mSoloud->mVoice[i] && mSoloud->mVoice[i]->mBusHandle == mChannelHandle && mSoloud->mActive[i] == 1;

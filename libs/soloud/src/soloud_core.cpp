@@ -417,7 +417,7 @@ namespace SoLoud
 	unsigned int Soloud::getActiveVoiceCount()
 	{
 		Lock lock(mMutex);
-		updateActiveVoices();
+		updateActiveVoices(false);
 		unsigned int n = 0;
 		for (int i = 0; i < VOICE_COUNT; i++)
 			n += mActive[i] == 1;

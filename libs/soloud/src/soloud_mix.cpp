@@ -13,7 +13,7 @@ namespace SoLoud
 {
 	typedef std::lock_guard<std::recursive_mutex> Lock;
 
-	void Soloud::updateActiveVoices()
+	void Soloud::updateActiveVoices(bool aApply)
 	{
 		unsigned int count = 0;
 		for (int i = 0; i < VOICE_COUNT; i++)
@@ -43,8 +43,10 @@ namespace SoLoud
 			AudioSourceInstance *v = mVoice[slot];
 			if ((unsigned int)k < mMaxActiveVoices)
 				mActive[slot] = 1;
-			else if (v->mFlags & AudioSourceInstance::INAUDIBLE_KILL)
+			else if ((v->mFlags & AudioSourceInstance::INAUDIBLE_KILL) && aApply)
 				stopVoice(slot);
+			else if (v->mFlags & AudioSourceInstance::INAUDIBLE_KILL)
+				mActive[slot] = 0;
 			else
 				mActive[slot] = (v->mFlags & AudioSourceInstance::INAUDIBLE_TICK) ? 2 : 0;
 		}
@@ -267,7 +269,7 @@ namespace SoLoud
 
 	void Soloud::mixBlock(float *aBuffer, unsigned int aFrames)
 	{
-		updateActiveVoices();
+		updateActiveVoices(true);
 		unsigned int stride = mScratchStride;
 		float *mixL = mMixBuffer, *mixR = mMixBuffer + stride;
 		memset(mixL, 0, aFrames * sizeof(float));
