@@ -26,7 +26,7 @@ static SQInteger base_error(HSQUIRRELVM v) {
 static SQInteger base_array(HSQUIRRELVM v) {
   SQInteger n = tointeger(ARG(2));
   if (n < 0) return throw_msg(v, "negative size");
-  if (n > 64 * 1024 * 1024) return throw_msg(v, "array too big");
+  if (n > 16 * 1024 * 1024) return throw_msg(v, "array too big");
   SQArray* a = SQArray::create(v->_sharedState, 0);
   SQObjectPtr ao(a);
   SQObjectPtr fill;
@@ -326,7 +326,7 @@ static SQInteger array_resize(HSQUIRRELVM v) {
   SQArray* a = _array(ARG(1));
   SQInteger n = tointeger(ARG(2));
   if (n < 0) return throw_msg(v, "sizes must be positive");
-  if (n > 64 * 1024 * 1024) return throw_msg(v, "array too big");
+  if (n > 16 * 1024 * 1024) return throw_msg(v, "array too big");
   SQObjectPtr fill;
   if (sq_gettop(v) > 2) fill = ARG(3);
   a->_values.resize((SQUnsignedInteger)n, fill);

@@ -594,6 +594,7 @@ struct Compiler {
       bool hasAttrs = false, isStatic = false;
       if (isClass) {
         if (tok() == TK_ATTR_OPEN) { lex(); tableBody(TK_ATTR_CLOSE, false); hasAttrs = true; }
+        else emit(OP_PUSHNULL, 0, 1);
         if (tok() == TK_STATIC) { isStatic = true; lex(); }
       }
       switch (tok()) {
@@ -619,7 +620,7 @@ struct Compiler {
         }
       }
       if (isClass) {
-        if (!hasAttrs) emit(OP_PUSHNULL, 0, 1);
+        (void)hasAttrs;
         emit(OP_NEWMEMBER, isStatic ? 1 : 0, -3);
       } else {
         emit(OP_NEWSLOTT, 0, -2);

@@ -703,8 +703,6 @@ SQSharedState* sq_new_shared_state() {
 void sq_free_shared_state(SQSharedState* ss) {
   // Break every cycle, then drop the roots; what remains is freed by reference counting.
   ss->_unreachable.freeAll();
-  SQObjectPtr keep[] = {ss->_registry, ss->_consts, ss->_refsTable};
-  (void)keep;
   for (SQCollectable* c = ss->_gcChain; c; c = c->_gcNext) c->_uiRef++;
   sqvec<SQCollectable*> all;
   for (SQCollectable* c = ss->_gcChain; c; c = c->_gcNext) all.push_back(c);

@@ -19,9 +19,8 @@ void sqstd_printcallstack(HSQUIRRELVM v) {
       if (!name) break;
       SQObjectPtr val = v->top();
       v->pop();
-      SQString* s = sq_type(val) == OT_STRING ? nullptr : v->printable(val);
-      if (s) pf(v, "[%s] %s\n", name, s->_val);
-      else pf(v, "[%s] \"%s\"\n", name, _string(val)->_val);
+      if (sq_type(val) == OT_STRING) pf(v, "[%s] \"%s\"\n", name, _string(val)->_val);
+      else pf(v, "[%s] %s\n", name, _string(v->printable(val, false))->_val);
     }
   }
 }
@@ -31,8 +30,8 @@ static SQInteger aux_errorhandler(HSQUIRRELVM v) {
   if (pf && sq_gettop(v) >= 1) {
     const SQChar* msg = "?";
     SQObjectPtr err = v->stackAt(2);
-    SQString* s = v->printable(err);
-    msg = s->_val;
+    SQObjectPtr s = v->printable(err);
+    msg = _string(s)->_val;
     pf(v, "\nAN ERROR HAS OCCURRED [%s]\n", msg);
     sqstd_printcallstack(v);
   }

@@ -73,13 +73,16 @@ void SQVM::raiseIdxError(const SQObject& key) {
 }
 
 void SQVM::callErrorHandler(const SQObject& err) {
-  if (_errorHandled) return;
+  if (_errorHandled || _inErrorHandler) return;
   _errorHandled = true;
   if (sq_type(_errorhandler) == OT_NULL) return;
   SQObjectPtr handler = _errorhandler, ret, e(err);
   SQObjectPtr saved = _lasterror;
   SQObject args[1] = {e};
-  callMeta(handler, _roottable, 1, args, ret);
+  // an error inside the handler does not call the handler again
+  _inErrorHandler = true;
+  struct Reset { bool& f; ~Reset() { f = false; } } reset{_inErrorHandler};
+  callMeta(handler, _roottable, 1, args, ret, false);
   _lasterror = saved;
   _errorHandled = true;
 }
@@ -124,7 +127,8 @@ bool SQVM::callNative(SQNativeClosure* nc, SQInteger nargs, SQInteger base, SQOb
     }
   }
   if (_nativeCalls > MAX_NATIVE_NESTING) { raiseError("native stack overflow"); return false; }
-  if ((SQInteger)_calls.size() >= MAX_CALL_DEPTH) { raiseError("stack overflow"); return false; }
+  // natives get some room past the script limit so that an error handler can still run
+  if ((SQInteger)_calls.size() >= MAX_CALL_DEPTH + 64) { raiseError("stack overflow"); return false; }
   if (nc->_env && sq_type(nc->_env->_obj) != OT_NULL) _stack[base] = nc->_env->_obj;
   SQCallInfo& ci = _calls.push_back();
   ci._closure = SQObjectPtr(nc);
@@ -148,7 +152,8 @@ bool SQVM::callNative(SQNativeClosure* nc, SQInteger nargs, SQInteger base, SQOb
   if (r == SQ_SUSPEND_FLAG || _suspendRequest) {
     _suspendRequest = false;
     suspended = true;
-    if (r > 0 && _top > base) ret = _stack[_top - 1]; else ret.Null();
+    // the value handed to the resumer is the top of the stack
+    if (_top > base) ret = _stack[_top - 1]; else ret.Null();
     return true;
   }
   if (r < 0) {
@@ -167,7 +172,7 @@ bool SQVM::callNative(SQNativeClosure* nc, SQInteger nargs, SQInteger base, SQOb
 bool SQVM::startCall(SQInteger target, SQInteger nargs, bool& pushedFrame, bool& suspended) {
   pushedFrame = false;
   suspended = false;
-  SQObjectPtr& callee = _stack[target];
+  SQObjectPtr callee = _stack[target];  // a copy: the stack may move while we grow it
   SQInteger base = target + 1;
   switch (sq_type(callee)) {
     case OT_CLOSURE: {
@@ -251,7 +256,7 @@ bool SQVM::startCall(SQInteger target, SQInteger nargs, bool& pushedFrame, bool&
         SQObjectPtr self = callee;
         _stack[target] = self;
         SQObjectPtr ret;
-        if (!call(mm, nargs, target, ret, true)) return false;
+        if (!call(mm, nargs + 1, target, ret, true)) return false;
         _stack[target] = std::move(ret);
         setTop(target + 1);
         return true;
@@ -266,7 +271,8 @@ bool SQVM::startCall(SQInteger target, SQInteger nargs, bool& pushedFrame, bool&
 
 // Calls 'callee' with nargs values starting at stack[stackbase] ('this' first). The stack
 // above the arguments is used for the call; on return the top is where it was.
-bool SQVM::call(const SQObject& callee, SQInteger nargs, SQInteger stackbase, SQObjectPtr& ret, bool raiseerror) {
+bool SQVM::call(const SQObject& calleeRef, SQInteger nargs, SQInteger stackbase, SQObjectPtr& ret, bool raiseerror) {
+  SQObjectPtr callee = calleeRef;  // may live on the stack, which can move
   SQInteger oldTop = _top;
   SQInteger target = _top;
   if (target + nargs + 1 > _stackSize) growStack(target + nargs + 1);
@@ -286,11 +292,11 @@ bool SQVM::call(const SQObject& callee, SQInteger nargs, SQInteger stackbase, SQ
   return ok;
 }
 
-bool SQVM::callMeta(const SQObject& fn, const SQObject& self, SQInteger nargs, const SQObject* args, SQObjectPtr& ret) {
+bool SQVM::callMeta(const SQObject& fn, const SQObject& self, SQInteger nargs, const SQObject* args, SQObjectPtr& ret, bool raiseerror) {
   SQInteger base = _top;
   push(self);
   for (SQInteger i = 0; i < nargs; i++) push(args[i]);
-  bool ok = call(fn, nargs + 1, base, ret, true);
+  bool ok = call(fn, nargs + 1, base, ret, raiseerror);
   setTop(base);
   return ok;
 }
@@ -353,9 +359,9 @@ bool SQVM::resumeGenerator(SQGenerator* g, SQInteger target) {
       sq_type(*sp) = OT_NULL;                                                   \
       break;                                                                    \
     }                                                                           \
-    SQObjectPtr res;                                                            \
+    SQObjectPtr res, a2 = a, b2 = b;                                            \
     SYNC();                                                                     \
-    if (!arith(opc, a, b, res)) goto error;                                     \
+    if (!arith(opc, a2, b2, res)) goto error;                                   \
     RELOAD();                                                                   \
     sp[-2] = std::move(res);                                                    \
     (--sp)->Null();                                                             \
@@ -470,9 +476,9 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
             break;
           }
         }
-        SQObjectPtr res;
+        SQObjectPtr res, s2 = self;
         SYNC();
-        if (!get(self, key, res, false, true)) goto error;
+        if (!get(s2, key, res, false, true)) goto error;
         RELOAD();
         sp[-1] = std::move(res);
         break;
@@ -485,9 +491,9 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
           SQArray* a = _array(self);
           if ((SQUnsignedInteger)i < a->_values.size()) { self = a->_values[i]; sp--; break; }
         }
-        SQObjectPtr res;
+        SQObjectPtr res, s2 = self, k2 = key;
         SYNC();
-        if (!get(self, key, res, false, true)) goto error;
+        if (!get(s2, k2, res, false, true)) goto error;
         RELOAD();
         sp[-2] = std::move(res);
         (--sp)->Null();
@@ -508,7 +514,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
           }
         }
         SYNC();
-        if (!set(self, key, sp[-1], false)) goto error;
+        { SQObjectPtr s2 = self, k2 = key, v2 = sp[-1]; if (!set(s2, k2, v2, false)) goto error; }
         RELOAD();
         sp[-3] = std::move(sp[-1]);
         (--sp)->Null();
@@ -536,7 +542,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
           }
         }
         SYNC();
-        if (!set(self, key, sp[-1], false)) goto error;
+        { SQObjectPtr s2 = self, v2 = sp[-1]; if (!set(s2, key, v2, false)) goto error; }
         RELOAD();
         sp[-2] = std::move(sp[-1]);
         (--sp)->Null();
@@ -544,7 +550,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
       }
       case OP_NEWSLOT: {
         SYNC();
-        if (!newSlot(sp[-3], sp[-2], sp[-1], false, false)) goto error;
+        { SQObjectPtr a3 = sp[-3], a2 = sp[-2], a1 = sp[-1]; if (!newSlot(a3, a2, a1, false, false)) goto error; }
         RELOAD();
         sp[-3] = std::move(sp[-1]);
         (--sp)->Null();
@@ -554,7 +560,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
       case OP_DELETE: {
         SQObjectPtr res;
         SYNC();
-        if (!deleteSlot(sp[-2], sp[-1], res, false)) goto error;
+        { SQObjectPtr a2 = sp[-2], a1 = sp[-1]; if (!deleteSlot(a2, a1, res, false)) goto error; }
         RELOAD();
         sp[-2] = std::move(res);
         (--sp)->Null();
@@ -569,7 +575,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         SQObjectPtr res;
         SYNC();
         SQObjectPtr root = clo->_root && sq_type(clo->_root->_obj) != OT_NULL ? SQObjectPtr(clo->_root->_obj) : _roottable;
-        if (!getGlobal(stk[0], root, key, res)) goto error;
+        { SQObjectPtr self2 = stk[0]; if (!getGlobal(self2, root, key, res)) goto error; }
         RELOAD();
         *sp++ = std::move(res);
         break;
@@ -577,7 +583,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
       case OP_SETG: {
         SYNC();
         SQObjectPtr root = clo->_root && sq_type(clo->_root->_obj) != OT_NULL ? SQObjectPtr(clo->_root->_obj) : _roottable;
-        if (!setGlobal(stk[0], root, lits[SQ_ARG(w)], sp[-1])) goto error;
+        { SQObjectPtr self2 = stk[0], v2 = sp[-1]; if (!setGlobal(self2, root, lits[SQ_ARG(w)], v2)) goto error; }
         RELOAD();
         break;
       }
@@ -597,7 +603,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         static const int ops[] = {'/', '%', '&', '|', '^', 'L', 'R', 'U'};
         SQObjectPtr res;
         SYNC();
-        if (!arith(ops[SQ_OP(w) - OP_DIV], sp[-2], sp[-1], res)) goto error;
+        { SQObjectPtr a2 = sp[-2], a1 = sp[-1]; if (!arith(ops[SQ_OP(w) - OP_DIV], a2, a1, res)) goto error; }
         RELOAD();
         sp[-2] = std::move(res);
         (--sp)->Null();
@@ -607,9 +613,9 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         SQObjectPtr& a = stk[SQ_ARG(w)];
         SQInteger k = (SQInt32)*ip++;
         if (sq_type(a) == OT_INTEGER) { (sp++)->setInt((SQInteger)((SQUnsignedInteger)_integer(a) + (SQUnsignedInteger)k)); break; }
-        SQObjectPtr res, kk(k);
+        SQObjectPtr res, kk(k), a2 = a;
         SYNC();
-        if (!arith('+', a, kk, res)) goto error;
+        if (!arith('+', a2, kk, res)) goto error;
         RELOAD();
         *sp++ = std::move(res);
         break;
@@ -617,7 +623,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
       case OP_NEG: {
         SQObjectPtr res;
         SYNC();
-        if (!unaryMinus(sp[-1], res)) goto error;
+        { SQObjectPtr a1 = sp[-1]; if (!unaryMinus(a1, res)) goto error; }
         RELOAD();
         sp[-1] = std::move(res);
         break;
@@ -647,8 +653,9 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         SQObjectPtr& b = sp[-1];
         if (sq_type(a) == OT_INTEGER && sq_type(b) == OT_INTEGER) c = _integer(a) < _integer(b) ? -1 : (_integer(a) > _integer(b) ? 1 : 0);
         else {
+          SQObjectPtr a2 = a, b2 = b;
           SYNC();
-          if (!compare(a, b, c)) goto error;
+          if (!compare(a2, b2, c)) goto error;
           RELOAD();
         }
         SQInteger op = SQ_OP(w);
@@ -672,7 +679,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
       case OP_IN: {
         bool r;
         SYNC();
-        if (!exists(sp[-1], sp[-2], r)) goto error;
+        { SQObjectPtr a1 = sp[-1], a2 = sp[-2]; if (!exists(a1, a2, r)) goto error; }
         RELOAD();
         sp[-2].setBool(r);
         (--sp)->Null();
@@ -688,7 +695,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
       case OP_TYPEOF: {
         SQObjectPtr res;
         SYNC();
-        if (!typeOf(sp[-1], res)) goto error;
+        { SQObjectPtr a1 = sp[-1]; if (!typeOf(a1, res)) goto error; }
         RELOAD();
         sp[-1] = std::move(res);
         break;
@@ -696,7 +703,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
       case OP_CLONE: {
         SQObjectPtr res;
         SYNC();
-        if (!clone(sp[-1], res)) goto error;
+        { SQObjectPtr a1 = sp[-1]; if (!clone(a1, res)) goto error; }
         RELOAD();
         sp[-1] = std::move(res);
         break;
@@ -753,15 +760,25 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         }
         break;
       }
-      case OP_JMP: ip += SQ_ARG(w); break;
+      case OP_JMP:
+        if (SQ_ARG(w) < 0 && _sharedState->_limitOps && --_sharedState->_opsLeft < 0) { SYNC(); raiseError("execution budget exhausted"); goto error; }
+        ip += SQ_ARG(w);
+        break;
       case OP_JZ: { bool f = sq_isfalse(sp[-1]); (--sp)->Null(); if (f) ip += SQ_ARG(w); break; }
-      case OP_JNZ: { bool f = sq_isfalse(sp[-1]); (--sp)->Null(); if (!f) ip += SQ_ARG(w); break; }
+      case OP_JNZ: {
+        bool f = sq_isfalse(sp[-1]);
+        (--sp)->Null();
+        if (f) break;
+        if (SQ_ARG(w) < 0 && _sharedState->_limitOps && --_sharedState->_opsLeft < 0) { SYNC(); raiseError("execution budget exhausted"); goto error; }
+        ip += SQ_ARG(w);
+        break;
+      }
       case OP_ANDJ: if (sq_isfalse(sp[-1])) ip += SQ_ARG(w); else (--sp)->Null(); break;
       case OP_ORJ: if (!sq_isfalse(sp[-1])) ip += SQ_ARG(w); else (--sp)->Null(); break;
       case OP_PREPCALLK: case OP_PREPCALL: {
         // [obj key] or [obj] -> [function obj]
         SQObjectPtr self = SQ_OP(w) == OP_PREPCALL ? sp[-2] : sp[-1];
-        const SQObjectPtr& key = SQ_OP(w) == OP_PREPCALL ? sp[-1] : lits[SQ_ARG(w)];
+        SQObjectPtr key = SQ_OP(w) == OP_PREPCALL ? sp[-1] : lits[SQ_ARG(w)];
         SQObjectPtr fn;
         bool found = false;
         if (sq_type(self) == OT_INSTANCE) {
@@ -783,6 +800,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         break;
       }
       case OP_CALL: {
+        if (_sharedState->_limitOps && --_sharedState->_opsLeft < 0) { SYNC(); raiseError("execution budget exhausted"); goto error; }
         SQInteger nargs = SQ_ARG(w);
         SQInteger target = (sp - _stack) - nargs - 1;
         SYNC();
@@ -869,7 +887,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
       case OP_NEWMEMBER: {
         SYNC();
         SQObjectPtr cls = sp[-4];
-        if (!classNewMember(_class(cls), sp[-3], sp[-2], sp[-1], SQ_ARG(w) & 1, false)) goto error;
+        { SQObjectPtr k = sp[-2], val = sp[-1], at = sp[-3]; if (!classNewMember(_class(cls), k, val, at, SQ_ARG(w) & 1, false)) goto error; }
         RELOAD();
         (--sp)->Null(); (--sp)->Null(); (--sp)->Null();
         break;
@@ -1156,7 +1174,7 @@ bool SQVM::get(const SQObject& self, const SQObject& key, SQObjectPtr& out, bool
     SQObjectPtr mm;
     if (sq_type(self) != OT_CLASS && getMetaMethod(self, MT_GET, mm)) {
       SQObject args[1] = {key};
-      if (callMeta(mm, self, 1, args, out)) return true;
+      if (callMeta(mm, self, 1, args, out, false)) return true;
       if (!meta_not_found(this)) return false;
     }
     SQObjectPtr dd;
@@ -1234,7 +1252,7 @@ bool SQVM::set(const SQObject& self, const SQObject& key, const SQObject& val, b
     if (getMetaMethod(self, MT_SET, mm)) {
       SQObject args[2] = {key, val};
       SQObjectPtr ret;
-      if (callMeta(mm, self, 2, args, ret)) return true;
+      if (callMeta(mm, self, 2, args, ret, false)) return true;
       if (!meta_not_found(this)) return false;
     }
   }
@@ -1505,26 +1523,35 @@ bool SQVM::toString(const SQObject& o, SQObjectPtr& out) {
     }
     default: break;
   }
-  snprintf(buf, sizeof(buf), "(%s : 0x%p)", sq_type_name(sq_type(o)), (void*)_refcounted(o));
+  snprintf(buf, sizeof(buf), "(%s : %p)", sq_type_name(sq_type(o)), (void*)_refcounted(o));
   out = SQString::create(_sharedState, buf);
   return true;
 }
 
-SQString* SQVM::printable(const SQObject& o) {
+SQObjectPtr SQVM::printable(const SQObject& o, bool useMeta) {
   SQObjectPtr out;
   SQObjectPtr err = _lasterror;
-  if (!toString(o, out) || sq_type(out) != OT_STRING) {
+  bool meta = sq_type(o) == OT_TABLE || sq_type(o) == OT_INSTANCE || sq_type(o) == OT_USERDATA;
+  if ((meta && !useMeta) || !toString(o, out) || sq_type(out) != OT_STRING) {
     _lasterror = err;
     char buf[64];
-    snprintf(buf, sizeof(buf), "(%s : 0x%p)", sq_type_name(sq_type(o)), (void*)_refcounted(o));
-    return SQString::create(_sharedState, buf);
+    snprintf(buf, sizeof(buf), "(%s : %p)", sq_type_name(sq_type(o)), (void*)_refcounted(o));
+    return SQObjectPtr(SQString::create(_sharedState, buf));
   }
-  return _string(out);
+  return out;
 }
+
+void sq_setopslimit(HSQUIRRELVM v, SQInteger ops) {
+  v->_sharedState->_limitOps = ops >= 0;
+  v->_sharedState->_opsLeft = ops;
+}
+
+static const SQInteger MAX_STRING_LEN = 64 * 1024 * 1024;
 
 bool SQVM::concat(const SQObject& a, const SQObject& b, SQObjectPtr& out) {
   SQObjectPtr sa, sb;
   if (!toString(a, sa) || !toString(b, sb)) return false;
+  if (_string(sa)->_len + _string(sb)->_len > MAX_STRING_LEN) { raiseError("string too long"); return false; }
   out = sq_concat_strings(_sharedState, _string(sa)->_val, _string(sa)->_len, _string(sb)->_val, _string(sb)->_len);
   return true;
 }

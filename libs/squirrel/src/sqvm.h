@@ -22,6 +22,8 @@ struct SQSharedState {
   SQUserPointer _foreignPtr = nullptr;
   SQRELEASEHOOK _releaseHook = nullptr;
   bool _debugInfo = true;
+  bool _limitOps = false;  // an execution budget: loops and calls fail once it is spent
+  SQInteger _opsLeft = 0;
   bool _notifyAllExceptions = false;
   SQVM* _rootVM = nullptr;
   SQChar* _scratch = nullptr;
@@ -77,6 +79,7 @@ struct SQVM : SQCollectable {
   SQObjectPtr _suspendValue;
   bool _suspendRequest = false;  // set by sq_suspendvm, seen when the native returns
   bool _errorHandled = false;
+  bool _inErrorHandler = false;
   bool _isMain = false;
 
   static SQVM* create(SQSharedState* ss);
@@ -87,7 +90,10 @@ struct SQVM : SQCollectable {
 
   // stack
   void growStack(SQInteger needed);
-  void push(const SQObject& o) { if (_top >= _stackSize) growStack(_top + 1); _stack[_top++] = o; }
+  void push(const SQObject& o) {
+    if (_top >= _stackSize) { SQObjectPtr keep(o); growStack(_top + 1); _stack[_top++] = std::move(keep); return; }
+    _stack[_top++] = o;
+  }
   void pushNull() { if (_top >= _stackSize) growStack(_top + 1); _stack[_top++].Null(); }
   void pop() { _stack[--_top].Null(); }
   void pop(SQInteger n) { for (SQInteger i = 0; i < n; i++) _stack[--_top].Null(); }
@@ -112,7 +118,7 @@ struct SQVM : SQCollectable {
   bool tailCallNative(SQInteger nparams);
   void closeOuters(SQInteger fromSlot);
   SQOuter* findOuter(SQInteger slot);
-  bool callMeta(const SQObject& fn, const SQObject& self, SQInteger nargs, const SQObject* args, SQObjectPtr& ret);
+  bool callMeta(const SQObject& fn, const SQObject& self, SQInteger nargs, const SQObject* args, SQObjectPtr& ret, bool raiseerror = true);
 
   // object operations
   bool get(const SQObject& self, const SQObject& key, SQObjectPtr& out, bool raw, bool throwIfMissing);
@@ -137,7 +143,7 @@ struct SQVM : SQCollectable {
   bool classNewMember(SQClass* c, const SQObject& key, const SQObject& val, const SQObject& attrs, bool bstatic, bool raw);
   bool resumeGenerator(SQGenerator* g, SQInteger target);
   bool wakeup(bool hasValue, const SQObject& value, bool retval, bool raiseerror, bool throwerror);
-  SQString* printable(const SQObject& o);  // tostring that never fails
+  SQObjectPtr printable(const SQObject& o, bool useMeta = true);  // tostring that never fails (always a string)
   SQObjectPtr& curRoot();
 };
 
@@ -170,6 +176,9 @@ inline SQObjectPtr::SQObjectPtr(SQVM* v) : SQObjectPtr(OT_THREAD, v) {}
 inline SQObjectPtr::SQObjectPtr(SQFunctionProto* f) : SQObjectPtr(OT_FUNCPROTO, f) {}
 
 SQSharedState* sq_new_shared_state();
+// Bounds the work scripts may do (loop iterations and calls); negative: no bound. Used by
+// the fuzz targets so that a script that never ends is an error, not a hang.
+void sq_setopslimit(HSQUIRRELVM v, SQInteger ops);
 void sq_init_shared_state(SQSharedState* ss, SQVM* vm);
 void sq_free_shared_state(SQSharedState* ss);
 SQInteger sq_collect_cycles(SQSharedState* ss, bool resurrect);

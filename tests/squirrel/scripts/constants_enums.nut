@@ -1,0 +1,12 @@
+// Constants and enumerations
+const PI2 = 6.28;
+const NAME = "torvane";
+const FLAG = true;
+const NEG = -5;
+enum Color { Red, Green = 5, Blue }
+enum Str { A = "a", B = "b" }
+print(PI2 + " " + NAME + " " + FLAG + " " + NEG + "\n");
+print(Color.Red + " " + Color.Green + " " + Color.Blue + " " + Str.B + "\n");
+function usesConst() { return NAME + Color.Blue; }
+print(usesConst() + "\n");
+print(getconsttable().NAME + "\n");

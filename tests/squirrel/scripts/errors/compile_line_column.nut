@@ -1,0 +1,3 @@
+local a = 1;
+local b = 2;
+  local = 3;

@@ -1,0 +1,1 @@
+local f = null; f();

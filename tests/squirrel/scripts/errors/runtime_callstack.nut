@@ -1,0 +1,3 @@
+function inner() { throw "deep"; }
+function outer() { inner(); }
+outer();

@@ -1,0 +1,1 @@
+function g() { yield 1; } local x = g(); resume x; resume x; resume x;

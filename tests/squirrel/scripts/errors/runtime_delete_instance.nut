@@ -1,0 +1,1 @@
+class A { x = 1 } local a = A(); delete a.x;

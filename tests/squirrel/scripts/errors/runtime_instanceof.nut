@@ -1,0 +1,1 @@
+print(1 instanceof 2);

@@ -1,0 +1,1 @@
+local t = {}; print(t.nothere);

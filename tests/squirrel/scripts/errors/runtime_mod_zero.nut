@@ -1,0 +1,1 @@
+local z = 0; print(1 % z);

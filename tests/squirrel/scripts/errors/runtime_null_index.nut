@@ -1,0 +1,1 @@
+local t = {}; t[null] <- 1;

@@ -1,0 +1,1 @@
+function r(n) { return r(n + 1) + 1; } r(0);

@@ -1,0 +1,1 @@
+throw "custom failure";

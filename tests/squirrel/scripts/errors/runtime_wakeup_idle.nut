@@ -1,0 +1,1 @@
+local t = newthread(function() {}); t.wakeup();

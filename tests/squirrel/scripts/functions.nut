@@ -1,0 +1,35 @@
+// Functions: default parameters, varargs, free variables, bindenv, call/acall
+function add(a, b = 10, c = 100) { return a + b + c; }
+print(add(1) + " " + add(1, 2) + " " + add(1, 2, 3) + "\n");
+function va(...) { return vargv.len(); }
+print(va() + " " + va(1, 2, 3) + "\n");
+function va2(a, ...) { local s = a; foreach (x in vargv) s += x; return s; }
+print(va2(1, 2, 3, 4) + "\n");
+local x = 10;
+local f = function() { return x * 2; };
+x = 21;
+print(f() + "\n");
+function makeCounter() { local n = 0; return function() { return ++n; }; }
+local c1 = makeCounter(), c2 = makeCounter();
+c1(); c1();
+print(c1() + " " + c2() + "\n");
+local lam = @(a, b) a * b;
+print(lam(6, 7) + "\n");
+local env = { val = "env" };
+function getval() { return this.val; }
+local bound = getval.bindenv(env);
+print(bound() + "\n");
+print(getval.call({ val = "called" }) + " " + getval.acall([{ val = "acalled" }]) + "\n");
+local t = { name = "tbl", fn = function() { return name; } };
+print(t.fn() + "\n");
+function rec(n) { return n == 0 ? 0 : n + rec(n - 1); }
+print(rec(100) + "\n");
+local function localrec(n) { return n <= 1 ? 1 : n * localrec(n - 1); }
+print(localrec(10) + "\n");
+print(add.getinfos().name + " " + add.getinfos().parameters.len() + "\n");
+function outerf() { local v = 1; local g = function() { v++; return v; }; g(); return v; }
+print(outerf() + "\n");
+local ns = { sub = {} };
+function ns::sub::deep() { return "deep"; }
+print(ns.sub.deep() + "\n");
+print(callee == callee ? "ok\n" : "bad\n");
