@@ -16,6 +16,7 @@ bool quit_posted = false;
 int quit_code = 0;
 
 volatile sig_atomic_t quit_signal_pending = 0;
+volatile int64_t quit_signal_msec = 0;  // when the pending request came
 
 DWORD now_msec() {
   timespec ts;
@@ -24,12 +25,18 @@ DWORD now_msec() {
 }
 
 void on_quit_signal(int sig) {
+  DWORD now = now_msec();
   if (quit_signal_pending) {
-    // The first request was never picked up: the program is not pumping messages.
-    signal(sig, SIG_DFL);
-    raise(sig);
+    // A repeat within a moment is the same request delivered twice (to the process
+    // and to its group). A request left unanswered for seconds means the program no
+    // longer pumps messages: the repeat ends it the default way.
+    if ((int64_t)(now - (DWORD)quit_signal_msec) >= 2000) {
+      signal(sig, SIG_DFL);
+      raise(sig);
+    }
     return;
   }
+  quit_signal_msec = now;
   quit_signal_pending = 1;
 }
 

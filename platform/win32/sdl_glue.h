@@ -32,7 +32,8 @@ HWND win32_window_from_sdl_id(uint32_t id);
 
 // SIGINT and SIGTERM close every window (WM_CLOSE, then the window procedure's
 // WM_DESTROY posts the quit), or post the quit when no window exists; the request is
-// carried out by the next PeekMessageA. A second signal before that ends the process.
+// carried out by the next PeekMessageA. A repeat arriving two seconds or more after an
+// unanswered request ends the process the default way.
 void win32_install_quit_signals();
 
 // The cursor last given to SetCursor (null while hidden).

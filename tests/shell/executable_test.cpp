@@ -8,7 +8,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <chrono>
+#include <functional>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -16,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include "libs/profiler/prof_format.h"
 #include "tests/shell/test_env.h"
 
 namespace {
@@ -30,8 +36,10 @@ struct GameRun {
 
 // Starts the game with its own per-user folder; returns once `marker` was printed
 // (or the timeout passed), then sends the signal and collects the rest.
+// `while_running` runs once after the marker was seen (before the signal).
 GameRun run_game(const std::vector<std::string>& args, const std::string& data_home, const char* marker, int sig,
-                 int run_ms_after_marker, const char* display = nullptr) {
+                 int run_ms_after_marker, const char* display = nullptr, int signal_count = 1,
+                 const std::function<void()>& while_running = nullptr) {
   GameRun run;
   int out[2];
   if (pipe(out) != 0)
@@ -69,11 +77,15 @@ GameRun run_game(const std::vector<std::string>& args, const std::string& data_h
   long marker_seen_at = -1;
   char buf[4096];
   for (;;) {
-    if (marker_seen_at < 0 && run.output.find(marker) != std::string::npos)
+    if (marker_seen_at < 0 && run.output.find(marker) != std::string::npos) {
       marker_seen_at = elapsed_ms();
+      if (while_running)
+        while_running();
+    }
     if (!signalled && ((marker_seen_at >= 0 && elapsed_ms() - marker_seen_at >= run_ms_after_marker) ||
                        elapsed_ms() > 60000)) {
-      kill(pid, sig);
+      for (int i = 0; i < signal_count; i++)
+        kill(pid, sig);
       signalled = true;
     }
     if (elapsed_ms() > 120000) {
@@ -202,6 +214,60 @@ TEST(Executable, QuickQuitStillWritesTheSettings) {
   ASSERT_TRUE(run.exited) << run.output;
   EXPECT_EQ(run.exit_code, 0) << run.output;
   EXPECT_FALSE(read_file(home + "/TORVANE/settings.cfg").empty()) << run.output;
+}
+
+TEST(Executable, RepeatedSignalIsOneOrderlyQuit) {
+  // A signal sent to the process and to its group arrives twice at once.
+  std::string home = fresh_home("twice");
+  GameRun run = run_game({"-win", "-360"}, home, "free video memory:", SIGTERM, 200, nullptr, 2);
+  ASSERT_TRUE(run.exited) << run.output;
+  EXPECT_EQ(run.exit_code, 0) << run.output;
+  expect_in_order(run.output, {"closing...", "closed all systems"});
+}
+
+TEST(Executable, ProfilerClientReceivesTheLoopLive) {
+  std::string home = fresh_home("live");
+  profiler::ProfileData data;
+  std::string error;
+  auto client = [&] {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(28077);
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(fd, (sockaddr*)&addr, sizeof(addr)) != 0) {
+      error = "can't connect";
+      close(fd);
+      return;
+    }
+    timeval tv{10, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof(tv));
+    profiler::RecordReader reader(data);
+    uint8_t buf[65536];
+    while (data.frames < 50) {
+      ssize_t n = recv(fd, buf, sizeof(buf), 0);
+      if (n <= 0 || !reader.feed(buf, (size_t)n)) {
+        error = "stream ended: " + reader.error();
+        break;
+      }
+    }
+    close(fd);
+  };
+  GameRun run = run_game({"-win", "-360", "-profile"}, home, "free video memory:", SIGTERM, 0, nullptr, 1, client);
+  EXPECT_EQ(run.exit_code, 0) << run.output;
+  ASSERT_EQ(error, "") << run.output;
+  EXPECT_TRUE(data.snapshot_done);
+  EXPECT_GE(data.frames, 50u);
+  int frames = 0, render_loops = 0;
+  for (const auto& b : data.blocks) {
+    const std::string& name = data.descriptors.at(b.descriptor).name;
+    frames += name == "FRAME";
+    render_loops += name == "render loop";
+  }
+  EXPECT_GE(frames, 50);
+  EXPECT_GE(render_loops, frames);
+  ASSERT_FALSE(data.threads.empty());
+  EXPECT_EQ(data.threads.begin()->second.name, "Main");
 }
 
 }  // namespace
