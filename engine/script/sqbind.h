@@ -328,24 +328,26 @@ SQInteger call_native(HSQUIRRELVM v, R (*fn)(A...)) {
 }
 
 // Free function: the function's address is the closure's free variable.
+// The running native closure's free variable (null when it has none). Afterwards the
+// stack holds 'this' and the script's arguments only.
+HSQOBJECT take_free_variable(HSQUIRRELVM v);
+// The user pointer, or the user data block, that the free variable holds (else null).
+void* free_variable_pointer(HSQUIRRELVM v, const HSQOBJECT& fv);
+
 template <class R, class... A>
 SQInteger function_dispatch(HSQUIRRELVM v) {
-  SQUserPointer p = nullptr;
-  sq_getuserpointer(v, -1, &p);
+  void* p = free_variable_pointer(v, take_free_variable(v));
   if (!p)
     return sq_throwerror(v, "no function stored for C++ call");
-  sq_poptop(v);
   return call_native(v, (R(*)(A...))p);
 }
 
 // Constructor: binds the native object to the instance at slot 1.
 template <class T, class... A>
 SQInteger ctor_dispatch(HSQUIRRELVM v) {
-  SQUserPointer p = nullptr;
-  sq_getuserpointer(v, -1, &p);
+  void* p = free_variable_pointer(v, take_free_variable(v));
   if (!p)
     return sq_throwerror(v, "no function stored for C++ ctor call");
-  sq_poptop(v);
   call_native(v, (void (*)(A...))p);
   SQUserPointer ptr = nullptr;
   if (SQ_FAILED(sq_getinstanceup(v, 1, &ptr, ClassTag<T>::tag())))
@@ -364,12 +366,10 @@ SQInteger method_dispatch(HSQUIRRELVM v) {
   SQUserPointer self = nullptr;
   if (SQ_FAILED(sq_getinstanceup(v, 1, &self, ClassTag<T>::tag())) || !self)
     return throw_invalid_this(v, ClassTag<T>::tag(), typeid(T), typeid(M));
-  SQUserPointer ud = nullptr;
-  sq_getuserdata(v, -1, &ud, nullptr);
+  void* ud = free_variable_pointer(v, take_free_variable(v));
   if (!ud)
     return sq_throwerror(v, "no method stored for C++ call");
   M method = *(M*)ud;
-  sq_poptop(v);
   T* obj = (T*)self;
   auto call = [obj, method](auto&&... args) -> R {
     return (obj->*method)(std::forward<decltype(args)>(args)...);
@@ -559,9 +559,14 @@ class SqFunc {
     if constexpr (std::is_void_v<R>) {
       sq_pop(vm, 2);
     } else {
-      R r = sqbind::get<R>(vm, -1);
-      sq_pop(vm, 2);
-      return r;
+      try {
+        R r = sqbind::get<R>(vm, -1);
+        sq_pop(vm, 2);
+        return r;
+      } catch (...) {
+        sq_pop(vm, 2);
+        throw;
+      }
     }
   }
 

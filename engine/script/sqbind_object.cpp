@@ -176,6 +176,39 @@ void push_method_closure(HSQUIRRELVM v, SQFUNCTION dispatch, const void* bytes, 
   sq_newclosure(v, dispatch, 1);
 }
 
+HSQOBJECT take_free_variable(HSQUIRRELVM v) {
+  HSQOBJECT fv;
+  sq_resetobject(&fv);
+  SQInteger top = sq_gettop(v);
+  if (SQ_FAILED(sq_getcallee(v)))
+    return fv;
+  if (sq_getfreevariable(v, -1, 0)) {
+    sq_getstackobj(v, -1, &fv);  // the closure keeps it alive
+    sq_poptop(v);
+  }
+  sq_poptop(v);
+  // The VM passes free variables on the stack after the arguments; drop it there.
+  // Scripts cannot make such a value, so an argument never matches it.
+  HSQOBJECT last;
+  if (fv._type != OT_NULL && top >= 2 && SQ_SUCCEEDED(sq_getstackobj(v, top, &last)) &&
+      last._type == fv._type && last._unVal.raw == fv._unVal.raw)
+    sq_poptop(v);
+  return fv;
+}
+
+void* free_variable_pointer(HSQUIRRELVM v, const HSQOBJECT& fv) {
+  if (fv._type == OT_USERPOINTER)
+    return fv._unVal.pUserPointer;
+  if (fv._type != OT_USERDATA)
+    return nullptr;
+  sq_pushobject(v, fv);
+  SQUserPointer p = nullptr;
+  if (SQ_FAILED(sq_getuserdata(v, -1, &p, nullptr)))
+    p = nullptr;
+  sq_poptop(v);
+  return p;
+}
+
 void new_slot_checked(HSQUIRRELVM v, SQInteger target) {
   SQRESULT res = sq_newslot(v, target, SQFalse);
   ASSERT(SQ_SUCCEEDED(res));

@@ -1,0 +1,79 @@
+// VM set-up, running files, and the reports of compile and run-time errors.
+#include "engine/core/utils.h"
+#include "engine/script/sq_perf_timer.h"
+#include "script_fixture.h"
+
+class SqVmTest : public ScriptTest {};
+
+TEST_F(SqVmTest, MissingFileFailsSilently) {
+  openVM();
+  std::string log = capture_log([&] { EXPECT_FALSE(sqbind::vfs_run_file(vm, "nope.nut")); });
+  EXPECT_EQ(log, "");
+  EXPECT_FALSE(sqbind::run_file(vm, (root + "nope.nut").c_str()));
+}
+
+TEST_F(SqVmTest, RunsFilesThroughTheVfsAndStandardFiles) {
+  openVM();
+  writeFile("a.nut", "counter <- (\"counter\" in getroottable()) ? counter + 1 : 1");
+  SQInteger top = sq_gettop(vm);
+  EXPECT_TRUE(sqbind::vfs_run_file(vm, "a.nut"));
+  EXPECT_TRUE(sqbind::vfs_run_file(vm, "a.nut"));
+  EXPECT_TRUE(sqbind::run_file(vm, (root + "a.nut").c_str()));
+  EXPECT_EQ(evalInt("counter"), 3) << "each run runs the root code again over the same root table";
+  EXPECT_TRUE(sqbind::vfs_compile_file(vm, "a.nut"));
+  EXPECT_EQ(sq_gettype(vm, -1), OT_CLOSURE);
+  sq_poptop(vm);
+  EXPECT_EQ(sq_gettop(vm), top);
+}
+
+TEST_F(SqVmTest, CompileErrorIsPrintedWithPlace) {
+  openVM();
+  writeFile("broken.nut", "local a = 1\nlocal b = = 2\n");
+  std::string log = capture_log([&] { EXPECT_FALSE(sqbind::vfs_run_file(vm, "broken.nut")); });
+  EXPECT_NE(log.find("broken.nut(2,"), std::string::npos) << log;
+  EXPECT_NE(log.find("): error: "), std::string::npos) << log;
+}
+
+TEST_F(SqVmTest, RuntimeErrorDumpsCallStackAndLocals) {
+  openVM();
+  writeFile("err.nut",
+            "function fail(flag, count) {\n"
+            "  local ratio = 0.5\n"
+            "  local name = \"abc\"\n"
+            "  local off = false\n"
+            "  local nothing = null\n"
+            "  local list = [1]\n"
+            "  throw \"bad thing\"\n"
+            "}\n"
+            "fail(true, 12)\n");
+  std::string log = capture_log([&] { EXPECT_FALSE(sqbind::vfs_run_file(vm, "err.nut")); });
+  std::string real = get_real_path("err.nut").c_str();
+  EXPECT_NE(log.find("\nCALLSTACK\n"), std::string::npos) << log;
+  EXPECT_NE(log.find(real + "(7): ERROR: bad thing (in fail())"), std::string::npos) << log;
+  EXPECT_NE(log.find(real + "(9): function main() (CALLSTACK)"), std::string::npos) << log;
+  EXPECT_NE(log.find("\nLOCALS\n"), std::string::npos) << log;
+  for (const char* line : {"[flag] true", "[count] 12", "[ratio] 0.5", "[name] \"abc\"", "[off] false",
+                           "[nothing] NULL", "[list] ARRAY", "[this] TABLE"})
+    EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
+}
+
+TEST_F(SqVmTest, CloseNullVmDoesNothing) { sqbind::close_vm(nullptr); }
+
+TEST_F(SqVmTest, InstanceErrorDumpNamesClassesAndLastError) {
+  openVM();
+  ASSERT_TRUE(run("t <- PerfTimer()"));
+  sq_pushroottable(vm);
+  sq_pushstring(vm, "t", -1);
+  sq_get(vm, -2);
+  SQUserPointer p;
+  sq_getinstanceup(vm, -1, &p, sqbind::ClassTag<SqVec4f>::tag());
+  SQInteger top = sq_gettop(vm);
+  std::string log = capture_log([&] { sqbind::dump_get_instance_error(vm, -1); });
+  EXPECT_EQ(sq_gettop(vm), top);
+  sq_pop(vm, 2);
+  EXPECT_NE(log.find("instance UP: "), std::string::npos) << log;
+  char tag[64];
+  snprintf(tag, sizeof(tag), " tag %p", sqbind::ClassTag<SqPerfTimer>::tag());
+  EXPECT_NE(log.find(tag), std::string::npos) << log;
+  EXPECT_NE(log.find("last error: "), std::string::npos) << log;
+}
