@@ -227,8 +227,8 @@ void set_except_report_handler() {
 }
 
 bool symhlp_load(const char* module_name, uintptr_t base, uint32_t size) {
-  // Symbols are read from the loaded module itself when a stack is formatted;
-  // loading only checks that the module is mapped.
+  // Finds the mapped module and reads its full symbol table, so that call
+  // stacks name its internal functions too (its exported ones are always known).
   ModuleInfo m = {};
   bool found = module_name && find_module(module_name, &m);
   if (base == 0 && found) {
@@ -236,7 +236,10 @@ bool symhlp_load(const char* module_name, uintptr_t base, uint32_t size) {
     size = m.size;
   }
   debug("symhlp_load: <%s> base=%08llX size=%08X", module_name ? module_name : "", (unsigned long long)base, size);
-  return found;
+  if (!found)
+    return false;
+  load_module_symbols(m.path, m.bias, m.base, m.size);
+  return true;
 }
 
 bool symhlp_unload(const char* module_name, uintptr_t base) {
@@ -245,5 +248,7 @@ bool symhlp_unload(const char* module_name, uintptr_t base) {
   if (base == 0 && found)
     base = m.base;
   debug("symhlp_unload: <%s> base=%08llX", module_name ? module_name : "", (unsigned long long)base);
+  if (base)
+    unload_module_symbols(base);
   return found;
 }

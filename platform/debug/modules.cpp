@@ -41,6 +41,7 @@ void describe(dl_phdr_info* info, ModuleInfo* m) {
     if (start + ph.p_memsz > hi)
       hi = start + ph.p_memsz;
   }
+  m->bias = info->dlpi_addr;
   m->base = lo == UINTPTR_MAX ? info->dlpi_addr : lo;
   m->size = hi > m->base ? (uint32_t)(hi - m->base) : 0;
 }

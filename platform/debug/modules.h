@@ -8,6 +8,7 @@ struct ModuleInfo {
   const char* name;   // the file name part of path
   uintptr_t base;     // lowest mapped address
   uint32_t size;      // bytes from base to the end of the last loaded segment
+  uintptr_t bias;     // load bias: run-time address minus the file's virtual address
 };
 
 // Finds a module by name, compared case-insensitively with each module's full

@@ -260,6 +260,31 @@ TEST(StackFormat, KnownAndUnknownAddresses) {
   EXPECT_EQ(lines[4], "  0x10 --unknown--");
 }
 
+TEST(FatalChild, SymbolModules) {
+  CHILD_ONLY();
+  EXPECT_TRUE(symhlp_load("libc.so.6", 0, 0));
+  EXPECT_FALSE(symhlp_load("no_such_module.so", 0, 0));
+  EXPECT_TRUE(symhlp_unload("LIBC.SO.6", 0));
+  // Registering the program reads its full table: internal functions get names.
+  char exe[260];
+  ASSERT_TRUE(get_exe_filename(exe, sizeof(exe)));
+  EXPECT_TRUE(symhlp_load(exe, 0, 0));
+  void* frames[max_stack_frames];
+  int n = capture_stack(frames, max_stack_frames, 0);
+  ASSERT_GT(n, 0);
+  EXPECT_THAT(std::string(format_stack(frames, 1)), testing::HasSubstr("FatalChild_SymbolModules_Test::TestBody()"));
+}
+
+TEST(Fatal, SymbolModulesAreFoundByPathOrName) {
+  std::string home = fresh_folder("symbols");
+  ChildResult r = run_child("FatalChild.SymbolModules", home);
+  EXPECT_EQ(r.exit_code, 0) << r.out;
+  std::string log = log_text(home);
+  EXPECT_TRUE(std::regex_search(log, std::regex(R"(\| symhlp_load: <libc\.so\.6> base=[0-9A-F]{8,} size=[0-9A-F]{8}\n)"))) << log;
+  EXPECT_THAT(log, testing::HasSubstr("| symhlp_load: <no_such_module.so> base=00000000 size=00000000\n"));
+  EXPECT_TRUE(std::regex_search(log, std::regex(R"(\| symhlp_unload: <LIBC\.SO\.6> base=[0-9A-F]{8,}\n)"))) << log;
+}
+
 TEST(StackFormat, CaptureStartsAtTheCaller) {
   void* frames[max_stack_frames];
   int n = capture_stack(frames, max_stack_frames, 0);
