@@ -110,7 +110,7 @@ void translate_window_event(HWND hwnd, const SDL_WindowEvent& ev) {
       break;
     case SDL_WINDOWEVENT_SIZE_CHANGED: {
       win32_sync_from_sdl(hwnd);
-      if (hwnd->minimized)
+      if (hwnd->minimized || hwnd->fullscreen)
         break;
       WPARAM kind = hwnd->maximized ? SIZE_MAXIMIZED : SIZE_RESTORED;
       win32_send(hwnd, WM_SIZE, kind, MAKELPARAM(ev.data1, ev.data2));
@@ -178,8 +178,10 @@ void translate_event(const SDL_Event& ev) {
         return;
       if (raw_mouse_registered && (ev.motion.xrel || ev.motion.yrel))
         win32_post(hwnd, WM_INPUT, 0, (LPARAM)win32_store_raw_mouse(ev.motion.xrel, ev.motion.yrel, false));
+      int x = ev.motion.x, y = ev.motion.y;
+      win32_scale_from_sdl(hwnd, &x, &y);
       win32_send(hwnd, WM_SETCURSOR, (WPARAM)hwnd, MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
-      win32_post(hwnd, WM_MOUSEMOVE, mouse_key_flags(ev.motion.state), MAKELPARAM(ev.motion.x, ev.motion.y));
+      win32_post(hwnd, WM_MOUSEMOVE, mouse_key_flags(ev.motion.state), MAKELPARAM(x, y));
       return;
     }
     case SDL_MOUSEBUTTONDOWN:
@@ -197,8 +199,9 @@ void translate_event(const SDL_Event& ev) {
         msg = down ? WM_MBUTTONDOWN : WM_MBUTTONUP;
       else
         return;
-      win32_post(hwnd, msg, mouse_key_flags(SDL_GetMouseState(nullptr, nullptr)),
-                 MAKELPARAM(ev.button.x, ev.button.y));
+      int x = ev.button.x, y = ev.button.y;
+      win32_scale_from_sdl(hwnd, &x, &y);
+      win32_post(hwnd, msg, mouse_key_flags(SDL_GetMouseState(nullptr, nullptr)), MAKELPARAM(x, y));
       return;
     }
     case SDL_MOUSEWHEEL: {

@@ -114,12 +114,28 @@ BOOL GetClipCursor(RECT* rect) {
   return TRUE;
 }
 
+// The fullscreen window shows the record's client pixels stretched over the desktop:
+// screen positions on it are scaled between the two.
+HWND fullscreen_window() {
+  for (int i = 0; i < win32_window_count(); i++)
+    if (win32_window_at(i)->fullscreen && win32_window_at(i)->sdl)
+      return win32_window_at(i);
+  return nullptr;
+}
+
 BOOL GetCursorPos(POINT* pt) {
   if (!pt)
     return FALSE;
   if (use_sdl()) {
     int x, y;
     SDL_GetGlobalMouseState(&x, &y);
+    if (HWND full = fullscreen_window()) {
+      int wx, wy;
+      SDL_GetWindowPosition(full->sdl, &wx, &wy);
+      x -= wx;
+      y -= wy;
+      win32_scale_from_sdl(full, &x, &y);
+    }
     *pt = POINT{x, y};
   } else {
     *pt = virtual_cursor;
@@ -130,8 +146,18 @@ BOOL GetCursorPos(POINT* pt) {
 BOOL SetCursorPos(int x, int y) {
   POINT pt = clamp_to_clip(POINT{x, y});
   virtual_cursor = pt;
-  if (use_sdl())
+  if (use_sdl()) {
+    if (HWND full = fullscreen_window()) {
+      int w, h, wx, wy;
+      SDL_GetWindowSize(full->sdl, &w, &h);
+      SDL_GetWindowPosition(full->sdl, &wx, &wy);
+      RECT client = win32_client_screen_rect(full);
+      int cw = std::max(1, (int)(client.right - client.left)), ch = std::max(1, (int)(client.bottom - client.top));
+      pt.x = wx + (int)((int64_t)pt.x * w / cw);
+      pt.y = wy + (int)((int64_t)pt.y * h / ch);
+    }
     SDL_WarpMouseGlobal(pt.x, pt.y);
+  }
   return TRUE;
 }
 

@@ -28,6 +28,9 @@ int win32_window_count();
 HWND win32_window_at(int index);
 // Pulls the current SDL window geometry into the record (after a user move or resize).
 void win32_sync_from_sdl(HWND hwnd);
+// Mouse coordinates of the SDL window in the record's client pixels (they differ
+// only for the fullscreen window, which SDL shows at the desktop's size).
+void win32_scale_from_sdl(HWND hwnd, int* x, int* y);
 
 // Display and work area in screen coordinates.
 RECT win32_screen_rect();

@@ -35,11 +35,14 @@ bool is_live(HWND hwnd) { return hwnd && std::find(windows.begin(), windows.end(
 int width_of(const RECT& r) { return r.right - r.left; }
 int height_of(const RECT& r) { return r.bottom - r.top; }
 
-// A topmost popup that covers the whole display is shown as a fullscreen window.
+// A topmost popup at the screen's origin is the game's fullscreen window. There is no
+// display-mode change here: the SDL window covers the desktop at its own resolution,
+// the device scales its back buffer into it, and mouse positions are scaled back to
+// the window's client size (see win32_scale_from_sdl).
 bool covers_display(HWND hwnd) {
   RECT screen = win32_screen_rect();
   return (hwnd->style & WS_POPUP) && (hwnd->ex_style & WS_EX_TOPMOST) && hwnd->rect.left <= screen.left &&
-         hwnd->rect.top <= screen.top && hwnd->rect.right >= screen.right && hwnd->rect.bottom >= screen.bottom;
+         hwnd->rect.top <= screen.top;
 }
 
 // Pushes the record's geometry and style to the SDL window.
@@ -95,6 +98,10 @@ HWND win32_window_at(int index) { return windows[index]; }
 void win32_sync_from_sdl(HWND hwnd) {
   if (!hwnd->sdl)
     return;
+  Uint32 state = SDL_GetWindowFlags(hwnd->sdl);
+  hwnd->minimized = state & SDL_WINDOW_MINIMIZED;
+  if (hwnd->fullscreen)
+    return;  // the record keeps the size the game gave it
   int x, y, w, h;
   SDL_GetWindowPosition(hwnd->sdl, &x, &y);
   SDL_GetWindowSize(hwnd->sdl, &w, &h);
@@ -107,6 +114,18 @@ void win32_sync_from_sdl(HWND hwnd) {
 }
 
 SDL_Window* win32_sdl_window(HWND hwnd) { return is_live(hwnd) ? hwnd->sdl : nullptr; }
+
+void win32_scale_from_sdl(HWND hwnd, int* x, int* y) {
+  if (!hwnd->fullscreen || !hwnd->sdl)
+    return;
+  int w, h;
+  SDL_GetWindowSize(hwnd->sdl, &w, &h);
+  RECT client = win32_client_screen_rect(hwnd);
+  if (w > 0 && h > 0) {
+    *x = (int)((int64_t)*x * width_of(client) / w);
+    *y = (int)((int64_t)*y * height_of(client) / h);
+  }
+}
 
 HWND win32_window_from_sdl_id(uint32_t id) {
   for (HWND hwnd : windows)
