@@ -166,6 +166,8 @@ static void ensure_loaded() {
 }
 
 static SettingRecord* find_record(const char* key) {
+  if (!key)
+    return nullptr;
   int keyLen = (int)strlen(key);
   for (SettingRecord& r : setting_records)
     if (r.keyLen == keyLen && memcmp(r.key, key, (size_t)keyLen) == 0)
@@ -235,6 +237,8 @@ static const char* value_problem(const char* value, int len) {
 }
 
 bool set_config_str(const char* key, const char* value, int len) {
+  if (!key)
+    return false;
   if (!value)
     value = "";
   if (len < 0)
@@ -289,6 +293,8 @@ static bool write_settings_file(const char* path) {
 }
 
 bool flush_app_config() {
+  // A flush before anything was read must not replace the file with an empty list.
+  ensure_loaded();
   if (settings_saved)
     return true;
   if (settings_unreadable)

@@ -65,6 +65,15 @@ TEST_F(SettingsTest, ReadsTheFileFormat) {
   EXPECT_FALSE(fs::exists(file));
 }
 
+TEST_F(SettingsTest, FlushBeforeAnyAccessKeepsTheFile) {
+  write_file(file, std::string(HEADER) + "screen_wd=1600\n");
+  EXPECT_TRUE(flush_app_config());
+  EXPECT_EQ(read_file(file), std::string(HEADER) + "screen_wd=1600\n");
+  EXPECT_EQ(str("screen_wd"), "1600");
+  EXPECT_FALSE(set_config_str(nullptr, "1"));
+  EXPECT_EQ(str(nullptr), "<missing>");
+}
+
 TEST_F(SettingsTest, TypedGettersKeepDefaultsWhenMissingOrMalformed) {
   write_file(file, std::string(HEADER) + "w=true\nx=0x1\noct=010\nf=1.5e1\nbig=" + std::string(100, '7') + "\nn=  -3\n");
   int i = 42;
