@@ -75,7 +75,7 @@ TEST(GenDraws, CellFloorKeepsWholeNumbers) {
   EXPECT_EQ(cell_floor(-1.0f), -1);
 }
 
-struct MapFixture : ::testing::Test {
+struct GenMap : ::testing::Test {
   void SetUp() override {
     memset(level_data, 0, sizeof(level_data));
     memset(level_tile_map, 0, sizeof(level_tile_map));
@@ -89,7 +89,7 @@ struct MapFixture : ::testing::Test {
   }
 };
 
-TEST_F(MapFixture, MarkTilesInBoxCases) {
+TEST_F(GenMap, MarkTilesInBoxCases) {
   struct Case {
     float x0, y0, x1, y1;
     int expected_slots;
@@ -116,7 +116,7 @@ TEST_F(MapFixture, MarkTilesInBoxCases) {
   EXPECT_EQ(level_tile_map[0][0], (0x1FF & ~1) | 16);
 }
 
-TEST_F(MapFixture, MarkSolidTilesFlagsNeighbours) {
+TEST_F(GenMap, MarkSolidTilesFlagsNeighbours) {
   mark_solid_tiles();
   EXPECT_EQ(count_flags(), 0);
   level_data[16][16].collision = 1;

@@ -12,13 +12,13 @@
 
 namespace {
 
-struct Images : ::testing::Test {
+struct GenImages : ::testing::Test {
   TempDir dir;
   void SetUp() override { mount_only(dir.path); }
   void TearDown() override { unmount_all(); }
 };
 
-TEST_F(Images, PngRoundTripKeepsPixelsAndStoresBottomRowFirst) {
+TEST_F(GenImages, PngRoundTripKeepsPixelsAndStoresBottomRowFirst) {
   // 3 x 2 picture, top row first as a viewer sees it.
   const uint32_t top_first[6] = {0xFFFF0000u, 0x80112233u, 0xFF00FF00u, 0x00000000u, 0xFF0000FFu, 0xFFFFFFFFu};
   uint8_t rgba[24];
@@ -43,7 +43,7 @@ TEST_F(Images, PngRoundTripKeepsPixelsAndStoresBottomRowFirst) {
   px.clearAndFree();
 }
 
-TEST_F(Images, TwoByTwoRedTopLeftIsEntryTwo) {
+TEST_F(GenImages, TwoByTwoRedTopLeftIsEntryTwo) {
   write_test_png(dir.file("red.png"), 2, 2, {0xFFFF0000u, 0xFF000000u, 0xFF000000u, 0xFF000000u});
   int w, h;
   DynArray<uint32_t> px;
@@ -67,7 +67,7 @@ void write_png_kind(const std::string& path, int color_type, int depth, const st
   fclose(f);
 }
 
-TEST_F(Images, GreyLoadsOpaqueAndSixteenBitIsRefused) {
+TEST_F(GenImages, GreyLoadsOpaqueAndSixteenBitIsRefused) {
   write_png_kind(dir.file("grey.png"), PNG_COLOR_TYPE_GRAY, 8, {0x40, 0xC0}, 2);
   write_png_kind(dir.file("rgb.png"), PNG_COLOR_TYPE_RGB, 8, {1, 2, 3}, 1);
   write_png_kind(dir.file("deep.png"), PNG_COLOR_TYPE_RGB, 16, {0, 1, 0, 2, 0, 3}, 1);
@@ -85,7 +85,7 @@ TEST_F(Images, GreyLoadsOpaqueAndSixteenBitIsRefused) {
   px.clearAndFree();
 }
 
-TEST_F(Images, TgaRoundTripReversesRows) {
+TEST_F(GenImages, TgaRoundTripReversesRows) {
   const uint32_t top_first[6] = {1, 2, 3, 4, 5, 0xFFEEDDCCu};
   ASSERT_TRUE(save_tga("pic.tga", top_first, 3, 2, 12));
   std::ifstream f(dir.file("pic.tga"), std::ios::binary);
@@ -111,7 +111,7 @@ TEST_F(Images, TgaRoundTripReversesRows) {
   px.clearAndFree();
 }
 
-TEST_F(Images, BadTgaHeadersThrowAndLoadGivesFalse) {
+TEST_F(GenImages, BadTgaHeadersThrowAndLoadGivesFalse) {
   struct Case {
     uint8_t type, depth;
     uint16_t w, h;

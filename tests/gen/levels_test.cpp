@@ -41,7 +41,7 @@ bool slot_solid(int sx, int sy) {
   return false;
 }
 
-struct Levels : ::testing::TestWithParam<int> {
+struct GenLevels : ::testing::TestWithParam<int> {
   void SetUp() override { use_game_tiles(); }
   void generate(uint64_t seed) {
     cur_level = GetParam();
@@ -53,7 +53,7 @@ struct Levels : ::testing::TestWithParam<int> {
   bool boss() const { return (GetParam() - 1) % 5 == 4; }
 };
 
-TEST_P(Levels, SameSeedSameLevelOtherSeedOtherLevel) {
+TEST_P(GenLevels, SameSeedSameLevelOtherSeedOtherLevel) {
   generate(1234567);
   uint64_t a = map_hash(), state_a = game_rnd_seed;
   size_t calls_a = module_calls.size();
@@ -67,7 +67,7 @@ TEST_P(Levels, SameSeedSameLevelOtherSeedOtherLevel) {
   }
 }
 
-TEST_P(Levels, NoOpenCellIsLeftAndEveryPlacementIsRecorded) {
+TEST_P(GenLevels, NoOpenCellIsLeftAndEveryPlacementIsRecorded) {
   // The boss level of the second zone is its boss room alone (no grid fill), and from
   // the third zone on the boss level has no pieces at all.
   if (boss() && zone() >= 1)
@@ -80,7 +80,7 @@ TEST_P(Levels, NoOpenCellIsLeftAndEveryPlacementIsRecorded) {
   }
 }
 
-TEST_P(Levels, EnemiesStandOnFloorSlots) {
+TEST_P(GenLevels, EnemiesStandOnFloorSlots) {
   for (uint64_t seed = 1; seed <= 20; seed++) {
     generate(seed * 104729);
     for (const ModuleCall& c : module_calls) {
@@ -99,7 +99,7 @@ TEST_P(Levels, EnemiesStandOnFloorSlots) {
   }
 }
 
-TEST_P(Levels, StartExitAndLiftCells) {
+TEST_P(GenLevels, StartExitAndLiftCells) {
   for (uint64_t seed = 1; seed <= 20; seed++) {
     generate(seed * 31337);
     int heroes = 0;
@@ -154,7 +154,7 @@ int longest_open_run(bool vertical_edge, int fixed, int from, int to) {
   return best;
 }
 
-TEST_P(Levels, RoomsThatPromiseAConnectionAreOpenBetweenThem) {
+TEST_P(GenLevels, RoomsThatPromiseAConnectionAreOpenBetweenThem) {
   for (uint64_t seed = 1; seed <= 20; seed++) {
     generate(seed * 65537);
     // The attribute each placed room gives each grid cell it covers.
@@ -194,7 +194,7 @@ TEST_P(Levels, RoomsThatPromiseAConnectionAreOpenBetweenThem) {
 
 // Level 0 (the test level), the first level, ordinary levels of each zone, the boss
 // levels of each zone, and levels beyond the second zone.
-INSTANTIATE_TEST_SUITE_P(AllKinds, Levels, ::testing::Values(0, 1, 2, 4, 5, 6, 9, 10, 11, 14, 15, 16));
+INSTANTIATE_TEST_SUITE_P(GenAllKinds, GenLevels, ::testing::Values(0, 1, 2, 4, 5, 6, 9, 10, 11, 14, 15, 16));
 
 TEST(GenLevelCalls, FirstLevelComposition) {
   use_game_tiles();

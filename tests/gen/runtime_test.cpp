@@ -11,7 +11,7 @@
 
 namespace {
 
-struct Runtime : ::testing::Test {
+struct GenRuntime : ::testing::Test {
   void SetUp() override {
     memset(level_data, 0, sizeof(level_data));
     memset(level_tile_map, 0, sizeof(level_tile_map));
@@ -23,7 +23,7 @@ struct Runtime : ::testing::Test {
   }
 };
 
-TEST_F(Runtime, StampWritesNonZeroBytesPerLayerAndClips) {
+TEST_F(GenRuntime, StampWritesNonZeroBytesPerLayerAndClips) {
   // 2 x 2 tile: background only in the bottom-left cell, foreground in the top row.
   TestTile t("t", 2, 2, {7, 0, 0, 0}, {0, 0, 5, 6}, {0, 0, 1, 1}, 1, 0);
   level_data[10][11].background = 9;
@@ -44,7 +44,7 @@ TEST_F(Runtime, StampWritesNonZeroBytesPerLayerAndClips) {
   stamp_level_tile(nullptr, 0, 0);
 }
 
-TEST_F(Runtime, RandomTilesUseTheMirrorTwinOnFlippedSets) {
+TEST_F(GenRuntime, RandomTilesUseTheMirrorTwinOnFlippedSets) {
   TestTile right("r", 1, 1, {}, {1}, {}), left("l", 1, 1, {}, {2}, {});
   right.tile.flipped = &left.tile;
   LevelGenTile* tiles[1] = {&right.tile};
@@ -63,7 +63,7 @@ LevelGenTemplate make_template(int cw, int ch, int tw, int th, const uint8_t* pa
   return LevelGenTemplate{nullptr, cw, ch, tw, th, pattern, "fixture", no_class, no_mirror};
 }
 
-TEST_F(Runtime, MirrorDrawsOnlyForOneCellWideTemplates) {
+TEST_F(GenRuntime, MirrorDrawsOnlyForOneCellWideTemplates) {
   const uint8_t one[] = {1}, two[] = {1, 1};
   LevelGenTemplate narrow = make_template(1, 1, 10, 8, one, 0);
   LevelGenTemplate wide = make_template(2, 1, 20, 8, two, 0);
@@ -89,7 +89,7 @@ TEST_F(Runtime, MirrorDrawsOnlyForOneCellWideTemplates) {
   one_spot.coords.clearAndFree();
 }
 
-TEST_F(Runtime, PlaceTemplateWritesThePatternTopRowFirstAndAligns) {
+TEST_F(GenRuntime, PlaceTemplateWritesThePatternTopRowFirstAndAligns) {
   const uint8_t pattern[] = {0, 1, 5, 7};  // top row 0 1, bottom row 5 7
   LevelGenTemplate t = make_template(2, 2, 20, 16, pattern, 1);
   place_template(&t, 30, 8);
@@ -103,7 +103,7 @@ TEST_F(Runtime, PlaceTemplateWritesThePatternTopRowFirstAndAligns) {
   EXPECT_EQ(place_template(nullptr, 0, 0), nullptr);
 }
 
-TEST_F(Runtime, SubPieceOnAFlippedSpotIsAnchoredFromTheMirroredSide) {
+TEST_F(GenRuntime, SubPieceOnAFlippedSpotIsAnchoredFromTheMirroredSide) {
   LevelGenTemplate piece = make_template(0, 0, 5, 3, nullptr, 1);
   const uint8_t spot[] = {2, 10};
   // A 30-wide mirrored template at origin 0: spot dx 2 lands on column 27.
@@ -115,7 +115,7 @@ TEST_F(Runtime, SubPieceOnAFlippedSpotIsAnchoredFromTheMirroredSide) {
   EXPECT_EQ(level_placements.last().tileY, 10);
 }
 
-TEST_F(Runtime, FillAcceptsUpwardConnectionsOnlyForHCells) {
+TEST_F(GenRuntime, FillAcceptsUpwardConnectionsOnlyForHCells) {
   static const uint8_t p0[] = {0}, p1[] = {1}, p3[] = {3}, p5[] = {5}, p7[] = {7};
   LevelGenTemplate t0 = make_template(1, 1, 10, 8, p0, 1), t1 = make_template(1, 1, 10, 8, p1, 1),
                    t3 = make_template(1, 1, 10, 8, p3, 1), t5 = make_template(1, 1, 10, 8, p5, 1),
@@ -144,7 +144,7 @@ TEST_F(Runtime, FillAcceptsUpwardConnectionsOnlyForHCells) {
   }
 }
 
-TEST_F(Runtime, FillCoversMultiCellFootprintsOnce) {
+TEST_F(GenRuntime, FillCoversMultiCellFootprintsOnce) {
   static const uint8_t p2[] = {0, 0};
   LevelGenTemplate wide = make_template(2, 1, 20, 8, p2, 1);
   const LevelGenTemplate* list[] = {&wide};
@@ -156,7 +156,7 @@ TEST_F(Runtime, FillCoversMultiCellFootprintsOnce) {
     EXPECT_EQ(level_cells[c], 0);
 }
 
-TEST_F(Runtime, FillWithoutCandidateIsFatal) {
+TEST_F(GenRuntime, FillWithoutCandidateIsFatal) {
   static const uint8_t p0[] = {0};
   LevelGenTemplate t0 = make_template(1, 1, 10, 8, p0, 1);
   const LevelGenTemplate* list[] = {&t0};
@@ -166,7 +166,7 @@ TEST_F(Runtime, FillWithoutCandidateIsFatal) {
               "no applicable level generator templates for attr <HD>");
 }
 
-TEST_F(Runtime, FinishTrimsEmptyColumnsAndConnectsRuns) {
+TEST_F(GenRuntime, FinishTrimsEmptyColumnsAndConnectsRuns) {
   // Columns 0..14 hold pieces, 15..24 are untouched: they are trimmed.
   memset(level_cells, 0, sizeof(level_cells));
   for (int c = 15; c < 25; c++)
@@ -189,7 +189,7 @@ TEST_F(Runtime, FinishTrimsEmptyColumnsAndConnectsRuns) {
   EXPECT_EQ(level_tile_map[24][20] & 6, TILE_CLOSED_CELL);
 }
 
-TEST_F(Runtime, EnemiesDrawUntilDistinctAndStopAtTheSetSize) {
+TEST_F(GenRuntime, EnemiesDrawUntilDistinctAndStopAtTheSetSize) {
   LevelGenGlobalCoordList set;
   for (int i = 0; i < 3; i++)
     set.add({i, 1});
@@ -227,7 +227,7 @@ TEST_F(Runtime, EnemiesDrawUntilDistinctAndStopAtTheSetSize) {
   one.coords.clearAndFree();
 }
 
-TEST_F(Runtime, SpreadPickDrawCounts) {
+TEST_F(GenRuntime, SpreadPickDrawCounts) {
   LevelGenGlobalCoordList set, out;
   for (int i = 0; i < 40; i++)
     set.add({i % 20, i / 20});
@@ -267,7 +267,7 @@ TEST_F(Runtime, SpreadPickDrawCounts) {
   two.coords.clearAndFree();
 }
 
-TEST_F(Runtime, LiftsAndHeroGoToTheModule) {
+TEST_F(GenRuntime, LiftsAndHeroGoToTheModule) {
   LevelGenGlobalCoordList set;
   set.add({2, 3});
   add_lifts_at(+1, set);
@@ -283,7 +283,7 @@ TEST_F(Runtime, LiftsAndHeroGoToTheModule) {
   set.coords.clearAndFree();
 }
 
-TEST_F(Runtime, ExitBeforeAnyChoiceStampsNothing) {
+TEST_F(GenRuntime, ExitBeforeAnyChoiceStampsNothing) {
   float r[4];
   _mm_storeu_ps(r, put_exit_tile());
   EXPECT_EQ(r[0], 0.0f);

@@ -99,7 +99,7 @@ TEST(GenTemplates, BrokenPicturesAreRefusedWithTheReason) {
   }
 }
 
-struct RunTemplate : ::testing::Test {
+struct GenRunTemplate : ::testing::Test {
   void SetUp() override {
     use_game_tiles();
     memset(level_data, 0, sizeof(level_data));
@@ -116,7 +116,7 @@ struct RunTemplate : ::testing::Test {
 
 using Pairs = std::vector<std::pair<int, int>>;
 
-TEST_F(RunTemplate, AirPieceSpotsPlainAndMirrored) {
+TEST_F(GenRunTemplate, AirPieceSpotsPlainAndMirrored) {
   const LevelGenTemplate& t = level_templates[13];
   ASSERT_STREQ(t.name, "_175_zone2_ls .subA2");
   t.function(40, 8, false);
@@ -136,7 +136,7 @@ TEST_F(RunTemplate, AirPieceSpotsPlainAndMirrored) {
   }
 }
 
-TEST_F(RunTemplate, RightEndDrawsOncePerSlotPlusTilePicks) {
+TEST_F(GenRunTemplate, RightEndDrawsOncePerSlotPlusTilePicks) {
   const LevelGenTemplate& t = level_templates[0];
   ASSERT_STREQ(t.name, "_43_zone2_ls .rightEnd2");
   game_rnd_seed = 2024;
@@ -159,7 +159,7 @@ TEST_F(RunTemplate, RightEndDrawsOncePerSlotPlusTilePicks) {
     EXPECT_EQ(level_coord_lists[COORDS_FLOOR].coord(i).x, 100);
 }
 
-TEST_F(RunTemplate, TileAndListGroupsDrawOnlyForMultiTileSets) {
+TEST_F(GenRunTemplate, TileAndListGroupsDrawOnlyForMultiTileSets) {
   // "_817_zone2_ls .well2Mid": 52 window spots (no draw) and 8 z2wall spots (a pick
   // of 4 each).
   const LevelGenTemplate& t = level_templates[61];

@@ -18,7 +18,7 @@ namespace {
 
 constexpr uint32_t WHITE = 0xFFFFFFFFu, BLACK = 0xFF000000u, CLEAR = 0;
 
-struct Tiles : ::testing::Test {
+struct GenTiles : ::testing::Test {
   TempDir dir;
   void SetUp() override {
     install_recording_module();
@@ -45,7 +45,7 @@ struct Tiles : ::testing::Test {
   }
 };
 
-TEST_F(Tiles, CollisionAloneGivesForegroundAndBackground) {
+TEST_F(GenTiles, CollisionAloneGivesForegroundAndBackground) {
   png("wall0_c.png", 3, 3, std::vector<uint32_t>(9, WHITE));
   png("small_c.png", 2, 2, std::vector<uint32_t>(4, WHITE));
   png("mixed_c.png", 3, 1, {0xFFFF0000u, BLACK, 0xFF0000FFu});
@@ -70,7 +70,7 @@ TEST_F(Tiles, CollisionAloneGivesForegroundAndBackground) {
   EXPECT_EQ(m->background[1], 0);
 }
 
-TEST_F(Tiles, ForegroundAloneGivesCollisionOfCollType) {
+TEST_F(GenTiles, ForegroundAloneGivesCollisionOfCollType) {
   png("f_f.png", 2, 1, {WHITE, CLEAR});
   png("g_f.png", 1, 1, {WHITE});
   text("g.cfg", "collType=263\ndx=4\nflipped=f\n");
@@ -87,7 +87,7 @@ TEST_F(Tiles, ForegroundAloneGivesCollisionOfCollType) {
   EXPECT_EQ(bg->collision, nullptr);
 }
 
-TEST_F(Tiles, NamesComeFromFolderAndFileAndDotFoldersAreSkipped) {
+TEST_F(GenTiles, NamesComeFromFolderAndFileAndDotFoldersAreSkipped) {
   subdir("sub");
   subdir("sub/deep");
   subdir(".hidden");
@@ -108,7 +108,7 @@ TEST_F(Tiles, NamesComeFromFolderAndFileAndDotFoldersAreSkipped) {
   EXPECT_EQ(level_tiles.size(), 3);
 }
 
-TEST_F(Tiles, CollisionPixelsGiveClasses) {
+TEST_F(GenTiles, CollisionPixelsGiveClasses) {
   std::vector<uint32_t> px = {0x7FFFFFFFu, 0x80C86400u, 0xFF808000u, BLACK,
                               WHITE,       0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu,
                               0xFF00FFFFu, 0xFFFF00FFu, 0xFFFFFF00u, CLEAR};
@@ -120,7 +120,7 @@ TEST_F(Tiles, CollisionPixelsGiveClasses) {
   EXPECT_EQ(0, memcmp(t->collision, expected, 12));
 }
 
-TEST_F(Tiles, ConfigBeforeImageAttachesAndSizes) {
+TEST_F(GenTiles, ConfigBeforeImageAttachesAndSizes) {
   text("a.cfg", "dx=3\ndy=-2\n");
   png("a_b.png", 2, 1, {WHITE, WHITE});
   scan();
@@ -131,35 +131,35 @@ TEST_F(Tiles, ConfigBeforeImageAttachesAndSizes) {
   EXPECT_NE(t->config, nullptr);
 }
 
-struct Death : Tiles {};
+struct GenTilesDeath : GenTiles {};
 
-TEST_F(Death, BrokenTileDataIsFatalWithTheFileName) {
+TEST_F(GenTilesDeath, BrokenTileDataIsFatalWithTheFileName) {
   struct Case {
-    std::function<void(Death&)> make;
+    std::function<void(GenTilesDeath&)> make;
     const char* message;
   } cases[] = {
-      {[](Death& d) {
+      {[](GenTilesDeath& d) {
          d.png("x_b.png", 16, 16, std::vector<uint32_t>(256, WHITE));
          d.png("x_f.png", 16, 17, std::vector<uint32_t>(272, WHITE));
        },
        "Expected 16x16 tile image x_f.png, got 16x17"},
-      {[](Death& d) {
+      {[](GenTilesDeath& d) {
          d.png("x_b.png", 1, 1, {WHITE});
          d.png("x_B.png", 1, 1, {WHITE});
        },
        "Duplicate background tile image x_"},
-      {[](Death& d) {
+      {[](GenTilesDeath& d) {
          d.png("y_c.png", 1, 1, {WHITE});
          d.png("y_C.png", 1, 1, {WHITE});
        },
        "Duplicate tile collision map y_"},
-      {[](Death& d) {
+      {[](GenTilesDeath& d) {
          d.text("z.cfg", "a=1\n");
          d.text("z.CFG", "a=1\n");
        },
        "Duplicate tile config z."},
-      {[](Death& d) { d.text("bad_f.png", "not a png"); }, "Error loading tile image bad_f.png"},
-      {[](Death& d) { d.text("deep.cfg", std::string(100, '{') + "\n"); }, "Error loading tile config deep.cfg"},
+      {[](GenTilesDeath& d) { d.text("bad_f.png", "not a png"); }, "Error loading tile image bad_f.png"},
+      {[](GenTilesDeath& d) { d.text("deep.cfg", std::string(100, '{') + "\n"); }, "Error loading tile config deep.cfg"},
   };
   for (Case& c : cases) {
     TempDir fresh;
@@ -171,7 +171,7 @@ TEST_F(Death, BrokenTileDataIsFatalWithTheFileName) {
   }
 }
 
-TEST_F(Death, MissingTwinAndMissingSetMemberAreFatal) {
+TEST_F(GenTilesDeath, MissingTwinAndMissingSetMemberAreFatal) {
   text("wall0.cfg", "flipped=nothing\n");
   png("wall0_f.png", 1, 1, {WHITE});
   mount_only(dir.path);
@@ -187,7 +187,7 @@ TEST_F(Death, MissingTwinAndMissingSetMemberAreFatal) {
   EXPECT_EXIT(grid_from_tile("nope"), ::testing::ExitedWithCode(100), "can't find level tile 'nope'");
 }
 
-TEST_F(Death, OverlongTilePathIsFatalNotCut) {
+TEST_F(GenTilesDeath, OverlongTilePathIsFatalNotCut) {
   std::string folder(120, 'a');
   subdir(folder);
   subdir(folder + "/" + folder);
@@ -197,11 +197,11 @@ TEST_F(Death, OverlongTilePathIsFatalNotCut) {
 
 // The game's own tiles: every bound name loads, layers are derived where missing,
 // and the mirror twins point both ways.
-struct GameTiles : ::testing::Test {
+struct GenGameTiles : ::testing::Test {
   void SetUp() override { use_game_tiles(); }
 };
 
-TEST_F(GameTiles, EveryBoundTileIsThereWithItsSets) {
+TEST_F(GenGameTiles, EveryBoundTileIsThereWithItsSets) {
   EXPECT_EQ(num_bound_tile_names, 83);
   EXPECT_EQ(level_tiles.size(), 83);
   struct Case {
@@ -219,7 +219,7 @@ TEST_F(GameTiles, EveryBoundTileIsThereWithItsSets) {
   EXPECT_STREQ(tile_sets[TS_BACK73].tiles[72]->name, "backS3");
 }
 
-TEST_F(GameTiles, LayersAreDerivedAndSolidsMatchTheirRole) {
+TEST_F(GenGameTiles, LayersAreDerivedAndSolidsMatchTheirRole) {
   for (LevelGenTile* t : level_tiles) {
     ASSERT_GT(t->width, 0) << t->name;
     ASSERT_NE(t->config, nullptr) << t->name;
@@ -245,7 +245,7 @@ TEST_F(GameTiles, LayersAreDerivedAndSolidsMatchTheirRole) {
   EXPECT_EQ(load_level_tile("z2floor3")->collision[0], 0);
 }
 
-TEST_F(GameTiles, MirrorTwinsPointBothWaysAndAreMirrorImages) {
+TEST_F(GenGameTiles, MirrorTwinsPointBothWaysAndAreMirrorImages) {
   const char* pairs[][2] = {{"stairR", "stairL"}, {"z2stairR", "z2stairL"}, {"mach3", "mach4"},
                             {"windowTL", "windowTR"}, {"pipeLB", "pipeRB"}};
   for (const auto& p : pairs) {
@@ -262,7 +262,7 @@ TEST_F(GameTiles, MirrorTwinsPointBothWaysAndAreMirrorImages) {
   EXPECT_EQ(load_level_tile("wall0")->flipped, nullptr);
 }
 
-TEST_F(GameTiles, ReloadOnlyWhenTheTileFolderChanged) {
+TEST_F(GenGameTiles, ReloadOnlyWhenTheTileFolderChanged) {
   clear_changed_files();
   clear_module_calls();
   LevelGenTile* before = load_level_tile("wall0");
@@ -279,7 +279,7 @@ TEST_F(GameTiles, ReloadOnlyWhenTheTileFolderChanged) {
   clear_changed_files();
 }
 
-TEST_F(GameTiles, GridIsAStandaloneCopy) {
+TEST_F(GenGameTiles, GridIsAStandaloneCopy) {
   LevelGrid* g = grid_from_tile("liftU");
   LevelGenTile* t = load_level_tile("liftU");
   EXPECT_EQ(g->width, t->width);
