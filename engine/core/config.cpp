@@ -30,21 +30,29 @@ ConfigNode::ConfigNode(const ConfigNode& other) : name(other.name), entries(othe
 ConfigNode::~ConfigNode() { clear(); }
 
 static bool same_text(const String& s, const char* text) {
-  int l = (int)strlen(text);
-  return s.len() == l && memcmp(s.c_str(), text, (size_t)l) == 0;
+  int l = text ? (int)strlen(text) : 0;
+  return s.len() == l && (l == 0 || memcmp(s.c_str(), text, (size_t)l) == 0);
+}
+
+// The characters from value up to valueEnd, or to its terminator; null is "".
+static void assign_value(String& out, const char* value, const char* valueEnd) {
+  if (!value)
+    out.clear();
+  else
+    out.assignBytes(value, valueEnd ? (int)(valueEnd - value) : (int)strlen(value));
 }
 
 void ConfigNode::addEntry(const char* key, const char* value, const char* valueEnd) {
   ConfigEntry& e = entries.push();
   e.key.assign(key);
-  e.value.assignBytes(value, valueEnd ? (int)(valueEnd - value) : (int)strlen(value));
+  assign_value(e.value, value, valueEnd);
 }
 
 void ConfigNode::setStr(const char* key, const char* value, const char* valueEnd) {
   int i = findEntry(key);
   if (i < 0)
     return addEntry(key, value, valueEnd);
-  entries[i].value.assignBytes(value, valueEnd ? (int)(valueEnd - value) : (int)strlen(value));
+  assign_value(entries[i].value, value, valueEnd);
 }
 
 void ConfigNode::setInt(const char* key, int value) {
