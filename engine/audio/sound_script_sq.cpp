@@ -172,7 +172,8 @@ static SQInteger on_runtime_error(HSQUIRRELVM v) {
 // --- the VM ----------------------------------------------------------------------
 
 SquirrelSoundVM::~SquirrelSoundVM() {
-  close();
+  // Nothing here: close_sound_script closes the VM, and at exit (a fatal error among
+  // them) the script library may already be gone, so the process reclaims it.
 }
 
 bool SquirrelSoundVM::open() {
