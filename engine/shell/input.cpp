@@ -171,21 +171,20 @@ void on_input_message(int type, int code, int scan, int flags, int x, int y) {
   e->type = type;
   BYTE ks[256];
   GetKeyboardState(ks);
-  bool position_given = true;
-  if (type == IE_KEY_DOWN) {
-    if (!(flags & INPUT_MOD_REPEAT))
+  bool is_key = type == IE_KEY_DOWN || type == IE_KEY_UP;
+  if (is_key) {
+    if (type == IE_KEY_UP)
+      set_bit(code, WENT_UP);
+    else if (!(flags & INPUT_MOD_REPEAT))
       set_bit(code, WENT_DOWN);
+    // A release is translated with the key-up bit of the scan code.
+    UINT translate_scan = (UINT)(scan & 0xFF) + (type == IE_KEY_UP ? 0x8000u : 0u);
     WORD ch = 0;
-    ToAscii((UINT)code, (UINT)(scan & 0xFF), ks, &ch, 0);
-    e->ch = ch & 0xFF;
-  } else if (type == IE_KEY_UP) {
-    set_bit(code, WENT_UP);
-    WORD ch = 0;
-    ToAscii((UINT)code, (UINT)((scan & 0xFF) + 0x8000), ks, &ch, 0);
+    ToAscii((UINT)code, translate_scan, ks, &ch, 0);
     e->ch = ch & 0xFF;
   }
   if (type == IE_WHEEL) {
-    e->wheel = code;
+    e->wheel = code;  // the steps; code and scan stay 0
     POINT pt{x, y};
     ScreenToClient(input_window, &pt);
     x = pt.x;
@@ -208,16 +207,13 @@ void on_input_message(int type, int code, int scan, int flags, int x, int y) {
     y = (int)mouse_y;
   }
   e->mods = flags | modifier_bits(ks);
-  if (type == IE_KEY_DOWN || type == IE_KEY_UP) {
+  if (is_key) {
     e->x = mouse_x;
     e->y = mouse_y;
-    position_given = false;
-  }
-  if (position_given) {
-    x = std::max(x, 0);
-    y = std::max(y, 0);
-    x = std::min(x, d3d_wd - 1);
-    y = std::min(y, d3d_ht - 1);
+  } else {
+    // Held to the back buffer: the lower bound first, then the upper one.
+    x = std::min(std::max(x, 0), d3d_wd - 1);
+    y = std::min(std::max(y, 0), d3d_ht - 1);
     e->x = (float)x;
     e->y = (float)y;
   }
