@@ -185,13 +185,12 @@ void fill_cells_with_templates(const LevelGenTemplate* const* list, int n) {
     const LevelGenTemplate* chosen = candidates.size() == 1
         ? candidates[0] : candidates[int(gen_draw() % uint32_t(candidates.size()))];
     place_template(chosen, c * CELL_SLOTS_X, r * CELL_SLOTS_Y);
-    for (int fr = r; fr < r + chosen->cellsHigh; fr++)
-      for (int fc = c; fc < c + chosen->cellsWide; fc++) {
-        uint32_t covered = (uint32_t(fr) << 16) | uint32_t(fc);
-        for (int i = open.size() - 1; i >= 0; i--)
-          if (open[i] == covered)
-            open.removeUnordered(i, 1);
-      }
+    // One walk from the end: an entry inside the footprint gets the last entry.
+    for (int i = open.size() - 1; i >= 0; i--) {
+      int oc = int(open[i] & 0xFFFF), orow = int(open[i] >> 16);
+      if (oc >= c && oc < c + chosen->cellsWide && orow >= r && orow < r + chosen->cellsHigh)
+        open.removeUnordered(i, 1);
+    }
   }
   open.clearAndFree();
   candidates.clearAndFree();
