@@ -17,17 +17,18 @@ void sq_setallocator(SQMALLOCFUNC m, SQREALLOCFUNC r, SQFREEFUNC f) {
   g_realloc = r ? r : default_realloc;
   g_free = f ? f : default_free;
 }
-void* sq_vm_malloc(SQUnsignedInteger size) {
+// Weak: an embedding program that defines these three itself takes over every allocation.
+__attribute__((weak)) void* sq_vm_malloc(SQUnsignedInteger size) {
   void* p = g_malloc(size ? size : 1);
   if (!p) throw std::bad_alloc();
   return p;
 }
-void* sq_vm_realloc(void* p, SQUnsignedInteger oldsize, SQUnsignedInteger size) {
+__attribute__((weak)) void* sq_vm_realloc(void* p, SQUnsignedInteger oldsize, SQUnsignedInteger size) {
   void* q = g_realloc(p, oldsize, size ? size : 1);
   if (!q) throw std::bad_alloc();
   return q;
 }
-void sq_vm_free(void* p, SQUnsignedInteger size) { if (p) g_free(p, size); }
+__attribute__((weak)) void sq_vm_free(void* p, SQUnsignedInteger size) { if (p) g_free(p, size); }
 
 // ---- release ------------------------------------------------------------------------------
 // Releasing a long chain of objects recursively would exhaust the C stack, so past a

@@ -416,7 +416,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
   stk = _stack + ci->_base;                           \
   sp = _stack + _top;
 #define SYNC() (ci->_ip = ip, _top = sp - _stack)
-#define RELOAD() (stk = _stack + ci->_base, sp = _stack + _top)
+#define RELOAD() (ci = &_calls.back(), stk = _stack + ci->_base, sp = _stack + _top)
 
   LOADFRAME();
   for (;;) {
