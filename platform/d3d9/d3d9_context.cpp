@@ -21,6 +21,17 @@ struct GlContext {
 
 static std::map<HWND, SDL_Window*> registered_windows;
 
+// The window layer (platform/win32), when it is linked in, knows the SDL window behind
+// each window handle and the client origin; without it only registered windows count.
+SDL_Window* win32_sdl_window(HWND hwnd) __attribute__((weak));
+BOOL ClientToScreen(HWND hwnd, POINT* pt) __attribute__((weak));
+
+static SDL_Window* find_window(HWND window) {
+  auto it = registered_windows.find(window);
+  if (it != registered_windows.end()) return it->second;
+  return (window && win32_sdl_window) ? win32_sdl_window(window) : nullptr;
+}
+
 void d3d9_register_window(HWND window, SDL_Window* sdl_window) { registered_windows[window] = sdl_window; }
 void d3d9_unregister_window(HWND window) { registered_windows.erase(window); }
 
@@ -34,10 +45,14 @@ bool d3d9_is_headless() {
 
 POINT d3d9_client_origin(HWND window) {
   POINT p = {0, 0};
-  auto it = registered_windows.find(window);
-  if (it != registered_windows.end() && it->second && !d3d9_is_headless()) {
+  if (d3d9_is_headless()) return p;
+  if (window && ClientToScreen && !registered_windows.count(window)) {
+    ClientToScreen(window, &p);
+    return p;
+  }
+  if (SDL_Window* w = find_window(window)) {
     int x = 0, y = 0;
-    SDL_GetWindowPosition(it->second, &x, &y);
+    SDL_GetWindowPosition(w, &x, &y);
     p.x = x;
     p.y = y;
   }
@@ -88,9 +103,8 @@ static bool create_on_window(GlContext* c, SDL_Window* window) {
 
 GlContext* gl_context_create(HWND window) {
   GlContext* c = new GlContext;
-  auto it = registered_windows.find(window);
-  bool ok = (it != registered_windows.end() && it->second && !d3d9_is_headless()) ? create_on_window(c, it->second)
-                                                                                    : create_surfaceless(c);
+  SDL_Window* sdl_window = d3d9_is_headless() ? nullptr : find_window(window);
+  bool ok = sdl_window ? create_on_window(c, sdl_window) : create_surfaceless(c);
   if (!ok) {
     gl_context_destroy(c);
     return nullptr;

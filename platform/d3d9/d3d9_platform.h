@@ -7,10 +7,11 @@
 
 struct SDL_Window;
 
-// The window layer registers the SDL window behind a window handle (created with
-// SDL_WINDOW_OPENGL); CreateDeviceEx for that handle then makes a GL 4.5 core context
-// on it and presents into it. A handle that was never registered, or headless mode,
-// gives an EGL surfaceless context and presents nowhere.
+// The SDL window behind a window handle (created with SDL_WINDOW_OPENGL) is found
+// through the window layer's win32_sdl_window when that layer is linked in, or through
+// a registration made here; CreateDeviceEx for that handle then makes a GL 4.5 core
+// context on it and presents into it. An unknown handle, or headless mode, gives an
+// EGL surfaceless context and presents nowhere.
 void d3d9_register_window(HWND window, SDL_Window* sdl_window);
 void d3d9_unregister_window(HWND window);
 

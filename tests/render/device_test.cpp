@@ -1,0 +1,181 @@
+// The device: frames, presenting, resets, display modes, multisampling and screenshots.
+#include "render_fixture.h"
+
+#include "engine/render/d3d_textures.h"
+#include "engine/render/d3d_vbuf.h"
+#include "engine/render/image.h"
+#include "engine/render/screenshot.h"
+#include "engine/render/render_hooks.h"
+
+#include <physfs.h>
+#include <dirent.h>
+
+using Lines = std::vector<std::string>;
+
+static bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+TEST_F(RenderTest, FrameRendersTheSceneBetweenBeginAndEnd) {
+  startDevice(16, 16);
+  record();
+  on_render_scene = [](float t) {
+    EXPECT_FLOAT_EQ(t, 0.25f);
+    clear_view_color(0xFF00FF00);
+  };
+  ASSERT_TRUE(render_d3d(0.25f));
+  Lines got = stopRecording();
+  Lines want = {"BeginScene()",
+                "SetRenderState(CULLMODE, 3)",
+                "SetRenderState(LIGHTING, 0)",
+                "SetTextureStageState(0, 1, 4)",
+                "SetTextureStageState(0, 2, 2)",
+                "SetTextureStageState(0, 3, 0)",
+                "SetTextureStageState(0, 4, 4)",
+                "SetTextureStageState(0, 5, 2)",
+                "SetTextureStageState(0, 6, 0)",
+                "Clear(0, 0x1, 0xFF00FF00, 1, 0)",
+                "EndScene()",
+                "Query::Issue(1)"};
+  EXPECT_EQ(got, want);
+  EXPECT_TRUE(present_frame(false));
+  EXPECT_EQ(readBackBuffer()[0], 0xFF00FF00u);
+  EXPECT_TRUE(check_d3d_device());
+}
+
+TEST_F(RenderTest, StartUpLogAndDefaultSamplerStates) {
+  testing::internal::CaptureStdout();
+  startDevice(16, 16);
+  std::string log = testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(contains(log, "starting d3d in 16x16"));
+  EXPECT_TRUE(contains(log, "shader compiler available"));
+  EXPECT_TRUE(contains(log, "init d3d ok (16x16)"));
+  DWORD v = 0;
+  d3d->GetSamplerState(15, D3DSAMP_MINFILTER, &v);
+  EXPECT_EQ(v, (DWORD)D3DTEXF_LINEAR);
+  d3d->GetSamplerState(15, D3DSAMP_ADDRESSV, &v);
+  EXPECT_EQ(v, (DWORD)D3DTADDRESS_CLAMP);
+}
+
+TEST_F(RenderTest, ModeChoice) {
+  ASSERT_EQ(Direct3DCreate9Ex(D3D_SDK_VERSION, &d3d9), D3D_OK);
+  D3DPRESENT_PARAMETERS pp;
+  D3DDISPLAYMODEEX mode;
+  // Fullscreen 0 x 0 takes the desktop size; the closest mode is chosen.
+  isFullscreen = true;
+  int w = 0, h = 0;
+  choose_d3d_mode(pp, mode, w, h);
+  D3DDISPLAYMODEEX desktop = {sizeof(desktop)};
+  d3d9->GetAdapterDisplayModeEx(0, &desktop, nullptr);
+  EXPECT_EQ(w, (int)desktop.Width);
+  EXPECT_EQ(h, (int)desktop.Height);
+  EXPECT_EQ(pp.SwapEffect, D3DSWAPEFFECT_DISCARD);
+  w = 1300, h = 700;
+  choose_d3d_mode(pp, mode, w, h);
+  EXPECT_EQ(mode.Width, 1280u);
+  EXPECT_EQ(pp.BackBufferWidth, 1300u);
+  // Windowed: flip-ex, size left to the window; the interval follows vsync.
+  isFullscreen = false;
+  app_use_vsync = true;
+  w = h = 0;
+  choose_d3d_mode(pp, mode, w, h);
+  EXPECT_EQ(pp.SwapEffect, D3DSWAPEFFECT_FLIPEX);
+  EXPECT_EQ(pp.PresentationInterval, D3DPRESENT_INTERVAL_ONE);
+  EXPECT_EQ(pp.BackBufferWidth, 0u);
+  app_use_vsync = false;
+  DynArray<D3dMode> modes;
+  get_d3d_modes(modes);
+  EXPECT_GE(modes.size(), 1);
+  for (int i = 0; i < modes.size(); i++)
+    for (int j = 0; j < i; j++)
+      EXPECT_FALSE(modes[i].width == modes[j].width && modes[i].height == modes[j].height);
+  d3d9->Release();
+  d3d9 = nullptr;
+}
+
+// "-aa" keeps its setting and its log line; the scene depth surface takes the
+// multisampling of the colour targets it is used with: single-sampled textures when
+// there is no scene colour surface.
+TEST_F(RenderTest, SceneDepthMatchesTheColourTargets) {
+  app_use_aa = true;
+  struct Case {
+    bool no_scene_target;
+    bool depth_multisampled;
+  } cases[] = {{true, false}, {false, true}};
+  for (const Case& c : cases) {
+    d3d_no_scene_target = c.no_scene_target;
+    testing::internal::CaptureStdout();
+    startDevice(16, 16);
+    EXPECT_TRUE(contains(testing::internal::GetCapturedStdout(), "AA quality 3"));
+    EXPECT_EQ(d3d_multisample_type, D3DMULTISAMPLE_NONMASKABLE);
+    D3DSURFACE_DESC desc;
+    d3d_scene_depth->GetDesc(&desc);
+    EXPECT_EQ(desc.MultiSampleType != D3DMULTISAMPLE_NONE, c.depth_multisampled);
+    EXPECT_EQ(d3d_scene_color != nullptr, !c.no_scene_target);
+    if (d3d_scene_color) {
+      d3d_scene_color->GetDesc(&desc);
+      EXPECT_EQ(desc.MultiSampleType, D3DMULTISAMPLE_NONMASKABLE);
+    }
+    // The scene drawn with the scene depth reaches a texture: directly when textures
+    // are the scene's targets, resolved from the scene colour surface otherwise.
+    Texture* t = create_screen_render_target();
+    if (c.no_scene_target) {
+      set_texture_target(t, 0, true);
+      clear_view(0xFF0000FF);
+    } else {
+      set_scene_target();
+      clear_view(0xFF0000FF);
+      EXPECT_TRUE(copy_scene_to_texture(t));
+    }
+    int pitch = 0;
+    set_backbuffer_target();
+    const uint32_t* px = (const uint32_t*)read_render_target(t, &pitch);
+    ASSERT_NE(px, nullptr);
+    EXPECT_EQ(px[0], 0xFF0000FFu) << "no_scene_target " << c.no_scene_target;
+    end_read_render_target(t);
+    close_d3d();
+  }
+  app_use_aa = false;
+  d3d_no_scene_target = false;
+}
+
+TEST_F(RenderTest, ResizeGuardAndWindowedKeepSize) {
+  startDevice(32, 16);
+  isFullscreen = false;
+  on_render_scene = nullptr;
+  int calls_before = resize_scene_calls;
+  ASSERT_TRUE(resize_d3d(0, 0, false, true));  // windowed 0 x 0 keeps the size
+  EXPECT_EQ(d3d_wd, 32);
+  EXPECT_EQ(d3d_ht, 16);
+  EXPECT_EQ(resize_scene_calls, calls_before + 1);
+}
+
+TEST_F(RenderTest, ScreenshotSavesTheShownPictureAsPng) {
+  startDevice(20, 10);
+  on_render_scene = [](float) {
+    clear_view_color(0x80102030);
+    D3DRECT r = {0, 0, 5, 2};
+    d3d->Clear(1, &r, D3DCLEAR_TARGET, 0xFFFFFFFF, 1, 0);
+  };
+  ASSERT_TRUE(render_d3d(0));
+  ASSERT_TRUE(present_frame(true));
+  testing::internal::CaptureStdout();
+  take_screenshot();
+  std::string log = testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(contains(log, "screenshot captured to 'shots/shot")) << log;
+  std::string name;
+  DIR* dir = opendir((home + "shots").c_str());
+  ASSERT_NE(dir, nullptr);
+  while (dirent* e = readdir(dir))
+    if (e->d_name[0] != '.') name = e->d_name;
+  closedir(dir);
+  // shot<year>_<month>_<day>_<hour>_<minute>_<second>.png
+  ASSERT_EQ(name.size(), strlen("shot2026_12_10_13_14_15.png")) << name;
+  int w = 0, h = 0;
+  DynArray<uint32_t> pixels;
+  ASSERT_TRUE(load_png(("shots/" + name).c_str(), &w, &h, pixels));
+  ASSERT_EQ(w, 20);
+  ASSERT_EQ(h, 10);
+  // Bottom row first; alpha made opaque.
+  EXPECT_EQ(pixels[(h - 1) * w + 0], 0xFFFFFFFFu);
+  EXPECT_EQ(pixels[(h - 1) * w + 5], 0xFF102030u);
+  EXPECT_EQ(pixels[0], 0xFF102030u);
+}

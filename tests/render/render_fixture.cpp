@@ -1,0 +1,115 @@
+#include "render_fixture.h"
+
+#include "engine/core/watch.h"
+#include "engine/render/d3d_shaders.h"
+#include "engine/render/d3d_textures.h"
+#include "engine/render/dynVBWriter.h"
+#include "engine/render/render_hooks.h"
+
+#include <physfs.h>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sys/stat.h>
+
+// ---- what the shell and the interface layer provide in the game ----------------------
+bool isFullscreen = false;
+bool app_use_vsync = false;
+std::function<void(float)> on_render_scene;
+int resize_scene_calls = 0;
+std::string error_message_text;
+
+void render_scene(float t) {
+  if (on_render_scene) on_render_scene(t);
+}
+void render_splash() {}
+void prepare_scene_render() {}
+void resize_scene() { resize_scene_calls++; }
+void pump_messages() {}
+void set_error_message(const char* text) { error_message_text = text ? text : ""; }
+void append_error_message(const char* text, int len) {
+  if (!text || !len || !*text) return;
+  if (!error_message_text.empty()) error_message_text += "\n";
+  error_message_text.append(text, len < 0 ? strlen(text) : (size_t)len);
+}
+
+std::string source_dir() {
+  const char* dir = getenv("TORVANE_SOURCE_DIR");
+  return dir ? dir : "../..";
+}
+
+std::string make_temp_dir() {
+  const char* base = getenv("XDG_DATA_HOME");
+  std::string pattern = std::string(base && *base ? base : "/tmp") + "/render-XXXXXX";
+  mkdir(base && *base ? base : "/tmp", 0755);
+  std::vector<char> buf(pattern.begin(), pattern.end());
+  buf.push_back(0);
+  if (!mkdtemp(buf.data())) return "";
+  return std::string(buf.data()) + "/";
+}
+
+void RenderTest::SetUp() {
+  // Death tests run in a fresh process: a forked child would inherit the GL driver's
+  // state without its worker threads.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  if (!PHYSFS_isInit()) ASSERT_TRUE(PHYSFS_init(nullptr));
+  PHYSFS_permitSymbolicLinks(1);
+  home = make_temp_dir();
+  ASSERT_FALSE(home.empty());
+  ASSERT_TRUE(PHYSFS_setWriteDir(home.c_str()));
+  ASSERT_TRUE(PHYSFS_mount(home.c_str(), nullptr, 1));
+  ASSERT_TRUE(PHYSFS_mount((source_dir() + "/data/").c_str(), nullptr, 1));
+  ASSERT_TRUE(PHYSFS_mount((source_dir() + "/tests/render/fixtures/").c_str(), nullptr, 1));
+  on_render_scene = nullptr;
+  resize_scene_calls = 0;
+  error_message_text.clear();
+  d3d9_compiler_disabled = false;
+  clear_changed_files();
+}
+
+void RenderTest::startDevice(int w, int h) {
+  isFullscreen = true;
+  ASSERT_TRUE(init_d3d(nullptr, w, h));
+  ASSERT_EQ(d3d_wd, w);
+  ASSERT_EQ(d3d_ht, h);
+}
+
+void RenderTest::TearDown() {
+  d3d9_set_call_recorder(nullptr);
+  if (!common_vb_writer.vbufs.isEmpty()) common_vb_writer.release();
+  if (d3d) {
+    free_all_textures();
+    close_d3d();
+  }
+  char** mounts = PHYSFS_getSearchPath();
+  std::vector<std::string> all;
+  for (char** m = mounts; *m; m++) all.push_back(*m);
+  PHYSFS_freeList(mounts);
+  for (const std::string& m : all) PHYSFS_unmount(m.c_str());
+  PHYSFS_setWriteDir(nullptr);
+}
+
+std::vector<uint32_t> RenderTest::readBackBuffer() {
+  IDirect3DSurface9 *bb = nullptr, *sys = nullptr;
+  EXPECT_EQ(d3d->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb), D3D_OK);
+  EXPECT_EQ(d3d->CreateOffscreenPlainSurface(d3d_wd, d3d_ht, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &sys, nullptr), D3D_OK);
+  EXPECT_EQ(d3d->GetRenderTargetData(bb, sys), D3D_OK);
+  D3DLOCKED_RECT lr;
+  sys->LockRect(&lr, nullptr, D3DLOCK_READONLY);
+  std::vector<uint32_t> px(d3d_wd * d3d_ht);
+  for (int y = 0; y < d3d_ht; y++) memcpy(&px[y * d3d_wd], (uint8_t*)lr.pBits + y * lr.Pitch, d3d_wd * 4);
+  sys->UnlockRect();
+  sys->Release();
+  bb->Release();
+  return px;
+}
+
+void RenderTest::writeFile(const std::string& vfs_path, const std::string& bytes) {
+  std::string full = home + vfs_path;
+  std::string dir = full.substr(0, full.rfind('/'));
+  std::string cmd = "mkdir -p '" + dir + "'";
+  ASSERT_EQ(system(cmd.c_str()), 0);
+  std::ofstream out(full, std::ios::binary);
+  out.write(bytes.data(), bytes.size());
+}
+

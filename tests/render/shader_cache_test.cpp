@@ -1,0 +1,208 @@
+// Shaders: sharing, the cache file's layout, suffixes, staleness and hot reload.
+#include "render_fixture.h"
+
+#include "engine/core/watch.h"
+#include "engine/render/d3d_shaders.h"
+
+#include <physfs.h>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <utime.h>
+
+namespace {
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+uint32_t u32_at(const std::string& s, size_t at) {
+  uint32_t v;
+  memcpy(&v, s.data() + at, 4);
+  return v;
+}
+
+void set_mtime(const std::string& path, time_t t) {
+  struct utimbuf times = {t, t};
+  ASSERT_EQ(utime(path.c_str(), &times), 0) << path;
+}
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// A definition list from its strings.
+std::string defs(std::initializer_list<const char*> strings) {
+  std::string out;
+  for (const char* s : strings) out.append(s, strlen(s) + 1);
+  out.push_back(0);
+  return out;
+}
+
+}  // namespace
+
+TEST(ShaderSuffix, NamesFollowTheDefinitionList) {
+  EXPECT_STREQ(shader_define_suffix(nullptr), "");
+  EXPECT_STREQ(shader_define_suffix(defs({}).c_str()), "");
+  EXPECT_STREQ(shader_define_suffix(defs({"VOXEL", "1"}).c_str()), "@VOXEL@1");
+  EXPECT_STREQ(shader_define_suffix(defs({"A", "1.5"}).c_str()), "@A@1_5");
+  // Lists that would share a name are told apart by a hash of the exact list.
+  std::string a = shader_define_suffix(defs({"A", "1_5"}).c_str()).c_str();
+  std::string b = shader_define_suffix(defs({"A", "1 5"}).c_str()).c_str();
+  std::string c = shader_define_suffix(defs({"A_1", "5"}).c_str()).c_str();
+  EXPECT_EQ(a.rfind("@A@1_5-", 0), 0u) << a;
+  EXPECT_NE(a, b);
+  EXPECT_NE(a, c);
+  EXPECT_NE(b, c);
+  EXPECT_NE(a, "@A@1_5");
+}
+
+class ShaderTest : public RenderTest {
+protected:
+  void SetUp() override {
+    RenderTest::SetUp();
+    // The shader and its include are edited during the tests: work on copies.
+    writeFile("edit.sh", read_file(source_dir() + "/tests/render/fixtures/quad.sh"));
+    startDevice(16, 16);
+  }
+  std::string cachePath(const char* file, const std::string& suffix) { return home + "cache/" + file + suffix + ".cache"; }
+};
+
+TEST_F(ShaderTest, CreateSharesByFileAndDefinitions) {
+  std::string d1 = defs({"UNTEXTURED", "1"}), d2 = defs({"UNTEXTURED", "0"});
+  Shader* a = create_shader("edit.sh", d1.c_str());
+  Shader* b = create_shader("edit.sh", d1.c_str());
+  Shader* c = create_shader("edit.sh", d2.c_str());
+  Shader* n = create_shader("edit.sh", nullptr);
+  EXPECT_EQ(a, b);
+  EXPECT_EQ(a->refcount, 2);
+  EXPECT_NE(a, c);
+  EXPECT_NE(n, a);
+  EXPECT_EQ(create_shader("edit.sh", defs({}).c_str()), n);  // null equals an empty list
+  struct stat st;
+  EXPECT_EQ(stat(cachePath("edit.sh", "@UNTEXTURED@1").c_str(), &st), 0);
+  EXPECT_EQ(stat(cachePath("edit.sh", "@UNTEXTURED@0").c_str(), &st), 0);
+  EXPECT_EQ(stat(cachePath("edit.sh", "").c_str(), &st), 0);
+  destroy_shader(a);
+  EXPECT_NE(a->vs, nullptr);
+  destroy_shader(b);
+  EXPECT_EQ(a->vs, nullptr);  // the slot is free again
+}
+
+TEST_F(ShaderTest, CacheFileLayout) {
+  Shader* s = create_shader("edit.sh", defs({"A", "1.5"}).c_str());
+  std::string cache = read_file(cachePath("edit.sh", "@A@1_5"));
+  ASSERT_GE(cache.size(), 16u);
+  EXPECT_EQ(u32_at(cache, 0), 0x20100715u);
+  uint32_t d = u32_at(cache, 4), v = u32_at(cache, 8), p = u32_at(cache, 12);
+  ASSERT_EQ(cache.size(), 16u + d + v + p);
+  // Both compiles record the file and its include, so names repeat.
+  EXPECT_EQ(cache.substr(16, d), std::string("edit.sh\0d3d9.inc\0edit.sh\0d3d9.inc\0\0", 35));
+  std::string vs = cache.substr(16 + d, v), ps = cache.substr(16 + d + v, p);
+  EXPECT_EQ(vs.rfind("#version 450 core\n#define A 1.5\n#define VSH 1\n", 0), 0u) << vs;
+  EXPECT_TRUE(contains(ps, "#define PSH 1"));
+  EXPECT_EQ(vs.back(), '\0');
+  EXPECT_EQ(s->deps.size(), 4);
+  destroy_shader(s);
+}
+
+TEST_F(ShaderTest, CacheIsReadFirstAndRejectedWhenStaleOrForeign) {
+  Shader* s = create_shader("edit.sh", nullptr);
+  destroy_shader(s);
+  std::string cache = cachePath("edit.sh", "");
+  set_mtime(home + "edit.sh", time(nullptr) - 100);
+  set_mtime(cache, time(nullptr) - 50);
+  testing::internal::CaptureStdout();
+  s = create_shader("edit.sh", nullptr);
+  EXPECT_TRUE(contains(testing::internal::GetCapturedStdout(), "loaded shader 'edit.sh' from cache"));
+  destroy_shader(s);
+
+  // A source newer than the cache: compiled again.
+  set_mtime(home + "edit.sh", time(nullptr) - 10);
+  testing::internal::CaptureStdout();
+  s = create_shader("edit.sh", nullptr);
+  EXPECT_FALSE(contains(testing::internal::GetCapturedStdout(), "from cache"));
+  destroy_shader(s);
+
+  // Another magic: ignored and written anew.
+  std::string bytes = read_file(cache);
+  bytes[0] ^= 0xFF;
+  writeFile("cache/edit.sh.cache", bytes);
+  testing::internal::CaptureStdout();
+  s = create_shader("edit.sh", nullptr);
+  EXPECT_FALSE(contains(testing::internal::GetCapturedStdout(), "from cache"));
+  EXPECT_EQ(u32_at(read_file(cache), 0), 0x20100715u);
+  destroy_shader(s);
+
+  // Cut short: ignored.
+  writeFile("cache/edit.sh.cache", read_file(cache).substr(0, 40));
+  s = create_shader("edit.sh", nullptr);
+  EXPECT_NE(s->vs, nullptr);
+  destroy_shader(s);
+}
+
+TEST_F(ShaderTest, WithoutCompilerTheCacheIsAllThereIs) {
+  Shader* s = create_shader("edit.sh", nullptr);
+  destroy_shader(s);
+  close_d3d();
+  d3d9_compiler_disabled = true;
+  startDevice(16, 16);
+  EXPECT_FALSE(has_shader_compiler());
+  testing::internal::CaptureStdout();
+  s = create_shader("edit.sh", nullptr);
+  EXPECT_TRUE(contains(testing::internal::GetCapturedStdout(), "loaded shader 'edit.sh' from cache"));
+  EXPECT_EQ(s->deps[0].modTime, 0);
+  destroy_shader(s);
+  EXPECT_EXIT(
+      ([&] {
+        d3d9_compiler_disabled = true;
+        close_d3d();
+        startDevice(16, 16);
+        create_shader("nothing.sh", nullptr);
+      })(),
+      ::testing::ExitedWithCode(100), "can't create shader from cache for 'nothing.sh'");
+  d3d9_compiler_disabled = false;
+}
+
+TEST_F(ShaderTest, BrokenSourceIsFatalAtCreation) {
+  writeFile("broken.sh", "#include \"d3d9.inc\"\n#ifdef VSH\nvoid main() { this is not glsl }\n#endif\n");
+  EXPECT_EXIT(create_shader("broken.sh", nullptr), ::testing::ExitedWithCode(100),
+              "can't create shader from 'broken.sh'");
+}
+
+TEST_F(ShaderTest, ChangedIncludeRecompilesAtTheNextCheck) {
+  writeFile("tint.inc", "const vec4 tint = vec4(1.0);\n");
+  std::string src = read_file(home + "edit.sh");
+  src.insert(src.find("#ifdef PSH"), "#include \"tint.inc\"\n");
+  writeFile("edit.sh", src);
+  Shader* s = create_shader("edit.sh", nullptr);
+  IDirect3DVertexShader9* old_vs = s->vs;
+
+  // Nothing changed: nothing reloads.
+  reload_shaders(false);
+  EXPECT_EQ(s->vs, old_vs);
+
+  writeFile("tint.inc", "const vec4 tint = vec4(0.5);\n");
+  set_mtime(home + "tint.inc", time(nullptr) + 5);
+  changed_files.push() = String((home + "tint.inc").c_str());
+  testing::internal::CaptureStdout();
+  reload_shaders(false);
+  EXPECT_TRUE(contains(testing::internal::GetCapturedStdout(), "reloaded shader 'edit.sh'"));
+  EXPECT_NE(s->vs, nullptr);
+  EXPECT_EQ(error_message_text, "");
+  std::string cache = read_file(cachePath("edit.sh", ""));
+  EXPECT_TRUE(contains(cache, "vec4(0.5)"));
+
+  // A broken change keeps the old shader and shows the error on screen.
+  IDirect3DPixelShader9* kept = s->ps;
+  writeFile("tint.inc", "#error tint is broken\n");
+  set_mtime(home + "tint.inc", time(nullptr) + 10);
+  reload_shaders(false);
+  EXPECT_EQ(s->ps, kept);
+  EXPECT_TRUE(contains(error_message_text, "HLSL 'edit.sh', func 'vsh':")) << error_message_text;
+  EXPECT_TRUE(contains(error_message_text, "#error tint is broken"));
+  EXPECT_TRUE(contains(error_message_text, "FAILED to reload shader 'edit.sh'"));
+  destroy_shader(s);
+}
