@@ -309,7 +309,6 @@ namespace SoLoud
 		unsigned int mChannels = 2;
 		unsigned int mMaxActiveVoices = 16;
 		uint64_t mPlayCounter = 0;
-		unsigned int mAudioSourceID = 1;
 		float mGlobalVolume = 1.0f;
 		Fader mGlobalVolumeFader;
 		int64_t mMixedSamples = 0;

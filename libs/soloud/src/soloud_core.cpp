@@ -1,5 +1,6 @@
 // Engine set-up, voices and handles, and the per-voice attributes.
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -11,6 +12,9 @@
 namespace SoLoud
 {
 	typedef std::lock_guard<std::recursive_mutex> Lock;
+
+	// Source ids are unique across engines, so a source never matches another's voices.
+	static std::atomic<unsigned int> next_audio_source_id{1};
 
 	// A handle is the voice slot + 1 in the low 12 bits and the voice's play index above,
 	// so a handle of a voice that stopped (or whose slot was reused) matches nothing.
@@ -285,7 +289,7 @@ namespace SoLoud
 		if (aSound.mFlags & AudioSource::SINGLE_INSTANCE)
 			stopAudioSource(aSound);
 		if (!aSound.mAudioSourceID)
-			aSound.mAudioSourceID = mAudioSourceID++;
+			aSound.mAudioSourceID = next_audio_source_id++;
 		aSound.mSoloud = this;
 		int slot = findFreeVoice();
 		if (slot < 0)
