@@ -4,13 +4,19 @@
 // connection are open between them.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 
 #include "engine/gen/level_compose.h"
 #include "engine/gen/level_map.h"
 #include "engine/gen/room_templates.h"
 #include "engine/gen/shell_seam.h"
 #include "engine/gen/testing/recording_module.h"
+#include "engine/render/image.h"
+#include "engine/world/palette.h"
 #include "gen_test_util.h"
 
 namespace {
@@ -114,6 +120,12 @@ TEST_P(GenLevels, StartExitAndLiftCells) {
       continue;
     }
     EXPECT_EQ(heroes, 1) << "seed " << seed;
+    for (const ModuleCall& c : module_calls)
+      if (c.kind == ModuleCallKind::Hero) {
+        int sx = (int(c.f[0]) - 8) / 16, sy = int(c.f[1]) / 16;
+        EXPECT_FALSE(slot_solid(sx, sy)) << "hero start in a wall, seed " << seed << templates_at(sx, sy);
+        EXPECT_TRUE(sy > 0 && slot_solid(sx, sy - 1)) << "hero start in the air, seed " << seed;
+      }
     if (!boss()) {
       int exits = 0;
       for (const LevelGenPlacement& p : level_placements)
@@ -275,6 +287,58 @@ TEST(GenLevelCalls, ExitChoiceSurvivesATileReload) {
   _mm_storeu_ps(r, put_exit_tile());
   EXPECT_EQ(r[0], 0.0f);
   EXPECT_TRUE(invalidated_rects.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// The level_dump tool: the hash line, the slot flags, the calls, and a map picture of
+// one pixel per cell whose pixels follow the cell map.
+TEST(GenLevelDump, WritesTheMapPictureAndTheHash) {
+  const char* bin = getenv("TORVANE_BIN_DIR");
+  if (!bin)
+    bin = GEN_TEST_BIN_DIR;
+  std::string tool = std::string(bin) + "/level_dump";
+  if (access(tool.c_str(), X_OK) != 0)
+    GTEST_SKIP() << "level_dump not built";
+  TempDir dir;
+  std::string cmd = tool + " --seed 4242 --level 1 --out " + dir.file("map.png") + " > " + dir.file("out.txt");
+  ASSERT_EQ(system(cmd.c_str()), 0);
+  std::ifstream in(dir.file("out.txt"));
+  std::string text((std::istreambuf_iterator<char>(in)), {});
+  // The same level generated here gives the same hash.
+  use_game_tiles();
+  cur_level = 1;
+  game_rnd_seed = 4242;
+  generate_level();
+  char line[64];
+  snprintf(line, sizeof(line), "hash %016llx\n", (unsigned long long)map_hash());
+  EXPECT_NE(text.find(line), std::string::npos) << text.substr(0, 200);
+  EXPECT_NE(text.find("slot flags"), std::string::npos);
+  EXPECT_NE(text.find("reset_hero "), std::string::npos);
+  mount_only(dir.path);
+  int w = 0, h = 0;
+  DynArray<uint32_t> px;
+  ASSERT_TRUE(load_png("map.png", &w, &h, px));
+  EXPECT_EQ(w, LEVEL_WIDTH);
+  EXPECT_EQ(h, LEVEL_HEIGHT);
+  // Bottom row first after loading: an empty cell is the dark filler, a foreground
+  // cell its palette colour (untinted for collision class 1).
+  int checked = 0;
+  for (int i = 0; i < 2000 && checked < 50; i++) {
+    int x = (i * 7919) % LEVEL_WIDTH, y = (i * 104729) % LEVEL_HEIGHT;
+    const LevelCell& c = level_data[y][x];
+    if (c.foreground && c.collision <= 1) {
+      EXPECT_EQ(px[y * LEVEL_WIDTH + x] & 0xFFFFFF, main_palette[c.foreground] & 0xFFFFFF);
+      checked++;
+    } else if (!c.foreground && !c.background && !c.collision) {
+      EXPECT_EQ(px[y * LEVEL_WIDTH + x] & 0xFFFFFF, 0x101018u);
+    }
+  }
+  EXPECT_GT(checked, 10);
+  px.clearAndFree();
+  unmount_all();
 }
 
 }  // namespace
