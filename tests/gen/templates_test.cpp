@@ -102,6 +102,7 @@ TEST(GenTemplates, BrokenPicturesAreRefusedWithTheReason) {
 struct GenRunTemplate : ::testing::Test {
   void SetUp() override {
     use_game_tiles();
+    init_room_templates();
     memset(level_data, 0, sizeof(level_data));
     clear_global_coord_lists();
     level_placements.clear();
