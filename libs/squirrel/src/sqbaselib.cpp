@@ -166,7 +166,8 @@ static SQInteger obj_rawin(HSQUIRRELVM v) {
     case OT_INSTANCE: found = _instance(self)->_class->_members->findNode(key) != nullptr; break;
     default: break;
   }
-  return ret_obj(v, SQObjectPtr(found));
+  sq_pushbool(v, found);
+  return 1;
 }
 
 // ---- numbers ------------------------------------------------------------------------------

@@ -727,6 +727,7 @@ struct Compiler {
   void statement() {
     DepthGuard g(this);
     line();
+    if (_ss->_debugInfo && tok() != '{' && tok() != ';') emit(OP_LINE, _lex._tokLine, 0);
     switch (tok()) {
       case ';': lex(); return;
       case TK_IF: ifStatement(); return;

@@ -243,11 +243,12 @@ SQTableNode* SQTable::findNode(const SQObject& key) const {
 }
 
 void SQTable::rehash(SQUnsignedInteger newSize) {
+  if (newSize > 0x40000000u) throw std::bad_alloc();
   SQTableNode* old = _nodes;
   SQUnsignedInteger oldN = _numNodes;
   _nodes = (SQTableNode*)sq_vm_malloc(newSize * sizeof(SQTableNode));
   for (SQUnsignedInteger i = 0; i < newSize; i++) new (&_nodes[i]) SQTableNode();
-  _numNodes = newSize;
+  _numNodes = (SQUnsignedInteger32)newSize;
   _used = _count;
   SQUnsignedInteger mask = newSize - 1;
   for (SQUnsignedInteger i = 0; i < oldN; i++) {
@@ -590,7 +591,6 @@ void SQInstance::callHook() {
 void SQInstance::finalize() {
   SQInteger n = _nvalues ? _nvalues : 1;
   for (SQInteger i = 0; i < n; i++) _values[i].Null();
-  setDelegate(nullptr);
 }
 SQInstance::~SQInstance() {
   callHook();
@@ -606,7 +606,6 @@ void SQInstance::destroy() {
 void SQInstance::forEachRef(void (*fn)(SQObject&, void*), void* ctx) {
   if (_class) { SQObject o; o._type = OT_CLASS; o._unVal.pClass = _class; fn(o, ctx); }
   for (SQInteger i = 0; i < _nvalues; i++) fn(_values[i], ctx);
-  visit_delegate(this, fn, ctx);
 }
 bool SQInstance::get(const SQObject& key, SQObjectPtr& out) {
   SQTableNode* n = _class->_members->findNode(key);
@@ -750,7 +749,7 @@ static void mark_child(SQObject& o, void* ctx) {
 }
 
 SQInteger sq_collect_cycles(SQSharedState* ss, bool resurrect) {
-  for (SQCollectable* c = ss->_gcChain; c; c = c->_gcNext) c->_gcRefs = (SQInteger)c->_uiRef;
+  for (SQCollectable* c = ss->_gcChain; c; c = c->_gcNext) c->_gcRefs = (SQInt32)c->_uiRef;
   for (SQCollectable* c = ss->_gcChain; c; c = c->_gcNext) c->forEachRef(dec_child, nullptr);
   sqvec<SQCollectable*> work;
   for (SQCollectable* c = ss->_gcChain; c; c = c->_gcNext)

@@ -67,7 +67,8 @@ template <class T> struct sqvec {
 };
 
 struct SQRefCounted {
-  SQUnsignedInteger _uiRef = 0;
+  SQUnsignedInteger32 _uiRef = 0;
+  SQInt32 _gcRefs = 0;  // scratch of the cycle collector (packed beside the count)
   SQWeakRef* _weakref = nullptr;
   virtual ~SQRefCounted();
   // Frees the object; called when the last reference goes.
@@ -165,7 +166,6 @@ struct SQCollectable : SQRefCounted {
   SQCollectable* _gcPrev = nullptr;
   SQCollectable* _gcNext = nullptr;
   SQSharedState* _ss = nullptr;
-  SQInteger _gcRefs = 0;
   void linkGc(SQSharedState* ss);
   void unlinkGc();
   ~SQCollectable() override;
@@ -188,9 +188,9 @@ struct SQTableNode {
 
 struct SQTable : SQDelegable {
   SQTableNode* _nodes = nullptr;
-  SQUnsignedInteger _numNodes = 0;  // power of two or 0
-  SQUnsignedInteger _count = 0;      // live keys
-  SQUnsignedInteger _used = 0;       // live keys plus tombstones
+  SQUnsignedInteger32 _numNodes = 0;  // power of two or 0
+  SQUnsignedInteger32 _count = 0;      // live keys
+  SQUnsignedInteger32 _used = 0;       // live keys plus tombstones
   static SQTable* create(SQSharedState* ss, SQInteger capacity);
   ~SQTable() override;
   void destroy() override;
@@ -335,7 +335,7 @@ struct SQClass : SQCollectable {
   SQInstance* createInstance();
 };
 
-struct SQInstance : SQDelegable {
+struct SQInstance : SQCollectable {
   SQClass* _class = nullptr;
   SQUserPointer _userpointer = nullptr;
   SQRELEASEHOOK _hook = nullptr;

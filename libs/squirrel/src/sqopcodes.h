@@ -24,6 +24,7 @@ enum SQOpcode {
   OP_ADDLK,      // local (a) + constant int in the extra word
   OP_LTJZ, OP_LEJZ, OP_GTJZ, OP_GEJZ, OP_EQJZ, OP_NEJZ,  // compare two values and jump if false
   OP_GETLK,      // local a, then GETK with the literal index in the extra word
+  OP_LINE,       // debug info: a new line starts (calls the debug hook)
   OP_LAST
 };
 

@@ -87,6 +87,30 @@ void SQVM::callErrorHandler(const SQObject& err) {
   _errorHandled = true;
 }
 
+void SQVM::callDebugHook(SQInteger type, SQInteger line) {
+  if (!hookActive() || _calls.empty()) return;
+  const SQChar* src = "NATIVE";
+  const SQChar* fname = "unknown";
+  SQCallInfo& ci = _calls.back();
+  if (sq_type(ci._closure) == OT_CLOSURE) {
+    SQFunctionProto* p = _closure(ci._closure)->_proto;
+    if (sq_type(p->_sourcename) == OT_STRING) src = _string(p->_sourcename)->_val;
+    if (sq_type(p->_name) == OT_STRING) fname = _string(p->_name)->_val;
+  }
+  _inDebugHook = true;
+  struct Reset { bool& f; ~Reset() { f = false; } } reset{_inDebugHook};
+  SQObjectPtr saved = _lasterror;
+  if (_nativeDebugHook) {
+    _nativeDebugHook(this, type, src, line, fname);
+  } else {
+    SQObjectPtr hook = _debughook, ret;
+    SQObjectPtr keep[4] = {SQObjectPtr(type), SQObjectPtr(_sharedState->str(src)), SQObjectPtr(line), SQObjectPtr(_sharedState->str(fname))};
+    SQObject args[4] = {keep[0], keep[1], keep[2], keep[3]};
+    callMeta(hook, _roottable, 4, args, ret, false);
+  }
+  _lasterror = saved;
+}
+
 // ---- outers -------------------------------------------------------------------------------
 SQOuter* SQVM::findOuter(SQInteger slot) {
   SQOuter** pp = &_openOuters;
@@ -283,6 +307,7 @@ bool SQVM::call(const SQObject& calleeRef, SQInteger nargs, SQInteger stackbase,
   bool ok = startCall(target, nargs, pushed, suspended);
   if (ok && pushed) {
     _calls.back()._root = true;
+    if (hookActive()) callDebugHook('c', _closure(_calls.back()._closure)->_proto->_lineDefined);
     ok = execute((SQInteger)_calls.size() - 1, raiseerror);
     if (ok && _state == SQ_VMSTATE_SUSPENDED) { ret = _suspendValue; return true; }
   }
@@ -821,6 +846,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
             nci._generator = false;
             nci._gen = nullptr;
             LOADFRAME();
+            if (hookActive()) { SYNC(); callDebugHook('c', clo->_proto->_lineDefined); RELOAD(); }
             break;
           }
         }
@@ -838,7 +864,10 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
           ci->_ip = ip;
           return true;
         }
-        if (pushed) { LOADFRAME(); }
+        if (pushed) {
+          LOADFRAME();
+          if (hookActive()) { SYNC(); callDebugHook('c', clo->_proto->_lineDefined); RELOAD(); }
+        }
         else {
           ci = &_calls.back();
           RELOAD();
@@ -893,6 +922,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         break;
       }
       case OP_RETURN: case OP_RETURNNULL: {
+        if (hookActive()) { SYNC(); callDebugHook('r', clo->_proto->lineAt(ip - clo->_proto->_code._vals - 1)); RELOAD(); }
         SQObjectPtr ret;
         if (SQ_OP(w) == OP_RETURN) ret = std::move(sp[-1]);
         SQInteger target = ci->_target;
@@ -996,6 +1026,9 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         stk[a + 3] = v;
         break;
       }
+      case OP_LINE:
+        if (hookActive()) { SYNC(); callDebugHook('l', SQ_ARG(w)); RELOAD(); }
+        break;
       case OP_PUSHTRAP: {
         SQExceptionTrap t;
         t._stackTop = sp - _stack;
@@ -1021,7 +1054,8 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
       SQObjectPtr err = _lasterror;
       SQInteger trapFrame = -1;
       if (!_traps.empty() && _traps.back()._callDepth >= entryFrame) trapFrame = _traps.back()._callDepth;
-      if ((trapFrame < 0 || _sharedState->_notifyAllExceptions) && raiseerror) callErrorHandler(err);
+      // the handler sees errors that no try/catch of this thread will take
+      if ((_traps.empty() || _sharedState->_notifyAllExceptions) && raiseerror) callErrorHandler(err);
       if (trapFrame >= 0) {
         while ((SQInteger)_calls.size() - 1 > trapFrame) {
           SQCallInfo& c = _calls.back();

@@ -21,7 +21,7 @@ struct SQSharedState {
   SQPRINTFUNCTION _errorFunc = nullptr;
   SQUserPointer _foreignPtr = nullptr;
   SQRELEASEHOOK _releaseHook = nullptr;
-  bool _debugInfo = true;
+  bool _debugInfo = false;  // line events for the debug hook (sq_enabledebuginfo)
   bool _limitOps = false;  // an execution budget: loops and calls fail once it is spent
   SQInteger _opsLeft = 0;
   bool _notifyAllExceptions = false;
@@ -80,6 +80,9 @@ struct SQVM : SQCollectable {
   bool _suspendRequest = false;  // set by sq_suspendvm, seen when the native returns
   bool _errorHandled = false;
   bool _inErrorHandler = false;
+  bool _inDebugHook = false;
+  bool hookActive() const { return (sq_type(_debughook) != OT_NULL || _nativeDebugHook) && !_inDebugHook; }
+  void callDebugHook(SQInteger type, SQInteger line);
   bool _isMain = false;
 
   static SQVM* create(SQSharedState* ss);
