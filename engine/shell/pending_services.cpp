@@ -16,7 +16,6 @@
 #include "engine/render/render_hooks.h"
 #include "engine/shell/main_loop.h"
 #include "engine/shell/pending_services.h"
-#include "gameobj/gameobj_api.h"
 #include "libs/profiler/profiler.h"
 
 #define PENDING __attribute__((weak))
@@ -75,9 +74,7 @@ PENDING void invalidate_level(int, int, int, int) {}
 PENDING void log_sound_event(int) {}
 
 // ---- game-object host --------------------------------------------------------------
-// The module's entry-point table stays empty until the host links the module; the
-// upgrade screen and its factory slot are filled by the host too.
-PENDING GameObjFuncTable gameobj_func_table;
+// The upgrade screen and its factory slot, filled by the host when it links the module.
 class BaseGuiScreen;
 PENDING BaseGuiScreen* upgrade_screen = nullptr;
 struct upgrade_screen_Class {

@@ -270,4 +270,14 @@ TEST(Executable, ProfilerClientReceivesTheLoopLive) {
   EXPECT_EQ(data.threads.begin()->second.name, "Main");
 }
 
+TEST(Executable, UnwritableUserFolderFallsBackToTheGameFolder) {
+  // The per-user folder can't be made (its parent is a file): writes go beside the
+  // executable and the game runs all the same.
+  GameRun run = run_game({"-win", "-360"}, "/dev/null/no-home", "free video memory:", SIGTERM, 100);
+  ASSERT_TRUE(run.exited) << run.output;
+  EXPECT_EQ(run.exit_code, 0) << run.output;
+  expect_in_order(run.output, {"physfs write dir: " + test_env::bin_dir() + "/", "total start-up time: ",
+                               "closed all systems"});
+}
+
 }  // namespace
