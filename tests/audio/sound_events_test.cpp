@@ -245,6 +245,9 @@ TEST_F(SoundScriptTest, VmThatCannotBeCreatedIsFatal) {
 
 TEST(AudioStartUp, StartsHeadlessOnTheNullBackEndWithTheMusicVolumeSetting) {
   ASSERT_NE(PHYSFS_init(nullptr), 0);
+  const char* source = getenv("TORVANE_SOURCE_DIR");
+  ASSERT_NE(PHYSFS_mount((std::string(source ? source : "../..") + "/data").c_str(), nullptr, 1), 0);
+  shown_error_messages.clear();
   set_config_int("music_volume", 5000);
   ::testing::internal::CaptureStdout();
   init_audio();
@@ -258,7 +261,12 @@ TEST(AudioStartUp, StartsHeadlessOnTheNullBackEndWithTheMusicVolumeSetting) {
   EXPECT_FLOAT_EQ(get_bus_volume(sfx_bus_handle), 1.0f);
   EXPECT_EQ(soloud.getMaxActiveVoiceCount(), 64u);
   EXPECT_TRUE(soloud.getVisualizationEnable());
+  // The shipped sound script ran: its events play on the null back end.
+  EXPECT_TRUE(shown_error_messages.empty());
+  EXPECT_GT(sound_samples.num, 40);
+  EXPECT_NE(play_sfx_event(get_sound_event("ui_click"), 1.0f, 0.0f), 0u);
   close_audio();
+  EXPECT_EQ(sound_samples.num, 0);
   EXPECT_EQ(sfx_bus_handle, 0u);
   EXPECT_EQ(music_bus_handle, 0u);
   EXPECT_EQ(soloud.getVoiceCount(), 0u);
