@@ -531,4 +531,50 @@ TEST(SquirrelApi, RegexpCApi) {
   EXPECT_NE(err, nullptr);
 }
 
+std::string g_hookLog;
+void native_hook(HSQUIRRELVM, SQInteger type, const SQChar*, SQInteger line, const SQChar* fname) {
+  g_hookLog += (char)type + std::to_string(line) + (fname ? fname : "?") + " ";
+}
+
+TEST(SquirrelApi, NativeDebugHookSeesCallsLinesAndReturns) {
+  Vm vm;
+  HSQUIRRELVM v = vm.v;
+  sq_enabledebuginfo(v, SQTrue);
+  ASSERT_TRUE(SQ_SUCCEEDED(vm.run("function f(a) {\n  local b = a;\n  return b;\n}")));
+  sq_setnativedebughook(v, native_hook);
+  g_hookLog.clear();
+  ASSERT_TRUE(vm.getGlobal("f"));
+  sq_pushroottable(v);
+  sq_pushinteger(v, 1);
+  ASSERT_TRUE(SQ_SUCCEEDED(sq_call(v, 2, SQFalse, SQTrue)));
+  sq_pop(v, 1);
+  sq_setnativedebughook(v, nullptr);
+  EXPECT_EQ(g_hookLog, "c1f l2f l3f r3f ");
+}
+
+TEST(SquirrelApi, DeepDataStructuresAreReleasedWithoutRecursionLimits) {
+  Vm vm;
+  // a million-deep chain of tables: freeing it must not exhaust the C stack
+  ASSERT_TRUE(SQ_SUCCEEDED(vm.run("local head = null; for (local i = 0; i < 1000000; i++) head = { next = head }; head = null;")));
+  ASSERT_TRUE(SQ_SUCCEEDED(vm.run("local a = []; for (local i = 0; i < 100000; i++) a = [a]; ::deep <- a;")));
+  sq_pushroottable(vm.v);
+  sq_pushstring(vm.v, "deep", -1);
+  ASSERT_TRUE(SQ_SUCCEEDED(sq_deleteslot(vm.v, -2, SQFalse)));
+  sq_pop(vm.v, 1);
+}
+
+TEST(SquirrelApi, CycleCollectorFreesOnlyUnreachableCycles) {
+  Vm vm;
+  ASSERT_TRUE(SQ_SUCCEEDED(vm.run("::kept <- {}; ::kept.self <- ::kept; local lost = {}; lost.self <- lost; local w = lost.weakref(); ::probe <- w; lost = null;")));
+  EXPECT_GE(sq_collectgarbage(vm.v), 1);
+  ASSERT_TRUE(SQ_SUCCEEDED(vm.run("::r1 <- ::probe.ref(); ::r2 <- ::kept.self == ::kept;")));
+  ASSERT_TRUE(vm.getGlobal("r1"));
+  EXPECT_EQ(sq_gettype(vm.v, -1), OT_NULL);
+  ASSERT_TRUE(vm.getGlobal("r2"));
+  SQBool b;
+  sq_getbool(vm.v, -1, &b);
+  EXPECT_TRUE(b);
+  sq_pop(vm.v, 2);
+}
+
 }  // namespace

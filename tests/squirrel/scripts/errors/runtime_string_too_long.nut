@@ -1,0 +1,1 @@
+local s = "xxxxxxxxxxxxxxxx"; while (true) s += s;
