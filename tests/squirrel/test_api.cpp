@@ -531,6 +531,44 @@ TEST(SquirrelApi, RegexpCApi) {
   EXPECT_NE(err, nullptr);
 }
 
+SQInteger read_free_vars(HSQUIRRELVM v) {
+  // one argument, then the two free variables
+  EXPECT_EQ(sq_gettop(v), 4);
+  SQInteger arg, a, b;
+  sq_getinteger(v, 2, &arg);
+  sq_getinteger(v, 3, &a);
+  sq_getinteger(v, 4, &b);
+  sq_pushinteger(v, arg * 100 + a * 10 + b);
+  return 1;
+}
+
+TEST(SquirrelApi, NativeFreeVariablesFollowTheArguments) {
+  Vm vm;
+  HSQUIRRELVM v = vm.v;
+  sq_pushroottable(v);
+  sq_pushstring(v, "withvars", -1);
+  sq_pushinteger(v, 4);
+  sq_pushinteger(v, 2);
+  sq_newclosure(v, read_free_vars, 2);
+  sq_setparamscheck(v, 2, ".n");
+  sq_newslot(v, -3, SQFalse);
+  sq_pop(v, 1);
+  ASSERT_TRUE(SQ_SUCCEEDED(vm.run("::r <- withvars(7);")));
+  ASSERT_TRUE(vm.getGlobal("r"));
+  SQInteger r;
+  sq_getinteger(v, -1, &r);
+  EXPECT_EQ(r, 742);
+  sq_pop(v, 1);
+  ASSERT_TRUE(vm.getGlobal("withvars"));
+  sq_pushinteger(v, 9);
+  ASSERT_TRUE(SQ_SUCCEEDED(sq_setfreevariable(v, -2, 1)));
+  EXPECT_NE(sq_getfreevariable(v, -1, 1), nullptr);
+  SQInteger fv;
+  sq_getinteger(v, -1, &fv);
+  EXPECT_EQ(fv, 9);
+  sq_pop(v, 2);
+}
+
 std::string g_hookLog;
 void native_hook(HSQUIRRELVM, SQInteger type, const SQChar*, SQInteger line, const SQChar* fname) {
   g_hookLog += (char)type + std::to_string(line) + (fname ? fname : "?") + " ";

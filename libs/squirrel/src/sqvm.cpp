@@ -172,6 +172,9 @@ bool SQVM::callNative(SQNativeClosure* nc, SQInteger nargs, SQInteger base, SQOb
   } restore{this, savedBase, ncalls, (SQInteger)_traps.size()};
   _stackbase = base;
   _nativeCalls++;
+  // free variables of a native closure follow its arguments on the stack
+  setTop(base + nargs);
+  for (SQInteger i = 0; i < nc->_nouters; i++) push(nc->_outers[i]);
   SQInteger r = nc->_function(this);
   if (r == SQ_SUSPEND_FLAG || _suspendRequest) {
     _suspendRequest = false;

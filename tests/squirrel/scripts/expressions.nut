@@ -31,4 +31,4 @@ print(::g_counter + "\n");
 print("con" + "cat" + 1 + 2.5 + null + true + "\n");
 print(1 + 2 + "3" + 4 + 5 + "\n");
 local s = "abc";
-print(s[0] + " " + s[-1] + "\n");
+print(s[0] + " " + s[2] + "\n");
