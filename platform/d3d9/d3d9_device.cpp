@@ -132,6 +132,7 @@ bool D3d9Device::init(HWND focus, D3DPRESENT_PARAMETERS* params) {
   glBindBufferBase(GL_UNIFORM_BUFFER, 1, ubo_ps);
   glBindBufferBase(GL_UNIFORM_BUFFER, 2, ubo_layer);
   glCreateBuffers(1, &up_buffer);
+  stream_ring_init(stream, 16u << 20);
   glEnable(GL_FRAMEBUFFER_SRGB);
   glDisable(GL_FRAMEBUFFER_SRGB);
   const D3DVERTEXELEMENT9 xyz[] = {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0}, D3DDECL_END()};
@@ -176,6 +177,7 @@ void D3d9Device::shutdown() {
   glDeleteSamplers(D3D9_SAMPLERS, samplers);
   GLuint buffers[] = {ubo_vs, ubo_ps, ubo_layer, up_buffer};
   glDeleteBuffers(4, buffers);
+  stream_ring_release(stream);
   glDeleteTextures(1, &front_copy);
   gl_context_destroy(ctx);
   ctx = nullptr;
@@ -325,7 +327,12 @@ void D3d9Device::apply_draw_state() {
                       viewport.Height ? -y_shift / viewport.Height : 0.0f, 0, 0},
                      {rs[D3DRS_ALPHATESTENABLE] ? 1.0f : 0.0f, (float)(rs[D3DRS_ALPHAREF] & 255),
                       (float)rs[D3DRS_ALPHAFUNC], 0}};
-  glNamedBufferData(ubo_layer, sizeof(u), &u, GL_STREAM_DRAW);
+  // Uploaded only when it changed: a new uniform block makes the driver take a fresh
+  // copy of the stage's constants.
+  if (std::memcmp(&u, layer_shadow, sizeof(u)) != 0) {
+    std::memcpy(layer_shadow, &u, sizeof(u));
+    glNamedBufferData(ubo_layer, sizeof(u), &u, GL_STREAM_DRAW);
+  }
 
   for (int s = 0; s < D3D9_SAMPLERS; s++) {
     if (!ss_dirty[s]) continue;
@@ -351,7 +358,8 @@ void D3d9Device::apply_draw_state() {
   }
   for (int s = 0; s < D3D9_SAMPLERS; s++) {
     GLuint tex = textures[s] ? textures[s]->impl->tex : 0;
-    glBindTextureUnit(s, tex);
+    if (bound_textures[s] != tex) glBindTextureUnit(s, tex);
+    bound_textures[s] = tex;
   }
   if (pipeline_dirty) {
     glUseProgramStages(pipeline, GL_VERTEX_SHADER_BIT, vs ? vs->impl->program : 0);
@@ -385,7 +393,7 @@ static int usage_location(BYTE usage, BYTE index) {
   return -1;
 }
 
-bool D3d9Device::apply_vertex_input(INT base_vertex) {
+bool D3d9Device::apply_vertex_input(UINT vertex_end) {
   IDirect3DVertexDeclaration9* decl = vdecl ? vdecl : (fvf == D3DFVF_XYZ ? fvf_xyz_decl : nullptr);
   if (!decl) return false;
   uint32_t used = 0;
@@ -421,12 +429,18 @@ bool D3d9Device::apply_vertex_input(INT base_vertex) {
     if (!(used & (1u << loc))) glDisableVertexArrayAttrib(vao, loc);
   for (int s = 0; s < D3D9_STREAMS; s++) {
     const StreamBinding& b = streams[s];
-    if (b.vb) glVertexArrayVertexBuffer(vao, s, b.vb->impl->buf, b.offset, b.stride);
+    if (b.vb) {
+      // A plain draw reads the stream's vertices up to the last one it draws.
+      bool bounded = vertex_end != ~0u && !(b.freq & (D3DSTREAMSOURCE_INSTANCEDATA | D3DSTREAMSOURCE_INDEXEDDATA));
+      vertex_buffer_upload(b.vb, bounded ? b.offset + vertex_end * b.stride : ~0u);
+    }
+    if (b.vb && b.vb->impl->streamed)
+      glVertexArrayVertexBuffer(vao, s, stream.buf, b.vb->impl->stream_base + b.offset, b.stride);
+    else if (b.vb) glVertexArrayVertexBuffer(vao, s, b.vb->impl->buf, b.offset, b.stride);
     else glVertexArrayVertexBuffer(vao, s, 0, 0, 16);
     glVertexArrayBindingDivisor(vao, s, (b.freq & D3DSTREAMSOURCE_INSTANCEDATA) ? 1 : 0);
   }
   glVertexArrayElementBuffer(vao, indices ? indices->impl->buf : 0);
-  (void)base_vertex;
   return true;
 }
 
@@ -601,12 +615,13 @@ static bool prim_mode(D3DPRIMITIVETYPE type, UINT prims, GLenum* mode, GLsizei* 
   return false;
 }
 
-static bool prepare_draw(D3d9Device* d, INT base_vertex) {
+// vertex_end: one past the last vertex a non-indexed draw reads (~0u: unknown).
+static bool prepare_draw(D3d9Device* d, UINT vertex_end) {
   if (!d->vs || !d->ps) return false;  // no fixed-function pipeline here
   d->make_current();
   if (!d->apply_framebuffer()) return false;
   d->apply_draw_state();
-  return d->apply_vertex_input(base_vertex);
+  return d->apply_vertex_input(vertex_end);
 }
 
 HRESULT IDirect3DDevice9Ex::DrawPrimitive(D3DPRIMITIVETYPE type, UINT first_vertex, UINT prims) {
@@ -614,7 +629,7 @@ HRESULT IDirect3DDevice9Ex::DrawPrimitive(D3DPRIMITIVETYPE type, UINT first_vert
   GLenum mode;
   GLsizei count;
   if (!prim_mode(type, prims, &mode, &count)) return D3DERR_INVALIDCALL;
-  if (!prepare_draw(impl, 0)) return D3DERR_INVALIDCALL;
+  if (!prepare_draw(impl, first_vertex + count)) return D3DERR_INVALIDCALL;
   glDrawArrays(mode, first_vertex, count);
   return D3D_OK;
 }
@@ -626,7 +641,7 @@ HRESULT IDirect3DDevice9Ex::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT base
   GLenum mode;
   GLsizei count;
   if (!prim_mode(type, prims, &mode, &count) || !impl->indices) return D3DERR_INVALIDCALL;
-  if (!prepare_draw(impl, base_vertex)) return D3DERR_INVALIDCALL;
+  if (!prepare_draw(impl, ~0u)) return D3DERR_INVALIDCALL;
   bool wide = impl->indices->impl->format == D3DFMT_INDEX32;
   const void* offset = (const void*)(uintptr_t)(start_index * (wide ? 4 : 2));
   GLenum itype = wide ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT;
@@ -648,7 +663,7 @@ HRESULT IDirect3DDevice9Ex::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT prims, c
   StreamBinding& s0 = impl->streams[0];
   set_ref<IDirect3DVertexBuffer9>(s0.vb, nullptr);
   s0 = StreamBinding{};
-  bool ok = prepare_draw(impl, 0);
+  bool ok = prepare_draw(impl, ~0u);
   if (ok) {
     glVertexArrayVertexBuffer(impl->vao, 0, impl->up_buffer, 0, stride);
     glDrawArrays(mode, 0, count);

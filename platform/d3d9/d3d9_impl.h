@@ -105,7 +105,20 @@ struct IDirect3DVertexBuffer9::Impl {
   std::vector<uint8_t> cpu;
   UINT lock_offset = 0, lock_size = 0;
   bool locked = false;
+  // Written bytes not yet given to GL: uploaded when a draw needs them, so a ring
+  // buffer locked whole but filled in part costs only what was drawn.
+  UINT dirty_lo = 0, dirty_hi = 0;
+  bool orphan = false;  // the next upload takes fresh storage (a discarding lock)
+  UINT gl_size = 0;     // bytes of the GL storage
+  // Dynamic buffers live in the device's streaming ring: their bytes [0, valid_hi) are
+  // at stream_base there, in a region of stream_cap bytes handed out at stream_at.
+  bool streamed = false;
+  size_t stream_base = 0;
+  uint64_t stream_at = 0;
+  UINT stream_cap = 0, valid_hi = 0;
 };
+// Gives GL the written bytes of a vertex buffer up to `needed_hi` (all of them for ~0u).
+void vertex_buffer_upload(IDirect3DVertexBuffer9* vb, UINT needed_hi);
 struct IDirect3DIndexBuffer9::Impl {
   D3d9Device* dev = nullptr;
   GLuint buf = 0;
@@ -138,6 +151,23 @@ constexpr int D3D9_STREAMS = 16;
 constexpr int D3D9_VS_CONSTS = 256;
 constexpr int D3D9_PS_CONSTS = 224;
 constexpr int D3D9_RENDER_TARGETS = 4;
+
+// The streaming ring: one persistently mapped GL buffer that dynamic vertex buffers are
+// copied into, region after region; four fenced segments keep the CPU from writing
+// where the GPU still reads.
+struct StreamRing {
+  GLuint buf = 0;
+  uint8_t* ptr = nullptr;
+  size_t size = 0;
+  size_t head = 0;
+  uint64_t total = 0;  // bytes handed out so far
+  int segment = 0;     // the segment head is in
+  GLsync fences[4] = {};
+};
+bool stream_ring_init(StreamRing& ring, size_t size);
+void stream_ring_release(StreamRing& ring);
+// Offset of n fresh bytes (aligned to 256).
+size_t stream_ring_alloc(StreamRing& ring, size_t n);
 
 struct StreamBinding {
   IDirect3DVertexBuffer9* vb = nullptr;
@@ -186,6 +216,9 @@ public:
   GLuint samplers[D3D9_SAMPLERS] = {};
   GLuint ubo_vs = 0, ubo_ps = 0, ubo_layer = 0;
   GLuint up_buffer = 0;  // user-memory draws
+  StreamRing stream;
+  float layer_shadow[8] = {-1};        // the layer block as last uploaded
+  GLuint bound_textures[D3D9_SAMPLERS] = {};  // GL textures bound to the units
   UINT up_size = 0;
   IDirect3DVertexDeclaration9* fvf_xyz_decl = nullptr;
   GLint max_samples = 1;
@@ -202,7 +235,7 @@ public:
   // Brings GL up to date with the recorded state before a draw or a clear.
   bool apply_framebuffer();
   void apply_draw_state();
-  bool apply_vertex_input(INT base_vertex);
+  bool apply_vertex_input(UINT vertex_end);
   void upload_constants();
   int samples_for(D3DMULTISAMPLE_TYPE ms, DWORD quality) const;
 };

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <sched.h>
 
 ULONG D3d9Object::Release() {
   ULONG left = --refs;
@@ -49,6 +50,8 @@ IDirect3DTexture9::~IDirect3DTexture9() {
   if (impl->tex && device_alive(impl->dev)) {
     impl->dev->make_current();
     glDeleteTextures(1, &impl->tex);
+    for (GLuint& bound : impl->dev->bound_textures)  // GL unbound it; the name may come back
+      if (bound == impl->tex) bound = 0;
     size_t bytes = 0;
     for (TexLevel& l : impl->levels) bytes += (size_t)l.pitch * l.rows;
     impl->dev->texture_bytes -= std::min(bytes, impl->dev->texture_bytes);
@@ -360,18 +363,87 @@ static bool create_buffer(Impl* b, D3d9Device* dev, UINT length, DWORD usage) {
   }
   glCreateBuffers(1, &b->buf);
   glNamedBufferData(b->buf, length, nullptr, (usage & D3DUSAGE_DYNAMIC) ? GL_STREAM_DRAW : GL_STATIC_DRAW);
+  if constexpr (requires { b->gl_size; }) b->gl_size = length;
   return glGetError() == GL_NO_ERROR;
 }
 
 IDirect3DVertexBuffer9::~IDirect3DVertexBuffer9() { delete_buffer(impl); }
 HRESULT IDirect3DVertexBuffer9::Lock(UINT offset, UINT size, void** data, DWORD flags) {
   D3D9_REC("VB::Lock(%u, %u, 0x%X)", offset, size, flags);
+  if (impl && !impl->locked && (flags & D3DLOCK_DISCARD)) {
+    impl->orphan = true;
+    impl->dirty_lo = impl->dirty_hi = 0;
+  }
   return lock_buffer(impl, offset, size, data, flags);
 }
 HRESULT IDirect3DVertexBuffer9::Unlock() {
   D3D9_REC("VB::Unlock()");
-  return unlock_buffer(impl);
+  Impl* b = impl;
+  if (!b->locked) return D3DERR_INVALIDCALL;
+  b->locked = false;
+  if (b->lock_size) {
+    UINT lo = b->lock_offset, hi = b->lock_offset + b->lock_size;
+    if (b->dirty_lo < b->dirty_hi) {
+      lo = std::min(lo, b->dirty_lo);
+      hi = std::max(hi, b->dirty_hi);
+    }
+    b->dirty_lo = lo;
+    b->dirty_hi = hi;
+  }
+  return D3D_OK;
 }
+
+// Dynamic buffers: copied into the streaming ring. A region stays in use until the
+// ring has moved on by half its size; a buffer drawn again after that is copied anew.
+static void stream_upload(IDirect3DVertexBuffer9::Impl* b, StreamRing& ring, UINT needed_hi) {
+  UINT written = std::max(b->valid_hi, b->dirty_lo < b->dirty_hi ? b->dirty_hi : 0u);
+  UINT hi = std::min(needed_hi, written);
+  bool region_ok = b->streamed && !b->orphan && ring.total - b->stream_at < ring.size / 2;
+  if (region_ok && hi <= b->valid_hi) return;
+  if (!region_ok || hi > b->stream_cap) {
+    UINT keep = b->orphan ? 0 : b->valid_hi;  // earlier bytes the buffer still holds
+    UINT n = std::max(hi, keep);
+    if (n == 0) return;
+    UINT cap = std::min(b->size, (n + 4095) & ~4095u);
+    b->stream_base = stream_ring_alloc(ring, cap);
+    b->stream_at = ring.total;
+    b->stream_cap = cap;
+    std::memcpy(ring.ptr + b->stream_base, b->cpu.data(), n);
+    b->valid_hi = n;
+    b->streamed = true;
+    b->orphan = false;
+  } else {
+    UINT lo = std::min(b->dirty_lo, b->valid_hi);
+    std::memcpy(ring.ptr + b->stream_base + lo, b->cpu.data() + lo, hi - lo);
+    b->valid_hi = hi;
+  }
+  if (b->dirty_lo < hi) b->dirty_lo = hi;
+}
+
+void vertex_buffer_upload(IDirect3DVertexBuffer9* vb, UINT needed_hi) {
+  IDirect3DVertexBuffer9::Impl* b = vb->impl;
+  StreamRing& ring = b->dev->stream;
+  if ((b->usage & D3DUSAGE_DYNAMIC) && ring.ptr && b->size <= ring.size / 8) {
+    stream_upload(b, ring, std::min(needed_hi, b->size));
+    return;
+  }
+  if (b->dirty_lo >= b->dirty_hi) return;
+  UINT hi = std::min(std::max(needed_hi, b->dirty_lo), b->dirty_hi);
+  if (hi <= b->dirty_lo) return;
+  GLenum usage = (b->usage & D3DUSAGE_DYNAMIC) ? GL_STREAM_DRAW : GL_STATIC_DRAW;
+  if (b->orphan || hi > b->gl_size) {
+    // Fresh storage sized to what is drawn (the CPU copy holds every byte before it):
+    // draws still reading the old contents are never waited for.
+    UINT n = std::min(b->size, (hi + 4095) & ~4095u);
+    glNamedBufferData(b->buf, n, b->cpu.data(), usage);
+    b->gl_size = n;
+    b->orphan = false;
+  } else {
+    glNamedBufferSubData(b->buf, b->dirty_lo, hi - b->dirty_lo, b->cpu.data() + b->dirty_lo);
+  }
+  b->dirty_lo = hi;
+}
+
 IDirect3DIndexBuffer9::~IDirect3DIndexBuffer9() { delete_buffer(impl); }
 HRESULT IDirect3DIndexBuffer9::Lock(UINT offset, UINT size, void** data, DWORD flags) {
   D3D9_REC("IB::Lock(%u, %u, 0x%X)", offset, size, flags);
@@ -528,7 +600,9 @@ HRESULT IDirect3DQuery9::GetData(void* data, DWORD size, DWORD flags) {
     if (data && size >= sizeof(BOOL)) *(BOOL*)data = TRUE;
     return S_OK;
   }
-  return r == GL_WAIT_FAILED ? D3DERR_DEVICELOST : S_FALSE;
+  if (r == GL_WAIT_FAILED) return D3DERR_DEVICELOST;
+  sched_yield();  // callers poll in a loop: leave the CPU to the rasteriser's threads
+  return S_FALSE;
 }
 
 HRESULT IDirect3DDevice9Ex::CreateQuery(D3DQUERYTYPE type, IDirect3DQuery9** query) {
