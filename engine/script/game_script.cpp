@@ -60,8 +60,10 @@ static void rebuild_upgrade_screen() {
     upgrade_screen->destroy();
     upgrade_screen = nullptr;
   }
+  // The factory slot is empty while no module is linked: no screen then.
   if (was_current)
-    gameobj_func_table.set_game_ui_screen(upgrade_screen_Class::createScreen());
+    gameobj_func_table.set_game_ui_screen(upgrade_screen_Class::createScreen ? upgrade_screen_Class::createScreen()
+                                                                            : nullptr);
 }
 
 void check_game_script() {

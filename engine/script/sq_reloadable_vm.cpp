@@ -129,6 +129,8 @@ void SqReloadableVM::close() {
 }
 
 bool SqReloadableVM::include(const char* name) {
+  if (!vm)
+    return false;
   for (LoadedFile& f : files)
     if (strcasecmp(f.name.c_str(), name) == 0)
       return true;

@@ -146,8 +146,8 @@ bool compile_file(HSQUIRRELVM vm, const char* path);
 bool run_file(HSQUIRRELVM vm, const char* path);
 void dump_get_instance_error(HSQUIRRELVM vm, SQInteger idx);
 
-// Bytes the script VMs currently hold from the engine heap (for leak checks).
-int64_t vm_heap_bytes();
+// Blocks the script VMs currently hold from the engine heap (for leak checks).
+int64_t vm_heap_blocks();
 
 // ---- reading stack slots ---------------------------------------------------------------
 // Argument kinds: how one native parameter type is read from its slot. `slots` is 0
@@ -584,5 +584,6 @@ class SqFunc {
   }
 };
 
-// Logs one script value (exported for the module).
-extern "C++" void sq_debug_object(const HSQOBJECT* o);
+// Logs one script value (exported for the module): a native closure, an instance
+// with its user pointer and release hook, or the text of a string.
+void sq_debug_object(const HSQOBJECT* o);

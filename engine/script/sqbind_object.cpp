@@ -294,20 +294,31 @@ void finish_call(HSQUIRRELVM v, SQInteger top, SQInteger nargs) {
 }  // namespace detail
 }  // namespace sqbind
 
+namespace sqbind {
+HSQUIRRELVM any_open_vm();
+}
+
 void sq_debug_object(const HSQOBJECT* o) {
+  HSQUIRRELVM vm = sqbind::any_open_vm();
   switch (o->_type) {
-    case OT_NATIVECLOSURE: {
-      // The native function's address is not part of the public API; the closure
-      // object itself identifies it.
+    case OT_NATIVECLOSURE:
+      // The API does not hand out a native closure's function; its address names it.
       debug("(native func %p)", (void*)o->_unVal.pNativeClosure);
       break;
-    }
     case OT_INSTANCE: {
-      debug("(instance UP=%p)", (void*)o->_unVal.pInstance);
+      SQUserPointer up = nullptr;
+      SQRELEASEHOOK hook = nullptr;
+      if (vm) {
+        sq_pushobject(vm, *o);
+        sq_getinstanceup(vm, -1, &up, nullptr);
+        hook = sq_getreleasehook(vm, -1);
+        sq_poptop(vm);
+      }
+      debug("(instance UP=%p hook=%p)", up, (void*)hook);
       break;
     }
     default: {
-      const SQChar* s = sq_objtostring(o);
+      const SQChar* s = o->_type == OT_STRING ? sq_objtostring(o) : nullptr;
       debug("%s", s ? s : "");
       break;
     }

@@ -39,7 +39,26 @@ static void vm_free(void* p, SQUnsignedInteger) {
   dlfree(p);
 }
 
-int64_t vm_heap_bytes() { return vm_blocks; }
+int64_t vm_heap_blocks() { return vm_blocks; }
+
+// The VMs open now. An object handle alone does not say which VM it lives in; the
+// value dump reads instances through any open VM (the API only reads the object).
+static HSQUIRRELVM open_vms[16];
+
+static void remember_vm(HSQUIRRELVM vm, HSQUIRRELVM replacement) {
+  for (HSQUIRRELVM& slot : open_vms)
+    if (slot == vm) {
+      slot = replacement;
+      return;
+    }
+}
+
+HSQUIRRELVM any_open_vm() {
+  for (HSQUIRRELVM vm : open_vms)
+    if (vm)
+      return vm;
+  return nullptr;
+}
 
 // ---- VMs ------------------------------------------------------------------------------------
 
@@ -50,6 +69,7 @@ HSQUIRRELVM create_vm(SQInteger stack_size) {
     return nullptr;
   sq_setprintfunc(vm, script_print, script_print);
   set_error_handlers(vm);
+  remember_vm(nullptr, vm);
   return vm;
 }
 
@@ -62,6 +82,7 @@ void set_error_handlers(HSQUIRRELVM vm) {
 void close_vm(HSQUIRRELVM vm) {
   if (!vm)
     return;
+  remember_vm(vm, nullptr);
   sq_collectgarbage(vm);
   sq_close(vm);
 }

@@ -240,13 +240,13 @@ TEST_F(GameScriptTest, NothingChangedNothingReloaded) {
 }
 
 TEST_F(GameScriptTest, CloseReleasesEverything) {
-  int64_t before = sqbind::vm_heap_bytes();
+  int64_t before = sqbind::vm_heap_blocks();
   startWith(recording_script);
   close_game_script();
   EXPECT_EQ(get_world_script_vm(), nullptr);
   EXPECT_TRUE(game_script_reset_game.isNull());
   EXPECT_EQ(game_script_reset_game.vm, nullptr);
-  EXPECT_EQ(sqbind::vm_heap_bytes(), before);
+  EXPECT_EQ(sqbind::vm_heap_blocks(), before);
   // Calls after close are skipped.
   reset_game_script();
   EXPECT_TRUE(get_upgrade_tree().isNull());

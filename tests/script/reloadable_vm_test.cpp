@@ -184,13 +184,13 @@ TEST_F(ReloadableVmTest, ReloadCyclesLeaveNoBlocksBehind) {
     f.bind(vm, "f");
     sq_collectgarbage(vm);
   }
-  int64_t blocks = sqbind::vm_heap_bytes();
+  int64_t blocks = sqbind::vm_heap_blocks();
   for (int i = 0; i < 40; i++) {
     ASSERT_TRUE(rvm.reload(true));
     f.bind(vm, "f");
     sqbind::SqObject r = f();
     sq_collectgarbage(vm);
   }
-  EXPECT_EQ(sqbind::vm_heap_bytes(), blocks);
+  EXPECT_EQ(sqbind::vm_heap_blocks(), blocks);
   f.reset();
 }

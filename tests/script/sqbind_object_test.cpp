@@ -219,10 +219,10 @@ TEST_F(SqObjectTest, RebindingAndReloadingLeaveNoReferencesBehind) {
   };
   for (int i = 0; i < 3; i++)
     cycle();
-  int64_t blocks = sqbind::vm_heap_bytes();
+  int64_t blocks = sqbind::vm_heap_blocks();
   for (int i = 0; i < 50; i++)
     cycle();
-  EXPECT_EQ(sqbind::vm_heap_bytes(), blocks);
+  EXPECT_EQ(sqbind::vm_heap_blocks(), blocks);
   f.reset();
   g.reset();
   EXPECT_EQ(f.vm, nullptr);
@@ -230,12 +230,12 @@ TEST_F(SqObjectTest, RebindingAndReloadingLeaveNoReferencesBehind) {
 }
 
 TEST_F(SqObjectTest, ClosingTheVmReturnsEveryBlock) {
-  int64_t before = sqbind::vm_heap_bytes();
+  int64_t before = sqbind::vm_heap_blocks();
   openVM();
   ASSERT_TRUE(run("a <- [vec4f(1), PerfTimer(), {x = [1, 2, 3]}]\nb <- {}\nb.self <- b"));
   sqbind::close_vm(vm);
   vm = nullptr;
-  EXPECT_EQ(sqbind::vm_heap_bytes(), before);
+  EXPECT_EQ(sqbind::vm_heap_blocks(), before);
 }
 
 TEST_F(SqObjectTest, ErrorFromVmTakesItsLastErrorText) {

@@ -1,4 +1,5 @@
 // VM set-up, running files, and the reports of compile and run-time errors.
+#include "engine/core/mem.h"
 #include "engine/core/utils.h"
 #include "engine/script/sq_perf_timer.h"
 #include "script_fixture.h"
@@ -76,4 +77,22 @@ TEST_F(SqVmTest, InstanceErrorDumpNamesClassesAndLastError) {
   snprintf(tag, sizeof(tag), " tag %p", sqbind::ClassTag<SqPerfTimer>::tag());
   EXPECT_NE(log.find(tag), std::string::npos) << log;
   EXPECT_NE(log.find("last error: "), std::string::npos) << log;
+}
+
+TEST_F(SqVmTest, ValueDumpShowsInstancesAndStrings) {
+  openVM();
+  SqVec4f* p = (SqVec4f*)dlmalloc(sizeof(SqVec4f));
+  sqbind::push(vm, p);
+  sqbind::SqObject inst(vm, -1);
+  sq_poptop(vm);
+  sqbind::SqObject text(vm, "hello");
+  std::string log = capture_log([&] {
+    sq_debug_object(&inst.obj);
+    sq_debug_object(&text.obj);
+  });
+  char expected[128];
+  snprintf(expected, sizeof(expected), "(instance UP=%p hook=%p)", (void*)p,
+           (void*)sqbind::releaseInstHook<SqVec4f>);
+  EXPECT_NE(log.find(expected), std::string::npos) << log;
+  EXPECT_NE(log.find("| hello\n"), std::string::npos) << log;
 }

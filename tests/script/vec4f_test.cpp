@@ -202,8 +202,8 @@ TEST_F(Vec4fTest, DroppedVectorsAreFreed) {
   const char* loop = "for (local i = 0; i < 1000; i++) { local v = vec4f(i) + [1, 2, 3, 4]; v = norm3(v) }";
   ASSERT_TRUE(run(loop));
   sq_collectgarbage(vm);
-  int64_t before = sqbind::vm_heap_bytes();
+  int64_t before = sqbind::vm_heap_blocks();
   ASSERT_TRUE(run(loop));
   sq_collectgarbage(vm);
-  EXPECT_EQ(sqbind::vm_heap_bytes(), before);
+  EXPECT_EQ(sqbind::vm_heap_blocks(), before);
 }
