@@ -9,6 +9,7 @@
 #include "engine/render/d3d_textures.h"
 #include "engine/render/d3d_vbuf.h"
 #include "engine/render/render_hooks.h"
+#include "libs/profiler/profiler.h"
 
 #include <cstring>
 
@@ -249,6 +250,7 @@ void end_scene() {
 }
 
 bool render_d3d(float t) {
+  PROFILE_BLOCK("render_d3d", 0xFF4CAF50);
   if (!d3d) return false;
   IDirect3DQuery9* q = frame_queries[cur_frame_query];
   if (d3d_limit_buffered_frames && q) {
@@ -274,6 +276,7 @@ bool render_d3d(float t) {
 }
 
 bool present_frame(bool wait) {
+  PROFILE_BLOCK("present_frame", 0xFF8BC34A);
   if (!d3d) return false;
   HRESULT hr = d3d->PresentEx(nullptr, nullptr, nullptr, nullptr, wait ? 0 : D3DPRESENT_DONOTWAIT);
   if (hr != D3DERR_WASSTILLDRAWING) present_state = hr;

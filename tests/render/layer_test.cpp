@@ -309,3 +309,51 @@ TEST_F(LayerTest, StatesStartAtDirect3DDefaults) {
   dev->GetSamplerState(3, D3DSAMP_MIPFILTER, &v);
   EXPECT_EQ(v, (DWORD)D3DTEXF_NONE);
 }
+
+// Dynamic vertex buffers stream through a ring shared by the device: a buffer filled
+// once and drawn in parts, and drawn again after much other traffic, still draws
+// what was written into it.
+TEST_F(LayerTest, DynamicVertexBuffersKeepTheirContents) {
+  IDirect3DVertexBuffer9* keep = nullptr;
+  ASSERT_EQ(dev->CreateVertexBuffer(12 * sizeof(QuadVertex), D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, 0, D3DPOOL_DEFAULT,
+                                    &keep, nullptr),
+            D3D_OK);
+  QuadVertex* v = nullptr;
+  ASSERT_EQ(keep->Lock(0, 0, (void**)&v, D3DLOCK_DISCARD), D3D_OK);
+  auto quad = [](QuadVertex* q, float x0, float x1, uint32_t c) {
+    const float y0 = -0.5f, y1 = H - 0.5f;
+    QuadVertex t[6] = {{x0, y0, c, 0, 0}, {x1, y0, c, 0, 0}, {x0, y1, c, 0, 0},
+                       {x1, y0, c, 0, 0}, {x1, y1, c, 0, 0}, {x0, y1, c, 0, 0}};
+    memcpy(q, t, sizeof(t));
+  };
+  quad(v, -0.5f, 7.5f, 0xFFFF0000);
+  quad(v + 6, 7.5f, W - 0.5f, 0xFF00FF00);
+  keep->Unlock();
+  useShader(false);
+  dev->SetStreamSource(0, keep, 0, sizeof(QuadVertex));
+  dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2);  // the first quad only
+  dev->DrawPrimitive(D3DPT_TRIANGLELIST, 6, 2);  // then the second
+  std::vector<uint32_t> px = readBackBuffer();
+  EXPECT_EQ(px[0], 0xFFFF0000u);
+  EXPECT_EQ(px[W - 1], 0xFF00FF00u);
+
+  // Much traffic through other dynamic buffers (more than the ring holds).
+  IDirect3DVertexBuffer9* other = nullptr;
+  ASSERT_EQ(dev->CreateVertexBuffer(65536, D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, 0, D3DPOOL_DEFAULT, &other, nullptr),
+            D3D_OK);
+  for (int i = 0; i < 400; i++) {
+    ASSERT_EQ(other->Lock(0, 0, (void**)&v, D3DLOCK_DISCARD), D3D_OK);
+    for (int k = 0; k + 6 <= 65536 / (int)sizeof(QuadVertex); k += 6) quad(v + k, -0.5f, W - 0.5f, 0xFF000000u | i);
+    other->Unlock();
+    dev->SetStreamSource(0, other, 0, sizeof(QuadVertex));
+    dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 65536 / sizeof(QuadVertex) / 3);
+  }
+  EXPECT_EQ(readBackBuffer()[0], 0xFF000000u | 399);
+  dev->SetStreamSource(0, keep, 0, sizeof(QuadVertex));
+  dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 4);
+  px = readBackBuffer();
+  EXPECT_EQ(px[0], 0xFFFF0000u);
+  EXPECT_EQ(px[W - 1], 0xFF00FF00u);
+  other->Release();
+  keep->Release();
+}
