@@ -41,6 +41,7 @@ struct FuncState {
   SQInteger lastLine = -1;
   SQInteger lastOpPc = -1;  // start of the last emitted instruction (for peephole)
   SQInteger prevOpPc = -1;  // the one before it
+  SQInteger lastIncPc = -1;  // the last ++/-- instruction (its value may be dropped)
 };
 
 struct Compiler {
@@ -117,7 +118,7 @@ struct Compiler {
     if (_fs->lastOpPc < 0) return -1;
     return SQ_OP(_fs->proto->_code[_fs->lastOpPc]);
   }
-  void markLabel() { _fs->lastOpPc = -1; _fs->prevOpPc = -1; }  // jump target: no peephole across it
+  void markLabel() { _fs->lastOpPc = -1; _fs->prevOpPc = -1; _fs->lastIncPc = -1; }  // jump target: no peephole across it
   void patchJump(SQInteger at, SQInteger target) {
     SQUnsignedInteger32& w = _fs->proto->_code[at];
     SQInteger off = target - (at + 1);
@@ -304,7 +305,7 @@ struct Compiler {
     if (tok() != '?') return e;
     materialize(e);
     lex();
-    SQInteger jz = emit(OP_JZ, 0, -1);
+    SQInteger jz = emitJumpIfFalse();
     expression();
     SQInteger jend = emit(OP_JMP, 0, 0);
     adjust(-1);
@@ -374,7 +375,7 @@ struct Compiler {
         ExprDesc r = binary(p + 1);
         materialize(r);
         SQInteger op = binaryOpcode(t);
-        if (op == OP_ADD && lastOp() == OP_PUSHINT && _fs->lastOpPc >= 1 && pc() - _fs->lastOpPc == 1) {
+        if ((op == OP_ADD || op == OP_SUB) && lastOp() == OP_PUSHINT && _fs->lastOpPc >= 1 && pc() - _fs->lastOpPc == 1) {
           // local + small constant
           SQInteger k = SQ_ARG(_fs->proto->_code[_fs->lastOpPc]);
           SQInteger at = _fs->lastOpPc;
@@ -382,14 +383,24 @@ struct Compiler {
             SQInteger slot = SQ_ARG(_fs->proto->_code[at - 1]);
             _fs->proto->_code._size -= 2;
             _fs->top -= 2;
-            emit(OP_ADDLK, slot, 1);
+            emit(op == OP_ADD ? OP_ADDLK : OP_SUBLK, slot, 1);
             emitWord((SQUnsignedInteger32)(SQInt32)k);
             _fs->lastOpPc = -1;
             l.kind = E_VALUE;
             continue;
           }
         }
-        emit(op, 0, -1);
+        if (op >= OP_ADD && op <= OP_USHR && lastOp() == OP_PUSHINT && pc() - _fs->lastOpPc == 1) {
+          // x op constant: one instruction with the constant inline
+          SQInteger k = SQ_ARG(_fs->proto->_code[_fs->lastOpPc]);
+          _fs->proto->_code._size--;
+          adjust(-1);
+          emit(OP_BINK, op, 0);
+          emitWord((SQUnsignedInteger32)(SQInt32)k);
+          _fs->lastOpPc = -1;
+        } else {
+          emit(op, 0, -1);
+        }
       }
       l.kind = E_VALUE;
     }
@@ -440,7 +451,7 @@ struct Compiler {
   }
 
   void emitInc(ExprDesc& e, SQInteger delta, bool post) {
-    SQUnsignedInteger32 w = (SQUnsignedInteger32)(SQInt32)((delta << 1) | (post ? 1 : 0));
+    SQUnsignedInteger32 w = (SQUnsignedInteger32)(SQInt32)((delta << 2) | (post ? 1 : 0));
     switch (e.kind) {
       case E_LOCAL: emit(OP_INCL, e.idx, 1); break;
       case E_OUTER: emit(OP_INCO, e.idx, 1); break;
@@ -450,6 +461,7 @@ struct Compiler {
       default: error("can't '++' or '--' an expression");
     }
     emitWord(w);
+    _fs->lastIncPc = _fs->lastOpPc;
     _fs->lastOpPc = -1;
     e.kind = E_VALUE;
   }
@@ -787,6 +799,10 @@ struct Compiler {
         if (lastOp() == OP_STOREL) {
           SQUnsignedInteger32& w = _fs->proto->_code[_fs->lastOpPc];
           w = SQ_MAKE(OP_SETL, SQ_ARG(w));
+          adjust(-1);
+        } else if (_fs->lastIncPc >= 0 && _fs->lastIncPc == pc() - 2 && SQ_OP(_fs->proto->_code[_fs->lastIncPc]) == OP_INCL) {
+          // "i++;" as a statement: no value to push and pop
+          _fs->proto->_code[pc() - 1] |= 2;
           adjust(-1);
         } else {
           emit(OP_POP, 0, -1);

@@ -79,9 +79,13 @@ void SQWeakRef::destroy() {
 }
 
 // ---- strings ------------------------------------------------------------------------------
+// Long strings are hashed from a sample of their characters (and their length): interning
+// a long string built piece by piece then costs a fraction of its length.
 static SQHash hash_string(const SQChar* s, SQInteger len) {
-  SQHash h = 1469598103934665603ULL;
-  for (SQInteger i = 0; i < len; i++) { h ^= (unsigned char)s[i]; h *= 1099511628211ULL; }
+  SQHash h = 1469598103934665603ULL ^ (SQHash)len;
+  SQInteger step = (len >> 5) + 1;
+  for (SQInteger i = 0; i < len; i += step) { h ^= (unsigned char)s[i]; h *= 1099511628211ULL; }
+  if (step > 1) { h ^= (unsigned char)s[len - 1]; h *= 1099511628211ULL; }
   return h;
 }
 

@@ -22,8 +22,10 @@ enum SQOpcode {
   // fused forms produced by the compiler's peephole pass
   OP_LOADL2,     // two locals: a & 0xFFF, a >> 12
   OP_ADDLK,      // local (a) + constant int in the extra word
+  OP_SUBLK,      // local (a) - constant int in the extra word
   OP_LTJZ, OP_LEJZ, OP_GTJZ, OP_GEJZ, OP_EQJZ, OP_NEJZ,  // compare two values and jump if false
   OP_GETLK,      // local a, then GETK with the literal index in the extra word
+  OP_BINK,       // binary op (a: OP_ADD..OP_USHR) with a constant int right operand in the extra word
   OP_LINE,       // debug info: a new line starts (calls the debug hook)
   OP_LAST
 };

@@ -518,6 +518,8 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
           SQInteger i = _integer(key);
           SQArray* a = _array(self);
           if ((SQUnsignedInteger)i < a->_values.size()) { self = a->_values[i]; sp--; break; }
+        } else if (sq_type(self) == OT_TABLE) {
+          if (SQTableNode* n = _table(self)->findNode(key)) { self = n->val; (--sp)->Null(); break; }
         }
         SQObjectPtr res, s2 = self, k2 = key;
         SYNC();
@@ -538,6 +540,14 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
             sp[-3] = std::move(sp[-1]);
             sp -= 2;
             sp[0].Null();
+            break;
+          }
+        } else if (sq_type(self) == OT_TABLE) {
+          if (SQTableNode* n = _table(self)->findNode(key)) {
+            n->val = sp[-1];
+            sp[-3] = std::move(sp[-1]);
+            (--sp)->Null();
+            (--sp)->Null();
             break;
           }
         }
@@ -629,6 +639,24 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
       case OP_MUL: ARITH_INT_FAST('*', (SQInteger)((SQUnsignedInteger)_integer(a) * (SQUnsignedInteger)_integer(b)))
       case OP_DIV: case OP_MOD: case OP_BAND: case OP_BOR: case OP_BXOR: case OP_SHL: case OP_SHR: case OP_USHR: {
         static const int ops[] = {'/', '%', '&', '|', '^', 'L', 'R', 'U'};
+        if (sq_type(sp[-2]) == OT_INTEGER && sq_type(sp[-1]) == OT_INTEGER) {
+          SQInteger x = _integer(sp[-2]), y = _integer(sp[-1]), r;
+          switch (SQ_OP(w)) {
+            case OP_DIV: if (y == 0 || y == -1) goto slowint; r = x / y; break;
+            case OP_MOD: if (y == 0 || y == -1) goto slowint; r = x % y; break;
+            case OP_BAND: r = x & y; break;
+            case OP_BOR: r = x | y; break;
+            case OP_BXOR: r = x ^ y; break;
+            case OP_SHL: r = (SQInteger)((SQUnsignedInteger)x << (y & 63)); break;
+            case OP_SHR: r = x >> (y & 63); break;
+            default: r = (SQInteger)((SQUnsignedInteger)x >> (y & 63)); break;
+          }
+          _integer(sp[-2]) = r;
+          sp--;
+          sq_type(*sp) = OT_NULL;
+          break;
+        }
+      slowint:
         SQObjectPtr res;
         SYNC();
         { SQObjectPtr a2 = sp[-2], a1 = sp[-1]; if (!arith(ops[SQ_OP(w) - OP_DIV], a2, a1, res)) goto error; }
@@ -637,15 +665,48 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         (--sp)->Null();
         break;
       }
-      case OP_ADDLK: {
+      case OP_ADDLK: case OP_SUBLK: {
         SQObjectPtr& a = stk[SQ_ARG(w)];
         SQInteger k = (SQInt32)*ip++;
-        if (sq_type(a) == OT_INTEGER) { (sp++)->setInt((SQInteger)((SQUnsignedInteger)_integer(a) + (SQUnsignedInteger)k)); break; }
+        bool isAdd = SQ_OP(w) == OP_ADDLK;
+        if (sq_type(a) == OT_INTEGER) {
+          SQUnsignedInteger x = (SQUnsignedInteger)_integer(a);
+          (sp++)->setInt((SQInteger)(isAdd ? x + (SQUnsignedInteger)k : x - (SQUnsignedInteger)k));
+          break;
+        }
         SQObjectPtr res, kk(k), a2 = a;
         SYNC();
-        if (!arith('+', a2, kk, res)) goto error;
+        if (!arith(isAdd ? '+' : '-', a2, kk, res)) goto error;
         RELOAD();
         *sp++ = std::move(res);
+        break;
+      }
+      case OP_BINK: {
+        SQInteger k = (SQInt32)*ip++;
+        SQObjectPtr& a = sp[-1];
+        if (sq_type(a) == OT_INTEGER) {
+          SQInteger x = _integer(a);
+          SQUnsignedInteger ux = (SQUnsignedInteger)x, uk = (SQUnsignedInteger)k;
+          switch (SQ_ARG(w)) {
+            case OP_ADD: _integer(a) = (SQInteger)(ux + uk); continue;
+            case OP_SUB: _integer(a) = (SQInteger)(ux - uk); continue;
+            case OP_MUL: _integer(a) = (SQInteger)(ux * uk); continue;
+            case OP_DIV: if (k != 0 && k != -1) { _integer(a) = x / k; continue; } break;
+            case OP_MOD: if (k != 0 && k != -1) { _integer(a) = x % k; continue; } break;
+            case OP_BAND: _integer(a) = x & k; continue;
+            case OP_BOR: _integer(a) = x | k; continue;
+            case OP_BXOR: _integer(a) = x ^ k; continue;
+            case OP_SHL: _integer(a) = (SQInteger)(ux << (k & 63)); continue;
+            case OP_SHR: _integer(a) = x >> (k & 63); continue;
+            case OP_USHR: _integer(a) = (SQInteger)(ux >> (k & 63)); continue;
+          }
+        }
+        static const int opchars[] = {'+', '-', '*', '/', '%', '&', '|', '^', 'L', 'R', 'U'};
+        SQObjectPtr res, a2 = a, kk(k);
+        SYNC();
+        if (!arith(opchars[SQ_ARG(w) - OP_ADD], a2, kk, res)) goto error;
+        RELOAD();
+        sp[-1] = std::move(res);
         break;
       }
       case OP_NEG: {
@@ -746,8 +807,18 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
       }
       case OP_INCL: case OP_INCO: case OP_INCF: case OP_INCG: {
         SQInt32 word = (SQInt32)*ip++;
-        SQInteger delta = word >> 1;
+        SQInteger delta = word >> 2;
         bool post = word & 1;
+        if (word & 2) {  // the value is not used
+          SQObjectPtr& t = stk[SQ_ARG(w)];
+          if (sq_type(t) == OT_INTEGER) { _integer(t) = (SQInteger)((SQUnsignedInteger)_integer(t) + (SQUnsignedInteger)delta); break; }
+          SQObjectPtr res, d(delta), old = t;
+          SYNC();
+          if (!arith('+', old, d, res)) goto error;
+          RELOAD();
+          stk[SQ_ARG(w)] = res;
+          break;
+        }
         SQInteger op = SQ_OP(w);
         if (op == OP_INCL || op == OP_INCO) {
           SQObjectPtr& target = op == OP_INCL ? stk[SQ_ARG(w)] : clo->_outers[SQ_ARG(w)]->ref();
