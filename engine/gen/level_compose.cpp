@@ -322,8 +322,20 @@ static void compose_level(int, int, bool) {
   place_enemy_groups(z);
 }
 
+// The lists that outlive a level get their full size once, so that generating level
+// after level never grows the heap: a list holds each slot at most once, and a level
+// places a few hundred templates at most.
+static void reserve_level_lists() {
+  for (LevelGenGlobalCoordList& list : level_coord_lists)
+    if (list.coords.capacity < SLOTS_X * SLOTS_Y)
+      list.coords.reserve(SLOTS_X * SLOTS_Y);
+  if (level_placements.capacity < 1024)
+    level_placements.reserve(1024);
+}
+
 void generate_level() {
   init_room_templates();
+  reserve_level_lists();
   if (!level_root_template.function)
     level_root_template = LevelGenTemplate{compose_level, 1, 1, 0, 0, nullptr, "Level", no_classes, 0};
   memset(level_cells, CELL_OPEN, sizeof(level_cells));
