@@ -14,7 +14,6 @@ struct HWND__ {
   bool visible = false;
   bool minimized = false;
   bool maximized = false;
-  bool alive = true;
   bool fullscreen = false;  // the SDL window covers the display
   std::string title;
 };

@@ -223,9 +223,9 @@ BOOL DestroyWindow(HWND hwnd) {
     SDL_HideWindow(hwnd->sdl);
     closed_sdl_windows.push_back(hwnd->sdl);
   }
-  hwnd->sdl = nullptr;
-  hwnd->alive = false;
-  // The record stays allocated: stale handles held elsewhere must not dangle.
+  // Every entry point looks a handle up among the live windows before using it, so
+  // stale handles (in queued messages, say) are refused without being touched.
+  delete hwnd;
   return TRUE;
 }
 
