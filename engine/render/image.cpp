@@ -3,6 +3,7 @@
 #include <png.h>
 #include <physfs.h>
 
+#include <cstdint>
 #include <cstring>
 
 #include "engine/core/log.h"
@@ -90,9 +91,12 @@ void read_tga(InputStream& in, int* width, int* height, DynArray<uint32_t>& pixe
   int w = get16(header + 12), h = get16(header + 14);
   if (w == 0 || h == 0)
     throw InputStream::Exception("zero-sized TGA image", in.tell());
+  // The pixel array counts in 32-bit ints and reads its bytes in one call: refuse
+  // images whose byte count does not fit.
+  if (int64_t(w) * h * 4 > INT32_MAX)
+    throw InputStream::Exception("TGA image too large", in.tell());
   *width = w;
   *height = h;
-  // Both sides are at most 65535, so the count fits an int.
   int n = w * h;
   if (n < pixels.size()) {
     pixels.resize(n);

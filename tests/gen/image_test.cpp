@@ -119,12 +119,15 @@ TEST_F(GenImages, BadTgaHeadersThrowAndLoadGivesFalse) {
   } cases[] = {{2, 24, 1, 1, "unsupported TGA format"},
                {10, 32, 1, 1, "unsupported TGA format"},
                {2, 32, 0, 1, "zero-sized TGA image"},
-               {2, 32, 4, 0, "zero-sized TGA image"}};
+               {2, 32, 4, 0, "zero-sized TGA image"},
+               {2, 32, 65535, 65535, "TGA image too large"}};
   for (const Case& c : cases) {
     uint8_t header[18] = {};
     header[2] = c.type;
     header[12] = uint8_t(c.w);
+    header[13] = uint8_t(c.w >> 8);
     header[14] = uint8_t(c.h);
+    header[15] = uint8_t(c.h >> 8);
     header[16] = c.depth;
     std::ofstream(dir.file("bad.tga"), std::ios::binary).write((const char*)header, 18);
     PhysFSFileInputStream in("bad.tga");

@@ -160,6 +160,23 @@ TEST_F(GenRunTemplate, RightEndDrawsOncePerSlotPlusTilePicks) {
     EXPECT_EQ(level_coord_lists[COORDS_FLOOR].coord(i).x, 100);
 }
 
+TEST_F(GenRunTemplate, RootTemplateRunsItsPicture) {
+  level_test_template.function(20, 8, false);
+  EXPECT_EQ(level_coord_lists[COORDS_LIFT_DOWN].numCoords(), 1);
+  EXPECT_EQ(level_coord_lists[COORDS_LIFT_UP].numCoords(), 2);
+  int floors = level_coord_lists[COORDS_FLOOR].numCoords();
+  EXPECT_GE(floors, 2);
+  EXPECT_LE(floors, 2 + 11);
+  for (int i = 0; i < level_coord_lists[COORDS_LIFT_UP].numCoords(); i++) {
+    LevelCoord c = level_coord_lists[COORDS_LIFT_UP].coord(i);
+    EXPECT_GE(c.x, 20);
+    EXPECT_LT(c.x, 40);
+    EXPECT_GE(c.y, 8);
+    EXPECT_LT(c.y, 24);
+    EXPECT_EQ(level_data[16 * c.y + 8][16 * c.x + 8].collision, 3);  // the lift tile
+  }
+}
+
 TEST_F(GenRunTemplate, TileAndListGroupsDrawOnlyForMultiTileSets) {
   // "_817_zone2_ls .well2Mid": 52 window spots (no draw) and 8 z2wall spots (a pick
   // of 4 each).
