@@ -194,3 +194,24 @@ TEST_F(ReloadableVmTest, ReloadCyclesLeaveNoBlocksBehind) {
   EXPECT_EQ(sqbind::vm_heap_blocks(), blocks);
   f.reset();
 }
+
+TEST_F(ReloadableVmTest, IncludeWithoutItsRegistryEntryThrows) {
+  sq_pushregistrytable(vm);
+  sq_pushstring(vm, "SqReloadableVM", -1);
+  sq_deleteslot(vm, -2, SQFalse);
+  sq_poptop(vm);
+  writeFile("a.nut", "a <- 1");
+  std::string log = capture_log([&] { EXPECT_NE(nativeError("include(\"a.nut\")"), ""); });
+  EXPECT_NE(log.find("getReg 'SqReloadableVM' failed"), std::string::npos) << log;
+  EXPECT_EQ(rvm.files.size(), 0);
+}
+
+TEST_F(ReloadableVmTest, FileFirstIncludedDuringAForcedRerunRunsTwice) {
+  writeFile("a.nut", "if (\"second\" in getroottable()) include(\"late.nut\")\n");
+  writeFile("late.nut", "late <- (\"late\" in getroottable()) ? late + 1 : 1\n");
+  ASSERT_TRUE(rvm.include("a.nut"));
+  ASSERT_TRUE(run("second <- true"));
+  ASSERT_TRUE(rvm.reload(true));
+  EXPECT_EQ(names(), "a.nut;late.nut;");
+  EXPECT_EQ(evalInt("late"), 2) << "run when first included, then again by the forced loop";
+}
