@@ -24,6 +24,25 @@ typedef SQInteger SQRESULT;
 typedef char SQChar;
 typedef long long SQRawObjectVal;
 
+#define SQUIRREL_COPYRIGHT "our own implementation of the Squirrel 3 language"
+#define MAX_CHAR 0xFF
+#define scstrcmp strcmp
+#define scsprintf sprintf
+#define scstrlen strlen
+#define scstrtod strtod
+#define scstrtol strtol
+#define scatoi atoi
+#define scstrcpy strcpy
+#define scisspace isspace
+#define scisdigit isdigit
+#define scisxdigit isxdigit
+#define scisalpha isalpha
+#define sciscntrl iscntrl
+#define scisalnum isalnum
+#define scprintf printf
+#define scvsprintf vsprintf
+#define scfprintf fprintf
+
 #define SQTrue 1
 #define SQFalse 0
 #define _SC(a) a
