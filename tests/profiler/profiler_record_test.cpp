@@ -207,7 +207,7 @@ bool read_until(int fd, profiler::RecordReader& reader, Done done) {
 }
 
 TEST_F(ProfilerTest, LoopbackClientGetsSnapshotThenEachFrame) {
-  const uint16_t port = 28000 + (getpid() % 1000);
+  const uint16_t port = 29000 + (getpid() % 1000);  // away from the game's 28077
   profiler::registerThread("Main");
   record_frame_work(2);  // recorded before the client connects
   ASSERT_TRUE(profiler::startListen(port));

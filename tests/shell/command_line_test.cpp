@@ -122,6 +122,7 @@ TEST(CommandLine, SettingsFileAndWordsOverridingIt) {
 }
 
 TEST(CommandLine, ProfileWordStartsProfilerAndListener) {
+  test_env::ProfilerPortLock port_lock;
   write_settings(nullptr);
   load_with({"-profile"});
   EXPECT_TRUE(profiler::isEnabled());

@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,6 +15,7 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -45,19 +45,9 @@ GameRun run_game(const std::vector<std::string>& args, const std::string& data_h
   GameRun run;
   // Games started with -profile all listen on the one profiler port: such runs take
   // turns, so a client always talks to the game of its own test.
-  bool profiling = std::find(args.begin(), args.end(), "-profile") != args.end();
-  int port_lock = -1;
-  if (profiling) {
-    port_lock = open((test_env::build_dir() + "/test-home/profiler-port.lock").c_str(), O_CREAT | O_RDWR, 0644);
-    flock(port_lock, LOCK_EX);
-  }
-  struct Unlock {
-    int fd;
-    ~Unlock() {
-      if (fd >= 0)
-        close(fd);
-    }
-  } unlock{port_lock};
+  std::optional<test_env::ProfilerPortLock> port_lock;
+  if (std::find(args.begin(), args.end(), "-profile") != args.end())
+    port_lock.emplace();
   int out[2];
   if (pipe(out) != 0)
     return run;

@@ -55,3 +55,29 @@ inline bool ensure_env() {
 }
 
 }  // namespace test_env
+
+#include <fcntl.h>
+#include <sys/file.h>
+
+namespace test_env {
+
+// Everything that listens on the profiler port takes turns through this lock, so
+// parallel tests never find the port taken.
+class ProfilerPortLock {
+ public:
+  ProfilerPortLock() : fd_(open((build_dir() + "/test-home/profiler-port.lock").c_str(), O_CREAT | O_RDWR, 0644)) {
+    if (fd_ >= 0)
+      flock(fd_, LOCK_EX);
+  }
+  ~ProfilerPortLock() {
+    if (fd_ >= 0)
+      close(fd_);
+  }
+  ProfilerPortLock(const ProfilerPortLock&) = delete;
+  ProfilerPortLock& operator=(const ProfilerPortLock&) = delete;
+
+ private:
+  int fd_;
+};
+
+}  // namespace test_env
