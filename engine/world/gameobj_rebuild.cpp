@@ -1,0 +1,326 @@
+// Rebuilding the game-object module while the game runs. The module's sources are
+// listed from "main.ls" in its source folder by following "import " lines; when a
+// listed file changes, "rebuild_dll.sh" runs as a child process whose output is read
+// a little at a time on the periodic checks, and a module that built cleanly and
+// passes the checks replaces the loaded one.
+#include <errno.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <strings.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdio>
+
+#include "engine/core/fatal.h"
+#include "engine/core/log.h"
+#include "engine/core/utils.h"
+#include "engine/core/watch.h"
+#include "engine/gui/visual_log.h"
+#include "engine/world/gameobj_host.h"
+
+extern char** environ;
+
+DynArray<GameObjSourceFile> gameobj_source_files;
+char gameobj_source_dir[260];
+char gameobj_main_file[260];
+
+namespace {
+
+const char* const MODULE_FILE = "gameobj.so";
+const char* const NEW_MODULE_FILE = "gameobj_new.so";
+const char* const REBUILD_SCRIPT = "rebuild_dll.sh";
+
+// The running rebuild: the child and the read end of its output pipe.
+struct RebuildPipe {
+  int fd = -1;
+  pid_t pid = -1;
+  bool outputEnded = false;
+  char line[1024];
+  int lineLen = 0;
+};
+RebuildPipe rebuild;
+int64_t rebuild_start_time = 0;
+
+bool is_word_char(char c) { return isalnum((unsigned char)c) || c == '_'; }
+
+// Adds one imported unit: its header and its source, whichever exist.
+void add_gameobj_import(const char* name) {
+  static const char* const extensions[] = {".h", ".cpp"};
+  for (const char* ext : extensions) {
+    char path[1024];
+    int n = snprintf(path, sizeof(path), "%s%s%s", gameobj_source_dir, name, ext);
+    if (n >= 260) {
+      debug("gameobj import too long: %s", name);
+      return;
+    }
+    add_gameobj_source_file(path);
+  }
+}
+
+// The module name of an "import " line with '.' turned into '/'; false for any
+// other line.
+bool parse_import_line(const char* line, char* name, int size) {
+  if (strncmp(line, "import ", 7) != 0)
+    return false;
+  const char* p = line + 7;
+  while (*p == ' ' || *p == '\t')
+    p++;
+  int len = 0;
+  while (*p && *p != ' ' && *p != '\t' && *p != '\n' && *p != '\r' && len < size - 1)
+    name[len++] = *p == '.' ? '/' : *p, p++;
+  name[len] = 0;
+  return len > 0;
+}
+
+void handle_rebuild_line(const char* text) {
+  fputs(text, stdout);
+  fputc('\n', stdout);
+  fflush(stdout);
+  if (line_has_error_word(text))
+    append_error_message(text, -1);
+}
+
+// Reads what the pipe holds without waiting; every complete line (or 1023
+// characters) is handled, and the rest once the output ends.
+void read_rebuild_output() {
+  for (;;) {
+    char chunk[512];
+    ssize_t n = read(rebuild.fd, chunk, sizeof(chunk));
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0)
+      return;  // nothing waiting (EAGAIN), or a broken pipe that ends below
+    if (n == 0) {
+      rebuild.outputEnded = true;
+      break;
+    }
+    for (ssize_t i = 0; i < n; i++) {
+      char c = chunk[i];
+      if (c == '\n' || rebuild.lineLen == (int)sizeof(rebuild.line) - 1) {
+        rebuild.line[rebuild.lineLen] = 0;
+        handle_rebuild_line(rebuild.line);
+        rebuild.lineLen = 0;
+        if (c == '\n')
+          continue;
+      }
+      if (c != '\r')
+        rebuild.line[rebuild.lineLen++] = c;
+    }
+  }
+  if (rebuild.lineLen > 0) {
+    rebuild.line[rebuild.lineLen] = 0;
+    handle_rebuild_line(rebuild.line);
+    rebuild.lineLen = 0;
+  }
+}
+
+bool start_rebuild_script(const char* script) {
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0)
+    return false;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
+  // The script learns where the game's folder is from its first argument.
+  char* argv[] = {(char*)"sh", (char*)script, app_path, nullptr};
+  pid_t pid = -1;
+  int err = posix_spawn(&pid, "/bin/sh", &actions, nullptr, argv, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(fds[1]);
+  if (err != 0) {
+    close(fds[0]);
+    return false;
+  }
+  fcntl(fds[0], F_SETFL, fcntl(fds[0], F_GETFL) | O_NONBLOCK);
+  rebuild = RebuildPipe();
+  rebuild.fd = fds[0];
+  rebuild.pid = pid;
+  return true;
+}
+
+void remove_new_module_file() {
+  TempString<260> path = make_full_path(NEW_MODULE_FILE);
+  unlink(path.str);
+}
+
+// The running case of the poll: false once the script has ended and its end was
+// reported.
+bool advance_rebuild() {
+  read_rebuild_output();
+  if (!rebuild.outputEnded)
+    return true;
+  int status = 0;
+  pid_t done = waitpid(rebuild.pid, &status, WNOHANG);
+  if (done == 0)
+    return true;  // output closed, the script is still finishing
+  close(rebuild.fd);
+  rebuild.fd = -1;
+  rebuild.pid = -1;
+  int code = done < 0 ? -1 : WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  if (code == 0 && !has_error_message()) {
+    debug("=== DLL rebuild done in %d ms", get_time_msec(get_ref_time() - rebuild_start_time));
+    return false;
+  }
+  const char* failed = "gameobj rebuild failed!!!";
+  append_error_message(failed, -1);
+  debug("!!! failed to rebuild gameobj DLL (code %d)", code);
+  // A failed build is never loaded, whatever file it left behind.
+  remove_new_module_file();
+  return false;
+}
+
+}  // namespace
+
+bool line_has_error_word(const char* text) {
+  for (const char* p = text; *p; p++) {
+    if (p > text && is_word_char(p[-1]))
+      continue;
+    if (strncasecmp(p, "error", 5) != 0)
+      continue;
+    char after = p[5];
+    if (!is_word_char(after))
+      return true;
+    if ((after == 's' || after == 'S') && !is_word_char(p[6]))
+      return true;
+  }
+  return false;
+}
+
+int find_gameobj_source_file(const char* abs_path) {
+  for (int i = 0; i < gameobj_source_files.size(); i++)
+    if (strcasecmp(gameobj_source_files[i].path.c_str(), abs_path) == 0)
+      return i;
+  return -1;
+}
+
+void clear_gameobj_source_files() {
+  gameobj_source_files.clearAndFree();
+}
+
+void add_gameobj_source_file(const char* path) {
+  if (!path || !path[0])
+    return;
+  TempString<260> abs = make_full_path(path);
+  if (!abs.str[0] || find_gameobj_source_file(abs.str) >= 0)
+    return;
+  FILE* f = fopen(abs.str, "r");
+  if (!f)
+    return;
+  GameObjSourceFile& entry = gameobj_source_files.push();
+  entry.path = abs.str;
+  entry.time = get_file_time(abs.str);
+  char line[256];
+  while (fgets(line, sizeof(line), f)) {
+    char name[256];
+    if (parse_import_line(line, name, sizeof(name)))
+      add_gameobj_import(name);
+  }
+  fclose(f);
+}
+
+bool gameobj_sources_changed() {
+  for (int i = 0; i < gameobj_source_files.size(); i++) {
+    const GameObjSourceFile& f = gameobj_source_files[i];
+    if (was_real_file_changed(f.path.c_str()) && get_file_time(f.path.c_str()) != f.time)
+      return true;
+  }
+  return false;
+}
+
+bool gameobj_rebuild_running() { return rebuild.fd >= 0; }
+
+bool poll_gameobj_rebuild() {
+  if (gameobj_rebuild_running())
+    return advance_rebuild();
+  if (!gameobj_sources_changed())
+    return false;
+
+  clear_gameobj_source_files();
+  add_gameobj_source_file(gameobj_main_file);
+  set_error_message(nullptr);
+  debug("=== rebuilding gameobj DLL");
+
+  TempString<260> dir = make_full_path(gameobj_source_dir);
+  if (chdir(dir.str) != 0)
+    debug("cannot enter %s", dir.str);
+  char script_name[520];
+  snprintf(script_name, sizeof(script_name), "%s%s", gameobj_source_dir, REBUILD_SCRIPT);
+  TempString<260> script = make_full_path(script_name);
+  // What is loaded afterwards must come from this build.
+  remove_new_module_file();
+  rebuild_start_time = get_ref_time();
+  if (!start_rebuild_script(script.str)) {
+    debug("!!! Error starting DLL rebuild");
+    return true;
+  }
+  advance_rebuild();
+  return true;
+}
+
+bool reload_gameobj(bool force) {
+  if (poll_gameobj_rebuild())
+    return false;
+  TempString<260> new_path = make_full_path(NEW_MODULE_FILE);
+  TempString<260> cur_path = make_full_path(MODULE_FILE);
+  if (!force && access(new_path.str, F_OK) != 0)
+    return false;
+  if (!force) {
+    // The running module stays unless the new one can take its place.
+    if (const char* why = check_gameobj_module(new_path.str)) {
+      debug("!!! %s not loaded: %s", NEW_MODULE_FILE, why);
+      TempString<512> msg;
+      msg.format("gameobj reload failed: %s", why);
+      append_error_message(msg.str, -1);
+      remove_new_module_file();
+      return false;
+    }
+  }
+  unload_gameobj_dll();
+  const char* status = "ok";
+  bool result = true;
+  // rename replaces the old file in one step; the old image stays mapped until
+  // it is unloaded, and a failed rename leaves the old file in place.
+  if (!force && rename(new_path.str, cur_path.str) != 0) {
+    status = "failed: rename";
+    result = false;
+  }
+  if (!load_gameobj_dll(MODULE_FILE))
+    fatal("can't load gameobj.so");
+  debug("gameobj reload %s", status);
+  return result;
+}
+
+void init_gameobj_dll(const char* source_dir, const char* main_file) {
+  unload_gameobj_dll();
+  clear_gameobj_source_files();
+  TempString<260> abs = make_full_path(source_dir);
+  debug("gameobj source path: %s", abs.str);
+  watch_real_dir(abs.str);
+  gameobj_source_dir[0] = 0;
+  gameobj_main_file[0] = 0;
+  if (source_dir) {
+    TempString<260> dir(source_dir);
+    TempString<260> main_path(source_dir);
+    char joined[1024];
+    snprintf(joined, sizeof(joined), "%s%s", source_dir, main_file ? main_file : "");
+    main_path.assign(joined);
+    memcpy(gameobj_source_dir, dir.str, sizeof(dir.str));
+    memcpy(gameobj_main_file, main_path.str, sizeof(main_path.str));
+  }
+  add_gameobj_source_file(gameobj_main_file);
+  if (!load_gameobj_dll(MODULE_FILE))
+    fatal("can't load gameobj.so");
+}
+
+void close_gameobj_dll() {
+  unload_gameobj_dll();
+  clear_gameobj_source_files();
+  if (rebuild.fd >= 0) {
+    close(rebuild.fd);
+    waitpid(rebuild.pid, nullptr, WNOHANG);
+    rebuild = RebuildPipe();
+  }
+}

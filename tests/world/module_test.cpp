@@ -1,0 +1,231 @@
+// The module link, unlink and reload with real builds of the stand-in module loaded
+// into this program (built with its symbols exported, as the game is).
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "engine/core/utils.h"
+#include "engine/gui/gui_screen.h"
+#include "engine/gui/visual_log.h"
+#include "engine/world/camera.h"
+#include "engine/world/gameobj_host.h"
+#include "module_test_util.h"
+
+namespace {
+
+void*& vtable_of(BaseObject* obj) { return *reinterpret_cast<void**>(obj); }
+
+int generation_of(BaseObject* obj) { return obj->handleRequest(GAMEOBJ_REQUEST_GENERATION); }
+
+TEST_F(ModuleTest, LinkFillsEveryNamedSlotAndUnlinkEmptiesThem) {
+  ASSERT_TRUE(load_gameobj_dll("gameobj.so"));
+  void** slots = reinterpret_cast<void**>(&gameobj_func_table);
+  for (int i = 0; i < GAMEOBJ_FUNC_COUNT; i++) {
+    if (i == 15)
+      EXPECT_EQ(slots[i], nullptr) << "the reserved slot has no name";
+    else
+      EXPECT_NE(slots[i], nullptr) << gameobj_func_names[i];
+  }
+  EXPECT_EQ(gameobj_vtables[0], nullptr);
+  std::set<void*> distinct;
+  for (int i = 1; i < GAMEOBJ_VTABLE_COUNT; i++)
+    distinct.insert(gameobj_vtables[i]);
+  EXPECT_EQ(distinct.size(), 45u);
+  EXPECT_NE(upgrade_screen_Class::createScreen, nullptr) << "link_gui ran";
+  EXPECT_NE(credits_screen_Class::createScreen, nullptr);
+
+  BaseGuiScreen* screen = upgrade_screen_Class::createScreen();
+  EXPECT_EQ(upgrade_screen, screen);
+  cur_game_screen = screen;
+  unload_gameobj_dll();
+  for (int i = 0; i < GAMEOBJ_FUNC_COUNT; i++)
+    EXPECT_EQ(slots[i], nullptr) << i;
+  EXPECT_EQ(upgrade_screen_Class::createScreen, nullptr);
+  EXPECT_EQ(credits_screen_Class::createScreen, nullptr);
+  EXPECT_EQ(upgrade_screen, nullptr) << "screen pointers are cleared with the module";
+  EXPECT_EQ(cur_game_screen, nullptr);
+  EXPECT_EQ(gui_screen_destroy_queue_size(), 0);
+  on_gui_element_destroyed(nullptr);  // nothing to tell, nothing happens
+}
+
+TEST_F(ModuleTest, HeroKeepsItsPositionAndResetCentresTheCamera) {
+  ASSERT_TRUE(load_gameobj_dll("gameobj.so"));
+  gameobj_func_table.init_hero();
+  gameobj_func_table.reset_hero(10, 20);
+  EXPECT_EQ(lane(gameobj_func_table.get_hero_pos(), 0), 10);
+  EXPECT_EQ(lane(gameobj_func_table.get_hero_pos(), 1), 20);
+  EXPECT_EQ(lane(free_cam_pos, 1), 29);
+  EXPECT_GT(gameobj_func_table.get_hero_health(), 0);
+  ASSERT_EQ(Hero_list.size(), 1);
+  EXPECT_EQ(reinterpret_cast<GameObj*>(Hero_list[0])->proximityBucket >= 0, true);
+}
+
+TEST_F(ModuleTest, ReloadRepointsEveryObjectAndKeepsItsData) {
+  ASSERT_TRUE(load_gameobj_dll("gameobj.so"));
+  gameobj_func_table.init_hero();
+  gameobj_func_table.reset_hero(10, 20);
+  BaseObject* hero = reinterpret_cast<BaseObject*>(Hero_list[0]);
+  // The hero also stands in a second list and waits in the deletion queue.
+  Lift_list.push(reinterpret_cast<Lift**>(&Hero_list[0]));
+  hero->destroy();
+  ASSERT_EQ(deleted_gameobjs.size(), 1);
+  EXPECT_EQ(generation_of(hero), 1);
+  // An object known only to the deletion queue, of class 5.
+  GameObj queued;
+  void* own_vtable = vtable_of(&queued);
+  vtable_of(&queued) = gameobj_vtables[5];
+  queued.flags = OBJ_QUEUED;
+  deleted_gameobjs.push((BaseObject**)nullptr);
+  deleted_gameobjs.last() = &queued;
+  int hero_class = find_gameobj_vtable_index(vtable_of(hero));
+
+  copy_file(module_variant("gameobj_gen2.so"), path_in_game_dir("gameobj_new.so"));
+  EXPECT_TRUE(reload_gameobj(false));
+
+  // The new image may land at the old address: its class tables' contents tell.
+  EXPECT_EQ(vtable_of(hero), gameobj_vtables[hero_class]);
+  EXPECT_EQ(generation_of(hero), 2) << "the new module's class table";
+  EXPECT_EQ(hero->flags, OBJ_QUEUED) << "no relink mark left";
+  EXPECT_EQ(vtable_of(&queued), gameobj_vtables[5]);
+  EXPECT_EQ(queued.flags, OBJ_QUEUED);
+  EXPECT_EQ(lane(gameobj_func_table.get_hero_pos(), 0), 10) << "data stays where it was";
+  EXPECT_EQ(lane(gameobj_func_table.get_hero_pos(), 1), 20);
+  EXPECT_STREQ(hero->className(), "Hero");
+  EXPECT_FALSE(file_exists(path_in_game_dir("gameobj_new.so")));
+  EXPECT_EQ(read_file(path_in_game_dir("gameobj.so")), read_file(module_variant("gameobj_gen2.so")));
+
+  deleted_gameobjs.remove(1, 1);
+  vtable_of(&queued) = own_vtable;
+  Lift_list.clear();
+}
+
+TEST_F(ModuleTest, ForcedReloadLoadsThePresentFileAgain) {
+  ASSERT_TRUE(load_gameobj_dll("gameobj.so"));
+  gameobj_func_table.init_hero();
+  BaseObject* hero = reinterpret_cast<BaseObject*>(Hero_list[0]);
+  EXPECT_TRUE(reload_gameobj(true));
+  EXPECT_EQ(generation_of(hero), 1);
+  EXPECT_EQ(vtable_of(hero), gameobj_vtables[find_gameobj_vtable_index(vtable_of(hero))]);
+  EXPECT_FALSE(reload_gameobj(false)) << "nothing new to load";
+}
+
+TEST_F(ModuleTest, ModuleThatCannotTakeOverLeavesTheOldOneRunning) {
+  const char* variants[] = {"gameobj_45.so", "gameobj_no_draw_hud.so", "gameobj_no_link_gui.so"};
+  ASSERT_TRUE(load_gameobj_dll("gameobj.so"));
+  gameobj_func_table.init_hero();
+  BaseObject* hero = reinterpret_cast<BaseObject*>(Hero_list[0]);
+  std::string before = read_file(path_in_game_dir("gameobj.so"));
+  for (const char* variant : variants) {
+    set_error_message(nullptr);
+    copy_file(module_variant(variant), path_in_game_dir("gameobj_new.so"));
+    EXPECT_FALSE(reload_gameobj(false)) << variant;
+    EXPECT_EQ(generation_of(hero), 1) << variant;
+    EXPECT_NE(gameobj_func_table.get_hero_pos, nullptr) << variant;
+    EXPECT_TRUE(has_error_message()) << variant;
+    EXPECT_FALSE(file_exists(path_in_game_dir("gameobj_new.so"))) << "not retried every second";
+    EXPECT_EQ(read_file(path_in_game_dir("gameobj.so")), before);
+  }
+}
+
+// ---- fatal link failures ------------------------------------------------------------
+
+using ModuleDeathTest = ModuleTest;
+
+TEST_F(ModuleDeathTest, LinkFailuresAreFatalWithTheirMessages) {
+  struct Case {
+    const char* variant;
+    const char* message;
+  } cases[] = {
+      {"gameobj_45.so", "gameobj classes changed, need restart"},
+      {"gameobj_47.so", "gameobj classes changed, need restart"},
+      {"gameobj_no_draw_hud.so", "no \"draw_hud\" function in gameobj.so"},
+      {"gameobj_no_link_gui.so", "no \"link_gui\" function in gameobj.so"},
+  };
+  for (const Case& c : cases) {
+    copy_file(module_variant(c.variant), path_in_game_dir("gameobj.so"));
+    EXPECT_EXIT(load_gameobj_dll("gameobj.so"), testing::ExitedWithCode(100), c.message) << c.variant;
+  }
+}
+
+TEST_F(ModuleDeathTest, LibraryWithoutTheExportsIsInvalid) {
+  // Any shared object without the two exports will do: make one from the C library.
+  copy_file("/lib/x86_64-linux-gnu/libm.so.6", path_in_game_dir("gameobj.so"));
+  EXPECT_EXIT(load_gameobj_dll("gameobj.so"), testing::ExitedWithCode(100), "invalid gameobj.so");
+}
+
+TEST_F(ModuleDeathTest, MissingModuleAtStartUpIsFatal) {
+  unlink(path_in_game_dir("gameobj.so").c_str());
+  EXPECT_EXIT(init_gameobj_dll(game_dir.c_str(), "main.ls"), testing::ExitedWithCode(100), "can't load gameobj.so");
+}
+
+TEST_F(ModuleDeathTest, ObjectOfAnUnknownClassStopsTheRelink) {
+  ASSERT_TRUE(load_gameobj_dll("gameobj.so"));
+  GameObj stranger;  // the host's own class table, unknown to the module
+  Hero_list.push((Hero**)nullptr);
+  Hero_list.last() = reinterpret_cast<Hero*>(&stranger);
+  EXPECT_EXIT(reload_gameobj(true), testing::ExitedWithCode(100), "cannot find object vtable");
+  Hero_list.clear();
+}
+
+TEST_F(ModuleDeathTest, ClassTableAtIndexZeroIsNeverMatched) {
+  ASSERT_TRUE(load_gameobj_dll("gameobj.so"));
+  static int marker;
+  gameobj_vtables[0] = &marker;
+  EXPECT_EXIT(find_gameobj_vtable_index(&marker), testing::ExitedWithCode(100), "cannot find object vtable");
+  EXPECT_EQ(find_gameobj_vtable_index(gameobj_vtables[3]), 3);
+  gameobj_vtables[0] = nullptr;
+}
+
+// ---- the executable's exports -----------------------------------------------------------
+
+// Symbols as `nm -D` lists them: defined or undefined, without version suffixes;
+// versioned references (the C and C++ runtime) are left out.
+std::set<std::string> dynamic_symbols(const std::string& file, bool defined) {
+  std::string cmd = "nm -D " + std::string(defined ? "--defined-only " : "--undefined-only ") + file;
+  FILE* p = popen(cmd.c_str(), "r");
+  std::set<std::string> names;
+  if (!p)
+    return names;
+  char line[1024];
+  while (fgets(line, sizeof(line), p)) {
+    std::istringstream in(line);
+    std::string a, b, c;
+    in >> a >> b >> c;
+    std::string type = defined ? b : a, name = defined ? c : b;
+    if (name.empty() || type == "w" || type == "v" || name.find('@') != std::string::npos)
+      continue;
+    names.insert(name);
+  }
+  pclose(p);
+  return names;
+}
+
+void expect_exports_module_needs(const std::string& exe) {
+  std::set<std::string> needed = dynamic_symbols(WORLD_GAMEOBJ_SO, false);
+  std::set<std::string> exported = dynamic_symbols(exe, true);
+  ASSERT_GT(needed.size(), 50u);
+  for (const char* name : {"Hero_list", "deleted_gameobjs", "_Z16update_proximityP7GameObjDv4_f", "dlmalloc"})
+    EXPECT_TRUE(needed.count(name)) << name << " is resolved from the executable";
+  for (const std::string& name : needed)
+    EXPECT_TRUE(exported.count(name)) << exe << " does not export " << name;
+}
+
+TEST(ModuleExports, ExecutableExportsEverySymbolTheModuleNeeds) {
+  char self[1024];
+  ssize_t n = readlink("/proc/self/exe", self, sizeof(self) - 1);
+  ASSERT_GT(n, 0);
+  self[n] = 0;
+  expect_exports_module_needs(self);
+  std::string game = std::string(WORLD_BIN_DIR) + "/torvane";
+  if (access(game.c_str(), X_OK) == 0)
+    expect_exports_module_needs(game);
+}
+
+}  // namespace

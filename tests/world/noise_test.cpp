@@ -1,0 +1,1 @@
+// noise_test

@@ -1,0 +1,1 @@
+// proximity_test

@@ -1,0 +1,1 @@
+// sweep_test
