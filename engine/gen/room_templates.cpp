@@ -143,8 +143,8 @@ static void parse_statement(const RoomCatalogueEntry& e, Cursor& c) {
   }
 }
 
-// Statements separated by ", " up to (not including) `stop` or the end.
-static int parse_statements(const RoomCatalogueEntry& e, Cursor& c, const char* stop) {
+// Statements separated by ", "; returns how many.
+static int parse_statements(const RoomCatalogueEntry& e, Cursor& c) {
   int n = 0;
   for (;;) {
     parse_statement(e, c);
@@ -152,7 +152,6 @@ static int parse_statements(const RoomCatalogueEntry& e, Cursor& c, const char* 
     if (!c.eat(", "))
       break;
   }
-  (void)stop;
   return n;
 }
 
@@ -161,7 +160,7 @@ static void parse_alternative(const RoomCatalogueEntry& e, Cursor& c, int& first
   count = 0;
   if (c.eat("-"))
     return;
-  count = parse_statements(e, c, nullptr);
+  count = parse_statements(e, c);
 }
 
 static void parse_group(const RoomCatalogueEntry& e, Cursor c, RoomGroup& g) {
@@ -192,7 +191,7 @@ static void parse_group(const RoomCatalogueEntry& e, Cursor c, RoomGroup& g) {
   } else {
     g.kind = GROUP_PLAIN;
     g.first = num_statements_used;
-    g.count = parse_statements(e, c, " [");
+    g.count = parse_statements(e, c);
     if (!c.eat(" [") || !c.number(n) || !c.eat("]"))
       catalogue_error(e, "spot count");
     g.numSpots = n;
