@@ -51,7 +51,13 @@ SQInteger apply_hero_stats(HSQUIRRELVM v) {
   return 0;
 }
 
-void bind_module(HSQUIRRELVM) { bind_calls++; }
+int module_answer() { return 42; }
+
+// The module binds its classes and functions before the game script runs.
+void bind_module(HSQUIRRELVM v) {
+  bind_calls++;
+  sqbind::def(v, module_answer, "module_answer");
+}
 
 }  // namespace
 
@@ -135,6 +141,21 @@ TEST_F(GameScriptTest, EntryFunctionsAreCalledWithTheirArguments) {
   EXPECT_EQ(errorMessage(), "");
   game_script_after_gameobj_reload();
   EXPECT_EQ(bind_calls, 2);
+}
+
+TEST_F(GameScriptTest, BindingsExistWhenTheScriptLoads) {
+  startWith("loaded <- module_answer() + getx(vec4f(1)) + ((PerfTimer() - PerfTimer()) <= 0 ? 1 : 0)\n"
+            "function get_upgrade_items() { return [loaded] }\n");
+  EXPECT_EQ(errorMessage(), "");
+  SqObject items = get_upgrade_items();
+  ASSERT_TRUE(items.isArray());
+  items.push(svm());
+  sq_pushinteger(svm(), 0);
+  sq_get(svm(), -2);
+  SQFloat f = 0;
+  sq_getfloat(svm(), -1, &f);
+  sq_pop(svm(), 2);
+  EXPECT_EQ(f, 44.0f);
 }
 
 TEST_F(GameScriptTest, FailingEntryShowsTheErrorAndReturnsNull) {
