@@ -48,23 +48,26 @@ function(torvane_link_objects target)
 endfunction()
 
 # torvane_test(NAME SOURCES ... [LINK object libraries or targets ...])
-# A GoogleTest program run through CTest, headless, with a per-user folder of its own.
+# A GoogleTest program run through CTest. tests/test_main.cpp gives it a headless
+# environment and a per-user folder of its own (build/test-home/NAME).
 function(torvane_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LINK" ${ARGN})
-  add_executable(${name} ${ARG_SOURCES})
+  add_executable(${name} ${ARG_SOURCES} ${CMAKE_SOURCE_DIR}/tests/test_main.cpp)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
-  torvane_link_objects(${name} ${ARG_LINK})
-  target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
   set(home ${CMAKE_BINARY_DIR}/test-home/${name})
   file(MAKE_DIRECTORY ${home})
+  target_compile_definitions(${name} PRIVATE
+    TORVANE_TEST_HOME="${home}"
+    TORVANE_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    TORVANE_TEST_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
+  torvane_link_objects(${name} ${ARG_LINK})
+  target_link_libraries(${name} PRIVATE GTest::gtest GTest::gmock Threads::Threads)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
     WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
-    PROPERTIES ENVIRONMENT
-      "TORVANE_HEADLESS=1;SDL_AUDIODRIVER=dummy;SDL_VIDEODRIVER=dummy;DISPLAY=;WAYLAND_DISPLAY=;XDG_DATA_HOME=${home};TORVANE_SOURCE_DIR=${CMAKE_SOURCE_DIR};TORVANE_BIN_DIR=${CMAKE_BINARY_DIR}/bin"
-      TIMEOUT 300)
+    PROPERTIES TIMEOUT 300)
 endfunction()
 
 # torvane_bench(NAME SOURCES ... [LINK ...]): a Google Benchmark program in build/bench/.
