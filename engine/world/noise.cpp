@@ -103,14 +103,17 @@ Point2 feature_point(int h) { return {noise_points[2 * h], noise_points[2 * h + 
 
 int noise_floor(float v) {
   double d = double(v) - 0.49999988;
-  if (!(d > -1e6))
-    return -1000000;
-  if (d > 1e6)
-    return 1000000;
+  if (!(d > -1073741824.0))
+    return -1073741824;
+  if (d > 1073741824.0)
+    return 1073741824;
   return int(__builtin_nearbyint(d));
 }
 
 float noise1(float x) {
+  // Floats this large are whole numbers, where the noise is 0 (NaN too).
+  if (!(std::fabs(x) < 8388608.0f))
+    return 0.0f;
   int i = noise_floor(x);
   float t = x - float(i);
   float g0 = grad1(noise_perm[i & 255]);
