@@ -27,11 +27,11 @@ DynVBWriter::DynVBWriter()
       stride(0),
       curBuf(0) {}
 
-
-
-
-
-
+// States of the writer: not created (empty ring), idle (ring made, startPtr null)
+// and in a run (one buffer locked). create and release are legal only when idle,
+// start only when idle, and a final flush ends the run. A run is fed by clients
+// that copy whole primitives to writePtr, calling flush(false) first whenever the
+// bytes would not fit, so a flush never splits a primitive.
 
 
 
