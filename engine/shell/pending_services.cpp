@@ -29,9 +29,6 @@ PENDING void free_all_textures() {}
 PENDING unsigned get_free_texmem() { return 0; }
 PENDING void reload_meshes(bool) {}
 PENDING void free_all_meshes() {}
-PENDING DynVBWriter common_vb_writer;
-PENDING bool DynVBWriter::create(int, int) { return true; }
-PENDING void DynVBWriter::release() {}
 
 // ---- text and GUI ------------------------------------------------------------------
 PENDING void init_font() {}

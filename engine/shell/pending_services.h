@@ -4,14 +4,9 @@
 // pending_services.cpp go with it.
 #include <cstdint>
 
-// Renderer: meshes and the shared dynamic vertex-buffer ring.
+// Renderer: meshes.
 void free_all_meshes();
 void reload_meshes(bool force);
-struct DynVBWriter {
-  bool create(int buffer_bytes, int buffer_count);
-  void release();
-};
-extern DynVBWriter common_vb_writer;
 
 // Text and GUI: the system font and the splash.
 void init_font();

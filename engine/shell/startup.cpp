@@ -18,6 +18,7 @@
 #include "engine/render/d3d_device.h"
 #include "engine/render/d3d_states.h"
 #include "engine/render/d3d_textures.h"
+#include "engine/render/dynVBWriter.h"
 #include "engine/shell/input.h"
 #include "engine/shell/main_loop.h"
 #include "engine/shell/pending_services.h"

@@ -18,8 +18,6 @@
 
 namespace {
 
-const bool env_ready = test_env::ensure_env();
-
 void write_settings(const char* body) {
   std::string dir = std::string(getenv("XDG_DATA_HOME")) + "/TORVANE";
   mkdir(dir.c_str(), 0755);

@@ -28,8 +28,6 @@
 
 namespace {
 
-const bool env_ready = test_env::ensure_env();
-
 struct GameRun {
   std::string output;
   int exit_code = -1;

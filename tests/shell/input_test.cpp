@@ -14,8 +14,6 @@
 
 namespace {
 
-const bool env_ready = test_env::ensure_env();
-
 LPARAM key_lparam(int scan, bool repeat = false, bool up = false, bool alt = false) {
   LPARAM l = 1 | ((LPARAM)scan << 16);
   if (alt)

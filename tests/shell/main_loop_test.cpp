@@ -14,8 +14,6 @@
 
 namespace {
 
-const bool env_ready = test_env::ensure_env();
-
 constexpr int64_t TPS = 1000000;  // microsecond ticks
 constexpr int64_t MS = 1000;
 constexpr int64_t STEP = 50 * MS;

@@ -12,8 +12,6 @@
 
 namespace {
 
-const bool env_ready = test_env::ensure_env();
-
 TEST(Startup, PhysfsAllocatorRefusesFourGigabytesAndMore) {
   EXPECT_EQ(physfs_malloc(1ull << 32), nullptr);
   EXPECT_EQ(physfs_malloc((1ull << 32) + 16), nullptr);

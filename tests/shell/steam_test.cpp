@@ -6,8 +6,6 @@
 
 namespace {
 
-const bool env_ready = test_env::ensure_env();
-
 int calls = 0;
 void on_callback(void*) { calls++; }
 

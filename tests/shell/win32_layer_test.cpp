@@ -14,8 +14,6 @@
 
 namespace {
 
-const bool env_ready = test_env::ensure_env();
-
 std::vector<UINT> seen;
 LRESULT recording_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
   seen.push_back(msg);

@@ -14,8 +14,6 @@
 
 namespace {
 
-const bool env_ready = test_env::ensure_env();
-
 int width(const RECT& r) { return r.right - r.left; }
 int height(const RECT& r) { return r.bottom - r.top; }
 
