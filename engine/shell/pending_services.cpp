@@ -1,17 +1,14 @@
-// Stand-ins for the parts the shell calls that are still to come: the scene (this
-// folder, next), and renderer, font and splash services whose owners have not
-// landed them yet. Each does the least that keeps the program running: start-up
-// and shut-down go through, the loop runs, nothing is drawn. The renderer and font
-// stand-ins are weak, so the real definitions replace them as soon as they are
+// Stand-ins for the parts the shell calls that are still to come: the scene and the
+// game flow (this folder, next), the renderer's meshes, the system font and splash,
+// and the host's upgrade screen. Each does the least that keeps the program running:
+// start-up and shut-down go through, the loop runs, nothing is drawn. All but the
+// scene's are weak, so a real definition replaces its stand-in as soon as it is
 // linked in; delete each stand-in once its real one has landed.
 #include <physfs.h>
 
 #include <cstdio>
 
 #include "engine/core/log.h"
-#include "engine/render/d3d_shaders.h"
-#include "engine/render/d3d_states.h"
-#include "engine/render/d3d_textures.h"
 #include "engine/gen/level_map.h"
 #include "engine/render/render_hooks.h"
 #include "engine/shell/main_loop.h"
@@ -21,12 +18,6 @@
 #define PENDING __attribute__((weak))
 
 // ---- renderer ------------------------------------------------------------------
-PENDING char vs_profile[32] = "vs_3_0";
-PENDING char ps_profile[32] = "ps_3_0";
-PENDING void reload_shaders(bool) {}
-PENDING void reload_textures(bool) {}
-PENDING void free_all_textures() {}
-PENDING unsigned get_free_texmem() { return 0; }
 PENDING void reload_meshes(bool) {}
 PENDING void free_all_meshes() {}
 
@@ -61,7 +52,9 @@ void prepare_scene_render() {}
 void resize_scene() {}
 
 // ---- level generation ------------------------------------------------------------
-// The game's random generator, seeded at start-up; owned by the level generator.
+// The game's random generator, seeded at start-up, is the level generator's; this
+// stand-in serves programs that link the shell without the generator (the shell's
+// tests).
 PENDING uint64_t game_rnd_seed = 0;
 
 // ---- game flow and scene step (this folder, next) -----------------------------------
