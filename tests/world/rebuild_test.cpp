@@ -1,1 +1,165 @@
-// Placeholder, filled below.
+// The module's source list, the error word of build output, and rebuilds run
+// through a stand-in rebuild script (and once through the real one).
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <utime.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/core/watch.h"
+#include "engine/gui/visual_log.h"
+#include "module_test_util.h"
+
+namespace {
+
+class RebuildTest : public ModuleTest {
+ protected:
+  std::string src;
+
+  void SetUp() override {
+    ModuleTest::SetUp();
+    src = game_dir + "src/";
+    mkdir(src.c_str(), 0755);
+    init_file_notify();
+    set_error_message(nullptr);
+  }
+  void TearDown() override {
+    close_gameobj_dll();
+    close_file_notify();
+    set_error_message(nullptr);
+    ModuleTest::TearDown();
+  }
+  void write(const std::string& rel, const std::string& text) {
+    std::string path = src + rel;
+    std::string dir = path.substr(0, path.rfind('/'));
+    mkdir(dir.c_str(), 0755);
+    write_file(path, text);
+  }
+  std::vector<std::string> listed() {
+    std::vector<std::string> out;
+    for (const GameObjSourceFile& f : gameobj_source_files)
+      out.push_back(std::string(f.path.c_str()).substr(src.size()));
+    return out;
+  }
+  // Gives a listed file a new time and waits until the change is collected.
+  void touch_source(const std::string& rel) {
+    std::string path = src + rel;
+    write_file(path, read_file(path) + "\n");
+    static int bump = 0;
+    time_t when = time(nullptr) + 100 + 10 * ++bump;
+    struct utimbuf t = {when, when};
+    utime(path.c_str(), &t);
+    for (int i = 0; i < 200 && !gameobj_sources_changed(); i++) {
+      usleep(10000);
+      update_file_notify();
+    }
+    ASSERT_TRUE(gameobj_sources_changed());
+  }
+  // Polls as the periodic check does until the reload answers true or the
+  // rebuild has ended; the reload's last answer.
+  bool reload_until_done() {
+    for (int i = 0; i < 500; i++) {
+      if (reload_gameobj(false))
+        return true;
+      if (!gameobj_rebuild_running())
+        return false;
+      usleep(20000);
+    }
+    ADD_FAILURE() << "rebuild never ended";
+    return false;
+  }
+  void write_script(const std::string& body) { write("rebuild_dll.sh", "#!/bin/sh\n" + body); }
+};
+
+TEST_F(RebuildTest, ImportsAreFollowedOnceEach) {
+  write("main.ls", "import unit\nImport ignored\n#import ignored\nimport  a.b  trailing\n");
+  write("unit.h", "/*\nimport unit\nimport sub.part\n*/\n");
+  write("sub/part.cpp", "/*\nimport unit\n*/\n");
+  write("a/b.cpp", "// nothing\n");
+  write("ignored.cpp", "\n");
+  snprintf(gameobj_source_dir, sizeof(gameobj_source_dir), "%s", src.c_str());
+  add_gameobj_source_file((src + "main.ls").c_str());
+  std::vector<std::string> expect = {"main.ls", "unit.h", "sub/part.cpp", "a/b.cpp"};
+  EXPECT_EQ(listed(), expect);
+  add_gameobj_source_file((src + "MAIN.LS").c_str());
+  EXPECT_EQ(listed().size(), 4u) << "paths compare without case";
+  add_gameobj_source_file((src + "missing.ls").c_str());
+  EXPECT_EQ(listed().size(), 4u);
+  clear_gameobj_source_files();
+}
+
+TEST_F(RebuildTest, ErrorWordIsAWholeWord) {
+  struct Case {
+    const char* text;
+    bool error;
+  } cases[] = {
+      {"Error: boom", true},         {"2 errors", true},       {"ERROR", true},
+      {"Errors: 0", true},           {"x.cpp:1: error: y", true}, {"errorlevel", false},
+      {"terror", false},             {"my_error", false},      {"errorss", false},
+      {"no problem", false},         {"error_count", false},   {"(error)", true},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(line_has_error_word(c.text), c.error) << c.text;
+}
+
+TEST_F(RebuildTest, ChangedSourceRebuildsAndSwapsTheModuleIn) {
+  write("main.ls", "import unit\n");
+  write("unit.cpp", "int x;\n");
+  write_script("echo compiling\necho 'warning: fine'\ncp '" + module_variant("gameobj_gen2.so") +
+               "' \"$1/gameobj_new.so\"\nexit 0\n");
+  init_gameobj_dll(src.c_str(), "main.ls");
+  gameobj_func_table.init_hero();
+  BaseObject* hero = reinterpret_cast<BaseObject*>(Hero_list[0]);
+  EXPECT_FALSE(reload_gameobj(false)) << "nothing changed";
+  touch_source("unit.cpp");
+  EXPECT_TRUE(reload_until_done());
+  EXPECT_EQ(hero->handleRequest(GAMEOBJ_REQUEST_GENERATION), 2);
+  EXPECT_FALSE(has_error_message());
+  EXPECT_FALSE(gameobj_sources_changed()) << "the list holds the new times";
+}
+
+TEST_F(RebuildTest, FailedRebuildIsNeverLoaded) {
+  struct Case {
+    const char* what;
+    const char* tail;
+  } cases[] = {
+      {"error line with exit 0", "echo 'unit.cpp:3: error: boom'\nexit 0\n"},
+      {"non-zero exit", "echo building\nexit 3\n"},
+  };
+  write("main.ls", "import unit\n");
+  write("unit.cpp", "int x;\n");
+  write_script("exit 0\n");
+  init_gameobj_dll(src.c_str(), "main.ls");
+  gameobj_func_table.init_hero();
+  BaseObject* hero = reinterpret_cast<BaseObject*>(Hero_list[0]);
+  for (const Case& c : cases) {
+    // The script leaves a module behind, but reports failure.
+    write_script("cp '" + module_variant("gameobj_gen2.so") + "' \"$1/gameobj_new.so\"\n" + c.tail);
+    touch_source("unit.cpp");
+    EXPECT_FALSE(reload_until_done()) << c.what;
+    EXPECT_FALSE(reload_gameobj(false)) << c.what;
+    EXPECT_EQ(hero->handleRequest(GAMEOBJ_REQUEST_GENERATION), 1) << c.what;
+    EXPECT_FALSE(file_exists(path_in_game_dir("gameobj_new.so"))) << c.what;
+    ASSERT_TRUE(has_error_message()) << c.what;
+    EXPECT_NE(strstr(error_message_text.data, "gameobj rebuild failed!!!"), nullptr) << c.what;
+  }
+}
+
+TEST_F(RebuildTest, RealRebuildScriptLeavesALoadableModule) {
+  std::string bin = std::string(WORLD_BIN_DIR) + "/";
+  std::string made = bin + "gameobj_new.so";
+  std::string cmd = "sh '" + std::string(TORVANE_SOURCE_DIR_FOR_TESTS) + "/gameobj/rebuild_dll.sh' '" + bin + "' 2>&1";
+  FILE* p = popen(cmd.c_str(), "r");
+  ASSERT_TRUE(p);
+  char line[1024];
+  std::string output;
+  while (fgets(line, sizeof(line), p))
+    output += line;
+  EXPECT_EQ(pclose(p), 0) << output;
+  ASSERT_TRUE(file_exists(made)) << output;
+  EXPECT_EQ(check_gameobj_module(made.c_str()), nullptr);
+  unlink(made.c_str());
+}
+
+}  // namespace
