@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/gui/gui_host.h"
 #include "engine/render/d3d_device.h"
 #include "engine/shell/input.h"
 #include "engine/shell/main_loop.h"
@@ -272,6 +273,32 @@ TEST_F(InputTest, RawMotionAccumulatesUntilReset) {
   get_raw_mouse_delta(&dx, &dy);
   EXPECT_EQ(dx, 0.0f);
   EXPECT_EQ(dy, 0.0f);
+}
+
+TEST_F(InputTest, GuiRuntimeReadsTheSameQueue) {
+  connect_gui_input();
+  post(WM_MOUSEMOVE, 0, MAKELPARAM(30, 40));
+  key('A', 0x1E, true);
+  pump();
+  GuiInput in;
+  ASSERT_TRUE(gui_get_event(&in));
+  EXPECT_EQ(in.type, GuiInput::MOUSE_MOVE);
+  EXPECT_EQ(in.x, 30.0f);
+  ASSERT_TRUE(gui_get_event(&in));
+  EXPECT_EQ(in.type, GuiInput::KEY_DOWN);
+  EXPECT_EQ(in.code, 'A');
+  EXPECT_EQ(in.character, (uint32_t)'a');
+  EXPECT_FALSE(gui_get_event(&in));
+  float x, y;
+  gui_get_mouse_pos(&x, &y);
+  EXPECT_EQ(y, 40.0f);
+  EXPECT_TRUE(gui_is_mouse_over() == isMouseOver());
+  int w, h;
+  gui_get_screen_size(&w, &h);
+  EXPECT_EQ(w, 640);
+  EXPECT_EQ(h, 360);
+  key('A', 0x1E, false);
+  pump();
 }
 
 TEST_F(InputTest, OutOfRangeKeys) {
