@@ -126,7 +126,6 @@ __m128 collide_box_hero(GameObj* self, __m128 lo, __m128 hi) {
   return _mm_setr_ps(o[0], o[1], o[2], o[3]);
 }
 
-void show_game_over(bool) {}
 void draw_crosshair(float, float) {}
 void show_tooltip(String*, __m128) {}
 void add_background(const char*, float, float, float, float, float, float) {}
@@ -165,7 +164,7 @@ const NamedEntry entries[] = {
     ENTRY("draw_hud", noop),
     ENTRY("draw_crosshair", draw_crosshair),
     ENTRY("show_game_over", show_game_over),
-    ENTRY("open_game_over_screen", open_menu),
+    ENTRY("open_game_over_screen", open_game_over_menu),
     ENTRY("init_new_gui", noop),
     ENTRY("hide_tooltip", noop),
     ENTRY("show_tooltip", show_tooltip),

@@ -26,13 +26,32 @@ void link_screens() {
 #undef GAMEOBJ_FACTORY
 }
 
-void open_menu() { should_close_game_menu = false; }
+namespace {
+// The game-over screen takes a key only once its timer has run out.
+bool game_over_open = false;
+bool game_over_done = false;
+}  // namespace
+
+void open_menu() {
+  should_close_game_menu = false;
+  game_over_open = false;
+}
+
+void open_game_over_menu() {
+  open_menu();
+  game_over_open = true;
+  game_over_done = false;
+}
+
+void show_game_over(bool timer_done) { game_over_done = timer_done; }
 
 void update_menu(float) {
   GuiInput event;
-  while (gui_get_event(&event))
-    if (event.type == GuiInput::KEY_DOWN || event.type == GuiInput::MOUSE_DOWN)
+  while (gui_get_event(&event)) {
+    bool pressed = event.type == GuiInput::KEY_DOWN || event.type == GuiInput::MOUSE_DOWN;
+    if (pressed && (!game_over_open || game_over_done))
       should_close_game_menu = true;
+  }
 }
 
 void set_game_ui_screen(BaseGuiScreen* screen) { cur_game_screen = screen; }

@@ -9,5 +9,7 @@ import gameobj_api
 // Fills the screen factory slots (the module's link_gui).
 void link_screens();
 void open_menu();
+void open_game_over_menu();
+void show_game_over(bool timer_done);
 void update_menu(float dt);
 void set_game_ui_screen(BaseGuiScreen* screen);

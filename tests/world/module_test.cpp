@@ -12,6 +12,7 @@
 #include <string>
 
 #include "engine/core/utils.h"
+#include "engine/gui/gui_host.h"
 #include "engine/gui/gui_screen.h"
 #include "engine/gui/visual_log.h"
 #include "engine/world/camera.h"
@@ -132,6 +133,53 @@ TEST_F(ModuleTest, ModuleThatCannotTakeOverLeavesTheOldOneRunning) {
     EXPECT_FALSE(file_exists(path_in_game_dir("gameobj_new.so"))) << "not retried every second";
     EXPECT_EQ(read_file(path_in_game_dir("gameobj.so")), before);
   }
+}
+
+// Key presses for the module's menus, through the GUI's input seam.
+int pending_key_presses = 0;
+bool next_key_press(GuiInput* out) {
+  if (pending_key_presses <= 0)
+    return false;
+  pending_key_presses--;
+  *out = GuiInput();
+  out->type = GuiInput::KEY_DOWN;
+  out->code = 0x20;
+  return true;
+}
+
+TEST_F(ModuleTest, MenusCloseOnAKeyAndGameOverOnlyAfterItsTimer) {
+  ASSERT_TRUE(load_gameobj_dll("gameobj.so"));
+  GuiHost saved = gui_host;
+  gui_host.get_event = next_key_press;
+  gameobj_func_table.open_main_menu();
+  gameobj_func_table.update_game_menu(0.05f);
+  EXPECT_FALSE(should_close_game_menu);
+  pending_key_presses = 1;
+  gameobj_func_table.update_game_menu(0.05f);
+  EXPECT_TRUE(should_close_game_menu);
+
+  gameobj_func_table.open_game_over_screen();
+  gameobj_func_table.show_game_over(false);
+  EXPECT_FALSE(should_close_game_menu);
+  pending_key_presses = 1;
+  gameobj_func_table.update_game_menu(0.05f);
+  EXPECT_FALSE(should_close_game_menu) << "the timer has not run out";
+  gameobj_func_table.show_game_over(true);
+  pending_key_presses = 1;
+  gameobj_func_table.update_game_menu(0.05f);
+  EXPECT_TRUE(should_close_game_menu);
+  gui_host = saved;
+}
+
+TEST_F(ModuleTest, MarkLevelTilesMarksTheSolidTiles) {
+  ASSERT_TRUE(load_gameobj_dll("gameobj.so"));
+  clear_level();
+  memset(level_tile_map, 0, sizeof(level_tile_map));
+  fill_cells(16, 16, 31, 31, 1);
+  gameobj_func_table.mark_level_tiles();
+  EXPECT_TRUE(level_tile_map[1][1] & TILE_SOLID);
+  EXPECT_FALSE(level_tile_map[2][2] & TILE_SOLID);
+  clear_level();
 }
 
 // ---- fatal link failures ------------------------------------------------------------
