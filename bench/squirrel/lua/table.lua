@@ -1,4 +1,4 @@
--- Table access: string keys and integer keys (hash part, as in the Squirrel program).
+-- Table access: string keys and integer keys.
 function run()
   local t = {}
   for i = 0, 2000 - 1 do t[i] = i end

@@ -197,20 +197,6 @@ static void visit_delegate(SQDelegable* d, void (*fn)(SQObject&, void*), void* c
 }
 
 // ---- tables -------------------------------------------------------------------------------
-SQHash sq_hash_object(const SQObject& o) {
-  switch (sq_type(o)) {
-    case OT_STRING: return _string(o)->_hash;
-    case OT_FLOAT: { SQHash h = 0; memcpy(&h, &_float(o), sizeof(SQFloat)); return h * 0x9E3779B97F4A7C15ULL; }
-    default: { SQHash h = (SQHash)_rawval(o); h ^= h >> 33; h *= 0xff51afd7ed558ccdULL; h ^= h >> 33; return h; }
-  }
-}
-
-static inline bool keys_equal(const SQObject& a, const SQObject& b) {
-  return sq_type(a) == sq_type(b) && _rawval(a) == _rawval(b);
-}
-
-// A tombstone is a node whose key is null and value is 'true'.
-static inline bool node_empty(const SQTableNode& n) { return sq_type(n.key) == OT_NULL && sq_type(n.val) == OT_NULL; }
 
 SQTable* SQTable::create(SQSharedState* ss, SQInteger capacity) {
   SQTable* t = new SQTable();
@@ -233,18 +219,6 @@ void SQTable::forEachRef(void (*fn)(SQObject&, void*), void* ctx) {
   for (SQUnsignedInteger i = 0; i < _numNodes; i++) { fn(_nodes[i].key, ctx); fn(_nodes[i].val, ctx); }
 }
 void SQTable::finalize() { setDelegate(nullptr); clear(); }
-
-SQTableNode* SQTable::findNode(const SQObject& key) const {
-  if (!_numNodes) return nullptr;
-  SQUnsignedInteger mask = _numNodes - 1;
-  SQUnsignedInteger i = sq_hash_object(key) & mask;
-  for (;;) {
-    SQTableNode& n = _nodes[i];
-    if (keys_equal(n.key, key)) return sq_type(key) == OT_NULL ? nullptr : &n;
-    if (node_empty(n)) return nullptr;
-    i = (i + 1) & mask;
-  }
-}
 
 void SQTable::rehash(SQUnsignedInteger newSize) {
   if (newSize > 0x40000000u) throw std::bad_alloc();
@@ -270,9 +244,9 @@ void SQTable::rehash(SQUnsignedInteger newSize) {
 void SQTable::newSlot(const SQObject& key, const SQObject& val) {
   if (SQTableNode* n = findNode(key)) { n->val = val; return; }
   if ((_used + 1) * 4 > _numNodes * 3) {
-    SQUnsignedInteger n = _numNodes ? _numNodes : 4;
-    while ((_count + 1) * 4 > n * 3 / 2 * 1) n *= 2;
-    if (n < 4) n = 4;
+    // grow to at most half full (tombstones are dropped by the rehash)
+    SQUnsignedInteger n = 4;
+    while ((SQUnsignedInteger)(_count + 1) * 2 > n) n *= 2;
     rehash(n);
   }
   SQUnsignedInteger mask = _numNodes - 1;

@@ -219,6 +219,33 @@ struct SQTable : SQDelegable {
   void rehash(SQUnsignedInteger newSize);
 };
 
+// Hashing and lookup are inline: they sit on the interpreter's hottest paths.
+inline SQHash sq_hash_object(const SQObject& o) {
+  switch (sq_type(o)) {
+    case OT_STRING: return _string(o)->_hash;
+    case OT_FLOAT: { SQHash h = 0; memcpy(&h, &_float(o), sizeof(SQFloat)); return h * 0x9E3779B97F4A7C15ULL; }
+    default: { SQHash h = (SQHash)_rawval(o); h ^= h >> 33; h *= 0xff51afd7ed558ccdULL; h ^= h >> 33; return h; }
+  }
+}
+
+// A tombstone is a node whose key is null and value is 'true'.
+inline bool node_empty(const SQTableNode& n) { return sq_type(n.key) == OT_NULL && sq_type(n.val) == OT_NULL; }
+inline bool keys_equal(const SQObject& a, const SQObject& b) {
+  return sq_type(a) == sq_type(b) && _rawval(a) == _rawval(b);
+}
+
+inline SQTableNode* SQTable::findNode(const SQObject& key) const {
+  if (!_numNodes) return nullptr;
+  SQUnsignedInteger mask = _numNodes - 1;
+  SQUnsignedInteger i = sq_hash_object(key) & mask;
+  for (;;) {
+    SQTableNode& n = _nodes[i];
+    if (keys_equal(n.key, key)) return sq_type(key) == OT_NULL ? nullptr : &n;
+    if (node_empty(n)) return nullptr;
+    i = (i + 1) & mask;
+  }
+}
+
 struct SQArray : SQCollectable {
   sqvec<SQObjectPtr> _values;
   static SQArray* create(SQSharedState* ss, SQInteger size);
@@ -372,4 +399,3 @@ template <class T> T* sq_alloc_var(size_t size) {
 
 const SQChar* sq_type_name(SQObjectType t);
 bool sq_is_equal(const SQObject& a, const SQObject& b);  // raw identity/number equality
-SQHash sq_hash_object(const SQObject& o);

@@ -446,32 +446,292 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
 #define SYNC() (ci->_ip = ip, _top = sp - _stack)
 #define RELOAD() (ci = &_calls.back(), stk = _stack + ci->_base, sp = _stack + _top)
 
+  // Threaded dispatch: each handler ends in its own indirect jump (GCC duplicates the
+  // computed goto below into the handlers), which predicts far better than one switch.
+  static void* const dispatch[256] = {
+    &&L_OP_PUSHNULL,
+    &&L_OP_PUSHTRUE,
+    &&L_OP_PUSHFALSE,
+    &&L_OP_PUSHINT,
+    &&L_OP_PUSHK,
+    &&L_OP_LOADL,
+    &&L_OP_STOREL,
+    &&L_OP_SETL,
+    &&L_OP_LOADO,
+    &&L_OP_STOREO,
+    &&L_OP_POP,
+    &&L_OP_DUP,
+    &&L_OP_DUP2,
+    &&L_OP_POPTO,
+    &&L_OP_GET,
+    &&L_OP_GETK,
+    &&L_OP_SET,
+    &&L_OP_SETK,
+    &&L_OP_NEWSLOT,
+    &&L_OP_DELETE,
+    &&L_OP_GETG,
+    &&L_OP_SETG,
+    &&L_OP_PUSHROOT,
+    &&L_OP_PUSHBASE,
+    &&L_OP_ADD,
+    &&L_OP_SUB,
+    &&L_OP_MUL,
+    &&L_OP_DIV,
+    &&L_OP_MOD,
+    &&L_OP_BAND,
+    &&L_OP_BOR,
+    &&L_OP_BXOR,
+    &&L_OP_SHL,
+    &&L_OP_SHR,
+    &&L_OP_USHR,
+    &&L_OP_NEG,
+    &&L_OP_NOT,
+    &&L_OP_BNOT,
+    &&L_OP_EQ,
+    &&L_OP_NE,
+    &&L_OP_LT,
+    &&L_OP_LE,
+    &&L_OP_GT,
+    &&L_OP_GE,
+    &&L_OP_CMP3,
+    &&L_OP_IN,
+    &&L_OP_INSTANCEOF,
+    &&L_OP_TYPEOF,
+    &&L_OP_CLONE,
+    &&L_OP_RESUME,
+    &&L_OP_INCL,
+    &&L_OP_INCO,
+    &&L_OP_INCF,
+    &&L_OP_INCG,
+    &&L_OP_JMP,
+    &&L_OP_JZ,
+    &&L_OP_JNZ,
+    &&L_OP_ANDJ,
+    &&L_OP_ORJ,
+    &&L_OP_CALL,
+    &&L_OP_PREPCALL,
+    &&L_OP_PREPCALLK,
+    &&L_OP_CLOSURE,
+    &&L_OP_NEWTABLE,
+    &&L_OP_NEWARRAY,
+    &&L_OP_APPENDA,
+    &&L_OP_NEWSLOTT,
+    &&L_OP_CLASS,
+    &&L_OP_NEWMEMBER,
+    &&L_OP_RETURN,
+    &&L_OP_RETURNNULL,
+    &&L_OP_YIELD,
+    &&L_OP_THROW,
+    &&L_OP_FOREACH,
+    &&L_OP_PUSHTRAP,
+    &&L_OP_POPTRAP,
+    &&L_OP_LOADL2,
+    &&L_OP_ADDLK,
+    &&L_OP_SUBLK,
+    &&L_OP_LTJZ,
+    &&L_OP_LEJZ,
+    &&L_OP_GTJZ,
+    &&L_OP_GEJZ,
+    &&L_OP_EQJZ,
+    &&L_OP_NEJZ,
+    &&L_OP_GETLK,
+    &&L_OP_BINK,
+    &&L_OP_LINE,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+    &&L_invalid,
+  };
   LOADFRAME();
   for (;;) {
     SQUnsignedInteger32 w = *ip++;
     switch (SQ_OP(w)) {
-      case OP_PUSHNULL: (sp++)->Null(); break;
-      case OP_PUSHTRUE: *sp++ = SQObjectPtr(true); break;
-      case OP_PUSHFALSE: *sp++ = SQObjectPtr(false); break;
-      case OP_PUSHINT: (sp++)->setInt(SQ_ARG(w)); break;
-      case OP_PUSHK: *sp++ = lits[SQ_ARG(w)]; break;
-      case OP_LOADL: *sp++ = stk[SQ_ARG(w)]; break;
-      case OP_LOADL2: { SQInteger a = SQ_ARG(w); sp[0] = stk[a & 0xFFF]; sp[1] = stk[a >> 12]; sp += 2; break; }
-      case OP_STOREL: stk[SQ_ARG(w)] = sp[-1]; break;
-      case OP_SETL: stk[SQ_ARG(w)] = std::move(*--sp); break;
-      case OP_LOADO: *sp++ = clo->_outers[SQ_ARG(w)]->ref(); break;
-      case OP_STOREO: clo->_outers[SQ_ARG(w)]->ref() = sp[-1]; break;
-      case OP_POP: (--sp)->Null(); break;
-      case OP_DUP: *sp = sp[-1]; sp++; break;
-      case OP_DUP2: sp[0] = sp[-2]; sp[1] = sp[-1]; sp += 2; break;
-      case OP_POPTO: {
+      case OP_PUSHNULL: L_OP_PUSHNULL: (sp++)->Null(); break;
+      case OP_PUSHTRUE: L_OP_PUSHTRUE: *sp++ = SQObjectPtr(true); break;
+      case OP_PUSHFALSE: L_OP_PUSHFALSE: *sp++ = SQObjectPtr(false); break;
+      case OP_PUSHINT: L_OP_PUSHINT: (sp++)->setInt(SQ_ARG(w)); break;
+      case OP_PUSHK: L_OP_PUSHK: *sp++ = lits[SQ_ARG(w)]; break;
+      case OP_LOADL: L_OP_LOADL: *sp++ = stk[SQ_ARG(w)]; break;
+      case OP_LOADL2: L_OP_LOADL2: { SQInteger a = SQ_ARG(w); sp[0] = stk[a & 0xFFF]; sp[1] = stk[a >> 12]; sp += 2; break; }
+      case OP_STOREL: L_OP_STOREL: stk[SQ_ARG(w)] = sp[-1]; break;
+      case OP_SETL: L_OP_SETL: stk[SQ_ARG(w)] = std::move(*--sp); break;
+      case OP_LOADO: L_OP_LOADO: *sp++ = clo->_outers[SQ_ARG(w)]->ref(); break;
+      case OP_STOREO: L_OP_STOREO: clo->_outers[SQ_ARG(w)]->ref() = sp[-1]; break;
+      case OP_POP: L_OP_POP: (--sp)->Null(); break;
+      case OP_DUP: L_OP_DUP: *sp = sp[-1]; sp++; break;
+      case OP_DUP2: L_OP_DUP2: sp[0] = sp[-2]; sp[1] = sp[-1]; sp += 2; break;
+      case OP_POPTO: L_OP_POPTO: {
         SQInteger t = ci->_base + SQ_ARG(w);
         if (_openOuters && _openOuters->_idx >= t) closeOuters(t);
         SQObjectPtr* nt = _stack + t;
         while (sp > nt) (--sp)->Null();
         break;
       }
-      case OP_GETLK: {
+      case OP_GETLK: L_OP_GETLK: {
         SQObjectPtr& self = stk[SQ_ARG(w)];
         const SQObjectPtr& key = lits[(SQInt32)*ip++];
         if (sq_type(self) == OT_TABLE) {
@@ -491,7 +751,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         *sp++ = std::move(res);
         break;
       }
-      case OP_GETK: {
+      case OP_GETK: L_OP_GETK: {
         SQObjectPtr& self = sp[-1];
         const SQObjectPtr& key = lits[SQ_ARG(w)];
         if (sq_type(self) == OT_TABLE) {
@@ -511,7 +771,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         sp[-1] = std::move(res);
         break;
       }
-      case OP_GET: {
+      case OP_GET: L_OP_GET: {
         SQObjectPtr& self = sp[-2];
         SQObjectPtr& key = sp[-1];
         if (sq_type(self) == OT_ARRAY && sq_type(key) == OT_INTEGER) {
@@ -529,7 +789,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         (--sp)->Null();
         break;
       }
-      case OP_SET: {
+      case OP_SET: L_OP_SET: {
         SQObjectPtr& self = sp[-3];
         SQObjectPtr& key = sp[-2];
         if (sq_type(self) == OT_ARRAY && sq_type(key) == OT_INTEGER) {
@@ -559,7 +819,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         (--sp)->Null();
         break;
       }
-      case OP_SETK: {
+      case OP_SETK: L_OP_SETK: {
         SQObjectPtr& self = sp[-2];
         const SQObjectPtr& key = lits[SQ_ARG(w)];
         if (sq_type(self) == OT_INSTANCE) {
@@ -586,7 +846,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         (--sp)->Null();
         break;
       }
-      case OP_NEWSLOT: {
+      case OP_NEWSLOT: L_OP_NEWSLOT: {
         SYNC();
         { SQObjectPtr a3 = sp[-3], a2 = sp[-2], a1 = sp[-1]; if (!newSlot(a3, a2, a1, false, false)) goto error; }
         RELOAD();
@@ -595,7 +855,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         (--sp)->Null();
         break;
       }
-      case OP_DELETE: {
+      case OP_DELETE: L_OP_DELETE: {
         SQObjectPtr res;
         SYNC();
         { SQObjectPtr a2 = sp[-2], a1 = sp[-1]; if (!deleteSlot(a2, a1, res, false)) goto error; }
@@ -604,7 +864,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         (--sp)->Null();
         break;
       }
-      case OP_GETG: {
+      case OP_GETG: L_OP_GETG: {
         const SQObjectPtr& key = lits[SQ_ARG(w)];
         SQObjectPtr& self = stk[0];
         if (sq_type(self) == OT_TABLE) {
@@ -618,26 +878,26 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         *sp++ = std::move(res);
         break;
       }
-      case OP_SETG: {
+      case OP_SETG: L_OP_SETG: {
         SYNC();
         SQObjectPtr root = clo->_root && sq_type(clo->_root->_obj) != OT_NULL ? SQObjectPtr(clo->_root->_obj) : _roottable;
         { SQObjectPtr self2 = stk[0], v2 = sp[-1]; if (!setGlobal(self2, root, lits[SQ_ARG(w)], v2)) goto error; }
         RELOAD();
         break;
       }
-      case OP_PUSHROOT: {
+      case OP_PUSHROOT: L_OP_PUSHROOT: {
         if (clo->_root && sq_type(clo->_root->_obj) != OT_NULL) *sp++ = clo->_root->_obj;
         else *sp++ = _roottable;
         break;
       }
-      case OP_PUSHBASE: {
+      case OP_PUSHBASE: L_OP_PUSHBASE: {
         if (clo->_base) *sp++ = SQObjectPtr(clo->_base); else (sp++)->Null();
         break;
       }
-      case OP_ADD: ARITH_INT_FAST('+', (SQInteger)((SQUnsignedInteger)_integer(a) + (SQUnsignedInteger)_integer(b)))
-      case OP_SUB: ARITH_INT_FAST('-', (SQInteger)((SQUnsignedInteger)_integer(a) - (SQUnsignedInteger)_integer(b)))
-      case OP_MUL: ARITH_INT_FAST('*', (SQInteger)((SQUnsignedInteger)_integer(a) * (SQUnsignedInteger)_integer(b)))
-      case OP_DIV: case OP_MOD: case OP_BAND: case OP_BOR: case OP_BXOR: case OP_SHL: case OP_SHR: case OP_USHR: {
+      case OP_ADD: L_OP_ADD: ARITH_INT_FAST('+', (SQInteger)((SQUnsignedInteger)_integer(a) + (SQUnsignedInteger)_integer(b)))
+      case OP_SUB: L_OP_SUB: ARITH_INT_FAST('-', (SQInteger)((SQUnsignedInteger)_integer(a) - (SQUnsignedInteger)_integer(b)))
+      case OP_MUL: L_OP_MUL: ARITH_INT_FAST('*', (SQInteger)((SQUnsignedInteger)_integer(a) * (SQUnsignedInteger)_integer(b)))
+      case OP_DIV: L_OP_DIV: case OP_MOD: L_OP_MOD: case OP_BAND: L_OP_BAND: case OP_BOR: L_OP_BOR: case OP_BXOR: L_OP_BXOR: case OP_SHL: L_OP_SHL: case OP_SHR: L_OP_SHR: case OP_USHR: L_OP_USHR: {
         static const int ops[] = {'/', '%', '&', '|', '^', 'L', 'R', 'U'};
         if (sq_type(sp[-2]) == OT_INTEGER && sq_type(sp[-1]) == OT_INTEGER) {
           SQInteger x = _integer(sp[-2]), y = _integer(sp[-1]), r;
@@ -665,7 +925,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         (--sp)->Null();
         break;
       }
-      case OP_ADDLK: case OP_SUBLK: {
+      case OP_ADDLK: L_OP_ADDLK: case OP_SUBLK: L_OP_SUBLK: {
         SQObjectPtr& a = stk[SQ_ARG(w)];
         SQInteger k = (SQInt32)*ip++;
         bool isAdd = SQ_OP(w) == OP_ADDLK;
@@ -681,7 +941,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         *sp++ = std::move(res);
         break;
       }
-      case OP_BINK: {
+      case OP_BINK: L_OP_BINK: {
         SQInteger k = (SQInt32)*ip++;
         SQObjectPtr& a = sp[-1];
         if (sq_type(a) == OT_INTEGER) {
@@ -709,7 +969,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         sp[-1] = std::move(res);
         break;
       }
-      case OP_NEG: {
+      case OP_NEG: L_OP_NEG: {
         SQObjectPtr res;
         SYNC();
         { SQObjectPtr a1 = sp[-1]; if (!unaryMinus(a1, res)) goto error; }
@@ -717,26 +977,26 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         sp[-1] = std::move(res);
         break;
       }
-      case OP_NOT: sp[-1].setBool(sq_isfalse(sp[-1])); break;
-      case OP_BNOT: {
+      case OP_NOT: L_OP_NOT: sp[-1].setBool(sq_isfalse(sp[-1])); break;
+      case OP_BNOT: L_OP_BNOT: {
         if (sq_type(sp[-1]) != OT_INTEGER) { raiseError("attempt to perform a bitwise op on a %s", sq_type_name(sq_type(sp[-1]))); SYNC(); goto error; }
         _integer(sp[-1]) = ~_integer(sp[-1]);
         break;
       }
-      case OP_EQ: case OP_NE: {
+      case OP_EQ: L_OP_EQ: case OP_NE: L_OP_NE: {
         bool eq = isEqual(sp[-2], sp[-1]);
         sp[-2].setBool(SQ_OP(w) == OP_EQ ? eq : !eq);
         (--sp)->Null();
         break;
       }
-      case OP_EQJZ: case OP_NEJZ: {
+      case OP_EQJZ: L_OP_EQJZ: case OP_NEJZ: L_OP_NEJZ: {
         bool eq = isEqual(sp[-2], sp[-1]);
         (--sp)->Null(); (--sp)->Null();
         if (eq != (SQ_OP(w) == OP_EQJZ)) ip += SQ_ARG(w);
         break;
       }
-      case OP_LT: case OP_LE: case OP_GT: case OP_GE: case OP_CMP3:
-      case OP_LTJZ: case OP_LEJZ: case OP_GTJZ: case OP_GEJZ: {
+      case OP_LT: L_OP_LT: case OP_LE: L_OP_LE: case OP_GT: L_OP_GT: case OP_GE: L_OP_GE: case OP_CMP3: L_OP_CMP3:
+      case OP_LTJZ: L_OP_LTJZ: case OP_LEJZ: L_OP_LEJZ: case OP_GTJZ: L_OP_GTJZ: case OP_GEJZ: L_OP_GEJZ: {
         SQInteger c;
         SQObjectPtr& a = sp[-2];
         SQObjectPtr& b = sp[-1];
@@ -765,7 +1025,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         }
         break;
       }
-      case OP_IN: {
+      case OP_IN: L_OP_IN: {
         bool r;
         SYNC();
         { SQObjectPtr a1 = sp[-1], a2 = sp[-2]; if (!exists(a1, a2, r)) goto error; }
@@ -774,14 +1034,14 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         (--sp)->Null();
         break;
       }
-      case OP_INSTANCEOF: {
+      case OP_INSTANCEOF: L_OP_INSTANCEOF: {
         if (sq_type(sp[-1]) != OT_CLASS) { SYNC(); raiseError("cannot apply instanceof between a %s and a %s", sq_type_name(sq_type(sp[-2])), sq_type_name(sq_type(sp[-1]))); goto error; }
         bool r = sq_type(sp[-2]) == OT_INSTANCE && _instance(sp[-2])->instanceOf(_class(sp[-1]));
         sp[-2].setBool(r);
         (--sp)->Null();
         break;
       }
-      case OP_TYPEOF: {
+      case OP_TYPEOF: L_OP_TYPEOF: {
         SQObjectPtr res;
         SYNC();
         { SQObjectPtr a1 = sp[-1]; if (!typeOf(a1, res)) goto error; }
@@ -789,7 +1049,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         sp[-1] = std::move(res);
         break;
       }
-      case OP_CLONE: {
+      case OP_CLONE: L_OP_CLONE: {
         SQObjectPtr res;
         SYNC();
         { SQObjectPtr a1 = sp[-1]; if (!clone(a1, res)) goto error; }
@@ -797,7 +1057,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         sp[-1] = std::move(res);
         break;
       }
-      case OP_RESUME: {
+      case OP_RESUME: L_OP_RESUME: {
         if (sq_type(sp[-1]) != OT_GENERATOR) { SYNC(); raiseError("trying to resume a '%s',only genenerator can be resumed", sq_type_name(sq_type(sp[-1]))); goto error; }
         SYNC();
         SQObjectPtr g = sp[-1];
@@ -805,7 +1065,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         RELOAD();
         break;
       }
-      case OP_INCL: case OP_INCO: case OP_INCF: case OP_INCG: {
+      case OP_INCL: L_OP_INCL: case OP_INCO: L_OP_INCO: case OP_INCF: L_OP_INCF: case OP_INCG: L_OP_INCG: {
         SQInt32 word = (SQInt32)*ip++;
         SQInteger delta = word >> 2;
         bool post = word & 1;
@@ -859,12 +1119,12 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         }
         break;
       }
-      case OP_JMP:
+      case OP_JMP: L_OP_JMP:
         if (SQ_ARG(w) < 0 && _sharedState->_limitOps && --_sharedState->_opsLeft < 0) { SYNC(); raiseError("execution budget exhausted"); goto error; }
         ip += SQ_ARG(w);
         break;
-      case OP_JZ: { bool f = sq_isfalse(sp[-1]); (--sp)->Null(); if (f) ip += SQ_ARG(w); break; }
-      case OP_JNZ: {
+      case OP_JZ: L_OP_JZ: { bool f = sq_isfalse(sp[-1]); (--sp)->Null(); if (f) ip += SQ_ARG(w); break; }
+      case OP_JNZ: L_OP_JNZ: {
         bool f = sq_isfalse(sp[-1]);
         (--sp)->Null();
         if (f) break;
@@ -872,9 +1132,9 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         ip += SQ_ARG(w);
         break;
       }
-      case OP_ANDJ: if (sq_isfalse(sp[-1])) ip += SQ_ARG(w); else (--sp)->Null(); break;
-      case OP_ORJ: if (!sq_isfalse(sp[-1])) ip += SQ_ARG(w); else (--sp)->Null(); break;
-      case OP_PREPCALLK: case OP_PREPCALL: {
+      case OP_ANDJ: L_OP_ANDJ: if (sq_isfalse(sp[-1])) ip += SQ_ARG(w); else (--sp)->Null(); break;
+      case OP_ORJ: L_OP_ORJ: if (!sq_isfalse(sp[-1])) ip += SQ_ARG(w); else (--sp)->Null(); break;
+      case OP_PREPCALLK: L_OP_PREPCALLK: case OP_PREPCALL: L_OP_PREPCALL: {
         // [obj key] or [obj] -> [function obj]
         SQObjectPtr self = SQ_OP(w) == OP_PREPCALL ? sp[-2] : sp[-1];
         SQObjectPtr key = SQ_OP(w) == OP_PREPCALL ? sp[-1] : lits[SQ_ARG(w)];
@@ -898,7 +1158,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         else { sp[-1] = std::move(fn); *sp++ = std::move(self); }
         break;
       }
-      case OP_CALL: {
+      case OP_CALL: L_OP_CALL: {
         if (_sharedState->_limitOps && --_sharedState->_opsLeft < 0) { SYNC(); raiseError("execution budget exhausted"); goto error; }
         SQInteger nargs = SQ_ARG(w);
         SQInteger target = (sp - _stack) - nargs - 1;
@@ -948,7 +1208,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         }
         break;
       }
-      case OP_CLOSURE: {
+      case OP_CLOSURE: L_OP_CLOSURE: {
         SQFunctionProto* p = _funcproto(clo->_proto->_functions[SQ_ARG(w)]);
         SQClosure* nc = SQClosure::create(_sharedState, p, clo->_root);
         SQObjectPtr ncref(nc);
@@ -964,17 +1224,17 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         *sp++ = std::move(ncref);
         break;
       }
-      case OP_NEWTABLE: *sp++ = SQObjectPtr(SQTable::create(_sharedState, SQ_ARG(w))); break;
-      case OP_NEWARRAY: { SQArray* a = SQArray::create(_sharedState, 0); a->_values.reserve(SQ_ARG(w)); *sp++ = SQObjectPtr(a); break; }
-      case OP_APPENDA: _array(sp[-2])->_values.push_back(std::move(sp[-1])); (--sp)->Null(); break;
-      case OP_NEWSLOTT: {
+      case OP_NEWTABLE: L_OP_NEWTABLE: *sp++ = SQObjectPtr(SQTable::create(_sharedState, SQ_ARG(w))); break;
+      case OP_NEWARRAY: L_OP_NEWARRAY: { SQArray* a = SQArray::create(_sharedState, 0); a->_values.reserve(SQ_ARG(w)); *sp++ = SQObjectPtr(a); break; }
+      case OP_APPENDA: L_OP_APPENDA: _array(sp[-2])->_values.push_back(std::move(sp[-1])); (--sp)->Null(); break;
+      case OP_NEWSLOTT: L_OP_NEWSLOTT: {
         if (sq_type(sp[-2]) == OT_NULL) { SYNC(); raiseError("null cannot be used as index"); goto error; }
         if (sq_type(sp[-2]) == OT_FLOAT && isnan(_float(sp[-2]))) { SYNC(); raiseError("NaN cannot be used as index"); goto error; }
         _table(sp[-3])->newSlot(sp[-2], sp[-1]);
         (--sp)->Null(); (--sp)->Null();
         break;
       }
-      case OP_CLASS: {
+      case OP_CLASS: L_OP_CLASS: {
         SQInteger flags = SQ_ARG(w);
         SQObjectPtr attrs, base;
         if (flags & 2) { attrs = std::move(sp[-1]); (--sp)->Null(); }
@@ -987,7 +1247,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         *sp++ = std::move(res);
         break;
       }
-      case OP_NEWMEMBER: {
+      case OP_NEWMEMBER: L_OP_NEWMEMBER: {
         SYNC();
         SQObjectPtr cls = sp[-4];
         { SQObjectPtr k = sp[-2], val = sp[-1], at = sp[-3]; if (!classNewMember(_class(cls), k, val, at, SQ_ARG(w) & 1, false)) goto error; }
@@ -995,7 +1255,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         (--sp)->Null(); (--sp)->Null(); (--sp)->Null();
         break;
       }
-      case OP_RETURN: case OP_RETURNNULL: {
+      case OP_RETURN: L_OP_RETURN: case OP_RETURNNULL: L_OP_RETURNNULL: {
         if (hookActive()) { SYNC(); callDebugHook('r', clo->_proto->lineAt(ip - clo->_proto->_code._vals - 1)); RELOAD(); }
         SQObjectPtr ret;
         if (SQ_OP(w) == OP_RETURN) ret = std::move(sp[-1]);
@@ -1013,7 +1273,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         LOADFRAME();
         break;
       }
-      case OP_YIELD: {
+      case OP_YIELD: L_OP_YIELD: {
         if (!ci->_generator) { SYNC(); raiseError("yield outside a generator"); goto error; }
         SQGenerator* g = ci->_gen;
         SQObjectPtr val = std::move(sp[-1]);
@@ -1048,12 +1308,12 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         _calls.pop_back();
         return true;  // generator frames are always run by their own execute
       }
-      case OP_THROW: {
+      case OP_THROW: L_OP_THROW: {
         SYNC();
         raiseErrorObj(sp[-1]);
         goto error;
       }
-      case OP_FOREACH: {
+      case OP_FOREACH: L_OP_FOREACH: {
         SQInteger a = SQ_ARG(w);
         SQInt32 off = (SQInt32)*ip++;
         SQObjectPtr& cont = stk[a];
@@ -1100,10 +1360,10 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         stk[a + 3] = v;
         break;
       }
-      case OP_LINE:
+      case OP_LINE: L_OP_LINE:
         if (hookActive()) { SYNC(); callDebugHook('l', SQ_ARG(w)); RELOAD(); }
         break;
-      case OP_PUSHTRAP: {
+      case OP_PUSHTRAP: L_OP_PUSHTRAP: {
         SQExceptionTrap t;
         t._stackTop = sp - _stack;
         t._ip = ip + SQ_ARG(w);
@@ -1112,16 +1372,17 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         ci->_ntraps++;
         break;
       }
-      case OP_POPTRAP: {
+      case OP_POPTRAP: L_OP_POPTRAP: {
         for (SQInteger i = 0; i < SQ_ARG(w); i++) { _traps.pop_back(); ci->_ntraps--; }
         break;
       }
-      default:
+      default: L_invalid:
         SYNC();
         raiseError("invalid instruction");
         goto error;
     }
-    continue;
+    w = *ip++;
+    goto *dispatch[SQ_OP(w)];
 
   error: {
       // ci->_ip and _top are in sync here
