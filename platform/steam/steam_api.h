@@ -56,3 +56,12 @@ void* SteamInternal_FindOrCreateUserInterface(HSteamUser user, const char* versi
 
 // The registered callbacks (for the glue's own checks): how many there are.
 int steam_layer_registered_count();
+
+// Test seam: a stand-in client. While on, SteamAPI_Init succeeds, Steam Input is
+// there, posted callback data is delivered by the next SteamAPI_RunCallbacks to every
+// object registered for its id, and the layer's calls are written to a log
+// ("register 5", "unregister 5", "input init", "input shutdown", "shutdown").
+void steam_layer_simulate_client(bool on);
+void steam_layer_post_callback(int callback_id, const void* data, int size);
+const char* steam_layer_call_log();
+void steam_layer_clear_call_log();

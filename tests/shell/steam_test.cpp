@@ -49,3 +49,74 @@ TEST(Steam, CallbackObjectsRegisterAndRemoveWithTheLayer) {
 }
 
 }  // namespace
+
+namespace {
+
+int delivered_a = 0, delivered_b = 0;
+int last_value = 0;
+void callback_a(void* data) {
+  delivered_a++;
+  last_value = *(int*)data;
+}
+void callback_b(void*) { delivered_b++; }
+
+// With the layer's stand-in client the glue's "up" road can be followed.
+class SteamWithClient : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    steam_layer_simulate_client(true);
+    steam_layer_clear_call_log();
+    delivered_a = delivered_b = 0;
+  }
+  void TearDown() override {
+    close_steam();
+    steam_layer_simulate_client(false);
+  }
+};
+
+TEST_F(SteamWithClient, InitRegistersDeliversAndRemoves) {
+  testing::internal::CaptureStdout();
+  EXPECT_TRUE(init_steam());
+  std::string log = testing::internal::GetCapturedStdout();
+  EXPECT_NE(log.find("Steam API init OK"), std::string::npos) << log;
+  EXPECT_NE(log.find("Steam input init OK"), std::string::npos) << log;
+  EXPECT_TRUE(is_steam_initialized());
+
+  _register_steam_callback(callback_a, 101, 4);
+  _register_steam_callback(callback_a, 101, 4);  // the same id twice: runs twice
+  _register_steam_callback(callback_a, 102, 4);
+  _register_steam_callback(callback_b, 101, 4);
+  ASSERT_EQ(steam_callbacks.size(), 4);
+  int value = 42;
+  steam_layer_post_callback(101, &value, sizeof(value));
+  run_steam_callbacks();
+  EXPECT_EQ(delivered_a, 2);
+  EXPECT_EQ(delivered_b, 1);
+  EXPECT_EQ(last_value, 42);
+
+  // Removing a function removes every entry of it, keeping the others in order.
+  remove_steam_callback(callback_a);
+  ASSERT_EQ(steam_callbacks.size(), 1);
+  EXPECT_EQ(steam_callbacks[0]->function, callback_b);
+  EXPECT_EQ(steam_layer_registered_count(), 1);
+  steam_layer_post_callback(102, &value, sizeof(value));
+  run_steam_callbacks();
+  EXPECT_EQ(delivered_a, 2) << "removed";
+}
+
+TEST_F(SteamWithClient, ShutdownDeletesCallbacksLastFirstThenStopsTheApi) {
+  ASSERT_TRUE(init_steam());
+  _register_steam_callback(callback_a, 1, 4);
+  _register_steam_callback(callback_b, 2, 4);
+  _register_steam_callback(callback_a, 3, 4);
+  steam_layer_clear_call_log();
+  close_steam();
+  EXPECT_STREQ(steam_layer_call_log(), "unregister 3\nunregister 2\nunregister 1\ninput shutdown\nshutdown\n");
+  EXPECT_EQ(steam_callbacks.size(), 0);
+  EXPECT_EQ(steam_callbacks.capacity, 0) << "storage freed";
+  EXPECT_FALSE(is_steam_initialized());
+  _register_steam_callback(callback_a, 1, 4);
+  EXPECT_EQ(steam_callbacks.size(), 0) << "no registering after shut-down";
+}
+
+}  // namespace
