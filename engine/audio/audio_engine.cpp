@@ -1,11 +1,10 @@
 #include "engine/audio/audio_engine.h"
 
-#include <cstdlib>
-
 #include "engine/audio/sound_events.h"
 #include "engine/core/fatal.h"
 #include "engine/core/log.h"
 #include "engine/core/settings.h"
+#include "platform/win32/sdl_glue.h"
 
 // Declared in this order so that the buses are destroyed before the engine.
 SoLoud::Soloud soloud;
@@ -15,17 +14,6 @@ SoLoud::Bus music_bus;
 unsigned int sfx_bus_handle = 0;
 unsigned int ui_bus_handle = 0;
 unsigned int music_bus_handle = 0;
-
-// Headless runs (tests, CI, no display) have no sound device: the null back end
-// mixes nothing until asked.
-static bool audio_is_headless() {
-  const char* headless = getenv("TORVANE_HEADLESS");
-  if (headless && headless[0] && headless[0] != '0')
-    return true;
-  const char* display = getenv("DISPLAY");
-  const char* wayland = getenv("WAYLAND_DISPLAY");
-  return !(display && display[0]) && !(wayland && wayland[0]);
-}
 
 float music_volume_from_setting(int setting) {
   if (setting < 0)
@@ -37,7 +25,9 @@ float music_volume_from_setting(int setting) {
 
 void init_audio() {
   debug("Initializing SoLoud...");
-  unsigned int backend = audio_is_headless() ? SoLoud::Soloud::NULLDRIVER : SoLoud::Soloud::XAUDIO2;
+  // Headless runs (tests, CI, no display) have no sound device: the null back end
+  // mixes nothing until asked.
+  unsigned int backend = win32_headless() ? SoLoud::Soloud::NULLDRIVER : SoLoud::Soloud::XAUDIO2;
   SoLoud::result res = soloud.init(0, backend, 0, 1024, 2);
   if (res != SoLoud::SO_NO_ERROR)
     fatal("error initializing SoLoud: %s", soloud.getErrorString(res));

@@ -33,7 +33,10 @@ const char* sound_event_name[NUM_SOUND_EVENTS] = {
 UpdateStatsTracker soundScriptPerf("sound script");
 UpdateStatsTracker soundPerf("sound");
 
-
+// The VM first, then its handles: globals are destroyed in reverse order, so every
+// handle goes before the VM it refers to.
+SqReloadableVM sound_script_vm;
+SqFunc<int> sound_events[NUM_SOUND_EVENTS];
 
 int get_sound_event(const char* name) {
   if (!name)
@@ -45,9 +48,9 @@ int get_sound_event(const char* name) {
 }
 
 // Shows "<prefix><text>" as the on-screen error message, however long the text.
-static void show_sound_script_error(const char* prefix, const String& text) {
+static void show_sound_script_error(const char* prefix, const char* text) {
   String message(prefix);
-  message.insert(message.len(), text.c_str(), text.len());
+  message.insert(message.len(), text, (int)strlen(text));
   set_error_message(message.c_str());
 }
 
@@ -59,38 +62,50 @@ unsigned int play_sfx_event(int id, float volume, float pan) {
   soundScriptPerf.start();
   log_sound_event(id);
   soundScriptPerf.stop();
-  if (!sound_script_vm || !sound_script_vm->isEventBound(id))
+  SqFunc<int>& event = sound_events[id];
+  if (event.isNull())
     return 0;
 
   soundScriptPerf.start();
-  int64_t result = 0;
-  String error;
-  bool ok = sound_script_vm->callEvent(id, volume, pan, result, error);
-  soundScriptPerf.stop();
-  if (!ok) {
+  try {
+    int voice = event(volume, pan);
+    soundScriptPerf.stop();
+    return (unsigned int)voice;
+  } catch (const sqbind::SquirrelError& e) {
+    soundScriptPerf.stop();
     TempString<128> prefix;
     prefix.format("Error in sound script [%s]:\n", sound_event_name[id]);
-    show_sound_script_error(prefix, error);
+    show_sound_script_error(prefix, e.message);
     return 0;
   }
-  return (unsigned int)result;
 }
 
 void play_misc_sound_event(int id) {
   play_sfx_event(id, 1.0f, 0.0f);
 }
 
-bool bind_sound_events(String& error) {
-  sound_script_vm->releaseEvents();
-  bool bound[NUM_SOUND_EVENTS] = {};
-  if (!sound_script_vm->bindEvents(sound_event_name, NUM_SOUND_EVENTS, bound, error)) {
+void release_sound_events() {
+  for (SqFunc<int>& event : sound_events)
+    event.reset();
+}
+
+void bind_sound_events() {
+  release_sound_events();
+  HSQUIRRELVM vm = sound_script_vm.getVM();
+  sq_pushroottable(vm);
+  sq_pushstring(vm, "events", -1);
+  if (SQ_FAILED(sq_get(vm, -2))) {
+    sq_poptop(vm);
     debug("getGlobal '%s' failed", "events");
-    return false;
+    throw sqbind::SquirrelError(vm);
   }
+  sqbind::SqObject events = sqbind::get_and_pop_object(vm, -1);
   for (int id = 0; id < NUM_SOUND_EVENTS; id++)
-    if (sound_event_name[id] && !bound[id])
+    if (sound_event_name[id])
+      sound_events[id].bind(vm, events.obj, sound_event_name[id]);
+  for (int id = 0; id < NUM_SOUND_EVENTS; id++)
+    if (sound_event_name[id] && sound_events[id].isNull())
       debug("warning: no sound for event '%s'", sound_event_name[id]);
-  return true;
 }
 
 static void report_missing_sound_files() {
@@ -101,46 +116,52 @@ static void report_missing_sound_files() {
   }
 }
 
-// Runs (or re-runs) the script and binds the events; errors go on screen.
+// Runs the script (the file given, or every recorded file again, forced) and binds
+// the events; errors go on screen. A native's error unwinds out of the run: the VM's
+// stack is put back to where it was.
 static void run_sound_script(const char* path) {
   missing_sound_files = 0;
-  String error;
-  bool ok = path ? sound_script_vm->include(path, error) : sound_script_vm->reload(error);
-  if (ok)
-    ok = bind_sound_events(error);
-  if (!ok) {
-    show_sound_script_error("Error in sound script:\n", error);
-    return;
+  HSQUIRRELVM vm = sound_script_vm.getVM();
+  SQInteger top = sq_gettop(vm);
+  try {
+    bool ok = path ? sound_script_vm.include(path) : sound_script_vm.reload(true);
+    if (!ok)
+      throw sqbind::SquirrelError(vm);
+    bind_sound_events();
+    report_missing_sound_files();
+  } catch (const sqbind::SquirrelError& e) {
+    sq_settop(vm, top);
+    show_sound_script_error("Error in sound script:\n", e.message);
   }
-  report_missing_sound_files();
+}
+
+void open_sound_script_vm(SqReloadableVM& vm) {
+  if (!vm.init(1024))
+    fatal("error creating sound script VM");
+  register_sound_natives(vm.getVM());
 }
 
 void init_sound_script(const char* path) {
   sound_rnd_seed = game_rnd_seed;
-  if (!sound_script_vm) {
-    debug("no sound script VM: sound events stay silent");
-    return;
-  }
-  if (!sound_script_vm->open())
-    fatal("error creating sound script VM");
+  // Handles bound in an earlier VM let go of it before it closes.
+  release_sound_events();
+  open_sound_script_vm(sound_script_vm);
   run_sound_script(path);
 }
 
 void check_sound_script() {
-  if (!sound_script_vm || !sound_script_vm->filesChanged())
+  if (!sound_script_vm.getVM() || !sound_script_vm.filesChanged())
     return;
   set_error_message(nullptr);
   // The bindings go before the sounds do: a failing re-run must leave no event
-  // function that could reach a freed sample.
-  sound_script_vm->releaseEvents();
+  // function that could reach a freed sound.
+  release_sound_events();
   free_all_sounds();
   run_sound_script(nullptr);
 }
 
 void close_sound_script() {
-  if (sound_script_vm)
-    sound_script_vm->releaseEvents();
+  release_sound_events();
   free_all_sounds();
-  if (sound_script_vm)
-    sound_script_vm->close();
+  sound_script_vm.close();
 }

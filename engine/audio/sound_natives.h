@@ -1,9 +1,11 @@
 #pragma once
-// The natives of the sound script, as plain functions. The script binding registers
-// them in the VM's root table, in this order: load_sample, load_music (sound_files.h),
-// play_sfx, play_ui, play_music, fade_out_and_stop, game_rnd. Sounds pass as checked
-// ids, so a script holding an id from before a reload plays nothing.
+// The natives of the sound script, as plain functions, and their registration in a
+// script VM. Registration order: load_sample, load_music (sound_files.h), play_sfx,
+// play_ui, play_music, fade_out_and_stop, game_rnd. Sounds pass as checked ids, so a
+// script holding an id from before a reload plays nothing.
 #include <cstdint>
+
+#include <squirrel.h>
 
 #include "engine/audio/sound_files.h"
 
@@ -21,3 +23,8 @@ unsigned int play_music(SoundId stream);
 void fade_out_and_stop(int64_t voice, float milliseconds);
 // The next number, 0..2147483647, of the script's own xorshift64* generator.
 int game_rnd();
+
+// Defines the seven natives in the VM's root table. In the script a sound is its id
+// (an integer) or null; a value of another type throws sqbind::SquirrelError
+// "sq_get*() failed (type error)" out of the script call.
+void register_sound_natives(HSQUIRRELVM vm);

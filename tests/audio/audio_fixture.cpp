@@ -4,6 +4,7 @@
 #include <sndfile.h>
 
 #include <cmath>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -12,7 +13,7 @@
 
 #include "engine/audio/sound_events.h"
 #include "engine/audio/sound_files.h"
-#include "engine/audio/sound_script_sq.h"
+#include "engine/core/watch.h"
 
 std::vector<std::string> shown_error_messages;
 std::vector<int> logged_sound_events;
@@ -78,6 +79,33 @@ std::vector<float> mix_frames(unsigned int frames) {
   return out;
 }
 
+void write_script(const std::string& name, const std::string& text, int age) {
+  std::string path = sound_test_folder() + "/" + name;
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream(path) << text;
+  std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() - std::chrono::seconds(age));
+}
+
+void mark_sound_script_changed() {
+  clear_changed_files();
+  for (int i = 0; i < sound_script_vm.files.num; i++)
+    changed_files.push().assign(sound_script_vm.files[i].realPath.c_str());
+}
+
+int64_t sound_script_global(const char* name) {
+  HSQUIRRELVM vm = sound_script_vm.getVM();
+  if (!vm)
+    return -1;
+  SQInteger top = sq_gettop(vm);
+  sq_pushroottable(vm);
+  sq_pushstring(vm, name, -1);
+  SQInteger value = -1;
+  if (SQ_SUCCEEDED(sq_get(vm, -2)) && sq_gettype(vm, -1) == OT_INTEGER)
+    sq_getinteger(vm, -1, &value);
+  sq_settop(vm, top);
+  return value;
+}
+
 void AudioTest::SetUp() {
   std::filesystem::remove_all(sound_test_folder());
   std::filesystem::create_directories(sound_test_folder());
@@ -94,7 +122,7 @@ void AudioTest::SetUp() {
 
 void AudioTest::TearDown() {
   close_sound_script();
-  sound_script_vm = &squirrel_sound_vm;
+  clear_changed_files();
   soloud.stopAll();
   soloud.deinit();
   sfx_bus_handle = ui_bus_handle = music_bus_handle = 0;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,15 @@ void write_constant(const std::string& name, float value, int frames, int rate =
 void write_raw(const std::string& name, const std::string& bytes);
 // Mixes frames on the null back end; returns them interleaved.
 std::vector<float> mix_frames(unsigned int frames);
+
+// Writes a script into the mounted folder with a modification time `age` seconds in
+// the past, so that each rewrite with a smaller age has a new time.
+void write_script(const std::string& name, const std::string& text, int age);
+// Reports every file of the sound script's VM as changed on disk, as the directory
+// watcher would (the list is cleared first, as the periodic check does).
+void mark_sound_script_changed();
+// An integer of the sound script's root table; -1 when it is missing or no integer.
+int64_t sound_script_global(const char* name);
 
 struct AudioTest : ::testing::Test {
   void SetUp() override;

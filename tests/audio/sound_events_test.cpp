@@ -1,13 +1,14 @@
 // The sound-event table, the host of the sound script (start, binding, reload, close)
-// with a stand-in VM, and each event playing on its bus.
+// with small scripts, and each event playing on its bus.
 #include <climits>
+#include <cstring>
 #include <set>
 
 #include "audio_fixture.h"
+#include "engine/audio/sound_events.h"
 #include "engine/audio/sound_natives.h"
 #include "engine/core/settings.h"
 #include "engine/gen/level_map.h"
-#include "fake_sound_vm.h"
 
 TEST(SoundEventTable, NamesAndIds) {
   std::set<std::string> names;
@@ -27,34 +28,27 @@ TEST(SoundEventTable, NamesAndIds) {
   EXPECT_EQ(get_sound_event(nullptr), -1);
 }
 
-struct SoundScriptTest : AudioTest {
-  FakeSoundVM vm;
-  SoundId shot = 0;
+// A script with three events, one per bus. `calls` counts the event calls and
+// `shot` keeps the id of the effect's sample, for the tests to read.
+static const char* const three_bus_script = R"(
+  calls <- 0
+  shot <- load_sample("sound/shot.wav", 1.0)
+  local click = load_sample("sound/click.wav", 1.0)
+  local theme = load_music("sound/theme.wav", 0.0)
+  events <- {
+    pistol_shot = function(volume, pan) { ::calls++; return play_sfx(::shot, volume, pan) }
+    ui_click = function(volume, pan) { ::calls++; return play_ui(click, volume) }
+    title_screen = function(volume, pan) { ::calls++; return play_music(theme) }
+  }
+)";
 
+struct SoundScriptTest : AudioTest {
   void SetUp() override {
     AudioTest::SetUp();
     write_constant("sound/shot.wav", 0.5f, 20000);
     write_constant("sound/click.wav", 0.25f, 20000);
     write_constant("sound/theme.wav", 0.125f, 20000);
-    vm.script = [this] {
-      shot = load_sample("sound/shot.wav", 1.0f);
-      SoundId click = load_sample("sound/click.wav", 1.0f);
-      SoundId theme = load_music("sound/theme.wav", 0.0f);
-      vm.events["pistol_shot"] = [this](float volume, float pan, int64_t& result, String&) {
-        result = play_sfx(shot, volume, pan);
-        return true;
-      };
-      vm.events["ui_click"] = [click](float volume, float, int64_t& result, String&) {
-        result = play_ui(click, volume);
-        return true;
-      };
-      vm.events["title_screen"] = [theme](float, float, int64_t& result, String&) {
-        result = play_music(theme);
-        return true;
-      };
-      return std::string();
-    };
-    sound_script_vm = &vm;
+    write_script("sound/sound.nut", three_bus_script, 30);
   }
 };
 
@@ -69,14 +63,18 @@ TEST_F(SoundScriptTest, StartBindsEventsAndWarnsAboutEachNamedEventWithoutASound
   ::testing::internal::CaptureStdout();
   init_sound_script("sound/sound.nut");
   std::string log = ::testing::internal::GetCapturedStdout();
-  EXPECT_EQ(vm.calls[0], "open");
-  EXPECT_EQ(vm.calls[1], "include sound/sound.nut");
+  ASSERT_NE(sound_script_vm.getVM(), nullptr);
+  ASSERT_EQ(sound_script_vm.files.num, 1);
+  EXPECT_STREQ(sound_script_vm.files[0].name.c_str(), "sound/sound.nut");
   EXPECT_EQ(count_of(log, "warning: no sound for event '"), 50) << log;
   EXPECT_EQ(count_of(log, "warning: no sound for event 'punch_hit'"), 1);
   EXPECT_EQ(count_of(log, "warning: no sound for event 'ui_click'"), 0);
   EXPECT_EQ(count_of(log, "(null)"), 0);
-  // The reserved id is never looked up.
-  EXPECT_EQ(vm.namesAskedFor.size(), 53u);
+  // Every named event is looked up in the script's VM; the reserved id never is.
+  for (int id = 0; id < NUM_SOUND_EVENTS; id++)
+    EXPECT_EQ(sound_events[id].vm, id == 34 ? nullptr : sound_script_vm.getVM()) << id;
+  EXPECT_FALSE(sound_events[0].isNull());
+  EXPECT_TRUE(sound_events[4].isNull());
   EXPECT_TRUE(shown_error_messages.empty());
 }
 
@@ -97,12 +95,15 @@ TEST_F(SoundScriptTest, EachEventPlaysOnItsBus) {
   EXPECT_NEAR(out[0], 0.25f + 0.125f, 1e-5f);
   EXPECT_NEAR(out[1], 0.25f + 0.25f + 0.125f, 1e-5f);
   EXPECT_EQ(logged_sound_events, (std::vector<int>{0, 40, 33}));
+  EXPECT_EQ(sound_script_global("calls"), 3);
 
   // An event without a function is logged and plays nothing.
   EXPECT_EQ(play_sfx_event(4, 1.0f, 0.0f), 0u);
   EXPECT_EQ(logged_sound_events.back(), 4);
   play_misc_sound_event(40);
   EXPECT_EQ(logged_sound_events.back(), 40);
+  EXPECT_EQ(sound_script_global("calls"), 4);
+  EXPECT_TRUE(shown_error_messages.empty());
 }
 
 TEST_F(SoundScriptTest, IdsOutOfRangeAndTheReservedIdPlayAndLogNothing) {
@@ -110,16 +111,11 @@ TEST_F(SoundScriptTest, IdsOutOfRangeAndTheReservedIdPlayAndLogNothing) {
   for (int id : {-1, 54, 34, INT_MIN, INT_MAX})
     EXPECT_EQ(play_sfx_event(id, 1.0f, 0.0f), 0u) << id;
   EXPECT_TRUE(logged_sound_events.empty());
+  EXPECT_EQ(sound_script_global("calls"), 0);
 }
 
 TEST_F(SoundScriptTest, FailingEventShowsItsNameAndTheError) {
-  vm.script = [this] {
-    vm.events["punch_swing"] = [](float, float, int64_t&, String& error) {
-      error = "sq_get*() failed (type error)";
-      return false;
-    };
-    return std::string();
-  };
+  write_script("sound/sound.nut", "events <- { punch_swing = function(v, p) { return \"no voice\" } }\n", 30);
   init_sound_script("sound/sound.nut");
   EXPECT_EQ(play_sfx_event(3, 1.0f, 0.0f), 0u);
   ASSERT_FALSE(shown_error_messages.empty());
@@ -127,16 +123,15 @@ TEST_F(SoundScriptTest, FailingEventShowsItsNameAndTheError) {
 }
 
 TEST_F(SoundScriptTest, ScriptErrorsAndAMissingEventsTableAreShownAndTheGameGoesOn) {
-  vm.script = [] { return std::string("sound/sound.nut:3: expression expected"); };
+  write_script("sound/sound.nut", "events <- {\n  pistol_shot = function(v, p) { return 1 }\n  ui_click = \n", 30);
   init_sound_script("sound/sound.nut");
   ASSERT_EQ(shown_error_messages.size(), 1u);
-  EXPECT_EQ(shown_error_messages[0], "Error in sound script:\nsound/sound.nut:3: expression expected");
+  EXPECT_EQ(shown_error_messages[0].rfind("Error in sound script:\n", 0), 0u) << shown_error_messages[0];
+  EXPECT_GT(shown_error_messages[0].size(), strlen("Error in sound script:\n"));
   EXPECT_EQ(play_sfx_event(0, 1.0f, 0.0f), 0u);
   close_sound_script();
 
-  FakeSoundVM noTable;
-  noTable.hasEvents = false;
-  sound_script_vm = &noTable;
+  write_script("sound/sound.nut", "local nothing = 0\n", 30);
   shown_error_messages.clear();
   ::testing::internal::CaptureStdout();
   init_sound_script("sound/sound.nut");
@@ -144,83 +139,124 @@ TEST_F(SoundScriptTest, ScriptErrorsAndAMissingEventsTableAreShownAndTheGameGoes
   EXPECT_NE(log.find("getGlobal 'events' failed"), std::string::npos) << log;
   ASSERT_EQ(shown_error_messages.size(), 1u);
   EXPECT_EQ(shown_error_messages[0], "Error in sound script:\nthe index 'events' does not exist");
-  // A very long error text is shown whole.
   close_sound_script();
+
+  // A very long error text is shown whole.
   std::string longError(5000, 'x');
-  vm.script = [&] { return longError; };
-  sound_script_vm = &vm;
+  write_script("sound/sound.nut", "throw \"" + longError + "\"\n", 30);
   init_sound_script("sound/sound.nut");
   EXPECT_EQ(shown_error_messages.back(), "Error in sound script:\n" + longError);
 }
 
 TEST_F(SoundScriptTest, MissingFilesAreCountedPerRun) {
-  vm.script = [] {
-    load_sample("sound/a.wav", 1.0f);
-    load_sample("sound/b.wav", 1.0f);
-    load_music("sound/c.ogg", 0.0f);
-    load_sample("sound/shot.wav", 1.0f);
-    return std::string();
-  };
+  write_script("sound/sound.nut", R"(
+    load_sample("sound/a.wav", 1.0)
+    load_sample("sound/b.wav", 1.0)
+    load_music("sound/c.ogg", 0.0)
+    load_sample("sound/shot.wav", 1.0)
+    events <- {}
+  )", 30);
   init_sound_script("sound/sound.nut");
   EXPECT_EQ(missing_sound_files, 3);
   ASSERT_FALSE(shown_error_messages.empty());
   EXPECT_EQ(shown_error_messages.back(), "3 missing sound files");
 
   // The reload counts afresh.
-  vm.changed = true;
+  write_script("sound/sound.nut", R"(
+    load_sample("sound/a.wav", 1.0)
+    load_sample("sound/b.wav", 1.0)
+    load_music("sound/c.ogg", 0.0)
+    events <- {}
+  )", 20);
+  mark_sound_script_changed();
   check_sound_script();
   EXPECT_EQ(missing_sound_files, 3);
   EXPECT_EQ(shown_error_messages.back(), "3 missing sound files");
 }
 
-TEST_F(SoundScriptTest, ReloadReleasesTheBindingsBeforeFreeingAndLoadsAnew) {
+// What the sound side looked like when the script's run began: test natives that
+// the script calls first.
+static bool event_bound_at_run = false;
+static int samples_at_run = -1;
+static void probe_run_start() {
+  event_bound_at_run = !sound_events[0].isNull();
+  samples_at_run = sound_samples.num;
+}
+
+TEST_F(SoundScriptTest, ReloadReleasesTheBindingsAndFreesBeforeTheRerunAndLoadsAnew) {
+  write_script("sound/sound.nut", std::string("if (\"probe\" in getroottable()) probe()\n") + three_bus_script, 30);
   init_sound_script("sound/sound.nut");
-  SoundId oldShot = shot;
+  sqbind::def(sound_script_vm.getVM(), probe_run_start, "probe");
+  SoundId oldShot = (SoundId)sound_script_global("shot");
+  ASSERT_NE(get_sample(oldShot), nullptr);
   unsigned int voice = play_sfx_event(0, 1.0f, 0.0f);
   ASSERT_NE(voice, 0u);
 
   check_sound_script();  // nothing changed: nothing happens
-  EXPECT_EQ(get_sample(oldShot) != nullptr, true);
+  EXPECT_NE(get_sample(oldShot), nullptr);
+  EXPECT_EQ(samples_at_run, -1);
 
-  vm.calls.clear();
-  vm.changed = true;
+  // A notification without a new time is no change either.
+  mark_sound_script_changed();
   check_sound_script();
-  ASSERT_GE(vm.calls.size(), 3u);
-  EXPECT_EQ(vm.calls[0], "release");
-  EXPECT_EQ(vm.calls[1], "reload");
-  // The bindings went while the old sounds still existed.
-  EXPECT_EQ(vm.samplesAtRelease, 2);
+  EXPECT_NE(get_sample(oldShot), nullptr);
+
+  write_script("sound/sound.nut", std::string("probe()\n") + three_bus_script, 20);
+  mark_sound_script_changed();
+  check_sound_script();
+  // The re-run began with no binding left and the old sounds gone.
+  EXPECT_FALSE(event_bound_at_run);
+  EXPECT_EQ(samples_at_run, 0);
   EXPECT_EQ(shown_error_messages.front(), "");
   EXPECT_FALSE(soloud.isValidVoiceHandle(voice));
   EXPECT_EQ(get_sample(oldShot), nullptr);
-  EXPECT_NE(get_sample(shot), nullptr);
+  SoundId newShot = (SoundId)sound_script_global("shot");
+  EXPECT_NE(newShot, oldShot);
+  EXPECT_NE(get_sample(newShot), nullptr);
   EXPECT_NE(play_sfx_event(0, 1.0f, 0.0f), 0u);
 }
 
 TEST_F(SoundScriptTest, FailedReloadLeavesNoEventThatReachesAFreedSound) {
   init_sound_script("sound/sound.nut");
+  SoundId shot = (SoundId)sound_script_global("shot");
   ASSERT_NE(play_sfx_event(0, 1.0f, 0.0f), 0u);
-  vm.script = [] { return std::string("sound/sound.nut:9: syntax error"); };
-  vm.changed = true;
+  write_script("sound/sound.nut", "events <- { pistol_shot = function(v, p) { return 1 }\n", 20);
+  mark_sound_script_changed();
   check_sound_script();
-  EXPECT_EQ(shown_error_messages.back(), "Error in sound script:\nsound/sound.nut:9: syntax error");
+  EXPECT_EQ(shown_error_messages.back().rfind("Error in sound script:\n", 0), 0u) << shown_error_messages.back();
   EXPECT_EQ(sound_samples.num, 0);
-  vm.calls.clear();
+  int64_t calls = sound_script_global("calls");
   EXPECT_EQ(play_sfx_event(0, 1.0f, 0.0f), 0u);
   EXPECT_EQ(play_sfx_event(40, 1.0f, 0.0f), 0u);
-  EXPECT_TRUE(vm.calls.empty());
+  // No old function ran.
+  EXPECT_EQ(sound_script_global("calls"), calls);
   // Even a function that kept an old id plays nothing: the id no longer resolves.
   EXPECT_EQ(play_sfx(shot, 1.0f, 0.0f), 0u);
 }
 
-TEST_F(SoundScriptTest, CloseReleasesFreesAndClosesInThatOrder) {
+TEST_F(SoundScriptTest, CloseReleasesFreesAndCloses) {
   init_sound_script("sound/sound.nut");
-  vm.calls.clear();
   close_sound_script();
-  EXPECT_EQ(vm.calls, (std::vector<std::string>{"release", "close"}));
-  EXPECT_EQ(vm.samplesAtRelease, 2);
+  EXPECT_EQ(sound_script_vm.getVM(), nullptr);
+  EXPECT_EQ(sound_script_vm.files.num, 0);
+  for (int id = 0; id < NUM_SOUND_EVENTS; id++) {
+    EXPECT_EQ(sound_events[id].vm, nullptr) << id;
+    EXPECT_TRUE(sound_events[id].closure.isNull()) << id;
+  }
   EXPECT_EQ(sound_samples.num, 0);
   EXPECT_EQ(sound_streams.num, 0);
+  EXPECT_EQ(play_sfx_event(0, 1.0f, 0.0f), 0u);
+}
+
+TEST_F(SoundScriptTest, StartingAgainReleasesTheOldBindingsFirst) {
+  init_sound_script("sound/sound.nut");
+  ASSERT_NE(play_sfx_event(0, 1.0f, 0.0f), 0u);
+  init_sound_script("sound/sound.nut");
+  ASSERT_NE(sound_script_vm.getVM(), nullptr);
+  EXPECT_EQ(sound_events[0].vm, sound_script_vm.getVM());
+  EXPECT_EQ(sound_script_vm.files.num, 1);
+  EXPECT_NE(play_sfx_event(0, 1.0f, 0.0f), 0u);
+  EXPECT_EQ(sound_script_global("calls"), 1);
 }
 
 TEST_F(SoundScriptTest, SameGameSeedGivesTheSameScriptSequence) {
@@ -233,14 +269,21 @@ TEST_F(SoundScriptTest, SameGameSeedGivesTheSameScriptSequence) {
   EXPECT_EQ(std::vector<int>(first, first + 3), std::vector<int>(second, second + 3));
   EXPECT_EQ(game_rnd_seed, seed);
   // A reload does not copy the seed again: the sequence goes on.
-  vm.changed = true;
+  write_script("sound/sound.nut", three_bus_script, 20);
+  mark_sound_script_changed();
   check_sound_script();
+  EXPECT_EQ(shown_error_messages.front(), "");
   EXPECT_NE(game_rnd(), first[0]);
 }
 
+// A VM that cannot be opened.
+struct UnopenableVM : SqReloadableVM {
+  bool init(int) override { return false; }
+};
+
 TEST_F(SoundScriptTest, VmThatCannotBeCreatedIsFatal) {
-  vm.canOpen = false;
-  EXPECT_EXIT(init_sound_script("sound/sound.nut"), ::testing::ExitedWithCode(100), "error creating sound script VM");
+  UnopenableVM vm;
+  EXPECT_EXIT(open_sound_script_vm(vm), ::testing::ExitedWithCode(100), "error creating sound script VM");
 }
 
 TEST(AudioStartUp, StartsHeadlessOnTheNullBackEndWithTheMusicVolumeSetting) {
