@@ -255,6 +255,9 @@ void win32_pump_sdl_events() {
 }
 
 void win32_install_quit_signals() {
+  // Any part of the program that starts SDL later (sound, say) must leave these
+  // signals to us.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   struct sigaction sa {};
   sa.sa_handler = on_quit_signal;
   sigemptyset(&sa.sa_mask);
