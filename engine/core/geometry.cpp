@@ -4,30 +4,29 @@
 
 #include <cmath>
 
-float v_length3(__m128 v) { return sqrtf(v_dot3_x(v, v)); }
-
-__m128 v_normalize3(__m128 v) {
-  float len = v_length3(v);
-  return len > 0 ? v_scale(v, 1.0f / len) : v;
-}
-
+// Every formula keeps the order of its additions, so results repeat bit for bit
+// in native code and in scripts.
 __m128 quat_mul(__m128 a, __m128 b) {
   float ax = v_x(a), ay = v_y(a), az = v_z(a), aw = v_w(a);
   float bx = v_x(b), by = v_y(b), bz = v_z(b), bw = v_w(b);
-  return v_make(aw * bx + ax * bw + ay * bz - az * by,
-                aw * by - ax * bz + ay * bw + az * bx,
-                aw * bz + ax * by - ay * bx + az * bw,
-                aw * bw - ax * bx - ay * by - az * bz);
+  float x = ((aw * bx + az * by) - ay * bz) + ax * bw;
+  float y = ((aw * by - az * bx) + ax * bz) + ay * bw;
+  float z = ((ay * bx - ax * by) + aw * bz) + az * bw;
+  float w = ((-ax * bx - ay * by) - az * bz) + aw * bw;
+  return v_make(x, y, z, w);
 }
 
 __m128 quat_rotate(__m128 q, __m128 v) {
-  __m128 p = v_and(v, v_mask_xyz());
-  return v_and(quat_mul(quat_mul(q, p), quat_conj(q)), v_mask_xyz());
+  __m128 t = v_add(v_cross3(v, q), v_mul(v_splat_w(q), v));
+  __m128 r = v_add(v, v_scale(v_cross3(t, q), 2.0f));
+  return v_with_lane(r, 3, v_w(v));
 }
 
 __m128 quat_from_axis_angle(__m128 axis, float angle) {
-  float s = sinf(angle * 0.5f);
-  return v_make(v_x(axis) * s, v_y(axis) * s, v_z(axis) * s, cosf(angle * 0.5f));
+  __m128 n = v_div_or_zero(axis, v_len3(axis));
+  float s, c;
+  sincosf(angle * 0.5f, &s, &c);
+  return v_with_lane(v_scale(n, s), 3, c);
 }
 
 Matrix44 matrix_identity() {
@@ -145,11 +144,7 @@ __m128 quat_from_motion(__m128 a, __m128 b, __m128 c, const __m128& d) {
     sign_by(Y, S[1][2] + S[2][1]);
   }
 
-  __m128 q = v_make(-X, -Y, -Z, W);
-  float len = sqrtf(v_x(v_dot4(q, q)));
-  if (len == 0)
-    return v_zero();
-  return v_scale(q, 1.0f / len);
+  return quat_norm(v_make(-X, -Y, -Z, W));
 }
 
 float ray_triangle_intersect(__m128 c0, __m128 c1, __m128 c2, const __m128& origin, const __m128& dir,
@@ -183,7 +178,9 @@ __m128 vector_on_sphere(float u, float v) {
   float z = 2 * v - 1;
   float r = sqrtf(1 - z * z);
   float angle = (float)(u * 2.0 * M_PI);
-  return v_make(r * cosf(angle), r * sinf(angle), z, 0);
+  float sin_a, cos_a;
+  sincosf(angle, &sin_a, &cos_a);
+  return v_make(r * cos_a, r * sin_a, z, 0);
 }
 
 __m128 vector_in_sphere(float u, float v, float s) {

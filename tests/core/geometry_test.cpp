@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <ostream>
 #include <limits>
 #include <random>
 
@@ -26,11 +28,29 @@ V lanes(__m128 v) { return {v_x(v), v_y(v), v_z(v), v_w(v)}; }
 std::mt19937 rng(1234);
 float uniform(float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng); }
 __m128 random_vec() { return v_make(uniform(-5, 5), uniform(-5, 5), uniform(-5, 5), 0); }
-__m128 random_quat() {
-  __m128 axis = v_normalize3(random_vec());
-  return quat_from_axis_angle(axis, uniform(-3.1f, 3.1f));
-}
+__m128 random_quat() { return quat_from_axis_angle(random_vec(), uniform(-3.1f, 3.1f)); }
 float dist3(__m128 a, __m128 b) { return v_length3(v_sub(a, b)); }
+
+const float nan_f = std::numeric_limits<float>::quiet_NaN();
+const float inf_f = std::numeric_limits<float>::infinity();
+
+// The raw bits of the four lanes: compares masks, signed zeros and NaNs exactly.
+struct Bits {
+  uint32_t u[4];
+  bool operator==(const Bits& o) const { return memcmp(u, o.u, sizeof(u)) == 0; }
+};
+Bits bits(__m128 v) {
+  Bits b;
+  memcpy(b.u, &v, sizeof(b.u));
+  return b;
+}
+Bits bits_of(float x, float y, float z, float w) { return bits(v_make(x, y, z, w)); }
+std::ostream& operator<<(std::ostream& os, const Bits& b) {
+  char text[64];
+  snprintf(text, sizeof(text), "%08x %08x %08x %08x", b.u[0], b.u[1], b.u[2], b.u[3]);
+  return os << text;
+}
+const uint32_t T = 0xFFFFFFFFu;
 
 TEST(Vector, LanesAndPermutations) {
   __m128 v = v_make(1, 2, 3, 4);
@@ -67,6 +87,81 @@ TEST(Vector, CrossProductProperties) {
     EXPECT_NEAR(v_dot3_x(c, b), 0, 1e-4f * scale * v_length3(b));
     EXPECT_VEC_NEAR(v_add(c, v_cross3(b, a)), 0, 0, 0, 0, 1e-4f * scale);
   }
+}
+
+// Lane-wise operations whose corner cases (signed zeros, NaN, masks) matter to
+// callers, each checked bit for bit.
+TEST(Vector, LaneWiseOperationsBitForBit) {
+  __m128 a = v_make(1, -0.0f, nan_f, 3), b = v_make(2, 0.0f, 5, nan_f);
+  struct Case {
+    const char* what;
+    Bits got, want;
+  } cases[] = {
+      {"a + b", bits(v_add(v_make(1, 2, 3, 4), v_make(0.5f, -2, inf_f, -4))), bits_of(1.5f, 0, inf_f, 0)},
+      {"a / 0", bits(v_div(v_make(1, -1, 2, -2), v_make(0, 0, -0.0f, -0.0f))), bits_of(inf_f, -inf_f, -inf_f, inf_f)},
+      {"a * s", bits(v_scale(v_make(1, -2, 0, 4), -0.5f)), bits_of(-0.5f, 1, -0.0f, -2)},
+      {"-a gives +0 for a zero lane", bits(v_neg(v_make(0, -0.0f, 2, -3))), bits_of(0, 0, -2, 3)},
+      {"a ^ sign mask flips zeros too", bits(v_xor(v_make(0, -0.0f, 2, -3), v_sign_mask())),
+       bits_of(-0.0f, 0, -2, 3)},
+      {"a == b", bits(v_cmpeq(v_make(1, -0.0f, nan_f, 3), v_make(1, 0.0f, nan_f, 4))), {{T, T, 0, 0}}},
+      {"a > b", bits(v_cmpgt(v_make(2, 1, nan_f, 0), v_make(1, 1, 0, -0.0f))), {{T, 0, 0, 0}}},
+      {"a >= b", bits(v_cmpge(v_make(2, 1, nan_f, 0), v_make(1, 1, 0, -0.0f))), {{T, T, 0, T}}},
+      {"a & mask", bits(v_and(v_make(1, 2, 3, 4), v_mask_xyz())), bits_of(1, 2, 3, 0)},
+      // Either operand NaN: the lane of b.
+      {"min(a, b)", bits(v_min(a, b)), bits_of(1, 0.0f, 5, nan_f)},
+      {"max(a, b)", bits(v_max(a, b)), bits_of(2, 0.0f, 5, nan_f)},
+      {"min(b, a)", bits(v_min(b, a)), bits_of(1, -0.0f, nan_f, 3)},
+      {"max(b, a)", bits(v_max(b, a)), bits_of(2, -0.0f, nan_f, 3)},
+      {"with lane 2", bits(v_with_lane(v_make(1, 2, 3, 4), 2, -7)), bits_of(1, 2, -7, 4)},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(c.got, c.want) << c.what;
+
+  __m128 sum = v_make(1, 2, 3, 4);
+  v_add_to(sum, v_make(10, 20, 30, 40));
+  EXPECT_EQ(bits(sum), bits_of(11, 22, 33, 44));
+  for (int i = 0; i < 4; i++)
+    EXPECT_EQ(v_lane(v_make(5, 6, 7, 8), i), 5.0f + i);
+}
+
+TEST(Vector, SignBits) {
+  struct Case {
+    __m128 v;
+    int want;
+  } cases[] = {
+      {v_make(1, 2, 3, 4), 0x0},        {v_make(-1, 2, 3, 4), 0x1},
+      {v_make(1, 2, 3, -4), 0x8},       {v_make(-0.0f, 0, -inf_f, 0), 0x5},
+      {v_make(-nan_f, nan_f, 1, -1), 0x9},
+      {v_cmpgt(v_make(2, 3, 4, 5), v_make(1, 2, 3, 4)), 0xF},
+      {v_cmpeq(v_make(2, 3, 4, 5), v_make(2, 0, 4, 0)), 0x5},
+  };
+  for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); i++)
+    EXPECT_EQ(v_sign_bits(cases[i].v), cases[i].want) << "case " << i;
+}
+
+// Horizontal sums add (x + y) and (z + w) first; values where any other order
+// gives another float catch a changed order.
+TEST(Vector, HorizontalSumsKeepTheirOrder) {
+  struct Case {
+    const char* what;
+    __m128 got;
+    float want;
+  } cases[] = {
+      {"dot3 = (x + y) + z", v_dot3(v_make(1e8f, -1e8f, 1, nan_f), v_make(1, 1, 1, 1)), 1},
+      {"dot4 = (x + y) + (z + w)", v_dot4(v_make(1e8f, 1, -1e8f, 1), v_make(1, 1, 1, 1)), 0},
+      {"sum4", v_sum4(v_make(1, 1e8f, 1, -1e8f)), 0},
+      {"len4 squared", v_len4_sq(v_make(1, 2, 3, 4)), 30},
+      {"len4", v_len4(v_make(1, 2, 2, 4)), 5},
+      {"len3 ignores w", v_len3(v_make(2, 3, 6, 100)), 7},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(bits(c.got), bits_of(c.want, c.want, c.want, c.want)) << c.what;
+}
+
+TEST(Vector, Norm3DividesAllLanesAndZeroStaysZero) {
+  EXPECT_EQ(bits(v_norm3(v_make(3, 0, 4, 10))), bits_of(3.0f / 5, 0, 4.0f / 5, 2));
+  EXPECT_EQ(bits(v_norm3(v_make(0, 0, 0, 7))), bits_of(0, 0, 0, 0));
+  EXPECT_EQ(bits(v_cross3(v_make(1, 2, 3, 4), v_make(4, 5, 6, 7))), bits_of(-3, 6, -3, 0));
 }
 
 TEST(Color, PacksWithClampRoundingAndNaN) {
@@ -111,6 +206,41 @@ TEST(Rect, OverlapCountsTheRightAndTopEdgesOnly) {
     EXPECT_EQ(rect_overlap(a, cases[i].b), cases[i].want) << "case " << i;
 }
 
+// 0xAARRGGBB back to four floats: every byte value in every channel gives
+// byte * (1 / 255.0f), and packing it again gives the same colour.
+TEST(Color, UnpacksEveryByteExactlyAndRoundTrips) {
+  for (uint32_t byte = 0; byte < 256; byte++) {
+    float want = (float)byte * (1.0f / 255.0f);
+    struct Case {
+      D3dColor packed;
+      int lane;
+    } cases[] = {{byte << 16, 0}, {byte << 8, 1}, {byte, 2}, {byte << 24, 3}};
+    for (const Case& c : cases) {
+      __m128 rgba = d3d_to_color(c.packed);
+      for (int lane = 0; lane < 4; lane++)
+        EXPECT_EQ(v_lane(rgba, lane), lane == c.lane ? want : 0.0f) << std::hex << c.packed << " lane " << lane;
+      EXPECT_EQ(color_to_d3d(rgba), c.packed);
+    }
+  }
+  EXPECT_EQ(bits(d3d_to_color(0x80FF4000u)), bits_of(1, 64 / 255.0f, 0, 128 / 255.0f));
+  EXPECT_EQ(color_to_d3d(d3d_to_color(0xDEADBEEFu)), 0xDEADBEEFu);
+}
+
+TEST(Rect, UnionTakesLowCornerMinimaAndHighCornerMaxima) {
+  struct Case {
+    __m128 a, b;
+    Bits want;
+  } cases[] = {
+      {v_make(0, 0, 10, 10), v_make(5, -5, 20, 8), bits_of(0, -5, 20, 10)},
+      {v_make(5, -5, 20, 8), v_make(0, 0, 10, 10), bits_of(0, -5, 20, 10)},
+      {v_make(1, 1, 2, 2), v_make(1, 1, 2, 2), bits_of(1, 1, 2, 2)},
+      {v_make(-3, -3, -1, -1), v_make(1, 1, 3, 3), bits_of(-3, -3, 3, 3)},   // disjoint
+      {v_make(nan_f, 0, nan_f, 4), v_make(1, nan_f, 3, nan_f), bits_of(1, nan_f, 3, nan_f)},  // NaN: b
+  };
+  for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); i++)
+    EXPECT_EQ(bits(rect_union(cases[i].a, cases[i].b)), cases[i].want) << "case " << i;
+}
+
 TEST(BoundingSphere, Cases) {
   EXPECT_VEC_NEAR(compute_bounding_sphere(nullptr, 0), 0, 0, 0, 0, 0);
   __m128 one[] = {v_make(1, 2, 3, 4)};
@@ -150,6 +280,26 @@ TEST(Quaternion, RotationPreservesLengthAndAngles) {
   }
 }
 
+// The engine's one quaternion convention: b is applied first by quat_mul(a, b),
+// a positive angle about +z turns x toward -y, rotation keeps v.w, and the
+// conjugate undoes a rotation.
+TEST(Quaternion, Conventions) {
+  // The product, bit for bit, in its order of additions.
+  EXPECT_EQ(bits(quat_mul(v_make(1, 2, 3, 4), v_make(5, 6, 7, 8))),
+            bits_of(((4 * 5 + 3 * 6) - 2 * 7) + 1 * 8, ((4 * 6 - 3 * 5) + 1 * 7) + 2 * 8,
+                    ((2 * 5 - 1 * 6) + 4 * 7) + 3 * 8, ((-1 * 5 - 2 * 6) - 3 * 7) + 4 * 8));
+  EXPECT_EQ(bits(quat_conj(v_make(0, 0, 0, 1))), bits_of(-0.0f, -0.0f, -0.0f, 1));
+  EXPECT_EQ(bits(quat_norm(v_zero())), bits_of(0, 0, 0, 0));
+  EXPECT_VEC_NEAR(quat_rotate(quat_from_axis_angle(z4f(1), (float)M_PI / 2), x4f(1)), 0, -1, 0, 0, 1e-6f);
+  EXPECT_VEC_NEAR(quat_rotate(quat_from_axis_angle(x4f(3), (float)M_PI), v_make(0, 1, 0, 9)), 0, -1, 0, 9, 1e-6f);
+  EXPECT_VEC_NEAR(quat_from_axis_angle(v_zero(), 1), 0, 0, 0, cosf(0.5f), 0);
+  for (int i = 0; i < 100; i++) {
+    __m128 a = random_quat(), b = random_quat(), v = random_vec();
+    EXPECT_LT(dist3(quat_rotate(quat_mul(a, b), v), quat_rotate(a, quat_rotate(b, v))), 1e-4f * (1 + v_length3(v)));
+    EXPECT_LT(dist3(quat_rotate(quat_conj(a), quat_rotate(a, v)), v), 1e-4f * (1 + v_length3(v)));
+  }
+}
+
 TEST(QuatFromMotion, SpecialCases) {
   __m128 a = v_make(1, 0, 0, 0), b = v_make(0, 1, 0, 0);
   EXPECT_VEC_NEAR(quat_from_motion(a, b, a, b), 0, 0, 0, 1, 1e-6f);
@@ -173,11 +323,10 @@ TEST(QuatFromMotion, RecoversRandomRotations) {
     __m128 c = quat_rotate(q, a), d = quat_rotate(q, b);
     __m128 r = quat_from_motion(a, b, c, d);
     EXPECT_NEAR(v_x(v_dot4(r, r)), 1.0f, 1e-5f);
-    // The result is the conjugate of the rotating quaternion (up to sign).
-    __m128 rot = quat_conj(r);
-    EXPECT_LT(dist3(quat_rotate(rot, a), c), 2e-3f * (1 + v_length3(a)));
-    EXPECT_LT(dist3(quat_rotate(rot, b), d), 2e-3f * (1 + v_length3(b)));
-    EXPECT_NEAR(fabsf(v_x(v_dot4(rot, q))), 1.0f, 1e-3f);
+    // The result rotates with quat_rotate and is the original rotation (up to sign).
+    EXPECT_LT(dist3(quat_rotate(r, a), c), 2e-3f * (1 + v_length3(a)));
+    EXPECT_LT(dist3(quat_rotate(r, b), d), 2e-3f * (1 + v_length3(b)));
+    EXPECT_NEAR(fabsf(v_x(v_dot4(r, q))), 1.0f, 1e-3f);
   }
 }
 
