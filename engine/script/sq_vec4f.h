@@ -38,13 +38,3 @@ __m128 get_operand(HSQUIRRELVM v, const HSQOBJECT& o);
 
 void register_vec4f_bindings(HSQUIRRELVM vm);
 
-// The script functions' formulas, also usable from native code.
-__m128 sq_cross(__m128 a, __m128 b);
-__m128 sq_norm3(__m128 v);
-__m128 sq_norm3a(__m128 v);
-__m128 sq_quat_norm(__m128 q);
-__m128 sq_quat_inv(__m128 q);
-__m128 sq_quat_mul(__m128 a, __m128 b);
-__m128 sq_quat_rotate(__m128 q, __m128 v);
-__m128 sq_quat_arc(__m128 u, __m128 v);
-__m128 sq_make_quat(__m128 axis, float angle);
