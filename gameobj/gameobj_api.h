@@ -283,12 +283,16 @@ GAMEOBJ_DECLARE_SCREEN(tooltip_screen)
 
 constexpr int GAMEOBJ_SCREEN_COUNT = 12;
 
-// Engine functions and globals the module calls (exported by the executable).
-void update_proximity(GameObj* obj, __m128 box);
-void remove_proximity_object(GameObj* obj);
-void reset_camera();
-void update_camera(float);
-void add_junk(__m128 pos, __m128 vel, uint32_t color, float life, float gravity);
-void mark_solid_tiles();
+// Engine functions and globals the module calls, resolved from the executable when
+// the module is loaded: the world services (sweeps and level edits, box collision,
+// proximity hash, camera, debris, noise), the level map, and the game flow's menu flag.
 extern bool should_close_game_menu;
 extern BaseGuiScreen* cur_game_screen;
+
+#include "engine/gen/level_map.h"
+#include "engine/world/camera.h"
+#include "engine/world/collision.h"
+#include "engine/world/junk.h"
+#include "engine/world/level_sweep.h"
+#include "engine/world/noise.h"
+#include "engine/world/proximity.h"
