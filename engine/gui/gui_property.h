@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <xmmintrin.h>
 
+#include "engine/core/geometry.h"
 #include "engine/core/strings.h"
 
 // Property ids fixed by the runtime; the module defines the others (0, 3-5,
@@ -60,7 +61,7 @@ inline bool gui_value_equal(uint32_t a, uint32_t b) { return a == b; }
 inline bool gui_value_equal(bool a, bool b) { return a == b; }
 inline bool gui_value_equal(float a, float b) { return a == b; }
 inline bool gui_value_equal(double a, double b) { return a == b; }
-inline bool gui_value_equal(__m128 a, __m128 b) { return _mm_movemask_ps(_mm_cmpeq_ps(a, b)) == 0xF; }
+inline bool gui_value_equal(__m128 a, __m128 b) { return v_sign_bits(v_cmpeq(a, b)) == 0xF; }
 bool gui_value_equal(const String& a, const String& b);
 
 template <class T>
