@@ -133,15 +133,10 @@ __m128 GuiElement::animate(int id, __m128 stored) {
   return a ? a->current(stored, gui_time_dt()) : stored;
 }
 
-static __m128 unpack_color(uint32_t c) {
-  __m128 v = _mm_setr_ps((float)((c >> 16) & 255), (float)((c >> 8) & 255), (float)(c & 255), (float)(c >> 24));
-  return _mm_mul_ps(v, _mm_set1_ps(1.0f / 255.0f));
-}
-
 void GuiElement::getAnimValues(__m128 out[NUM_GUI_PROPS]) const {
   for (int id = 0; id < NUM_GUI_PROPS; id++) out[id] = _mm_setzero_ps();
   for (int id : {GUI_PROP_COLOR_A, GUI_PROP_COLOR_B, GUI_PROP_COLOR_C})
-    out[id] = unpack_color(readValue<uint32_t>(id, GUI_DEFAULT_COLOR));
+    out[id] = d3d_to_color(readValue<uint32_t>(id, GUI_DEFAULT_COLOR));
   for (int id : {GUI_PROP_OFFSETS, GUI_PROP_VECTOR_A, GUI_PROP_VECTOR_B})
     out[id] = readValue<__m128>(id, _mm_setzero_ps());
   for (int id : {GUI_PROP_SCALAR_A, GUI_PROP_SCALAR_B, GUI_PROP_SCALAR_C, GUI_PROP_SCALAR_D, GUI_PROP_SCALAR_E})
