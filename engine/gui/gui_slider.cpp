@@ -4,13 +4,7 @@
 
 #include "engine/gui/gui_behaviors.h"
 
-static float lane(__m128 v, int i) {
-  alignas(16) float f[4];
-  _mm_store_ps(f, v);
-  return f[i];
-}
-
-static float width_of(__m128 r) { return lane(r, 2) - lane(r, 0); }
+static float width_of(__m128 r) { return v_lane(r, 2) - v_lane(r, 0); }
 
 // The length the knob's left edge can travel: the content width minus the
 // knob's width, never negative (a knob as wide as the track cannot move).
@@ -22,7 +16,7 @@ static void place_knob(GuiElement* slider, GuiElement* knob, double f, float tra
   float scale = (float)std::max(slider->scale, 1);
   float left = (float)(f * track);
   __m128 cur = knob->getOffsets(true);
-  knob->setOffsets(_mm_setr_ps(left / scale, lane(cur, 1), (track - left) / scale, lane(cur, 3)));
+  knob->setOffsets(_mm_setr_ps(left / scale, v_lane(cur, 1), (track - left) / scale, v_lane(cur, 3)));
 }
 
 void HSliderBehavior::setKnobFraction(GuiElement* element, double f) {
@@ -37,7 +31,7 @@ static void drag_knob(GuiElement* slider, float x) {
   float track = track_length(slider, knob);
   double f = 0;
   if (track > 0) {
-    f = (x - width_of(knob->rect) * 0.5f - lane(slider->inner, 0)) / track;
+    f = (x - width_of(knob->rect) * 0.5f - v_lane(slider->inner, 0)) / track;
     f = std::clamp(f, 0.0, 1.0);
     double mn = slider->getSliderMin(), mx = slider->getSliderMax();
     double value = (1 - f) * mn + f * mx;
