@@ -16,20 +16,14 @@ enum : int32_t {
   VK_DELETE = 0x2E,
 };
 
-static float lane(__m128 v, int i) {
-  alignas(16) float f[4];
-  _mm_store_ps(f, v);
-  return f[i];
-}
-
 void TextInputBehavior::updateCaret(GuiElement* element) {
   GuiElement* caret = element->findChildWithFlag(GUI_FLAG_CARET);
   if (!caret) return;
   float scale = (float)(element->scale < 1 ? 1 : element->scale);
-  float x0 = lane(element->inner, 0), width = lane(element->inner, 2) - x0;
-  float px = lane(element->charPosition(element->getInsertPos()), 0) - x0;
+  float x0 = v_lane(element->inner, 0), width = v_lane(element->inner, 2) - x0;
+  float px = v_lane(element->charPosition(element->getInsertPos()), 0) - x0;
   __m128 cur = caret->getOffsets(true);
-  caret->setOffsets(_mm_setr_ps(px / scale, lane(cur, 1), (width - px) / scale - 10, lane(cur, 3)));
+  caret->setOffsets(_mm_setr_ps(px / scale, v_lane(cur, 1), (width - px) / scale - 10, v_lane(cur, 3)));
 }
 
 // Replaces the bytes [from, to) of the text with `bytes` and puts the
