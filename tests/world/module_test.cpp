@@ -16,6 +16,7 @@
 #include "engine/gui/gui_screen.h"
 #include "engine/gui/visual_log.h"
 #include "engine/world/camera.h"
+#include "engine/world/collision.h"
 #include "engine/world/gameobj_host.h"
 #include "module_test_util.h"
 
@@ -66,6 +67,22 @@ TEST_F(ModuleTest, HeroKeepsItsPositionAndResetCentresTheCamera) {
   EXPECT_GT(gameobj_func_table.get_hero_health(), 0);
   ASSERT_EQ(Hero_list.size(), 1);
   EXPECT_EQ(reinterpret_cast<GameObj*>(Hero_list[0])->proximityBucket >= 0, true);
+}
+
+TEST_F(ModuleTest, BoxesOverlappingTheHeroSetTheHeroFlag) {
+  ASSERT_TRUE(load_gameobj_dll("gameobj.so"));
+  gameobj_func_table.reset_hero(10, 20);  // box (9.5, 20)-(10.5, 22)
+  GameObj* hero = reinterpret_cast<GameObj*>(Hero_list[0]);
+  int hit = 0;
+  __m128 r = collide_box_objs(_mm_setr_ps(10, 21, 0, 0), _mm_setr_ps(11, 23, 0, 0), nullptr, hit);
+  EXPECT_EQ(hit, 0x20);
+  EXPECT_FLOAT_EQ(lane(r, 0), 1.5f);
+  EXPECT_FLOAT_EQ(lane(r, 2), 0.5f);
+  hit = 0;
+  collide_box_objs(_mm_setr_ps(10, 21, 0, 0), _mm_setr_ps(11, 23, 0, 0), hero, hit);
+  EXPECT_EQ(hit, 0) << "the hero does not hit itself";
+  collide_box_objs(_mm_setr_ps(12, 21, 0, 0), _mm_setr_ps(13, 23, 0, 0), nullptr, hit);
+  EXPECT_EQ(hit, 0);
 }
 
 TEST_F(ModuleTest, ReloadRepointsEveryObjectAndKeepsItsData) {
