@@ -14,15 +14,22 @@
 #include "engine/audio/sound_events.h"
 #include "engine/audio/sound_files.h"
 #include "engine/core/watch.h"
+#include "engine/gui/visual_log.h"
 
 std::vector<std::string> shown_error_messages;
 std::vector<int> logged_sound_events;
 
-// Stand-ins for the GUI's error message, the shell's event log and the level
-// generator's random state, which these tests do not link.
-void set_error_message(const char* text) {
+// Every message the code under test shows, passed on to the GUI's own error message.
+// The test links with --wrap on set_error_message's symbol (_Z17set_error_messagePKc),
+// so the audio code's calls land here and __real_ reaches the GUI.
+extern "C" void __real__Z17set_error_messagePKc(const char* text);
+extern "C" void __wrap__Z17set_error_messagePKc(const char* text) {
   shown_error_messages.push_back(text ? text : "");
+  __real__Z17set_error_messagePKc(text);
 }
+
+// Stand-ins for the shell's event log and the level generator's random state,
+// which these tests do not link.
 
 void log_sound_event(int id) {
   logged_sound_events.push_back(id);
@@ -115,6 +122,7 @@ void AudioTest::SetUp() {
   sfx_bus_handle = soloud.playBackground(sfx_bus);
   ui_bus_handle = soloud.playBackground(ui_bus);
   music_bus_handle = soloud.playBackground(music_bus);
+  set_error_message(nullptr);
   shown_error_messages.clear();
   logged_sound_events.clear();
   missing_sound_files = 0;

@@ -8,6 +8,7 @@
 #include "engine/audio/sound_events.h"
 #include "engine/audio/sound_natives.h"
 #include "engine/core/settings.h"
+#include "engine/gui/visual_log.h"
 #include "engine/gen/level_map.h"
 
 TEST(SoundEventTable, NamesAndIds) {
@@ -120,6 +121,9 @@ TEST_F(SoundScriptTest, FailingEventShowsItsNameAndTheError) {
   EXPECT_EQ(play_sfx_event(3, 1.0f, 0.0f), 0u);
   ASSERT_FALSE(shown_error_messages.empty());
   EXPECT_EQ(shown_error_messages.back(), "Error in sound script [punch_swing]:\nsq_get*() failed (type error)");
+  // The GUI holds it as its on-screen message.
+  ASSERT_TRUE(has_error_message());
+  EXPECT_STREQ(error_message_text.data, shown_error_messages.back().c_str());
 }
 
 TEST_F(SoundScriptTest, ScriptErrorsAndAMissingEventsTableAreShownAndTheGameGoesOn) {
