@@ -25,10 +25,9 @@ class RebuildTest : public ModuleTest {
     set_error_message(nullptr);
   }
   void TearDown() override {
-    close_gameobj_dll();
+    ModuleTest::TearDown();  // the module's objects go before the module
     close_file_notify();
     set_error_message(nullptr);
-    ModuleTest::TearDown();
   }
   void write(const std::string& rel, const std::string& text) {
     std::string path = src + rel;
