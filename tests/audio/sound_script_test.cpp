@@ -211,3 +211,44 @@ TEST_F(SqSoundTest, FadeOutAndStopFromTheScript) {
   EXPECT_NEAR(out[2 * 11025], 0.25f, 1e-3f);
   EXPECT_FALSE(soloud.isValidVoiceHandle(voice));
 }
+
+TEST_F(SqSoundTest, NativesTakeSoundsAndVoicesWholeAndRefuseOtherKinds) {
+  writeScript(R"(
+    a <- load_sample("snd/a.wav", 1.0)
+    voice <- 0
+    events <- {
+      ui_click = function(v, p) { ::voice = play_ui(::a, v); return ::voice }
+      ui_back = function(v, p) { fade_out_and_stop(::voice + 0x100000000, 10.0); return 0 }
+      pistol_shot = function(v, p) { return play_sfx(::a + 0x100000000, v, p) }
+      plasma_shot = function(v, p) { return play_sfx(null, v, p) }
+      plasma_misfire = function(v, p) { return play_music(::a) }
+      punch_swing = function(v, p) { return play_sfx(1.5, v, p) }
+      punch_hit = function(v, p) { fade_out_and_stop("x", 1.0); return 0 }
+      hero_jump = function(v, p) { return 0xffffffff }
+    }
+  )", 10);
+  init_sound_script("snd/test.nut");
+  ASSERT_TRUE(shown_error_messages.empty());
+  unsigned int voice = play_sfx_event(40, 1.0f, 0.0f);
+  ASSERT_NE(voice, 0u);
+  // Values beyond 32 bits are no voice and no sound: never cut down to one that is.
+  EXPECT_EQ(play_sfx_event(42, 1.0f, 0.0f), 0u);
+  mix_frames(4410);
+  EXPECT_TRUE(soloud.isValidVoiceHandle(voice));
+  EXPECT_FLOAT_EQ(soloud.getVolume(voice), 1.0f);
+  EXPECT_EQ(play_sfx_event(get_sound_event("pistol_shot"), 1.0f, 0.0f), 0u);
+  // No sound, and a sample where music is asked for, play nothing.
+  EXPECT_EQ(play_sfx_event(get_sound_event("plasma_shot"), 1.0f, 0.0f), 0u);
+  EXPECT_EQ(play_sfx_event(get_sound_event("plasma_misfire"), 1.0f, 0.0f), 0u);
+  EXPECT_EQ(sfx_bus.getActiveVoiceCount() + music_bus.getActiveVoiceCount(), 0u);
+  EXPECT_TRUE(shown_error_messages.empty());
+  // A voice handle comes back whole, all 32 bits.
+  EXPECT_EQ(play_sfx_event(get_sound_event("hero_jump"), 1.0f, 0.0f), 0xffffffffu);
+
+  for (const char* name : {"punch_swing", "punch_hit"}) {
+    EXPECT_EQ(play_sfx_event(get_sound_event(name), 1.0f, 0.0f), 0u);
+    ASSERT_FALSE(shown_error_messages.empty());
+    EXPECT_EQ(shown_error_messages.back(),
+              std::string("Error in sound script [") + name + "]:\nsq_get*() failed (type error)");
+  }
+}
