@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <utime.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,21 @@ TEST_F(RebuildTest, ImportsAreFollowedOnceEach) {
   EXPECT_EQ(listed().size(), 4u) << "paths compare without case";
   add_gameobj_source_file((src + "missing.ls").c_str());
   EXPECT_EQ(listed().size(), 4u);
+  clear_gameobj_source_files();
+}
+
+TEST_F(RebuildTest, ModuleSourcesAreListedFromItsMainFile) {
+  std::string dir = std::string(TORVANE_SOURCE_DIR_FOR_TESTS) + "/gameobj/";
+  snprintf(gameobj_source_dir, sizeof(gameobj_source_dir), "%s", dir.c_str());
+  add_gameobj_source_file((dir + "main.ls").c_str());
+  std::set<std::string> names;
+  for (const GameObjSourceFile& f : gameobj_source_files) {
+    names.insert(std::string(f.path.c_str()).substr(dir.size()));
+    EXPECT_GT(f.time, 0);
+  }
+  for (const char* name : {"main.ls", "gameobj_api.h", "module.cpp", "objects.h", "objects.cpp", "screens.h",
+                           "screens.cpp"})
+    EXPECT_TRUE(names.count(name)) << name << " is watched";
   clear_gameobj_source_files();
 }
 
