@@ -19,5 +19,5 @@ void tiled_voronoi_noise2_all9(float x, float y, int periodLog2, Point2* points,
 void tiled_voronoi_noise2_near4(float x, float y, int periodLog2, float* dists, int* ids, Point2* points);
 void reseed_noise();
 // Lattice cell of a coordinate: the floor, whole numbers to themselves; NaN and
-// far-away values clamp to +-1,000,000.
+// values beyond 2^30 clamp to +-2^30.
 int noise_floor(float v);
