@@ -252,3 +252,15 @@ TEST_F(SqSoundTest, NativesTakeSoundsAndVoicesWholeAndRefuseOtherKinds) {
               std::string("Error in sound script [") + name + "]:\nsq_get*() failed (type error)");
   }
 }
+
+TEST_F(SqSoundTest, MissingScriptFileIsShownAndWatchedAndEventsStaySilent) {
+  init_sound_script("snd/none.nut");
+  ASSERT_EQ(shown_error_messages.size(), 1u);
+  EXPECT_EQ(shown_error_messages[0].rfind("Error in sound script:\n", 0), 0u) << shown_error_messages[0];
+  ASSERT_EQ(sound_script_vm.files.num, 1);
+  EXPECT_STREQ(sound_script_vm.files[0].name.c_str(), "snd/none.nut");
+  EXPECT_EQ(play_sfx_event(0, 1.0f, 0.0f), 0u);
+  // Nothing on disk to notice: no reload.
+  check_sound_script();
+  EXPECT_EQ(shown_error_messages.size(), 1u);
+}
