@@ -178,3 +178,29 @@ TEST_F(RebuildTest, RealRebuildScriptLeavesALoadableModule) {
 }
 
 }  // namespace
+
+namespace {
+
+// The game's own call: the module beside the program, its sources at "../gameobj/".
+TEST(GameLayout, StartUpLoadsTheBuiltModuleAndWatchesItsSources) {
+  char saved[260];
+  memcpy(saved, app_path, sizeof(saved));
+  snprintf(app_path, sizeof(app_path), "%s/", WORLD_BIN_DIR);
+  init_file_notify();
+  init_gameobj_dll("../gameobj/", "main.ls");
+  EXPECT_NE(gameobj_module, nullptr);
+  EXPECT_STREQ(gameobj_source_dir, "../gameobj/");
+  EXPECT_STREQ(gameobj_main_file, "../gameobj/main.ls");
+  bool has_module_cpp = false;
+  for (const GameObjSourceFile& f : gameobj_source_files)
+    has_module_cpp |= strstr(f.path.c_str(), "/gameobj/module.cpp") != nullptr;
+  EXPECT_TRUE(has_module_cpp);
+  EXPECT_EQ(dir_watches.size(), 1);
+  close_gameobj_dll();
+  EXPECT_EQ(gameobj_module, nullptr);
+  EXPECT_TRUE(gameobj_source_files.isEmpty());
+  close_file_notify();
+  memcpy(app_path, saved, sizeof(saved));
+}
+
+}  // namespace
