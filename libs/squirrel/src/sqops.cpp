@@ -92,7 +92,7 @@ bool SQVM::get(const SQObject& self, const SQObject& key, SQObjectPtr& out, bool
     if (sq_type(self) != OT_CLASS && getMetaMethod(self, MT_GET, mm)) {
       SQObject args[1] = {key};
       if (callMeta(mm, self, 1, args, out, false)) return true;
-      if (!meta_not_found(this)) return false;
+      if (!meta_not_found(this)) { _metaFailed = true; return false; }
     }
     SQObjectPtr dd;
     if (getDefaultDelegate(self, dd) && _table(dd)->get(key, out)) return true;
@@ -112,8 +112,10 @@ bool SQVM::get(const SQObject& self, const SQObject& key, SQObjectPtr& out, bool
 }
 
 bool SQVM::getGlobal(const SQObject& self, const SQObject& root, const SQObject& key, SQObjectPtr& out) {
+  _metaFailed = false;
   if (get(self, key, out, false, false)) return true;
-  if (sq_type(_lasterror) != OT_NULL && sq_type(self) != OT_TABLE && false) return false;
+  // a _get that failed with an error (not a clean "throw null") ends the lookup
+  if (_metaFailed) return false;
   if (sq_type(root) == OT_TABLE && _table(root)->get(key, out)) return true;
   if (sq_type(root) == OT_TABLE && get(root, key, out, false, false)) return true;
   raiseIdxError(key);

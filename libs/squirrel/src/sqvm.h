@@ -81,6 +81,7 @@ struct SQVM : SQCollectable {
   bool _errorHandled = false;
   bool _inErrorHandler = false;
   bool _inDebugHook = false;
+  bool _metaFailed = false;  // the last get() failed inside a _get metamethod
   bool hookActive() const { return (sq_type(_debughook) != OT_NULL || _nativeDebugHook) && !_inDebugHook; }
   void callDebugHook(SQInteger type, SQInteger line);
   bool _isMain = false;
