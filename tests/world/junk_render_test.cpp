@@ -20,10 +20,10 @@ class JunkRenderTest : public ::testing::Test {
 
   void SetUp() override {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    if (!PHYSFS_isInit())
+    if (!PHYSFS_isInit()) {
       ASSERT_TRUE(PHYSFS_init(nullptr));
+    }
     std::string src = getenv("TORVANE_SOURCE_DIR") ? getenv("TORVANE_SOURCE_DIR") : "../..";
-    ASSERT_TRUE(PHYSFS_mount((src + "/tests/world/fixtures/").c_str(), nullptr, 1));
     ASSERT_TRUE(PHYSFS_mount((src + "/data/").c_str(), nullptr, 1));
     isFullscreen = true;
     ASSERT_TRUE(init_d3d(nullptr, 64, 64));
