@@ -283,13 +283,17 @@ bool present_frame(bool wait) {
   return SUCCEEDED(hr);
 }
 
+// False while frames cannot be shown, so that the main loop sleeps instead of
+// rendering and presenting for nobody: without a device, and while the window is
+// occluded (minimised or hidden), which leaves the present state blocking frames.
 bool check_d3d_device() {
+  if (!d3d) return false;
   HRESULT hr = d3d->CheckDeviceState((HWND)get_main_window());
   if (hr == S_OK) {
     present_state = 0;
     return true;
   }
-  if (hr == S_PRESENT_OCCLUDED) return true;
+  if (hr == S_PRESENT_OCCLUDED) return false;
   if (hr == S_PRESENT_MODE_CHANGED) {
     debug("mode changed, calling resize_d3d()");
     return resize_d3d(d3d_wd, d3d_ht, isFullscreen, true);

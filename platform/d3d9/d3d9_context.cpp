@@ -25,6 +25,9 @@ static std::map<HWND, SDL_Window*> registered_windows;
 // each window handle and the client origin; without it only registered windows count.
 SDL_Window* win32_sdl_window(HWND hwnd) __attribute__((weak));
 BOOL ClientToScreen(HWND hwnd, POINT* pt) __attribute__((weak));
+BOOL IsWindow(HWND hwnd) __attribute__((weak));
+BOOL IsIconic(HWND hwnd) __attribute__((weak));
+BOOL IsWindowVisible(HWND hwnd) __attribute__((weak));
 
 static SDL_Window* find_window(HWND window) {
   auto it = registered_windows.find(window);
@@ -57,6 +60,16 @@ POINT d3d9_client_origin(HWND window) {
     p.y = y;
   }
   return p;
+}
+
+bool d3d9_window_occluded(HWND window) {
+  if (!window) return false;
+  if (IsWindow && IsIconic && IsWindowVisible && IsWindow(window))
+    return IsIconic(window) || !IsWindowVisible(window);
+  auto it = registered_windows.find(window);
+  if (it != registered_windows.end() && it->second)
+    return SDL_GetWindowFlags(it->second) & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN);
+  return false;
 }
 
 static bool create_surfaceless(GlContext* c) {

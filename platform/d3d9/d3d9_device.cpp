@@ -902,9 +902,12 @@ HRESULT IDirect3DDevice9Ex::Present(const RECT* src, const RECT* dst, HWND windo
   return PresentEx(src, dst, window, dirty, 0);
 }
 
-HRESULT IDirect3DDevice9Ex::PresentEx(const RECT*, const RECT*, HWND, const RGNDATA*, DWORD flags) {
+HRESULT IDirect3DDevice9Ex::PresentEx(const RECT*, const RECT*, HWND window, const RGNDATA*, DWORD flags) {
   D3D9_REC("PresentEx(0x%X)", flags);
   D3d9Device* d = impl;
+  // A minimised or hidden window shows nothing: the frame is dropped and the caller
+  // told so, as a success code, until the window can be seen again.
+  if (d3d9_window_occluded(window ? window : d->window)) return S_PRESENT_OCCLUDED;
   d->make_current();
   GLuint back = d->back_buffer->impl->tex;
   glCopyImageSubData(back, GL_TEXTURE_2D, 0, 0, 0, 0, d->front_copy, GL_TEXTURE_2D, 0, 0, 0, 0, d->bb_width,
@@ -915,7 +918,9 @@ HRESULT IDirect3DDevice9Ex::PresentEx(const RECT*, const RECT*, HWND, const RGND
   return D3D_OK;
 }
 
-HRESULT IDirect3DDevice9Ex::CheckDeviceState(HWND) { return D3D_OK; }
+HRESULT IDirect3DDevice9Ex::CheckDeviceState(HWND window) {
+  return d3d9_window_occluded(window ? window : impl->window) ? S_PRESENT_OCCLUDED : D3D_OK;
+}
 
 HRESULT IDirect3DDevice9Ex::ResetEx(D3DPRESENT_PARAMETERS* pp, D3DDISPLAYMODEEX*) {
   D3D9_REC("ResetEx(%u, %u)", pp ? pp->BackBufferWidth : 0, pp ? pp->BackBufferHeight : 0);

@@ -43,6 +43,10 @@ void gl_context_make_current(GlContext* ctx);
 bool gl_context_has_window(GlContext* ctx);
 void gl_context_drawable_size(GlContext* ctx, int* w, int* h);
 void gl_context_swap(GlContext* ctx, GLuint back_texture, int w, int h, int interval);
+// True while the window shows nothing of what is presented to it: minimised or
+// hidden, as the window layer (or, for a window registered without it, SDL) tells.
+// No window, or a handle that is no window, can always be presented to.
+bool d3d9_window_occluded(HWND window);
 
 // ---- resources ----------------------------------------------------------------------
 struct TexLevel {
