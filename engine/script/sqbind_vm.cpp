@@ -1,14 +1,14 @@
 // Opening and closing script VMs, running script files, and the reports of compile
 // and run-time errors (call stack and locals) through the engine log.
-#include <physfs.h>
-
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 
+#include "engine/core/dynarray.h"
 #include "engine/core/log.h"
 #include "engine/core/mem.h"
+#include "engine/core/stream.h"
 #include "engine/core/utils.h"
-#include "engine/core/vfs.h"
 #include "engine/script/sqbind.h"
 
 namespace sqbind {
@@ -191,11 +191,9 @@ bool compile_buffer(HSQUIRRELVM vm, const char* text, SQInteger length, const ch
   return SQ_SUCCEEDED(sq_compilebuffer(vm, text, length, source, SQTrue));
 }
 
-// Compiles a whole buffer and frees it; the closure stays on the stack.
-static bool compile_and_free(HSQUIRRELVM vm, char* buffer, SQInteger length, const char* source) {
-  bool ok = compile_buffer(vm, buffer, length, source);
-  dlfree(buffer);
-  return ok;
+// Compiles a whole file's bytes; the closure stays on the stack.
+static bool compile_bytes(HSQUIRRELVM vm, const DynArray<unsigned char>& bytes, const char* source) {
+  return compile_buffer(vm, bytes.size() ? (const char*)bytes.data : "", bytes.size(), source);
 }
 
 // Calls the compiled closure on top with the root table as 'this', then pops it.
@@ -206,23 +204,25 @@ static bool run_compiled(HSQUIRRELVM vm) {
   return ok;
 }
 
-bool vfs_compile_file(HSQUIRRELVM vm, const char* path) {
-  PHYSFS_File* file = PHYSFS_openRead(path);
+// The whole of an ordinary file, measured by seeking to its end. False when it
+// cannot be opened, measured or read, or is too long to hold.
+static bool load_standard_file(const char* path, DynArray<unsigned char>& bytes) {
+  FILE* file = fopen(path, "rb");
   if (!file)
     return false;
-  uint32_t length = (uint32_t)PHYSFS_fileLength(file);
-  char* buffer = (char*)dlmalloc(length ? length : 1);
-  if (!buffer) {
-    PHYSFS_close(file);
-    return false;
+  long length = fseek(file, 0, SEEK_END) == 0 ? ftell(file) : -1;
+  bool ok = length >= 0 && length <= INT32_MAX && fseek(file, 0, SEEK_SET) == 0;
+  if (ok) {
+    bytes.resize((int)length);
+    ok = fread(bytes.data, 1, (size_t)length, file) == (size_t)length;
   }
-  if (vfs_read(file, buffer, 1, length) != (int64_t)length) {
-    dlfree(buffer);
-    PHYSFS_close(file);
-    return false;
-  }
-  PHYSFS_close(file);
-  return compile_and_free(vm, buffer, length, path);
+  fclose(file);
+  return ok;
+}
+
+bool vfs_compile_file(HSQUIRRELVM vm, const char* path) {
+  DynArray<unsigned char> bytes;
+  return load_physfs_file(path, bytes) && compile_bytes(vm, bytes, path);
 }
 
 bool vfs_run_file(HSQUIRRELVM vm, const char* path) {
@@ -230,24 +230,8 @@ bool vfs_run_file(HSQUIRRELVM vm, const char* path) {
 }
 
 bool compile_file(HSQUIRRELVM vm, const char* path) {
-  FILE* file = fopen(path, "rb");
-  if (!file)
-    return false;
-  fseek(file, 0, SEEK_END);
-  long length = ftell(file);
-  fseek(file, 0, SEEK_SET);
-  char* buffer = length >= 0 ? (char*)dlmalloc(length ? (size_t)length : 1) : nullptr;
-  if (!buffer) {
-    fclose(file);
-    return false;
-  }
-  if (fread(buffer, 1, (size_t)length, file) != (size_t)length) {
-    dlfree(buffer);
-    fclose(file);
-    return false;
-  }
-  fclose(file);
-  return compile_and_free(vm, buffer, length, path);
+  DynArray<unsigned char> bytes;
+  return load_standard_file(path, bytes) && compile_bytes(vm, bytes, path);
 }
 
 bool run_file(HSQUIRRELVM vm, const char* path) { return compile_file(vm, path) && run_compiled(vm); }

@@ -1,7 +1,10 @@
 // VM set-up, running files, and the reports of compile and run-time errors.
+#include <cstring>
+
 #include "engine/core/mem.h"
 #include "engine/core/utils.h"
 #include "engine/script/sq_perf_timer.h"
+#include "odd_length_archive.h"
 #include "script_fixture.h"
 
 class SqVmTest : public ScriptTest {};
@@ -24,6 +27,49 @@ TEST_F(SqVmTest, RunsFilesThroughTheVfsAndStandardFiles) {
   EXPECT_TRUE(sqbind::vfs_compile_file(vm, "a.nut"));
   EXPECT_EQ(sq_gettype(vm, -1), OT_CLOSURE);
   sq_poptop(vm);
+  EXPECT_EQ(sq_gettop(vm), top);
+}
+
+// A length the virtual file system cannot vouch for (unknown, or beyond what a
+// buffer can hold) fails the load quietly; nothing is read on its word, and a
+// length past 4 GB is not cut down to its low 32 bits.
+TEST_F(SqVmTest, VfsFileWithImpossibleLengthFailsSilently) {
+  struct Case {
+    int64_t length;
+    const char* text;
+  };
+  const Case cases[] = {
+      {-1, "x <- 1"},
+      {(int64_t(1) << 32) + 6, "a <- 1; b <- 2"},  // the low 32 bits name a script that compiles
+      {int64_t(1) << 31, "c <- 3"},
+  };
+  openVM();
+  for (const Case& c : cases) {
+    OddLengthArchive archive{c.text, c.length};
+    ASSERT_TRUE(mount_odd_length_archive(archive, "odd"));
+    SQInteger top = sq_gettop(vm);
+    std::string log = capture_log([&] {
+      EXPECT_FALSE(sqbind::vfs_compile_file(vm, "odd/x.nut")) << c.length;
+      EXPECT_FALSE(sqbind::vfs_run_file(vm, "odd/x.nut")) << c.length;
+    });
+    unmount_odd_length_archive();
+    EXPECT_EQ(log, "") << c.length;
+    EXPECT_EQ(sq_gettop(vm), top) << c.length;
+    EXPECT_LE(archive.largestReadRequest, (uint64_t)strlen(c.text)) << c.length;
+  }
+  EXPECT_EQ(evalInt("(\"a\" in getroottable()) ? 1 : 0"), 0) << "no cut-down script may run";
+}
+
+// A path that opens but has no length to read (a folder) is not an empty script.
+TEST_F(SqVmTest, StandardFileWithoutLengthFails) {
+  openVM();
+  writeFile("dir/a.nut", "x <- 1");
+  SQInteger top = sq_gettop(vm);
+  std::string log = capture_log([&] {
+    EXPECT_FALSE(sqbind::compile_file(vm, (root + "dir").c_str()));
+    EXPECT_FALSE(sqbind::run_file(vm, (root + "dir").c_str()));
+  });
+  EXPECT_EQ(log, "");
   EXPECT_EQ(sq_gettop(vm), top);
 }
 
