@@ -2,22 +2,13 @@
 #include "engine/render/renderBatch.h"
 
 #include "engine/core/fatal.h"
+#include "engine/core/geometry.h"
 #include "engine/render/d3d_shaders.h"
 #include "engine/render/d3d_states.h"
 #include "engine/render/d3d_textures.h"
 #include "engine/render/dynVBWriter.h"
 
 #include <cstring>
-
-static bool rects_overlap(const float* n, __m128 old_rect);
-
-
-
-
-
-
-
-
 
 uint8_t* RenderBatch::add(BaseRenderBatchState* state, __m128 rect, int bytes, int prims) {
   RenderBatchItem* ne = (RenderBatchItem*)alloc.alloc(sizeof(RenderBatchItem) + bytes, 4);
@@ -26,20 +17,20 @@ uint8_t* RenderBatch::add(BaseRenderBatchState* state, __m128 rect, int bytes, i
   ne->bytes = bytes;
   ne->prims = prims;
   ne->next = nullptr;
-  float r[4];
-  _mm_storeu_ps(r, rect);
-  // Join the newest group of this state unless an item of a later group overlaps.
+  // Join the newest group of this state unless an item of a later group overlaps (a
+  // shared edge on the new rectangle's low side counts as overlap, one on its high
+  // side does not).
   for (int i = groups.size() - 1; i >= 0; i--) {
     RenderBatchGroup& g = groups[i];
     if (g.state == state) {
-      g.rect = _mm_shuffle_ps(_mm_min_ps(g.rect, rect), _mm_max_ps(g.rect, rect), _MM_SHUFFLE(3, 2, 1, 0));
+      g.rect = rect_union(g.rect, rect);
       g.last->next = ne;
       g.last = ne;
       return ne->vertices();
     }
-    if (!rects_overlap(r, g.rect)) continue;
+    if (!rect_overlap(g.rect, rect)) continue;
     bool blocked = false;
-    for (RenderBatchItem* it = g.first; it && !blocked; it = it->next) blocked = rects_overlap(r, it->rect);
+    for (RenderBatchItem* it = g.first; it && !blocked; it = it->next) blocked = rect_overlap(it->rect, rect);
     if (blocked) break;
   }
   RenderBatchGroup& g = groups.push();
@@ -47,14 +38,6 @@ uint8_t* RenderBatch::add(BaseRenderBatchState* state, __m128 rect, int bytes, i
   g.state = state;
   g.first = g.last = ne;
   return ne->vertices();
-}
-
-// A shared edge on the new rectangle's low side counts as overlap, one on its high
-// side does not.
-static bool rects_overlap(const float* n, __m128 old_rect) {
-  float o[4];
-  _mm_storeu_ps(o, old_rect);
-  return n[0] <= o[2] && n[1] <= o[3] && n[2] > o[0] && n[3] > o[1];
 }
 
 RenderBatch::RenderBatch(unsigned capacity) : alloc(capacity) {}
