@@ -35,6 +35,20 @@ struct SquirrelError {
   explicit SquirrelError(HSQUIRRELVM vm);
 };
 
+// Sets the VM's stack back to a height when the scope ends, however it ends: a
+// native error unwinding through sq_call skips every pop written after the call.
+class StackRestore {
+ public:
+  StackRestore(HSQUIRRELVM v, SQInteger height) : vm(v), height(height) {}
+  ~StackRestore() { sq_settop(vm, height); }
+  StackRestore(const StackRestore&) = delete;
+  StackRestore& operator=(const StackRestore&) = delete;
+
+ private:
+  HSQUIRRELVM vm;
+  SQInteger height;
+};
+
 extern const char* const type_error_text;   // "sq_get*() failed (type error)"
 extern const char* const get_inst_error_text;  // "getInst: invalid argument type"
 

@@ -196,12 +196,12 @@ static bool compile_bytes(HSQUIRRELVM vm, const DynArray<unsigned char>& bytes, 
   return compile_buffer(vm, bytes.size() ? (const char*)bytes.data : "", bytes.size(), source);
 }
 
-// Calls the compiled closure on top with the root table as 'this', then pops it.
+// Calls the compiled closure on top with the root table as 'this'; the closure is
+// gone afterwards, also when a native error unwinds through the call.
 static bool run_compiled(HSQUIRRELVM vm) {
+  StackRestore restore(vm, sq_gettop(vm) - 1);
   sq_pushroottable(vm);
-  bool ok = SQ_SUCCEEDED(sq_call(vm, 1, SQFalse, SQTrue));
-  sq_poptop(vm);
-  return ok;
+  return SQ_SUCCEEDED(sq_call(vm, 1, SQFalse, SQTrue));
 }
 
 // The whole of an ordinary file, measured by seeking to its end. False when it

@@ -73,6 +73,32 @@ TEST_F(SqVmTest, StandardFileWithoutLengthFails) {
   EXPECT_EQ(sq_gettop(vm), top);
 }
 
+// A native error raised by a file's root code unwinds to the caller of the run; the
+// closure and root table the run pushed must not stay behind on the stack.
+TEST_F(SqVmTest, NativeErrorInRootCodeLeavesTheStackAsItWas) {
+  openVM();
+  writeFile("boom.nut", "local keep = [1, 2]\nlocal v = dot3(vec4f(1), 1)\n");
+  using Run = bool (*)(HSQUIRRELVM, const char*);
+  const std::pair<Run, std::string> runs[] = {{sqbind::vfs_run_file, "boom.nut"},
+                                              {sqbind::run_file, root + "boom.nut"}};
+  for (const auto& [run_fn, path] : runs) {
+    sq_pushinteger(vm, 77);  // something of the caller's below the run
+    SQInteger top = sq_gettop(vm);
+    std::string error;
+    try {
+      run_fn(vm, path.c_str());
+    } catch (const sqbind::SquirrelError& e) {
+      error = e.message;
+    }
+    EXPECT_EQ(error, "getInst: invalid argument type") << path;
+    EXPECT_EQ(sq_gettop(vm), top) << path;
+    SQInteger mine = 0;
+    EXPECT_TRUE(SQ_SUCCEEDED(sq_getinteger(vm, -1, &mine)) && mine == 77) << path;
+    sq_poptop(vm);
+  }
+  EXPECT_EQ(evalInt("40 + 2"), 42) << "the VM stays usable";
+}
+
 TEST_F(SqVmTest, CompileErrorIsPrintedWithPlace) {
   openVM();
   writeFile("broken.nut", "local a = 1\nlocal b = = 2\n");
