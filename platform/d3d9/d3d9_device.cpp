@@ -264,6 +264,10 @@ static GLenum gl_address(DWORD a) {
   return GL_REPEAT;
 }
 
+// Direct3D 9 turns a packed colour into floats as byte / 255, rounded once. The
+// division is kept on purpose: multiplying by a rounded 1/255 (the engine's own
+// unpacking) is one bit off for about half the byte values, which float targets
+// and border colours would keep.
 static void color_floats(D3DCOLOR c, float* out) {
   out[0] = ((c >> 16) & 255) / 255.0f;
   out[1] = ((c >> 8) & 255) / 255.0f;

@@ -167,6 +167,38 @@ TEST_F(LayerTest, RenderTargetTextureRowsRunTopDown) {
   rt->Release();
 }
 
+// A clear colour reaches a float target as each byte / 255, rounded once, as
+// Direct3D 9 converts it; bytes 3, 6, 7 and 12 come out one bit different when
+// multiplied by a rounded 1/255 instead.
+TEST_F(LayerTest, ClearColourOfAFloatTargetIsEachByteOver255) {
+  IDirect3DTexture9* rt = nullptr;
+  ASSERT_EQ(dev->CreateTexture(4, 4, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A32B32G32R32F, D3DPOOL_DEFAULT, &rt, nullptr),
+            D3D_OK);
+  IDirect3DTexture9* sys = nullptr;
+  ASSERT_EQ(dev->CreateTexture(4, 4, 1, 0, D3DFMT_A32B32G32R32F, D3DPOOL_SYSTEMMEM, &sys, nullptr), D3D_OK);
+  IDirect3DSurface9 *s = nullptr, *to = nullptr;
+  rt->GetSurfaceLevel(0, &s);
+  sys->GetSurfaceLevel(0, &to);
+  dev->SetRenderTarget(0, s);
+  ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0x0C030607, 1.0f, 0), D3D_OK);
+  ASSERT_EQ(dev->GetRenderTargetData(s, to), D3D_OK);
+  D3DLOCKED_RECT lr;
+  ASSERT_EQ(to->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
+  float got[4];
+  memcpy(got, lr.pBits, sizeof(got));
+  to->UnlockRect();
+  const float want[4] = {3 / 255.0f, 6 / 255.0f, 7 / 255.0f, 12 / 255.0f};  // r, g, b, a
+  for (int i = 0; i < 4; i++) EXPECT_EQ(got[i], want[i]) << i;
+  IDirect3DSurface9* bb = nullptr;
+  dev->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb);
+  dev->SetRenderTarget(0, bb);
+  bb->Release();
+  to->Release();
+  s->Release();
+  sys->Release();
+  rt->Release();
+}
+
 TEST_F(LayerTest, SetRenderTargetResetsTheViewport) {
   IDirect3DSurface9* rt = nullptr;
   ASSERT_EQ(dev->CreateRenderTarget(4, 2, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &rt, nullptr), D3D_OK);
