@@ -118,38 +118,24 @@ void SqObject::pushDeref(HSQUIRRELVM v) const {
 
 void pop_value_and_container(HSQUIRRELVM v) { sq_pop(v, 2); }
 
-int get_and_pop_int(HSQUIRRELVM v, SQInteger idx) {
-  int i = get<int>(v, idx);
-  sq_pop(v, 2);
-  return i;
+// Reads the value at idx; the value and its container go also when the read throws.
+template <class T>
+static T get_and_pop(HSQUIRRELVM v, SQInteger idx) {
+  StackRestore restore(v, sq_gettop(v) - 2);
+  return get<T>(v, idx);
 }
 
-float get_and_pop_float(HSQUIRRELVM v, SQInteger idx) {
-  float f = get<float>(v, idx);
-  sq_pop(v, 2);
-  return f;
-}
-
-SqObject get_and_pop_object(HSQUIRRELVM v, SQInteger idx) {
-  SqObject o = get<SqObject>(v, idx);
-  sq_pop(v, 2);
-  return o;
-}
+int get_and_pop_int(HSQUIRRELVM v, SQInteger idx) { return get_and_pop<int>(v, idx); }
+float get_and_pop_float(HSQUIRRELVM v, SQInteger idx) { return get_and_pop<float>(v, idx); }
+SqObject get_and_pop_object(HSQUIRRELVM v, SQInteger idx) { return get_and_pop<SqObject>(v, idx); }
 
 float get_float_at(HSQUIRRELVM v, const HSQOBJECT& container, SQInteger key) {
+  StackRestore restore(v, sq_gettop(v));
   sq_pushobject(v, container);
   sq_pushinteger(v, key);
-  if (SQ_FAILED(sq_get(v, -2))) {
-    sq_poptop(v);
+  if (SQ_FAILED(sq_get(v, -2)))
     throw SquirrelError(v);
-  }
-  SQFloat f = 0;
-  if (SQ_FAILED(sq_getfloat(v, -1, &f))) {
-    sq_pop(v, 2);
-    throw SquirrelError(type_error_text);
-  }
-  sq_pop(v, 2);
-  return f;
+  return get<float>(v, -1);
 }
 
 // ---- closures ------------------------------------------------------------------------

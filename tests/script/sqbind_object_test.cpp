@@ -267,6 +267,13 @@ TEST_F(SqObjectTest, ValueAndContainerReaders) {
   SqObject x = sqbind::get_and_pop_object(vm, -1);
   EXPECT_STREQ(sq_objtostring(&x.obj), "x");
   EXPECT_EQ(sq_gettop(vm), top);
+  // A value of the wrong kind throws, and the value and its container still go.
+  push_elem(2);
+  EXPECT_THROW(sqbind::get_and_pop_int(vm, -1), SquirrelError);
+  EXPECT_EQ(sq_gettop(vm), top);
+  push_elem(2);
+  EXPECT_THROW(sqbind::get_and_pop_float(vm, -1), SquirrelError);
+  EXPECT_EQ(sq_gettop(vm), top);
 
   sq_pushroottable(vm);
   sq_pushstring(vm, "t", -1);
