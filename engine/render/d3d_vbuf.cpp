@@ -48,13 +48,19 @@ IDirect3DIndexBuffer9* create_d3d_ib(int bytes, bool is_static) {
   return ib;
 }
 
+// The first unused slot of a buffer pool; null and a log line when all are taken.
+template <class Slot, int N>
+static Slot* free_slot(Slot (&pool)[N], const char* kind) {
+  Slot* slot = std::find_if(pool, pool + N, [](const Slot& b) { return !b.used; });
+  if (slot != pool + N) return slot;
+  debug("reached MAX_BUFFERS for %s", kind);
+  return nullptr;
+}
+
 VertexBuffer* create_vb(int size, bool is_static) {
   ASSERT(d3d);
-  VertexBuffer* slot = std::find_if(vbuffers, vbuffers + MAX_VBUFFERS, [](const VertexBuffer& b) { return !b.used; });
-  if (slot == vbuffers + MAX_VBUFFERS) {
-    debug("reached MAX_BUFFERS for VB");
-    return nullptr;
-  }
+  VertexBuffer* slot = free_slot(vbuffers, "VB");
+  if (!slot) return nullptr;
   IDirect3DVertexBuffer9* vb = create_d3d_vb(size, is_static);
   if (!vb) return nullptr;
   *slot = VertexBuffer{vb, (uint32_t)size, is_static, true};
@@ -63,29 +69,30 @@ VertexBuffer* create_vb(int size, bool is_static) {
 
 IndexBuffer* create_ib(int count, bool is_static) {
   ASSERT(d3d);
-  IndexBuffer* slot = std::find_if(ibuffers, ibuffers + MAX_IBUFFERS, [](const IndexBuffer& b) { return !b.used; });
-  if (slot == ibuffers + MAX_IBUFFERS) {
-    debug("reached MAX_BUFFERS for IB");
-    return nullptr;
-  }
+  IndexBuffer* slot = free_slot(ibuffers, "IB");
+  if (!slot) return nullptr;
   IDirect3DIndexBuffer9* ib = create_d3d_ib(count * 2, is_static);
   if (!ib) return nullptr;
   *slot = IndexBuffer{ib, (uint32_t)count * 2, is_static, true};
   return slot;
 }
 
-void* lock_vb(VertexBuffer* vb, int offset, int size) {
-  if (!vb || !vb->vb) return nullptr;
+// A dynamic buffer is locked with discard (its old contents are not kept), a static
+// one without.
+template <class D3dBuffer>
+static void* lock_buffer(D3dBuffer* buffer, bool is_static, int offset, int size) {
+  if (!buffer) return nullptr;
   void* p = nullptr;
-  DWORD flags = D3DLOCK_NOSYSLOCK | (vb->isStatic ? 0 : D3DLOCK_DISCARD);
-  return SUCCEEDED(vb->vb->Lock(offset, size, &p, flags)) ? p : nullptr;
+  DWORD flags = D3DLOCK_NOSYSLOCK | (is_static ? 0 : D3DLOCK_DISCARD);
+  return SUCCEEDED(buffer->Lock(offset, size, &p, flags)) ? p : nullptr;
+}
+
+void* lock_vb(VertexBuffer* vb, int offset, int size) {
+  return vb ? lock_buffer(vb->vb, vb->isStatic, offset, size) : nullptr;
 }
 
 void* lock_ib(IndexBuffer* ib, int offset, int size) {
-  if (!ib || !ib->ib) return nullptr;
-  void* p = nullptr;
-  DWORD flags = D3DLOCK_NOSYSLOCK | (ib->isStatic ? 0 : D3DLOCK_DISCARD);
-  return SUCCEEDED(ib->ib->Lock(offset, size, &p, flags)) ? p : nullptr;
+  return ib ? lock_buffer(ib->ib, ib->isStatic, offset, size) : nullptr;
 }
 
 void unlock_vb(VertexBuffer* vb) {

@@ -60,6 +60,15 @@ TEST_F(RenderTest, BufferLocksDiscardOnlyDynamicBuffers) {
   ASSERT_NE(lock_vb(dyn, 0, 0), nullptr);
   unlock_vb(dyn);
   EXPECT_EQ(stopRecording(), (Lines{"VB::Lock(16, 8, 0x800)", "VB::Unlock()", "VB::Lock(0, 0, 0x2800)", "VB::Unlock()"}));
+  // Index buffers follow the same rule.
+  IndexBuffer* st_ib = create_ib(6, true);
+  IndexBuffer* dyn_ib = create_ib(6, false);
+  record();
+  ASSERT_NE(lock_ib(st_ib, 2, 4), nullptr);
+  unlock_ib(st_ib);
+  ASSERT_NE(lock_ib(dyn_ib, 0, 0), nullptr);
+  unlock_ib(dyn_ib);
+  EXPECT_EQ(stopRecording(), (Lines{"IB::Lock(2, 4, 0x800)", "IB::Unlock()", "IB::Lock(0, 0, 0x2800)", "IB::Unlock()"}));
 }
 
 TEST_F(RenderTest, EmptyDrawsMakeNoDeviceCall) {
