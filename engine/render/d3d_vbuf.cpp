@@ -241,12 +241,17 @@ static void* lock_readback(int* pitch) {
   return lr.pBits;
 }
 
-void* read_render_target(Texture* t, int* pitch) {
+// The one system-memory surface of read-backs and uploads, sized and formatted as the
+// texture's top level; false while it is in use by another read-back or upload.
+static bool create_readback_surface(Texture* t) {
   D3DSURFACE_DESC desc;
-  if (readback_surface || !level0_desc(t, &desc)) return nullptr;
-  if (FAILED(d3d->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM,
-                                              &readback_surface, nullptr)))
-    return nullptr;
+  if (readback_surface || !level0_desc(t, &desc)) return false;
+  return SUCCEEDED(d3d->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM,
+                                                    &readback_surface, nullptr));
+}
+
+void* read_render_target(Texture* t, int* pitch) {
+  if (!create_readback_surface(t)) return nullptr;
   IDirect3DSurface9* rt = nullptr;
   void* bits = nullptr;
   if (SUCCEEDED(t->tex->GetSurfaceLevel(0, &rt))) {
@@ -265,11 +270,7 @@ bool end_read_render_target(Texture* t) {
 }
 
 void* begin_texture_upload(Texture* t, int* pitch) {
-  D3DSURFACE_DESC desc;
-  if (readback_surface || !level0_desc(t, &desc)) return nullptr;
-  if (FAILED(d3d->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM,
-                                              &readback_surface, nullptr)))
-    return nullptr;
+  if (!create_readback_surface(t)) return nullptr;
   void* bits = lock_readback(pitch);
   if (!bits) release(readback_surface);
   return bits;

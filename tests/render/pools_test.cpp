@@ -112,6 +112,8 @@ TEST_F(RenderTest, ReadBacksAndUploads) {
   Texture* tex = create_texture(4, 2, 1, 1);
   uint32_t* up = (uint32_t*)begin_texture_upload(tex, &pitch);
   ASSERT_NE(up, nullptr);
+  EXPECT_EQ(read_render_target(rt, &pitch), nullptr);   // one staging surface at a time
+  EXPECT_EQ(begin_texture_upload(tex, &pitch), nullptr);
   for (int i = 0; i < 8; i++) up[i] = 0xFF000000u | i;
   EXPECT_TRUE(end_texture_upload(tex));
   copy_texture(tex, rt);
