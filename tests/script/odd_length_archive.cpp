@@ -37,16 +37,29 @@ void file_destroy(PHYSFS_Io* io) {
   delete io;
 }
 
-// The archive's opaque pointer is the OddLengthArchive; the mounted container's own
-// Io is kept so that closing the archive can destroy it.
+// The archive's opaque pointer is the OddLengthArchive being mounted. The mounted
+// container is an empty stream of our own, so the mount allocates nothing of its own.
 OddLengthArchive* mounting = nullptr;
-PHYSFS_Io* container_io = nullptr;
+
+PHYSFS_sint64 container_read(PHYSFS_Io*, void*, PHYSFS_uint64) { return 0; }
+int container_seek(PHYSFS_Io*, PHYSFS_uint64 offset) { return offset == 0; }
+PHYSFS_sint64 container_position(PHYSFS_Io*) { return 0; }  // also its length
+void container_destroy(PHYSFS_Io*) {}
+PHYSFS_Io container_io = {.version = 0,
+                          .opaque = nullptr,
+                          .read = container_read,
+                          .write = file_write,
+                          .seek = container_seek,
+                          .tell = container_position,
+                          .length = container_position,
+                          .duplicate = file_duplicate,
+                          .flush = file_flush,
+                          .destroy = container_destroy};
 
 void* archive_open(PHYSFS_Io* io, const char* name, int for_write, int* claimed) {
-  if (for_write || !mounting || strstr(name, ".oddlen") == nullptr)
+  if (for_write || !mounting || io != &container_io || strstr(name, ".oddlen") == nullptr)
     return nullptr;
   *claimed = 1;
-  container_io = io;
   return mounting;
 }
 PHYSFS_EnumerateCallbackResult archive_enumerate(void*, const char*, PHYSFS_EnumerateCallback, const char*,
@@ -77,11 +90,7 @@ int archive_stat(void* opaque, const char*, PHYSFS_Stat* st) {
   st->readonly = 1;
   return 1;
 }
-void archive_close(void*) {
-  if (container_io)
-    container_io->destroy(container_io);
-  container_io = nullptr;
-}
+void archive_close(void*) {}
 
 const PHYSFS_Archiver odd_length_archiver = {
     0,
@@ -105,11 +114,10 @@ bool mount_odd_length_archive(OddLengthArchive& archive, const char* mount_point
     registered = PHYSFS_registerArchiver(&odd_length_archiver) != 0;
   if (!registered)
     return false;
-  static const char container[1] = {0};
   mounting = &archive;
-  bool ok = PHYSFS_mountMemory(container, sizeof(container), nullptr, archive_name, mount_point, 1) != 0;
+  bool ok = PHYSFS_mountIo(&container_io, archive_name, mount_point, 1) != 0;
   mounting = nullptr;
   return ok;
 }
 
-void unmount_odd_length_archive() { PHYSFS_unmount(archive_name); }
+bool unmount_odd_length_archive() { return PHYSFS_unmount(archive_name) != 0; }

@@ -15,4 +15,4 @@ struct OddLengthArchive {
 // Mounts `archive` at `mount_point` (the archive must outlive the mount); true on
 // success. Unmount with unmount_odd_length_archive.
 bool mount_odd_length_archive(OddLengthArchive& archive, const char* mount_point);
-void unmount_odd_length_archive();
+bool unmount_odd_length_archive();
