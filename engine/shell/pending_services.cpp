@@ -1,6 +1,6 @@
 // Stand-ins for the parts the shell calls that are still to come: the scene and the
-// game flow (this folder, next), the renderer's meshes, the system font and splash,
-// and the host's upgrade screen. Each does the least that keeps the program running:
+// game flow (this folder, next), the renderer's meshes, the system font and splash.
+// Each does the least that keeps the program running:
 // start-up and shut-down go through, the loop runs, nothing is drawn. All but the
 // scene's are weak, so a real definition replaces its stand-in as soon as it is
 // linked in; delete each stand-in once its real one has landed.
@@ -9,7 +9,6 @@
 #include <cstdio>
 
 #include "engine/core/log.h"
-#include "engine/gen/level_map.h"
 #include "engine/render/render_hooks.h"
 #include "engine/shell/main_loop.h"
 #include "engine/shell/pending_services.h"
@@ -51,23 +50,7 @@ void render_splash() {}
 void prepare_scene_render() {}
 void resize_scene() {}
 
-// ---- level generation ------------------------------------------------------------
-// The game's random generator, seeded at start-up, is the level generator's; this
-// stand-in serves programs that link the shell without the generator (the shell's
-// tests).
-PENDING uint64_t game_rnd_seed = 0;
-
 // ---- game flow and scene step (this folder, next) -----------------------------------
 PENDING int cur_level = 0;
 PENDING int up_points = 0;
-PENDING void invalidate_level(int, int, int, int) {}
 PENDING void log_sound_event(int) {}
-
-// ---- game-object host --------------------------------------------------------------
-// The upgrade screen and its factory slot, filled by the host when it links the module.
-class BaseGuiScreen;
-PENDING BaseGuiScreen* upgrade_screen = nullptr;
-struct upgrade_screen_Class {
-  static BaseGuiScreen* (*createScreen)();
-};
-PENDING BaseGuiScreen* (*upgrade_screen_Class::createScreen)() = nullptr;
