@@ -536,41 +536,39 @@ static GLuint build_program(D3d9Device* dev, GLenum stage, const DWORD* code) {
   return program;
 }
 
-IDirect3DVertexShader9::~IDirect3DVertexShader9() {
+// A vertex or pixel shader is one GL program, deleted with the shader while the
+// device that built it lives.
+template <class Impl>
+static void delete_shader_impl(Impl* impl) {
   if (impl && impl->program && device_alive(impl->dev)) {
     impl->dev->make_current();
     glDeleteProgram(impl->program);
   }
   delete impl;
 }
-IDirect3DPixelShader9::~IDirect3DPixelShader9() {
-  if (impl && impl->program && device_alive(impl->dev)) {
-    impl->dev->make_current();
-    glDeleteProgram(impl->program);
-  }
-  delete impl;
+
+IDirect3DVertexShader9::~IDirect3DVertexShader9() { delete_shader_impl(impl); }
+IDirect3DPixelShader9::~IDirect3DPixelShader9() { delete_shader_impl(impl); }
+
+template <class Shader>
+static HRESULT create_shader(D3d9Device* dev, GLenum stage, const DWORD* code, Shader** shader) {
+  if (!shader) return D3DERR_INVALIDCALL;
+  *shader = nullptr;
+  GLuint p = build_program(dev, stage, code);
+  if (!p) return D3DERR_INVALIDCALL;
+  *shader = new Shader;
+  (*shader)->impl = new typename Shader::Impl{p, dev};
+  return D3D_OK;
 }
 
 HRESULT IDirect3DDevice9Ex::CreateVertexShader(const DWORD* code, IDirect3DVertexShader9** shader) {
   D3D9_REC("CreateVertexShader()");
-  if (!shader) return D3DERR_INVALIDCALL;
-  *shader = nullptr;
-  GLuint p = build_program(impl, GL_VERTEX_SHADER, code);
-  if (!p) return D3DERR_INVALIDCALL;
-  *shader = new IDirect3DVertexShader9;
-  (*shader)->impl = new IDirect3DVertexShader9::Impl{p};
-  return D3D_OK;
+  return create_shader(impl, GL_VERTEX_SHADER, code, shader);
 }
 
 HRESULT IDirect3DDevice9Ex::CreatePixelShader(const DWORD* code, IDirect3DPixelShader9** shader) {
   D3D9_REC("CreatePixelShader()");
-  if (!shader) return D3DERR_INVALIDCALL;
-  *shader = nullptr;
-  GLuint p = build_program(impl, GL_FRAGMENT_SHADER, code);
-  if (!p) return D3DERR_INVALIDCALL;
-  *shader = new IDirect3DPixelShader9;
-  (*shader)->impl = new IDirect3DPixelShader9::Impl{p};
-  return D3D_OK;
+  return create_shader(impl, GL_FRAGMENT_SHADER, code, shader);
 }
 
 // ---- queries ------------------------------------------------------------------------

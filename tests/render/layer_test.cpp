@@ -1,6 +1,7 @@
 // Pixels drawn by the Direct3D layer on llvmpipe, compared with what Direct3D 9 draws:
 // expected values are computed here from the inputs.
 #include "layer_fixture.h"
+#include "platform/d3d9/d3d9_impl.h"  // the GL objects behind the interfaces
 
 #include <cmath>
 #include <cstring>
@@ -197,6 +198,19 @@ TEST_F(LayerTest, ClearColourOfAFloatTargetIsEachByteOver255) {
   s->Release();
   sys->Release();
   rt->Release();
+}
+
+// Releasing a shader deletes its GL program (shader reloads would leak them otherwise).
+TEST_F(LayerTest, ReleasedShadersFreeTheirPrograms) {
+  GLuint vs_program = vs->impl->program, ps_program = ps_color->impl->program;
+  ASSERT_TRUE(glIsProgram(vs_program));
+  ASSERT_TRUE(glIsProgram(ps_program));
+  vs->Release();
+  vs = nullptr;
+  ps_color->Release();
+  ps_color = nullptr;
+  EXPECT_FALSE(glIsProgram(vs_program));
+  EXPECT_FALSE(glIsProgram(ps_program));
 }
 
 TEST_F(LayerTest, SetRenderTargetResetsTheViewport) {
