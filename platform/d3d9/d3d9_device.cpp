@@ -587,22 +587,27 @@ HRESULT IDirect3DDevice9Ex::SetPixelShader(IDirect3DPixelShader9* shader) {
   return D3D_OK;
 }
 
+// Stores count four-float constants from register first on of one stage's N
+// registers and widens its dirty range; a range past the end is refused whole (the
+// test is written so that a huge first or count cannot wrap around).
+template <int N>
+static HRESULT store_constants(float (&regs)[N][4], int& dirty_lo, int& dirty_hi, UINT first, const float* data,
+                               UINT count) {
+  if (!data || first > (UINT)N || count > (UINT)N - first) return D3DERR_INVALIDCALL;
+  std::memcpy(regs[first], data, (size_t)count * 16);
+  dirty_lo = std::min<int>(dirty_lo, first);
+  dirty_hi = std::max<int>(dirty_hi, first + count);
+  return D3D_OK;
+}
+
 HRESULT IDirect3DDevice9Ex::SetVertexShaderConstantF(UINT first, const float* data, UINT count) {
   D3D9_REC("SetVertexShaderConstantF(%u, %u)", first, count);
-  if (!data || first + count > D3D9_VS_CONSTS) return D3DERR_INVALIDCALL;
-  std::memcpy(impl->vs_consts[first], data, count * 16);
-  impl->vs_dirty_lo = std::min<int>(impl->vs_dirty_lo, first);
-  impl->vs_dirty_hi = std::max<int>(impl->vs_dirty_hi, first + count);
-  return D3D_OK;
+  return store_constants(impl->vs_consts, impl->vs_dirty_lo, impl->vs_dirty_hi, first, data, count);
 }
 
 HRESULT IDirect3DDevice9Ex::SetPixelShaderConstantF(UINT first, const float* data, UINT count) {
   D3D9_REC("SetPixelShaderConstantF(%u, %u)", first, count);
-  if (!data || first + count > D3D9_PS_CONSTS) return D3DERR_INVALIDCALL;
-  std::memcpy(impl->ps_consts[first], data, count * 16);
-  impl->ps_dirty_lo = std::min<int>(impl->ps_dirty_lo, first);
-  impl->ps_dirty_hi = std::max<int>(impl->ps_dirty_hi, first + count);
-  return D3D_OK;
+  return store_constants(impl->ps_consts, impl->ps_dirty_lo, impl->ps_dirty_hi, first, data, count);
 }
 
 // ---- draws and clears ---------------------------------------------------------------

@@ -213,6 +213,34 @@ TEST_F(LayerTest, ReleasedShadersFreeTheirPrograms) {
   EXPECT_FALSE(glIsProgram(ps_program));
 }
 
+// Constant ranges that run past a stage's registers are refused whole, also when the
+// first register is so large that first + count wraps around.
+TEST_F(LayerTest, ShaderConstantRangesStayInsideTheRegisters) {
+  static const float data[4 * 3] = {};
+  struct Case {
+    bool pixel;
+    UINT first, count;
+    HRESULT want;
+  } cases[] = {{false, 255, 1, D3D_OK},           {false, 255, 2, D3DERR_INVALIDCALL},
+               {false, 256, 0, D3D_OK},           {false, 0xFFFFFFFFu, 2, D3DERR_INVALIDCALL},
+               {true, 223, 1, D3D_OK},            {true, 222, 3, D3DERR_INVALIDCALL},
+               {true, 0xFFFFFFF0u, 0x20, D3DERR_INVALIDCALL}, {true, 0, 0xFFFFFFFFu, D3DERR_INVALIDCALL}};
+  for (const Case& c : cases) {
+    HRESULT got = c.pixel ? dev->SetPixelShaderConstantF(c.first, data, c.count)
+                          : dev->SetVertexShaderConstantF(c.first, data, c.count);
+    EXPECT_EQ(got, c.want) << (c.pixel ? "pixel " : "vertex ") << c.first << " + " << c.count;
+  }
+  EXPECT_EQ(dev->SetVertexShaderConstantF(0, nullptr, 1), D3DERR_INVALIDCALL);
+  // What was refused changed nothing: the quad still lands where constant 0 puts it.
+  setPixelSpace(W, H);
+  dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  useShader(false);
+  drawQuad(-0.5f, -0.5f, 1.5f, 1.5f, 0xFF00FF00);
+  std::vector<uint32_t> px = readBackBuffer();
+  EXPECT_EQ(px[0], 0xFF00FF00u);
+  EXPECT_EQ(px[2], 0xFF000000u);
+}
+
 TEST_F(LayerTest, SetRenderTargetResetsTheViewport) {
   IDirect3DSurface9* rt = nullptr;
   ASSERT_EQ(dev->CreateRenderTarget(4, 2, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, FALSE, &rt, nullptr), D3D_OK);
