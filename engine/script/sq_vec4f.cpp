@@ -22,8 +22,11 @@ static SqVec4f* new_vec(__m128 value) {
 
 namespace sqbind {
 
+// The script takes ownership of the vector; one it cannot take is freed.
 void push(HSQUIRRELVM v, SqVec4f* vec) {
-  push_instance(v, vec, ClassTag<SqVec4f>::tag(), "vec4f", releaseInstHook<SqVec4f>);
+  hand_over_or_free(vec, [&] {
+    push_instance(v, vec, ClassTag<SqVec4f>::tag(), "vec4f", releaseInstHook<SqVec4f>);
+  });
 }
 
 void push(HSQUIRRELVM v, __m128 value) {

@@ -121,11 +121,24 @@ bool init_instance(void* object, HSQUIRRELVM vm, SQRELEASEHOOK hook);
 template <class T>
 SQInteger releaseInstHook(SQUserPointer p, SQInteger /*size*/);
 
+// Runs `bind`, which hands an object the script is to own (freed by its release
+// hook) to the script. When binding throws, nobody owns the object: it is freed.
+template <class T, class F>
+void hand_over_or_free(T* object, F&& bind) {
+  try {
+    bind();
+  } catch (...) {
+    releaseInstHook<T>(object, 0);
+    throw;
+  }
+}
+
 template <class T>
 bool init_instance_of(T* object, HSQUIRRELVM vm) {
   T* p = object;
   ASSERT(p);
-  return init_instance(p, vm, releaseInstHook<T>);
+  hand_over_or_free(p, [&] { init_instance(p, vm, releaseInstHook<T>); });
+  return true;
 }
 
 // The native object of an instance of a class tagged T (or derived from one).

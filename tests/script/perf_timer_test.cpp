@@ -27,3 +27,15 @@ TEST_F(PerfTimerTest, WrongOperandsThrow) {
   for (const char* expr : {"a - 1", "a - vec4f(1)", "a <=> \"x\"", "a - null"})
     EXPECT_EQ(nativeError(expr), "getInst: invalid argument type") << expr;
 }
+
+TEST_F(PerfTimerTest, TimerTheScriptCannotTakeIsFreed) {
+  const char* expr = "PerfTimer.constructor.call({})";
+  EXPECT_EQ(nativeError(expr), "can't set scripted instance user pointer");
+  const int rounds = 400;
+  size_t before = heap_bytes_in_use();
+  capture_log([&] {
+    for (int i = 0; i < rounds; i++)
+      nativeError(expr);
+  });
+  EXPECT_LT((long)(heap_bytes_in_use() - before), rounds * 16 / 2);
+}

@@ -1,6 +1,11 @@
 #include "script_fixture.h"
 
 #include <physfs.h>
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/allocator_interface.h>
+#else
+#include <malloc.h>
+#endif
 #include <sys/stat.h>
 #include <sys/time.h>
 
@@ -150,4 +155,12 @@ Lanes lanes(__m128 v) {
   Lanes l;
   _mm_storeu_ps(l.f, v);
   return l;
+}
+
+size_t heap_bytes_in_use() {
+#if defined(__SANITIZE_ADDRESS__)
+  return __sanitizer_get_current_allocated_bytes();
+#else
+  return mallinfo2().uordblks;
+#endif
 }

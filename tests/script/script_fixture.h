@@ -55,6 +55,10 @@ std::string capture_log(F&& fn) {
   return ::testing::internal::GetCapturedStdout();
 }
 
+// Bytes of the C heap in use now (the sanitizer's own count in sanitizer builds),
+// for tests that a failure path frees what it allocated.
+size_t heap_bytes_in_use();
+
 // Lanes of a four-float value.
 struct Lanes {
   float f[4];

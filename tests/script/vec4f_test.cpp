@@ -1,6 +1,8 @@
 // The script vector and quaternion API against values computed here.
 #include <cmath>
 
+
+#include "engine/core/geometry.h"
 #include "script_fixture.h"
 
 namespace {
@@ -206,4 +208,38 @@ TEST_F(Vec4fTest, DroppedVectorsAreFreed) {
   ASSERT_TRUE(run(loop));
   sq_collectgarbage(vm);
   EXPECT_EQ(sqbind::vm_heap_blocks(), before);
+}
+
+// A vector allocated for the script is freed when the script cannot take it: a
+// constructor called on something that is no instance, or a VM without the class.
+TEST_F(Vec4fTest, VectorsTheScriptCannotTakeAreFreed) {
+  const char* const exprs[] = {"vec4f.constructor.call({}, 1)", "vec4f._cloned.call({}, vec4f(1))"};
+  for (const char* expr : exprs)
+    EXPECT_EQ(nativeError(expr), "can't set scripted instance user pointer") << expr;
+  HSQUIRRELVM bare = sqbind::create_vm(64);
+  std::string error;
+  auto push_into_bare = [&] {
+    try {
+      sqbind::push(bare, v_splat(1));
+    } catch (const sqbind::SquirrelError& e) {
+      error = e.message;
+    }
+  };
+  push_into_bare();
+  EXPECT_EQ(error, "can't get script class");
+  EXPECT_EQ(sq_gettop(bare), 0);
+
+  const int rounds = 400;
+  size_t before = heap_bytes_in_use();
+  capture_log([&] {
+    for (int i = 0; i < rounds; i++) {
+      for (const char* expr : exprs)
+        nativeError(expr);
+      push_into_bare();
+    }
+  });
+  sq_collectgarbage(vm);
+  size_t grown = heap_bytes_in_use() - before;
+  sqbind::close_vm(bare);
+  EXPECT_LT((long)grown, rounds * 3 * 16 / 2) << "bytes kept by " << rounds * 3 << " failed hand-overs";
 }
