@@ -137,7 +137,6 @@ HRESULT IDirect3DDevice9Ex::CreateTexture(UINT w, UINT h, UINT levels, DWORD usa
   UINT full = 1;
   for (UINT s = std::max(w, h); s > 1; s >>= 1) full++;
   if (levels == 0 || levels > full) levels = full;
-  if (usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DYNAMIC)) levels = std::min(levels, levels);
   IDirect3DTexture9* t = new IDirect3DTexture9;
   t->impl = new IDirect3DTexture9::Impl;
   IDirect3DTexture9::Impl* ti = t->impl;
