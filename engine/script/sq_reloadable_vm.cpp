@@ -58,10 +58,19 @@ static void native_include(const char* path, HSQUIRRELVM vm) {
   rvm->include(path);
 }
 
+// Ends the line begun, also when an argument's _tostring throws a native error.
+struct LogLineEnd {
+  ~LogLineEnd() {
+    debug_("\n");
+    debug_flush();
+  }
+};
+
 static void native_debug(HSQUIRRELVM vm) {
   SQInteger n = sq_gettop(vm);
   debug_start_line();
   debug_("%7.2f|", get_time_sec(get_time_since_start()));
+  LogLineEnd line_end;
   for (SQInteger i = 2; i <= n; i++) {
     if (SQ_FAILED(sq_tostring(vm, i)))
       continue;
@@ -70,8 +79,6 @@ static void native_debug(HSQUIRRELVM vm) {
       debug_(" %s", text);
     sq_poptop(vm);
   }
-  debug_("\n");
-  debug_flush();
 }
 
 static void native_debug_tp(HSQUIRRELVM vm) {

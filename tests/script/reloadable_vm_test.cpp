@@ -1,6 +1,9 @@
 // The reloadable VM: file list, change detection, re-runs and the common natives.
 #include <physfs.h>
 
+#include <algorithm>
+
+#include "engine/core/log.h"
 #include "engine/core/utils.h"
 #include "engine/core/watch.h"
 #include "engine/script/sq_reloadable_vm.h"
@@ -131,6 +134,19 @@ TEST_F(ReloadableVmTest, DebugNativeWritesOneStampedLine) {
   EXPECT_NE(log.find("|\n"), std::string::npos) << log;
   EXPECT_NE(log.find("| a 1\n"), std::string::npos) << log;
   EXPECT_NE(log.find("| 2.5 null true\n"), std::string::npos) << log;
+}
+
+// An argument whose text comes from a native that throws ends the call, but the
+// line already begun is still ended, so the next log line starts on its own.
+TEST_F(ReloadableVmTest, DebugNativeEndsItsLineWhenAnArgumentThrows) {
+  ASSERT_TRUE(run("class Bad { function _tostring() { return dot3(vec4f(1), 1) } }"));
+  std::string log = capture_log([&] {
+    EXPECT_EQ(nativeError("debug(\"first\", Bad())"), "getInst: invalid argument type");
+    debug("next");
+  });
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2) << log;
+  EXPECT_NE(log.find("| first\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("| next\n"), std::string::npos) << log;
 }
 
 TEST_F(ReloadableVmTest, DebugTpNamesTheCallingFunction) {
