@@ -11,7 +11,10 @@ struct SDL_Window;
 // through the window layer's win32_sdl_window when that layer is linked in, or through
 // a registration made here; CreateDeviceEx for that handle then makes a GL 4.5 core
 // context on it and presents into it. An unknown handle, or headless mode, gives an
-// EGL surfaceless context and presents nowhere.
+// EGL surfaceless context and presents nowhere. While the device's window is
+// minimised or hidden (the window layer's IsIconic / IsWindowVisible, or SDL's flags for
+// a window registered without it), CheckDeviceState and PresentEx answer
+// S_PRESENT_OCCLUDED and presents are dropped; a device without a window never is.
 void d3d9_register_window(HWND window, SDL_Window* sdl_window);
 void d3d9_unregister_window(HWND window);
 
