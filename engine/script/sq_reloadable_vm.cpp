@@ -187,9 +187,7 @@ bool SqReloadableVM::registerNatives() {
   };
   for (const Native& n : natives) {
     sq_pushroottable(vm);
-    sq_pushstring(vm, n.name, -1);
-    push_function_closure(vm, n.dispatch, n.fn);
-    sq_newslot(vm, -3, SQFalse);
+    new_function_slot(vm, n.name, n.dispatch, n.fn);
     sq_poptop(vm);
   }
   sq_pushroottable(vm);

@@ -182,54 +182,27 @@ int64_t vm_heap_blocks();
 template <class T, class Enable = void>
 struct Arg;
 
-template <>
-struct Arg<float> {
+// A value read with one of the API's typed getters and converted to T.
+template <class T, class Raw, SQRESULT (*read)(HSQUIRRELVM, SQInteger, Raw*)>
+struct ScalarArg {
   static constexpr int slots = 1;
-  using Hold = float;
-  static float get(HSQUIRRELVM v, SQInteger idx) {
-    SQFloat f = 0;
-    if (SQ_FAILED(sq_getfloat(v, idx, &f)))
+  using Hold = T;
+  static T get(HSQUIRRELVM v, SQInteger idx) {
+    Raw raw{};
+    if (SQ_FAILED(read(v, idx, &raw)))
       throw SquirrelError(type_error_text);
-    return f;
+    return (T)raw;
   }
-  static float pass(Hold h) { return h; }
+  static T pass(Hold h) { return h; }
 };
 template <>
-struct Arg<int> {
-  static constexpr int slots = 1;
-  using Hold = int;
-  static int get(HSQUIRRELVM v, SQInteger idx) {
-    SQInteger i = 0;
-    if (SQ_FAILED(sq_getinteger(v, idx, &i)))
-      throw SquirrelError(type_error_text);
-    return (int)i;
-  }
-  static int pass(Hold h) { return h; }
-};
+struct Arg<float> : ScalarArg<float, SQFloat, sq_getfloat> {};
 template <>
-struct Arg<bool> {
-  static constexpr int slots = 1;
-  using Hold = bool;
-  static bool get(HSQUIRRELVM v, SQInteger idx) {
-    SQBool b = 0;
-    if (SQ_FAILED(sq_getbool(v, idx, &b)))
-      throw SquirrelError(type_error_text);
-    return b != 0;
-  }
-  static bool pass(Hold h) { return h; }
-};
+struct Arg<int> : ScalarArg<int, SQInteger, sq_getinteger> {};
 template <>
-struct Arg<const char*> {
-  static constexpr int slots = 1;
-  using Hold = const char*;
-  static const char* get(HSQUIRRELVM v, SQInteger idx) {
-    const SQChar* s = nullptr;
-    if (SQ_FAILED(sq_getstring(v, idx, &s)))
-      throw SquirrelError(type_error_text);
-    return s;
-  }
-  static const char* pass(Hold h) { return h; }
-};
+struct Arg<bool> : ScalarArg<bool, SQBool, sq_getbool> {};
+template <>
+struct Arg<const char*> : ScalarArg<const char*, const SQChar*, sq_getstring> {};
 template <>
 struct Arg<SqObject> {
   static constexpr int slots = 1;
@@ -429,6 +402,23 @@ void push_method(HSQUIRRELVM v, R (T::*m)(A...) const) {
 // makes the slot (static false).
 void new_slot_checked(HSQUIRRELVM v, SQInteger target);
 
+// Adds name = native closure of `dispatch` (free variable: fn) to the object on top.
+inline void new_function_slot(HSQUIRRELVM v, const char* name, SQFUNCTION dispatch, void* fn) {
+  sq_pushstring(v, name, -1);
+  push_function_closure(v, dispatch, fn);
+  sq_newslot(v, -3, SQFalse);
+}
+
+// Adds a member function of T, const or not, to the class; a failure is fatal.
+template <class M>
+void def_method(HSQUIRRELVM v, const SqObject& cls, M m, const char* name) {
+  cls.push(v);
+  sq_pushstring(v, name, -1);
+  push_method(v, m);
+  new_slot_checked(v, -3);
+  sq_poptop(v);
+}
+
 }  // namespace detail
 
 // ---- defining functions ------------------------------------------------------------------
@@ -436,35 +426,25 @@ void new_slot_checked(HSQUIRRELVM v, SQInteger target);
 template <class R, class... A>
 void def(HSQUIRRELVM v, R (*fn)(A...), const char* name) {
   sq_pushroottable(v);
-  sq_pushstring(v, name, -1);
-  detail::push_function_closure(v, detail::function_dispatch<R, A...>, (void*)fn);
-  sq_newslot(v, -3, SQFalse);
+  detail::new_function_slot(v, name, detail::function_dispatch<R, A...>, (void*)fn);
   sq_poptop(v);
 }
 // A native function in the given table (dereferenced when it is a weak reference).
 template <class R, class... A>
 void def(HSQUIRRELVM v, const SqObject& table, R (*fn)(A...), const char* name) {
   table.pushDeref(v);
-  sq_pushstring(v, name, -1);
-  detail::push_function_closure(v, detail::function_dispatch<R, A...>, (void*)fn);
-  sq_newslot(v, -3, SQFalse);
+  detail::new_function_slot(v, name, detail::function_dispatch<R, A...>, (void*)fn);
   sq_poptop(v);
 }
 // A native function in the table on top of the stack, which stays there.
 template <class R, class... A>
 void def_on_top(HSQUIRRELVM v, R (*fn)(A...), const char* name) {
-  sq_pushstring(v, name, -1);
-  detail::push_function_closure(v, detail::function_dispatch<R, A...>, (void*)fn);
-  sq_newslot(v, -3, SQFalse);
+  detail::new_function_slot(v, name, detail::function_dispatch<R, A...>, (void*)fn);
 }
 // A member function of T in the given class.
 template <class T, class R, class... A>
 void def(HSQUIRRELVM v, const SqObject& cls, R (T::*m)(A...), const char* name) {
-  cls.push(v);
-  sq_pushstring(v, name, -1);
-  detail::push_method(v, m);
-  detail::new_slot_checked(v, -3);
-  sq_poptop(v);
+  detail::def_method(v, cls, m, name);
 }
 // A plain native closure (no free variable) in the given object.
 void def_native(HSQUIRRELVM v, const SqObject& table, SQFUNCTION fn, const char* name);
@@ -491,24 +471,18 @@ class ClassDef {
   template <class... A>
   ClassDef& def(void (*ctor)(A...)) {
     classObject.push(vm);
-    sq_pushstring(vm, "constructor", -1);
-    detail::push_function_closure(vm, detail::ctor_dispatch<T, A...>, (void*)ctor);
-    sq_newslot(vm, -3, SQFalse);
+    detail::new_function_slot(vm, "constructor", detail::ctor_dispatch<T, A...>, (void*)ctor);
     sq_poptop(vm);
     return *this;
   }
   template <class R, class... A>
   ClassDef& def(R (T::*m)(A...), const char* member) {
-    sqbind::def(vm, classObject, m, member);
+    detail::def_method(vm, classObject, m, member);
     return *this;
   }
   template <class R, class... A>
   ClassDef& def(R (T::*m)(A...) const, const char* member) {
-    classObject.push(vm);
-    sq_pushstring(vm, member, -1);
-    detail::push_method(vm, m);
-    detail::new_slot_checked(vm, -3);
-    sq_poptop(vm);
+    detail::def_method(vm, classObject, m, member);
     return *this;
   }
   ClassDef& def(SQFUNCTION fn, const char* member) {
@@ -537,7 +511,7 @@ inline void push_arg(HSQUIRRELVM v, const char* s) { sq_pushstring(v, s, -1); }
 // reference. Returns the stack top before the call.
 SQInteger prepare_call(HSQUIRRELVM v, const sqbind::SqObject& closure, const sqbind::SqObject& env);
 // sq_call with the arguments pushed; throws "SqFunc<> call failed" on failure.
-void finish_call(HSQUIRRELVM v, SQInteger top, SQInteger nargs);
+void finish_call(HSQUIRRELVM v, SQInteger nargs);
 void bind_function(HSQUIRRELVM v, const HSQOBJECT& env_obj, const char* name, sqbind::SqObject& env,
                    sqbind::SqObject& closure);
 bool function_is_null(HSQUIRRELVM v, const sqbind::SqObject& closure, const sqbind::SqObject& env);
@@ -578,23 +552,15 @@ class SqFunc {
     vm = nullptr;
   }
 
+  // The stack is back at its height before the call on every way out: a result,
+  // a failed call, an unreadable result or a native error unwinding through it.
   template <class... A>
   R operator()(A... args) {
-    SQInteger top = sqbind::detail::prepare_call(vm, closure, env);
+    sqbind::StackRestore restore(vm, sqbind::detail::prepare_call(vm, closure, env));
     (sqbind::detail::push_arg(vm, args), ...);
-    sqbind::detail::finish_call(vm, top, (SQInteger)sizeof...(A));
-    if constexpr (std::is_void_v<R>) {
-      sq_pop(vm, 2);
-    } else {
-      try {
-        R r = sqbind::get<R>(vm, -1);
-        sq_pop(vm, 2);
-        return r;
-      } catch (...) {
-        sq_pop(vm, 2);
-        throw;
-      }
-    }
+    sqbind::detail::finish_call(vm, (SQInteger)sizeof...(A));
+    if constexpr (!std::is_void_v<R>)
+      return sqbind::get<R>(vm, -1);  // read before the restore pops it
   }
 
  private:

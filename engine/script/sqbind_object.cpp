@@ -262,19 +262,9 @@ SQInteger prepare_call(HSQUIRRELVM v, const SqObject& closure, const SqObject& e
   return top;
 }
 
-void finish_call(HSQUIRRELVM v, SQInteger top, SQInteger nargs) {
-  SQRESULT r;
-  try {
-    r = sq_call(v, nargs + 1, SQTrue, SQTrue);
-  } catch (...) {
-    // A native error unwinding to our caller: leave the stack as it was.
-    sq_settop(v, top);
-    throw;
-  }
-  if (SQ_FAILED(r)) {
-    sq_settop(v, top);
+void finish_call(HSQUIRRELVM v, SQInteger nargs) {
+  if (SQ_FAILED(sq_call(v, nargs + 1, SQTrue, SQTrue)))
     throw SquirrelError("SqFunc<> call failed");
-  }
 }
 
 }  // namespace detail

@@ -183,6 +183,19 @@ TEST_F(SqObjectTest, CallErrorsThrowTheLayersTexts) {
   } catch (const SquirrelError& e) {
     EXPECT_STREQ(e.message, "sq_get*() failed (type error)");
   }
+  EXPECT_EQ(sq_gettop(vm), top);
+
+  // A native error unwinding through the call reaches the caller as it was thrown.
+  ASSERT_TRUE(run("function native_fails(a) { return dot3(vec4f(a), 1) }"));
+  SqFunc<SqObject> native_fails;
+  native_fails.bind(vm, "native_fails");
+  try {
+    native_fails("x");
+    FAIL() << "no exception";
+  } catch (const SquirrelError& e) {
+    EXPECT_STREQ(e.message, "sq_get*() failed (type error)");
+  }
+  EXPECT_EQ(sq_gettop(vm), top);
 
   // An environment that is no weak reference (an integer is held as itself).
   SqFunc<void> f;
