@@ -28,12 +28,7 @@ static SQInteger reload_vm_runtime_error(HSQUIRRELVM vm) {
     return 0;
   debug_start_line();
   debug_("%7.2f| script error:", get_time_sec(get_time_since_start()));
-  if (sq_gettop(vm) >= 1) {
-    const SQChar* text = nullptr;
-    if (SQ_FAILED(sq_getstring(vm, 2, &text)) || !text)
-      text = "unknown";
-    sqbind::print_call_stack(vm, text);
-  }
+  sqbind::print_error_call_stack(vm);
   return 0;
 }
 

@@ -70,7 +70,8 @@ class SqObject {
   SqObject& operator=(const SqObject& other);
   ~SqObject() { release(vm); }
 
-  // Holds `o` with a reference taken in `v` (the old content released first).
+  // Holds `o` with a reference taken in `v` (none when `v` is null); the old
+  // content is released afterwards.
   void set(HSQUIRRELVM v, const HSQOBJECT& o);
   // Holds a weak reference to `o` (or `o` itself when it is not reference counted).
   void setWeakRef(HSQUIRRELVM v, const HSQOBJECT& o);
@@ -166,6 +167,9 @@ void compiler_error_handler(HSQUIRRELVM vm, const char* desc, const char* source
                             SQInteger column);
 SQInteger runtime_error_handler(HSQUIRRELVM vm);
 void print_call_stack(HSQUIRRELVM vm, const char* error);
+// In a runtime error handler: the call stack for the error value at slot 2 (its
+// text, or "unknown"), when the stack holds a value.
+void print_error_call_stack(HSQUIRRELVM vm);
 bool compile_buffer(HSQUIRRELVM vm, const char* text, SQInteger length, const char* source);
 bool vfs_compile_file(HSQUIRRELVM vm, const char* path);
 bool vfs_run_file(HSQUIRRELVM vm, const char* path);
@@ -316,15 +320,23 @@ SQInteger push_result(HSQUIRRELVM v, R&& r) {
   return 1;
 }
 
-template <class R, class... A>
-SQInteger call_native(HSQUIRRELVM v, R (*fn)(A...)) {
-  auto call = [fn](auto&&... args) -> R { return fn(std::forward<decltype(args)>(args)...); };
+// Reads the arguments, calls `call` with them and pushes its result; the number of
+// values pushed.
+template <class R, class... A, class F>
+SQInteger call_and_push(HSQUIRRELVM v, F&& call) {
   if constexpr (std::is_void_v<R>) {
     read_and_call<A...>(v, call, std::index_sequence_for<A...>{});
     return 0;
   } else {
     return push_result(v, read_and_call<A...>(v, call, std::index_sequence_for<A...>{}));
   }
+}
+
+template <class R, class... A>
+SQInteger call_native(HSQUIRRELVM v, R (*fn)(A...)) {
+  return call_and_push<R, A...>(v, [fn](auto&&... args) -> R {
+    return fn(std::forward<decltype(args)>(args)...);
+  });
 }
 
 // Free function: the function's address is the closure's free variable.
@@ -371,15 +383,9 @@ SQInteger method_dispatch(HSQUIRRELVM v) {
     return sq_throwerror(v, "no method stored for C++ call");
   M method = *(M*)ud;
   T* obj = (T*)self;
-  auto call = [obj, method](auto&&... args) -> R {
+  return call_and_push<R, A...>(v, [obj, method](auto&&... args) -> R {
     return (obj->*method)(std::forward<decltype(args)>(args)...);
-  };
-  if constexpr (std::is_void_v<R>) {
-    read_and_call<A...>(v, call, std::index_sequence_for<A...>{});
-    return 0;
-  } else {
-    return push_result(v, read_and_call<A...>(v, call, std::index_sequence_for<A...>{}));
-  }
+  });
 }
 
 // Pushes a native closure of `dispatch` whose free variable is the function's address.

@@ -49,25 +49,22 @@ bool push_instance(HSQUIRRELVM vm, void* object, SQUserPointer tag, const char* 
     return true;
   }
   SQInteger top = sq_gettop(vm);
+  // Every failure leaves the stack as it was, logs and throws its own text.
+  auto failure = [&](const char* error) {
+    sq_settop(vm, top);
+    debug("failed to create %s", class_name);
+    return SquirrelError(error);
+  };
   sq_pushregistrytable(vm);
   sq_pushuserpointer(vm, tag);
-  if (SQ_FAILED(sq_get(vm, -2))) {
-    sq_settop(vm, top);
-    debug("failed to create %s", class_name);
-    throw SquirrelError("can't get script class");
-  }
+  if (SQ_FAILED(sq_get(vm, -2)))
+    throw failure("can't get script class");
   sq_remove(vm, -2);
-  if (SQ_FAILED(sq_createinstance(vm, -1))) {
-    sq_settop(vm, top);
-    debug("failed to create %s", class_name);
-    throw SquirrelError("can't create script instance");
-  }
+  if (SQ_FAILED(sq_createinstance(vm, -1)))
+    throw failure("can't create script instance");
   sq_remove(vm, -2);
-  if (SQ_FAILED(sq_setinstanceup(vm, -1, object))) {
-    sq_settop(vm, top);
-    debug("failed to create %s", class_name);
-    throw SquirrelError("can't set instance user pointer");
-  }
+  if (SQ_FAILED(sq_setinstanceup(vm, -1, object)))
+    throw failure("can't set instance user pointer");
   if (hook)
     sq_setreleasehook(vm, -1, hook);
   return true;

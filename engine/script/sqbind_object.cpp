@@ -48,22 +48,16 @@ SqObject::SqObject(const SqObject& other) : obj(other.obj), vm(other.vm) {
 }
 
 SqObject& SqObject::operator=(const SqObject& other) {
-  if (this == &other)
-    return *this;
-  // Take the new reference first: the old object may be what keeps the new one alive.
-  HSQOBJECT o = other.obj;
-  HSQUIRRELVM v = other.vm;
-  if (v)
-    sq_addref(v, &o);
-  release(vm);
-  obj = o;
-  vm = v;
+  if (this != &other)
+    set(other.vm, other.obj);
   return *this;
 }
 
 void SqObject::set(HSQUIRRELVM v, const HSQOBJECT& o) {
+  // Take the new reference first: the old object may be what keeps the new one alive.
   HSQOBJECT copy = o;
-  sq_addref(v, &copy);
+  if (v)
+    sq_addref(v, &copy);
   release(vm);
   obj = copy;
   vm = v;

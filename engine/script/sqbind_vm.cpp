@@ -102,15 +102,18 @@ void compiler_error_handler(HSQUIRRELVM vm, const char* desc, const char* source
     print(vm, "%s(%d,%d): error: %s\n", source, (int)line, (int)column, desc);
 }
 
+void print_error_call_stack(HSQUIRRELVM vm) {
+  if (sq_gettop(vm) < 1)
+    return;
+  const SQChar* text = nullptr;
+  if (SQ_FAILED(sq_getstring(vm, 2, &text)) || !text)
+    text = "unknown";
+  print_call_stack(vm, text);
+}
+
 SQInteger runtime_error_handler(HSQUIRRELVM vm) {
-  if (!sq_getprintfunc(vm))
-    return 0;
-  if (sq_gettop(vm) >= 1) {
-    const SQChar* text = nullptr;
-    if (SQ_FAILED(sq_getstring(vm, 2, &text)) || !text)
-      text = "unknown";
-    print_call_stack(vm, text);
-  }
+  if (sq_getprintfunc(vm))
+    print_error_call_stack(vm);
   return 0;
 }
 

@@ -1,7 +1,6 @@
 // The script vector and quaternion API against values computed here.
 #include <cmath>
 
-
 #include "engine/core/geometry.h"
 #include "script_fixture.h"
 
