@@ -5,6 +5,7 @@
 
 #include "engine/core/log.h"
 #include "engine/core/utils.h"
+#include "engine/core/vfs.h"
 #include "engine/core/watch.h"
 #include "engine/script/sq_reloadable_vm.h"
 #include "script_fixture.h"
@@ -44,7 +45,7 @@ TEST_F(ReloadableVmTest, IncludeRunsEachFileOnceIgnoringCase) {
   EXPECT_EQ(names(), "main.nut;Lib.nut;");
   EXPECT_EQ(evalInt("runs * 10 + lib_runs"), 11);
   EXPECT_EQ(std::string(rvm.files[0].realPath.c_str()), root + "main.nut");
-  EXPECT_EQ(rvm.files[0].modTime, PHYSFS_getLastModTime("main.nut"));
+  EXPECT_EQ(rvm.files[0].modTime, vfs_last_mod_time("main.nut"));
 }
 
 TEST_F(ReloadableVmTest, MissingFileIsRecordedButNeverChanges) {

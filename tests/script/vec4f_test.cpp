@@ -33,12 +33,14 @@ class Vec4fTest : public ScriptTest {
     float ev[4] = {e.x, e.y, e.z, e.w};
     for (int i = 0; i < 4; i++) {
       if (tol == 0) {
-        if (!std::isnan(ev[i]))
+        if (!std::isnan(ev[i])) {
           EXPECT_EQ(std::signbit(l.f[i]), std::signbit(ev[i])) << expr << " lane " << i;
-        if (std::isnan(ev[i]))
+        }
+        if (std::isnan(ev[i])) {
           EXPECT_TRUE(std::isnan(l.f[i])) << expr << " lane " << i;
-        else
+        } else {
           EXPECT_EQ(l.f[i], ev[i]) << expr << " lane " << i;
+        }
       } else {
         EXPECT_NEAR(l.f[i], ev[i], tol) << expr << " lane " << i;
       }
