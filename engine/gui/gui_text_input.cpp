@@ -21,7 +21,11 @@ void TextInputBehavior::updateCaret(GuiElement* element) {
   if (!caret) return;
   float scale = (float)(element->scale < 1 ? 1 : element->scale);
   float x0 = v_lane(element->inner, 0), width = v_lane(element->inner, 2) - x0;
-  float px = v_lane(element->charPosition(element->getInsertPos()), 0) - x0;
+  // The module's charPosition indexes the text: never ask it about a point
+  // that lies past the end or inside a character (one set from outside).
+  String text = element->getText();
+  int pos = utf8_floor_boundary(text.c_str(), text.len(), element->getInsertPos());
+  float px = v_lane(element->charPosition(pos), 0) - x0;
   __m128 cur = caret->getOffsets(true);
   caret->setOffsets(_mm_setr_ps(px / scale, v_lane(cur, 1), (width - px) / scale - 10, v_lane(cur, 3)));
 }

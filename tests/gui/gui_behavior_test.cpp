@@ -294,6 +294,43 @@ TEST_F(GuiBehaviorTest, TextCaretFollowsInsertionPoint) {
   EXPECT_FLOAT_EQ(lane(f.caret->getOffsets(false), 0), 24.0f);
 }
 
+// Records every index the caret update asks about.
+class IndexCheckingElement : public TestElement {
+ public:
+  std::vector<int> asked;
+  __m128 charPosition(int index) override {
+    asked.push_back(index);
+    return TestElement::charPosition(index);
+  }
+};
+
+TEST_F(GuiBehaviorTest, CaretNeverAsksForAPositionOutsideTheText) {
+  ScreenFixture f;
+  IndexCheckingElement* input = new IndexCheckingElement;
+  input->rect = input->inner = _mm_setr_ps(10, 10, 110, 30);
+  f.root->addChild(input);
+  TestElement* caret = make_element(input, "caret", 10, 10, 20, 30);
+  caret->setFlag(GUI_FLAG_CARET);
+  ASSERT_TRUE(input->addBehavior("solid_box"));
+  ASSERT_TRUE(input->addBehavior("text_input"));
+  input->setText("a\xC3\xA9"); // 3 bytes: 'a' and a 2-byte e-acute
+  const struct {
+    int point;
+    int asked;
+  } cases[] = {{50, 3}, {-4, 0}, {2, 1}};
+  for (const auto& c : cases) {
+    input->setInsertPos(c.point);
+    input->asked.clear();
+    // Keys that leave the point alone still update the caret.
+    f.run({key_event(0x0D, '\r'), key_event(0x1B, 27)});
+    NewGuiEvent reset(GUI_EVENT_RESET);
+    send_event(reset, input, GUI_ROUTE_SELF);
+    ASSERT_EQ(input->asked.size(), 3u) << c.point;
+    for (int index : input->asked) EXPECT_EQ(index, c.asked) << "point " << c.point;
+    EXPECT_FLOAT_EQ(lane(caret->getOffsets(false), 0), 8.0f * c.asked);
+  }
+}
+
 TEST_F(GuiBehaviorTest, TooltipShownOverBoxAndHiddenElsewhere) {
   ScreenFixture f;
   TestElement* tip = make_element(f.root, "tip", 10, 10, 50, 50, {"tooltip_box"});
