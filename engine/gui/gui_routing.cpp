@@ -13,6 +13,9 @@ struct BehaviorEntry {
 static DynArray<BehaviorEntry> behavior_registry;
 
 void register_behavior(NewGuiEventHandler* handler, const char* name) {
+  // A nameless entry would break every later lookup, and a null handler would
+  // hide a real one registered under its name afterwards.
+  if (!handler || !name) return;
   if (get_behavior(name)) return;
   BehaviorEntry entry{name, handler};
   behavior_registry.push(&entry);

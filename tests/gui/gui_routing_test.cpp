@@ -136,6 +136,15 @@ TEST_F(GuiRoutingTest, RegistryKeepsFirstHandlerOfAName) {
   EXPECT_EQ(get_behavior("button"), button_behavior);
 }
 
+TEST_F(GuiRoutingTest, RegistryIgnoresMissingNamesAndHandlers) {
+  RecordingBehavior real;
+  register_behavior(&real, nullptr);
+  register_behavior(nullptr, "late");
+  EXPECT_EQ(get_behavior("missing"), nullptr) << "lookups still work after a nameless registration";
+  register_behavior(&real, "late");
+  EXPECT_EQ(get_behavior("late"), &real) << "a null handler does not claim the name";
+}
+
 TEST_F(GuiRoutingTest, HitTestEdgesLeftTopExclusiveRightBottomInclusive) {
   TestElement* root = make_element(nullptr, "root", 0, 0, 100, 100);
   TestElement* box = make_element(root, "box", 10, 20, 30, 40, {"solid_box"});
