@@ -18,6 +18,15 @@ static Texture* temp_owner = nullptr;
 static uint32_t temp_serial = 0;
 static bool temp_locked = false;
 
+static void release_temp();
+
+// A texture that goes away (or gets another device texture) takes the lock copy made
+// for it along, also while locked: else the copy stayed locked for good and no other
+// texture could be written through it.
+static void forget_temp_for(const Texture* t) {
+  if (temp_tex && temp_owner == t) release_temp();
+}
+
 static Texture* find_free_slot() {
   for (Texture& t : textures)
     if (!t.used) return &t;
@@ -78,6 +87,7 @@ static void release_device_texture(Texture* t) {
 
 void destroy_texture(Texture* t) {
   if (!t) return;
+  forget_temp_for(t);
   release_device_texture(t);
   t->used = false;
 }
@@ -90,6 +100,8 @@ bool is_texture_slot_free(Texture* t) { return !t->used; }
 
 void move_texture(Texture* dst, Texture* src) {
   if (!dst || !src) return;
+  forget_temp_for(dst);
+  forget_temp_for(src);
   release_device_texture(dst);
   *dst = *src;
   dst->serial = next_serial++;

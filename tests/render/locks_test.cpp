@@ -97,3 +97,26 @@ TEST_F(RenderTest, LevelsWrittenIntoTheCopyStay) {
   EXPECT_EQ(pitch, 16);
   unlock_texture(t, 0);
 }
+
+// A texture destroyed, or moved over, while it is locked takes its copy along: the next
+// texture can still be written.
+TEST_F(RenderTest, LockCopyDiesWithItsTexture) {
+  startDevice(16, 16);
+  struct Case {
+    const char* name;
+    void (*drop)(Texture* locked);
+  } cases[] = {
+      {"destroyed", [](Texture* t) { destroy_texture(t); }},
+      {"moved over", [](Texture* t) { move_texture(t, create_texture(2, 2, 1, 1)); }},
+      {"moved away", [](Texture* t) { move_texture(create_texture(2, 2, 1, 1), t); }},
+  };
+  for (const Case& c : cases) {
+    Texture* locked = create_texture(4, 4, 1, 1);
+    int pitch = 0;
+    ASSERT_NE(lock_texture(locked, &pitch, 0), nullptr) << c.name;
+    c.drop(locked);
+    Texture* next = create_texture(3, 2, 1, 1);
+    EXPECT_EQ(roundtrip(next, 3, 2, 0xFF000400), expected(3, 2, 0xFF000400)) << c.name;
+    destroy_texture(next);
+  }
+}
