@@ -34,7 +34,13 @@ int cell_of(float v, const HashLevel& l) {
 
 int key_of(const HashLevel& l, int cx, int cy) { return l.base + ((cy & l.mask) << l.shift) + (cx & l.mask); }
 
+// A bucket field that names no bucket (-1, or a value the module never got from
+// here) leaves every bucket alone.
+bool is_bucket(int key) { return unsigned(key) <= unsigned(PROXIMITY_OVERSIZE); }
+
 void remove_from_bucket(GameObj* obj, int key) {
+  if (!is_bucket(key))
+    return;
   ProximityBin& bin = proximity[key];
   for (int i = 0; i < bin.size(); i++)
     if (bin[i] == obj) {
@@ -66,14 +72,13 @@ void update_proximity(GameObj* obj, __m128 box) {
   int key = proximity_key(box);
   if (key == obj->proximityBucket)
     return;
-  if (obj->proximityBucket >= 0)
-    remove_from_bucket(obj, obj->proximityBucket);
+  remove_from_bucket(obj, obj->proximityBucket);
   proximity[key].push(&obj);
   obj->proximityBucket = key;
 }
 
 void remove_proximity_object(GameObj* obj) {
-  if (!obj || unsigned(obj->proximityBucket) > unsigned(PROXIMITY_OVERSIZE))
+  if (!obj || !is_bucket(obj->proximityBucket))
     return;
   remove_from_bucket(obj, obj->proximityBucket);
   obj->proximityBucket = -1;

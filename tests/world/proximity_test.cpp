@@ -80,6 +80,24 @@ TEST_F(ProximityTest, MovesKeepEachObjectInOneBucket) {
   EXPECT_EQ(over, 1);
 }
 
+TEST_F(ProximityTest, BucketFieldNamingNoBucketIsLeftAlone) {
+  // A field beyond the last bucket (a module's stale or foreign value) is never
+  // used as an index: the object is simply placed.
+  GameObj* a = make();
+  for (int stale : {PROXIMITY_BUCKETS, 1 << 30, -2}) {
+    a->proximityBucket = stale;
+    update_proximity(a, box(1, 1, 2, 2));
+    EXPECT_EQ(a->proximityBucket, 0) << stale;
+    ASSERT_EQ(proximity[0].size(), 1);
+    remove_proximity_object(a);
+    EXPECT_TRUE(proximity[0].isEmpty());
+  }
+  a->proximityBucket = PROXIMITY_BUCKETS;
+  remove_proximity_object(a);
+  EXPECT_EQ(a->proximityBucket, PROXIMITY_BUCKETS) << "outside 0..86016 nothing changes";
+  a->proximityBucket = -1;
+}
+
 TEST_F(ProximityTest, QueryListsNonEmptyBucketsOnceInOrder) {
   ProximityQuery q;
   q.proximityQuery(box(0, 0, 100, 100), false);
