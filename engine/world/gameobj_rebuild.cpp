@@ -45,9 +45,10 @@ int64_t rebuild_start_time = 0;
 
 bool is_word_char(char c) { return isalnum((unsigned char)c) || c == '_'; }
 
-// Adds one imported unit: its header and its source, whichever exist.
+// Adds one imported unit: its ".ls" file, then the module's C++ header and source
+// of that name, whichever exist.
 void add_gameobj_import(const char* name) {
-  static const char* const extensions[] = {".h", ".cpp"};
+  static const char* const extensions[] = {".ls", ".h", ".cpp"};
   for (const char* ext : extensions) {
     char path[1024];
     int n = snprintf(path, sizeof(path), "%s%s%s", gameobj_source_dir, name, ext);

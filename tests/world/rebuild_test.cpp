@@ -89,6 +89,21 @@ TEST_F(RebuildTest, ImportsAreFollowedOnceEach) {
   clear_gameobj_source_files();
 }
 
+TEST_F(RebuildTest, ImportedSourceFilesAreFollowedInTurn) {
+  // 'import hero.weapons' names hero/weapons.ls; its own imports are listed before
+  // the next line of the importing file, and a file importing itself or its
+  // importer is listed once.
+  write("main.ls", "import hero.weapons\nimport \tlast\r\n");
+  write("hero/weapons.ls", "import hero.weapons\nimport main\nimport hero.base\n");
+  write("hero/base.ls", "import hero.weapons\n");
+  write("last.ls", "\n");
+  snprintf(gameobj_source_dir, sizeof(gameobj_source_dir), "%s", src.c_str());
+  add_gameobj_source_file((src + "main.ls").c_str());
+  std::vector<std::string> expect = {"main.ls", "hero/weapons.ls", "hero/base.ls", "last.ls"};
+  EXPECT_EQ(listed(), expect);
+  clear_gameobj_source_files();
+}
+
 TEST_F(RebuildTest, ModuleSourcesAreListedFromItsMainFile) {
   std::string dir = std::string(TORVANE_SOURCE_DIR_FOR_TESTS) + "/gameobj/";
   snprintf(gameobj_source_dir, sizeof(gameobj_source_dir), "%s", dir.c_str());
