@@ -83,7 +83,7 @@ TEST_F(JunkRenderTest, RecordsThatDieBeforeTheNextStepAreNotDrawn) {
 
 TEST_F(JunkRenderTest, RingAlreadyInUseIsFatal) {
   common_vb_writer.start(dyn_vb_draw_prims, 4, 0, 12);
-  EXPECT_EXIT(render_junk(0), testing::ExitedWithCode(100), "failed ASSERT\\(!common_vb_writer.started\\(\\)\\)");
+  EXPECT_EXIT(render_junk(0), testing::ExitedWithCode(100), "junk\\(145\\): failed ASSERT\\(!common_vb_writer.started\\(\\)\\)");
   common_vb_writer.flush(true);
 }
 
