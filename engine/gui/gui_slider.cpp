@@ -22,7 +22,10 @@ static void place_knob(GuiElement* slider, GuiElement* knob, double f, float tra
 void HSliderBehavior::setKnobFraction(GuiElement* element, double f) {
   GuiElement* knob = element->findChildWithFlag(GUI_FLAG_KNOB);
   if (!knob) return;
-  place_knob(element, knob, std::clamp(f, 0.0, 1.0), track_length(element, knob));
+  // Written so that a fraction that is not a number (a NaN value or an
+  // infinite range) also gives 0 rather than a knob at NaN offsets.
+  f = f > 0 ? std::min(f, 1.0) : 0.0;
+  place_knob(element, knob, f, track_length(element, knob));
 }
 
 static void drag_knob(GuiElement* slider, float x) {

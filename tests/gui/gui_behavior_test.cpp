@@ -184,7 +184,9 @@ TEST_F(GuiBehaviorTest, SliderPlacesKnobFromValueAndTreatsEmptyRangeAsOne) {
   struct Case {
     double mn, mx, value;
     float left;
-  } cases[] = {{0, 1, 0.25, 10}, {0, 1, 2, 40}, {0, 1, -1, 0}, {5, 5, 5.5, 20}};
+  } cases[] = {{0, 1, 0.25, 10}, {0, 1, 2, 40}, {0, 1, -1, 0}, {5, 5, 5.5, 20},
+               // A value that is not a number places the knob at the start.
+               {0, 1, NAN, 0}, {-INFINITY, 1, 0, 0}};
   for (const Case& c : cases) {
     SliderFixture f(c.mn, c.mx);
     f.slider->setSliderValue(c.value);
