@@ -11,6 +11,8 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/core/utils.h"
 #include "engine/core/watch.h"
@@ -57,6 +59,30 @@ TEST_F(ModuleTest, LinkFillsEveryNamedSlotAndUnlinkEmptiesThem) {
   EXPECT_EQ(cur_game_screen, nullptr);
   EXPECT_EQ(gui_screen_destroy_queue_size(), 0);
   on_gui_element_destroyed(nullptr);  // nothing to tell, nothing happens
+}
+
+// Each live screen hears of a destroyed element, in the order of the screen pairs.
+TEST(ModuleScreens, DestroyedElementIsToldToEveryLiveScreenInPairOrder) {
+  static std::vector<std::pair<int, BaseGuiElement*>> heard;
+  struct RecordingScreen : BaseGuiScreen {
+    int tag;
+    explicit RecordingScreen(int t) : tag(t) {}
+    void elementDestroyed(BaseGuiElement* element) override { heard.push_back({tag, element}); }
+  };
+  RecordingScreen credits(1), hud(3), tooltip(12);
+  // Set in the reverse of the pair order, so the calls' order comes from the pairs.
+  tooltip_screen = &tooltip;
+  hud_screen = &hud;
+  credits_screen = &credits;
+  alignas(16) static char element_storage[16];
+  BaseGuiElement* element = reinterpret_cast<BaseGuiElement*>(element_storage);
+  on_gui_element_destroyed(element);
+  std::vector<std::pair<int, BaseGuiElement*>> expect = {{1, element}, {3, element}, {12, element}};
+  EXPECT_EQ(heard, expect);
+  heard.clear();
+  on_gui_element_destroyed(nullptr);
+  EXPECT_TRUE(heard.empty()) << "a null element is told to no screen";
+  credits_screen = hud_screen = tooltip_screen = nullptr;
 }
 
 TEST_F(ModuleTest, HeroKeepsItsPositionAndResetCentresTheCamera) {
