@@ -275,3 +275,29 @@ TEST_F(GuiScreenTest, ScreenDestroyedFromAHandlerFinishesTheStep) {
   EXPECT_EQ(deleted, 1);
   EXPECT_EQ(gui_element_destroy_queue_size(), 0);
 }
+
+TEST_F(GuiScreenTest, ScreenWithoutARootDropsItsInputAndHidesTheTooltip) {
+  struct CountingScreen : TestScreen {
+    int routed = 0;
+    void processInputEvent(NewGuiInputEvent& event, GuiElement* element) override {
+      routed++;
+      BaseGuiScreen::processInputEvent(event, element);
+    }
+  };
+  CountingScreen* screen = new CountingScreen;
+  GuiStyle style;
+  screen->style = &style;
+  feed({mouse_event(GuiInput::MOUSE_DOWN, 20, 20, 0x80), key_event('K', 'k'), mouse_event(GuiInput::MOUSE_UP, 20, 20)});
+  screen->processInput();
+  EXPECT_EQ(screen->routed, 0) << "events are dropped, not routed";
+  EXPECT_EQ(screen->captured, nullptr);
+  EXPECT_EQ(screen->hovered, nullptr);
+  EXPECT_EQ(test_host.hideCount, 1);
+  // A key with neither an element nor a root goes nowhere.
+  NewGuiInputEvent key(0, key_event('K', 'k'));
+  screen->BaseGuiScreen::processInputEvent(key, nullptr);
+  EXPECT_EQ(key.mask, (uint32_t)GUI_EVENT_KEY);
+  screen->restyle(); // nothing to style or lay out
+  screen->destroy();
+  destroy_queued_gui_elements();
+}
