@@ -179,3 +179,30 @@ TEST_F(RenderTest, ScreenshotSavesTheShownPictureAsPng) {
   EXPECT_EQ(pixels[(h - 1) * w + 5], 0xFF102030u);
   EXPECT_EQ(pixels[0], 0xFF102030u);
 }
+
+// An unchanged size and mode without force resets nothing; a resize asked for while one
+// runs (from the scene's resize callback) is refused, and the guard is gone afterwards.
+TEST_F(RenderTest, ResizeSkipsNoChangeAndRefusesReentry) {
+  startDevice(32, 16);
+  testing::internal::CaptureStdout();
+  record();
+  EXPECT_TRUE(resize_d3d(32, 16, true, false));
+  EXPECT_EQ(stopRecording(), Lines{});
+  EXPECT_EQ(resize_scene_calls, 0);
+
+  bool inner = true;
+  on_resize_scene = [&] { inner = resize_d3d(8, 8, true, true); };
+  EXPECT_TRUE(resize_d3d(24, 12, true, false));
+  EXPECT_FALSE(inner);
+  EXPECT_EQ(d3d_wd, 24);
+  EXPECT_EQ(d3d_ht, 12);
+  on_resize_scene = nullptr;
+  EXPECT_TRUE(resize_d3d(16, 8, true, false));
+  EXPECT_EQ(d3d_wd, 16);
+  EXPECT_EQ(resize_scene_calls, 2);
+  std::string log = testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(contains(log, "=== resizing d3d to 24x12 fullscreen")) << log;
+  EXPECT_TRUE(contains(log, "resized d3d to 24x12 fullscreen")) << log;
+  EXPECT_FALSE(contains(log, "resizing d3d to 32x16")) << log;
+  EXPECT_FALSE(contains(log, "resizing d3d to 8x8")) << log;
+}

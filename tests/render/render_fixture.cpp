@@ -17,6 +17,7 @@ bool isFullscreen = false;
 bool app_use_vsync = false;
 std::function<void(float)> on_render_scene;
 int resize_scene_calls = 0;
+std::function<void()> on_resize_scene;
 std::string error_message_text;
 
 void render_scene(float t) {
@@ -24,7 +25,10 @@ void render_scene(float t) {
 }
 void render_splash() {}
 void prepare_scene_render() {}
-void resize_scene() { resize_scene_calls++; }
+void resize_scene() {
+  resize_scene_calls++;
+  if (on_resize_scene) on_resize_scene();
+}
 void pump_messages() {}
 void set_error_message(const char* text) { error_message_text = text ? text : ""; }
 void append_error_message(const char* text, int len) {
@@ -62,6 +66,7 @@ void RenderTest::SetUp() {
   ASSERT_TRUE(PHYSFS_mount((source_dir() + "/tests/render/fixtures/").c_str(), nullptr, 1));
   on_render_scene = nullptr;
   resize_scene_calls = 0;
+  on_resize_scene = nullptr;
   error_message_text.clear();
   d3d9_compiler_disabled = false;
   clear_changed_files();

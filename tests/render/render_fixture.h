@@ -13,6 +13,7 @@
 
 extern std::function<void(float)> on_render_scene;
 extern int resize_scene_calls;
+extern std::function<void()> on_resize_scene;  // run by resize_scene
 extern std::string error_message_text;
 
 std::string source_dir();
