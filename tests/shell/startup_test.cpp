@@ -1,6 +1,9 @@
 // Pieces of program entry that can be checked in-process: the PhysicsFS allocator
 // and the shut-down lock refusing a nested shut-down on its own thread.
+#include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <system_error>
 #include <thread>
 
@@ -48,6 +51,36 @@ TEST(Startup, NestedShutdownOnTheSameThreadIsRefused) {
   std::thread other([] { close_all_systems(); });
   other.join();
   EXPECT_EQ(steps_run, 2);
+  set_close_all_systems(nullptr);
+}
+
+// A second thread asks for the shut-down while the first one is inside it.
+std::atomic<int> threads_inside{0};
+std::atomic<int> overlapping_runs{0};
+std::atomic<int> finished_runs{0};
+int runs_seen_by_the_first = -1;
+std::thread late_caller;
+
+void shutdown_joined_by_another_thread() {
+  if (threads_inside.fetch_add(1) > 0)
+    overlapping_runs++;
+  if (!late_caller.joinable()) {
+    late_caller = std::thread([] { close_all_systems(); });
+    // Give the other thread every chance to get in: it must wait at the lock.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    runs_seen_by_the_first = finished_runs.load();
+  }
+  threads_inside--;
+  finished_runs++;
+}
+
+TEST(Startup, ShutdownFromAnotherThreadWaitsForTheRunningOne) {
+  set_close_all_systems(shutdown_joined_by_another_thread);
+  close_all_systems();
+  late_caller.join();
+  EXPECT_EQ(runs_seen_by_the_first, 0) << "the second shut-down did not start while the first ran";
+  EXPECT_EQ(overlapping_runs.load(), 0);
+  EXPECT_EQ(finished_runs.load(), 2) << "it ran once the first had finished";
   set_close_all_systems(nullptr);
 }
 
