@@ -45,6 +45,7 @@ struct FakeWorld {
   std::vector<float> render_dt, render_ik;
   std::vector<int64_t> render_e;  // clock - update_clock when the frame was asked for
   std::vector<int> sleep_msec;
+  std::vector<int64_t> sleep_behind;  // clock - update_clock when the sleep was asked for
 
   void guard() {
     if (++calls > max_calls)
@@ -112,6 +113,7 @@ bool fake_check_device() { return world->device_ok; }
 void fake_sleep(int msec) {
   world->sleeps++;
   world->sleep_msec.push_back(msec);
+  world->sleep_behind.push_back(world->clock - update_clock);
   world->clock += msec * MS;
 }
 void fake_periodic() { world->periodic++; }
@@ -268,6 +270,12 @@ TEST_F(MainLoopTest, DeviceThatCannotPresentSleepsAndKeepsUpdating) {
   EXPECT_GT(w.sleeps, 100) << "a present that keeps failing must not spin";
   for (int ms : w.sleep_msec)
     EXPECT_LE(ms, 25);
+  // Each sleep is half the whole milliseconds since the last update's nominal time,
+  // and only when that time is behind the clock.
+  for (size_t i = 0; i < w.sleep_msec.size(); i++) {
+    EXPECT_GT(w.sleep_behind[i], 0) << i;
+    EXPECT_EQ(w.sleep_msec[i], (int)(w.sleep_behind[i] / MS) / 2) << i << ": " << w.sleep_behind[i] << " ticks behind";
+  }
   EXPECT_NEAR((double)(w.clock - start), 3.0 * TPS, 60.0 * MS) << "updates keep their pace";
   EXPECT_LT(w.calls, 5000) << "the loop sleeps instead of spinning";
 }
