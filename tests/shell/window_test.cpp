@@ -263,4 +263,42 @@ TEST_F(WindowTest, SwitchesBetweenFullscreenAndWindowed) {
   close_d3d();
 }
 
+// A game with a configured size comes back from fullscreen centred in the work area
+// at that size, wherever its window was before.
+TEST_F(WindowTest, BackToWindowedCentresTheConfiguredSize) {
+  HWND hwnd = make_window(false, 640, 360);
+  d3d9_register_window(hwnd, win32_sdl_window(hwnd));
+  ASSERT_TRUE(init_d3d(hwnd, 640, 360));
+  drain_queue();
+  RECT outer;
+  GetWindowRect(hwnd, &outer);
+  set_window_pos(10, 12, width(outer), height(outer));
+  drain_queue();
+
+  set_fullscreen(true);
+  window_mode_change_pending = false;
+  apply_window_mode();
+  ASSERT_TRUE(isFullscreen);
+  set_fullscreen(false);
+  window_mode_change_pending = false;
+  apply_window_mode();
+  drain_queue();
+  ASSERT_FALSE(isFullscreen);
+
+  RECT client, work;
+  GetClientRect(hwnd, &client);
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  EXPECT_EQ(width(client), 640);
+  EXPECT_EQ(height(client), 360);
+  POINT origin{0, 0};
+  ClientToScreen(hwnd, &origin);
+  EXPECT_EQ(origin.x, work.left + (width(work) - 640) / 2) << "centred, not where the window was moved";
+  EXPECT_EQ(origin.y, work.top + (height(work) - 360) / 2);
+  EXPECT_EQ(d3d_wd, 640) << "the saved client size";
+  EXPECT_EQ(d3d_ht, 360);
+  close_d3d();
+  DestroyWindow(hwnd);
+  drain_queue();
+}
+
 }  // namespace
