@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/log.h"
 #include "engine/core/watch.h"
 #include "engine/gui/visual_log.h"
 #include "module_test_util.h"
@@ -174,6 +175,38 @@ TEST_F(RebuildTest, FailedRebuildIsNeverLoaded) {
     ASSERT_TRUE(has_error_message()) << c.what;
     EXPECT_NE(strstr(error_message_text.data, "gameobj rebuild failed!!!"), nullptr) << c.what;
   }
+}
+
+// The log lines of a start-up, a rebuild that worked with its swap, and one that
+// failed, read back from the log's history.
+TEST_F(RebuildTest, StartUpRebuildAndSwapLogTheirLines) {
+  bool saved_dev_tools = use_dev_tools;
+  use_dev_tools = true;  // keeps the history
+  auto log_text = [] {
+    DynArray<int> starts;
+    DynArray<char> text;
+    copy_debug_history(starts, text);
+    return std::string(text.data ? text.data : "", text.size());
+  };
+  size_t mark = log_text().size();
+  auto logged = [&](const std::string& line) { return log_text().find(line, mark) != std::string::npos; };
+
+  write("main.ls", "import unit\n");
+  write("unit.cpp", "int x;\n");
+  write_script("cp '" + module_variant("gameobj_gen2.so") + "' \"$1/gameobj_new.so\"\nexit 0\n");
+  init_gameobj_dll(src.c_str(), "main.ls");
+  EXPECT_TRUE(logged(std::string("gameobj source path: ") + make_full_path(src.c_str()).str));
+  touch_source("unit.cpp");
+  EXPECT_TRUE(reload_until_done());
+  EXPECT_TRUE(logged("=== rebuilding gameobj DLL"));
+  EXPECT_TRUE(logged("=== DLL rebuild done in "));
+  EXPECT_TRUE(logged("gameobj reload ok"));
+
+  write_script("echo building\nexit 3\n");
+  touch_source("unit.cpp");
+  EXPECT_FALSE(reload_until_done());
+  EXPECT_TRUE(logged("!!! failed to rebuild gameobj DLL (code 3)"));
+  use_dev_tools = saved_dev_tools;
 }
 
 TEST_F(RebuildTest, RealRebuildScriptLeavesALoadableModule) {
