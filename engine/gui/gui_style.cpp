@@ -43,6 +43,8 @@ bool gui_prop_is_animatable(int id) {
 }
 
 static void attach_named_behaviors(GuiElement* element, const char* names) {
+  // A missing list names nothing, like an empty one.
+  if (!names) return;
   for (const char* name = names; *name; name += strlen(name) + 1) element->addBehavior(name);
 }
 

@@ -123,6 +123,16 @@ TEST_F(GuiStyleTest, SheetBehavioursAttachOnce) {
   EXPECT_TRUE(e.hasOwnProp(GUI_PROP_CHECKED));
 }
 
+TEST_F(GuiStyleTest, MissingBehaviourListNamesNothing) {
+  GuiStyle style;
+  style.addSheet(new FlagSelector(0, 0), new GuiBehaviorsProperty(nullptr, float_prop(GUI_PROP_SCALAR_A, 2)));
+  GuiElement e;
+  e.setFlag(0);
+  style.restyle(&e, true);
+  EXPECT_TRUE(e.behaviors.isEmpty());
+  EXPECT_EQ(scalar(&e, GUI_PROP_SCALAR_A), 2.0f) << "the rest of the chain still applies";
+}
+
 TEST_F(GuiStyleTest, TransitionsRestartOnlyWhenASlotChanges) {
   Counters c;
   static const uint8_t ids[] = {GUI_PROP_SCALAR_A + 1, GUI_PROP_PRESSED + 1, 0};
