@@ -206,3 +206,17 @@ TEST_F(ShaderTest, ChangedIncludeRecompilesAtTheNextCheck) {
   EXPECT_TRUE(contains(error_message_text, "FAILED to reload shader 'edit.sh'"));
   destroy_shader(s);
 }
+
+// 256 shaders fit; the 257th distinct one is fatal.
+TEST_F(ShaderTest, The257thShaderIsFatal) {
+  EXPECT_EXIT(
+      ([&] {
+        for (int i = 0; i < MAX_SHADERS; i++) {
+          std::string value = std::to_string(i);
+          if (!create_shader("edit.sh", defs({"N", value.c_str()}).c_str())) exit(1);
+        }
+        fprintf(stderr, "all %d made\n", MAX_SHADERS);
+        create_shader("edit.sh", defs({"N", "last"}).c_str());
+      })(),
+      ::testing::ExitedWithCode(100), "all 256 made\n(.*\n)*.*reached maximum shader count!");
+}
