@@ -104,6 +104,36 @@ TEST_F(MixerTest, OnlyTheLoudestVoicesSoundAboveTheActiveLimit)
 	(void)quiet;
 }
 
+TEST_F(MixerTest, ProtectedVoicesAndBusesSoundEvenBeyondTheActiveLimit)
+{
+	// The engine's layout: two buses and protected music inside one of them, more than
+	// the limit allows. All of them sound; ordinary voices, inside a bus or not, only
+	// get what is left of the limit (here nothing).
+	soloud.setMaxActiveVoiceCount(1);
+	Wav dc;
+	make_constant(dc, 0.1f, 10000);
+	Bus effects, music;
+	soloud.playBackground(effects);
+	soloud.playBackground(music);
+	handle shot = effects.play(dc, 1.0f);
+	soloud.setPanAbsolute(shot, 1.0f, 1.0f);
+	handle theme = music.play(dc, 0.5f);
+	soloud.setPanAbsolute(theme, 1.0f, 1.0f);
+	soloud.setProtectVoice(theme, true);
+	handle loud = soloud.playBackground(dc, 1.0f);
+	std::vector<float> out = mix(10);
+	EXPECT_NEAR(out[0], 0.05f, 1e-6f);
+	EXPECT_NEAR(out[1], 0.05f, 1e-6f);
+	EXPECT_TRUE(soloud.isValidVoiceHandle(shot));
+	EXPECT_TRUE(soloud.isValidVoiceHandle(loud));
+
+	// With room for two more the two loudest ordinary voices join them.
+	soloud.setMaxActiveVoiceCount(5);
+	soloud.playBackground(dc, 0.01f);
+	out = mix(10);
+	EXPECT_NEAR(out[0], 0.05f + 0.1f + 0.1f, 1e-6f);
+}
+
 TEST_F(MixerTest, InaudibleVoiceCanBeKilled)
 {
 	soloud.setMaxActiveVoiceCount(1);

@@ -24,7 +24,8 @@ namespace SoLoud
 				mActive[i] = mVoice[i] != 0;
 			return;
 		}
-		// Too many voices: protected ones and buses always sound, then the loudest.
+		// Too many voices: protected ones and buses always sound, whatever their number;
+		// the loudest of the rest fill what is left of the limit.
 		int order[VOICE_COUNT];
 		int n = 0;
 		for (int i = 0; i < VOICE_COUNT; i++)
@@ -37,12 +38,17 @@ namespace SoLoud
 			return v->mSetVolume * std::max(fabsf(v->mChannelVolume[0]), fabsf(v->mChannelVolume[1]));
 		};
 		std::stable_sort(order, order + n, [&](int a, int b) { return priority(a) > priority(b); });
+		unsigned int audible = 0;
 		for (int k = 0; k < n; k++)
 		{
 			int slot = order[k];
 			AudioSourceInstance *v = mVoice[slot];
-			if ((unsigned int)k < mMaxActiveVoices)
+			bool always = (v->mFlags & (AudioSourceInstance::PROTECTED | AudioSourceInstance::IS_BUS)) != 0;
+			if (always || audible < mMaxActiveVoices)
+			{
 				mActive[slot] = 1;
+				audible++;
+			}
 			else if ((v->mFlags & AudioSourceInstance::INAUDIBLE_KILL) && aApply)
 				stopVoice(slot);
 			else if (v->mFlags & AudioSourceInstance::INAUDIBLE_KILL)
