@@ -301,6 +301,39 @@ TEST_F(InputTest, GuiRuntimeReadsTheSameQueue) {
   pump();
 }
 
+TEST_F(InputTest, MouseOverFollowsTheCursorAndSetMousePosMovesIt) {
+  ClipCursor(nullptr);
+  POINT origin{0, 0};
+  ClientToScreen(main_window, &origin);
+  struct Case {
+    int x, y;  // client position of the cursor
+    bool fullscreen;
+    bool over;
+  } cases[] = {
+      {10, 10, false, true},   {639, 359, false, true}, {640, 10, false, false}, {10, -3, false, false},
+      {-1, 100, false, false}, {10, -3, true, true},  // fullscreen: always over
+  };
+  for (const Case& c : cases) {
+    isFullscreen = c.fullscreen;
+    SetCursorPos(origin.x + c.x, origin.y + c.y);
+    pump();
+    EXPECT_EQ(isMouseOver(), c.over) << c.x << "," << c.y << (c.fullscreen ? " fullscreen" : "");
+  }
+  isFullscreen = false;
+
+  post(WM_MOUSEMOVE, 0, MAKELPARAM(50, 60));
+  pump();
+  setMousePos(12.7f, 20.2f);
+  POINT pt;
+  GetCursorPos(&pt);
+  EXPECT_EQ(pt.x, origin.x + 12) << "truncated";
+  EXPECT_EQ(pt.y, origin.y + 20);
+  float x, y;
+  getMousePos(&x, &y);
+  EXPECT_EQ(x, 50.0f) << "the stored position waits for the next mouse move";
+  EXPECT_EQ(y, 60.0f);
+}
+
 TEST_F(InputTest, OutOfRangeKeys) {
   EXPECT_FALSE(keyDown(300));
   EXPECT_FALSE(keyUp(-1));
