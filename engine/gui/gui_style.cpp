@@ -21,6 +21,12 @@ GuiStyle::Sheet::~Sheet() {
 }
 
 void GuiStyle::addSheet(GuiSelector* selector, BaseGuiProperty* props) {
+  // Without a selector the sheet could never be matched; its values are
+  // still ours to free.
+  if (!selector) {
+    delete props;
+    return;
+  }
   Sheet* sheet = new Sheet(selector, props, selector->priority());
   sheets.push(&sheet);
 }

@@ -133,6 +133,15 @@ TEST_F(GuiStyleTest, MissingBehaviourListNamesNothing) {
   EXPECT_EQ(scalar(&e, GUI_PROP_SCALAR_A), 2.0f) << "the rest of the chain still applies";
 }
 
+TEST_F(GuiStyleTest, SheetWithoutASelectorIsDropped) {
+  GuiStyle style;
+  style.addSheet(nullptr, float_prop(GUI_PROP_SCALAR_A, 2));
+  EXPECT_EQ(style.size(), 0);
+  GuiElement e;
+  style.restyle(&e, true);
+  EXPECT_EQ(scalar(&e, GUI_PROP_SCALAR_A), -1.0f) << "nothing applied";
+}
+
 TEST_F(GuiStyleTest, TransitionsRestartOnlyWhenASlotChanges) {
   Counters c;
   static const uint8_t ids[] = {GUI_PROP_SCALAR_A + 1, GUI_PROP_PRESSED + 1, 0};
