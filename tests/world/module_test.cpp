@@ -264,6 +264,16 @@ TEST_F(ModuleDeathTest, MissingModuleAtStartUpIsFatal) {
       testing::ExitedWithCode(100), "can't load gameobj.so");
 }
 
+TEST_F(ModuleDeathTest, SourceFolderTooLongForItsBufferStopsStartUp) {
+  std::string dir = "/" + std::string(258, 'd') + "/";  // 260 characters
+  EXPECT_EXIT(
+      {
+        set_close_all_systems([] { close_file_notify(); });
+        init_gameobj_dll(dir.c_str(), "main.ls");
+      },
+      testing::ExitedWithCode(100), "failed ASSERT\\(l<BS\\)");
+}
+
 TEST_F(ModuleDeathTest, ObjectOfAnUnknownClassStopsTheRelink) {
   ASSERT_TRUE(load_gameobj_dll("gameobj.so"));
   GameObj stranger;  // the host's own class table, unknown to the module
