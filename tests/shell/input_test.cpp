@@ -133,6 +133,49 @@ TEST_F(InputTest, KeyEventFieldsCharactersAndModifiers) {
   pump();
 }
 
+TEST_F(InputTest, ModifierBitsFromHeldKeysLocksAndButtons) {
+  auto tap = [&](int vk, int scan) {
+    key(vk, scan, true);
+    key(vk, scan, false);
+  };
+  auto mods_of_next_key = [&]() {
+    reset_frame_input();
+    key('B', 0x30, true);
+    key('B', 0x30, false);
+    pump();
+    auto events = drain();
+    EXPECT_EQ(events.size(), 2u);
+    return events.empty() ? -1 : events[0].mods;
+  };
+  struct Case {
+    int vk, scan, bit;
+  } locks[] = {{VK_CAPITAL, 0x3A, INPUT_MOD_CAPS}, {VK_SCROLL, 0x46, INPUT_MOD_SCROLL}, {VK_NUMLOCK, 0x145, INPUT_MOD_NUM}};
+  for (const Case& c : locks) {
+    int before = mods_of_next_key() & c.bit;
+    tap(c.vk, c.scan);
+    pump();
+    EXPECT_NE(mods_of_next_key() & c.bit, before) << "lock key " << c.vk << " toggles its bit";
+    tap(c.vk, c.scan);
+    pump();
+    EXPECT_EQ(mods_of_next_key() & c.bit, before) << "and back";
+  }
+  key(VK_CONTROL, 0x1D, true);
+  key(VK_MENU, 0x38, true);
+  post(WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(5, 5));
+  post(WM_MBUTTONDOWN, MK_MBUTTON, MAKELPARAM(5, 5));
+  pump();
+  int held = mods_of_next_key();
+  EXPECT_EQ(held & (INPUT_MOD_CTRL | INPUT_MOD_ALT | INPUT_MOD_RBUTTON | INPUT_MOD_MBUTTON),
+            INPUT_MOD_CTRL | INPUT_MOD_ALT | INPUT_MOD_RBUTTON | INPUT_MOD_MBUTTON);
+  EXPECT_EQ(held & (INPUT_MOD_SHIFT | INPUT_MOD_LBUTTON | INPUT_MOD_REPEAT), 0);
+  key(VK_CONTROL, 0x1D, false);
+  key(VK_MENU, 0x38, false);
+  post(WM_RBUTTONUP, 0, MAKELPARAM(5, 5));
+  post(WM_MBUTTONUP, 0, MAKELPARAM(5, 5));
+  pump();
+  reset_frame_input();
+}
+
 TEST_F(InputTest, TextInputPeeksKeyDownCharactersInOrder) {
   int buffer[8];
   key('A', 0x1E, true);
