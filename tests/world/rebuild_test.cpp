@@ -1,6 +1,7 @@
 // The module's source list, the error word of build output, and rebuilds run
 // through a stand-in rebuild script (and once through the real one).
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <utime.h>
 
@@ -148,6 +149,28 @@ TEST_F(RebuildTest, ChangedSourceRebuildsAndSwapsTheModuleIn) {
   EXPECT_EQ(hero->handleRequest(GAMEOBJ_REQUEST_GENERATION), 2);
   EXPECT_FALSE(has_error_message());
   EXPECT_FALSE(gameobj_sources_changed()) << "the list holds the new times";
+}
+
+TEST_F(RebuildTest, ChangeNoticeWithTheRecordedTimeStartsNoRebuild) {
+  write("main.ls", "import unit\n");
+  write("unit.cpp", "int x;\n");
+  write_script("echo must not run\nexit 0\n");
+  init_gameobj_dll(src.c_str(), "main.ls");
+  // Rewritten, then given back the time it was listed with.
+  std::string path = src + "unit.cpp";
+  struct stat before;
+  ASSERT_EQ(stat(path.c_str(), &before), 0);
+  write_file(path, "int x;\n");
+  const struct timespec times[2] = {before.st_atim, before.st_mtim};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  for (int i = 0; i < 200 && !was_real_file_changed(path.c_str()); i++) {
+    usleep(10000);
+    update_file_notify();
+  }
+  ASSERT_TRUE(was_real_file_changed(path.c_str()));
+  EXPECT_FALSE(gameobj_sources_changed());
+  EXPECT_FALSE(poll_gameobj_rebuild());
+  EXPECT_FALSE(gameobj_rebuild_running());
 }
 
 TEST_F(RebuildTest, FailedRebuildIsNeverLoaded) {
