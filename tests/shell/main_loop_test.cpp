@@ -174,6 +174,21 @@ TEST_F(MainLoopTest, OneUpdatePerStepWithFramesBetween) {
   EXPECT_EQ(w.events.find("UU"), std::string::npos) << "no update follows another while keeping up";
 }
 
+TEST_F(MainLoopTest, UpdateRingHoldsTheWorkTimeOfThePreviousUpdate) {
+  w.pump_cost = MS;
+  w.render_cost = 4 * MS;
+  w.update_cost = 3 * MS;  // the pump before the work is not counted
+  w.quit_after_updates = 10;
+  update_time_ring[0] = 777;
+  run();
+  // Each update pass records the update before it; the first has none yet.
+  EXPECT_EQ(update_ring_pos, 10);
+  EXPECT_EQ(update_time_ring[0], 0);
+  for (int i = 1; i < 10; i++)
+    EXPECT_EQ(update_time_ring[i], 3000) << i;
+  EXPECT_EQ(last_update_ticks, 3 * MS);
+}
+
 TEST_F(MainLoopTest, StallOfFourTenthsRunsSixUpdatesThenDropsTheBacklog) {
   w.pump_cost = MS;
   w.render_cost = 2 * MS;
