@@ -1,14 +1,21 @@
 // The fixed-step loop through an injected clock and renderer: update cadence,
 // catch-up limit and dropped backlog, stalls, the interpolation factor and frame
 // prediction, the once-a-second work, a device that can't present, and quitting.
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cmath>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "engine/core/log.h"
+#include "engine/core/settings.h"
 #include "engine/core/stats.h"
+#include "engine/core/watch.h"
 #include "engine/shell/main_loop.h"
 #include "tests/shell/test_env.h"
 
@@ -328,6 +335,51 @@ TEST_F(MainLoopTest, AlreadyQuittingRunsNothing) {
   run_main_loop();
   EXPECT_EQ(w.updates, 0);
   EXPECT_EQ(w.renders, 0);
+}
+
+std::string read_text(const std::string& path) {
+  std::string text;
+  if (FILE* f = fopen(path.c_str(), "rb")) {
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof(buf), f)) > 0)
+      text.append(buf, n);
+    fclose(f);
+  }
+  return text;
+}
+
+// The once-a-second work writes pending settings and forgets the collected file
+// changes every time, developer keys or not.
+TEST(PeriodicWork, FlushesSettingsAndClearsChangesEverySecond) {
+  std::string home = getenv("XDG_DATA_HOME");
+  std::string watched = home + "/periodic/";
+  mkdir(home.c_str(), 0755);
+  mkdir((home + "/TORVANE").c_str(), 0755);
+  mkdir(watched.c_str(), 0755);
+  std::string changed = watched + "changed.txt";
+  for (bool dev_keys : {false, true}) {
+    use_dev_tools = dev_keys;
+    init_file_notify();
+    watch_real_dir(watched.c_str());
+    FILE* f = fopen(changed.c_str(), "wb");
+    ASSERT_TRUE(f);
+    fputs("x", f);
+    fclose(f);
+    update_file_notify();
+    ASSERT_TRUE(was_real_file_changed(changed.c_str()));
+    close_app_config();
+    set_config_int("periodic_probe", dev_keys ? 2 : 1);
+
+    run_periodic_work();
+    EXPECT_FALSE(was_real_file_changed(changed.c_str())) << "dev keys " << dev_keys;
+    std::string settings = read_text(home + "/TORVANE/settings.cfg");
+    EXPECT_NE(settings.find(dev_keys ? "periodic_probe=2" : "periodic_probe=1"), std::string::npos)
+        << "dev keys " << dev_keys << "\n" << settings;
+    close_file_notify();
+  }
+  use_dev_tools = false;
+  close_app_config();
 }
 
 }  // namespace
