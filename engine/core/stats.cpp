@@ -10,8 +10,6 @@ int update_ring_pos;
 int frame_ring_pos;
 int last_fps;
 
-static UpdateStatsOverlayFunc update_stats_overlay;
-
 void register_update_stats_tracker(UpdateStatsTracker* t) {
   if (!t)
     return;
@@ -30,13 +28,6 @@ void reset_update_stats() {
 void store_update_stats() {
   for (UpdateStatsTracker* t : update_stats_trackers)
     t->store(update_ring_pos);
-}
-
-void set_update_stats_overlay(UpdateStatsOverlayFunc draw) { update_stats_overlay = draw; }
-
-void draw_update_stats() {
-  if (update_stats_overlay)
-    update_stats_overlay();
 }
 
 RingStats ring_stats(const int* ring) {

@@ -71,7 +71,38 @@ void store_update_stats();
 // draw_update_stats draws nothing.
 using UpdateStatsOverlayFunc = void (*)();
 void set_update_stats_overlay(UpdateStatsOverlayFunc draw);
+// Draws the overlay: through the installed overlay function when there is one,
+// else with the layout below on the installed canvas; nothing without either.
 void draw_update_stats();
+
+// What the overlay's layout draws with: the back buffer's size and the system
+// font's immediate text and rectangles, in pixels with the origin at the bottom
+// left and y growing upwards. drawText aligns with alignX -1 left edge at x,
+// 0 centred, 1 right edge at x; alignY 1 top edge at y, 0 centred, -1 bottom
+// edge at y. The text layer fills it in and installs it with set_stats_canvas.
+struct StatsCanvas {
+  int width = 0;       // d3d_wd
+  int height = 0;      // d3d_ht
+  int cellHeight = 8;  // the system font's cell height in pixels
+  void (*pushTextState)() = nullptr;
+  void (*popTextState)() = nullptr;
+  void (*setTextLayout)(int lineSpacing, int charSpacing, int fontScale) = nullptr;
+  void (*drawText)(const char* text, int len, int x, int y, int alignX, int alignY, D3dColor color) = nullptr;
+  void (*drawRect)(int x0, int y0, int x1, int y1, D3dColor color) = nullptr;
+  unsigned (*freeTexmem)() = nullptr;     // free texture memory in bytes
+  int (*updateStepUsec)() = nullptr;      // the main loop's update step
+};
+// Null removes it. The canvas must stay valid while installed.
+void set_stats_canvas(const StatsCanvas* canvas);
+
+// The overlay's parts, drawn on the installed canvas (nothing without one).
+// One bar graph of a 100-sample ring: bars below `limit` green, others red,
+// scaled so that 2 * scaleRef is the graph's full height.
+void draw_stats_graph(const int* ring, int pos, int scaleRef, int limit, bool alignRight);
+// The update times stacked by tracker, with the legend.
+void draw_tracker_stats();
+// One legend row: maximum, average and name in the tracker's colour.
+void draw_tracker_legend(UpdateStatsTracker* t, int y);
 
 // Sum, maximum and minimum of a 100-sample ring. Slot 0 seeds both extremes; a
 // sample that raises the maximum is not compared for the minimum.
