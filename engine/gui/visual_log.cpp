@@ -16,10 +16,12 @@ void set_error_message(const char* text) {
     error_message_text.clear();
     return;
   }
+  // The text may be a part of the current message (a caller keeping only its
+  // tail): it moves within the array, so it is logged from its new place.
   int l = (int)strlen(text);
   error_message_text.resize(l + 1);
-  memcpy(error_message_text.data, text, (size_t)l + 1);
-  debug("ERROR MESSAGE SET: %s", text);
+  memmove(error_message_text.data, text, (size_t)l + 1);
+  debug("ERROR MESSAGE SET: %s", error_message_text.data);
 }
 
 void append_error_message(const char* text, int len) {

@@ -21,6 +21,17 @@ TEST(ErrorMessage, SetReplacesAndEmptyClears) {
   EXPECT_FALSE(has_error_message());
 }
 
+TEST(ErrorMessage, SetFromATailOfTheMessageItself) {
+  set_error_message("shader.sh: error: bad token");
+  testing::internal::CaptureStdout();
+  set_error_message(error_message_text.data + 11);
+  std::string logged = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(message(), "error: bad token");
+  EXPECT_EQ(error_message_text.size(), 17);
+  EXPECT_NE(logged.find("| ERROR MESSAGE SET: error: bad token\n"), std::string::npos) << logged;
+  set_error_message(nullptr);
+}
+
 TEST(ErrorMessage, AppendAddsLines) {
   set_error_message(nullptr);
   append_error_message("a", -1);
