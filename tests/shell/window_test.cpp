@@ -247,6 +247,10 @@ TEST_F(WindowTest, SwitchesBetweenFullscreenAndWindowed) {
   GetClipCursor(&clip);
   EXPECT_EQ(clip.right, outer.right);
   EXPECT_EQ(windowed_client_wd, windowed_wd) << "the windowed size was saved";
+  int fullscreen_wd = d3d_wd, fullscreen_ht = d3d_ht;
+  SendMessageA(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(400, 300));
+  EXPECT_EQ(d3d_wd, fullscreen_wd) << "a size message in fullscreen leaves the device alone";
+  EXPECT_EQ(d3d_ht, fullscreen_ht);
 
   // And windowed again: the saved client size and rectangle come back.
   set_fullscreen(false);
