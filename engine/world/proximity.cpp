@@ -22,14 +22,16 @@ constexpr HashLevel hash_levels[3] = {
 };
 
 // Nearest integer to ((v + o) / s - 0.49999991), ties to even; NaN and far-away
-// values are clamped so that the cell arithmetic cannot overflow.
+// values are clamped so that the cell arithmetic cannot overflow. The subtraction
+// is made in double: in float, n - 0.49999991 rounds to n - 0.5 for most whole
+// n, and the tie would send half of the cell borders to the cell below.
 int cell_of(float v, const HashLevel& l) {
-  float q = (v + l.offset) / l.size - 0.49999991f;
-  if (!(q > -1e8f))
-    q = -1e8f;
-  else if (q > 1e8f)
-    q = 1e8f;
-  return int(__builtin_nearbyintf(q));
+  double q = double((v + l.offset) / l.size) - 0.49999991;
+  if (!(q > -1e8))
+    q = -1e8;
+  else if (q > 1e8)
+    q = 1e8;
+  return int(__builtin_nearbyint(q));
 }
 
 int key_of(const HashLevel& l, int cx, int cy) { return l.base + ((cy & l.mask) << l.shift) + (cx & l.mask); }

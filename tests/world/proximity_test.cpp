@@ -43,6 +43,11 @@ TEST_F(ProximityTest, BoxGoesToTheFirstLevelThatHoldsIt) {
   // Level 2: cells of 64 with offset 24; (45, 45)-(100, 100) crosses level-0 and
   // level-1 borders but lies in level-2 cell (1, 1).
   EXPECT_EQ(proximity_key(box(45, 45, 100, 100)), 81920 + (1 << 6) + 1);
+  // A whole cell number is its own cell on every level, also far from the origin.
+  EXPECT_EQ(proximity_key(box(48, 0, 49, 1)), 3);
+  EXPECT_EQ(proximity_key(box(4080, 16 * 201, 4081, 16 * 201 + 1)), (201 << 8) + 255);
+  EXPECT_EQ(proximity_key(box(88, 0.2f, 100, 0.7f)), 65536 + 3) << "level 1: (88 + 8) / 32 = 3";
+  EXPECT_EQ(proximity_key(box(47.99f, 0, 48.5f, 1)), 65536 + 1) << "just below a border stays below it";
 }
 
 TEST_F(ProximityTest, MovesKeepEachObjectInOneBucket) {
