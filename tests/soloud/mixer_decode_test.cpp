@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "mixer_fixture.h"
@@ -224,4 +225,40 @@ TEST_F(MixerTest, FileOfUnknownLengthOrFailingReadsIsAnError)
 	healthy.at = 0;
 	EXPECT_EQ(stream.loadFileToMem(&healthy), SO_NO_ERROR);
 	EXPECT_NEAR(stream.getLength(), 0.5, 1e-9);
+}
+
+TEST_F(MixerTest, FailedLoadLeavesTheSampleSilent)
+{
+	std::string garbage = temp_path("garbage_reload.wav");
+	write_bytes(garbage, std::string(4000, '\x5a'));
+	std::string good = temp_path("good_reload.wav");
+	ASSERT_TRUE(write_fixture(good, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+	FaultyFile unknown;
+	unknown.data = read_bytes(good);
+	unknown.unknownLength = true;
+	struct Attempt
+	{
+		const char *name;
+		std::function<result(Wav &)> load;
+		result expected;
+	} attempts[] = {
+		{"missing file", [&](Wav &w) { return w.load(temp_path("not_there.wav").c_str()); }, FILE_NOT_FOUND},
+		{"undecodable file", [&](Wav &w) { return w.load(garbage.c_str()); }, FILE_LOAD_FAILED},
+		{"File of unknown length", [&](Wav &w) { return w.loadFile(&unknown); }, FILE_LOAD_FAILED},
+		{"no File", [&](Wav &w) { return w.loadFile(nullptr); }, INVALID_PARAMETER},
+	};
+	for (const Attempt &a : attempts)
+	{
+		SCOPED_TRACE(a.name);
+		Wav wav;
+		make_constant(wav, 0.5f, 10000);
+		handle playing = soloud.playBackground(wav, 1.0f);
+		EXPECT_EQ(a.load(wav), a.expected);
+		// What the sample held before neither keeps playing nor plays again.
+		EXPECT_FALSE(soloud.isValidVoiceHandle(playing));
+		EXPECT_EQ(wav.mSampleCount, 0u);
+		soloud.playBackground(wav, 1.0f);
+		std::vector<float> out = mix(10);
+		EXPECT_EQ(out[0], 0.0f);
+	}
 }

@@ -42,6 +42,8 @@ namespace SoLoud
 
 	private:
 		void freeData();
+		// Stops the voices and drops the data: a failed load leaves the sample silent.
+		result loadFailed(result aError);
 		result takeInterleaved(const float *aInterleaved, unsigned int aFrames, float aSamplerate, unsigned int aChannels);
 	};
 }

@@ -95,12 +95,19 @@ namespace SoLoud
 		return SO_NO_ERROR;
 	}
 
+	result Wav::loadFailed(result aError)
+	{
+		stop();
+		freeData();
+		return aError;
+	}
+
 	result Wav::load(const char *aFilename)
 	{
 		DiskFile f;
 		result res = f.open(aFilename);
 		if (res != SO_NO_ERROR)
-			return res;
+			return loadFailed(res);
 		return loadFile(&f);
 	}
 
@@ -109,20 +116,21 @@ namespace SoLoud
 		MemoryFile f;
 		result res = f.openMem(aMem, aLength, false, aTakeOwnership && !aCopy);
 		if (res != SO_NO_ERROR)
-			return res;
+			return loadFailed(res);
 		return loadFile(&f);
 	}
 
 	result Wav::loadFile(File *aFile)
 	{
 		if (!aFile)
-			return INVALID_PARAMETER;
+			return loadFailed(INVALID_PARAMETER);
 		DecoderInfo info;
 		std::vector<float> samples;
 		if (!decode_all(aFile, &info, &samples))
-			return FILE_LOAD_FAILED;
-		return takeInterleaved(samples.data(), (unsigned int)(samples.size() / info.channels), (float)info.samplerate,
-		                       info.channels);
+			return loadFailed(FILE_LOAD_FAILED);
+		result res = takeInterleaved(samples.data(), (unsigned int)(samples.size() / info.channels),
+		                             (float)info.samplerate, info.channels);
+		return res == SO_NO_ERROR ? res : loadFailed(res);
 	}
 
 	result Wav::loadRawWave8(const unsigned char *aMem, unsigned int aLength, float aSamplerate, unsigned int aChannels)
