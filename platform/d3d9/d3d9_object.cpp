@@ -3,6 +3,7 @@
 
 #include <SDL2/SDL.h>
 #include <algorithm>
+#include <vector>
 
 HRESULT Direct3DCreate9Ex(UINT sdk_version, IDirect3D9Ex** out) {
   if (!out) return D3DERR_INVALIDCALL;
@@ -22,6 +23,23 @@ static const D3DDISPLAYMODEEX headless_modes[] = {
     {sizeof(D3DDISPLAYMODEEX), 1920, 1080, 60, D3DFMT_X8R8G8B8, D3DSCANLINEORDERING_PROGRESSIVE},
 };
 
+// What the headless adapter lists: the built-in set unless a test gave its own.
+static std::vector<D3DDISPLAYMODEEX> test_modes;
+static bool use_test_modes = false;
+
+void d3d9_set_headless_modes(const D3DDISPLAYMODEEX* modes, int count) {
+  use_test_modes = modes != nullptr;
+  test_modes.assign(modes, modes ? modes + count : modes);
+}
+
+static UINT headless_mode_count() {
+  return use_test_modes ? (UINT)test_modes.size() : sizeof(headless_modes) / sizeof(headless_modes[0]);
+}
+
+static const D3DDISPLAYMODEEX& headless_mode(UINT index) {
+  return use_test_modes ? test_modes[index] : headless_modes[index];
+}
+
 static D3DDISPLAYMODEEX from_sdl(const SDL_DisplayMode& m) {
   return {sizeof(D3DDISPLAYMODEEX), (UINT)m.w, (UINT)m.h, (UINT)m.refresh_rate, D3DFMT_X8R8G8B8,
           D3DSCANLINEORDERING_PROGRESSIVE};
@@ -39,14 +57,14 @@ HRESULT IDirect3D9Ex::GetAdapterDisplayModeEx(UINT adapter, D3DDISPLAYMODEEX* mo
 UINT IDirect3D9Ex::GetAdapterModeCountEx(UINT adapter, const D3DDISPLAYMODEFILTER* filter) {
   if (adapter != 0 || (filter && filter->Format != D3DFMT_X8R8G8B8)) return 0;
   if (sdl_video()) return std::max(0, SDL_GetNumDisplayModes(0));
-  return sizeof(headless_modes) / sizeof(headless_modes[0]);
+  return headless_mode_count();
 }
 
 HRESULT IDirect3D9Ex::EnumAdapterModesEx(UINT adapter, const D3DDISPLAYMODEFILTER* filter, UINT index,
                                          D3DDISPLAYMODEEX* mode) {
   if (!mode || index >= GetAdapterModeCountEx(adapter, filter)) return D3DERR_INVALIDCALL;
   SDL_DisplayMode m;
-  if (!sdl_video()) *mode = headless_modes[index];
+  if (!sdl_video()) *mode = headless_mode(index);
   else if (SDL_GetDisplayMode(0, index, &m) == 0) *mode = from_sdl(m);
   else return D3DERR_INVALIDCALL;
   return D3D_OK;

@@ -6,6 +6,7 @@
 #include <vector>
 
 struct SDL_Window;
+struct D3DDISPLAYMODEEX;
 
 // The SDL window behind a window handle (created with SDL_WINDOW_OPENGL) is found
 // through the window layer's win32_sdl_window when that layer is linked in, or through
@@ -31,6 +32,11 @@ void d3d9_set_call_recorder(std::vector<std::string>* lines);
 // The names the recorder uses for render and sampler states ("ALPHABLENDENABLE").
 const char* d3d9_render_state_name(DWORD state);
 const char* d3d9_sampler_state_name(DWORD state);
+
+// Test seam: the display modes reported without a display (count modes, copied), in
+// place of the built-in set; null restores that set. The desktop mode stays the
+// built-in one.
+void d3d9_set_headless_modes(const D3DDISPLAYMODEEX* modes, int count);
 
 // Test seam: when set before the compiler is looked up, the built-in shader compiler
 // reports itself missing, as on a machine without one.

@@ -206,3 +206,49 @@ TEST_F(RenderTest, ResizeSkipsNoChangeAndRefusesReentry) {
   EXPECT_FALSE(contains(log, "resizing d3d to 32x16")) << log;
   EXPECT_FALSE(contains(log, "resizing d3d to 8x8")) << log;
 }
+
+// The closest mode wins; at the same distance the higher refresh rate, and at the same
+// refresh rate the later mode. Display sizes are listed once each.
+TEST_F(RenderTest, ModeTiesAndDistinctSizes) {
+  ASSERT_EQ(Direct3DCreate9Ex(D3D_SDK_VERSION, &d3d9), D3D_OK);
+  auto mode = [](UINT w, UINT h, UINT hz) {
+    return D3DDISPLAYMODEEX{sizeof(D3DDISPLAYMODEEX), w, h, hz, D3DFMT_X8R8G8B8, D3DSCANLINEORDERING_PROGRESSIVE};
+  };
+  // 1290 x 710 is as far from 1280 x 720 as from 1300 x 700.
+  struct Case {
+    const char* name;
+    std::vector<D3DDISPLAYMODEEX> modes;
+    const char* log;
+  } cases[] = {
+      {"higher refresh later", {mode(640, 360, 144), mode(1280, 720, 60), mode(1300, 700, 75)},
+       "best mode #2: 1300x700 75Hz"},
+      {"higher refresh first", {mode(1280, 720, 75), mode(1300, 700, 60), mode(640, 360, 144)},
+       "best mode #0: 1280x720 75Hz"},
+      {"same refresh: the later", {mode(1280, 720, 60), mode(1300, 700, 60), mode(1920, 1080, 60)},
+       "best mode #1: 1300x700 60Hz"},
+      {"closest beats refresh", {mode(1300, 700, 144), mode(1288, 712, 30)}, "best mode #1: 1288x712 30Hz"},
+  };
+  isFullscreen = true;
+  for (Case& c : cases) {
+    d3d9_set_headless_modes(c.modes.data(), (int)c.modes.size());
+    D3DPRESENT_PARAMETERS pp;
+    D3DDISPLAYMODEEX chosen;
+    int w = 1290, h = 710;
+    testing::internal::CaptureStdout();
+    choose_d3d_mode(pp, chosen, w, h);
+    std::string log = testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(contains(log, c.log)) << c.name << "\n" << log;
+    EXPECT_EQ(pp.BackBufferWidth, 1290u) << c.name;
+    EXPECT_EQ(pp.FullScreen_RefreshRateInHz, chosen.RefreshRate) << c.name;
+  }
+  D3DDISPLAYMODEEX rates[] = {mode(800, 600, 60), mode(800, 600, 75), mode(1024, 768, 60), mode(800, 600, 85)};
+  d3d9_set_headless_modes(rates, 4);
+  DynArray<D3dMode> sizes;
+  get_d3d_modes(sizes);
+  ASSERT_EQ(sizes.size(), 2);
+  EXPECT_EQ(sizes[0].width, 800);
+  EXPECT_EQ(sizes[1].height, 768);
+  d3d9_set_headless_modes(nullptr, 0);
+  d3d9->Release();
+  d3d9 = nullptr;
+}
