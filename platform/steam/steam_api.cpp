@@ -9,7 +9,21 @@
 
 namespace {
 
-std::vector<CCallbackBase*> registered;
+// Each registration gets its own number, so that a dispatch in progress can tell a
+// callback still registered from a new one made at the address of a deleted one.
+struct Registration {
+  CCallbackBase* callback;
+  uint64_t number;
+};
+std::vector<Registration> registered;
+uint64_t next_registration = 1;
+
+bool still_registered(const Registration& r) {
+  for (const Registration& now : registered)
+    if (now.callback == r.callback && now.number == r.number)
+      return true;
+  return false;
+}
 bool client_simulated = false;
 bool api_up = false;
 std::string call_log;
@@ -58,10 +72,12 @@ void SteamAPI_RunCallbacks() {
   std::vector<PostedCallback> batch;
   batch.swap(posted);
   for (PostedCallback& p : batch) {
-    std::vector<CCallbackBase*> targets = registered;
-    for (CCallbackBase* cb : targets)
-      if (cb->m_iCallback == p.id)
-        cb->Run(p.data.data());
+    // A callback may remove (and delete) itself or others, or register new ones:
+    // only those registered before the dispatch and still registered are run.
+    std::vector<Registration> targets = registered;
+    for (const Registration& r : targets)
+      if (still_registered(r) && r.callback->m_iCallback == p.id)
+        r.callback->Run(p.data.data());
   }
 }
 
@@ -71,7 +87,7 @@ void SteamAPI_RegisterCallback(CCallbackBase* callback, int callback_id) {
   callback->m_iCallback = callback_id;
   if (!(callback->m_nCallbackFlags & CCallbackBase::k_ECallbackFlagsRegistered)) {
     callback->m_nCallbackFlags |= CCallbackBase::k_ECallbackFlagsRegistered;
-    registered.push_back(callback);
+    registered.push_back(Registration{callback, next_registration++});
     log_call("register " + std::to_string(callback_id));
   }
 }
@@ -80,7 +96,9 @@ void SteamAPI_UnregisterCallback(CCallbackBase* callback) {
   if (!callback || !(callback->m_nCallbackFlags & CCallbackBase::k_ECallbackFlagsRegistered))
     return;
   callback->m_nCallbackFlags &= (uint8_t)~CCallbackBase::k_ECallbackFlagsRegistered;
-  registered.erase(std::remove(registered.begin(), registered.end(), callback), registered.end());
+  registered.erase(std::remove_if(registered.begin(), registered.end(),
+                                  [&](const Registration& r) { return r.callback == callback; }),
+                   registered.end());
   log_call("unregister " + std::to_string(callback->m_iCallback));
 }
 

@@ -104,6 +104,33 @@ TEST_F(SteamWithClient, InitRegistersDeliversAndRemoves) {
   EXPECT_EQ(delivered_a, 2) << "removed";
 }
 
+int self_removing_runs = 0;
+void callback_removing_itself(void*) {
+  self_removing_runs++;
+  remove_steam_callback(callback_removing_itself);
+  // New registrations made meanwhile wait for the next callback of their id.
+  _register_steam_callback(callback_b, 5, 4);
+  _register_steam_callback(callback_b, 5, 4);
+}
+
+TEST_F(SteamWithClient, CallbackRemovingItselfWhileRunningIsNotCalledAgain) {
+  ASSERT_TRUE(init_steam());
+  self_removing_runs = 0;
+  _register_steam_callback(callback_removing_itself, 5, 4);
+  _register_steam_callback(callback_removing_itself, 5, 4);
+  _register_steam_callback(callback_b, 5, 4);
+  int value = 9;
+  steam_layer_post_callback(5, &value, sizeof(value));
+  run_steam_callbacks();
+  EXPECT_EQ(self_removing_runs, 1) << "its second entry was removed (and deleted) by the first run";
+  EXPECT_EQ(delivered_b, 1) << "the others of the same id still run; the new ones not yet";
+  ASSERT_EQ(steam_callbacks.size(), 3);
+  EXPECT_EQ(steam_layer_registered_count(), 3);
+  steam_layer_post_callback(5, &value, sizeof(value));
+  run_steam_callbacks();
+  EXPECT_EQ(delivered_b, 4);
+}
+
 TEST_F(SteamWithClient, ShutdownDeletesCallbacksLastFirstThenStopsTheApi) {
   ASSERT_TRUE(init_steam());
   _register_steam_callback(callback_a, 1, 4);
