@@ -308,11 +308,27 @@ TEST(AudioStartUp, StartsHeadlessOnTheNullBackEndWithTheMusicVolumeSetting) {
   EXPECT_FLOAT_EQ(get_bus_volume(sfx_bus_handle), 1.0f);
   EXPECT_EQ(soloud.getMaxActiveVoiceCount(), 64u);
   EXPECT_TRUE(soloud.getVisualizationEnable());
+  for (SoLoud::Bus* bus : {&sfx_bus, &ui_bus, &music_bus})
+    EXPECT_TRUE(bus->mVisualizationEnabled);
+  // Played in the order effects, interface, music into the main mix, at full on both
+  // speakers: slots are taken first come, so the handles' slot bits rise in that order.
+  EXPECT_LT(sfx_bus_handle & 0xfff, ui_bus_handle & 0xfff);
+  EXPECT_LT(ui_bus_handle & 0xfff, music_bus_handle & 0xfff);
+  EXPECT_EQ(sfx_bus.mChannelHandle, sfx_bus_handle);
+  EXPECT_EQ(ui_bus.mChannelHandle, ui_bus_handle);
+  EXPECT_EQ(music_bus.mChannelHandle, music_bus_handle);
+  // Centre panning would give cos(pi/4) on each speaker.
+  EXPECT_FLOAT_EQ(soloud.getOverallVolume(sfx_bus_handle), 1.0f);
+  EXPECT_FLOAT_EQ(soloud.getOverallVolume(ui_bus_handle), 1.0f);
+  EXPECT_FLOAT_EQ(soloud.getOverallVolume(music_bus_handle), 0.5f);
   // The shipped sound script ran: its events play on the null back end.
   EXPECT_TRUE(shown_error_messages.empty());
   EXPECT_GT(sound_samples.num, 40);
   EXPECT_NE(play_sfx_event(get_sound_event("ui_click"), 1.0f, 0.0f), 0u);
+  ::testing::internal::CaptureStdout();
   close_audio();
+  log = ::testing::internal::GetCapturedStdout();
+  EXPECT_NE(log.find("closing SoLoud"), std::string::npos) << log;
   EXPECT_EQ(sound_samples.num, 0);
   EXPECT_EQ(sfx_bus_handle, 0u);
   EXPECT_EQ(music_bus_handle, 0u);
