@@ -133,6 +133,41 @@ TEST_F(MixerTest, StreamFromMemoryLoopsFromItsLoopPoint)
 	EXPECT_GE(soloud.getStreamPosition(a), 0.25);
 }
 
+TEST_F(MixerTest, LoopPointsThatAreNoTimeLoopFromTheStart)
+{
+	std::string path = temp_path("loop_bad.wav");
+	ASSERT_TRUE(write_fixture(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
+	const double bad[] = {-1.0, std::nan(""), HUGE_VAL, 1e30, 1e300};
+	for (double loopPoint : bad)
+	{
+		SCOPED_TRACE(loopPoint);
+		WavStream music;
+		ASSERT_EQ(music.loadToMem(path.c_str()), SO_NO_ERROR);
+		music.setLooping(true);
+		music.setLoopPoint(loopPoint);
+		EXPECT_GE(music.getLoopPoint(), 0.0);
+		EXPECT_LE(music.getLoopPoint(), 1e9);
+		Wav sample;
+		ASSERT_EQ(sample.load(path.c_str()), SO_NO_ERROR);
+		sample.setLooping(true);
+		sample.setLoopPoint(0.25);
+
+		handle streamed = soloud.playBackground(music, 1.0f);
+		handle loaded = soloud.playBackground(sample, 1.0f);
+		soloud.setLoopPoint(loaded, loopPoint);
+		EXPECT_GE(soloud.getLoopPoint(loaded), 0.0);
+		EXPECT_LE(soloud.getLoopPoint(loaded), 1e9);
+		// 0.5 s of sound, then 0.1 s more: both wrapped once, to the start.
+		mix(TEST_RATE * 6 / 10, 1024);
+		for (handle h : {streamed, loaded})
+		{
+			EXPECT_TRUE(soloud.isValidVoiceHandle(h));
+			EXPECT_EQ(soloud.getLoopCount(h), 1u);
+			EXPECT_NEAR(soloud.getStreamPosition(h), 0.1, 0.03);
+		}
+	}
+}
+
 // A File over a block of memory that can claim an unknown length or fail its reads.
 struct FaultyFile : File
 {

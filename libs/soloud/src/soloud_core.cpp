@@ -91,6 +91,17 @@ namespace SoLoud
 		return SO_NO_ERROR;
 	}
 
+	// Loop points may come from untrusted input: negative and NaN mean the start; huge ones are
+	// capped (still past any end, so they too loop to the start) so that turning them
+	// into frame numbers never overflows.
+	static time valid_loop_point(time aLoopPoint)
+	{
+		const time longest = 1e9;
+		if (!(aLoopPoint > 0))
+			return 0;
+		return aLoopPoint < longest ? aLoopPoint : longest;
+	}
+
 	AudioSource::AudioSource() {}
 
 	AudioSource::~AudioSource()
@@ -115,7 +126,7 @@ namespace SoLoud
 
 	void AudioSource::setLoopPoint(time aLoopPoint)
 	{
-		mLoopPoint = aLoopPoint < 0 ? 0 : aLoopPoint;
+		mLoopPoint = valid_loop_point(aLoopPoint);
 	}
 
 	time AudioSource::getLoopPoint()
@@ -578,7 +589,7 @@ namespace SoLoud
 	void Soloud::setLoopPoint(handle aVoiceHandle, time aLoopPoint)
 	{
 		VOICE_OR();
-		v->mLoopPoint = aLoopPoint < 0 ? 0 : aLoopPoint;
+		v->mLoopPoint = valid_loop_point(aLoopPoint);
 	}
 
 	unsigned int Soloud::getLoopCount(handle aVoiceHandle)
