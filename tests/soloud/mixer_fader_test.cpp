@@ -1,4 +1,6 @@
 // Faders and schedules land on exact samples whatever the size of the mixed blocks.
+#include <cmath>
+
 #include "mixer_fixture.h"
 
 using namespace SoLoud;
@@ -89,4 +91,30 @@ TEST_F(MixerTest, PanFadeAndGlobalFade)
 	EXPECT_FLOAT_EQ(soloud.getPan(h), 1.0f);
 	EXPECT_FLOAT_EQ(soloud.getGlobalVolume(), 0.5f);
 	EXPECT_NEAR(soloud.getStreamTime(h), 150.0 / TEST_RATE, 1e-9);
+}
+
+TEST_F(MixerTest, FadesAndSchedulesThatAreNoTimeAreNowAndEndlessOnesNever)
+{
+	Wav dc;
+	make_constant(dc, 0.5f, 20000);
+	dc.setLooping(true);
+	struct Case
+	{
+		double seconds;
+		bool now;
+	} cases[] = {{-1.0, true}, {std::nan(""), true}, {0.0, true}, {1e30, false}, {HUGE_VAL, false}};
+	for (const Case &c : cases)
+	{
+		SCOPED_TRACE(c.seconds);
+		handle faded = soloud.playBackground(dc, 1.0f);
+		handle stopped = soloud.playBackground(dc, 1.0f);
+		mix(100);
+		soloud.fadeVolume(faded, 0.0f, c.seconds);
+		soloud.scheduleStop(stopped, c.seconds);
+		mix(1000);
+		EXPECT_EQ(soloud.isValidVoiceHandle(stopped), !c.now);
+		// Endless: the fade has hardly begun.
+		EXPECT_NEAR(soloud.getVolume(faded), c.now ? 0.0f : 1.0f, 1e-6f);
+		soloud.stopAll();
+	}
 }

@@ -620,9 +620,15 @@ namespace SoLoud
 		return v->mStreamPosition;
 	}
 
+	// NaN and times up to 0 are "now"; very long ones are capped at about seven centuries
+	// of samples, which keeps the sample arithmetic of faders and schedules in range.
 	static int64_t seconds_to_samples(time aTime, unsigned int aSamplerate)
 	{
-		return (int64_t)llround(aTime * aSamplerate);
+		const double longest = 1e15;
+		double n = aTime * aSamplerate;
+		if (!(n > 0))
+			return 0;
+		return n < longest ? (int64_t)llround(n) : (int64_t)longest;
 	}
 
 	void Soloud::fadeVolume(handle aVoiceHandle, float aTo, time aTime)
