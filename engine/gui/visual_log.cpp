@@ -43,11 +43,14 @@ void append_error_message(const char* text, int len) {
 bool has_error_message() { return !error_message_text.isEmpty(); }
 
 void visual_log(const char* format, ...) {
-  VisualLogLine& line = visual_log_lines.push();
+  // Formatted before it is added: an argument may be one of the lines, which
+  // growing the list would move.
+  VisualLogLine line;
   va_list args;
   va_start(args, format);
   vsnprintf(line.text, sizeof(line.text), format, args);
   va_end(args);
+  visual_log_lines.push(&line);
   int excess = visual_log_lines.size() - VISUAL_LOG_MAX_LINES;
   if (excess > 0)
     visual_log_lines.remove(0, excess);

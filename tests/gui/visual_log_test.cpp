@@ -64,6 +64,17 @@ TEST(VisualLog, KeepsTheLast100Lines) {
   EXPECT_EQ(visual_log_lines.data, nullptr);
 }
 
+TEST(VisualLog, ALineMayRepeatAnEarlierOne) {
+  clear_visual_log();
+  // Lines that fill the list's storage, so the next one makes it grow.
+  visual_log("first line");
+  while (visual_log_lines.size() < visual_log_lines.capacity)
+    visual_log("filler %d", visual_log_lines.size());
+  visual_log("again: %s", visual_log_lines[0].text);
+  EXPECT_STREQ(visual_log_lines.last().text, "again: first line");
+  clear_visual_log();
+}
+
 TEST(VisualLog, LongLinesAreCutAt127Characters) {
   clear_visual_log();
   std::string longText(300, 'q');
