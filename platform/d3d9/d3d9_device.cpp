@@ -913,6 +913,8 @@ HRESULT IDirect3DDevice9Ex::Present(const RECT* src, const RECT* dst, HWND windo
 
 HRESULT IDirect3DDevice9Ex::PresentEx(const RECT*, const RECT*, HWND window, const RGNDATA*, DWORD flags) {
   D3D9_REC("PresentEx(0x%X)", flags);
+  HRESULT forced;
+  if (d3d9_forced_result("PresentEx", &forced)) return forced;
   D3d9Device* d = impl;
   // A minimised or hidden window shows nothing: the frame is dropped and the caller
   // told so, as a success code, until the window can be seen again.
@@ -928,12 +930,16 @@ HRESULT IDirect3DDevice9Ex::PresentEx(const RECT*, const RECT*, HWND window, con
 }
 
 HRESULT IDirect3DDevice9Ex::CheckDeviceState(HWND window) {
+  HRESULT forced;
+  if (d3d9_forced_result("CheckDeviceState", &forced)) return forced;
   return d3d9_window_occluded(window ? window : impl->window) ? S_PRESENT_OCCLUDED : D3D_OK;
 }
 
 HRESULT IDirect3DDevice9Ex::ResetEx(D3DPRESENT_PARAMETERS* pp, D3DDISPLAYMODEEX*) {
   D3D9_REC("ResetEx(%u, %u)", pp ? pp->BackBufferWidth : 0, pp ? pp->BackBufferHeight : 0);
   if (!pp) return D3DERR_INVALIDCALL;
+  HRESULT forced;
+  if (d3d9_forced_result("ResetEx", &forced)) return forced;
   return impl->reset(pp) ? D3D_OK : D3DERR_DEVICELOST;
 }
 

@@ -27,6 +27,9 @@ int format_rows(const GlFormat* f, int height);
 // ---- recording --------------------------------------------------------------------
 extern std::vector<std::string>* d3d9_recorder;
 void d3d9_record(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+// A result forced by d3d9_force_result for this method: true (and *hr set) while one
+// is pending.
+bool d3d9_forced_result(const char* method, HRESULT* hr);
 #define D3D9_REC(...)                  \
   do {                                 \
     if (d3d9_recorder) [[unlikely]]    \

@@ -95,6 +95,8 @@ HRESULT IDirect3D9Ex::CreateDeviceEx(UINT adapter, D3DDEVTYPE, HWND focus, DWORD
                                      D3DDISPLAYMODEEX*, IDirect3DDevice9Ex** device) {
   if (adapter != 0 || !pp || !device) return D3DERR_INVALIDCALL;
   *device = nullptr;
+  HRESULT forced;
+  if (d3d9_forced_result("CreateDeviceEx", &forced)) return forced;
   // One device at a time: its context is the current one.
   if (d3d9_live_device) return D3DERR_NOTAVAILABLE;
   IDirect3DDevice9Ex* dev = new IDirect3DDevice9Ex;

@@ -38,6 +38,11 @@ const char* d3d9_sampler_state_name(DWORD state);
 // built-in one.
 void d3d9_set_headless_modes(const D3DDISPLAYMODEEX* modes, int count);
 
+// Test seam: the next `count` calls of the named device method ("CreateDeviceEx",
+// "ResetEx", "PresentEx", "CheckDeviceState") do nothing and answer hr, as a device in
+// trouble would. A count of 0 ends it.
+void d3d9_force_result(const char* method, HRESULT hr, int count);
+
 // Test seam: when set before the compiler is looked up, the built-in shader compiler
 // reports itself missing, as on a machine without one.
 extern bool d3d9_compiler_disabled;

@@ -16,6 +16,35 @@ void d3d9_record(const char* fmt, ...) {
   d3d9_recorder->push_back(line);
 }
 
+namespace {
+struct ForcedResult {
+  std::string method;
+  HRESULT hr;
+  int count;
+};
+std::vector<ForcedResult> forced_results;
+}  // namespace
+
+void d3d9_force_result(const char* method, HRESULT hr, int count) {
+  for (ForcedResult& f : forced_results) {
+    if (f.method != method) continue;
+    f.hr = hr;
+    f.count = count;
+    return;
+  }
+  forced_results.push_back({method, hr, count});
+}
+
+bool d3d9_forced_result(const char* method, HRESULT* hr) {
+  for (ForcedResult& f : forced_results) {
+    if (f.method != method || f.count <= 0) continue;
+    f.count--;
+    *hr = f.hr;
+    return true;
+  }
+  return false;
+}
+
 const char* d3d9_render_state_name(DWORD state) {
   switch (state) {
 #define N(x) \

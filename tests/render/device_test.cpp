@@ -252,3 +252,80 @@ TEST_F(RenderTest, ModeTiesAndDistinctSizes) {
   d3d9->Release();
   d3d9 = nullptr;
 }
+
+// Device creation falls back from flip-ex to discard, then to software vertex
+// processing, and gives up with a logged code.
+TEST_F(RenderTest, DeviceCreationFallsBackThenGivesUp) {
+  isFullscreen = false;
+  d3d9_force_result("CreateDeviceEx", D3DERR_NOTAVAILABLE, 2);
+  testing::internal::CaptureStdout();
+  EXPECT_TRUE(init_d3d(nullptr, 16, 16));
+  std::string log = testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(contains(log, "failed FLIPEX, trying DISCARD")) << log;
+  EXPECT_TRUE(contains(log, "failed HARDWARE_VERTEXPROCESSING, trying software one")) << log;
+  EXPECT_TRUE(contains(log, "init d3d ok")) << log;
+
+  d3d9_force_result("CreateDeviceEx", D3DERR_NOTAVAILABLE, 3);
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(init_d3d(nullptr, 16, 16));
+  log = testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(contains(log, "error creating d3d device, code 8876086A")) << log;
+  EXPECT_EQ(d3d, nullptr);
+  EXPECT_EQ(d3d9, nullptr);
+}
+
+// Presenting: "still drawing" keeps the present state, occlusion stops frames until the
+// device check finds the device fine again, a mode change resets, anything else is fatal.
+TEST_F(RenderTest, PresentStatesAndDeviceChecks) {
+  startDevice(16, 16);
+  d3d_limit_buffered_frames = false;
+  ASSERT_TRUE(render_d3d(0));
+  d3d9_force_result("PresentEx", D3DERR_WASSTILLDRAWING, 1);
+  EXPECT_FALSE(present_frame(false));
+  EXPECT_EQ(get_present_state(), D3D_OK);
+  EXPECT_TRUE(render_d3d(0));
+
+  d3d9_force_result("PresentEx", S_PRESENT_OCCLUDED, 1);
+  EXPECT_TRUE(present_frame(false));
+  EXPECT_EQ(get_present_state(), S_PRESENT_OCCLUDED);
+  EXPECT_FALSE(render_d3d(0));
+  EXPECT_TRUE(check_d3d_device());
+  EXPECT_EQ(get_present_state(), D3D_OK);
+  EXPECT_TRUE(render_d3d(0));
+
+  d3d9_force_result("CheckDeviceState", S_PRESENT_MODE_CHANGED, 1);
+  testing::internal::CaptureStdout();
+  EXPECT_TRUE(check_d3d_device());
+  std::string log = testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(contains(log, "mode changed, calling resize_d3d()")) << log;
+  EXPECT_TRUE(contains(log, "resized d3d to 16x16 fullscreen")) << log;
+  EXPECT_EQ(resize_scene_calls, 1);
+  d3d_limit_buffered_frames = true;
+
+  EXPECT_EXIT(
+      ([] {
+        d3d9_force_result("CheckDeviceState", D3DERR_DEVICEHUNG, 1);
+        check_d3d_device();
+      })(),
+      ::testing::ExitedWithCode(100), "Critical Direct3D failure \\(code 88760874\\)");
+}
+
+// A failed reset is logged and returns false; in windowed mode the next try uses the
+// discard swap effect. A later reset succeeds again.
+TEST_F(RenderTest, FailedResetFallsBackToDiscard) {
+  startDevice(16, 16);
+  d3d9_force_result("ResetEx", D3DERR_DEVICELOST, 1);
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(resize_d3d(24, 8, false, false));
+  std::string log = testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(contains(log, "Reset failed (code 0x88760868)")) << log;
+  EXPECT_EQ(resize_scene_calls, 0);
+  D3DPRESENT_PARAMETERS pp;
+  D3DDISPLAYMODEEX mode;
+  int w = 24, h = 8;
+  choose_d3d_mode(pp, mode, w, h);
+  EXPECT_EQ(pp.SwapEffect, D3DSWAPEFFECT_DISCARD);
+  EXPECT_TRUE(resize_d3d(24, 8, false, true));
+  EXPECT_EQ(d3d_wd, 24);
+  EXPECT_NE(d3d_scene_depth, nullptr);
+}
