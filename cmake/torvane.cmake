@@ -72,6 +72,18 @@ function(torvane_test name)
     PROPERTIES TIMEOUT 300)
 endfunction()
 
+# torvane_tests_per_file(PREFIX LINK ...): one torvane_test per *_test.cpp file of the
+# current folder, named PREFIX_<file name without _test.cpp>.
+function(torvane_tests_per_file prefix)
+  cmake_parse_arguments(ARG "" "" "LINK" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+  foreach(source IN LISTS sources)
+    get_filename_component(stem ${source} NAME_WE)
+    string(REGEX REPLACE "_test$" "" stem ${stem})
+    torvane_test(${prefix}_${stem} SOURCES ${source} LINK ${ARG_LINK})
+  endforeach()
+endfunction()
+
 # torvane_bench(NAME SOURCES ... [LINK ...]): a Google Benchmark program in build/bench/.
 function(torvane_bench name)
   if(NOT benchmark_FOUND)
