@@ -68,6 +68,17 @@ static void format_path(char* buf, int size, const char* what, const char* a, co
     fatal("tile %s too long: %s%s%s", what, a, b, c);
 }
 
+// A tile's name: the folder prefix, then the first `stem_len` characters of the file
+// name (the name without its layer suffix and extension).
+static void format_tile_name(char* name, size_t size, const char* prefix, const char* entry, size_t stem_len) {
+  format_path(name, int(size), "name", prefix, "", "");
+  size_t plen = strlen(name);
+  if (plen + stem_len >= size)
+    fatal("tile name too long: %s%s", prefix, entry);
+  memcpy(name + plen, entry, stem_len);
+  name[plen + stem_len] = 0;
+}
+
 static bool ends_with_nocase(const char* s, size_t len, const char* suffix) {
   size_t n = strlen(suffix);
   return len >= n && !strcasecmp(s + len - n, suffix);
@@ -146,20 +157,10 @@ void scan_tile_dir(const char* prefix) {
       char layer = char(entry[len - 5] | 0x20);
       if (layer != 'b' && layer != 'f' && layer != 'c')
         continue;
-      format_path(name, sizeof(name), "name", prefix, "", "");
-      size_t plen = strlen(name);
-      if (plen + len - 6 >= sizeof(name))
-        fatal("tile name too long: %s%s", prefix, entry);
-      memcpy(name + plen, entry, len - 6);
-      name[plen + len - 6] = 0;
+      format_tile_name(name, sizeof(name), prefix, entry, len - 6);
       load_layer_image(path, entry, name, layer);
     } else if (len > 4 && ends_with_nocase(entry, len, ".cfg")) {
-      format_path(name, sizeof(name), "name", prefix, "", "");
-      size_t plen = strlen(name);
-      if (plen + len - 4 >= sizeof(name))
-        fatal("tile name too long: %s%s", prefix, entry);
-      memcpy(name + plen, entry, len - 4);
-      name[plen + len - 4] = 0;
+      format_tile_name(name, sizeof(name), prefix, entry, len - 4);
       load_tile_config(path, entry, name);
     }
   }
