@@ -51,5 +51,7 @@ namespace SoLoud
 	private:
 		void freeData();
 		result probe(File *aFile);
+		// Takes the memory file when it opened and probes as sound; frees it otherwise.
+		result adoptMemFile(MemoryFile *aMemFile, result aOpenResult);
 	};
 }

@@ -173,19 +173,7 @@ namespace SoLoud
 	result WavStream::loadMem(const unsigned char *aData, unsigned int aDataLen, bool aCopy, bool aTakeOwnership)
 	{
 		MemoryFile *mf = new MemoryFile;
-		result res = mf->openMem(aData, aDataLen, aCopy, aTakeOwnership);
-		if (res == SO_NO_ERROR)
-			res = probe(mf);
-		if (res != SO_NO_ERROR)
-		{
-			delete mf;
-			return res;
-		}
-		stop();
-		freeData();
-		probe(mf);
-		mMemFile = mf;
-		return SO_NO_ERROR;
+		return adoptMemFile(mf, mf->openMem(aData, aDataLen, aCopy, aTakeOwnership));
 	}
 
 	result WavStream::loadToMem(const char *aFilename)
@@ -215,18 +203,23 @@ namespace SoLoud
 		if (!aFile)
 			return INVALID_PARAMETER;
 		MemoryFile *mf = new MemoryFile;
-		result res = mf->openFileToMem(aFile);
+		return adoptMemFile(mf, mf->openFileToMem(aFile));
+	}
+
+	result WavStream::adoptMemFile(MemoryFile *aMemFile, result aOpenResult)
+	{
+		result res = aOpenResult;
 		if (res == SO_NO_ERROR)
-			res = probe(mf);
+			res = probe(aMemFile);
 		if (res != SO_NO_ERROR)
 		{
-			delete mf;
+			delete aMemFile;
 			return res;
 		}
 		stop();
 		freeData();
-		probe(mf);
-		mMemFile = mf;
+		probe(aMemFile);
+		mMemFile = aMemFile;
 		return SO_NO_ERROR;
 	}
 
