@@ -29,6 +29,32 @@ static void require_size(int n, const char* message) {
     throw E(message, -1);
 }
 
+// ---- PhysicsFS, both directions --------------------------------------------------
+
+template <class E>
+static int physfs_length(PHYSFS_File* file) {
+  require_open<E>(file);
+  return cut_position(PHYSFS_fileLength(file));
+}
+
+// `error` names the direction: a read or a write position.
+template <class E>
+static int physfs_tell(PHYSFS_File* file, const char* error) {
+  require_open<E>(file);
+  int64_t pos = PHYSFS_tell(file);
+  if (pos < 0)
+    throw E(error, -1);
+  return cut_position(pos);
+}
+
+// A refused seek throws with the position the file was left at.
+template <class E>
+static void physfs_seek(PHYSFS_File* file, int position) {
+  require_open<E>(file);
+  if (position < 0 || !PHYSFS_seek(file, (PHYSFS_uint64)(int64_t)position))
+    throw E("file seek error", cut_position(PHYSFS_tell(file)));
+}
+
 // ---- PhysicsFS input -----------------------------------------------------------
 
 bool PhysFSFileInputStream::open(const char* path) {
@@ -43,10 +69,7 @@ void PhysFSFileInputStream::close() {
   file = nullptr;
 }
 
-int PhysFSFileInputStream::fileLength() {
-  require_open<Exception>(file);
-  return cut_position(PHYSFS_fileLength(file));
-}
+int PhysFSFileInputStream::fileLength() { return physfs_length<Exception>(file); }
 
 int PhysFSFileInputStream::readSome(void* buffer, int n) {
   if (!file || n <= 0)
@@ -65,25 +88,14 @@ void PhysFSFileInputStream::read(void* buffer, int n) {
 }
 
 int PhysFSFileInputStream::tell() {
-  require_open<Exception>(file);
-  int64_t pos = PHYSFS_tell(file);
-  if (pos < 0)
-    throw Exception("error getting current read position in file", -1);
-  return cut_position(pos);
+  return physfs_tell<Exception>(file, "error getting current read position in file");
 }
 
-void PhysFSFileInputStream::seek(int position) {
-  require_open<Exception>(file);
-  if (position < 0 || !PHYSFS_seek(file, (PHYSFS_uint64)(int64_t)position))
-    throw Exception("file seek error", cut_position(PHYSFS_tell(file)));
-}
+void PhysFSFileInputStream::seek(int position) { physfs_seek<Exception>(file, position); }
 
 void PhysFSFileInputStream::seekCur(int offset) { seek(tell() + offset); }
 
-void PhysFSFileInputStream::seekEnd(int offset) {
-  require_open<Exception>(file);
-  seek(cut_position(PHYSFS_fileLength(file)) + offset);
-}
+void PhysFSFileInputStream::seekEnd(int offset) { seek(physfs_length<Exception>(file) + offset); }
 
 // ---- PhysicsFS output ----------------------------------------------------------
 
@@ -101,10 +113,7 @@ bool PhysFSFileOutputStream::close() {
   return ok;
 }
 
-int PhysFSFileOutputStream::fileLength() {
-  require_open<Exception>(file);
-  return cut_position(PHYSFS_fileLength(file));
-}
+int PhysFSFileOutputStream::fileLength() { return physfs_length<Exception>(file); }
 
 void PhysFSFileOutputStream::write(const void* buffer, int n) {
   require_open<Exception>(file);
@@ -116,23 +125,12 @@ void PhysFSFileOutputStream::write(const void* buffer, int n) {
 }
 
 int PhysFSFileOutputStream::tell() {
-  require_open<Exception>(file);
-  int64_t pos = PHYSFS_tell(file);
-  if (pos < 0)
-    throw Exception("error getting current write position in file", -1);
-  return cut_position(pos);
+  return physfs_tell<Exception>(file, "error getting current write position in file");
 }
 
-void PhysFSFileOutputStream::seek(int position) {
-  require_open<Exception>(file);
-  if (position < 0 || !PHYSFS_seek(file, (PHYSFS_uint64)(int64_t)position))
-    throw Exception("file seek error", cut_position(PHYSFS_tell(file)));
-}
+void PhysFSFileOutputStream::seek(int position) { physfs_seek<Exception>(file, position); }
 
-void PhysFSFileOutputStream::seekEnd(int offset) {
-  require_open<Exception>(file);
-  seek(cut_position(PHYSFS_fileLength(file)) + offset);
-}
+void PhysFSFileOutputStream::seekEnd(int offset) { seek(physfs_length<Exception>(file) + offset); }
 
 // ---- standard files ------------------------------------------------------------
 
