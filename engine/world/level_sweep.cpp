@@ -24,29 +24,22 @@ int clamped_round(double d) {
 
 LevelCell& cell_at(int x, int y) { return level_data[y][x]; }
 
-// Examines every cell of column c in rows r0..r1 (all of them, for the class-3
-// flag); true when one is solid.
-bool column_has_solid(int c, int r0, int r1, int& hit) {
+// Examines every cell of columns c0..c1 in rows r0..r1 (all of them, for the
+// class-3 flag); true when one is solid.
+bool cells_have_solid(int c0, int r0, int c1, int r1, int& hit) {
   bool solid = false;
-  for (int r = r0; r <= r1; r++) {
-    uint8_t cls = cell_at(c, r).collision;
-    solid |= cls != 0;
-    if (cls == 3)
-      hit |= HIT_CLASS3;
-  }
+  for (int r = r0; r <= r1; r++)
+    for (int c = c0; c <= c1; c++) {
+      uint8_t cls = cell_at(c, r).collision;
+      solid |= cls != 0;
+      if (cls == 3)
+        hit |= HIT_CLASS3;
+    }
   return solid;
 }
 
-bool row_has_solid(int r, int c0, int c1, int& hit) {
-  bool solid = false;
-  for (int c = c0; c <= c1; c++) {
-    uint8_t cls = cell_at(c, r).collision;
-    solid |= cls != 0;
-    if (cls == 3)
-      hit |= HIT_CLASS3;
-  }
-  return solid;
-}
+bool column_has_solid(int c, int r0, int r1, int& hit) { return cells_have_solid(c, r0, c, r1, hit); }
+bool row_has_solid(int r, int c0, int c1, int& hit) { return cells_have_solid(c0, r, c1, r, hit); }
 
 // Times the enclosed sweep under a tracker.
 struct TrackerScope {
