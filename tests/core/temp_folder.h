@@ -13,24 +13,9 @@
 #include <sstream>
 #include <string>
 
+#include "tests/support/temp_folder.h"
+
 namespace fs = std::filesystem;
-
-// A temporary folder, removed with everything in it.
-struct TempFolder {
-  std::string path;  // without a trailing '/'
-
-  TempFolder() {
-    char pattern[] = "/tmp/torvane-core-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    EXPECT_NE(made, nullptr);
-    path = made ? made : "";
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
-  std::string operator/(const std::string& rel) const { return path + "/" + rel; }
-};
 
 inline void write_file(const std::string& path, const std::string& bytes) {
   std::ofstream f(path, std::ios::binary | std::ios::trunc);

@@ -11,16 +11,6 @@
 #include "engine/gen/level_map.h"
 #include "engine/gen/testing/recording_module.h"
 
-TempDir::TempDir() {
-  char tmpl[] = "/tmp/gen_test_XXXXXX";
-  path = mkdtemp(tmpl);
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  std::filesystem::remove_all(path, ec);
-}
-
 void write_test_png(const std::string& path, int w, int h, const std::vector<uint32_t>& px) {
   FILE* f = fopen(path.c_str(), "wb");
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);

@@ -6,13 +6,12 @@
 #include <vector>
 
 #include "engine/gen/level_tiles.h"
+#include "tests/support/temp_folder.h"
 
 // A temporary folder, removed with everything in it when the object goes.
-struct TempDir {
-  std::string path;
-  TempDir();
-  ~TempDir();
-  std::string file(const std::string& name) const { return path + "/" + name; }
+struct TempDir : TempFolder {
+  TempDir() : TempFolder("gen_test_") {}
+  std::string file(const std::string& name) const { return *this / name; }
 };
 
 // Writes an RGBA PNG (rows top first, pixels 0xAARRGGBB) with libpng.
