@@ -30,6 +30,14 @@ void append_error_message(const char* text, int len) {
   int n = len < 0 ? (int)strlen(text) : (int)strnlen(text, (size_t)len);
   if (n == 0)
     return;
+  // The text may be a part of the message itself, which the line break below
+  // can move: append from a copy then.
+  DynArray<char> copy;
+  const char* data = error_message_text.data;
+  if (data && text >= data && text < data + error_message_text.capacity) {
+    copy.append(n, text);
+    text = copy.data;
+  }
   if (error_message_text.isEmpty()) {
     char nul = 0;
     error_message_text.push(&nul);

@@ -32,6 +32,15 @@ TEST(ErrorMessage, SetFromATailOfTheMessageItself) {
   set_error_message(nullptr);
 }
 
+TEST(ErrorMessage, AppendTheMessageToItself) {
+  set_error_message("abc");
+  append_error_message(error_message_text.data, -1);
+  EXPECT_EQ(message(), "abc\nabc");
+  append_error_message(error_message_text.data + 4, 2);
+  EXPECT_EQ(message(), "abc\nabc\nab");
+  set_error_message(nullptr);
+}
+
 TEST(ErrorMessage, AppendAddsLines) {
   set_error_message(nullptr);
   append_error_message("a", -1);
