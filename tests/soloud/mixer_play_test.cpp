@@ -34,6 +34,29 @@ TEST_F(MixerTest, VoicePlaysAtItsVolumeAndConstantPowerPan)
 	}
 }
 
+TEST_F(MixerTest, NanPanIsTheCentreAndLeavesTheRestOfTheMixAlone)
+{
+	Wav dc, other;
+	make_constant(dc, 0.5f, 2000);
+	make_constant(other, 0.25f, 2000);
+	Bus effects;
+	soloud.playBackground(effects);
+	soloud.playBackground(other, 1.0f);
+	handle played = effects.play(dc, 1.0f, std::nanf(""));
+	handle panned = soloud.play(dc, 1.0f, 0.0f);
+	soloud.setPan(panned, std::nanf(""));
+	std::vector<float> out = mix(300);
+	const float centre = 0.5f * cosf(3.14159265f / 4.0f);
+	for (unsigned int k : {0u, 150u, 299u})
+	{
+		EXPECT_NEAR(out[2 * k], 0.25f + 2 * centre, 1e-5f) << k;
+		EXPECT_NEAR(out[2 * k + 1], 0.25f + 2 * centre, 1e-5f) << k;
+	}
+	soloud.fadePan(played, std::nanf(""), 0.001);
+	out = mix(300);
+	EXPECT_NEAR(out[2 * 299], 0.25f + 2 * centre, 1e-5f);
+}
+
 TEST_F(MixerTest, NegativeVolumeTakesTheSourceVolume)
 {
 	Wav dc;

@@ -41,8 +41,10 @@ namespace SoLoud
 
 	void pan_to_channel_volumes(float aPan, float *aVolumes)
 	{
-		// Constant power: left^2 + right^2 = 1 across the field.
-		float angle = (std::clamp(aPan, -1.0f, 1.0f) + 1.0f) * 0.78539816f;
+		// Constant power: left^2 + right^2 = 1 across the field. A NaN pan (a position
+		// computed from nothing) is the centre: it must not turn the whole mix into NaN.
+		float pan = aPan == aPan ? std::clamp(aPan, -1.0f, 1.0f) : 0.0f;
+		float angle = (pan + 1.0f) * 0.78539816f;
 		aVolumes[0] = cosf(angle);
 		aVolumes[1] = sinf(angle);
 	}
