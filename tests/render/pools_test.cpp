@@ -141,3 +141,28 @@ TEST_F(RenderTest, ScreenSizedTexturesFollowTheBackBuffer) {
   EXPECT_TRUE(resize_d3d(64, 24, true, false));
   EXPECT_EQ(resize_scene_calls, 1);
 }
+
+// A creation the device refuses is logged with its code, gives null and leaves the slot
+// free for the next creation.
+TEST_F(RenderTest, RefusedCreationsLeaveTheSlotFree) {
+  startDevice(16, 16);
+  Texture* t = create_texture(2, 2, 1, 1);
+  destroy_texture(t);
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(create_texture(20000, 2, 1, 1), nullptr);
+  EXPECT_EQ(create_texture(2, 2, 99, 1), nullptr);  // no such format code
+  EXPECT_EQ(create_vb(0, true), nullptr);
+  EXPECT_EQ(create_ib(0, true), nullptr);
+  EXPECT_EQ(wrap_texture(nullptr), nullptr);
+  std::string log = testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(contains(log, "error creating texture (code 0x8876086C)")) << log;
+  EXPECT_TRUE(contains(log, "error creating VB (code 0x8876086C)")) << log;
+  EXPECT_TRUE(contains(log, "error creating IB (code 0x8876086C)")) << log;
+  EXPECT_TRUE(is_texture_slot_free(t));
+  EXPECT_EQ(create_texture(4, 4, 1, 1), t);
+  VertexBuffer* vb = create_vb(16, true);
+  ASSERT_NE(vb, nullptr);
+  release_vb(vb);
+  EXPECT_EQ(create_vb(0, false), nullptr);
+  EXPECT_EQ(create_vb(16, false), vb);
+}

@@ -98,3 +98,12 @@ TEST_F(RingTest, MisuseIsFatalWithTheCheckedCondition) {
   };
   for (Case& c : cases) EXPECT_EXIT(c.misuse(), ::testing::ExitedWithCode(100), c.message) << c.name;
 }
+
+TEST_F(RingTest, ABufferThatCannotBeMadeIsFatal) {
+  EXPECT_EXIT(
+      ([] {
+        common_vb_writer.release();
+        common_vb_writer.create(0, 4);
+      })(),
+      ::testing::ExitedWithCode(100), "can't create dynamic VB of size 0");
+}
