@@ -12,6 +12,13 @@
 #include <cstring>
 #include <ctime>
 
+static bool local_time_now(struct tm* out) {
+  time_t now = time(nullptr);
+  return now != (time_t)-1 && localtime_r(&now, out);
+}
+
+bool (*screenshot_local_time)(struct tm* out) = local_time_now;
+
 void take_screenshot() {
   int64_t start = get_ref_time();
   debug("screenshot...");
@@ -20,9 +27,8 @@ void take_screenshot() {
   if (!bits) return;
 
   TempString<260> name;
-  time_t now = time(nullptr);
   struct tm local;
-  if (now != (time_t)-1 && localtime_r(&now, &local))
+  if (screenshot_local_time(&local))
     name.format("shots/shot%4u_%02u_%02u_%02u_%02u_%02u.png", (unsigned)local.tm_year + 1900,
                 (unsigned)local.tm_mon + 1, (unsigned)local.tm_mday, (unsigned)local.tm_hour, (unsigned)local.tm_min,
                 (unsigned)local.tm_sec);

@@ -329,3 +329,31 @@ TEST_F(RenderTest, FailedResetFallsBackToDiscard) {
   EXPECT_EQ(d3d_wd, 24);
   EXPECT_NE(d3d_scene_depth, nullptr);
 }
+
+// Without the local time every screenshot goes to "shots/shot.png", replacing the last.
+TEST_F(RenderTest, ScreenshotWithoutLocalTimeReplacesShotPng) {
+  startDevice(8, 4);
+  bool (*saved)(struct tm*) = screenshot_local_time;
+  screenshot_local_time = [](struct tm*) { return false; };
+  uint32_t colors[] = {0xFF112233, 0xFF445566};
+  for (uint32_t color : colors) {
+    on_render_scene = [color](float) { clear_view_color(color); };
+    ASSERT_TRUE(render_d3d(0));
+    ASSERT_TRUE(present_frame(true));
+    testing::internal::CaptureStdout();
+    take_screenshot();
+    std::string log = testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(contains(log, "screenshot captured to 'shots/shot.png'")) << log;
+  }
+  screenshot_local_time = saved;
+  int w = 0, h = 0;
+  DynArray<uint32_t> pixels;
+  ASSERT_TRUE(load_png("shots/shot.png", &w, &h, pixels));
+  EXPECT_EQ(pixels[0], 0xFF445566u);
+  int files = 0;
+  DIR* dir = opendir((home + "shots").c_str());
+  ASSERT_NE(dir, nullptr);
+  while (dirent* e = readdir(dir)) files += e->d_name[0] != '.';
+  closedir(dir);
+  EXPECT_EQ(files, 1);
+}
