@@ -1,6 +1,7 @@
 // A voice's level on each channel: volume, constant-power pan, buses, end of a sample,
 // resampling, clipping and the level meters.
 #include <cmath>
+#include <functional>
 
 #include "mixer_fixture.h"
 
@@ -55,6 +56,46 @@ TEST_F(MixerTest, NanPanIsTheCentreAndLeavesTheRestOfTheMixAlone)
 	soloud.fadePan(played, std::nanf(""), 0.001);
 	out = mix(300);
 	EXPECT_NEAR(out[2 * 299], 0.25f + 2 * centre, 1e-5f);
+}
+
+TEST_F(MixerTest, NanVolumeIsSilenceAndLeavesTheRestOfTheMixAlone)
+{
+	const float nan = std::nanf("");
+	struct Case
+	{
+		const char *name;
+		std::function<void(Soloud &, Wav &, handle)> apply;
+	} cases[] = {
+		{"setVolume", [&](Soloud &s, Wav &, handle h) { s.setVolume(h, nan); }},
+		{"fadeVolume", [&](Soloud &s, Wav &, handle h) { s.fadeVolume(h, nan, 0.001); }},
+		{"fadeVolume now", [&](Soloud &s, Wav &, handle h) { s.fadeVolume(h, nan, 0.0); }},
+		{"setPanAbsolute", [&](Soloud &s, Wav &, handle h) { s.setPanAbsolute(h, nan, nan); }},
+		{"setChannelVolume", [&](Soloud &s, Wav &, handle h) { s.setChannelVolume(h, 0, nan), s.setChannelVolume(h, 1, nan); }},
+		{"play", [&](Soloud &s, Wav &w, handle h) { s.stop(h), s.playBackground(w, nan); }},
+		{"source volume", [&](Soloud &s, Wav &w, handle h) { s.stop(h), w.setVolume(nan), s.playBackground(w); }},
+	};
+	for (const Case &c : cases)
+	{
+		SCOPED_TRACE(c.name);
+		Wav dc, other;
+		make_constant(dc, 0.5f, 2000);
+		make_constant(other, 0.25f, 2000);
+		soloud.playBackground(other, 1.0f);
+		c.apply(soloud, dc, soloud.playBackground(dc, 1.0f));
+		std::vector<float> out = mix(300);
+		EXPECT_NEAR(out[2 * 299], 0.25f, 1e-6f);
+		EXPECT_NEAR(out[2 * 299 + 1], 0.25f, 1e-6f);
+		soloud.stopAll();
+	}
+	// A NaN global volume silences everything instead of filling the output with NaN.
+	Wav dc;
+	make_constant(dc, 0.5f, 2000);
+	soloud.playBackground(dc, 1.0f);
+	soloud.setGlobalVolume(nan);
+	EXPECT_EQ(mix(10)[0], 0.0f);
+	soloud.setGlobalVolume(1.0f);
+	soloud.fadeGlobalVolume(nan, 0.001);
+	EXPECT_EQ(mix(100)[2 * 99], 0.0f);
 }
 
 TEST_F(MixerTest, NegativeVolumeTakesTheSourceVolume)

@@ -39,6 +39,12 @@ namespace SoLoud
 		return mFrom + (mTo - mFrom) * (float)((double)(aSample - mStart) / (double)(mEnd - mStart));
 	}
 
+	// A NaN volume is silence: one NaN voice would otherwise make the whole output NaN.
+	static float volume_or_silence(float aVolume)
+	{
+		return aVolume == aVolume ? aVolume : 0.0f;
+	}
+
 	void pan_to_channel_volumes(float aPan, float *aVolumes)
 	{
 		// Constant power: left^2 + right^2 = 1 across the field. A NaN pan (a position
@@ -113,7 +119,7 @@ namespace SoLoud
 
 	void AudioSource::setVolume(float aVolume)
 	{
-		mVolume = aVolume;
+		mVolume = volume_or_silence(aVolume);
 	}
 
 	void AudioSource::setLooping(bool aLoop)
@@ -320,7 +326,7 @@ namespace SoLoud
 			v->mFlags |= AudioSourceInstance::IS_BUS | AudioSourceInstance::PROTECTED | AudioSourceInstance::INAUDIBLE_TICK;
 		v->mPlayOrder = mPlayCounter;
 		v->mBusHandle = aBus;
-		v->mSetVolume = aVolume < 0 ? aSound.mVolume : aVolume;
+		v->mSetVolume = aVolume < 0 ? aSound.mVolume : volume_or_silence(aVolume);
 		v->mPan = aPan;
 		pan_to_channel_volumes(aPan, v->mChannelVolume);
 		if (aPaused)
@@ -398,7 +404,7 @@ namespace SoLoud
 	{
 		Lock lock(mMutex);
 		mGlobalVolumeFader.mActive = false;
-		mGlobalVolume = aVolume;
+		mGlobalVolume = volume_or_silence(aVolume);
 	}
 
 	float Soloud::getGlobalVolume()
@@ -478,7 +484,7 @@ namespace SoLoud
 	{
 		VOICE_OR();
 		v->mVolumeFader.mActive = false;
-		v->mSetVolume = aVolume;
+		v->mSetVolume = volume_or_silence(aVolume);
 	}
 
 	float Soloud::getPan(handle aVoiceHandle)
@@ -499,15 +505,15 @@ namespace SoLoud
 	{
 		VOICE_OR();
 		v->mPanFader.mActive = false;
-		v->mChannelVolume[0] = aLVolume;
-		v->mChannelVolume[1] = aRVolume;
+		v->mChannelVolume[0] = volume_or_silence(aLVolume);
+		v->mChannelVolume[1] = volume_or_silence(aRVolume);
 	}
 
 	void Soloud::setChannelVolume(handle aVoiceHandle, unsigned int aChannel, float aVolume)
 	{
 		VOICE_OR();
 		if (aChannel < (unsigned int)MAX_CHANNELS)
-			v->mChannelVolume[aChannel] = aVolume;
+			v->mChannelVolume[aChannel] = volume_or_silence(aVolume);
 	}
 
 	float Soloud::getSamplerate(handle aVoiceHandle)
@@ -642,7 +648,7 @@ namespace SoLoud
 			setVolume(aVoiceHandle, aTo);
 			return;
 		}
-		v->mVolumeFader.set(v->mSetVolume, aTo, v->mMixedSamples, v->mMixedSamples + n);
+		v->mVolumeFader.set(v->mSetVolume, volume_or_silence(aTo), v->mMixedSamples, v->mMixedSamples + n);
 	}
 
 	void Soloud::fadePan(handle aVoiceHandle, float aTo, time aTime)
@@ -678,7 +684,7 @@ namespace SoLoud
 			setGlobalVolume(aTo);
 			return;
 		}
-		mGlobalVolumeFader.set(mGlobalVolume, aTo, mMixedSamples, mMixedSamples + n);
+		mGlobalVolumeFader.set(mGlobalVolume, volume_or_silence(aTo), mMixedSamples, mMixedSamples + n);
 	}
 
 	void Soloud::schedulePause(handle aVoiceHandle, time aTime)
