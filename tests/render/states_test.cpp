@@ -3,6 +3,7 @@
 
 #include "engine/render/d3d_states.h"
 #include "engine/render/d3d_textures.h"
+#include "engine/render/d3d_vbuf.h"
 
 #include <cmath>
 
@@ -149,4 +150,34 @@ TEST_F(RenderTest, VertexDeclarationLimitsAreFatal) {
         create_vdecl(list);
       })(),
       ::testing::ExitedWithCode(100), "failed to create vertex declaration \\(code 0x8876086C\\)");
+}
+
+// The own format codes and the Direct3D numbers they stand for, both ways; anything
+// else is 0. Capability queries go through the same codes.
+TEST_F(RenderTest, FormatCodesAndCapabilities) {
+  const int d3d_numbers[13] = {0, 21, 26, 25, 23, 34, 111, 112, 113, 114, 115, 116, 50};
+  for (int code = 1; code <= 12; code++) {
+    EXPECT_EQ((int)to_d3d_format(code), d3d_numbers[code]) << code;
+    EXPECT_EQ(from_d3d_format((D3DFORMAT)d3d_numbers[code]), code) << code;
+  }
+  EXPECT_EQ((int)to_d3d_format(0), 0);
+  EXPECT_EQ((int)to_d3d_format(13), 0);
+  EXPECT_EQ(from_d3d_format(D3DFMT_X8R8G8B8), 0);
+  EXPECT_EQ(from_d3d_format(D3DFMT_DXT1), 0);
+
+  startDevice(16, 16);
+  EXPECT_TRUE(check_rt_format(1));
+  EXPECT_FALSE(check_rt_format(0));
+  EXPECT_TRUE(check_vertex_texture_format(9));
+  EXPECT_FALSE(check_vertex_texture_format(99));
+
+  // Free texture memory shrinks by what a texture takes; flushing the GPU returns.
+  unsigned before = get_free_texmem();
+  Texture* t = create_texture(256, 256, 1, 1);
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(before - get_free_texmem(), 256u * 256 * 4);
+  destroy_texture(t);
+  EXPECT_EQ(get_free_texmem(), before);
+  clear_view_color(0xFF000000);
+  flush_gpu();
 }
