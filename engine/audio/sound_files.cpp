@@ -77,18 +77,30 @@ static void report_missing(const char* path) {
   missing_sound_files++;
 }
 
-SoundId load_sample(const char* path, float volume) {
+// Opens `path` and loads it into a new Source (`load` reads the whole file, so the
+// file may close when this returns); null, counted as missing, when the file is
+// absent, the table is full (`loaded` entries) or the bytes are no sound.
+template <class Source, class Load>
+static Source* load_source(const char* path, int loaded, Load load) {
   PhysFsFile file(path);
-  if (!file.handle || sound_samples.num >= (int)ID_INDEX_MASK) {
+  if (!file.handle || loaded >= (int)ID_INDEX_MASK) {
     report_missing(path);
-    return 0;
+    return nullptr;
   }
-  SoLoud::Wav* wav = new SoLoud::Wav;
-  if (wav->loadFile(&file) != SoLoud::SO_NO_ERROR) {
-    delete wav;
+  Source* source = new Source;
+  if (load(*source, file) != SoLoud::SO_NO_ERROR) {
+    delete source;
     report_missing(path);
-    return 0;
+    return nullptr;
   }
+  return source;
+}
+
+SoundId load_sample(const char* path, float volume) {
+  SoLoud::Wav* wav = load_source<SoLoud::Wav>(path, sound_samples.num,
+                                              [](SoLoud::Wav& w, PhysFsFile& f) { return w.loadFile(&f); });
+  if (!wav)
+    return 0;
   wav->setSingleInstance(true);
   wav->setVolume(volume);
   sound_samples.push(&wav);
@@ -96,18 +108,11 @@ SoundId load_sample(const char* path, float volume) {
 }
 
 SoundId load_music(const char* path, float loop_point) {
-  PhysFsFile file(path);
-  if (!file.handle || sound_streams.num >= (int)ID_INDEX_MASK) {
-    report_missing(path);
+  // The stream copies the file's bytes, so the file closes when loading returns.
+  SoLoud::WavStream* stream = load_source<SoLoud::WavStream>(
+      path, sound_streams.num, [](SoLoud::WavStream& s, PhysFsFile& f) { return s.loadFileToMem(&f); });
+  if (!stream)
     return 0;
-  }
-  // The stream copies the file's bytes, so the file closes when this returns.
-  SoLoud::WavStream* stream = new SoLoud::WavStream;
-  if (stream->loadFileToMem(&file) != SoLoud::SO_NO_ERROR) {
-    delete stream;
-    report_missing(path);
-    return 0;
-  }
   stream->setSingleInstance(true);
   stream->setLooping(true);
   stream->setLoopPoint((double)loop_point);
