@@ -297,3 +297,39 @@ TEST_F(MixerTest, FailedLoadLeavesTheSampleSilent)
 		EXPECT_EQ(out[0], 0.0f);
 	}
 }
+
+TEST_F(MixerTest, FailedMemoryLoadLeavesTheStreamSilent)
+{
+	std::string good = temp_path("good_stream_reload.wav");
+	ASSERT_TRUE(write_fixture(good, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+	std::string garbage = temp_path("garbage_stream_reload.wav");
+	write_bytes(garbage, std::string(4000, '\x5a'));
+	FaultyFile unknown;
+	unknown.data = read_bytes(good);
+	unknown.unknownLength = true;
+	static const unsigned char junk[64] = {};
+	struct Attempt
+	{
+		const char *name;
+		std::function<result(WavStream &)> load;
+	} attempts[] = {
+		{"loadToMem of a missing file", [&](WavStream &w) { return w.loadToMem(temp_path("gone.wav").c_str()); }},
+		{"loadToMem of an undecodable file", [&](WavStream &w) { return w.loadToMem(garbage.c_str()); }},
+		{"loadFileToMem of unknown length", [&](WavStream &w) { return w.loadFileToMem(&unknown); }},
+		{"loadMem of junk", [&](WavStream &w) { return w.loadMem(junk, sizeof(junk), true, false); }},
+	};
+	for (const Attempt &a : attempts)
+	{
+		SCOPED_TRACE(a.name);
+		WavStream music;
+		ASSERT_EQ(music.loadToMem(good.c_str()), SO_NO_ERROR);
+		handle playing = soloud.playBackground(music, 1.0f);
+		EXPECT_NE(a.load(music), SO_NO_ERROR);
+		// What the stream held before neither keeps playing nor plays again.
+		EXPECT_FALSE(soloud.isValidVoiceHandle(playing));
+		EXPECT_EQ(music.getLength(), 0.0);
+		soloud.playBackground(music, 1.0f);
+		std::vector<float> out = mix(10);
+		EXPECT_EQ(out[0], 0.0f);
+	}
+}

@@ -51,7 +51,8 @@ namespace SoLoud
 	private:
 		void freeData();
 		result probe(File *aFile);
-		// Takes the memory file when it opened and probes as sound; frees it otherwise.
+		// Takes the memory file when it opened and probes as sound; frees it otherwise
+		// (it may be null then). Either way what the stream held before is dropped.
 		result adoptMemFile(MemoryFile *aMemFile, result aOpenResult);
 	};
 }

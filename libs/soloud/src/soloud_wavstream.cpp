@@ -181,7 +181,7 @@ namespace SoLoud
 		DiskFile f;
 		result res = f.open(aFilename);
 		if (res != SO_NO_ERROR)
-			return res;
+			return adoptMemFile(nullptr, res);
 		return loadFileToMem(&f);
 	}
 
@@ -211,13 +211,14 @@ namespace SoLoud
 		result res = aOpenResult;
 		if (res == SO_NO_ERROR)
 			res = probe(aMemFile);
+		// Loaded or not, what the stream held before is gone: a failed load is silent.
+		stop();
+		freeData();
 		if (res != SO_NO_ERROR)
 		{
 			delete aMemFile;
 			return res;
 		}
-		stop();
-		freeData();
 		probe(aMemFile);
 		mMemFile = aMemFile;
 		return SO_NO_ERROR;
