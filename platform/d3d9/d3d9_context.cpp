@@ -46,7 +46,16 @@ bool d3d9_is_headless() {
   return !((x && *x) || (w && *w));
 }
 
+static bool origin_forced = false;
+static POINT forced_origin;
+
+void d3d9_set_client_origin(const POINT* origin) {
+  origin_forced = origin != nullptr;
+  if (origin) forced_origin = *origin;
+}
+
 POINT d3d9_client_origin(HWND window) {
+  if (origin_forced) return forced_origin;
   POINT p = {0, 0};
   if (d3d9_is_headless()) return p;
   if (window && ClientToScreen && !registered_windows.count(window)) {

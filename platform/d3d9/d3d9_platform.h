@@ -25,6 +25,9 @@ bool d3d9_is_headless();
 
 // The window's client origin in screen coordinates ((0, 0) headless or unknown).
 POINT d3d9_client_origin(HWND window);
+// Test seam: while set, every window's client origin is *origin (a window moved partly
+// or wholly off the screen); null ends it.
+void d3d9_set_client_origin(const POINT* origin);
 
 // Test seam: while set, every device call appends one line describing it (name and
 // arguments, e.g. "SetRenderState(ALPHABLENDENABLE, 1)") to *lines. Null stops it.

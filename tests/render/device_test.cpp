@@ -357,3 +357,46 @@ TEST_F(RenderTest, ScreenshotWithoutLocalTimeReplacesShotPng) {
   closedir(dir);
   EXPECT_EQ(files, 1);
 }
+
+// The capture is the window's part of the screen: a window partly off the left or the
+// bottom right edge is cut there, one wholly off the screen gives nothing.
+TEST_F(RenderTest, FrontBufferCaptureIsCutToTheScreen) {
+  startDevice(20, 10);
+  on_render_scene = [](float) {
+    clear_view_color(0xFF000000);
+    D3DRECT r = {5, 0, 6, 1};
+    d3d->Clear(1, &r, D3DCLEAR_TARGET, 0xFFFFFFFF, 1, 0);
+  };
+  ASSERT_TRUE(render_d3d(0));
+  ASSERT_TRUE(present_frame(true));
+  D3DDISPLAYMODEEX desktop = {sizeof(desktop)};
+  ASSERT_EQ(d3d9->GetAdapterDisplayModeEx(0, &desktop, nullptr), D3D_OK);
+  int dw = desktop.Width, dh = desktop.Height;
+  struct Case {
+    const char* name;
+    POINT origin;
+    int w, h;
+    uint32_t first;
+  } cases[] = {
+      {"on screen", {0, 0}, 20, 10, 0xFF000000},
+      {"5 left of the screen", {-5, 0}, 15, 10, 0xFFFFFFFF},
+      {"past the bottom right", {dw - 4, dh - 3}, 4, 3, 0xFF000000},
+      {"wholly left", {-20, 0}, 0, 0, 0},
+      {"wholly below", {0, dh}, 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    d3d9_set_client_origin(&c.origin);
+    int w = -1, h = -1, pitch = 0;
+    const uint32_t* px = (const uint32_t*)capture_front_buffer(&w, &h, &pitch);
+    if (!c.w) {
+      EXPECT_EQ(px, nullptr) << c.name;
+      continue;
+    }
+    ASSERT_NE(px, nullptr) << c.name;
+    EXPECT_EQ(w, c.w) << c.name;
+    EXPECT_EQ(h, c.h) << c.name;
+    EXPECT_EQ(px[0], c.first) << c.name;
+  }
+  release_front_buffer_capture();
+  d3d9_set_client_origin(nullptr);
+}

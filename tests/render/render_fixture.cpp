@@ -69,6 +69,7 @@ void RenderTest::SetUp() {
   on_resize_scene = nullptr;
   error_message_text.clear();
   d3d9_compiler_disabled = false;
+  d3d9_set_client_origin(nullptr);
   for (const char* method : {"CreateDeviceEx", "ResetEx", "PresentEx", "CheckDeviceState"})
     d3d9_force_result(method, D3D_OK, 0);
   clear_changed_files();
