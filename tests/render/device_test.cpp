@@ -400,3 +400,23 @@ TEST_F(RenderTest, FrontBufferCaptureIsCutToTheScreen) {
   release_front_buffer_capture();
   d3d9_set_client_origin(nullptr);
 }
+
+// A splash frame pumps the messages, draws the splash inside a scene and presents; a
+// scene outside render_d3d begins and ends through the two small functions.
+TEST_F(RenderTest, SplashFrameAndLooseScenes) {
+  int pumps = pump_messages_calls, splashes = render_splash_calls;
+  present_splash();  // no device: messages only
+  EXPECT_EQ(pump_messages_calls, pumps + 1);
+  EXPECT_EQ(render_splash_calls, splashes);
+  EXPECT_FALSE(begin_scene());
+  end_scene();
+
+  startDevice(16, 16);
+  record();
+  present_splash();
+  EXPECT_EQ(stopRecording(), (Lines{"BeginScene()", "SetRenderState(CULLMODE, 3)", "EndScene()", "PresentEx(0x0)"}));
+  EXPECT_EQ(render_splash_calls, splashes + 1);
+  EXPECT_EQ(pump_messages_calls, pumps + 2);
+  EXPECT_TRUE(begin_scene());
+  end_scene();
+}

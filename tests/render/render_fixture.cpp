@@ -23,13 +23,14 @@ std::string error_message_text;
 void render_scene(float t) {
   if (on_render_scene) on_render_scene(t);
 }
-void render_splash() {}
+int render_splash_calls = 0, pump_messages_calls = 0;
+void render_splash() { render_splash_calls++; }
 void prepare_scene_render() {}
 void resize_scene() {
   resize_scene_calls++;
   if (on_resize_scene) on_resize_scene();
 }
-void pump_messages() {}
+void pump_messages() { pump_messages_calls++; }
 void set_error_message(const char* text) { error_message_text = text ? text : ""; }
 void append_error_message(const char* text, int len) {
   if (!text || !len || !*text) return;

@@ -13,6 +13,7 @@
 
 extern std::function<void(float)> on_render_scene;
 extern int resize_scene_calls;
+extern int render_splash_calls, pump_messages_calls;
 extern std::function<void()> on_resize_scene;  // run by resize_scene
 extern std::string error_message_text;
 
