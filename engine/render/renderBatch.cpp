@@ -10,6 +10,15 @@
 
 #include <cstring>
 
+// Each item is one arena allocation, 16-byte aligned: the header, then the vertex bytes
+// the caller fills. Groups link their items through `next`, so regrouping never moves
+// a byte; render copies every item once into the shared vertex ring.
+//
+// The check on the arena's answer keeps its line in this file: its report names the
+// file and the line ("renderBatch.cpp(24): failed ASSERT(ne)"), and tools match it.
+// The arena chains a new block instead of failing, so it is a consistency check only.
+
+
 uint8_t* RenderBatch::add(BaseRenderBatchState* state, __m128 rect, int bytes, int prims) {
   RenderBatchItem* ne = (RenderBatchItem*)alloc.alloc(sizeof(RenderBatchItem) + bytes, 4);
   ASSERT(ne);
