@@ -158,3 +158,9 @@ TEST_F(DdsTest, NamedTexturesAreSharedAndReloadedInPlace) {
   EXPECT_EQ(get_texture_refcount(a), 0);
   EXPECT_TRUE(is_texture_slot_free(a));
 }
+
+// A name longer than a path buffer is a failed consistency check, not a cut name.
+TEST_F(DdsTest, NameLongerThanAPathIsFatal) {
+  std::string name(300, 'a');
+  EXPECT_EXIT(load_dds_texture(name.c_str()), ::testing::ExitedWithCode(100), "failed ASSERT\\(l<BS\\)");
+}

@@ -220,3 +220,10 @@ TEST_F(ShaderTest, The257thShaderIsFatal) {
       })(),
       ::testing::ExitedWithCode(100), "all 256 made\n(.*\n)*.*reached maximum shader count!");
 }
+
+// A definition list must fit the slot's 512 bytes; a longer one is a failed check.
+TEST_F(ShaderTest, DefinitionListLongerThanTheSlotIsFatal) {
+  std::string big(300, 'X');
+  std::string list = defs({big.c_str(), big.c_str()});
+  EXPECT_EXIT(create_shader("edit.sh", list.c_str()), ::testing::ExitedWithCode(100), "failed ASSERT\\(l<BS\\)");
+}
