@@ -105,12 +105,14 @@ static void add_dependency(Shader* s, const char* name) {
 }
 
 // Reads a whole virtual-file-system file into a block from dlmalloc (with a NUL after
-// it); null when it is missing or cannot be read whole.
-static char* read_vfs_file(const char* name, int* size) {
+// it); null when it is missing, cannot be read whole or the block cannot be had (then
+// *out_of_memory is set, when given).
+static char* read_vfs_file(const char* name, int* size, bool* out_of_memory = nullptr) {
   PHYSFS_File* f = PHYSFS_openRead(name);
   if (!f) return nullptr;
   int64_t length = PHYSFS_fileLength(f);
   char* data = length >= 0 ? (char*)dlmalloc((size_t)length + 1) : nullptr;
+  if (length >= 0 && !data && out_of_memory) *out_of_memory = true;
   if (data && vfs_read(f, data, 1, (uint32_t)length) != length) {
     dlfree(data);
     data = nullptr;
@@ -127,11 +129,12 @@ HRESULT MyShaderInclude::Open(D3D_INCLUDE_TYPE, LPCSTR name, LPCVOID, LPCVOID* d
   ASSERT(data);
   ASSERT(bytes);
   int size = 0;
-  char* buffer = read_vfs_file(name, &size);
+  bool out_of_memory = false;
+  char* buffer = read_vfs_file(name, &size, &out_of_memory);
   if (!buffer) {
     *data = nullptr;
     *bytes = 0;
-    return D3DERR_INVALIDCALL;
+    return out_of_memory ? E_OUTOFMEMORY : D3DERR_INVALIDCALL;
   }
   *data = buffer;
   *bytes = size;

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utime.h>
 
 namespace {
@@ -226,4 +227,35 @@ TEST_F(ShaderTest, DefinitionListLongerThanTheSlotIsFatal) {
   std::string big(300, 'X');
   std::string list = defs({big.c_str(), big.c_str()});
   EXPECT_EXIT(create_shader("edit.sh", list.c_str()), ::testing::ExitedWithCode(100), "failed ASSERT\\(l<BS\\)");
+}
+
+// The include handler: a file read whole is handed over and recorded; a missing one is
+// an invalid call; one whose bytes cannot be held is out of memory.
+TEST_F(ShaderTest, IncludeHandlerResults) {
+  Shader owner = {};
+  MyShaderInclude include(&owner);
+  LPCVOID data = nullptr;
+  UINT bytes = 0;
+  ASSERT_EQ(include.Open(D3D_INCLUDE_LOCAL, "d3d9.inc", nullptr, &data, &bytes), S_OK);
+  EXPECT_NE(data, nullptr);
+  EXPECT_GT(bytes, 0u);
+  EXPECT_EQ(include.Close(data), S_OK);
+  ASSERT_EQ(owner.deps.size(), 1);
+  EXPECT_STREQ(owner.deps[0].name.c_str(), "d3d9.inc");
+
+  EXPECT_EQ(include.Open(D3D_INCLUDE_LOCAL, "missing.inc", nullptr, &data, &bytes), D3DERR_INVALIDCALL);
+  EXPECT_EQ(data, nullptr);
+  EXPECT_EQ(bytes, 0u);
+
+  // A sparse file far larger than any heap.
+  std::string huge = home + "huge.inc";
+  FILE* f = fopen(huge.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  fclose(f);
+  if (truncate(huge.c_str(), (off_t)1 << 43) != 0) GTEST_SKIP() << "no sparse files here";
+  EXPECT_EQ(include.Open(D3D_INCLUDE_LOCAL, "huge.inc", nullptr, &data, &bytes), E_OUTOFMEMORY);
+  EXPECT_EQ(data, nullptr);
+  EXPECT_EQ(owner.deps.size(), 1);
+  unlink(huge.c_str());
+  owner.deps.clearAndFree();
 }
