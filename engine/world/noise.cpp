@@ -118,7 +118,9 @@ float noise4(float x, float y, float z, float w) {
   const float F = 0.309017f, G = 0.1381966f;
   float s = (x + y + z + w) * F;
   int c[4] = {noise_floor(x + s), noise_floor(y + s), noise_floor(z + s), noise_floor(w + s)};
-  float t = float(c[0] + c[1] + c[2] + c[3]) * G;
+  // Four cells of up to +-2^30 can pass the int range: sum them in 64 bits
+  // (the same float for every sum that fits).
+  float t = float(int64_t(c[0]) + c[1] + c[2] + c[3]) * G;
   float p0[4] = {x - (float(c[0]) - t), y - (float(c[1]) - t), z - (float(c[2]) - t), w - (float(c[3]) - t)};
   int rank[4] = {0, 0, 0, 0};
   for (int a = 0; a < 4; a++)
@@ -177,9 +179,12 @@ float old_tiled_noise2(float x, float y, int period) {
 namespace {
 
 // The nine cells around (x, y): the vector to each feature point and its cell id.
+// A period of 2^n needs n in 0..30 to fit an int; n beyond either end takes
+// the nearest of them.
 template <class F>
 void voronoi_cells(float x, float y, int n, F&& visit) {
-  int m = (1 << n) - 1;
+  n = n < 0 ? 0 : n > 30 ? 30 : n;
+  int m = int((1u << n) - 1u);
   int i = noise_floor(x), j = noise_floor(y);
   float fx = x - float(i), fy = y - float(j);
   for (int dy = -1; dy <= 1; dy++)
@@ -187,7 +192,8 @@ void voronoi_cells(float x, float y, int n, F&& visit) {
       int h = noise_perm[noise_perm[((j + dy) & m) & 255] + (((i + dx) & m) & 255)];
       Point2 f = feature_point(h);
       Point2 v = {float(dx) + f.x - fx, float(dy) + f.y - fy};
-      int id = (((j + dy) & m) << 16) | ((i + dx) & m);
+      // Row bits beyond the id's high half fall off (periods above 2^16).
+      int id = int((unsigned((j + dy) & m) << 16) | unsigned((i + dx) & m));
       visit((dy + 1) * 3 + (dx + 1), v, id);
     }
 }

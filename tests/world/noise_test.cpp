@@ -39,6 +39,63 @@ TEST(Noise, FourDimensionalAndTiledValues) {
   EXPECT_EQ(old_tiled_noise2(3, 5, 8), 0.0f) << "zero at lattice points";
 }
 
+TEST(Noise, FourDimensionalTakesAnyFloat) {
+  // The lattice cells sum past the int range here (the clamp at +-2^30, or four
+  // cells near 6.7e8 that need no clamp): the sum must still be well defined.
+  const float big[][4] = {
+      {1e30f, 1e30f, 1e30f, 1e30f},     {-1e30f, -1e30f, -1e30f, -1e30f}, {3e8f, 3e8f, 3e8f, 3e8f},
+      {-3e8f, -3e8f, -3e8f, -3e8f},     {1e30f, 0.5f, -2.0f, 7.0f},       {INFINITY, 1, 2, 3},
+      {-INFINITY, -INFINITY, 0, 0},
+  };
+  for (const auto& v : big) {
+    float n = noise4(v[0], v[1], v[2], v[3]);
+    EXPECT_FALSE(std::fabs(n) > 30.0f) << v[0] << " " << v[1] << " " << v[2] << " " << v[3] << ": " << n;
+  }
+  // Far from every corner nothing contributes.
+  EXPECT_EQ(noise4(1e30f, 1e30f, 1e30f, 1e30f), 0.0f);
+  EXPECT_EQ(noise4(-1e30f, -1e30f, -1e30f, -1e30f), 0.0f);
+  EXPECT_TRUE(std::isnan(noise4(NAN, 0, 0, 0)));
+  EXPECT_TRUE(std::isnan(noise4(NAN, NAN, NAN, NAN)));
+  EXPECT_TRUE(std::isnan(tiled_noise2(1.0f, 2.0f, NAN)));
+}
+
+TEST(Noise, VoronoiPeriodOutsideTheIntRangeIsClamped) {
+  // A period of 2^n only exists for n in 0..30; other n take the nearest end.
+  struct Row {
+    int n, same_as;
+  };
+  const Row rows[] = {{-1, 0}, {-40, 0}, {31, 30}, {32, 30}, {99, 30}, {0x7fffffff, 30}};
+  for (const Row& r : rows)
+    for (float x : {0.5f, -3.25f, 1e9f}) {
+      int ids[9], want_ids[9];
+      Point2 points[9], want_points[9];
+      tiled_voronoi_noise2_all9(x, 0.75f, r.n, points, ids);
+      tiled_voronoi_noise2_all9(x, 0.75f, r.same_as, want_points, want_ids);
+      for (int k = 0; k < 9; k++) {
+        EXPECT_EQ(ids[k], want_ids[k]) << r.n << " " << x << " " << k;
+        EXPECT_EQ(points[k].x, want_points[k].x) << r.n << " " << x << " " << k;
+      }
+      float d[4], want_d[4];
+      int near_ids[4], want_near[4];
+      tiled_voronoi_noise2_near4(x, 0.75f, r.n, d, near_ids, nullptr);
+      tiled_voronoi_noise2_near4(x, 0.75f, r.same_as, want_d, want_near, nullptr);
+      for (int k = 0; k < 4; k++) {
+        EXPECT_EQ(near_ids[k], want_near[k]) << r.n << " " << x << " " << k;
+        EXPECT_EQ(d[k], want_d[k]) << r.n << " " << x << " " << k;
+      }
+    }
+  // n = 0: one cell, every id 0. n = 30: the cell left of 0 wraps to 2^30 - 1,
+  // the cell below 0 too, packed in the high half of the id.
+  int ids[9];
+  tiled_voronoi_noise2_all9(0.5f, 0.5f, -7, nullptr, ids);
+  for (int id : ids)
+    EXPECT_EQ(id, 0);
+  tiled_voronoi_noise2_all9(0.5f, 0.5f, 30, nullptr, ids);
+  EXPECT_EQ(ids[3], 0x3fffffff);
+  EXPECT_EQ(ids[4], 0);
+  EXPECT_EQ(ids[1], int(0xffff0000u)) << "row bits beyond the 16 high ones fall off";
+}
+
 TEST(Noise, VoronoiCellsWrapAndSortByDistance) {
   int ids[9];
   Point2 points[9];
