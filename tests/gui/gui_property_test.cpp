@@ -158,3 +158,77 @@ TEST_F(GuiPropertyTest, SignalsFireEveryNodeInListOrder) {
   s.fire(nullptr, 7);
   EXPECT_EQ(log, "b7a7") << "nodes are added at the head";
 }
+
+// Callbacks that change the list that is calling them: the nodes they take out
+// are never called again (nor touched after being freed), the rest keep their order.
+TEST_F(GuiPropertyTest, SignalsSurviveCallbacksThatChangeTheList) {
+  Signal<int> s;
+  std::string log;
+  auto logger = [&](const char* name) { return [&log, name](int v) { log += name + std::to_string(v); }; };
+
+  // Fired c, b, a: b clears the whole list, a is not called.
+  s.connect(logger("a"));
+  s.connect([&](int v) {
+    log += "b" + std::to_string(v);
+    s.clear();
+    log += "!";  // still running inside the node that was just cleared
+  });
+  s.connect(logger("c"));
+  s.fire(1);
+  EXPECT_EQ(log, "c1b1!");
+  EXPECT_TRUE(s.isEmpty());
+  log.clear();
+  s.fire(2);
+  EXPECT_EQ(log, "");
+
+  // A node disconnecting itself: the nodes after it still run, once each.
+  SignalCallback<int>* self = nullptr;
+  s.connect(logger("a"));
+  self = s.connect([&](int v) {
+    log += "b" + std::to_string(v);
+    EXPECT_TRUE(s.disconnect(self));
+    EXPECT_FALSE(s.disconnect(self)) << "already gone";
+  });
+  s.connect(logger("c"));
+  s.fire(3);
+  EXPECT_EQ(log, "c3b3a3");
+  log.clear();
+  s.fire(4);
+  EXPECT_EQ(log, "c4a4");
+  s.clear();
+
+  // A node disconnecting one not yet reached, and clearing then reconnecting:
+  // the new node waits for the next fire.
+  log.clear();
+  SignalCallback<int>* later = s.connect(logger("a"));
+  s.connect(logger("b"));
+  s.connect([&](int v) {
+    log += "c" + std::to_string(v);
+    s.disconnect(later);
+  });
+  s.fire(5);
+  EXPECT_EQ(log, "c5b5");
+  log.clear();
+  s.connect([&](int v) {
+    log += "d" + std::to_string(v);
+    s.clear();
+    s.connect(logger("e"));
+  });
+  s.fire(6);
+  EXPECT_EQ(log, "d6");
+  log.clear();
+  s.fire(7);
+  EXPECT_EQ(log, "e7");
+
+  // One signal's callback clearing another that is firing further out.
+  Signal<int> outer;
+  outer.connect(logger("y"));
+  outer.connect([&](int v) { s.fire(v); });
+  s.clear();
+  s.connect([&](int) { outer.clear(); });
+  log.clear();
+  outer.fire(8);
+  EXPECT_EQ(log, "");
+  EXPECT_TRUE(outer.isEmpty());
+  EXPECT_FALSE(signal_is_firing());
+}
