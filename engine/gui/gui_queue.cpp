@@ -65,6 +65,9 @@ int gui_element_destroy_queue_size() { return gui_element_destroy_queue.size(); 
 
 void gui_register_screen(BaseGuiScreen* screen) { live_screens.push(&screen); }
 
+int gui_live_screen_count() { return live_screens.size(); }
+BaseGuiScreen* gui_live_screen(int index) { return live_screens[index]; }
+
 void gui_unregister_screen(BaseGuiScreen* screen) {
   remove_item(live_screens, screen);
   remove_item(gui_screen_destroy_queue, screen);

@@ -55,6 +55,9 @@ void run_when_safe(std::function<void()> fn);
 // The drain, once per step: the queued calls in order (including calls queued
 // meanwhile), then the queued screens, then the queued elements.
 void destroy_queued_gui_elements();
+// Every screen alive (constructed, not yet deleted), in order of creation.
+int gui_live_screen_count();
+BaseGuiScreen* gui_live_screen(int index);
 // Queue sizes, for checks.
 int gui_run_queue_size();
 int gui_screen_destroy_queue_size();

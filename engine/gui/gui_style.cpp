@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "engine/core/fatal.h"
 #include "engine/gui/gui_element.h"
 #include "engine/gui/gui_event.h"
+#include "engine/gui/gui_screen.h"
 
 GuiStyle common_style;
 GuiStyle hud_style;
@@ -31,7 +33,33 @@ void GuiStyle::addSheet(GuiSelector* selector, BaseGuiProperty* props) {
   sheets.push(&sheet);
 }
 
+// Drops from element and its subtree every borrowed slot found in values
+// (sorted); an element that lost one is re-evaluated on the next restyle.
+static void drop_borrowed_values(GuiElement* element, const std::vector<uintptr_t>& values) {
+  if (!element) return;
+  for (int id = 0; id < NUM_GUI_PROPS; id++) {
+    uintptr_t slot = element->props[id];
+    if (!slot || (slot & 1) || !std::binary_search(values.begin(), values.end(), slot)) continue;
+    element->props[id] = 0;
+    element->dirty = 1;
+  }
+  for (int i = 0; i < element->children.size(); i++) drop_borrowed_values(element->children[i], values);
+}
+
 void GuiStyle::clear() {
+  // Elements of live screens may still point at values of these sheets (the
+  // module that built them is going away, say): they forget them first.
+  std::vector<uintptr_t> values;
+  for (int i = 0; i < sheets.size(); i++)
+    for (BaseGuiProperty* p = sheets[i]->props; p; p = p->next) values.push_back((uintptr_t)p);
+  if (!values.empty()) {
+    std::sort(values.begin(), values.end());
+    for (int i = 0; i < gui_live_screen_count(); i++) drop_borrowed_values(gui_live_screen(i)->root, values);
+  }
+  deleteSheets();
+}
+
+void GuiStyle::deleteSheets() {
   for (int i = 0; i < sheets.size(); i++) delete sheets[i];
   sheets.clear();
 }

@@ -52,15 +52,20 @@ class GuiStyle {
   GuiStyle() = default;
   GuiStyle(const GuiStyle&) = delete;
   GuiStyle& operator=(const GuiStyle&) = delete;
-  ~GuiStyle() { clear(); }
+  // Frees the sheets only: at exit the screen list may be gone before a style.
+  ~GuiStyle() { deleteSheets(); }
 
   // Takes ownership of both; the priority is asked of the selector now.
   void addSheet(GuiSelector* selector, BaseGuiProperty* props);
-  // Destroys every sheet; the list stays usable.
+  // Destroys every sheet; the list stays usable. Elements of live screens that
+  // borrow values of these sheets drop them and are marked dirty.
   void clear();
   int size() const { return sheets.size(); }
   // Re-evaluates element (when force or dirty) and its subtree.
   void restyle(GuiElement* element, bool force);
+
+ private:
+  void deleteSheets();
 };
 
 // Property ids that transitions animate.

@@ -202,6 +202,51 @@ TEST_F(GuiStyleTest, EmptyingAStyleDestroysSheetsAndKeepsItUsable) {
   EXPECT_EQ(scalar(&e, GUI_PROP_SCALAR_A), 3);
 }
 
+// Emptying a style while a live screen's elements borrow its values (as when
+// the module that built the sheets goes away): they drop the borrowed values,
+// keep their own ones, and the next restyle reads only the new sheets.
+TEST_F(GuiStyleTest, EmptyingAStyleDropsTheValuesElementsBorrowFromIt) {
+  GuiStyle style, other;
+  style.addSheet(new FlagSelector(0, 0), float_prop(GUI_PROP_SCALAR_A, 3, float_prop(GUI_PROP_SCALAR_B, 4)));
+  other.addSheet(new FlagSelector(0, 0), float_prop(GUI_PROP_SCALAR_C, 6));
+  BaseGuiScreen* screen = new BaseGuiScreen;
+  screen->style = &style;
+  screen->root = new GuiElement;
+  GuiElement* child = new GuiElement;
+  screen->root->addChild(child);
+  child->setFlag(0);
+  child->setOwnValue<float>(GUI_PROP_SCALAR_B, 9, true);
+  screen->root->setFlag(0);
+  // A second tree styled by another style keeps what it borrowed there.
+  GuiElement* stranger = new GuiElement;
+  stranger->setFlag(0);
+  other.restyle(stranger, true);
+  BaseGuiScreen* second = new BaseGuiScreen;
+  second->root = stranger;
+  screen->restyle();
+  ASSERT_EQ(scalar(child, GUI_PROP_SCALAR_A), 3);
+  ASSERT_EQ(scalar(child, GUI_PROP_SCALAR_B), 9);
+
+  style.clear();
+  for (GuiElement* e : {screen->root, child}) {
+    EXPECT_EQ(e->getProp(GUI_PROP_SCALAR_A), nullptr);
+    EXPECT_TRUE(e->dirty);
+  }
+  EXPECT_EQ(scalar(screen->root, GUI_PROP_SCALAR_B), -1.0f);
+  EXPECT_EQ(scalar(child, GUI_PROP_SCALAR_B), 9) << "own values stay";
+  EXPECT_EQ(scalar(stranger, GUI_PROP_SCALAR_C), 6);
+  EXPECT_FALSE(stranger->dirty);
+
+  style.addSheet(new FlagSelector(0, 0), float_prop(GUI_PROP_SCALAR_D, 5));
+  screen->restyle();
+  EXPECT_EQ(scalar(child, GUI_PROP_SCALAR_D), 5);
+  EXPECT_EQ(scalar(child, GUI_PROP_SCALAR_A), -1.0f);
+  EXPECT_EQ(scalar(child, GUI_PROP_SCALAR_B), 9);
+  delete screen;
+  delete second;
+  destroy_queued_gui_elements();
+}
+
 static void restyle_with_transition_id(uint8_t id) {
   Counters c;
   const uint8_t ids[] = {id, 0};

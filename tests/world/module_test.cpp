@@ -17,7 +17,9 @@
 #include "engine/core/utils.h"
 #include "engine/core/watch.h"
 #include "engine/gui/gui_host.h"
+#include "engine/gui/gui_element.h"
 #include "engine/gui/gui_screen.h"
+#include "engine/gui/gui_style.h"
 #include "engine/gui/visual_log.h"
 #include "engine/world/camera.h"
 #include "engine/world/collision.h"
@@ -59,6 +61,51 @@ TEST_F(ModuleTest, LinkFillsEveryNamedSlotAndUnlinkEmptiesThem) {
   EXPECT_EQ(cur_game_screen, nullptr);
   EXPECT_EQ(gui_screen_destroy_queue_size(), 0);
   on_gui_element_destroyed(nullptr);  // nothing to tell, nothing happens
+}
+
+// Unlinking deletes the module's screens and their element trees before it
+// empties the shared styles, so no element of theirs outlives the values it
+// borrowed; a screen outside the pairs that borrows from them drops the values.
+TEST_F(ModuleTest, UnlinkDeletesTheScreensBeforeEmptyingTheStyles) {
+  struct AnySelector : GuiSelector {
+    bool match(GuiElement*) override { return true; }
+    int priority() override { return 0; }
+  };
+  static int sheets_seen_by_dying_element = -1;
+  struct WatchingElement : GuiElement {
+    ~WatchingElement() override { sheets_seen_by_dying_element = common_style.size(); }
+  };
+  ASSERT_TRUE(load_gameobj_dll("gameobj.so"));
+  common_style.addSheet(new AnySelector, new GuiProperty<float>(GUI_PROP_SCALAR_A, 2.0f));
+  hud_style.addSheet(new AnySelector, new GuiProperty<float>(GUI_PROP_SCALAR_B, 3.0f));
+  int common_sheets = common_style.size();
+
+  BaseGuiScreen* module_screen = upgrade_screen_Class::createScreen();
+  module_screen->style = &common_style;
+  module_screen->root = new GuiElement;
+  module_screen->root->addChild(new WatchingElement);
+  module_screen->restyle();
+  ASSERT_EQ(module_screen->root->getChild(0)->readValue<float>(GUI_PROP_SCALAR_A, 0), 2.0f);
+
+  BaseGuiScreen* stray = new BaseGuiScreen;
+  stray->style = &hud_style;
+  stray->root = new GuiElement;
+  stray->restyle();
+  ASSERT_EQ(stray->root->readValue<float>(GUI_PROP_SCALAR_B, 0), 3.0f);
+
+  unload_gameobj_dll();
+  EXPECT_EQ(sheets_seen_by_dying_element, common_sheets) << "deleted while the styles were full";
+  EXPECT_EQ(common_style.size(), 0);
+  EXPECT_EQ(hud_style.size(), 0);
+  EXPECT_EQ(stray->root->getProp(GUI_PROP_SCALAR_B), nullptr);
+  EXPECT_TRUE(stray->root->dirty);
+  hud_style.addSheet(new AnySelector, new GuiProperty<float>(GUI_PROP_SCALAR_C, 4.0f));
+  stray->restyle();
+  EXPECT_EQ(stray->root->readValue<float>(GUI_PROP_SCALAR_C, 0), 4.0f);
+  EXPECT_EQ(stray->root->readValue<float>(GUI_PROP_SCALAR_B, 0), 0.0f);
+  hud_style.clear();
+  delete stray;
+  destroy_queued_gui_elements();
 }
 
 // Each live screen hears of a destroyed element, in the order of the screen pairs.
