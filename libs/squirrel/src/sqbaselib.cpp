@@ -471,20 +471,16 @@ static SQInteger array_sort(HSQUIRRELVM v) {
 }
 
 // ---- functions ----------------------------------------------------------------------------
-static SQInteger closure_call(HSQUIRRELVM v) {
+// call and pcall differ only in whether an error reaches the error handler.
+static SQInteger closure_call_impl(HSQUIRRELVM v, bool raise) {
   SQObjectPtr fn = ARG(1), res;
   SQInteger n = sq_gettop(v) - 1;
   if (n < 1) return throw_msg(v, "wrong number of parameters");
-  if (!v->call(fn, n, v->_stackbase + 1, res, true)) return SQ_ERROR;
+  if (!v->call(fn, n, v->_stackbase + 1, res, raise)) return SQ_ERROR;
   return ret_obj(v, res);
 }
-static SQInteger closure_pcall(HSQUIRRELVM v) {
-  SQObjectPtr fn = ARG(1), res;
-  SQInteger n = sq_gettop(v) - 1;
-  if (n < 1) return throw_msg(v, "wrong number of parameters");
-  if (!v->call(fn, n, v->_stackbase + 1, res, false)) return SQ_ERROR;
-  return ret_obj(v, res);
-}
+static SQInteger closure_call(HSQUIRRELVM v) { return closure_call_impl(v, true); }
+static SQInteger closure_pcall(HSQUIRRELVM v) { return closure_call_impl(v, false); }
 static SQInteger closure_acall_impl(HSQUIRRELVM v, bool raise) {
   SQObjectPtr fn = ARG(1), arr = ARG(2), res;
   SQArray* a = _array(arr);
