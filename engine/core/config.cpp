@@ -79,20 +79,18 @@ int ConfigNode::getInt(const char* key, int def) const {
   int i = findEntry(key);
   if (i < 0)
     return def;
-  const char* text = entries[i].value.c_str();
-  char* end;
-  long value = strtol(text, &end, 0);
-  return end == text ? def : (int)value;
+  int value = def;
+  parse_int(entries[i].value.c_str(), &value);
+  return value;
 }
 
 double ConfigNode::getFloat(const char* key, double def) const {
   int i = findEntry(key);
   if (i < 0)
     return def;
-  const char* text = entries[i].value.c_str();
-  char* end;
-  double value = strtod(text, &end);
-  return end == text ? def : value;
+  double value = def;
+  parse_double(entries[i].value.c_str(), &value);
+  return value;
 }
 
 int ConfigNode::findNode(const char* nodeName, int start) const {

@@ -188,12 +188,7 @@ bool get_config_int(const char* key, int* out) {
   char text[64];
   if (!get_config_str(key, text, sizeof(text)))
     return false;
-  char* end;
-  long value = strtol(text, &end, 0);
-  if (end == text)
-    return false;
-  *out = (int)value;
-  return true;
+  return parse_int(text, out);
 }
 
 bool get_config_bool(const char* key, bool* out) {
@@ -208,9 +203,8 @@ bool get_config_float(const char* key, float* out) {
   char text[64];
   if (!get_config_str(key, text, sizeof(text)))
     return false;
-  char* end;
-  double value = strtod(text, &end);
-  if (end == text)
+  double value;
+  if (!parse_double(text, &value))
     return false;
   *out = (float)value;
   return true;

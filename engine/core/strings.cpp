@@ -85,3 +85,21 @@ void String::insertBytes(int at, const void* bytes, int l) {
 void temp_string_format_overflow(int capacity, int needed) {
   fatal("TempString<%d>::format: the text needs %d characters and does not fit", capacity, needed);
 }
+
+bool parse_int(const char* text, int* out) {
+  char* end;
+  long value = strtol(text, &end, 0);
+  if (end == text)
+    return false;
+  *out = (int)value;
+  return true;
+}
+
+bool parse_double(const char* text, double* out) {
+  char* end;
+  double value = strtod(text, &end);
+  if (end == text)
+    return false;
+  *out = value;
+  return true;
+}

@@ -106,3 +106,8 @@ struct TempString {
   bool isEmpty() const { return str[0] == 0; }
   static constexpr int capacity() { return BS; }
 };
+
+// The number at the start of a text, read as strtol (base 0: decimal, 0x hex, 0 octal)
+// or strtod read it. False, with `out` untouched, when the text starts with no number.
+bool parse_int(const char* text, int* out);
+bool parse_double(const char* text, double* out);
