@@ -16,7 +16,7 @@ void fill_cells(int x0, int y0, int x1, int y1, int collision) {
 
 namespace {
 float pass_x(int&, GameObj*, float, float to, float, float) { return to; }
-float pass_y(int&, GameObj*, float, float, float, float to) { return to; }
+float pass_y(int&, GameObj*, float, float, float, float to, float*) { return to; }
 __m128 none3(GameObj*, __m128, __m128) { return _mm_setzero_ps(); }
 __m128 none4(GameObj*, int, __m128, __m128) { return _mm_setzero_ps(); }
 __m128 origin() { return _mm_setr_ps(0, 0, 0, 1); }
