@@ -6,6 +6,9 @@
 // linked in; delete each stand-in once its real one has landed.
 #include "engine/shell/pending_services.h"
 
+#include "engine/render/background.h"
+#include "engine/render/sprite.h"
+
 #define PENDING __attribute__((weak))
 
 // ---- renderer ------------------------------------------------------------------

@@ -15,17 +15,7 @@ struct LevelRenderer;
 void free_all_meshes();
 void reload_meshes(bool force);
 
-// ---- renderer: sprites, background, post-effects, debug drawing ----------------------
-void init_sprites();
-void close_sprites();
-void reload_sprites();
-void start_sprite_render();
-void end_sprite_render();
-
-void init_background();
-void close_background();
-void render_background(D3dColor a, D3dColor b);
-
+// ---- renderer: post-effects, debug drawing --------------------------------------------
 void init_postfx();
 void close_postfx();
 void apply_postfx();

@@ -12,6 +12,8 @@
 #include "engine/shell/main_loop.h"
 #include "engine/shell/modes/game_flow.h"
 #include "engine/shell/modes/game_mode.h"
+#include "engine/render/background.h"
+#include "engine/render/sprite.h"
 #include "engine/shell/pending_services.h"
 #include "engine/shell/scene.h"
 #include "engine/shell/window.h"

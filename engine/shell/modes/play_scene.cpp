@@ -6,6 +6,8 @@
 #include "engine/render/d3d_device.h"
 #include "engine/shell/modes/game_flow.h"
 #include "engine/shell/modes/game_mode.h"
+#include "engine/render/background.h"
+#include "engine/render/sprite.h"
 #include "engine/shell/pending_services.h"
 #include "engine/shell/scene.h"
 #include "engine/world/gameobj_host.h"
