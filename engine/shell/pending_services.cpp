@@ -16,10 +16,6 @@
 
 #define PENDING __attribute__((weak))
 
-// ---- renderer ------------------------------------------------------------------
-PENDING void reload_meshes(bool) {}
-PENDING void free_all_meshes() {}
-
 // ---- text and GUI ------------------------------------------------------------------
 PENDING void init_font() {}
 PENDING void close_font() {}

@@ -4,9 +4,7 @@
 // pending_services.cpp go with it.
 #include <cstdint>
 
-// Renderer: meshes.
-void free_all_meshes();
-void reload_meshes(bool force);
+#include "engine/render/mesh.h"
 
 // Text and GUI: the system font and the splash.
 void init_font();
