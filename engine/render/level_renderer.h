@@ -8,8 +8,7 @@
 struct LevelCell;
 struct Texture;
 
-class LevelRenderer {
- public:
+struct LevelRenderer {
   LevelCell* cells;  // first cell of the grid (not owned)
   int32_t cellStride;
   int32_t rowStride;

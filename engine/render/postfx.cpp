@@ -10,7 +10,7 @@
 #include "engine/render/d3d_vbuf.h"
 #include "engine/render/render_hooks.h"
 
-float postfx_final_color[4] = {0, 0, 0, 0};
+__m128 postfx_final_color = {0, 0, 0, 0};
 
 static Shader* final_shader = nullptr;
 static Shader* slice_shader = nullptr;
@@ -23,8 +23,7 @@ void init_postfx() {
   postfx_target = create_screen_render_target();
   if (!postfx_target)
     fatal("can't create shadow map texture");
-  for (float& c : postfx_final_color)
-    c = 0;
+  postfx_final_color = _mm_setzero_ps();
 }
 
 void close_postfx() {
@@ -69,9 +68,8 @@ void apply_postfx() {
   set_texture_address(1, 1, -1, -1);
   float w = float(d3d_wd), h = float(d3d_ht), s = float(voxel_scale);
   alignas(16) float vc[4] = {0.5f, -0.5f, 0.5f + 0.5f / w, 0.5f + 0.5f / h};
-  alignas(16) float pc[2][4] = {{s / w, s / h, 0, 0},
-                                {postfx_final_color[0], postfx_final_color[1], postfx_final_color[2],
-                                 postfx_final_color[3]}};
+  alignas(16) float pc[2][4] = {{s / w, s / h, 0, 0}};
+  _mm_store_ps(pc[1], postfx_final_color);
   set_vs_consts(16, vc, 1);
   set_ps_consts(16, pc[0], 2);
   draw_postfx();

@@ -3,10 +3,12 @@
 // passes mark, against the scene's depth, which pixels belong to the near world (the
 // level's foreground, sprites), the level's back layer and the backdrop; the final pass
 // reads the scene image and those marks.
+#include <xmmintrin.h>
+
 struct Texture;
 
 // Pixel constant 17 of the final pass (r, g, b, a); zero but in the game-over mode.
-extern float postfx_final_color[4];
+extern __m128 postfx_final_color;
 // The texture the scene was drawn into (the scene defines it).
 extern Texture* scene_image;
 

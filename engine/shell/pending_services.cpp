@@ -1,52 +1,29 @@
-// Stand-ins for the parts the shell calls that are still to come: the scene and the
-// game flow (this folder, next), the renderer's meshes, the system font and splash.
-// Each does the least that keeps the program running:
-// start-up and shut-down go through, the loop runs, nothing is drawn. All but the
-// scene's are weak, so a real definition replaces its stand-in as soon as it is
+// Stand-ins for the services the shell calls that are still to come: the system
+// font, text, splash and on-screen log. Each does the least that keeps
+// the program running: start-up and shut-down go through, the loop runs, nothing is
+// drawn. All are weak, so a real definition replaces its stand-in as soon as it is
 // linked in; delete each stand-in once its real one has landed.
-#include <physfs.h>
-
-#include <cstdio>
-
-#include "engine/core/log.h"
-#include "engine/render/render_hooks.h"
-#include "engine/shell/main_loop.h"
 #include "engine/shell/pending_services.h"
-#include "libs/profiler/profiler.h"
 
 #define PENDING __attribute__((weak))
 
 // ---- text and GUI ------------------------------------------------------------------
+PENDING int font_scale = 1;
+PENDING int font_cell_height = 8;
 PENDING void init_font() {}
 PENDING void close_font() {}
+PENDING void update_font_scale() {}
 PENDING void show_splash(const char*, float) {}
-
-// ---- the scene -----------------------------------------------------------------------
-void init_scene() { set_update_rate(20, 5); }
-
-void close_scene() {
-  // The profiler dump is part of the scene's close-down; it already works.
-  if (!profiler::isEnabled())
-    return;
-  debug("dumping profiler data...");
-  for (int i = 0; i < 1000; i++)
-    profiler::endBlock();
-  profiler::stopListen();
-  profiler::setEnabled(false);
-  char path[256];
-  snprintf(path, sizeof(path), "%sgame.prof", PHYSFS_getWriteDir() ? PHYSFS_getWriteDir() : "");
-  int n = (int)profiler::dumpBlocksToFile(path);
-  debug("dumped %d blocks to %s", n, path);
-}
-
-void start_scene_update(float) { end_update_timing(); }
-void on_periodic_check() {}
-void render_scene(float) {}
-void render_splash() {}
-void prepare_scene_render() {}
-void resize_scene() {}
-
-// ---- game flow and scene step (this folder, next) -----------------------------------
-PENDING int cur_level = 0;
-PENDING int up_points = 0;
-PENDING void log_sound_event(int) {}
+PENDING void draw_splash() {}
+PENDING void start_draw_text() {}
+PENDING void end_draw_text() {}
+PENDING void draw_text(const char*, int, int, int, int, int, D3dColor) {}
+PENDING void calc_text_size(const char*, int, int& width, int& height) { width = height = 0; }
+PENDING void draw_rect(int, int, int, int, D3dColor) {}
+PENDING void start_draw_tex_text(Texture*, int, int) {}
+PENDING void draw_tex_quad(int, int, int, int, D3dColor, int, int, int, int) {}
+PENDING void end_draw_tex_text() {}
+PENDING void push_text_state() {}
+PENDING void pop_text_state() {}
+PENDING void draw_visual_log() {}
+PENDING void draw_error_message() {}

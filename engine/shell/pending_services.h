@@ -3,16 +3,35 @@
 // declaration here moves to its owner's header when it lands; the stand-ins in
 // pending_services.cpp go with it.
 #include <cstdint>
+#include <xmmintrin.h>
 
+#include "engine/core/geometry.h"
+#include "engine/gen/level_map.h"
+
+#include "engine/render/debug_vis.h"
+#include "engine/render/level_renderer.h"
 #include "engine/render/mesh.h"
+#include "engine/render/postfx.h"
 
-// Text and GUI: the system font and the splash.
+struct Texture;
+
+// ---- text and GUI: the system font, text, splash, on-screen log -------------------------
+extern int font_scale;        // screen pixels per font texel
+extern int font_cell_height;  // 8: the system font's glyph cell height
 void init_font();
 void close_font();
+void update_font_scale();
 void show_splash(const char* text, float progress);
-
-// The scene (still to come in this folder).
-void init_scene();
-void close_scene();
-void start_scene_update(float dt);
-void on_periodic_check();
+void draw_splash();
+void start_draw_text();
+void end_draw_text();
+void draw_text(const char* text, int len, int x, int y, int align_x, int align_y, D3dColor color);
+void calc_text_size(const char* text, int len, int& width, int& height);
+void draw_rect(int x0, int y0, int x1, int y1, D3dColor color);
+void start_draw_tex_text(Texture* texture, int texture_width, int texture_height);
+void draw_tex_quad(int x0, int y0, int x1, int y1, D3dColor color, int u0, int v0, int u1, int v1);
+void end_draw_tex_text();
+void push_text_state();
+void pop_text_state();
+void draw_visual_log();
+void draw_error_message();
