@@ -30,7 +30,7 @@ ElevatorGameMode::~ElevatorGameMode() { freeLift(); }
 // when there is nothing to free.
 void ElevatorGameMode::freeLift() {
   if (lift_renderer)
-    destroy_renderer(&lift_renderer);
+    destroy_renderer(lift_renderer);
   dlfree(lift_cells);
   lift_cells = nullptr;
 }
