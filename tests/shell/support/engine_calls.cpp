@@ -145,10 +145,9 @@ extern "C" LevelRenderer* __wrap__Z21create_level_rendererP9LevelCelliiiiii(Leve
   return fake_renderer();
 }
 
-extern "C" void __wrap__Z16destroy_rendererPP13LevelRenderer(LevelRenderer** r) {
-  record_callf("destroy_renderer(%s)", r && *r ? "renderer" : "null");
-  if (r)
-    *r = nullptr;
+extern "C" void __wrap__Z16destroy_rendererRP13LevelRenderer(LevelRenderer*& r) {
+  record_callf("destroy_renderer(%s)", r ? "renderer" : "null");
+  r = nullptr;
 }
 
 extern "C" void __wrap__Z14reset_rendererP13LevelRendererii(LevelRenderer* r, int w, int h) {
