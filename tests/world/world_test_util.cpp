@@ -44,8 +44,6 @@ float lane(__m128 v, int i) {
 
 bool isFullscreen = false;
 bool app_use_vsync = false;
-int cur_level = 1;
-int up_points = 0;
 void render_scene(float) {}
 void render_splash() {}
 void prepare_scene_render() {}
