@@ -34,6 +34,8 @@ struct Preprocessor {
   std::string out;
   std::string errors;
   int depth = 0;
+  int includes = 0;  // files opened so far: a file that includes another twice per level
+                     // would otherwise expand exponentially and never finish
 
   void error(const char* file, int line, const std::string& msg) {
     errors += std::string(file) + "(" + std::to_string(line) + "): error: " + msg + "\n";
@@ -287,6 +289,10 @@ struct Preprocessor {
       return false;
     }
     std::string name = arg.substr(1, arg.size() - 2);
+    if (++includes > 1024) {
+      error(parent, line, "too many #include expansions (more than 1024)");
+      return false;
+    }
     if (!include) {
       error(parent, line, "cannot open include file '" + name + "' (no include handler)");
       return false;
