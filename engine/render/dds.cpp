@@ -86,11 +86,15 @@ bool parse_dds(const uint8_t* bytes, size_t size, DdsInfo* out) {
   if ((flags & (0x8 | 0x80000)) && pitch != computed) return false;
   flags |= computed_flag;
   if (levels < 1) levels = 1;
+  // No more levels than the chain down to one pixel (or one block) holds: the count
+  // comes from the file and may be anything.
+  int limit = 1;
   if (is_dxt(format)) {
-    int limit = 1;
     for (uint32_t side = std::min(width, height); side > 4; side /= 2) limit++;
-    levels = std::min(levels, limit);
+  } else {
+    for (uint32_t side = std::max(width, height); side > 1; side /= 2) limit++;
   }
+  levels = std::min(levels, limit);
   out->data = bytes + 128;
   out->width = width;
   out->height = height;
