@@ -100,7 +100,9 @@ bool parse_dds(const uint8_t* bytes, size_t size, DdsInfo* out) {
   out->height = height;
   out->format = format;
   out->levels = levels;
-  out->first_size = (flags & 0x8) ? computed * height : computed;
+  // The top level's bytes as the loader copies them, whichever of pitch and linear
+  // size the file gave.
+  out->first_size = dds_level_size(format, width, height);
   return true;
 }
 
