@@ -9,6 +9,7 @@ packages=(
   libphysfs-dev libpng-dev zlib1g-dev libstb-dev libsndfile1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool
+  lua5.4
 )
 
 missing=()
