@@ -1,6 +1,7 @@
-// Replays the inputs kept for one fuzz target (tests/fuzz_regressions/<target>/): each
-// once broke the reader or a rule the target checks, which ends this program. Each
-// input runs in a child process of its own, so one failure names its file.
+// Replays the inputs kept for one fuzz target (tests/fuzz_regressions/<target>/): the
+// ones that once broke the reader or a rule the target checks, and a few well-formed
+// files that put the target's checks to real data. A broken rule ends the target; each
+// input runs in a child process of its own, so a failure names its file.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -48,7 +49,8 @@ int replay(const std::filesystem::path& file) {
 
 }  // namespace
 
-TEST(FuzzReplay, KeptInputsRunClean) {
+// Named after the target, so ctest tells the replays apart: FuzzReplay.<target>.
+TEST(FuzzReplay, FUZZ_TARGET_ID) {
   std::vector<std::filesystem::path> cases = kept_cases();
   if (cases.empty())
     GTEST_SKIP() << "no inputs kept for the fuzz target " << FUZZ_TARGET_NAME;
