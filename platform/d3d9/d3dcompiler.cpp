@@ -41,6 +41,8 @@ struct Preprocessor {
   std::string out;
   std::string errors;
   int depth = 0;
+  int includes = 0;  // files opened so far: a file that includes another twice per level
+                     // would otherwise expand exponentially and never finish
 
   // Numbers the next output line as `line` of `file`.
   void mark_line(int line, const char* file) { out += "//#line " + std::to_string(line) + " " + file + "\n"; }
@@ -350,6 +352,10 @@ struct Preprocessor {
       return false;
     }
     std::string name = arg.substr(1, arg.size() - 2);
+    if (++includes > 1024) {
+      error(parent, line, "too many #include expansions (more than 1024)");
+      return false;
+    }
     if (!include) {
       error(parent, line, "cannot open include file '" + name + "' (no include handler)");
       return false;
