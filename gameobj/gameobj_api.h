@@ -78,8 +78,10 @@ struct GameObjFuncTable {
   GameObjUnusedFunc scan_level_and_boss_y;                                 // 54
   float (*scan_objects_x)(int& hit, GameObj* self, float from, float to,
                           float y0, float y1);                             // 55
+  // out: the ground pair of what stopped a downward sweep; the sweep copies it
+  // to its own caller when hit holds HIT_DOWN.
   float (*scan_objects_y)(int& hit, GameObj* self, float x0, float x1,
-                          float from, float to);                           // 56
+                          float from, float to, float* out);               // 56
   GameObjUnusedFunc init_bonuses;                                          // 57
   GameObjUnusedFunc close_bonuses;                                         // 58
   void (*remove_all_bonuses)();                                            // 59

@@ -66,9 +66,13 @@ void init_hero() {
   place_hero(h, _mm_setr_ps(0, 0, 0, 1));
 }
 
+void delete_gameobj();
+
+// A hero already queued by destroy is deleted with the queue, never twice.
 void close_hero() {
   if (Hero* h = the_hero())
-    delete_object(h);
+    h->destroy();
+  delete_gameobj();
 }
 
 void reset_hero(float x, float y) {
@@ -105,7 +109,7 @@ void remove_all_gameobj() {
 void mark_level_tiles() { mark_solid_tiles(); }
 
 float scan_objects_x(int&, GameObj*, float, float to, float, float) { return to; }
-float scan_objects_y(int&, GameObj*, float, float, float, float to) { return to; }
+float scan_objects_y(int&, GameObj*, float, float, float, float to, float*) { return to; }
 
 __m128 no_overlap(GameObj*, __m128, __m128) { return _mm_setzero_ps(); }
 __m128 no_enemy_overlap(GameObj*, int, __m128, __m128) { return _mm_setzero_ps(); }

@@ -15,7 +15,7 @@
 #include "engine/gen/level_compose.h"
 #include "engine/gen/level_map.h"
 #include "engine/gen/level_tiles.h"
-#include "engine/gen/shell_seam.h"
+#include "engine/shell/modes/game_flow.h"  // cur_level
 #include "engine/gen/testing/recording_module.h"
 
 namespace {

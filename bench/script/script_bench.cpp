@@ -10,10 +10,9 @@
 #include "engine/script/sq_vec4f.h"
 #include "engine/script/sqbind.h"
 
-// What the game-script bridge reads of the shell and the module host, not linked here.
+// What the game-script bridge reads of the module host, not linked here (the shell's
+// globals come from tests/support/shell_globals.cpp).
 GameObjFuncTable gameobj_func_table;
-int cur_level = 0;
-int up_points = 0;
 BaseGuiScreen* upgrade_screen = nullptr;
 BaseGuiScreen* (*upgrade_screen_Class::createScreen)() = nullptr;
 

@@ -10,9 +10,6 @@
 #include "engine/gui/visual_log.h"
 #include "libs/profiler/profiler.h"
 
-// The shell's sound-event log (a visual-log line when sound-event logging is on).
-void log_sound_event(int id);
-
 const char* sound_event_name[NUM_SOUND_EVENTS] = {
     "pistol_shot",           "plasma_shot",         "plasma_misfire",          "punch_swing",
     "punch_hit",             "hero_jump",           "hero_hurt",               "hero_dead",

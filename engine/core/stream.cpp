@@ -223,7 +223,7 @@ void PhysFSFileList::release() {
 const char* PhysFSFileList::start(const char* dir) {
   release();
   if (dir)
-    list = PHYSFS_enumerateFiles(dir);
+    list = vfs_enumerate_files(dir);
   return list ? list[0] : nullptr;
 }
 

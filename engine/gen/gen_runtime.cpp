@@ -5,7 +5,7 @@
 #include "engine/core/fatal.h"
 #include "engine/core/log.h"
 #include "engine/gen/room_templates.h"
-#include "engine/gen/shell_seam.h"
+#include "engine/world/level_sweep.h"  // invalidate_level
 #include "gameobj/gameobj_api.h"
 
 uint8_t level_cells[GRID_ROWS * GRID_COLS];

@@ -4,7 +4,7 @@
 
 #include "engine/core/log.h"
 #include "engine/gen/room_templates.h"
-#include "engine/gen/shell_seam.h"
+#include "engine/shell/modes/game_flow.h"  // cur_level
 #include "gameobj/gameobj_api.h"
 
 LevelGenTemplate level_root_template;

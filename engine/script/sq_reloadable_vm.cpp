@@ -90,7 +90,7 @@ static void native_debug_tp(HSQUIRRELVM vm) {
 
 static sqbind::SqObject native_enumerate_files(const char* path, HSQUIRRELVM vm) {
   sq_newarray(vm, 0);
-  char** names = PHYSFS_enumerateFiles(path);
+  char** names = vfs_enumerate_files(path);
   for (char** n = names; n && *n; n++) {
     sq_pushstring(vm, *n, -1);
     sq_arrayappend(vm, -2);

@@ -14,6 +14,7 @@
 #include "engine/render/d3d_textures.h"
 #include "engine/shell/input.h"
 #include "engine/shell/pending_services.h"
+#include "engine/shell/scene.h"
 #include "engine/shell/steam_glue.h"
 #include "engine/shell/window.h"
 #include "libs/profiler/profiler.h"

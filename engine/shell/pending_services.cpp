@@ -1,18 +1,13 @@
-// Stand-ins for the parts the shell calls that are still to come: the scene and the
-// game flow (this folder, next), the renderer's meshes, the system font and splash.
-// Each does the least that keeps the program running:
-// start-up and shut-down go through, the loop runs, nothing is drawn. All but the
-// scene's are weak, so a real definition replaces its stand-in as soon as it is
+// Stand-ins for the services the shell calls that are still to come: the renderer's
+// meshes, sprites, background, post-effects, debug drawing and level renderer, and
+// the system font, text, splash and on-screen log. Each does the least that keeps
+// the program running: start-up and shut-down go through, the loop runs, nothing is
+// drawn. All are weak, so a real definition replaces its stand-in as soon as it is
 // linked in; delete each stand-in once its real one has landed.
-#include <physfs.h>
-
-#include <cstdio>
-
-#include "engine/core/log.h"
-#include "engine/render/render_hooks.h"
-#include "engine/shell/main_loop.h"
 #include "engine/shell/pending_services.h"
-#include "libs/profiler/profiler.h"
+
+#include "engine/render/background.h"
+#include "engine/render/sprite.h"
 
 #define PENDING __attribute__((weak))
 
@@ -20,37 +15,59 @@
 PENDING void reload_meshes(bool) {}
 PENDING void free_all_meshes() {}
 
+PENDING void init_sprites() {}
+PENDING void close_sprites() {}
+PENDING void reload_sprites() {}
+PENDING void start_sprite_render() {}
+PENDING void end_sprite_render() {}
+
+PENDING void init_background() {}
+PENDING void close_background() {}
+PENDING void render_background(D3dColor, D3dColor) {}
+
+PENDING void init_postfx() {}
+PENDING void close_postfx() {}
+PENDING void apply_postfx() {}
+PENDING __m128 postfx_final_color = {0, 0, 0, 0};
+
+PENDING void init_debug_vis() {}
+PENDING void close_debug_vis() {}
+PENDING void start_draw_debug_vis() {}
+PENDING void draw_debug_vis_wire_box(__m128, __m128, D3dColor) {}
+PENDING void end_draw_debug_vis() {}
+
+PENDING void init_level_rendering() {}
+PENDING void close_level_rendering() {}
+PENDING LevelRenderer* create_level_renderer(LevelCell*, int, int, int, int, int, int) { return nullptr; }
+PENDING void destroy_renderer(LevelRenderer** renderer) {
+  if (renderer)
+    *renderer = nullptr;
+}
+PENDING void reset_renderer(LevelRenderer*, int, int) {}
+PENDING void invalidate_all_renderer(LevelRenderer*) {}
+PENDING void start_level_rendering() {}
+PENDING void end_level_rendering() {}
+PENDING void render_area(LevelRenderer*, int, int, int, int, float) {}
+PENDING void render_all(LevelRenderer*, float) {}
+PENDING void set_level_tm(const Matrix44&) {}
+
 // ---- text and GUI ------------------------------------------------------------------
+PENDING int font_scale = 1;
+PENDING int font_cell_height = 8;
 PENDING void init_font() {}
 PENDING void close_font() {}
+PENDING void update_font_scale() {}
 PENDING void show_splash(const char*, float) {}
-
-// ---- the scene -----------------------------------------------------------------------
-void init_scene() { set_update_rate(20, 5); }
-
-void close_scene() {
-  // The profiler dump is part of the scene's close-down; it already works.
-  if (!profiler::isEnabled())
-    return;
-  debug("dumping profiler data...");
-  for (int i = 0; i < 1000; i++)
-    profiler::endBlock();
-  profiler::stopListen();
-  profiler::setEnabled(false);
-  char path[256];
-  snprintf(path, sizeof(path), "%sgame.prof", PHYSFS_getWriteDir() ? PHYSFS_getWriteDir() : "");
-  int n = (int)profiler::dumpBlocksToFile(path);
-  debug("dumped %d blocks to %s", n, path);
-}
-
-void start_scene_update(float) { end_update_timing(); }
-void on_periodic_check() {}
-void render_scene(float) {}
-void render_splash() {}
-void prepare_scene_render() {}
-void resize_scene() {}
-
-// ---- game flow and scene step (this folder, next) -----------------------------------
-PENDING int cur_level = 0;
-PENDING int up_points = 0;
-PENDING void log_sound_event(int) {}
+PENDING void draw_splash() {}
+PENDING void start_draw_text() {}
+PENDING void end_draw_text() {}
+PENDING void draw_text(const char*, int, int, int, int, int, D3dColor) {}
+PENDING void calc_text_size(const char*, int, int& width, int& height) { width = height = 0; }
+PENDING void draw_rect(int, int, int, int, D3dColor) {}
+PENDING void start_draw_tex_text(Texture*, int, int) {}
+PENDING void draw_tex_quad(int, int, int, int, D3dColor, int, int, int, int) {}
+PENDING void end_draw_tex_text() {}
+PENDING void push_text_state() {}
+PENDING void pop_text_state() {}
+PENDING void draw_visual_log() {}
+PENDING void draw_error_message() {}

@@ -3,18 +3,62 @@
 // declaration here moves to its owner's header when it lands; the stand-ins in
 // pending_services.cpp go with it.
 #include <cstdint>
+#include <xmmintrin.h>
 
-// Renderer: meshes.
+#include "engine/core/geometry.h"
+#include "engine/gen/level_map.h"
+
+struct Texture;
+struct LevelRenderer;
+
+// ---- renderer: meshes -------------------------------------------------------------------
 void free_all_meshes();
 void reload_meshes(bool force);
 
-// Text and GUI: the system font and the splash.
+// ---- renderer: post-effects, debug drawing --------------------------------------------
+void init_postfx();
+void close_postfx();
+void apply_postfx();
+// Pixel constant 17 of the final pass; zero except during game over.
+extern __m128 postfx_final_color;
+
+void init_debug_vis();
+void close_debug_vis();
+void start_draw_debug_vis();
+void draw_debug_vis_wire_box(__m128 lo, __m128 hi, D3dColor color);
+void end_draw_debug_vis();
+
+// ---- renderer: level renderer -------------------------------------------------------------
+void init_level_rendering();
+void close_level_rendering();
+LevelRenderer* create_level_renderer(LevelCell* cells, int cell_stride, int row_stride, int width, int height,
+                                     int texture_width, int texture_height);
+void destroy_renderer(LevelRenderer** renderer);
+void reset_renderer(LevelRenderer* renderer, int width, int height);
+void invalidate_all_renderer(LevelRenderer* renderer);
+void start_level_rendering();
+void end_level_rendering();
+void render_area(LevelRenderer* renderer, int x0, int y0, int x1, int y1, float z);
+void render_all(LevelRenderer* renderer, float z);
+void set_level_tm(const Matrix44& tm);
+
+// ---- text and GUI: the system font, text, splash, on-screen log -------------------------
+extern int font_scale;        // screen pixels per font texel
+extern int font_cell_height;  // 8: the system font's glyph cell height
 void init_font();
 void close_font();
+void update_font_scale();
 void show_splash(const char* text, float progress);
-
-// The scene (still to come in this folder).
-void init_scene();
-void close_scene();
-void start_scene_update(float dt);
-void on_periodic_check();
+void draw_splash();
+void start_draw_text();
+void end_draw_text();
+void draw_text(const char* text, int len, int x, int y, int align_x, int align_y, D3dColor color);
+void calc_text_size(const char* text, int len, int& width, int& height);
+void draw_rect(int x0, int y0, int x1, int y1, D3dColor color);
+void start_draw_tex_text(Texture* texture, int texture_width, int texture_height);
+void draw_tex_quad(int x0, int y0, int x1, int y1, D3dColor color, int u0, int v0, int u1, int v1);
+void end_draw_tex_text();
+void push_text_state();
+void pop_text_state();
+void draw_visual_log();
+void draw_error_message();

@@ -22,6 +22,7 @@
 #include "engine/shell/input.h"
 #include "engine/shell/main_loop.h"
 #include "engine/shell/pending_services.h"
+#include "engine/shell/scene.h"
 #include "engine/shell/shell.h"
 #include "engine/shell/steam_glue.h"
 #include "engine/shell/window.h"

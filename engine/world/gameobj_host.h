@@ -17,7 +17,7 @@ extern void* gameobj_vtables[GAMEOBJ_VTABLE_COUNT];
 extern void* gameobj_module;
 extern char gameobj_module_path[260];
 
-// Start-up and shut-down (the scene's).
+// Start-up and shut-down (the scene's). Shut-down ends a running rebuild and waits for it.
 void init_gameobj_dll(const char* source_dir, const char* main_file);
 void close_gameobj_dll();
 
@@ -38,7 +38,8 @@ void on_gui_element_destroyed(BaseGuiElement* element);
 
 // Why a module file cannot stand in for the loaded one; null when it can: it loads,
 // it has both exports, every entry point and link_gui, 46 class tables, and every
-// live object's class table is known to the host.
+// live object's class table is known to the host. The file is loaded from a copy under
+// a name of its own, so that an image already loaded under `path` cannot answer.
 const char* check_gameobj_module(const char* path);
 
 // ---- rebuild and reload ------------------------------------------------------------

@@ -3,6 +3,11 @@
 // live object), and link_gui fills the screen factories. Unlinking empties the table
 // and drops what the module's screens and styles hold before the code goes away.
 #include <dlfcn.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include "engine/core/fatal.h"
 #include "engine/core/log.h"
@@ -176,8 +181,50 @@ void unload_gameobj_dll() {
   gameobj_module = nullptr;
 }
 
+// A copy of the file at a name of its own beside it ("<path>.check.<pid>.<n>"): the
+// loader hands back an image already loaded under a name instead of reading the file
+// again, so a candidate checked under its own name could be an older build. False
+// when the copy cannot be made whole.
+static bool copy_to_unique_name(const char* path, char* copy, int size) {
+  static int copies = 0;
+  if (snprintf(copy, size, "%s.check.%d.%d", path, (int)getpid(), ++copies) >= size)
+    return false;
+  int in = open(path, O_RDONLY | O_CLOEXEC);
+  if (in < 0)
+    return false;
+  int out = open(copy, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0700);
+  bool ok = out >= 0;
+  char buffer[65536];
+  while (ok) {
+    ssize_t n = read(in, buffer, sizeof(buffer));
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    for (ssize_t done = 0; ok && done < n;) {
+      ssize_t w = write(out, buffer + done, n - done);
+      if (w < 0 && errno == EINTR)
+        continue;
+      ok = w > 0;
+      done += ok ? w : 0;
+    }
+  }
+  close(in);
+  if (out >= 0 && close(out) != 0)
+    ok = false;
+  if (!ok && out >= 0)
+    unlink(copy);
+  return ok;
+}
+
 const char* check_gameobj_module(const char* path) {
-  void* module = load_library(path);
+  char copy[300];
+  if (!copy_to_unique_name(path, copy, sizeof(copy)))
+    return "cannot be loaded";
+  void* module = load_library(copy);
+  unlink(copy);  // the loaded image stays mapped
   if (!module)
     return "cannot be loaded";
   const char* problem = nullptr;

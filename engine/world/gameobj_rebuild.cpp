@@ -5,6 +5,7 @@
 // passes the checks replaces the loaded one.
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <strings.h>
 #include <sys/wait.h>
@@ -125,10 +126,16 @@ bool start_rebuild_script(const char* script) {
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
   posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
+  // A process group of its own: the build's tools can be ended with the script.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attributes, 0);
   // The script learns where the game's folder is from its first argument.
   char* argv[] = {(char*)"sh", (char*)script, app_path, nullptr};
   pid_t pid = -1;
-  int err = posix_spawn(&pid, "/bin/sh", &actions, nullptr, argv, environ);
+  int err = posix_spawn(&pid, "/bin/sh", &actions, &attributes, argv, environ);
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   close(fds[1]);
   if (err != 0) {
@@ -140,6 +147,29 @@ bool start_rebuild_script(const char* script) {
   rebuild.fd = fds[0];
   rebuild.pid = pid;
   return true;
+}
+
+// Ends a running rebuild at once: its whole process group is asked to stop and, after
+// a second, killed; the script is waited for, so that it leaves no zombie and writes
+// no module afterwards.
+void stop_rebuild() {
+  if (rebuild.pid > 0) {
+    kill(-rebuild.pid, SIGTERM);
+    // WNOWAIT: the script's id stays reserved, so the group can still be named below.
+    siginfo_t info = {};
+    for (int i = 0; i < 100; i++) {
+      info.si_pid = 0;
+      if (waitid(P_PID, rebuild.pid, &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid != 0)
+        break;
+      usleep(10000);
+    }
+    kill(-rebuild.pid, SIGKILL);  // what did not stop, or what the script left behind
+    while (waitpid(rebuild.pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+  }
+  if (rebuild.fd >= 0)
+    close(rebuild.fd);
+  rebuild = RebuildPipe();
 }
 
 void remove_new_module_file() {
@@ -319,9 +349,8 @@ void init_gameobj_dll(const char* source_dir, const char* main_file) {
 void close_gameobj_dll() {
   unload_gameobj_dll();
   clear_gameobj_source_files();
-  if (rebuild.fd >= 0) {
-    close(rebuild.fd);
-    waitpid(rebuild.pid, nullptr, WNOHANG);
-    rebuild = RebuildPipe();
+  if (gameobj_rebuild_running()) {
+    debug("=== gameobj rebuild stopped");
+    stop_rebuild();
   }
 }

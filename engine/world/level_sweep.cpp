@@ -134,10 +134,13 @@ float scan_all_y(float x0, float x1, float y_from, float y_to, int& hit, GameObj
   float level_result = scan_level_y(x0, x1, y_from, y_to, level_hit, level_ground);
   if (self) {
     int obj_hit = 0;
-    float obj_result = gameobj_func_table.scan_objects_y(obj_hit, self, x0, x1, y_from, level_result);
+    float obj_ground[2] = {0, 0};
+    float obj_result =
+        gameobj_func_table.scan_objects_y(obj_hit, self, x0, x1, y_from, level_result, obj_ground);
     if (obj_hit) {
-      // The module's sweep reports no ground pair of its own: out keeps its value.
       hit |= obj_hit;
+      if ((obj_hit & HIT_DOWN) && out)
+        out[0] = obj_ground[0], out[1] = obj_ground[1];
       return obj_result;
     }
   }

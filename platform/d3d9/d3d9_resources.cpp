@@ -1,5 +1,6 @@
 // Textures, surfaces, buffers, declarations, shaders and queries of the device.
 #include "platform/d3d9/d3d9_impl.h"
+#include "platform/d3d9/d3d9_glsl.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -520,18 +521,13 @@ HRESULT IDirect3DDevice9Ex::CreateVertexDeclaration(const D3DVERTEXELEMENT9* ele
 
 static GLuint build_program(D3d9Device* dev, GLenum stage, const DWORD* code) {
   if (!code) return 0;
-  dev->make_current();
-  const char* text = (const char*)code;
-  GLuint program = glCreateShaderProgramv(stage, 1, &text);
-  GLint ok = 0;
-  glGetProgramiv(program, GL_LINK_STATUS, &ok);
-  if (!ok) {
-    char log[4096] = "";
-    glGetProgramInfoLog(program, sizeof(log), nullptr, log);
-    fprintf(stderr, "d3d9: %s shader failed to build:\n%s\n", stage == GL_VERTEX_SHADER ? "vertex" : "pixel", log);
-    glDeleteProgram(program);
-    return 0;
-  }
+  // The compiler has already shown the driver's messages for code it made; code from
+  // elsewhere (a cache) has only standard error.
+  std::string messages;
+  GLuint program = glsl_build_program(dev, stage, (const char*)code, &messages);
+  if (!program)
+    fprintf(stderr, "d3d9: %s shader failed to build:\n%s", stage == GL_VERTEX_SHADER ? "vertex" : "pixel",
+            messages.c_str());
   return program;
 }
 

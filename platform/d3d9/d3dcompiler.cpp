@@ -5,7 +5,14 @@
 // #define and #undef are tracked for the conditionals and also passed on, so the GL
 // driver expands the macros in the code. The output starts with "#version 450 core"
 // followed by the caller's macros; #version lines of the sources are dropped.
+//
+// Every source line gives one output line (left empty when it is dropped), and each
+// file starts or resumes with a mark "//#line N name" (the next line is line N of
+// name), so that the driver's messages can be told in the file and line that hold the
+// fault. While a device lives, the driver builds the stage here, so that its errors
+// come back with the compiler's own.
 #include "platform/d3d9/d3dcompiler.h"
+#include "platform/d3d9/d3d9_glsl.h"
 #include "platform/d3d9/d3d9_platform.h"
 
 #include <cctype>
@@ -34,6 +41,9 @@ struct Preprocessor {
   std::string out;
   std::string errors;
   int depth = 0;
+
+  // Numbers the next output line as `line` of `file`.
+  void mark_line(int line, const char* file) { out += "//#line " + std::to_string(line) + " " + file + "\n"; }
 
   void error(const char* file, int line, const std::string& msg) {
     errors += std::string(file) + "(" + std::to_string(line) + "): error: " + msg + "\n";
@@ -192,92 +202,106 @@ struct Preprocessor {
         pos = end + 1;
         line_no++;
       }
-      bool active = conds.empty() || conds.back().active;
-      std::string t = trim(line);
-      if (t.empty() || t[0] != '#') {
-        if (active) out += line + "\n";
-        continue;
-      }
-      std::string rest = trim(t.substr(1));
-      size_t kw_end = 0;
-      while (kw_end < rest.size() && std::isalpha((unsigned char)rest[kw_end])) kw_end++;
-      std::string kw = rest.substr(0, kw_end);
-      std::string arg = trim(rest.substr(kw_end));
-      if (kw == "ifdef" || kw == "ifndef" || kw == "if") {
-        bool value = false;
-        if (active) {
-          if (kw == "if") {
-            Expr e{*this, arg};
-            value = e.orexpr() != 0;
-            if (e.bad) {
-              error(file, first_line, "bad #if expression '" + arg + "'");
-              ok = false;
-            }
-          } else {
-            Expr e{*this, arg};
-            value = macros.count(e.ident()) != 0;
-            if (kw == "ifndef") value = !value;
-          }
-        }
-        conds.push_back({active && value, active && value, active});
-      } else if (kw == "elif" || kw == "else") {
-        if (conds.empty()) {
-          error(file, first_line, "#" + kw + " without #if");
-          ok = false;
-          continue;
-        }
-        Cond& c = conds.back();
-        bool value = false;
-        if (c.parent_active && !c.taken) {
-          if (kw == "elif") {
-            Expr e{*this, arg};
-            value = e.orexpr() != 0;
-          } else {
-            value = true;
-          }
-        }
-        c.active = value;
-        c.taken |= value;
-      } else if (kw == "endif") {
-        if (conds.empty()) {
-          error(file, first_line, "#endif without #if");
-          ok = false;
-        } else {
-          conds.pop_back();
-        }
-      } else if (!active) {
-        continue;
-      } else if (kw == "include") {
-        ok &= include_file(arg, file, first_line);
-      } else if (kw == "define") {
-        Expr e{*this, arg};
-        std::string name = e.ident();
-        if (name.empty()) {
-          error(file, first_line, "bad #define");
-          ok = false;
-          continue;
-        }
-        // Function-like macros are left to the driver; only their existence counts here.
-        macros[name] = (e.p < arg.size() && arg[e.p] == '(') ? "" : trim(arg.substr(e.p));
-        out += line + "\n";
-      } else if (kw == "undef") {
-        Expr e{*this, arg};
-        macros.erase(e.ident());
-        out += line + "\n";
-      } else if (kw == "version") {
-        out += "\n";  // the compiler writes the one #version line
-      } else if (kw == "error") {
-        error(file, first_line, "#error " + arg);
-        ok = false;
-      } else {
-        out += line + "\n";  // #extension, #pragma, #line: the driver's business
-      }
+      if (!directive(line, file, first_line, line_no, conds)) ok = false;
+      // Lines joined into one keep their places as empty lines after it.
+      out.append(line_no - first_line, '\n');
     }
     if (!conds.empty()) {
       error(file, line_no, "missing #endif");
       ok = false;
     }
     depth--;
+    return ok;
+  }
+
+  // Handles one (joined) line: emits exactly one output line for it, unless it is an
+  // #include, which emits the file between two #line marks. False on an error.
+  bool directive(const std::string& line, const char* file, int first_line, int last_line,
+                 std::vector<Cond>& conds) {
+    bool active = conds.empty() || conds.back().active;
+    std::string t = trim(line);
+    if (t.empty() || t[0] != '#') {
+      out += (active ? line : std::string()) + "\n";
+      return true;
+    }
+    std::string rest = trim(t.substr(1));
+    size_t kw_end = 0;
+    while (kw_end < rest.size() && std::isalpha((unsigned char)rest[kw_end])) kw_end++;
+    std::string kw = rest.substr(0, kw_end);
+    std::string arg = trim(rest.substr(kw_end));
+    bool ok = true;
+    std::string emit;
+    if (kw == "ifdef" || kw == "ifndef" || kw == "if") {
+      bool value = false;
+      if (active) {
+        if (kw == "if") {
+          Expr e{*this, arg};
+          value = e.orexpr() != 0;
+          if (e.bad) {
+            error(file, first_line, "bad #if expression '" + arg + "'");
+            ok = false;
+          }
+        } else {
+          Expr e{*this, arg};
+          value = macros.count(e.ident()) != 0;
+          if (kw == "ifndef") value = !value;
+        }
+      }
+      conds.push_back({active && value, active && value, active});
+    } else if (kw == "elif" || kw == "else") {
+      if (conds.empty()) {
+        error(file, first_line, "#" + kw + " without #if");
+        out += "\n";
+        return false;
+      }
+      Cond& c = conds.back();
+      bool value = false;
+      if (c.parent_active && !c.taken) {
+        if (kw == "elif") {
+          Expr e{*this, arg};
+          value = e.orexpr() != 0;
+        } else {
+          value = true;
+        }
+      }
+      c.active = value;
+      c.taken |= value;
+    } else if (kw == "endif") {
+      if (conds.empty()) {
+        error(file, first_line, "#endif without #if");
+        ok = false;
+      } else {
+        conds.pop_back();
+      }
+    } else if (!active) {
+    } else if (kw == "include") {
+      ok = include_file(arg, file, first_line);
+      mark_line(last_line + 1, file);
+      return ok;
+    } else if (kw == "define") {
+      Expr e{*this, arg};
+      std::string name = e.ident();
+      if (name.empty()) {
+        error(file, first_line, "bad #define");
+        out += "\n";
+        return false;
+      }
+      // Function-like macros are left to the driver; only their existence counts here.
+      macros[name] = (e.p < arg.size() && arg[e.p] == '(') ? "" : trim(arg.substr(e.p));
+      emit = line;
+    } else if (kw == "undef") {
+      Expr e{*this, arg};
+      macros.erase(e.ident());
+      emit = line;
+    } else if (kw == "version") {
+      // the compiler writes the one #version line
+    } else if (kw == "error") {
+      error(file, first_line, "#error " + arg);
+      ok = false;
+    } else {
+      emit = line;  // #extension, #pragma: the driver's business
+    }
+    out += emit + "\n";
     return ok;
   }
 
@@ -298,11 +322,30 @@ struct Preprocessor {
       error(parent, line, "cannot open include file '" + name + "'");
       return false;
     }
+    mark_line(1, name.c_str());
     bool ok = run((const char*)data, bytes, name.c_str());
     include->Close(data);
     return ok;
   }
 };
+
+// The driver builds the stage that the target names ("vs_..." or "ps_...") on the live
+// device's context, when there is one; its messages join the errors on failure.
+bool driver_builds(LPCSTR target, const std::string& code, std::string* errors) {
+  if (!d3d9_live_device || !target) return true;
+  GLenum stage = 0;
+  if (std::strncmp(target, "vs", 2) == 0) stage = GL_VERTEX_SHADER;
+  if (std::strncmp(target, "ps", 2) == 0) stage = GL_FRAGMENT_SHADER;
+  if (!stage) return true;
+  std::string messages;
+  GLuint program = glsl_build_program(d3d9_live_device, stage, code.c_str(), &messages);
+  if (!program) {
+    *errors += messages;
+    return false;
+  }
+  glDeleteProgram(program);
+  return true;
+}
 
 }  // namespace
 
@@ -320,10 +363,11 @@ HRESULT D3DCompile(LPCVOID source, size_t size, LPCSTR source_name, const D3D_SH
     pp.macros[m->Name] = value;
     pp.out += std::string("#define ") + m->Name + " " + value + "\n";
   }
-  pp.out += "#line 1\n";
+  pp.mark_line(1, name);
   bool ok = source && size > 0;
   if (!ok) pp.error(name, 0, "empty source");
   if (ok) ok = pp.run((const char*)source, size, name);
+  if (ok) ok = driver_builds(target, pp.out, &pp.errors);
   if (!pp.errors.empty() && errors) *errors = make_blob(pp.errors, true);
   if (!ok) return E_FAIL;
   if (code) *code = make_blob(pp.out, true);

@@ -38,7 +38,9 @@ private:
 #define D3DCOMPILE_WARNINGS_ARE_ERRORS (1u << 18)
 
 // code receives the NUL-terminated GLSL text (its size counts the NUL); errors, when
-// anything went wrong, the messages as text. E_FAIL on error.
+// anything went wrong, the messages as text, one "file(line): ..." per line. While a
+// device lives, the driver builds the stage the target names ("vs_..." or "ps_...")
+// and its errors are among them. E_FAIL on error.
 HRESULT D3DCompile(LPCVOID source, size_t size, LPCSTR source_name, const D3D_SHADER_MACRO* defines,
                    ID3DInclude* include, LPCSTR entry, LPCSTR target, UINT flags1, UINT flags2, ID3DBlob** code,
                    ID3DBlob** errors);

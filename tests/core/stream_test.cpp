@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/vfs.h"
 #include "temp_folder.h"
 
 namespace {
@@ -262,6 +263,42 @@ TEST_F(PhysFSStreamTest, FileListEnumeratesADirectory) {
   EXPECT_EQ(list.start(nullptr), nullptr);
   fs::create_directories(dir / "emptydir");
   EXPECT_EQ(list.start("emptydir"), nullptr);
+}
+
+// The game's folder links data/'s folders: a folder reached through a symbolic link is
+// a directory and lists its names (merged with a real folder of the same name in
+// another mounted folder), as long as symbolic links are permitted.
+TEST_F(PhysFSStreamTest, FileListFollowsALinkedFolder) {
+  TempFolder data("torvane-linked-");
+  fs::create_directories(data / "tiles/sub");
+  write_file(data / "tiles/b.png", "b");
+  write_file(data / "tiles/a.png", "a");
+  fs::create_symlink(data / "tiles", dir / "tiles");
+  TempFolder user("torvane-user-");
+  fs::create_directories(user / "tiles");
+  write_file(user / "tiles/a.png", "mine");
+  write_file(user / "tiles/c.png", "c");
+  ASSERT_NE(PHYSFS_mount(user.path.c_str(), nullptr, 0), 0);
+
+  auto list_of = [](const char* path) {
+    std::vector<std::string> names;
+    PhysFSFileList list;
+    for (const char* n = list.start(path); n; n = list.next())
+      names.push_back(n);
+    return names;
+  };
+  PHYSFS_permitSymbolicLinks(1);
+  EXPECT_TRUE(vfs_is_directory("tiles"));
+  EXPECT_TRUE(vfs_is_directory("tiles/sub"));
+  EXPECT_EQ(list_of("tiles"), (std::vector<std::string>{"a.png", "b.png", "c.png", "sub"}));
+  EXPECT_EQ(list_of("tiles/"), (std::vector<std::string>{"a.png", "b.png", "c.png", "sub"}));
+  EXPECT_FALSE(vfs_is_directory("tiles/a.png"));
+
+  PHYSFS_permitSymbolicLinks(0);
+  EXPECT_EQ(list_of("tiles"), (std::vector<std::string>{"a.png", "c.png"})) << "only the user's real folder";
+  PHYSFS_permitSymbolicLinks(1);
+  ASSERT_NE(PHYSFS_unmount(user.path.c_str()), 0);
+  EXPECT_EQ(list_of("tiles"), (std::vector<std::string>{"a.png", "b.png", "sub"}));
 }
 
 TEST(PhysFSTiming, TrackerRegistersOnlyWhenStarted) {

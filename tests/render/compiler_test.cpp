@@ -1,6 +1,8 @@
 // The built-in shader compiler: one stage of a source, macros, includes through the
 // handler, conditionals, errors and the instruction-count listing.
 #include "platform/d3d9/d3dcompiler.h"
+#include "platform/d3d9/d3d9_glsl.h"
+#include "layer_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -30,10 +32,11 @@ struct Result {
   std::string code, errors;
 };
 
-Result compile(const std::string& src, const D3D_SHADER_MACRO* macros, ID3DInclude* inc = nullptr) {
+Result compile(const std::string& src, const D3D_SHADER_MACRO* macros, ID3DInclude* inc = nullptr,
+               const char* profile = "vs_2_0") {
   ID3DBlob *code = nullptr, *errors = nullptr;
   Result r;
-  r.hr = D3DCompile(src.data(), src.size(), "t.sh", macros, inc, "vsh", "vs_2_0", 0, 0, &code, &errors);
+  r.hr = D3DCompile(src.data(), src.size(), "t.sh", macros, inc, "vsh", profile, 0, 0, &code, &errors);
   if (code) {
     EXPECT_EQ(((const char*)code->GetBufferPointer())[code->GetBufferSize() - 1], 0) << "code ends with its NUL";
     r.code = (const char*)code->GetBufferPointer();
@@ -48,6 +51,29 @@ Result compile(const std::string& src, const D3D_SHADER_MACRO* macros, ID3DInclu
 
 bool has_line(const std::string& text, const std::string& line) {
   return ("\n" + text + "\n").find("\n" + line + "\n") != std::string::npos;
+}
+
+// "file(line)" of the first output line equal to `line`, after the "//#line N file"
+// marks; empty when there is none.
+std::string place_of(const std::string& code, const std::string& line) {
+  std::string file = "?";
+  int number = 0;  // of the next line
+  size_t pos = 0;
+  while (pos < code.size()) {
+    size_t end = code.find('\n', pos);
+    if (end == std::string::npos) end = code.size();
+    std::string text = code.substr(pos, end - pos);
+    pos = end + 1;
+    int n = 0, at = 0;
+    if (sscanf(text.c_str(), "//#line %d %n", &n, &at) == 1 && at > 0) {
+      file = text.substr(at);
+      number = n;
+      continue;
+    }
+    if (text == line) return file + "(" + std::to_string(number) + ")";
+    number++;
+  }
+  return "";
 }
 
 }  // namespace
@@ -129,4 +155,103 @@ TEST(ShaderCompiler, EntryPointsAreFoundByName) {
   EXPECT_EQ(d3dcompiler_get_proc("D3DCompile"), (void*)&D3DCompile);
   EXPECT_EQ(d3dcompiler_get_proc("D3DDisassemble"), (void*)&D3DDisassemble);
   EXPECT_EQ(d3dcompiler_get_proc("D3DReflect"), nullptr);
+}
+
+// Each line of the output sits at the place of the source line it came from, whichever
+// lines were dropped, joined or included before it.
+TEST(ShaderCompiler, OutputLinesKeepTheirFileAndLine) {
+  MapInclude inc;
+  inc.files["a.inc"] = "#ifdef PSH\npixel_only();\n#endif\ninc_body();\n#include \"b.inc\"\ninc_after();\n";
+  inc.files["b.inc"] = "#version 450\nb_body();\n";
+  const std::string src =
+      "#version 450\n"         // 1
+      "first();\n"             // 2
+      "#ifdef NOT_SET\n"       // 3
+      "skipped();\n"           // 4
+      "#else\n"                // 5
+      "kept();\n"              // 6
+      "#endif\n"               // 7
+      "#define LONG 1 + \\\n"  // 8
+      "  2\n"                  // 9
+      "after_join();\n"        // 10
+      "#include \"a.inc\"\n"   // 11
+      "after_include();\n"     // 12
+      "#include \"b.inc\"\n"   // 13
+      "last();\n";             // 14
+  const D3D_SHADER_MACRO vsh[] = {{"VSH", " 1"}, {nullptr, nullptr}};
+  Result r = compile(src, vsh, &inc);
+  ASSERT_EQ(r.hr, S_OK) << r.errors;
+  struct Case {
+    const char* line;
+    const char* place;
+  } cases[] = {{"first();", "t.sh(2)"},         {"kept();", "t.sh(6)"},         {"after_join();", "t.sh(10)"},
+               {"inc_body();", "a.inc(4)"},     {"b_body();", "b.inc(2)"},      {"inc_after();", "a.inc(6)"},
+               {"after_include();", "t.sh(12)"}, {"last();", "t.sh(14)"}};
+  for (const Case& c : cases) EXPECT_EQ(place_of(r.code, c.line), c.place) << c.line << "\n" << r.code;
+  EXPECT_TRUE(has_line(r.code, "//#line 1 t.sh")) << r.code;
+  EXPECT_TRUE(has_line(r.code, "//#line 12 t.sh"));
+  EXPECT_TRUE(has_line(r.code, "//#line 6 a.inc"));
+}
+
+// The driver's messages, placed by output line, name the file and line that the marks
+// give; messages without a place (link errors) or in the header go under the shader's
+// own file.
+TEST(ShaderCompiler, DriverMessagesNameTheirFile) {
+  std::string code = "#version 450 core\n#define VSH 1\n//#line 1 font.sh\n";  // font.sh 1 is output line 4
+  for (int i = 1; i <= 20; i++) code += "f" + std::to_string(i) + ";\n";
+  code += "//#line 1 d3d9.inc\n";  // d3d9.inc 1 is output line 25
+  for (int i = 1; i <= 40; i++) code += "d" + std::to_string(i) + ";\n";
+  code += "//#line 2 font.sh\n";  // font.sh 2 is output line 66
+  for (int i = 2; i <= 20; i++) code += "f" + std::to_string(i) + ";\n";
+  struct Case {
+    const char* driver;
+    const char* ours;
+  } cases[] = {
+      {"0:12(5): error: syntax error, unexpected ERROR_TOK", "font.sh(9): error: syntax error, unexpected ERROR_TOK"},
+      {"0:54(7): error: `discard' may only appear in a fragment shader",
+       "d3d9.inc(30): error: `discard' may only appear in a fragment shader"},
+      {"0:70(1): error: after the include", "font.sh(6): error: after the include"},
+      {"3:54: warning: any source number", "d3d9.inc(30): warning: any source number"},
+      {"0(12) : error C0000: syntax error", "font.sh(9): error C0000: syntax error"},
+      {"0:2(1): error: in the header", "font.sh: error: in the header"},
+      {"error: fragment shader lacks `main'", "font.sh: error: fragment shader lacks `main'"},
+      {"12: not a place", "font.sh: 12: not a place"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(glsl_map_messages(code.c_str(), c.driver), std::string(c.ours) + "\n") << c.driver;
+  EXPECT_EQ(glsl_map_messages(code.c_str(), "0:4(1): error: a\n\n0:5(1): error: b\n"),
+            "font.sh(1): error: a\nfont.sh(2): error: b\n");
+}
+
+// While a device lives the driver builds each stage at compile time: its errors come
+// back from the compiler in the files and lines of the sources.
+TEST_F(LayerTest, CompilerReportsDriverErrorsInTheirFiles) {
+  MapInclude inc;
+  inc.files["bad.inc"] = "// helpers\n\nfloat helper() { return undefined_name; }\n";
+  const D3D_SHADER_MACRO psh[] = {{"PSH", " 1"}, {nullptr, nullptr}};
+  const std::string src =
+      "#ifdef VSH\nvsh_only();\n#endif\n#include \"bad.inc\"\nvoid main() {\n  int x = missing_too;\n}\n";
+  Result r = compile(src, psh, &inc, "ps_3_0");
+  EXPECT_EQ(r.hr, E_FAIL);
+  EXPECT_TRUE(r.code.empty());
+  EXPECT_EQ(r.errors.rfind("bad.inc(3): error: ", 0), 0u) << r.errors;
+  EXPECT_NE(r.errors.find("undefined_name"), std::string::npos) << r.errors;
+  EXPECT_NE(r.errors.find("\nt.sh(6): error: "), std::string::npos) << r.errors;
+  EXPECT_NE(r.errors.find("missing_too"), std::string::npos) << r.errors;
+
+  // Linking: the stage has no main.
+  r = compile("float unused_value;\n", psh, nullptr, "ps_3_0");
+  EXPECT_EQ(r.hr, E_FAIL);
+  EXPECT_EQ(r.errors.rfind("t.sh: error: ", 0), 0u) << r.errors;
+  EXPECT_NE(r.errors.find("main"), std::string::npos) << r.errors;
+
+  // The stage follows the target: pixel-only code is refused as a vertex stage. (The
+  // two texts differ: Mesa's shader cache can crash when one text that built as one
+  // stage fails as another.)
+  const std::string pixel = "out vec4 color;\nvoid main() {\n  color = gl_FragCoord;\n}\n";
+  EXPECT_EQ(compile(pixel, psh, nullptr, "ps_3_0").hr, S_OK);
+  const D3D_SHADER_MACRO vsh[] = {{"VSH", " 1"}, {nullptr, nullptr}};
+  r = compile(pixel, vsh, nullptr, "vs_3_0");
+  EXPECT_EQ(r.hr, E_FAIL);
+  EXPECT_NE(r.errors.find("t.sh(3): error: `gl_FragCoord' undeclared"), std::string::npos) << r.errors;
 }

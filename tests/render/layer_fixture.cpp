@@ -45,7 +45,8 @@ ID3DBlob* compile(const char* entry, const D3D_SHADER_MACRO* defines) {
   EXPECT_FALSE(src.empty());
   FileInclude include;
   ID3DBlob *code = nullptr, *errors = nullptr;
-  HRESULT hr = D3DCompile(src.data(), src.size(), "quad.sh", defines, &include, entry, "vs_2_0", 0, 0, &code, &errors);
+  const char* profile = strcmp(entry, "psh") == 0 ? "ps_2_0" : "vs_2_0";
+  HRESULT hr = D3DCompile(src.data(), src.size(), "quad.sh", defines, &include, entry, profile, 0, 0, &code, &errors);
   EXPECT_EQ(hr, S_OK) << (errors ? (const char*)errors->GetBufferPointer() : "");
   if (errors) errors->Release();
   return code;

@@ -208,6 +208,39 @@ TEST_F(ShaderTest, ChangedIncludeRecompilesAtTheNextCheck) {
   destroy_shader(s);
 }
 
+// The driver's errors reach the log, and during a reload the screen, in the file and
+// line that hold them, not in the expanded text.
+TEST_F(ShaderTest, DriverErrorsNameTheirFileAndLine) {
+  writeFile("broken.sh", "#include \"d3d9.inc\"\n#ifdef VSH\nvoid main() { d3d9_set_position(no_such_vertex); }\n#endif\n");
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(compile_hlsl_shader("broken.sh", "vsh", vs_profile, nullptr), nullptr);
+  std::string log = testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(contains(log, "HLSL 'broken.sh', func 'vsh':")) << log;
+  EXPECT_TRUE(contains(log, "broken.sh(3): error: `no_such_vertex' undeclared")) << log;
+  EXPECT_TRUE(contains(log, "FAILED to compile HLSL shader 'broken.sh', func 'vsh'")) << log;
+  EXPECT_EQ(error_message_text, "");  // not reloading: the log only
+
+  writeFile("tint.inc", "// the tint of the quad\nconst vec4 tint = vec4(1.0);\n");
+  std::string src = read_file(home + "edit.sh");
+  src.insert(src.find("#ifdef PSH"), "#include \"tint.inc\"\n");
+  writeFile("edit.sh", src);
+  Shader* s = create_shader("edit.sh", nullptr);
+  IDirect3DVertexShader9* kept_vs = s->vs;
+  IDirect3DPixelShader9* kept_ps = s->ps;
+  writeFile("tint.inc", "// the tint of the quad\nconst vec4 tint = vec4(1.0);\nconst float level = no_such_level;\n");
+  testing::internal::CaptureStdout();
+  reload_shaders(true);
+  log = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(s->vs, kept_vs);
+  EXPECT_EQ(s->ps, kept_ps);
+  for (const std::string& text : {log, error_message_text}) {
+    EXPECT_TRUE(contains(text, "HLSL 'edit.sh', func 'vsh':")) << text;
+    EXPECT_TRUE(contains(text, "tint.inc(3): error: `no_such_level' undeclared")) << text;
+  }
+  EXPECT_TRUE(contains(error_message_text, "FAILED to reload shader 'edit.sh'"));
+  destroy_shader(s);
+}
+
 // 256 shaders fit; the 257th distinct one is fatal.
 TEST_F(ShaderTest, The257thShaderIsFatal) {
   EXPECT_EXIT(

@@ -4,7 +4,5 @@
 #include "gameobj/gameobj_api.h"
 
 GameObjFuncTable gameobj_func_table;
-int cur_level = 0;
-int up_points = 0;
 BaseGuiScreen* upgrade_screen = nullptr;
 BaseGuiScreen* (*upgrade_screen_Class::createScreen)() = nullptr;

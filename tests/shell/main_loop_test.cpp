@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <physfs.h>
+
 #include <gtest/gtest.h>
 
 #include "engine/core/log.h"
@@ -358,6 +360,9 @@ TEST(PeriodicWork, FlushesSettingsAndClearsChangesEverySecond) {
   mkdir((home + "/TORVANE").c_str(), 0755);
   mkdir(watched.c_str(), 0755);
   std::string changed = watched + "changed.txt";
+  // With the developer keys on the scene's reloads ask the virtual file system.
+  ASSERT_TRUE(PHYSFS_init(nullptr));
+  ASSERT_TRUE(PHYSFS_mount(home.c_str(), nullptr, 1));
   for (bool dev_keys : {false, true}) {
     use_dev_tools = dev_keys;
     init_file_notify();
@@ -380,6 +385,7 @@ TEST(PeriodicWork, FlushesSettingsAndClearsChangesEverySecond) {
   }
   use_dev_tools = false;
   close_app_config();
+  PHYSFS_deinit();
 }
 
 }  // namespace

@@ -144,6 +144,24 @@ TEST_F(ModuleTest, HeroKeepsItsPositionAndResetCentresTheCamera) {
   EXPECT_EQ(reinterpret_cast<GameObj*>(Hero_list[0])->proximityBucket >= 0, true);
 }
 
+// A new game closes the hero and makes it anew; a hero that destroy has already
+// queued is deleted once, with the queue.
+TEST_F(ModuleTest, ClosingAQueuedHeroDeletesItOnce) {
+  ASSERT_TRUE(load_gameobj_dll("gameobj.so"));
+  gameobj_func_table.init_hero();
+  ASSERT_EQ(Hero_list.size(), 1);
+  reinterpret_cast<BaseObject*>(Hero_list[0])->destroy();
+  gameobj_func_table.close_hero();
+  EXPECT_EQ(Hero_list.size(), 0);
+  EXPECT_EQ(deleted_gameobjs.size(), 0);
+  gameobj_func_table.delete_gameobj();
+  gameobj_func_table.init_hero();
+  ASSERT_EQ(Hero_list.size(), 1);
+  EXPECT_GT(gameobj_func_table.get_hero_health(), 0);
+  gameobj_func_table.close_hero();
+  EXPECT_EQ(Hero_list.size(), 0);
+}
+
 TEST_F(ModuleTest, BoxesOverlappingTheHeroSetTheHeroFlag) {
   ASSERT_TRUE(load_gameobj_dll("gameobj.so"));
   gameobj_func_table.reset_hero(10, 20);  // box (9.5, 20)-(10.5, 22)

@@ -1,8 +1,11 @@
 // The module's source list, the error word of build output, and rebuilds run
 // through a stand-in rebuild script (and once through the real one).
 #include <gtest/gtest.h>
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <utime.h>
 
 #include <set>
@@ -232,10 +235,21 @@ TEST_F(RebuildTest, StartUpRebuildAndSwapLogTheirLines) {
   use_dev_tools = saved_dev_tools;
 }
 
-TEST_F(RebuildTest, RealRebuildScriptLeavesALoadableModule) {
-  std::string bin = std::string(WORLD_BIN_DIR) + "/";
-  std::string made = bin + "gameobj_new.so";
-  std::string cmd = "sh '" + std::string(TORVANE_SOURCE_DIR_FOR_TESTS) + "/gameobj/rebuild_dll.sh' '" + bin + "' 2>&1";
+// The real script, run on the real build for a game folder of its own (never the
+// build's bin/ folder, which other tests load from meanwhile), after the module's
+// objects changed as an edit of its sources would make them: it links the module
+// somewhere else and leaves only gameobj_new.so in the game folder; neither the game
+// folder's gameobj.so nor the build's is written.
+TEST_F(RebuildTest, RealRebuildScriptLeavesOnlyTheNewModule) {
+  std::string build = WORLD_BUILD_DIR;
+  std::string built_module = build + "/bin/gameobj.so";
+  struct stat built_before;
+  ASSERT_EQ(stat(built_module.c_str(), &built_before), 0);
+  std::string game_module = read_file(path_in_game_dir("gameobj.so"));
+  ASSERT_EQ(system(("find '" + build + "/gameobj.build' -name '*.o' -exec touch {} +").c_str()), 0);
+
+  std::string cmd = "sh '" + std::string(TORVANE_SOURCE_DIR_FOR_TESTS) + "/gameobj/rebuild_dll.sh' '" + game_dir +
+                    "' '" + build + "' 2>&1";
   FILE* p = popen(cmd.c_str(), "r");
   ASSERT_TRUE(p);
   char line[1024];
@@ -243,11 +257,109 @@ TEST_F(RebuildTest, RealRebuildScriptLeavesALoadableModule) {
   while (fgets(line, sizeof(line), p))
     output += line;
   EXPECT_EQ(pclose(p), 0) << output;
+  EXPECT_NE(output.find("Linking"), std::string::npos) << "the module was linked anew\n" << output;
+
+  std::string made = path_in_game_dir("gameobj_new.so");
   ASSERT_TRUE(file_exists(made)) << output;
   EXPECT_EQ(check_gameobj_module(made.c_str()), nullptr);
-  unlink(made.c_str());
+  EXPECT_EQ(read_file(path_in_game_dir("gameobj.so")), game_module);
+  struct stat built_after;
+  ASSERT_EQ(stat(built_module.c_str(), &built_after), 0);
+  EXPECT_EQ(built_after.st_ino, built_before.st_ino) << output;
+  EXPECT_EQ(built_after.st_mtim.tv_sec, built_before.st_mtim.tv_sec);
+  EXPECT_EQ(built_after.st_mtim.tv_nsec, built_before.st_mtim.tv_nsec);
+  EXPECT_FALSE(file_exists(path_in_game_dir("gameobj_new.so.tmp")));
 }
 
+// A build the checks refuse changes nothing on disk: the next start-up loads the
+// module that ran before it.
+TEST_F(RebuildTest, RefusedRebuildLeavesTheModuleOfTheNextStartUp) {
+  write("main.ls", "import unit\n");
+  write("unit.cpp", "int x;\n");
+  write_script("cp '" + module_variant("gameobj_47.so") + "' \"$1/gameobj_new.so\"\nexit 0\n");
+  std::string game_module = read_file(path_in_game_dir("gameobj.so"));
+  init_gameobj_dll(src.c_str(), "main.ls");
+  touch_source("unit.cpp");
+  EXPECT_FALSE(reload_until_done());
+  ASSERT_TRUE(has_error_message());
+  EXPECT_NE(strstr(error_message_text.data, "gameobj reload failed: gameobj classes changed, need restart"), nullptr)
+      << error_message_text.data;
+  EXPECT_FALSE(file_exists(path_in_game_dir("gameobj_new.so")));
+  EXPECT_EQ(read_file(path_in_game_dir("gameobj.so")), game_module);
+
+  // The next start-up.
+  close_gameobj_dll();
+  for (void*& v : gameobj_vtables)
+    v = nullptr;
+  init_gameobj_dll(src.c_str(), "main.ls");
+  gameobj_func_table.init_hero();
+  BaseObject* hero = reinterpret_cast<BaseObject*>(Hero_list[0]);
+  EXPECT_EQ(hero->handleRequest(GAMEOBJ_REQUEST_GENERATION), 1);
+}
+
+// The loader answers a name it has already loaded with that image, without reading
+// the file again: the check must look at the file as it is now, and leave no copy.
+TEST_F(RebuildTest, CandidateIsCheckedFromTheFileAsItIsNow) {
+  write("main.ls", "import unit\n");
+  write("unit.cpp", "int x;\n");
+  write_script("exit 0\n");
+  init_gameobj_dll(src.c_str(), "main.ls");
+  gameobj_func_table.init_hero();
+  BaseObject* hero = reinterpret_cast<BaseObject*>(Hero_list[0]);
+  std::string candidate = path_in_game_dir("gameobj_new.so");
+  copy_file(module_variant("gameobj_gen2.so"), candidate);
+  void* held = load_library(candidate.c_str());  // an image that stays under that name
+  ASSERT_NE(held, nullptr);
+  copy_file(module_variant("gameobj_47.so"), candidate);
+
+  EXPECT_STREQ(check_gameobj_module(candidate.c_str()), "gameobj classes changed, need restart");
+  EXPECT_FALSE(reload_gameobj(false));
+  EXPECT_EQ(hero->handleRequest(GAMEOBJ_REQUEST_GENERATION), 1);
+  free_library(held);
+  std::set<std::string> names;
+  DIR* dir = opendir(game_dir.c_str());
+  ASSERT_TRUE(dir);
+  while (dirent* entry = readdir(dir))
+    names.insert(entry->d_name);
+  closedir(dir);
+  EXPECT_EQ(names, (std::set<std::string>{".", "..", "gameobj.so", "src"})) << "no copy is left behind";
+}
+
+// Shutting the host down while the script runs ends the script and waits for it: no
+// zombie is left and nothing is written afterwards. The script waits on a pipe that
+// the test holds open: once the host is closed, no one reads it any more.
+TEST_F(RebuildTest, ClosingTheHostEndsARunningRebuild) {
+  std::string gate = game_dir + "gate";
+  ASSERT_EQ(mkfifo(gate.c_str(), 0600), 0);
+  write("main.ls", "import unit\n");
+  write("unit.cpp", "int x;\n");
+  write_script("read line < '" + gate + "'\ncp '" + module_variant("gameobj_gen2.so") +
+               "' \"$1/gameobj_new.so\"\n");
+  init_gameobj_dll(src.c_str(), "main.ls");
+  touch_source("unit.cpp");
+  EXPECT_TRUE(poll_gameobj_rebuild());
+  ASSERT_TRUE(gameobj_rebuild_running());
+  int writer = -1;
+  for (int i = 0; i < 500 && writer < 0; i++) {
+    writer = open(gate.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);  // fails until the script reads
+    if (writer < 0)
+      usleep(10000);
+  }
+  ASSERT_GE(writer, 0) << "the script never opened its gate";
+
+  close_gameobj_dll();
+  EXPECT_FALSE(gameobj_rebuild_running());
+  EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "a child is left";
+  EXPECT_EQ(errno, ECHILD);
+  // No reader is left: the write fails instead of letting the script go on.
+  signal(SIGPIPE, SIG_IGN);
+  EXPECT_EQ(::write(writer, "go\n", 3), -1);
+  EXPECT_EQ(errno, EPIPE);
+  signal(SIGPIPE, SIG_DFL);
+  close(writer);
+  usleep(100000);
+  EXPECT_FALSE(file_exists(path_in_game_dir("gameobj_new.so")));
+}
 }  // namespace
 
 namespace {

@@ -152,17 +152,38 @@ TEST_F(SweepTest, ScanAllLetsTheModuleReplaceTheLevelResult) {
   EXPECT_EQ(hit, HIT_RIGHT);
 
   fill_cells(0, 1, 40, 1, 3);
-  gameobj_func_table.scan_objects_y = [](int& h, GameObj*, float, float, float, float) {
-    h |= HIT_DOWN;
+  // The module reports the ground of what stopped a downward sweep (a moving lift's
+  // velocity, say); an upward stop reports none.
+  static int object_flag;
+  gameobj_func_table.scan_objects_y = [](int& h, GameObj*, float, float, float, float, float* out) {
+    h |= object_flag;
+    out[0] = 3.0f, out[1] = -4.0f;
     return 6.0f;
   };
+  object_flag = HIT_DOWN;
   float ground[2] = {5, 5};
   hit = 0;
   EXPECT_FLOAT_EQ(scan_all_y(10, 11, 10, 0, hit, &self, ground), 6.0f);
   EXPECT_EQ(hit, HIT_DOWN) << "the level's class-3 flag of this call is dropped";
+  EXPECT_EQ(ground[0], 3.0f) << "the object's ground reaches the caller";
+  EXPECT_EQ(ground[1], -4.0f);
+  scan_all_y(10, 11, 10, 0, hit, &self, nullptr);  // no ground wanted: nothing written
+  object_flag = HIT_UP;
+  ground[0] = ground[1] = 5;
+  hit = 0;
+  EXPECT_FLOAT_EQ(scan_all_y(10, 11, 0, 10, hit, &self, ground), 6.0f);
+  EXPECT_EQ(hit, HIT_UP);
+  EXPECT_EQ(ground[0], 5.0f) << "only a stop going down reports ground";
   hit = 0;
   EXPECT_FLOAT_EQ(scan_all_y(10, 11, 10, 0, hit, nullptr, ground), 2.01f);
   EXPECT_EQ(hit, HIT_DOWN | HIT_CLASS3);
+  EXPECT_EQ(ground[0], 0);
+  EXPECT_EQ(ground[1], 0);
+  // No object in the way: the level's stop and its ground.
+  object_flag = 0;
+  ground[0] = ground[1] = 5;
+  hit = 0;
+  EXPECT_FLOAT_EQ(scan_all_y(10, 11, 10, 0, hit, &self, ground), 2.01f);
   EXPECT_EQ(ground[0], 0);
 }
 

@@ -16,7 +16,7 @@ void fill_cells(int x0, int y0, int x1, int y1, int collision) {
 
 namespace {
 float pass_x(int&, GameObj*, float, float to, float, float) { return to; }
-float pass_y(int&, GameObj*, float, float, float, float to) { return to; }
+float pass_y(int&, GameObj*, float, float, float, float to, float*) { return to; }
 __m128 none3(GameObj*, __m128, __m128) { return _mm_setzero_ps(); }
 __m128 none4(GameObj*, int, __m128, __m128) { return _mm_setzero_ps(); }
 __m128 origin() { return _mm_setr_ps(0, 0, 0, 1); }
@@ -44,8 +44,6 @@ float lane(__m128 v, int i) {
 
 bool isFullscreen = false;
 bool app_use_vsync = false;
-int cur_level = 1;
-int up_points = 0;
 void render_scene(float) {}
 void render_splash() {}
 void prepare_scene_render() {}

@@ -19,7 +19,7 @@
 #include "engine/gen/gen_runtime.h"
 #include "engine/gen/level_compose.h"
 #include "engine/gen/level_map.h"
-#include "engine/gen/shell_seam.h"
+#include "engine/shell/modes/game_flow.h"  // cur_level
 #include "engine/gen/testing/recording_module.h"
 #include "engine/render/image.h"
 #include "engine/world/palette.h"

@@ -5,11 +5,10 @@
 #include <cstdio>
 
 #include "engine/gen/level_map.h"
-#include "engine/gen/shell_seam.h"
+#include "engine/world/level_sweep.h"
 #include "gameobj/gameobj_api.h"
 
 GameObjFuncTable gameobj_func_table;
-int cur_level = 1;
 std::vector<ModuleCall> module_calls;
 std::vector<InvalidatedRect> invalidated_rects;
 

@@ -1,5 +1,5 @@
 // A stand-in for the game-object module's level entry points and for the shell's level
-// globals, for tests, tools and benchmarks that run level generation without the game:
+// edits (the shell's globals come from tests/support/shell_globals.cpp), for tests, tools and benchmarks that run level generation without the game:
 // every call is recorded; mark_level_tiles marks the solid tiles as the game's module
 // does, so enemies are placed as in the game.
 #pragma once

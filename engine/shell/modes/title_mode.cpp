@@ -1,0 +1,26 @@
+// The title screen: the module's main menu over the last world picture; closing it
+// starts a new game.
+#include "engine/shell/modes/game_flow.h"
+#include "engine/shell/modes/modes.h"
+#include "engine/world/gameobj_host.h"
+
+void TitleGameMode::enter(GameMode*) { gameobj_func_table.open_main_menu(); }
+
+void TitleGameMode::leave(GameMode*) { gameobj_func_table.close_game_menu(); }
+
+void TitleGameMode::update(float dt) {
+  gameobj_func_table.update_game_menu(dt);
+  if (!should_close_game_menu)
+    return;
+  gameobj_func_table.play_sound_event_no_pos(SOUND_NEW_GAME);
+  reset_game();
+  start_new_level();
+  set_game_mode(play_mode);
+}
+
+// Nothing: the scene image keeps the last world picture behind the menu.
+void TitleGameMode::render(float) {}
+
+void TitleGameMode::renderOverlay(float t) { gameobj_func_table.draw_game_menu(t); }
+
+void TitleGameMode::onResize() {}
