@@ -59,6 +59,7 @@ void BM_Strings(benchmark::State& s) { run_script_benchmark(s, "strings"); }
 void BM_Methods(benchmark::State& s) { run_script_benchmark(s, "methods"); }
 void BM_Closures(benchmark::State& s) { run_script_benchmark(s, "closures"); }
 void BM_Generators(benchmark::State& s) { run_script_benchmark(s, "generators"); }
+void BM_Float(benchmark::State& s) { run_script_benchmark(s, "float"); }
 BENCHMARK(BM_Fib)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Loop)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Table)->Unit(benchmark::kMillisecond);
@@ -67,6 +68,7 @@ BENCHMARK(BM_Strings)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Methods)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Closures)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Generators)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Float)->Unit(benchmark::kMillisecond);
 
 // Bytes per object: 10000 objects of a kind held in an array, measured through the
 // allocation hooks, divided by the count (the array's own slots excluded).

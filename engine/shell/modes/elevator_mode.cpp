@@ -27,7 +27,7 @@ bool is_lift(int x, int y) { return level_data[y][x].collision == LIFT_CELL; }
 ElevatorGameMode::~ElevatorGameMode() { freeLift(); }
 
 void ElevatorGameMode::freeLift() {
-  destroy_renderer(&lift_renderer);
+  destroy_renderer(lift_renderer);
   dlfree(lift_cells);
   lift_cells = nullptr;
 }

@@ -75,6 +75,6 @@ void close_play_level() {
   close_junk();
   if (gameobj_func_table.close_bullets)
     gameobj_func_table.close_bullets();
-  destroy_renderer(&level_renderer);
+  destroy_renderer(level_renderer);
   free_level_tiles();
 }

@@ -570,7 +570,7 @@ SQRESULT sq_rawget(HSQUIRRELVM v, SQInteger idx) {
   v->pop();
   bool ok = false;
   switch (sq_type(self)) {
-    case OT_TABLE: ok = _table(self)->get(key, res); break;
+    case OT_TABLE: ok = _table(self)->get(key, res); res = sq_slot_value(res); break;
     case OT_CLASS: ok = _class(self)->get(key, res); break;
     case OT_INSTANCE: ok = _instance(self)->get(key, res); break;
     case OT_ARRAY: ok = v->get(self, key, res, true, false); break;
@@ -716,6 +716,7 @@ SQRESULT sq_next(HSQUIRRELVM v, SQInteger idx) {
       SQInteger i = sq_type(iter) == OT_INTEGER ? _integer(iter) : 0;
       SQInteger n = _table(o)->next(i, key, val);
       if (n < 0) return SQ_ERROR;
+      val = sq_slot_value(val);
       STK(-1) = SQObjectPtr(n);
       break;
     }
@@ -723,7 +724,7 @@ SQRESULT sq_next(HSQUIRRELVM v, SQInteger idx) {
       SQInteger i = sq_type(iter) == OT_INTEGER ? _integer(iter) : 0;
       if (i >= _array(o)->size()) return SQ_ERROR;
       key = SQObjectPtr(i);
-      val = _array(o)->_values[i];
+      val = sq_slot_value(_array(o)->_values[i]);
       STK(-1) = SQObjectPtr(i + 1);
       break;
     }

@@ -78,8 +78,8 @@ static SQInteger base_type(HSQUIRRELVM v) { return ret_obj(v, SQObjectPtr(SQStri
 static SQInteger base_getstackinfos(HSQUIRRELVM v) {
   SQInteger level = tointeger(ARG(2));
   SQStackInfos si;
-  // level 0 is the caller of getstackinfos
-  if (SQ_FAILED(sq_stackinfos(v, level + 1, &si))) return 0;
+  // level 0 is getstackinfos itself, 1 its caller
+  if (SQ_FAILED(sq_stackinfos(v, level, &si))) return 0;
   SQSharedState* ss = v->_sharedState;
   SQTable* t = SQTable::create(ss, 4);
   SQObjectPtr to(t);
@@ -89,7 +89,7 @@ static SQInteger base_getstackinfos(HSQUIRRELVM v) {
   SQTable* locals = SQTable::create(ss, 0);
   t->newSlot(SQObjectPtr(ss->str("locals")), SQObjectPtr(locals));
   for (SQUnsignedInteger i = 0;; i++) {
-    const SQChar* name = sq_getlocal(v, level + 1, i);
+    const SQChar* name = sq_getlocal(v, level, i);
     if (!name) break;
     SQObjectPtr val = v->top();
     v->pop();
@@ -176,13 +176,15 @@ static SQInteger num_tofloat(HSQUIRRELVM v) {
   if (sq_type(o) == OT_BOOL) return ret_obj(v, SQObjectPtr((SQFloat)(_integer(o) ? 1 : 0)));
   return ret_obj(v, SQObjectPtr(tofloat(o)));
 }
+// Out of the integer range (and NaN) gives 0 instead of undefined behaviour.
+static SQInteger float_to_integer(SQFloat f) {
+  if (!(f >= -9.2233720368547758e18f && f < 9.2233720368547758e18f)) return 0;
+  return (SQInteger)f;
+}
 static SQInteger num_tointeger(HSQUIRRELVM v) {
   SQObjectPtr& o = ARG(1);
   if (sq_type(o) == OT_BOOL) return ret_obj(v, SQObjectPtr((SQInteger)(_integer(o) ? 1 : 0)));
-  if (sq_type(o) == OT_FLOAT) {
-    SQFloat f = _float(o);
-    if (!(f >= -9.2233720368547758e18f && f < 9.2233720368547758e18f)) return ret_obj(v, SQObjectPtr((SQInteger)0));
-  }
+  if (sq_type(o) == OT_FLOAT) return ret_obj(v, SQObjectPtr(float_to_integer(_float(o))));
   return ret_obj(v, SQObjectPtr(tointeger(o)));
 }
 static SQInteger num_tochar(HSQUIRRELVM v) {
@@ -191,11 +193,12 @@ static SQInteger num_tochar(HSQUIRRELVM v) {
 }
 
 // ---- strings ------------------------------------------------------------------------------
-static bool str_to_number(const SQChar* s, SQInteger base, SQObjectPtr& out, bool wantFloat) {
-  while (isspace((unsigned char)*s)) s++;
-  if (!*s) return false;
+// The number at the start of s: a float when it has a '.' or an exponent (in bases where
+// 'e' is not a digit), else an integer in the given base. False when s starts with none.
+static bool str_to_number(const SQChar* s, SQInteger base, SQObjectPtr& out) {
+  bool isFloat = strchr(s, '.') != nullptr || (base <= 13 && strpbrk(s, "eE") != nullptr);
   char* end = nullptr;
-  if (wantFloat) {
+  if (isFloat) {
     double d = strtod(s, &end);
     if (end == s) return false;
     out = SQObjectPtr((SQFloat)d);
@@ -210,26 +213,30 @@ static SQInteger str_tointeger(HSQUIRRELVM v) {
   SQInteger base = 10;
   if (sq_gettop(v) > 1) { base = tointeger(ARG(2)); if (base < 2 || base > 36) return throw_msg(v, "invalid base"); }
   SQObjectPtr res;
-  if (!str_to_number(_string(ARG(1))->_val, base, res, false)) return 0;
+  if (!str_to_number(_string(ARG(1))->_val, base, res)) return throw_msg(v, "cannot convert the string");
+  if (sq_type(res) == OT_FLOAT) res = SQObjectPtr(float_to_integer(_float(res)));
   return ret_obj(v, res);
 }
 static SQInteger str_tofloat(HSQUIRRELVM v) {
   SQObjectPtr res;
-  if (!str_to_number(_string(ARG(1))->_val, 10, res, true)) return 0;
-  return ret_obj(v, res);
+  if (!str_to_number(_string(ARG(1))->_val, 10, res)) return throw_msg(v, "cannot convert the string");
+  return ret_obj(v, SQObjectPtr(tofloat(res)));
 }
-static bool slice_range(HSQUIRRELVM v, SQInteger len, SQInteger& start, SQInteger& end) {
+// The range of a slice (negative indexes count from the end); the error raised when
+// it is reversed or reaches outside the sequence.
+static const SQChar* slice_range(HSQUIRRELVM v, SQInteger len, SQInteger& start, SQInteger& end) {
   start = sq_gettop(v) > 1 ? tointeger(ARG(2)) : 0;
   end = sq_gettop(v) > 2 ? tointeger(ARG(3)) : len;
   if (start < 0) start += len;
   if (end < 0) end += len;
-  if (start < 0 || end > len || start > end) return false;
-  return true;
+  if (start > end) return "wrong indexes";
+  if (start < 0 || end > len) return "slice out of range";
+  return nullptr;
 }
 static SQInteger str_slice(HSQUIRRELVM v) {
   SQString* s = _string(ARG(1));
   SQInteger a, b;
-  if (!slice_range(v, s->_len, a, b)) return throw_msg(v, "wrong indexes");
+  if (const SQChar* err = slice_range(v, s->_len, a, b)) return throw_msg(v, err);
   return ret_obj(v, SQObjectPtr(SQString::create(v->_sharedState, s->_val + a, b - a)));
 }
 static SQInteger str_find(HSQUIRRELVM v) {
@@ -244,7 +251,9 @@ static SQInteger str_find(HSQUIRRELVM v) {
 static SQInteger str_case(HSQUIRRELVM v, bool upper) {
   SQString* s = _string(ARG(1));
   SQInteger a = 0, b = s->_len;
-  if (sq_gettop(v) > 1 && !slice_range(v, s->_len, a, b)) return throw_msg(v, "wrong indexes");
+  if (sq_gettop(v) > 1) {
+    if (const SQChar* err = slice_range(v, s->_len, a, b)) return throw_msg(v, err);
+  }
   SQChar* buf = v->_sharedState->scratch(s->_len + 1);
   memcpy(buf, s->_val, s->_len);
   for (SQInteger i = a; i < b; i++) buf[i] = (SQChar)(upper ? toupper((unsigned char)buf[i]) : tolower((unsigned char)buf[i]));
@@ -304,7 +313,7 @@ static SQInteger array_pop(HSQUIRRELVM v) {
 }
 static SQInteger array_top(HSQUIRRELVM v) {
   SQArray* a = _array(ARG(1));
-  if (a->_values.empty()) return throw_msg(v, "empty array");
+  if (a->_values.empty()) return throw_msg(v, "top() on a empty array");
   return ret_obj(v, a->_values.back());
 }
 static SQInteger array_insert(HSQUIRRELVM v) {
@@ -318,7 +327,7 @@ static SQInteger array_insert(HSQUIRRELVM v) {
 static SQInteger array_remove(HSQUIRRELVM v) {
   SQArray* a = _array(ARG(1));
   SQInteger i = tointeger(ARG(2));
-  if (i < 0 || i >= a->size()) return throw_msg(v, "index out of range");
+  if (i < 0 || i >= a->size()) return throw_msg(v, "idx out of range");
   SQObjectPtr val = a->_values[i];
   a->_values.remove((SQUnsignedInteger)i);
   return ret_obj(v, val);
@@ -338,7 +347,7 @@ static SQInteger array_reverse(HSQUIRRELVM v) { sq_arrayreverse(v, 1); v->push(A
 static SQInteger array_slice(HSQUIRRELVM v) {
   SQArray* a = _array(ARG(1));
   SQInteger s, e;
-  if (!slice_range(v, a->size(), s, e)) return throw_msg(v, "wrong indexes");
+  if (const SQChar* err = slice_range(v, a->size(), s, e)) return throw_msg(v, err);
   SQArray* r = SQArray::create(v->_sharedState, 0);
   SQObjectPtr ro(r);
   for (SQInteger i = s; i < e; i++) r->_values.push_back(a->_values[i]);

@@ -1,5 +1,6 @@
 // Single-pass compiler: Squirrel source to stack-machine byte code.
 #include "sqlexer.h"
+#include "sqcstack.h"
 #include "sqopcodes.h"
 #include <stdio.h>
 #include <stdarg.h>
@@ -42,6 +43,7 @@ struct FuncState {
   SQInteger lastOpPc = -1;  // start of the last emitted instruction (for peephole)
   SQInteger prevOpPc = -1;  // the one before it
   SQInteger lastIncPc = -1;  // the last ++/-- instruction (its value may be dropped)
+  SQInteger lastCallPc = -1;  // the last call (a return right after it is a tail call)
 };
 
 struct Compiler {
@@ -91,9 +93,16 @@ struct Compiler {
     if (!isEndOfStatement()) error("end of statement expected (; or lf)");
   }
 
+  // Each expression, prefix operator and statement is one level of recursion here. A
+  // program 1,000 brackets or blocks deep compiles (the statement and expression around
+  // the outermost bracket are levels too, hence the headroom); deeper is refused, as is
+  // any depth once the C stack runs low (a thread with a small stack).
+  static const SQInteger MAX_NESTING = 1024;
   struct DepthGuard {
     Compiler* c;
-    DepthGuard(Compiler* cc) : c(cc) { if (++c->_depth > 180) c->error("expression or block nested too deeply"); }
+    DepthGuard(Compiler* cc) : c(cc) {
+      if (++c->_depth > MAX_NESTING || sq_c_stack_low()) c->error("expression or block nested too deeply");
+    }
     ~DepthGuard() { c->_depth--; }
   };
 
@@ -247,6 +256,15 @@ struct Compiler {
     ExprDesc e = expr();
     materialize(e);
   }
+  // exp, exp: both are evaluated, the value is the right one.
+  void commaExpression() {
+    expression();
+    while (tok() == ',') {
+      lex();
+      emit(OP_POP, 0, -1);
+      expression();
+    }
+  }
 
   static bool isAssignOp(SQInteger t) {
     return t == '=' || t == TK_NEWSLOT || t == TK_PLUSEQ || t == TK_MINUSEQ || t == TK_MULEQ || t == TK_DIVEQ || t == TK_MODEQ;
@@ -358,7 +376,6 @@ struct Compiler {
   }
 
   ExprDesc binary(int minPrec) {
-    DepthGuard g(this);
     ExprDesc l = unary();
     for (;;) {
       SQInteger t = tok();
@@ -411,6 +428,7 @@ struct Compiler {
   bool prevOpIs(SQInteger at) { return _fs->prevOpPc == at; }
 
   ExprDesc unary() {
+    if (!isPrefixOperator(tok())) return postfix();
     DepthGuard g(this);
     switch (tok()) {
       case '-': {
@@ -442,6 +460,11 @@ struct Compiler {
       }
     }
     return postfix();
+  }
+
+  static bool isPrefixOperator(SQInteger t) {
+    return t == '-' || t == '!' || t == '~' || t == TK_TYPEOF || t == TK_RESUME || t == TK_CLONE ||
+           t == TK_DELETE || t == TK_PLUSPLUS || t == TK_MINUSMINUS;
   }
 
   ExprDesc postfixOnValue(const SQObjectPtr& v) {
@@ -525,7 +548,7 @@ struct Compiler {
           }
           lex();
           // post-call initializer: f(...) { slot = value, ... } is not part of this dialect
-          emit(OP_CALL, nargs, -nargs);
+          _fs->lastCallPc = emit(OP_CALL, nargs, -nargs);
           e = ExprDesc();
           break;
         }
@@ -572,7 +595,7 @@ struct Compiler {
         e.idx = literal(id);
         return e;
       }
-      case '(': lex(); expression(); expect(')'); return e;
+      case '(': lex(); commaExpression(); expect(')'); return e;
       case '[': {
         lex();
         SQInteger n = 0;
@@ -654,9 +677,7 @@ struct Compiler {
 
   void functionExpr(const SQObjectPtr& name, bool lambda) {
     FuncState fs;
-    SQObjectPtr nm = name;
-    if (sq_type(nm) == OT_NULL) nm = SQString::create(_ss, lambda ? "@lambda" : "unnamed");
-    beginFunction(fs, nm);
+    beginFunction(fs, name);
     expect('(');
     SQInteger ndefaults = 0;
     while (tok() != ')') {
@@ -754,7 +775,13 @@ struct Compiler {
         lex();
         if (isYield) _fs->proto->_generator = true;
         if (!isEndOfStatement()) {
-          expression();
+          commaExpression();
+          // "return f(...)" outside a try runs f in this frame; when the callee cannot
+          // take the frame over, the call is an ordinary one and the return follows it
+          if (!isYield && _fs->traps == 0 && _fs->lastCallPc >= 0 && _fs->lastCallPc == pc() - 1) {
+            SQUnsignedInteger32& w = _fs->proto->_code[_fs->lastCallPc];
+            if (SQ_OP(w) == OP_CALL) w = SQ_MAKE(OP_TAILCALL, SQ_ARG(w));
+          }
           emit(isYield ? OP_YIELD : OP_RETURN, 0, isYield ? 0 : -1);
           if (isYield) emit(OP_POP, 0, -1);
         } else {
@@ -783,19 +810,17 @@ struct Compiler {
       case TK_CLASS: classStatement(); return;
       case TK_ENUM: enumStatement(); return;
       case TK_CONST: constStatement(); return;
-      case '{': {
-        lex();
-        Scope s = beginScope();
-        statements('}');
-        lex();
-        endScope(s);
-        return;
-      }
+      case '{': braceBlock(); return;
       case TK_TRY: tryStatement(); return;
       case TK_THROW: lex(); expression(); emit(OP_THROW, 0, -1); optionalSemicolon(); return;
       default: {
         ExprDesc e = expr();
         materialize(e);
+        while (tok() == ',') {
+          lex();
+          emit(OP_POP, 0, -1);
+          expression();
+        }
         if (lastOp() == OP_STOREL) {
           SQUnsignedInteger32& w = _fs->proto->_code[_fs->lastOpPc];
           w = SQ_MAKE(OP_SETL, SQ_ARG(w));
@@ -814,7 +839,7 @@ struct Compiler {
 
   void condition() {
     expect('(');
-    expression();
+    commaExpression();
     expect(')');
   }
 
@@ -830,24 +855,36 @@ struct Compiler {
     return emit(OP_JZ, 0, -1);
   }
 
+  // "else if" continues the loop instead of recursing: long chains nest nothing.
   void ifStatement() {
-    lex();
-    condition();
-    SQInteger jz = emitJumpIfFalse();
-    blockStatement();
-    if (tok() == TK_ELSE) {
-      SQInteger jend = emit(OP_JMP, 0, 0);
+    sqvec<SQInteger> ends;
+    for (;;) {
+      lex();
+      condition();
+      SQInteger jz = emitJumpIfFalse();
+      blockStatement();
+      if (tok() != TK_ELSE) { patchHere(jz); break; }
+      ends.push_back(emit(OP_JMP, 0, 0));
       patchHere(jz);
       lex();
-      blockStatement();
-      patchHere(jend);
-    } else {
-      patchHere(jz);
+      if (tok() != TK_IF) { blockStatement(); break; }
+      line();
+      if (_ss->_debugInfo) emit(OP_LINE, _lex._tokLine, 0);
     }
+    for (SQUnsignedInteger i = 0; i < ends.size(); i++) patchHere(ends[i]);
   }
+  // The body of a control statement; braces there open no extra level of nesting.
   void blockStatement() {
     Scope s = beginScope();
-    statement();
+    if (tok() == '{') { line(); braceBlock(); }
+    else statement();
+    endScope(s);
+  }
+  void braceBlock() {
+    lex();
+    Scope s = beginScope();
+    statements('}');
+    lex();
     endScope(s);
   }
 
@@ -899,21 +936,22 @@ struct Compiler {
     Scope outer = beginScope();
     expect('(');
     if (tok() == TK_LOCAL) localStatementNoSemicolon();
-    else if (tok() != ';') { expression(); emit(OP_POP, 0, -1); }
+    else if (tok() != ';') { commaExpression(); emit(OP_POP, 0, -1); }
     expect(';');
     markLabel();
     SQInteger condPc = pc();
     SQInteger jz = -1;
-    if (tok() != ';') { expression(); jz = emitJumpIfFalse(); }
+    if (tok() != ';') { commaExpression(); jz = emitJumpIfFalse(); }
     expect(';');
     // the increment is compiled now and moved after the body
     SQInteger incStart = pc();
     SQInteger incLines = (SQInteger)_fs->proto->_lines.size();
-    if (tok() != ')') { expression(); emit(OP_POP, 0, -1); }
+    if (tok() != ')') { commaExpression(); emit(OP_POP, 0, -1); }
     expect(')');
     sqvec<SQUnsignedInteger32> inc;
     for (SQInteger i = incStart; i < pc(); i++) inc.push_back(_fs->proto->_code[i]);
     _fs->proto->_code._size = (SQUnsignedInteger)incStart;
+    _fs->lastCallPc = -1;
     while ((SQInteger)_fs->proto->_lines.size() > incLines) _fs->proto->_lines.pop_back();
     _fs->lastLine = -1;
     markLabel();
@@ -1002,12 +1040,11 @@ struct Compiler {
   void localStatementNoSemicolon() {
     lex();
     if (tok() == TK_FUNCTION) {
+      // local f = function ...: the name is not visible inside the body
       lex();
       SQObjectPtr name = expectIdentifier();
-      emit(OP_PUSHNULL, 0, 1);
-      SQInteger slot = declareLocal(name);
       functionExpr(name, false);
-      emit(OP_SETL, slot, -1);
+      declareLocal(name);
       return;
     }
     for (;;) {
@@ -1106,13 +1143,13 @@ struct Compiler {
     SQObjectPtr id = expectIdentifier();
     expect('{');
     SQObjectPtr table(SQTable::create(_ss, 0));
+    // members without a value count up from 0, whatever values the others have
     SQInteger next = 0;
     while (tok() != '}') {
       SQObjectPtr key = expectIdentifier();
       SQObjectPtr v;
       if (tok() == '=') { lex(); v = constantValue(); }
-      else v = SQObjectPtr(next);
-      if (sq_type(v) == OT_INTEGER) next = _integer(v) + 1;
+      else v = SQObjectPtr(next++);
       _table(table)->newSlot(key, v);
       if (tok() == ',') lex();
     }

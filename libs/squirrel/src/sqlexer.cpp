@@ -221,6 +221,20 @@ void SQLexer::readNumber() {
     _tok = TK_INTEGER;
     return;
   }
+  if (first == '0' && CUR >= '0' && CUR <= '7') {
+    // a leading zero makes an octal literal
+    SQUnsignedInteger v = 0;
+    while (CUR >= '0' && CUR <= '7') {
+      if (v >> 61) error("octal number too big");
+      v = v * 8 + (SQUnsignedInteger)(CUR - '0');
+      next();
+    }
+    if (isdigit((int)CUR)) error("invalid octal number");
+    if (isalpha((int)CUR) || CUR == '_' || CUR == '.') error("invalid number");
+    _int = (SQInteger)v;
+    _tok = TK_INTEGER;
+    return;
+  }
   _buf.push_back((SQChar)first);
   bool isFloat = false;
   while (isdigit((int)CUR)) { _buf.push_back((SQChar)CUR); next(); }

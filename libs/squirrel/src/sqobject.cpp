@@ -483,7 +483,7 @@ void SQClass::forEachRef(void (*fn)(SQObject&, void*), void* ctx) {
 bool SQClass::get(const SQObject& key, SQObjectPtr& out) {
   SQTableNode* n = _members ? _members->findNode(key) : nullptr;
   if (!n) return false;
-  out = member_kind(n->val) == MEMBER_FIELD ? _fields[member_index(n->val)].val : _methods[member_index(n->val)].val;
+  out = sq_slot_value(member_kind(n->val) == MEMBER_FIELD ? _fields[member_index(n->val)].val : _methods[member_index(n->val)].val);
   return true;
 }
 
@@ -588,14 +588,14 @@ void SQInstance::forEachRef(void (*fn)(SQObject&, void*), void* ctx) {
 bool SQInstance::get(const SQObject& key, SQObjectPtr& out) {
   SQTableNode* n = _class->_members->findNode(key);
   if (!n) return false;
-  out = member_kind(n->val) == MEMBER_FIELD ? _values[member_index(n->val)] : _class->_methods[member_index(n->val)].val;
+  out = sq_slot_value(member_kind(n->val) == MEMBER_FIELD ? _values[member_index(n->val)] : _class->_methods[member_index(n->val)].val);
   return true;
 }
+// Only fields: methods and statics belong to the class and are read-only here.
 bool SQInstance::set(const SQObject& key, const SQObject& val) {
   SQTableNode* n = _class->_members->findNode(key);
-  if (!n) return false;
-  if (member_kind(n->val) == MEMBER_FIELD) _values[member_index(n->val)] = val;
-  else _class->_methods[member_index(n->val)].val = val;
+  if (!n || member_kind(n->val) != MEMBER_FIELD) return false;
+  _values[member_index(n->val)] = val;
   return true;
 }
 bool SQInstance::instanceOf(SQClass* c) const {

@@ -397,5 +397,11 @@ template <class T> T* sq_alloc_var(size_t size) {
   return new (mem) T();
 }
 
+// What a container slot gives when read: a weak reference there stands for the object it
+// points to (null once that is gone).
+inline const SQObject& sq_slot_value(const SQObject& o) {
+  return sq_type(o) == OT_WEAKREF ? _weakref(o)->_obj : o;
+}
+
 const SQChar* sq_type_name(SQObjectType t);
 bool sq_is_equal(const SQObject& a, const SQObject& b);  // raw identity/number equality

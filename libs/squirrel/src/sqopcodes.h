@@ -2,31 +2,40 @@
 // the low 8 bits and a signed 24-bit argument above; a few take one extra word.
 #pragma once
 
+#define SQ_OPCODES(X)                                                                     \
+  X(PUSHNULL) X(PUSHTRUE) X(PUSHFALSE) X(PUSHINT) X(PUSHK)                                \
+  X(LOADL) X(STOREL) X(SETL) X(LOADO) X(STOREO)                                           \
+  X(POP) X(DUP) X(DUP2) X(POPTO)                                                          \
+  X(GET) X(GETK) X(SET) X(SETK) X(NEWSLOT) X(DELETE)                                      \
+  X(GETG) X(SETG) X(PUSHROOT) X(PUSHBASE)                                                 \
+  X(ADD) X(SUB) X(MUL) X(DIV) X(MOD) X(BAND) X(BOR) X(BXOR) X(SHL) X(SHR) X(USHR)         \
+  X(NEG) X(NOT) X(BNOT)                                                                   \
+  X(EQ) X(NE) X(LT) X(LE) X(GT) X(GE) X(CMP3) X(IN) X(INSTANCEOF) X(TYPEOF) X(CLONE)      \
+  X(RESUME)                                                                               \
+  /* extra word: delta << 2 | value unused << 1 | postfix */                             \
+  X(INCL) X(INCO) X(INCF) X(INCG)                                                         \
+  X(JMP) X(JZ) X(JNZ) X(ANDJ) X(ORJ)                                                      \
+  X(CALL) X(TAILCALL) X(PREPCALL) X(PREPCALLK) X(CLOSURE)                                 \
+  X(NEWTABLE) X(NEWARRAY) X(APPENDA) X(NEWSLOTT)                                          \
+  X(CLASS) X(NEWMEMBER)                                                                   \
+  X(RETURN) X(RETURNNULL) X(YIELD) X(THROW)                                               \
+  /* extra word: jump offset when done */                                                 \
+  X(FOREACH)                                                                              \
+  X(PUSHTRAP) X(POPTRAP)                                                                  \
+  /* fused forms produced by the compiler's peephole pass */                              \
+  X(LOADL2)     /* two locals: a & 0xFFF, a >> 12 */                                      \
+  X(ADDLK)      /* local (a) + constant int in the extra word */                          \
+  X(SUBLK)      /* local (a) - constant int in the extra word */                          \
+  /* compare two values and jump if false */                                              \
+  X(LTJZ) X(LEJZ) X(GTJZ) X(GEJZ) X(EQJZ) X(NEJZ)                                         \
+  X(GETLK)      /* local a, then GETK with the literal index in the extra word */         \
+  X(BINK)       /* binary op (a: OP_ADD..OP_USHR), constant int right operand in the extra word */ \
+  X(LINE)       /* debug info: a new line starts (calls the debug hook) */
+
 enum SQOpcode {
-  OP_PUSHNULL, OP_PUSHTRUE, OP_PUSHFALSE, OP_PUSHINT, OP_PUSHK,
-  OP_LOADL, OP_STOREL, OP_SETL, OP_LOADO, OP_STOREO,
-  OP_POP, OP_DUP, OP_DUP2, OP_POPTO,
-  OP_GET, OP_GETK, OP_SET, OP_SETK, OP_NEWSLOT, OP_DELETE,
-  OP_GETG, OP_SETG, OP_PUSHROOT, OP_PUSHBASE,
-  OP_ADD, OP_SUB, OP_MUL, OP_DIV, OP_MOD, OP_BAND, OP_BOR, OP_BXOR, OP_SHL, OP_SHR, OP_USHR,
-  OP_NEG, OP_NOT, OP_BNOT,
-  OP_EQ, OP_NE, OP_LT, OP_LE, OP_GT, OP_GE, OP_CMP3, OP_IN, OP_INSTANCEOF, OP_TYPEOF, OP_CLONE, OP_RESUME,
-  OP_INCL, OP_INCO, OP_INCF, OP_INCG,  // extra word: delta << 1 | postfix
-  OP_JMP, OP_JZ, OP_JNZ, OP_ANDJ, OP_ORJ,
-  OP_CALL, OP_PREPCALL, OP_PREPCALLK, OP_CLOSURE,
-  OP_NEWTABLE, OP_NEWARRAY, OP_APPENDA, OP_NEWSLOTT,
-  OP_CLASS, OP_NEWMEMBER,
-  OP_RETURN, OP_RETURNNULL, OP_YIELD, OP_THROW,
-  OP_FOREACH,  // extra word: jump offset when done
-  OP_PUSHTRAP, OP_POPTRAP,
-  // fused forms produced by the compiler's peephole pass
-  OP_LOADL2,     // two locals: a & 0xFFF, a >> 12
-  OP_ADDLK,      // local (a) + constant int in the extra word
-  OP_SUBLK,      // local (a) - constant int in the extra word
-  OP_LTJZ, OP_LEJZ, OP_GTJZ, OP_GEJZ, OP_EQJZ, OP_NEJZ,  // compare two values and jump if false
-  OP_GETLK,      // local a, then GETK with the literal index in the extra word
-  OP_BINK,       // binary op (a: OP_ADD..OP_USHR) with a constant int right operand in the extra word
-  OP_LINE,       // debug info: a new line starts (calls the debug hook)
+#define SQ_OPCODE_ENUM(name) OP_##name,
+  SQ_OPCODES(SQ_OPCODE_ENUM)
+#undef SQ_OPCODE_ENUM
   OP_LAST
 };
 

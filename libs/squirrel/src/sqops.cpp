@@ -45,10 +45,10 @@ bool SQVM::get(const SQObject& self, const SQObject& key, SQObjectPtr& out, bool
   switch (sq_type(self)) {
     case OT_TABLE: {
       SQTable* t = _table(self);
-      if (t->get(key, out)) return true;
+      if (t->get(key, out)) { out = sq_slot_value(out); return true; }
       if (!raw) {
         for (SQTable* d = t->_delegate; d; d = d->_delegate) {
-          if (d->get(key, out)) return true;
+          if (d->get(key, out)) { out = sq_slot_value(out); return true; }
         }
       }
       break;
@@ -57,7 +57,7 @@ bool SQVM::get(const SQObject& self, const SQObject& key, SQObjectPtr& out, bool
       if (sq_isnumeric(key)) {
         SQInteger i = tointeger(key);
         SQArray* a = _array(self);
-        if (i >= 0 && i < a->size()) { out = a->_values[i]; return true; }
+        if (i >= 0 && i < a->size()) { out = sq_slot_value(a->_values[i]); return true; }
         if (throwIfMissing) { SQObjectPtr k(i); raiseIdxError(k); return false; }
         return false;
       }
@@ -159,8 +159,9 @@ bool SQVM::set(const SQObject& self, const SQObject& key, const SQObject& val, b
       if (_instance(self)->set(key, val)) return true;
       break;
     case OT_CLASS:
-      if (_class(self)->_members->findNode(key)) { _class(self)->newSlot(_sharedState, key, val, false); return true; }
-      break;
+      // members of a class change only through '<-' (before it has instances)
+      raiseError("trying to set 'class'");
+      return false;
     case OT_USERDATA: break;
     default:
       raiseError("trying to set '%s'", sq_type_name(sq_type(self)));
@@ -214,9 +215,10 @@ bool SQVM::classNewMember(SQClass* c, const SQObject& key, const SQObject& val, 
     SQObject args[4] = {key, val, attrs, SQObjectPtr(bstatic)};
     return callMeta(fn, self, 4, args, ret);
   }
+  // once instantiated, a class takes only methods and statics (the instances' layout is fixed)
   bool isFunc = sq_type(val) == OT_CLOSURE || sq_type(val) == OT_NATIVECLOSURE;
-  if (c->_locked && !isFunc && !bstatic && !c->_members->findNode(key)) {
-    raiseError("class instances have already been created, cannot add new members");
+  if (c->_locked && !isFunc && !bstatic) {
+    raiseError("trying to modify a class that has already been instantiated");
     return false;
   }
   c->newSlot(_sharedState, key, val, bstatic);
@@ -259,8 +261,8 @@ bool SQVM::exists(const SQObject& self, const SQObject& key, bool& res) {
   SQObjectPtr tmp;
   switch (sq_type(self)) {
     case OT_TABLE: case OT_INSTANCE: case OT_CLASS: case OT_ARRAY: case OT_STRING: case OT_USERDATA:
-      res = get(self, key, tmp, false, false);
-      if (!res && sq_type(_lasterror) != OT_NULL && false) return false;
+      // the object's own slots: no delegate, no _get
+      res = get(self, key, tmp, true, false);
       return true;
     default:
       res = false;
@@ -366,6 +368,13 @@ bool sq_is_equal(const SQObject& a, const SQObject& b) {
   return false;
 }
 
+// How a value appears in a comparison error: strings and numbers by value, the rest by type.
+static SQObjectPtr compare_operand_text(SQSharedState* ss, const SQObject& o) {
+  if (sq_type(o) == OT_STRING) return o;
+  if (sq_isnumeric(o)) return SQObjectPtr(sq_format_number(ss, o));
+  return SQObjectPtr(SQString::create(ss, sq_type_name(sq_type(o))));
+}
+
 bool SQVM::compare(const SQObject& a, const SQObject& b, SQInteger& res) {
   SQObjectType ta = sq_type(a), tb = sq_type(b);
   if (ta == tb) {
@@ -375,28 +384,14 @@ bool SQVM::compare(const SQObject& a, const SQObject& b, SQInteger& res) {
       case OT_STRING: { int c = strcmp(_string(a)->_val, _string(b)->_val); res = c < 0 ? -1 : c > 0 ? 1 : 0; return true; }
       case OT_BOOL: res = (_integer(a) != 0) - (_integer(b) != 0); return true;
       case OT_NULL: res = 0; return true;
-      case OT_TABLE: case OT_INSTANCE: case OT_USERDATA: {
-        SQObjectPtr fn;
-        if (getMetaMethod(a, MT_CMP, fn)) {
-          SQObjectPtr r;
-          SQObject args[1] = {b};
-          if (!callMeta(fn, a, 1, args, r)) return false;
-          if (sq_type(r) != OT_INTEGER && sq_type(r) != OT_FLOAT) { raiseError("_cmp must return an integer"); return false; }
-          res = tointeger(r);
-          return true;
-        }
-      }
-      [[fallthrough]];
-      default:
-        if (_rawval(a) == _rawval(b)) { res = 0; return true; }
-        break;
+      default: break;
     }
   } else if (sq_isnumeric(a) && sq_isnumeric(b)) {
     SQFloat x = tofloat(a), y = tofloat(b);
     res = x < y ? -1 : x > y ? 1 : 0;
     return true;
   }
-  if (ta == tb || (ta == OT_INSTANCE || ta == OT_TABLE)) {
+  if (ta == OT_TABLE || ta == OT_INSTANCE || ta == OT_USERDATA) {
     SQObjectPtr fn;
     if (getMetaMethod(a, MT_CMP, fn)) {
       SQObjectPtr r;
@@ -407,7 +402,13 @@ bool SQVM::compare(const SQObject& a, const SQObject& b, SQInteger& res) {
       return true;
     }
   }
-  raiseError("comparison between '%s' and '%s'", sq_type_name(ta), sq_type_name(tb));
+  // objects of one type without an order of their own compare by identity; null comes
+  // before any other value
+  if (ta == tb) { res = _rawval(a) == _rawval(b) ? 0 : _rawval(a) < _rawval(b) ? -1 : 1; return true; }
+  if (ta == OT_NULL) { res = -1; return true; }
+  if (tb == OT_NULL) { res = 1; return true; }
+  SQObjectPtr sa = compare_operand_text(_sharedState, a), sb = compare_operand_text(_sharedState, b);
+  raiseError("comparison between '%.50s' and '%.50s'", _string(sa)->_val, _string(sb)->_val);
   return false;
 }
 
@@ -516,12 +517,9 @@ bool SQVM::clone(const SQObject& o, SQObjectPtr& out) {
       for (SQUnsignedInteger i = 0; i < src->_values.size(); i++) a->_values.push_back(src->_values[i]);
       return true;
     }
-    case OT_USERDATA: case OT_CLASS:
+    default:
       raiseError("cloning a %s", sq_type_name(sq_type(o)));
       return false;
-    default:
-      out = o;
-      return true;
   }
 }
 

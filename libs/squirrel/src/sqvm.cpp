@@ -2,8 +2,10 @@
 // arithmetic, comparison, metamethods) the byte code and the API rely on.
 #include "sqvm.h"
 #include "sqopcodes.h"
+#include "sqcstack.h"
 #include <stdarg.h>
 #include <stdio.h>
+#include <string.h>
 #include <math.h>
 #include <exception>
 
@@ -135,7 +137,34 @@ void SQVM::closeOuters(SQInteger fromSlot) {
 }
 
 // ---- calls --------------------------------------------------------------------------------
+bool SQVM::enterNative() {
+  if (_sharedState->_nativeNesting >= MAX_NATIVE_NESTING || sq_c_stack_low()) {
+    raiseError("native stack overflow");
+    return false;
+  }
+  _nativeCalls++;
+  _sharedState->_nativeNesting++;
+  return true;
+}
+
 static bool check_type_mask(SQInteger mask, const SQObject& o) { return (mask & (SQInteger)sq_type(o) & _RT_MASK) != 0; }
+
+// "integer|float": the names of the types a parameter mask accepts.
+static void type_mask_names(SQInteger mask, SQChar* out, size_t size) {
+  static const SQObjectType types[] = {OT_NULL, OT_INTEGER, OT_FLOAT, OT_BOOL, OT_STRING, OT_TABLE, OT_ARRAY,
+    OT_USERDATA, OT_CLOSURE, OT_NATIVECLOSURE, OT_GENERATOR, OT_USERPOINTER, OT_THREAD, OT_FUNCPROTO, OT_CLASS,
+    OT_INSTANCE, OT_WEAKREF, OT_OUTER};
+  size_t len = 0;
+  out[0] = 0;
+  const SQChar* last = "";
+  for (SQObjectType t : types) {
+    if (!(mask & _RAW_TYPE(t)) || len + 1 >= size) continue;
+    const SQChar* name = sq_type_name(t);
+    if (strcmp(name, last) == 0) continue;  // closures and native closures are both "function"
+    len += (size_t)snprintf(out + len, size - len, "%s%s", len ? "|" : "", name);
+    last = name;
+  }
+}
 
 bool SQVM::callNative(SQNativeClosure* nc, SQInteger nargs, SQInteger base, SQObjectPtr& ret, bool& suspended) {
   SQInteger check = nc->_nparamscheck;
@@ -146,14 +175,16 @@ bool SQVM::callNative(SQNativeClosure* nc, SQInteger nargs, SQInteger base, SQOb
   SQInteger ntc = (SQInteger)nc->_typecheck.size();
   for (SQInteger i = 0; i < nargs && i < ntc; i++) {
     if (nc->_typecheck[i] != -1 && !check_type_mask(nc->_typecheck[i], _stack[base + i])) {
-      raiseError("parameter %d has an invalid type '%s' ; expected: '%s'", (int)i, sq_type_name(sq_type(_stack[base + i])), "see the function's type mask");
+      SQChar expected[256];
+      type_mask_names(nc->_typecheck[i], expected, sizeof(expected));
+      raiseError("parameter %d has an invalid type '%s' ; expected: '%s'", (int)i, sq_type_name(sq_type(_stack[base + i])), expected);
       return false;
     }
   }
-  if (_nativeCalls > MAX_NATIVE_NESTING) { raiseError("native stack overflow"); return false; }
   // natives get some room past the script limit so that an error handler can still run
   if ((SQInteger)_calls.size() >= MAX_CALL_DEPTH + 64) { raiseError("stack overflow"); return false; }
-  if (nc->_env && sq_type(nc->_env->_obj) != OT_NULL) _stack[base] = nc->_env->_obj;
+  if (!enterNative()) return false;
+  if (nc->_env) _stack[base] = nc->_env->_obj;
   SQCallInfo& ci = _calls.push_back();
   ci._closure = SQObjectPtr(nc);
   ci._base = base;
@@ -167,11 +198,10 @@ bool SQVM::callNative(SQNativeClosure* nc, SQInteger nargs, SQInteger base, SQOb
       while ((SQInteger)v->_calls.size() >= ncalls) v->_calls.pop_back();
       while ((SQInteger)v->_traps.size() > ntraps) v->_traps.pop_back();
       v->_stackbase = savedBase;
-      v->_nativeCalls--;
+      v->leaveNative();
     }
   } restore{this, savedBase, ncalls, (SQInteger)_traps.size()};
   _stackbase = base;
-  _nativeCalls++;
   // free variables of a native closure follow its arguments on the stack
   setTop(base + nargs);
   for (SQInteger i = 0; i < nc->_nouters; i++) push(nc->_outers[i]);
@@ -218,7 +248,8 @@ bool SQVM::startCall(SQInteger target, SQInteger nargs, bool& pushedFrame, bool&
         }
       }
       if ((SQInteger)_calls.size() >= MAX_CALL_DEPTH) { raiseError("stack overflow"); return false; }
-      if (c->_env && sq_type(c->_env->_obj) != OT_NULL) _stack[base] = c->_env->_obj;
+      // a bound environment replaces 'this' (null once the object is gone)
+      if (c->_env) _stack[base] = c->_env->_obj;
       SQInteger ntop = base + np;
       if (p->_varparams) {
         SQInteger extra = nargs > np ? nargs - np : 0;
@@ -377,6 +408,15 @@ bool SQVM::resumeGenerator(SQGenerator* g, SQInteger target) {
 }
 
 // ---- execution ----------------------------------------------------------------------------
+// Whether a call of c with nargs values ('this' included) binds its parameters.
+static bool accepts_args(SQClosure* c, SQInteger nargs) {
+  SQFunctionProto* p = c->_proto;
+  if (p->_generator) return false;
+  if (nargs == p->_nparams) return true;
+  if (nargs < p->_nparams) return p->_nparams - nargs <= c->_ndefaults;
+  return p->_varparams;
+}
+
 #define ARITH_INT_FAST(opc, expr)                                               \
   {                                                                             \
     SQObjectPtr& a = sp[-2];                                                    \
@@ -397,8 +437,7 @@ bool SQVM::resumeGenerator(SQGenerator* g, SQInteger target) {
   }
 
 bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
-  if (_nativeCalls > MAX_NATIVE_NESTING) {
-    raiseError("native stack overflow");
+  if (!enterNative()) {
     // drop the frame that was pushed for us
     while ((SQInteger)_calls.size() > entryFrame) {
       SQCallInfo& c = _calls.back();
@@ -408,13 +447,12 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
     }
     return false;
   }
-  _nativeCalls++;
   // A C++ exception thrown by a native function unwinds through here: drop our frames and
   // restore the stack so that the VM stays usable.
   struct Guard {
     SQVM* v; SQInteger entry; int uncaught;
     ~Guard() {
-      v->_nativeCalls--;
+      v->leaveNative();
       if (std::uncaught_exceptions() > uncaught) {
         while ((SQInteger)v->_calls.size() > entry) {
           SQCallInfo& c = v->_calls.back();
@@ -448,263 +486,11 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
 
   // Threaded dispatch: each handler ends in its own indirect jump (GCC duplicates the
   // computed goto below into the handlers), which predicts far better than one switch.
-  static void* const dispatch[256] = {
-    &&L_OP_PUSHNULL,
-    &&L_OP_PUSHTRUE,
-    &&L_OP_PUSHFALSE,
-    &&L_OP_PUSHINT,
-    &&L_OP_PUSHK,
-    &&L_OP_LOADL,
-    &&L_OP_STOREL,
-    &&L_OP_SETL,
-    &&L_OP_LOADO,
-    &&L_OP_STOREO,
-    &&L_OP_POP,
-    &&L_OP_DUP,
-    &&L_OP_DUP2,
-    &&L_OP_POPTO,
-    &&L_OP_GET,
-    &&L_OP_GETK,
-    &&L_OP_SET,
-    &&L_OP_SETK,
-    &&L_OP_NEWSLOT,
-    &&L_OP_DELETE,
-    &&L_OP_GETG,
-    &&L_OP_SETG,
-    &&L_OP_PUSHROOT,
-    &&L_OP_PUSHBASE,
-    &&L_OP_ADD,
-    &&L_OP_SUB,
-    &&L_OP_MUL,
-    &&L_OP_DIV,
-    &&L_OP_MOD,
-    &&L_OP_BAND,
-    &&L_OP_BOR,
-    &&L_OP_BXOR,
-    &&L_OP_SHL,
-    &&L_OP_SHR,
-    &&L_OP_USHR,
-    &&L_OP_NEG,
-    &&L_OP_NOT,
-    &&L_OP_BNOT,
-    &&L_OP_EQ,
-    &&L_OP_NE,
-    &&L_OP_LT,
-    &&L_OP_LE,
-    &&L_OP_GT,
-    &&L_OP_GE,
-    &&L_OP_CMP3,
-    &&L_OP_IN,
-    &&L_OP_INSTANCEOF,
-    &&L_OP_TYPEOF,
-    &&L_OP_CLONE,
-    &&L_OP_RESUME,
-    &&L_OP_INCL,
-    &&L_OP_INCO,
-    &&L_OP_INCF,
-    &&L_OP_INCG,
-    &&L_OP_JMP,
-    &&L_OP_JZ,
-    &&L_OP_JNZ,
-    &&L_OP_ANDJ,
-    &&L_OP_ORJ,
-    &&L_OP_CALL,
-    &&L_OP_PREPCALL,
-    &&L_OP_PREPCALLK,
-    &&L_OP_CLOSURE,
-    &&L_OP_NEWTABLE,
-    &&L_OP_NEWARRAY,
-    &&L_OP_APPENDA,
-    &&L_OP_NEWSLOTT,
-    &&L_OP_CLASS,
-    &&L_OP_NEWMEMBER,
-    &&L_OP_RETURN,
-    &&L_OP_RETURNNULL,
-    &&L_OP_YIELD,
-    &&L_OP_THROW,
-    &&L_OP_FOREACH,
-    &&L_OP_PUSHTRAP,
-    &&L_OP_POPTRAP,
-    &&L_OP_LOADL2,
-    &&L_OP_ADDLK,
-    &&L_OP_SUBLK,
-    &&L_OP_LTJZ,
-    &&L_OP_LEJZ,
-    &&L_OP_GTJZ,
-    &&L_OP_GEJZ,
-    &&L_OP_EQJZ,
-    &&L_OP_NEJZ,
-    &&L_OP_GETLK,
-    &&L_OP_BINK,
-    &&L_OP_LINE,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
-    &&L_invalid,
+  // Only our compiler makes byte code, so every opcode is below OP_LAST.
+  static void* const dispatch[OP_LAST] = {
+#define SQ_OPCODE_LABEL(name) &&L_OP_##name,
+    SQ_OPCODES(SQ_OPCODE_LABEL)
+#undef SQ_OPCODE_LABEL
   };
   LOADFRAME();
   for (;;) {
@@ -736,11 +522,11 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         const SQObjectPtr& key = lits[(SQInt32)*ip++];
         if (sq_type(self) == OT_TABLE) {
           SQTableNode* n = _table(self)->findNode(key);
-          if (n) { *sp++ = n->val; break; }
+          if (n) { *sp++ = sq_slot_value(n->val); break; }
         } else if (sq_type(self) == OT_INSTANCE) {
           SQTableNode* n = _instance(self)->_class->_members->findNode(key);
           if (n) {
-            *sp++ = member_kind(n->val) == MEMBER_FIELD ? _instance(self)->_values[member_index(n->val)] : _instance(self)->_class->_methods[member_index(n->val)].val;
+            *sp++ = sq_slot_value(member_kind(n->val) == MEMBER_FIELD ? _instance(self)->_values[member_index(n->val)] : _instance(self)->_class->_methods[member_index(n->val)].val);
             break;
           }
         }
@@ -756,11 +542,11 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         const SQObjectPtr& key = lits[SQ_ARG(w)];
         if (sq_type(self) == OT_TABLE) {
           SQTableNode* n = _table(self)->findNode(key);
-          if (n) { self = n->val; break; }
+          if (n) { self = sq_slot_value(n->val); break; }
         } else if (sq_type(self) == OT_INSTANCE) {
           SQTableNode* n = _instance(self)->_class->_members->findNode(key);
           if (n) {
-            self = member_kind(n->val) == MEMBER_FIELD ? _instance(self)->_values[member_index(n->val)] : _instance(self)->_class->_methods[member_index(n->val)].val;
+            self = sq_slot_value(member_kind(n->val) == MEMBER_FIELD ? _instance(self)->_values[member_index(n->val)] : _instance(self)->_class->_methods[member_index(n->val)].val);
             break;
           }
         }
@@ -777,9 +563,9 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         if (sq_type(self) == OT_ARRAY && sq_type(key) == OT_INTEGER) {
           SQInteger i = _integer(key);
           SQArray* a = _array(self);
-          if ((SQUnsignedInteger)i < a->_values.size()) { self = a->_values[i]; sp--; break; }
+          if ((SQUnsignedInteger)i < a->_values.size()) { self = sq_slot_value(a->_values[i]); sp--; break; }
         } else if (sq_type(self) == OT_TABLE) {
-          if (SQTableNode* n = _table(self)->findNode(key)) { self = n->val; (--sp)->Null(); break; }
+          if (SQTableNode* n = _table(self)->findNode(key)) { self = sq_slot_value(n->val); (--sp)->Null(); break; }
         }
         SQObjectPtr res, s2 = self, k2 = key;
         SYNC();
@@ -1143,11 +929,11 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         if (sq_type(self) == OT_INSTANCE) {
           SQTableNode* n = _instance(self)->_class->_members->findNode(key);
           if (n) {
-            fn = member_kind(n->val) == MEMBER_FIELD ? _instance(self)->_values[member_index(n->val)] : _instance(self)->_class->_methods[member_index(n->val)].val;
+            fn = sq_slot_value(member_kind(n->val) == MEMBER_FIELD ? _instance(self)->_values[member_index(n->val)] : _instance(self)->_class->_methods[member_index(n->val)].val);
             found = true;
           }
         } else if (sq_type(self) == OT_TABLE) {
-          if (SQTableNode* n = _table(self)->findNode(key)) { fn = n->val; found = true; }
+          if (SQTableNode* n = _table(self)->findNode(key)) { fn = sq_slot_value(n->val); found = true; }
         }
         if (!found) {
           SYNC();
@@ -1156,6 +942,28 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         }
         if (SQ_OP(w) == OP_PREPCALL) { sp[-2] = std::move(fn); sp[-1] = std::move(self); }
         else { sp[-1] = std::move(fn); *sp++ = std::move(self); }
+        break;
+      }
+      case OP_TAILCALL: L_OP_TAILCALL: {
+        // The callee takes this frame over when it is a script function that accepts the
+        // arguments; otherwise this is an ordinary call and the OP_RETURN after it runs.
+        SQInteger nargs = SQ_ARG(w);
+        SQObjectPtr* callee = sp - nargs - 1;
+        if (sq_type(*callee) != OT_CLOSURE || ci->_generator || !accepts_args(_closure(*callee), nargs)) goto L_OP_CALL;
+        if (_sharedState->_limitOps && --_sharedState->_opsLeft < 0) { SYNC(); raiseError("execution budget exhausted"); goto error; }
+        if (hookActive()) { SYNC(); callDebugHook('r', clo->_proto->lineAt(ip - clo->_proto->_code._vals - 1)); RELOAD(); callee = sp - nargs - 1; }
+        SQInteger dst = ci->_target;
+        bool root = ci->_root;
+        if (_openOuters && _openOuters->_idx >= ci->_base) closeOuters(ci->_base);
+        for (SQInteger i = 0; i <= nargs; i++) _stack[dst + i] = std::move(callee[i]);
+        _top = sp - _stack;
+        setTop(dst + nargs + 1);
+        _calls.pop_back();
+        bool pushed, suspended;
+        if (!startCall(dst, nargs, pushed, suspended)) goto error;
+        _calls.back()._root = root;
+        LOADFRAME();
+        if (hookActive()) { SYNC(); callDebugHook('c', clo->_proto->_lineDefined); RELOAD(); }
         break;
       }
       case OP_CALL: L_OP_CALL: {
@@ -1323,7 +1131,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
           SQArray* arr = _array(cont);
           if (i >= arr->size()) { ip += off; break; }
           stk[a + 2].setInt(i);
-          stk[a + 3] = arr->_values[i];
+          stk[a + 3] = sq_slot_value(arr->_values[i]);
           iter.setInt(i + 1);
           break;
         }
@@ -1331,6 +1139,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
           SQInteger i = sq_type(iter) == OT_INTEGER ? _integer(iter) : 0;
           SQInteger n = _table(cont)->next(i, stk[a + 2], stk[a + 3]);
           if (n < 0) { ip += off; break; }
+          if (sq_type(stk[a + 3]) == OT_WEAKREF) stk[a + 3] = sq_slot_value(stk[a + 3]);
           iter.setInt(n);
           break;
         }
@@ -1376,7 +1185,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         for (SQInteger i = 0; i < SQ_ARG(w); i++) { _traps.pop_back(); ci->_ntraps--; }
         break;
       }
-      default: L_invalid:
+      default:
         SYNC();
         raiseError("invalid instruction");
         goto error;

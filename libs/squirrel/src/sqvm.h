@@ -24,6 +24,7 @@ struct SQSharedState {
   bool _debugInfo = false;  // line events for the debug hook (sq_enabledebuginfo)
   bool _limitOps = false;  // an execution budget: loops and calls fail once it is spent
   SQInteger _opsLeft = 0;
+  SQInteger _nativeNesting = 0;  // C recursion of all threads: they run on one C stack
   bool _notifyAllExceptions = false;
   SQVM* _rootVM = nullptr;
   SQChar* _scratch = nullptr;
@@ -72,7 +73,11 @@ struct SQVM : SQCollectable {
   SQDEBUGHOOK _nativeDebugHook = nullptr;
   SQUserPointer _foreignPtr = nullptr;
   SQRELEASEHOOK _releaseHook = nullptr;
-  SQInteger _nativeCalls = 0;  // nesting of execute loops, bounded to protect the C stack
+  SQInteger _nativeCalls = 0;  // nesting of execute loops and natives on this thread
+  // Counts a level of C recursion (an execute loop or a native call) on this thread and on
+  // the C stack its threads share; false, with the error raised, when there is no room.
+  bool enterNative();
+  void leaveNative() { _nativeCalls--; _sharedState->_nativeNesting--; }
   SQInteger _state = SQ_VMSTATE_IDLE;
   SQInteger _suspendTarget = 0;  // slot receiving the wake-up value
   SQInteger _suspendEntry = 0;   // frame the suspended execute loop started from

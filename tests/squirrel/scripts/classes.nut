@@ -1,8 +1,8 @@
 // Classes: inheritance, base, constructors, statics, attributes, metamethods
 class Base {
   name = "base";
-  static count = 0;
-  constructor() { Base.count++; print("Base constructor\n"); }
+  static created = [0];  // statics are read-only: the count lives in an array
+  constructor() { Base.created[0]++; print("Base constructor\n"); }
   function who() { return "I'm the base"; }
   function describe() { return who() + "/" + name; }
 }
@@ -14,7 +14,7 @@ class Child extends Base {
 local c = Child();
 print(c.describe() + "\n");
 print(c.baseWho() + "\n");
-print(Base.count + "\n");
+print(Base.created[0] + "\n");
 print((c instanceof Child) + " " + (c instanceof Base) + " " + (Base() instanceof Child) + "\n");
 print((Child.getbase() == Base) + " " + (c.getclass() == Child) + "\n");
 class Vector3 {
@@ -79,3 +79,14 @@ print(Base.rawin("who") + " " + c.rawin("name") + " " + c.rawget("name") + "\n")
 local memberSum = 0;
 foreach (k, v in Vector3(4, 5, 6)) if (typeof v == "integer") memberSum += v;
 print(memberSum + "\n");
+// statics are read-only, also through an instance; a class that has instances takes no new fields
+class Counted { static count = 0; field = 1; function bump() { count++; } }
+foreach (attempt in [function() { Counted.count = 1; }, function() { Counted.count++; }, function() { Counted.field = 2; },
+                     function() { Counted().count = 3; }, function() { Counted().bump(); }]) {
+  try { attempt(); print("assigned\n"); } catch (e) { print(e + "\n"); }
+}
+print(Counted.count + "\n");
+try { Counted.extra <- 1; } catch (e) { print(e + "\n"); }
+try { Counted.field <- 5; } catch (e) { print(e + "\n"); }
+Counted.later <- function() { return "methods still"; };
+print(Counted().later() + "\n");

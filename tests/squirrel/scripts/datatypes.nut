@@ -1,7 +1,10 @@
 // Data types and typeof
 local values = [null, 1, 1.0, true, "s", {}, [], function() {}, print, class {}, regexp("a"),
-  (function() { yield 1; })(), newthread(function() {}), {}.weakref()];
+  (function() { yield 1; })(), newthread(function() {})];
 foreach (v in values) print(typeof v + "\n");
+// a weak reference shows as one only outside containers
+local weak = {}.weakref();
+print(typeof weak + "\n");
 local C = class {};
 print(typeof C() + "\n");
 print(type(1) + " " + type(print) + "\n");

@@ -37,3 +37,11 @@ print(::clonedFrom + "\n");
 print((m.getdelegate() == meta) + "\n");
 m.setdelegate(null);
 print((m.getdelegate() == null) + "\n");
+// 'in' looks at the object's own slots only
+local inParent = { inherited = 1 };
+local inChild = { own = 2 };
+inChild.setdelegate(inParent);
+class InBase { basefield = 1; function _get(k) { return "virtual"; } }
+local inInst = InBase();
+print(("own" in inChild) + " " + ("inherited" in inChild) + " " + ("len" in inChild) + " " +
+      ("basefield" in inInst) + " " + ("virtual" in inInst) + " " + (0 in [5]) + " " + (1 in [5]) + "\n");

@@ -32,3 +32,23 @@ print("con" + "cat" + 1 + 2.5 + null + true + "\n");
 print(1 + 2 + "3" + 4 + 5 + "\n");
 local s = "abc";
 print(s[0] + " " + s[2] + "\n");
+// the comma operator: both sides run, the value is the right one
+local ca, ck;
+ca = (ck = 1, ck + 2);
+print(ca + " " + ck + " " + (1, 2, 3) + "\n");
+local cj = 0, csum = 0;
+for (local i = 0; i < 10; i++, cj++) csum = i + cj;
+print(csum + " " + cj + "\n");
+local calls = [];
+if (calls.append("a"), calls.append("b"), calls.len() == 2) print("both ran\n");
+ca = 5, ck = 6;
+print(ca + ck + "\n");
+function commaReturn() { return calls.append("c"), calls.len(); }
+print(commaReturn() + "\n");
+// comparisons across types: by identity, null first, else an error naming the values
+local ta = {}, tb = {};
+print(((ta < tb) != (tb < ta)) + " " + (ta <= ta) + "\n");
+print((null < 1) + " " + (1 < null) + " " + (null <= null) + "\n");
+foreach (pair in [[1, "a"], [2.5, "x"], [{}, []], ["s", null == 0]]) {
+  try { pair[0] < pair[1]; } catch (e) { print(e + "\n"); }
+}

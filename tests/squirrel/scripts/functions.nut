@@ -24,7 +24,7 @@ local t = { name = "tbl", fn = function() { return name; } };
 print(t.fn() + "\n");
 function rec(n) { return n == 0 ? 0 : n + rec(n - 1); }
 print(rec(100) + "\n");
-local function localrec(n) { return n <= 1 ? 1 : n * localrec(n - 1); }
+function localrec(n) { return n <= 1 ? 1 : n * localrec(n - 1); }
 print(localrec(10) + "\n");
 print(add.getinfos().name + " " + add.getinfos().parameters.len() + "\n");
 function outerf() { local v = 1; local g = function() { v++; return v; }; g(); return v; }
@@ -33,3 +33,29 @@ local ns = { sub = {} };
 function ns::sub::deep() { return "deep"; }
 print(ns.sub.deep() + "\n");
 print(callee == callee ? "ok\n" : "bad\n");
+// "local function f" is "local f = function": f is not yet visible in its own body
+function shadowed() { return "root shadowed"; }
+local function shadowed() { return shadowed(); }
+print(shadowed() + "\n");
+local function unseen() { return unseen(); }
+try { unseen(); } catch (e) { print(e + "\n"); }
+// tail calls reuse the frame: no stack overflow however deep
+function countdown(n) { if (n > 0) return countdown(n - 1); return "landed"; }
+print(countdown(100000) + "\n");
+function isEven(n) { return n == 0 ? true : isOdd(n - 1); }
+function isOdd(n) { return n == 0 ? false : isEven(n - 1); }
+print(isEven(100000) + " " + isOdd(100001) + "\n");
+function tailWithDefault(n, acc = 0) { return n == 0 ? acc : tailWithDefault(n - 1, acc + n); }
+print(tailWithDefault(100000) + "\n");
+function tailToNative(s) { return s.toupper(); }
+print(tailToNative("native") + "\n");
+function tailInTry(n) { try { return n == 0 ? "tried" : tailInTry(n - 1); } catch (e) { return e; } }
+print(tailInTry(50) + "\n");
+// a closure bound to an object that is gone runs with a null environment
+local envObj = { tag = "env" };
+local envFn = function() { return this == null ? "null env" : tag; }.bindenv(envObj);
+print(envFn() + "\n");
+envObj = null;
+print(envFn() + "\n");
+// anonymous functions have no name
+print(function() {}.getinfos().name + " " + (@(x) x).getinfos().name + " " + shadowed.getinfos().name + "\n");

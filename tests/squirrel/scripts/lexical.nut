@@ -12,3 +12,5 @@ print(__LINE__ + "\n");
 print(typeof __FILE__ + "\n");
 local _under_score1 = 3; print(_under_score1 + "\n");
 print(-0x7FFFFFFFFFFFFFFF - 1 + "\n");
+// a leading zero makes an octal literal
+print(0753 + " " + 010 + " " + 00 + " " + 0 + " " + 0.5 + " " + 0x10 + "\n");

@@ -28,3 +28,7 @@ local th = newthread(function() { try { suspend(1); } catch (e) { return "caught
 th.call();
 print(th.wakeupthrow("boom") + "\n");
 print(th.getstatus() + "\n");
+// threads that start threads without end: an error that a try catches
+function nestThreads(n) { return newthread(nestThreads).call(n + 1); }
+seterrorhandler(function(e) {});
+try { nestThreads(0); print("no error\n"); } catch (e) { print("nested threads: " + e + "\n"); }
