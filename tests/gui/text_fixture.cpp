@@ -1,7 +1,6 @@
 #include "text_fixture.h"
 
 #include <physfs.h>
-#include <stb_image_write.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -17,6 +16,7 @@
 #include "engine/render/d3d_textures.h"
 #include "engine/render/d3d_vbuf.h"
 #include "engine/render/dynVBWriter.h"
+#include "engine/render/image.h"
 #include "engine/render/render_hooks.h"
 #include "engine/render/renderBatch.h"
 #include "engine/gui/splash.h"
@@ -37,7 +37,9 @@ static std::string source_dir() {
 
 void TextTest::SetUp() {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  if (!PHYSFS_isInit()) ASSERT_TRUE(PHYSFS_init(nullptr));
+  if (!PHYSFS_isInit()) {
+    ASSERT_TRUE(PHYSFS_init(nullptr));
+  }
   PHYSFS_permitSymbolicLinks(1);
   const char* base = getenv("XDG_DATA_HOME");
   home = std::string(base && *base ? base : "/tmp") + "/text-home/";
@@ -108,8 +110,9 @@ void TextTest::keepPicture(const std::string& name) {
     rgba[i * 4 + 2] = (uint8_t)blue(px[i]);
     rgba[i * 4 + 3] = 255;
   }
-  std::string path = std::string(folder) + "/" + name + ".png";
-  stbi_write_png(path.c_str(), d3d_wd, d3d_ht, 4, rgba.data(), d3d_wd * 4);
+  ASSERT_TRUE(save_png("picture.png", d3d_wd, d3d_ht, 4, rgba.data(), d3d_wd * 4));
+  std::filesystem::copy_file(home + "picture.png", std::string(folder) + "/" + name + ".png",
+                             std::filesystem::copy_options::overwrite_existing);
 }
 
 void TextTest::beginFrame(D3dColor clear) {

@@ -20,6 +20,9 @@ namespace {
 
 const std::string dejavu_dir = "/usr/share/fonts/truetype/dejavu/";
 const std::string misc_fixed = "/usr/share/fonts/X11/misc/5x8-ISO8859-1.pcf.gz";
+// The 5x8 face's full stop is a small diamond that reads as a plus sign once scaled
+// up; its smaller sibling's square dot takes its place.
+const std::string misc_fixed_small = "/usr/share/fonts/X11/misc/5x7-ISO8859-1.pcf.gz";
 const std::string dejavu_licence = "/usr/share/doc/fonts-dejavu-core/copyright";
 
 // Printable ASCII, printable Latin-1 and the replacement character.
@@ -35,36 +38,47 @@ std::vector<int> font_code_points() {
 
 const int CELL = 8;
 
-void write_system_font(FT_Library lib, const std::string& path) {
-  FT_Face face = open_face(lib, misc_fixed);
+FT_Face open_strike(FT_Library lib, const std::string& path) {
+  FT_Face face = open_face(lib, path);
   if (face->num_fixed_sizes < 1 || FT_Select_Size(face, 0)) {
-    fprintf(stderr, "fontgen: %s has no bitmap strike\n", misc_fixed.c_str());
+    fprintf(stderr, "fontgen: %s has no bitmap strike\n", path.c_str());
     exit(1);
   }
+  return face;
+}
+
+// Draws byte c's glyph into its cell, on the baseline `ascent` rows below the cell's top.
+void draw_cell(FT_Face face, int c, int ascent, std::vector<uint32_t>& px, int W) {
+  FT_UInt index = FT_Get_Char_Index(face, (FT_ULong)c);
+  if (!index || FT_Load_Glyph(face, index, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO)) return;
+  const FT_Bitmap& bm = face->glyph->bitmap;
+  // Byte c's cell: column c mod 16, row c div 16 counted from the top.
+  int cx = (c % 16) * CELL, cy = (c / 16) * CELL;
+  int top = ascent - face->glyph->bitmap_top, left = face->glyph->bitmap_left;
+  for (unsigned r = 0; r < bm.rows; r++)
+    for (unsigned k = 0; k < bm.width; k++) {
+      const uint8_t* row = bm.buffer + (int)r * bm.pitch;
+      bool ink = bm.pixel_mode == FT_PIXEL_MODE_MONO ? (row[k / 8] >> (7 - k % 8)) & 1 : row[k] >= 128;
+      int x = left + (int)k, y = top + (int)r;
+      if (ink && x >= 0 && x < CELL && y >= 0 && y < CELL) px[(size_t)(cy + y) * W + cx + x] = 0xFFFFFFFF;
+    }
+}
+
+void write_system_font(FT_Library lib, const std::string& path) {
+  FT_Face face = open_strike(lib, misc_fixed), small = open_strike(lib, misc_fixed_small);
   int ascent = (int)(face->size->metrics.ascender >> 6);
   const int W = 16 * CELL, H = 16 * CELL;
   std::vector<uint32_t> px((size_t)W * H, 0x00FFFFFF);  // transparent white
   for (int c = 0; c < 256; c++) {
     if (c < 33 || (c >= 127 && c < 161)) continue;  // controls and blanks keep empty cells
-    FT_UInt index = FT_Get_Char_Index(face, (FT_ULong)c);
-    if (!index || FT_Load_Glyph(face, index, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO)) continue;
-    const FT_Bitmap& bm = face->glyph->bitmap;
-    // Byte c's cell: column c mod 16, row c div 16 counted from the top.
-    int cx = (c % 16) * CELL, cy = (c / 16) * CELL;
-    int top = ascent - face->glyph->bitmap_top, left = face->glyph->bitmap_left;
-    for (unsigned r = 0; r < bm.rows; r++)
-      for (unsigned k = 0; k < bm.width; k++) {
-        const uint8_t* row = bm.buffer + (int)r * bm.pitch;
-        bool ink = bm.pixel_mode == FT_PIXEL_MODE_MONO ? (row[k / 8] >> (7 - k % 8)) & 1 : row[k] >= 128;
-        int x = left + (int)k, y = top + (int)r;
-        if (ink && x >= 0 && x < CELL && y >= 0 && y < CELL) px[(size_t)(cy + y) * W + cx + x] = 0xFFFFFFFF;
-      }
+    draw_cell(c == '.' ? small : face, c, ascent, px, W);
   }
-  // Solid rectangles sample texel (-1, -1), which wraps to the image's top right
-  // corner: make it opaque white (in the cell of the control byte 15).
+  // Solid rectangles sample texel (-1, -1), which wrap addressing takes to the image's
+  // top right corner: make it opaque white (in the cell of the control byte 15).
   for (int y = 0; y < 2; y++)
     for (int x = W - 2; x < W; x++) px[(size_t)y * W + x] = 0xFFFFFFFF;
   write_tga(path, px, W, H);
+  FT_Done_Face(small);
   FT_Done_Face(face);
 }
 
@@ -134,7 +148,8 @@ void write_licences(const std::string& data) {
                  read_text(dejavu_licence));
   write_text(data + "/fonts/LICENSE-misc-fixed.txt",
              "The system font ../font.tga is rendered from the 5x8 face of the misc-fixed fonts\n"
-             "(Debian package xfonts-base, 5x8-ISO8859-1.pcf.gz). Its licence, from\n"
+             "(its full stop from the 5x7 face; Debian package xfonts-base, 5x8-ISO8859-1.pcf.gz\n"
+             "and 5x7-ISO8859-1.pcf.gz). Its licence, from\n"
              "font-misc-misc/COPYING:\n\n    Public domain font.  Share and enjoy.\n");
 }
 
