@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/gui/ui_draw.h"
+#include "engine/render/sprite.h"
 #include "text_fixture.h"
 
 namespace {
@@ -131,6 +132,87 @@ TEST(UiLine, ALineOfNoLengthDrawsNothing) {
   RenderBatch batch;
   render_ui_line(batch, v_make(10, 20, 10, 20), 4, 0xFF00FF00);
   EXPECT_EQ(batch.groups.size(), 0);
+}
+
+// A 10 x 6 sprite at atlas pixel (16, 32) of a 64-pixel atlas.
+struct UiSpriteTest : ::testing::Test {
+  Sprite sprite;
+  int savedSize = 0;
+  void SetUp() override {
+    savedSize = spriteTexSize;
+    spriteTexSize = 64;
+    const int k = 16384 / 64;
+    sprite.wd = 10;
+    sprite.ht = 6;
+    sprite.uMin = 16 * k;
+    sprite.vMin = 32 * k;
+    sprite.uMax = 26 * k;
+    sprite.vMax = 38 * k;
+    gui_batch.clear();
+  }
+  void TearDown() override {
+    gui_batch.clear();
+    spriteTexSize = savedSize;
+  }
+  std::vector<UiVertex> vertices() { return batch_vertices<UiVertex>(gui_batch); }
+};
+
+TEST_F(UiSpriteTest, DrawnAtItsSizeTimesTheScale) {
+  sprite.drawCroppedUI(5, 7, 0, 0, 0, 0, 0xFF102030, 2, false);
+  std::vector<UiVertex> v = vertices();
+  ASSERT_EQ(v.size(), 6u);
+  // The atlas's v runs from the sprite's bottom (v0, at y + H) to its top.
+  const float u0 = 16 / 64.0f, u1 = 26 / 64.0f, v0 = 32 / 64.0f, v1 = 38 / 64.0f;
+  const float want[6][4] = {{5, 19, u0, v0}, {25, 19, u1, v0}, {25, 7, u1, v1},
+                            {5, 19, u0, v0}, {25, 7, u1, v1}, {5, 7, u0, v1}};
+  for (int i = 0; i < 6; i++) {
+    EXPECT_FLOAT_EQ(v[i].x, want[i][0]) << i;
+    EXPECT_FLOAT_EQ(v[i].y, want[i][1]) << i;
+    EXPECT_FLOAT_EQ(v[i].u, want[i][2]) << i;
+    EXPECT_FLOAT_EQ(v[i].v, want[i][3]) << i;
+    EXPECT_EQ(v[i].color, 0xFF102030u);
+  }
+  expect_rect(gui_batch.groups[0].first->rect, 5, 7, 25, 19, "sprite");
+  EXPECT_EQ(gui_batch.groups[0].state, &ui_sprite_state);
+}
+
+TEST_F(UiSpriteTest, CroppingTrimsPixelsOfTheScaledSprite) {
+  // Scale 2, crops in screen pixels: 20 - 2 - 4 = 14 wide, 12 - 3 - 1 = 8 high.
+  sprite.drawCroppedUI(0, 0, 2, 3, 4, 1, 0xFFFFFFFF, 2, false);
+  std::vector<UiVertex> v = vertices();
+  ASSERT_EQ(v.size(), 6u);
+  const float t = 1.0f / (64 * 2);
+  EXPECT_FLOAT_EQ(v[0].x, 0);
+  EXPECT_FLOAT_EQ(v[0].y, 8);
+  EXPECT_FLOAT_EQ(v[2].x, 14);
+  EXPECT_FLOAT_EQ(v[0].u, 16 / 64.0f + 2 * t);
+  EXPECT_FLOAT_EQ(v[1].u, 26 / 64.0f - 4 * t);
+  EXPECT_FLOAT_EQ(v[0].v, 32 / 64.0f + 1 * t);  // the bottom crop
+  EXPECT_FLOAT_EQ(v[2].v, 38 / 64.0f - 3 * t);  // the top crop
+
+  // Mirrored: u swapped, v kept.
+  gui_batch.clear();
+  sprite.drawCroppedUI(0, 0, 0, 0, 0, 0, 0xFFFFFFFF, 1, true);
+  v = vertices();
+  ASSERT_EQ(v.size(), 6u);
+  EXPECT_FLOAT_EQ(v[0].u, 26 / 64.0f);
+  EXPECT_FLOAT_EQ(v[1].u, 16 / 64.0f);
+  EXPECT_FLOAT_EQ(v[0].v, 32 / 64.0f);
+}
+
+TEST_F(UiSpriteTest, CropsThatLeaveNoAreaDrawNothing) {
+  sprite.drawCroppedUI(0, 0, 10, 0, 0, 0, 0xFFFFFFFF, 1, false);  // the full width
+  sprite.drawCroppedUI(0, 0, 0, 4, 0, 2, 0xFFFFFFFF, 1, false);   // the full height
+  sprite.drawCroppedUI(0, 0, 8, 0, 8, 0, 0xFFFFFFFF, 1, false);   // more than the width
+  EXPECT_EQ(gui_batch.groups.size(), 0);
+}
+
+TEST_F(UiSpriteTest, DrawUICentresTheSpriteInTheRectangle) {
+  // The rectangle's size is not used: 20 x 12 centred on (50, 25).
+  sprite.drawUI(v_make(0, 0, 100, 50), 0xFFFFFFFF, 2, false);
+  std::vector<UiVertex> v = vertices();
+  ASSERT_EQ(v.size(), 6u);
+  expect_rect(gui_batch.groups[0].first->rect, 40, 19, 60, 31, "centred");
 }
 
 }  // namespace
