@@ -45,7 +45,7 @@ void dump_profiler_data() {
     profiler::endBlock();
   profiler::stopListen();
   profiler::setEnabled(false);
-  const char* dir = PHYSFS_getWriteDir();
+  const char* dir = PHYSFS_isInit() ? PHYSFS_getWriteDir() : nullptr;
   if (!dir) {
     debug("no write folder, profiler data not dumped");
     return;
