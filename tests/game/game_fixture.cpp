@@ -51,17 +51,19 @@ void GameTest::SetUpTestSuite() {
   app_screen_ht = 360;
   main_window = create_main_window();
   ASSERT_TRUE(main_window);
-  d3d_wd = 640;
-  d3d_ht = 360;
   init_input(main_window);
   connect_gui_input();
 
-  // The game's data, as the game mounts its folder.
+  // The game's data, as the game mounts its folder; the per-user folder for what
+  // the renderer writes (the shader cache).
   PHYSFS_init("game_rules_test");
   PHYSFS_permitSymbolicLinks(1);
+  ASSERT_TRUE(PHYSFS_setWriteDir(TORVANE_TEST_HOME));
   std::string data = std::string(TORVANE_TEST_SOURCE_DIR) + "/data/";
   ASSERT_TRUE(PHYSFS_mount(data.c_str(), nullptr, 1));
 
+  // A device for the level renderers (the elevator copies its lift into one).
+  ASSERT_TRUE(init_d3d(main_window, 640, 360));
   snprintf(app_path, sizeof(app_path), "%s/", TORVANE_TEST_BIN_DIR);
   ASSERT_TRUE(load_gameobj_dll("gameobj.so"));
   ASSERT_TRUE(dlsym(gameobj_module, "take_played_events"));
