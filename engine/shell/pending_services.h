@@ -1,7 +1,5 @@
 #pragma once
-// Services the shell calls whose owners have not published them yet. Each
-// declaration here moves to its owner's header when it lands; the stand-ins in
-// pending_services.cpp go with it.
+// The headers of the services the shell calls from the renderer and the text layer.
 #include <cstdint>
 #include <xmmintrin.h>
 
@@ -16,22 +14,6 @@
 struct Texture;
 
 // ---- text and GUI: the system font, text, splash, on-screen log -------------------------
-extern int font_scale;        // screen pixels per font texel
-extern int font_cell_height;  // 8: the system font's glyph cell height
-void init_font();
-void close_font();
-void update_font_scale();
-void show_splash(const char* text, float progress);
-void draw_splash();
-void start_draw_text();
-void end_draw_text();
-void draw_text(const char* text, int len, int x, int y, int align_x, int align_y, D3dColor color);
-void calc_text_size(const char* text, int len, int& width, int& height);
-void draw_rect(int x0, int y0, int x1, int y1, D3dColor color);
-void start_draw_tex_text(Texture* texture, int texture_width, int texture_height);
-void draw_tex_quad(int x0, int y0, int x1, int y1, D3dColor color, int u0, int v0, int u1, int v1);
-void end_draw_tex_text();
-void push_text_state();
-void pop_text_state();
-void draw_visual_log();
-void draw_error_message();
+#include "engine/gui/splash.h"
+#include "engine/gui/sys_font.h"
+#include "engine/gui/visual_log.h"
