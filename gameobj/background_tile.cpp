@@ -26,9 +26,8 @@ void BackgroundTile::render(float) {
     first = lx + std::floor((v.x0 - lx) / w) * w;
     last = v.x1 + w;
   }
-  // The picture's bottom edge at ly (its pivot is at the bottom, or at its top for
-  // layers that hang down).
-  float bottom = ly - s->oy;
+  // A layer that fills downwards hangs from ly; the others stand on it.
+  float bottom = fillY < 0 ? ly - h : ly;
   float lo = bottom, hi = bottom;
   if (fillY < 0)
     lo = bottom - std::ceil((bottom - v.y0) / h) * h;

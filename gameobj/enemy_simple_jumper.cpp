@@ -11,12 +11,13 @@ import sprites
 #include "gameobj/sprites.h"
 
 namespace {
-constexpr float SIGHT = 120, LEAP_X = 50, LEAP_Y = 150, HOP_X = 15, HOP_Y = 80;
+constexpr float SIGHT = 100, LEAP_X = 50, LEAP_Y = 150, HOP_X = 15, HOP_Y = 80;
 }
 
 EnemySimpleJumper::EnemySimpleJumper() {
   ext[0] = -4, ext[1] = 0, ext[2] = 4, ext[3] = 7;
   health = maxHealth = 8;
+  contact = 8;
   timer = 1;
 }
 

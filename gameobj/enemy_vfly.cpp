@@ -18,6 +18,7 @@ constexpr float SIGHT = 100, ACCEL = 90, MAX_SPEED = 38, BOB = 10;
 EnemyVFly::EnemyVFly() {
   ext[0] = -4, ext[1] = 0, ext[2] = 4, ext[3] = 8;
   health = maxHealth = 6;
+  contact = 6;
 }
 
 void EnemyVFly::update(float dt) {

@@ -79,6 +79,7 @@ void Hero::respawn(float nx, float ny) {
   vx = vy = 0;
   dead = false;
   deadTime = 0;
+  levelTime = 0;
   jumping = false;
   invulnerable = 0;
   coyote = jumpBuffer = 0;
@@ -164,6 +165,7 @@ void Hero::touchObjects() {
 
 void Hero::update(float dt) {
   age += dt;
+  levelTime += dt;
   if (dead) {
     deadTime += dt;
     return;

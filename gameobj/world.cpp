@@ -226,6 +226,8 @@ void move_hero(__m128 pos) {
       item->prevX = item->x, item->prevY = item->y;
       item->follow();
     }
+  // The elevator moves the hero once per step: the camera rides along.
+  update_camera(0.05f);
 }
 
 __m128 get_hero_pos() {

@@ -631,8 +631,8 @@ def mountains(w, h, c, c2, seed):
 def background_sprites():
     W = 256
     # Zone 1: a dusk over the city.
-    sprite("bg1/horizon", sky_band(W, 96, [ORANGE, AMBER, ROSE, PINK, PLUM, PLUM, NAVY, NAVY]), ox=0, oy=0)
-    sprite("bg1/horizon_below", sky_band(W, 64, [BLACK, DDBROWN, DDBROWN, BLACK]), ox=0, oy=64)
+    sprite("bg1/horizon", sky_band(W, 100, [ORANGE, AMBER, ROSE, PINK, PLUM, PLUM, NAVY, NAVY]), ox=0, oy=0)
+    sprite("bg1/horizon_below", sky_band(W, 64, [BLACK, DDBROWN, DDBROWN, BLACK]), ox=0, oy=0)
     stars = sky_band(W, 96, [NAVY] * 4 + [BLACK] * 4)
     for i in range(60):
         stars.put(int(hash2(i, 1, 3) * W), int(hash2(i, 2, 3) * 96), WHITE if i % 3 else SILVER)
@@ -651,8 +651,8 @@ def background_sprites():
         p.rect(3, y + 1, 20, y + 1, LGREY)
     sprite("bg1/pillar1v", p, ox=12, oy=0)
     # Zone 2: a cold industrial night.
-    sprite("bg2/horizon", sky_band(W, 96, [CYAN, SKY, BLUE, BLUE, DEEP, DEEP, NAVY, BLACK]), ox=0, oy=0)
-    sprite("bg2/horizon_below", sky_band(W, 64, [BLACK, DEEP, DEEP, BLACK]), ox=0, oy=64)
+    sprite("bg2/horizon", sky_band(W, 100, [CYAN, SKY, BLUE, BLUE, DEEP, DEEP, NAVY, BLACK]), ox=0, oy=0)
+    sprite("bg2/horizon_below", sky_band(W, 64, [BLACK, DEEP, DEEP, BLACK]), ox=0, oy=0)
     stars = sky_band(W, 96, [BLACK] * 8)
     for i in range(80):
         stars.put(int(hash2(i, 5, 9) * W), int(hash2(i, 6, 9) * 96), CYAN if i % 4 == 0 else LGREY)
