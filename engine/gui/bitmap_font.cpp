@@ -20,8 +20,9 @@ static const VDeclElement ui_vertex_layout[] = {
     {0, 255, 0, 0, 0},
 };
 
-// Declarations are cached by content: every caller gets the same one.
-IDirect3DVertexDeclaration9* ui_vertex_decl() { return create_vdecl(ui_vertex_layout); }
+IDirect3DVertexDeclaration9* ui_vdecl = nullptr;
+
+void create_ui_vdecl() { ui_vdecl = create_vdecl(ui_vertex_layout); }
 
 void BitmapFontBatchState::apply(const BaseRenderBatchState* prev) {
   StdRenderBatchState::apply(prev);
@@ -33,7 +34,7 @@ void BitmapFontBatchState::apply(const BaseRenderBatchState* prev) {
 bool BitmapFont::load(const char* path) {
   if (!DistFont::load(path)) return false;
   delete batchState;
-  batchState = new BitmapFontBatchState(gui_bitmap_shader, ui_vertex_decl(), sizeof(UiVertex), texture);
+  batchState = new BitmapFontBatchState(gui_bitmap_shader, ui_vdecl, sizeof(UiVertex), texture);
   return true;
 }
 

@@ -37,10 +37,12 @@ struct UiVertex {
 };
 static_assert(sizeof(UiVertex) == 20);
 
-// The 20-byte declaration and "guiBitmap.sh" (null until init_bitmap_fonts).
+// "guiBitmap.sh" (null until init_bitmap_fonts) and the 20-byte declaration (null
+// until init_bitmap_fonts or init_ui_image_render).
 struct Shader;
 extern Shader* gui_bitmap_shader;
-IDirect3DVertexDeclaration9* ui_vertex_decl();
+extern IDirect3DVertexDeclaration9* ui_vdecl;
+void create_ui_vdecl();
 
 // Makes the shader and declaration and fills ui_sprite_state over the sprite atlas;
 // before any BitmapFont::load.

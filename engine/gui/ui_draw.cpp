@@ -39,12 +39,12 @@ uint32_t pack_bytes(__m128 v) {
 
 void init_ui_image_render() {
   ui_image_shader = create_shader("uiImage.sh", nullptr);
-  ui_vertex_decl();
+  create_ui_vdecl();
 }
 
 void init_ui_image_state(StdRenderBatchState& state, Texture* texture, Shader* shader) {
   state.shader = shader ? shader : ui_image_shader;
-  state.vdecl = ui_vertex_decl();
+  state.vdecl = ui_vdecl;
   state.stride = sizeof(UiVertex);
   state.texture = texture;
 }

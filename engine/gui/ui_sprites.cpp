@@ -9,9 +9,10 @@
 BitmapFontBatchState ui_sprite_state(nullptr, nullptr, sizeof(UiVertex), nullptr);
 
 void init_bitmap_fonts() {
+  create_ui_vdecl();
   gui_bitmap_shader = create_shader("guiBitmap.sh", nullptr);
   ui_sprite_state.shader = gui_bitmap_shader;
-  ui_sprite_state.vdecl = ui_vertex_decl();
+  ui_sprite_state.vdecl = ui_vdecl;
   ui_sprite_state.stride = sizeof(UiVertex);
   ui_sprite_state.texture = get_sprites_tex();
 }

@@ -61,7 +61,7 @@ void TextTest::startDevice(int w, int h) {
 void TextTest::TearDown() {
   // The text layer's handles die with the device: forget them for the next test.
   dist_font_shader = dist_icon_shader = gui_bitmap_shader = nullptr;
-  dist_font_vdecl = dist_icon_vdecl = nullptr;
+  dist_font_vdecl = dist_icon_vdecl = ui_vdecl = nullptr;
   if (!common_vb_writer.vbufs.isEmpty()) common_vb_writer.release();
   if (d3d) {
     free_all_textures();
