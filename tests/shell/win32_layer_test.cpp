@@ -3,6 +3,12 @@
 #include <SDL2/SDL_events.h>
 #include <SDL2/SDL_scancode.h>
 
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
 #include <string>
 #include <vector>
@@ -358,13 +364,37 @@ TEST(Win32Layer, MessageBoxHeadlessGoesToStandardError) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "Title - FATAL ERROR: something broke\n");
 }
 
+// Each priority the game asks for (every class and thread level it uses) is recorded
+// and reported back, and the process's real scheduling stays as it was: a lowered
+// priority could not be raised again without privileges.
 TEST(Win32Layer, PriorityIsRecorded) {
-  SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS);
-  SetThreadPriority(GetCurrentThread(), 2);
-  EXPECT_EQ(GetPriorityClass(GetCurrentProcess()), HIGH_PRIORITY_CLASS);
-  EXPECT_EQ(GetThreadPriority(GetCurrentThread()), 2);
-  SetPriorityClass(GetCurrentProcess(), NORMAL_PRIORITY_CLASS);
-  SetThreadPriority(GetCurrentThread(), 0);
+  struct Scheduling {
+    int process_nice, thread_nice, policy;
+    bool operator==(const Scheduling&) const = default;
+  };
+  auto scheduling = [] {
+    errno = 0;
+    Scheduling s{getpriority(PRIO_PROCESS, 0), getpriority(PRIO_PROCESS, (id_t)syscall(SYS_gettid)),
+                 sched_getscheduler(0)};
+    EXPECT_EQ(errno, 0);
+    return s;
+  };
+  const Scheduling before = scheduling();
+  struct Case {
+    DWORD priority_class;
+    int thread_priority;
+  } cases[] = {{IDLE_PRIORITY_CLASS, THREAD_PRIORITY_NORMAL},
+               {ABOVE_NORMAL_PRIORITY_CLASS, THREAD_PRIORITY_ABOVE_NORMAL},
+               {HIGH_PRIORITY_CLASS, THREAD_PRIORITY_HIGHEST},
+               {IDLE_PRIORITY_CLASS, THREAD_PRIORITY_IDLE},
+               {NORMAL_PRIORITY_CLASS, THREAD_PRIORITY_NORMAL}};
+  for (const Case& c : cases) {
+    EXPECT_TRUE(SetPriorityClass(GetCurrentProcess(), c.priority_class));
+    EXPECT_TRUE(SetThreadPriority(GetCurrentThread(), c.thread_priority));
+    EXPECT_EQ(GetPriorityClass(GetCurrentProcess()), c.priority_class);
+    EXPECT_EQ(GetThreadPriority(GetCurrentThread()), c.thread_priority);
+    EXPECT_TRUE(scheduling() == before) << "class " << c.priority_class << ", thread " << c.thread_priority;
+  }
 }
 
 }  // namespace

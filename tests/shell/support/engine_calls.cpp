@@ -100,7 +100,15 @@ WRAP_F(_Z11update_junkf, update_junk)
 WRAP_F(_Z11render_junkf, render_junk)
 WRAP0(_Z14generate_levelv, generate_level)
 WRAP0(_Z17reset_game_scriptv, reset_game_script)
-WRAP0(_Z19game_script_torvanev, game_script_torvane)
+
+// With the progress it is told of.
+extern "C" void __real__Z19game_script_torvanev();
+extern "C" void __wrap__Z19game_script_torvanev() {
+  extern int cur_level, up_points;
+  record_callf("game_script_torvane(level %d, points %d)", cur_level, up_points);
+  if (runs_real("game_script_torvane"))
+    __real__Z19game_script_torvanev();
+}
 WRAP0(_Z20update_screen_layoutv, update_screen_layout)
 WRAP0(_Z10reset_gamev, reset_game)
 WRAP0(_Z15start_new_levelv, start_new_level)
