@@ -22,14 +22,18 @@
   /* extra word: jump offset when done */                                                 \
   X(FOREACH)                                                                              \
   X(PUSHTRAP) X(POPTRAP)                                                                  \
-  /* fused forms produced by the compiler's peephole pass */                              \
+  /* fused forms produced by the compiler's peephole pass; "local" args are stack slots  \
+     below 2048 (a & 0xFFF), "op" an arithmetic op counted from OP_ADD */                 \
   X(LOADL2)     /* two locals: a & 0xFFF, a >> 12 */                                      \
-  X(ADDLK)      /* local (a) + constant int in the extra word */                          \
-  X(SUBLK)      /* local (a) - constant int in the extra word */                          \
-  /* compare two values and jump if false */                                              \
-  X(LTJZ) X(LEJZ) X(GTJZ) X(GEJZ) X(EQJZ) X(NEJZ)                                         \
-  X(GETLK)      /* local a, then GETK with the literal index in the extra word */         \
-  X(BINK)       /* binary op (a: OP_ADD..OP_USHR), constant int right operand in the extra word */ \
+  X(GETLL)      /* local[local], packed as LOADL2 */                                      \
+  X(GETLK)      /* local.key: local a, the key's literal index in the extra word */       \
+  X(PREPCALLLK) /* PREPCALLK on a local: local a, literal index in the extra word */      \
+  X(BINK)       /* top op constant: op a, the int constant in the extra word */           \
+  X(LBINK)      /* pushes local op constant: local | op << 12, the constant in the extra word */ \
+  X(COMPOUNDL)  /* local op= top: local | op << 12 | COMPOUND_DROP (no value left) */      \
+  /* compare and jump: kind (EQ NE LT LE GT GE, counted from OP_EQ) | JUMP_IF_TRUE */    \
+  X(JCMP)       /* two values: kind a, the offset in the extra word */                    \
+  X(JCMPLK)     /* a local and a constant: local | kind << 12; constant, offset follow */ \
   X(LINE)       /* debug info: a new line starts (calls the debug hook) */
 
 enum SQOpcode {
@@ -43,3 +47,9 @@ enum SQOpcode {
 #define SQ_ARG(w) (((SQInt32)(w)) >> 8)
 #define SQ_MAKE(op, arg) ((SQUnsignedInteger32)(op) | ((SQUnsignedInteger32)(arg) << 8))
 #define SQ_ARG_MAX 0x7FFFFF
+// SET, SETK and SETG with this in the argument leave no value (a statement of their own);
+// literal indexes stay below it.
+#define SQ_DROP_VALUE (1 << 22)
+#define SQ_LITERAL_MAX SQ_DROP_VALUE
+#define COMPOUND_DROP (1 << 16)
+#define JUMP_IF_TRUE 8

@@ -116,7 +116,7 @@ bool SQVM::getGlobal(const SQObject& self, const SQObject& root, const SQObject&
   if (get(self, key, out, false, false)) return true;
   // a _get that failed with an error (not a clean "throw null") ends the lookup
   if (_metaFailed) return false;
-  if (sq_type(root) == OT_TABLE && _table(root)->get(key, out)) return true;
+  if (sq_type(root) == OT_TABLE && _table(root)->get(key, out)) { out = sq_slot_value(out); return true; }
   if (sq_type(root) == OT_TABLE && get(root, key, out, false, false)) return true;
   raiseIdxError(key);
   return false;

@@ -139,6 +139,8 @@ struct SQVM : SQCollectable {
   bool arith(int op, const SQObject& a, const SQObject& b, SQObjectPtr& out);
   bool unaryMinus(const SQObject& a, SQObjectPtr& out);
   bool compare(const SQObject& a, const SQObject& b, SQInteger& res);
+  // Whether a comparison kind (EQ NE LT LE GT GE, counted from OP_EQ) holds for a and b.
+  bool compareHolds(SQInteger kind, const SQObject& a, const SQObject& b, bool& res);
   bool isEqual(const SQObject& a, const SQObject& b);
   bool toString(const SQObject& o, SQObjectPtr& out);
   bool typeOf(const SQObject& o, SQObjectPtr& out);
