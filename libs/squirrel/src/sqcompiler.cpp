@@ -437,6 +437,35 @@ struct Compiler {
     return -1;
   }
 
+  // Emits an arithmetic op (counted from OP_ADD) on the two values just compiled, fused
+  // with the loads of its operands when they are a local and a number constant, or locals.
+  void emitArith(SQInteger op) {
+    SQInteger k = -1;  // literal index of a constant right operand
+    if (lastOp() == OP_PUSHINT) k = literal(SQObjectPtr((SQInteger)argAt(0)));
+    else if (lastOp() == OP_PUSHK && sq_isnumeric(_fs->proto->_literals[argAt(0)])) k = argAt(0);
+    if (k >= 0) {
+      dropOps(1);
+      adjust(-1);
+      if (lastOp() == OP_LOADL) {
+        SQInteger slot = argAt(0);
+        dropOps(1);
+        emit(OP_LBINK, slot | (op << 12), 0);
+      } else {
+        emit(OP_BINK, op, 0);
+      }
+      emitWord(k);
+    } else if (lastOp() == OP_LOADL2) {
+      wordAt(0) = SQ_MAKE(OP_LBINL, argAt(0));
+      emitWord(op);
+      adjust(-1);
+    } else if (lastOp() == OP_LOADL) {
+      wordAt(0) = SQ_MAKE(OP_BINL, argAt(0) | (op << 12));
+      adjust(-1);
+    } else {
+      emit(OP_ADD + op, 0, -1);
+    }
+  }
+
   ExprDesc binary(int minPrec) {
     ExprDesc l = unary();
     for (;;) {
@@ -454,23 +483,8 @@ struct Compiler {
         ExprDesc r = binary(p + 1);
         materialize(r);
         SQInteger op = binaryOpcode(t);
-        if (op >= OP_ADD && op <= OP_USHR && lastOp() == OP_PUSHINT) {
-          // x op constant: the constant rides in the instruction, and "local op constant"
-          // is a single one
-          SQInteger k = argAt(0);
-          dropOps(1);
-          adjust(-1);
-          if (lastOp() == OP_LOADL) {
-            SQInteger slot = argAt(0);
-            dropOps(1);
-            emit(OP_LBINK, slot | ((op - OP_ADD) << 12), 0);
-          } else {
-            emit(OP_BINK, op - OP_ADD, 0);
-          }
-          emitWord(k);
-        } else {
-          emit(op, 0, -1);
-        }
+        if (op >= OP_ADD && op <= OP_USHR) emitArith(op - OP_ADD);
+        else emit(op, 0, -1);
       }
       l.kind = E_VALUE;
     }
@@ -589,7 +603,9 @@ struct Compiler {
             emit(OP_PREPCALLK, e.idx, 1);
           } else {
             materialize(e);
-            emit(OP_LOADL, 0, 1);
+            // a global function: the function and 'this' in one instruction
+            if (lastOp() == OP_GETG) { wordAt(0) = SQ_MAKE(OP_PREPCALLG, argAt(0)); adjust(1); }
+            else emit(OP_LOADL, 0, 1);
           }
           SQInteger nargs = 1;
           while (tok() != ')') {

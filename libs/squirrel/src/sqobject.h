@@ -35,6 +35,8 @@ template <class T> struct sqvec {
   void grow() { reserve(_alloc ? _alloc * 2 : 4); }
   T& push_back(const T& v) { if (_size == _alloc) grow(); new (&_vals[_size]) T(v); return _vals[_size++]; }
   T& push_back() { if (_size == _alloc) grow(); new (&_vals[_size]) T(); return _vals[_size++]; }
+  // Room for one more element, not constructed: the caller constructs it in place.
+  T* pushRaw() { if (_size == _alloc) grow(); return &_vals[_size++]; }
   void pop_back() { _size--; _vals[_size].~T(); }
   void resize(SQUnsignedInteger n, const T& fill = T()) {
     if (n > _alloc) reserve(n);

@@ -28,8 +28,11 @@
   X(GETLL)      /* local[local], packed as LOADL2 */                                      \
   X(GETLK)      /* local.key: local a, the key's literal index in the extra word */       \
   X(PREPCALLLK) /* PREPCALLK on a local: local a, literal index in the extra word */      \
-  X(BINK)       /* top op constant: op a, the int constant in the extra word */           \
-  X(LBINK)      /* pushes local op constant: local | op << 12, the constant in the extra word */ \
+  X(PREPCALLG)  /* GETG, then 'this' (a call of a global function) */                    \
+  X(BINK)       /* top op constant: op a, the constant's literal index in the extra word */ \
+  X(LBINK)      /* pushes local op constant: local | op << 12, literal index in the extra word */ \
+  X(BINL)       /* top op local: local | op << 12 */                                      \
+  X(LBINL)      /* pushes local op local: packed as LOADL2, op in the extra word */       \
   X(COMPOUNDL)  /* local op= top: local | op << 12 | COMPOUND_DROP (no value left) */      \
   /* compare and jump: kind (EQ NE LT LE GT GE, counted from OP_EQ) | JUMP_IF_TRUE */    \
   X(JCMP)       /* two values: kind a, the offset in the extra word */                    \

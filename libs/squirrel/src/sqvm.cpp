@@ -28,7 +28,8 @@ void SQVM::finalize() {
   _calls.freeAll();
   _traps.freeAll();
   setTop(0);
-  _roottable.Null(); _lasterror.Null(); _errorhandler.Null(); _debughook.Null(); _suspendValue.Null();
+  _roottable.Null(); _lasterror.Null(); _errorhandler.Null(); _suspendValue.Null();
+  setDebugHooks(SQObjectPtr(), nullptr);
 }
 void SQVM::forEachRef(void (*fn)(SQObject&, void*), void* ctx) {
   for (SQInteger i = 0; i < _top; i++) fn(_stack[i], ctx);
@@ -418,6 +419,13 @@ static bool accepts_args(SQClosure* c, SQInteger nargs) {
 }
 
 // ---- fast paths of the interpreter ----------------------------------------------------------
+// Slots at and above the top of the stack hold no counted reference (a pop clears them or
+// leaves a number), so a push writes there without releasing anything.
+static inline void push_onto(SQObjectPtr* slot, const SQObject& o) {
+  slot->_type = o._type;
+  slot->_unVal = o._unVal;
+  addref_obj(*slot);
+}
 // Where a slot read finds its value without delegates or metamethods: a table's own slot,
 // an instance's field or its class's method or static. Null when the generic path must run.
 static inline const SQObject* fast_get(const SQObject& self, const SQObject& key) {
@@ -564,7 +572,12 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
     }
   } guard{this, entryFrame, std::uncaught_exceptions()};
 
+  // the execution budget is set before scripts run (sq_setopslimit), never by them
+  const bool limitOps = _sharedState->_limitOps;
   SQCallInfo* ci;
+  SQInteger arithOp;  // operands of the local arithmetic handlers
+  const SQObject* arithX;
+  const SQObject* arithY;
   SQObjectPtr* stk;
   SQObjectPtr* sp;
   SQUnsignedInteger32* ip;
@@ -597,9 +610,9 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
       case OP_PUSHTRUE: L_OP_PUSHTRUE: *sp++ = SQObjectPtr(true); break;
       case OP_PUSHFALSE: L_OP_PUSHFALSE: *sp++ = SQObjectPtr(false); break;
       case OP_PUSHINT: L_OP_PUSHINT: (sp++)->setInt(SQ_ARG(w)); break;
-      case OP_PUSHK: L_OP_PUSHK: *sp++ = lits[SQ_ARG(w)]; break;
-      case OP_LOADL: L_OP_LOADL: *sp++ = stk[SQ_ARG(w)]; break;
-      case OP_LOADL2: L_OP_LOADL2: { SQInteger a = SQ_ARG(w); sp[0] = stk[a & 0xFFF]; sp[1] = stk[a >> 12]; sp += 2; break; }
+      case OP_PUSHK: L_OP_PUSHK: push_onto(sp++, lits[SQ_ARG(w)]); break;
+      case OP_LOADL: L_OP_LOADL: push_onto(sp++, stk[SQ_ARG(w)]); break;
+      case OP_LOADL2: L_OP_LOADL2: { SQInteger a = SQ_ARG(w); push_onto(sp, stk[a & 0xFFF]); push_onto(sp + 1, stk[a >> 12]); sp += 2; break; }
       case OP_STOREL: L_OP_STOREL: stk[SQ_ARG(w)] = sp[-1]; break;
       case OP_SETL: L_OP_SETL: stk[SQ_ARG(w)] = std::move(*--sp); break;
       case OP_LOADO: L_OP_LOADO: *sp++ = clo->_outers[SQ_ARG(w)]->ref(); break;
@@ -617,7 +630,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
       case OP_GETLK: L_OP_GETLK: {
         const SQObjectPtr& self = stk[SQ_ARG(w)];
         const SQObjectPtr& key = lits[(SQInt32)*ip++];
-        if (const SQObject* v = fast_get(self, key)) { *sp++ = sq_slot_value(*v); break; }
+        if (const SQObject* v = fast_get(self, key)) { push_onto(sp++, sq_slot_value(*v)); break; }
         SQObjectPtr res, s2 = self;
         SYNC();
         if (!get(s2, key, res, false, true)) goto error;
@@ -652,7 +665,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         SQInteger a = SQ_ARG(w);
         const SQObjectPtr& self = stk[a & 0xFFF];
         const SQObjectPtr& key = stk[a >> 12];
-        if (const SQObject* v = fast_index(self, key)) { *sp++ = sq_slot_value(*v); break; }
+        if (const SQObject* v = fast_index(self, key)) { push_onto(sp++, sq_slot_value(*v)); break; }
         SQObjectPtr res, s2 = self, k2 = key;
         SYNC();
         if (!get(s2, k2, res, false, true)) goto error;
@@ -716,10 +729,23 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         (--sp)->Null();
         break;
       }
+      case OP_PREPCALLG: L_OP_PREPCALLG: {
+        const SQObjectPtr& key = lits[SQ_ARG(w)];
+        if (const SQObject* v = fast_get(stk[0], key)) { push_onto(sp, sq_slot_value(*v)); push_onto(sp + 1, stk[0]); sp += 2; break; }
+        SQObjectPtr res;
+        SYNC();
+        SQObjectPtr root = clo->_root && sq_type(clo->_root->_obj) != OT_NULL ? SQObjectPtr(clo->_root->_obj) : _roottable;
+        { SQObjectPtr self2 = stk[0]; if (!getGlobal(self2, root, key, res)) goto error; }
+        RELOAD();
+        sp[0] = std::move(res);
+        sp[1] = stk[0];
+        sp += 2;
+        break;
+      }
       case OP_GETG: L_OP_GETG: {
         // a name that is no local: a slot of 'this', else of the root table
         const SQObjectPtr& key = lits[SQ_ARG(w)];
-        if (const SQObject* v = fast_get(stk[0], key)) { *sp++ = sq_slot_value(*v); break; }
+        if (const SQObject* v = fast_get(stk[0], key)) { push_onto(sp++, sq_slot_value(*v)); break; }
         SQObjectPtr res;
         SYNC();
         SQObjectPtr root = clo->_root && sq_type(clo->_root->_obj) != OT_NULL ? SQObjectPtr(clo->_root->_obj) : _roottable;
@@ -774,9 +800,20 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         (--sp)->Null();
         break;
       }
+      case OP_BINL: L_OP_BINL: {
+        SQInteger op = SQ_ARG(w) >> 12;
+        const SQObjectPtr& y = stk[SQ_ARG(w) & 0xFFF];
+        if (numeric_arith(op, sp[-1], y)) break;
+        SQObjectPtr res, a2 = sp[-1], y2 = y;
+        SYNC();
+        if (!arith(g_arithChars[op], a2, y2, res)) goto error;
+        RELOAD();
+        sp[-1] = std::move(res);
+        break;
+      }
       case OP_BINK: L_OP_BINK: {
         SQInteger op = SQ_ARG(w);
-        SQObject k = int_object((SQInt32)*ip++);
+        const SQObjectPtr& k = lits[*ip++];
         if (numeric_arith(op, sp[-1], k)) break;
         SQObjectPtr res, a2 = sp[-1];
         SYNC();
@@ -785,24 +822,32 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         sp[-1] = std::move(res);
         break;
       }
-      case OP_LBINK: L_OP_LBINK: {
-        SQInteger a = SQ_ARG(w), op = a >> 12;
-        const SQObjectPtr& x = stk[a & 0xFFF];
-        SQObject k = int_object((SQInt32)*ip++);
-        if (sq_isnumeric(x)) {
+      // push x op y, x a local, y a local or a constant
+      case OP_LBINL: L_OP_LBINL:
+        arithOp = *ip++;
+        arithX = &stk[SQ_ARG(w) & 0xFFF];
+        arithY = &stk[SQ_ARG(w) >> 12];
+        goto local_arith;
+      case OP_LBINK: L_OP_LBINK:
+        arithOp = SQ_ARG(w) >> 12;
+        arithX = &stk[SQ_ARG(w) & 0xFFF];
+        arithY = &lits[*ip++];
+      local_arith:
+        if (sq_isnumeric(*arithX)) {
           // the slot above the top holds no reference: a number goes there as is
-          sp->_type = x._type;
-          sp->_unVal = x._unVal;
-          if (numeric_arith(op, *sp, k)) { sp++; break; }
+          sp->_type = arithX->_type;
+          sp->_unVal = arithX->_unVal;
+          if (numeric_arith(arithOp, *sp, *arithY)) { sp++; break; }
           sq_type(*sp) = OT_NULL;
         }
-        SQObjectPtr res, x2 = x;
-        SYNC();
-        if (!arith(g_arithChars[op], x2, k, res)) goto error;
-        RELOAD();
-        *sp++ = std::move(res);
+        {
+          SQObjectPtr res, x2 = *arithX, y2 = *arithY;
+          SYNC();
+          if (!arith(g_arithChars[arithOp], x2, y2, res)) goto error;
+          RELOAD();
+          *sp++ = std::move(res);
+        }
         break;
-      }
       case OP_COMPOUNDL: L_OP_COMPOUNDL: {
         SQInteger a = SQ_ARG(w), op = (a >> 12) & 15;
         SQObjectPtr& x = stk[a & 0xFFF];
@@ -878,7 +923,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
           RELOAD();
         }
         if (r == ((kind & JUMP_IF_TRUE) != 0)) {
-          if (off < 0 && _sharedState->_limitOps && --_sharedState->_opsLeft < 0) { SYNC(); raiseError("execution budget exhausted"); goto error; }
+          if (off < 0 && limitOps && --_sharedState->_opsLeft < 0) { SYNC(); raiseError("execution budget exhausted"); goto error; }
           ip += off;
         }
         break;
@@ -898,7 +943,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
           RELOAD();
         }
         if (r == ((kind & JUMP_IF_TRUE) != 0)) {
-          if (off < 0 && _sharedState->_limitOps && --_sharedState->_opsLeft < 0) { SYNC(); raiseError("execution budget exhausted"); goto error; }
+          if (off < 0 && limitOps && --_sharedState->_opsLeft < 0) { SYNC(); raiseError("execution budget exhausted"); goto error; }
           ip += off;
         }
         break;
@@ -998,7 +1043,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         break;
       }
       case OP_JMP: L_OP_JMP:
-        if (SQ_ARG(w) < 0 && _sharedState->_limitOps && --_sharedState->_opsLeft < 0) { SYNC(); raiseError("execution budget exhausted"); goto error; }
+        if (SQ_ARG(w) < 0 && limitOps && --_sharedState->_opsLeft < 0) { SYNC(); raiseError("execution budget exhausted"); goto error; }
         ip += SQ_ARG(w);
         break;
       case OP_JZ: L_OP_JZ: { bool f = sq_isfalse(sp[-1]); (--sp)->Null(); if (f) ip += SQ_ARG(w); break; }
@@ -1006,7 +1051,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         bool f = sq_isfalse(sp[-1]);
         (--sp)->Null();
         if (f) break;
-        if (SQ_ARG(w) < 0 && _sharedState->_limitOps && --_sharedState->_opsLeft < 0) { SYNC(); raiseError("execution budget exhausted"); goto error; }
+        if (SQ_ARG(w) < 0 && limitOps && --_sharedState->_opsLeft < 0) { SYNC(); raiseError("execution budget exhausted"); goto error; }
         ip += SQ_ARG(w);
         break;
       }
@@ -1016,7 +1061,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         // [] -> [function obj], obj a local
         const SQObjectPtr& self = stk[SQ_ARG(w)];
         const SQObjectPtr& key = lits[(SQInt32)*ip++];
-        if (const SQObject* v = fast_get(self, key)) { sp[0] = sq_slot_value(*v); sp[1] = self; sp += 2; break; }
+        if (const SQObject* v = fast_get(self, key)) { push_onto(sp, sq_slot_value(*v)); push_onto(sp + 1, self); sp += 2; break; }
         SQObjectPtr fn, s2 = self;
         SYNC();
         if (!get(s2, key, fn, false, true)) goto error;
@@ -1057,7 +1102,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         SQInteger nargs = SQ_ARG(w);
         SQObjectPtr* callee = sp - nargs - 1;
         if (sq_type(*callee) != OT_CLOSURE || ci->_generator || !accepts_args(_closure(*callee), nargs)) goto L_OP_CALL;
-        if (_sharedState->_limitOps && --_sharedState->_opsLeft < 0) { SYNC(); raiseError("execution budget exhausted"); goto error; }
+        if (limitOps && --_sharedState->_opsLeft < 0) { SYNC(); raiseError("execution budget exhausted"); goto error; }
         if (hookActive()) { SYNC(); callDebugHook('r', clo->_proto->lineAt(ip - clo->_proto->_code._vals - 1)); RELOAD(); callee = sp - nargs - 1; }
         SQInteger dst = ci->_target;
         bool root = ci->_root;
@@ -1074,7 +1119,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         break;
       }
       case OP_CALL: L_OP_CALL: {
-        if (_sharedState->_limitOps && --_sharedState->_opsLeft < 0) { SYNC(); raiseError("execution budget exhausted"); goto error; }
+        if (limitOps && --_sharedState->_opsLeft < 0) { SYNC(); raiseError("execution budget exhausted"); goto error; }
         SQInteger nargs = SQ_ARG(w);
         SQInteger target = (sp - _stack) - nargs - 1;
         SYNC();
@@ -1085,15 +1130,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
           SQFunctionProto* p = c->_proto;
           if (nargs == p->_nparams && !p->_varparams && !p->_generator && !c->_env &&
               (SQInteger)_calls.size() < MAX_CALL_DEPTH && target + 1 + p->_stacksize + 8 <= _stackSize) {
-            SQCallInfo& nci = _calls.push_back();
-            nci._ip = p->_code._vals;
-            nci._closure = callee;
-            nci._base = target + 1;
-            nci._target = target;
-            nci._ntraps = 0;
-            nci._root = false;
-            nci._generator = false;
-            nci._gen = nullptr;
+            new (_calls.pushRaw()) SQCallInfo(p->_code._vals, callee, target + 1, target);
             LOADFRAME();
             if (hookActive()) { SYNC(); callDebugHook('c', clo->_proto->_lineDefined); RELOAD(); }
             break;
@@ -1173,15 +1210,15 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
       case OP_RETURN: L_OP_RETURN: case OP_RETURNNULL: L_OP_RETURNNULL: {
         if (hookActive()) { SYNC(); callDebugHook('r', clo->_proto->lineAt(ip - clo->_proto->_code._vals - 1)); RELOAD(); }
         SQObjectPtr ret;
-        if (SQ_OP(w) == OP_RETURN) ret = std::move(sp[-1]);
+        if (SQ_OP(w) == OP_RETURN) ret = std::move(*--sp);
         SQInteger target = ci->_target;
         bool root = ci->_root;
         if (_openOuters && _openOuters->_idx >= ci->_base) closeOuters(ci->_base);
         while (ci->_ntraps > 0) { _traps.pop_back(); ci->_ntraps--; }
         if (ci->_generator) ci->_gen->finalize();
-        _top = sp - _stack;
-        setTop(target);
-        _stack[target] = std::move(ret);
+        // the frame's slots, the callee's included, let their values go
+        for (SQObjectPtr* last = _stack + target; sp > last;) (--sp)->Null();
+        *sp = std::move(ret);
         _top = target + 1;
         _calls.pop_back();
         if (root) return true;

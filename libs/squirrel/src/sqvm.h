@@ -39,6 +39,10 @@ struct SQSharedState {
 };
 
 struct SQCallInfo {
+  SQCallInfo() {}
+  // a script frame as a call starts it
+  SQCallInfo(SQUnsignedInteger32* ip, const SQObject& closure, SQInteger base, SQInteger target)
+      : _ip(ip), _closure{closure}, _base(base), _target(target) {}
   SQUnsignedInteger32* _ip = nullptr;
   SQObjectPtr _closure;      // closure or native closure being run
   SQInteger _base = 0;        // stack index of 'this' (local 0)
@@ -87,7 +91,13 @@ struct SQVM : SQCollectable {
   bool _inErrorHandler = false;
   bool _inDebugHook = false;
   bool _metaFailed = false;  // the last get() failed inside a _get metamethod
-  bool hookActive() const { return (sq_type(_debughook) != OT_NULL || _nativeDebugHook) && !_inDebugHook; }
+  bool _hooked = false;  // a debug hook is set (kept by setDebugHooks)
+  bool hookActive() const { return _hooked && !_inDebugHook; }
+  void setDebugHooks(const SQObject& scriptHook, SQDEBUGHOOK nativeHook) {
+    _debughook = scriptHook;
+    _nativeDebugHook = nativeHook;
+    _hooked = sq_type(_debughook) != OT_NULL || _nativeDebugHook;
+  }
   void callDebugHook(SQInteger type, SQInteger line);
   bool _isMain = false;
 
