@@ -370,7 +370,7 @@ struct Compiler {
     }
     SQInteger aop = compoundOp(op);
     switch (e.kind) {
-      case E_LOCAL: expression(); emit(OP_COMPOUNDL, e.idx | ((aop - OP_ADD) << 12), 0); break;
+      case E_LOCAL: expression(); emit(fusedArithOp(OP_COMPOUNDL_ADD, aop - OP_ADD), e.idx | ((aop - OP_ADD) << 12), 0); break;
       case E_OUTER: emit(OP_LOADO, e.idx, 1); expression(); emit(aop, 0, -1); emit(OP_STOREO, e.idx, 0); break;
       case E_FIELD: emit(OP_DUP2, 0, 2); emit(OP_GET, 0, -1); expression(); emit(aop, 0, -1); emit(OP_SET, 0, -2); break;
       case E_FIELDK: emit(OP_DUP, 0, 1); emit(OP_GETK, e.idx, 0); expression(); emit(aop, 0, -1); emit(OP_SETK, e.idx, -1); break;
@@ -437,6 +437,10 @@ struct Compiler {
     return -1;
   }
 
+  // A fused arithmetic form has one opcode for each of + - * / (from its _ADD one) and a
+  // generic one, after them, that reads the op from its argument.
+  static SQInteger fusedArithOp(SQInteger addForm, SQInteger op) { return op <= OP_DIV - OP_ADD ? addForm + op : addForm + 4; }
+
   // Emits an arithmetic op (counted from OP_ADD) on the two values just compiled, fused
   // with the loads of its operands when they are a local and a number constant, or locals.
   void emitArith(SQInteger op) {
@@ -449,17 +453,18 @@ struct Compiler {
       if (lastOp() == OP_LOADL) {
         SQInteger slot = argAt(0);
         dropOps(1);
-        emit(OP_LBINK, slot | (op << 12), 0);
+        emit(fusedArithOp(OP_LBINK_ADD, op), slot | (op << 12), 0);
       } else {
-        emit(OP_BINK, op, 0);
+        emit(fusedArithOp(OP_BINK_ADD, op), op, 0);
       }
       emitWord(k);
     } else if (lastOp() == OP_LOADL2) {
-      wordAt(0) = SQ_MAKE(OP_LBINL, argAt(0));
-      emitWord(op);
+      SQInteger locals = argAt(0);
+      wordAt(0) = SQ_MAKE(fusedArithOp(OP_LBINL_ADD, op), op);
+      emitWord(locals);
       adjust(-1);
     } else if (lastOp() == OP_LOADL) {
-      wordAt(0) = SQ_MAKE(OP_BINL, argAt(0) | (op << 12));
+      wordAt(0) = SQ_MAKE(fusedArithOp(OP_BINL_ADD, op), argAt(0) | (op << 12));
       adjust(-1);
     } else {
       emit(OP_ADD + op, 0, -1);
@@ -906,7 +911,9 @@ struct Compiler {
   void dropValue() {
     switch (lastOp()) {
       case OP_STOREL: wordAt(0) = SQ_MAKE(OP_SETL, argAt(0)); break;
-      case OP_COMPOUNDL: wordAt(0) = SQ_MAKE(OP_COMPOUNDL, argAt(0) | COMPOUND_DROP); break;
+      case OP_COMPOUNDL_ADD: case OP_COMPOUNDL_SUB: case OP_COMPOUNDL_MUL: case OP_COMPOUNDL_DIV: case OP_COMPOUNDL:
+        wordAt(0) = SQ_MAKE(lastOp(), argAt(0) | COMPOUND_DROP);
+        break;
       case OP_SET: wordAt(0) = SQ_MAKE(OP_SET, 1); break;
       case OP_SETK: case OP_SETG: wordAt(0) = SQ_MAKE(lastOp(), argAt(0) | SQ_DROP_VALUE); break;
       case OP_INCL: _fs->proto->_code[pc() - 1] |= 2; break;

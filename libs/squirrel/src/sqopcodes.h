@@ -2,6 +2,7 @@
 // the low 8 bits and a signed 24-bit argument above; a few take one extra word.
 #pragma once
 
+#define SQ_FUSED_ARITH(X, FORM) X(FORM##_ADD) X(FORM##_SUB) X(FORM##_MUL) X(FORM##_DIV) X(FORM)
 #define SQ_OPCODES(X)                                                                     \
   X(PUSHNULL) X(PUSHTRUE) X(PUSHFALSE) X(PUSHINT) X(PUSHK)                                \
   X(LOADL) X(STOREL) X(SETL) X(LOADO) X(STOREO)                                           \
@@ -29,11 +30,12 @@
   X(GETLK)      /* local.key: local a, the key's literal index in the extra word */       \
   X(PREPCALLLK) /* PREPCALLK on a local: local a, literal index in the extra word */      \
   X(PREPCALLG)  /* GETG, then 'this' (a call of a global function) */                    \
-  X(BINK)       /* top op constant: op a, the constant's literal index in the extra word */ \
-  X(LBINK)      /* pushes local op constant: local | op << 12, literal index in the extra word */ \
-  X(BINL)       /* top op local: local | op << 12 */                                      \
-  X(LBINL)      /* pushes local op local: packed as LOADL2, op in the extra word */       \
-  X(COMPOUNDL)  /* local op= top: local | op << 12 | COMPOUND_DROP (no value left) */      \
+  /* fused arithmetic: one opcode for each of + - * / and a generic one for the other ops */ \
+  SQ_FUSED_ARITH(X, BINK)      /* top op constant: op a, the constant's literal index in the extra word */ \
+  SQ_FUSED_ARITH(X, LBINK)     /* pushes local op constant: local | op << 12, literal index in the extra word */ \
+  SQ_FUSED_ARITH(X, BINL)      /* top op local: local | op << 12 */                       \
+  SQ_FUSED_ARITH(X, LBINL)     /* pushes local op local: op a, the locals packed as LOADL2 in the extra word */ \
+  SQ_FUSED_ARITH(X, COMPOUNDL) /* local op= top: local | op << 12 | COMPOUND_DROP (no value left) */ \
   /* compare and jump: kind (EQ NE LT LE GT GE, counted from OP_EQ) | JUMP_IF_TRUE */    \
   X(JCMP)       /* two values: kind a, the offset in the extra word */                    \
   X(JCMPLK)     /* a local and a constant: local | kind << 12; constant, offset follow */ \

@@ -575,9 +575,6 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
   // the execution budget is set before scripts run (sq_setopslimit), never by them
   const bool limitOps = _sharedState->_limitOps;
   SQCallInfo* ci;
-  SQInteger arithOp;  // operands of the local arithmetic handlers
-  const SQObject* arithX;
-  const SQObject* arithY;
   SQObjectPtr* stk;
   SQObjectPtr* sp;
   SQUnsignedInteger32* ip;
@@ -800,71 +797,96 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         (--sp)->Null();
         break;
       }
-      case OP_BINL: L_OP_BINL: {
-        SQInteger op = SQ_ARG(w) >> 12;
-        const SQObjectPtr& y = stk[SQ_ARG(w) & 0xFFF];
-        if (numeric_arith(op, sp[-1], y)) break;
-        SQObjectPtr res, a2 = sp[-1], y2 = y;
+      // Fused arithmetic: an opcode for each of + - * / (the op a constant, so the number
+      // path is straight code) and a generic one; all keep the op in their argument too, for
+      // the generic path that metamethods, strings and errors take.
+#define FUSED_CASES(FORM, GENERIC_OP, FAST)                              \
+      case OP_##FORM##_ADD: L_OP_##FORM##_ADD: FAST(OP_ADD - OP_ADD)     \
+      case OP_##FORM##_SUB: L_OP_##FORM##_SUB: FAST(OP_SUB - OP_ADD)     \
+      case OP_##FORM##_MUL: L_OP_##FORM##_MUL: FAST(OP_MUL - OP_ADD)     \
+      case OP_##FORM##_DIV: L_OP_##FORM##_DIV: FAST(OP_DIV - OP_ADD)     \
+      case OP_##FORM: L_OP_##FORM: FAST(GENERIC_OP)
+      // a number local goes onto the free slot above the top (no reference there) as is
+#define PUSH_LOCAL_ARITH(OP, X, Y)                                       \
+      if (sq_isnumeric(X)) {                                             \
+        sp->_type = (X)._type;                                           \
+        sp->_unVal = (X)._unVal;                                         \
+        if (numeric_arith(OP, *sp, Y)) { ip++; sp++; break; }           \
+        sq_type(*sp) = OT_NULL;                                          \
+      }
+
+      // top op constant
+#define BINK_FAST(OP) if (numeric_arith(OP, sp[-1], lits[*ip])) { ip++; break; } goto bink_generic;
+      FUSED_CASES(BINK, SQ_ARG(w), BINK_FAST)
+      bink_generic: {
+        SQObjectPtr res, a2 = sp[-1], k = lits[*ip++];
         SYNC();
-        if (!arith(g_arithChars[op], a2, y2, res)) goto error;
+        if (!arith(g_arithChars[SQ_ARG(w)], a2, k, res)) goto error;
         RELOAD();
         sp[-1] = std::move(res);
         break;
       }
-      case OP_BINK: L_OP_BINK: {
-        SQInteger op = SQ_ARG(w);
-        const SQObjectPtr& k = lits[*ip++];
-        if (numeric_arith(op, sp[-1], k)) break;
-        SQObjectPtr res, a2 = sp[-1];
+      // top op local
+#define BINL_FAST(OP) if (numeric_arith(OP, sp[-1], stk[SQ_ARG(w) & 0xFFF])) break; goto binl_generic;
+      FUSED_CASES(BINL, SQ_ARG(w) >> 12, BINL_FAST)
+      binl_generic: {
+        SQObjectPtr res, a2 = sp[-1], y2 = stk[SQ_ARG(w) & 0xFFF];
         SYNC();
-        if (!arith(g_arithChars[op], a2, k, res)) goto error;
+        if (!arith(g_arithChars[SQ_ARG(w) >> 12], a2, y2, res)) goto error;
         RELOAD();
         sp[-1] = std::move(res);
         break;
       }
-      // push x op y, x a local, y a local or a constant
-      case OP_LBINL: L_OP_LBINL:
-        arithOp = *ip++;
-        arithX = &stk[SQ_ARG(w) & 0xFFF];
-        arithY = &stk[SQ_ARG(w) >> 12];
-        goto local_arith;
-      case OP_LBINK: L_OP_LBINK:
-        arithOp = SQ_ARG(w) >> 12;
-        arithX = &stk[SQ_ARG(w) & 0xFFF];
-        arithY = &lits[*ip++];
-      local_arith:
-        if (sq_isnumeric(*arithX)) {
-          // the slot above the top holds no reference: a number goes there as is
-          sp->_type = arithX->_type;
-          sp->_unVal = arithX->_unVal;
-          if (numeric_arith(arithOp, *sp, *arithY)) { sp++; break; }
-          sq_type(*sp) = OT_NULL;
-        }
-        {
-          SQObjectPtr res, x2 = *arithX, y2 = *arithY;
-          SYNC();
-          if (!arith(g_arithChars[arithOp], x2, y2, res)) goto error;
-          RELOAD();
-          *sp++ = std::move(res);
-        }
+      // pushes local op constant
+#define LBINK_FAST(OP) PUSH_LOCAL_ARITH(OP, stk[SQ_ARG(w) & 0xFFF], lits[*ip]) goto lbink_generic;
+      FUSED_CASES(LBINK, SQ_ARG(w) >> 12, LBINK_FAST)
+      lbink_generic: {
+        SQObjectPtr res, x2 = stk[SQ_ARG(w) & 0xFFF], y2 = lits[*ip++];
+        SYNC();
+        if (!arith(g_arithChars[SQ_ARG(w) >> 12], x2, y2, res)) goto error;
+        RELOAD();
+        *sp++ = std::move(res);
         break;
-      case OP_COMPOUNDL: L_OP_COMPOUNDL: {
-        SQInteger a = SQ_ARG(w), op = (a >> 12) & 15;
-        SQObjectPtr& x = stk[a & 0xFFF];
-        if (numeric_arith(op, x, sp[-1])) {
-          if (a & COMPOUND_DROP) sq_type(*--sp) = OT_NULL;
-          else { sp[-1]._type = x._type; sp[-1]._unVal = x._unVal; }
-          break;
-        }
+      }
+      // pushes local op local
+#define LBINL_FAST(OP) PUSH_LOCAL_ARITH(OP, stk[*ip & 0xFFF], stk[*ip >> 12]) goto lbinl_generic;
+      FUSED_CASES(LBINL, SQ_ARG(w), LBINL_FAST)
+      lbinl_generic: {
+        SQInteger locals = *ip++;
+        SQObjectPtr res, x2 = stk[locals & 0xFFF], y2 = stk[locals >> 12];
+        SYNC();
+        if (!arith(g_arithChars[SQ_ARG(w)], x2, y2, res)) goto error;
+        RELOAD();
+        *sp++ = std::move(res);
+        break;
+      }
+      // local op= top
+#define COMPOUNDL_FAST(OP)                                               \
+      if (numeric_arith(OP, stk[SQ_ARG(w) & 0xFFF], sp[-1])) {          \
+        if (SQ_ARG(w) & COMPOUND_DROP) sq_type(*--sp) = OT_NULL;         \
+        else sp[-1] = stk[SQ_ARG(w) & 0xFFF];                            \
+        break;                                                           \
+      }                                                                  \
+      goto compoundl_generic;
+      FUSED_CASES(COMPOUNDL, (SQ_ARG(w) >> 12) & 15, COMPOUNDL_FAST)
+      compoundl_generic: {
+        SQInteger a = SQ_ARG(w);
         SQObjectPtr res;
         SYNC();
-        { SQObjectPtr x2 = x, b2 = sp[-1]; if (!arith(g_arithChars[op], x2, b2, res)) goto error; }
+        { SQObjectPtr x2 = stk[a & 0xFFF], b2 = sp[-1]; if (!arith(g_arithChars[(a >> 12) & 15], x2, b2, res)) goto error; }
         RELOAD();
         stk[a & 0xFFF] = res;
         if (a & COMPOUND_DROP) (--sp)->Null();
         else sp[-1] = std::move(res);
         break;
       }
+#undef FUSED_CASES
+#undef PUSH_LOCAL_ARITH
+#undef BINK_FAST
+#undef BINL_FAST
+#undef LBINK_FAST
+#undef LBINL_FAST
+#undef COMPOUNDL_FAST
       case OP_NEG: L_OP_NEG: {
         SQObjectPtr res;
         SYNC();
