@@ -13,6 +13,7 @@ struct ExprDesc {
   ExprKind kind = E_VALUE;
   SQInteger idx = 0;     // local slot, outer index, literal index
   bool isBase = false;   // the object is 'base': calls pass 'this'
+  bool isString = false; // a string literal, or a concatenation that starts with one
 };
 
 struct LocalVar {
@@ -473,12 +474,23 @@ struct Compiler {
 
   ExprDesc binary(int minPrec) {
     ExprDesc l = unary();
+    // "string" + x + y ...: '+' after a string is always a concatenation, so the operands
+    // wait on the stack and are joined at once
+    SQInteger joined = 0;
     for (;;) {
       SQInteger t = tok();
       int p = precedence(t);
       if (p == 0 || p < minPrec) break;
       materialize(l);
       lex();
+      if (t == '+' && l.isString) {
+        ExprDesc r = binary(p + 1);
+        materialize(r);
+        joined = joined ? joined + 1 : 2;
+        continue;
+      }
+      if (joined) { emit(OP_CONCATN, joined, 1 - joined); joined = 0; }
+      l.isString = false;
       if (t == TK_AND || t == TK_OR) {
         SQInteger j = emit(t == TK_AND ? OP_ANDJ : OP_ORJ, 0, -1);
         ExprDesc r = binary(p + 1);
@@ -493,6 +505,7 @@ struct Compiler {
       }
       l.kind = E_VALUE;
     }
+    if (joined) emit(OP_CONCATN, joined, 1 - joined);
     return l;
   }
 
@@ -569,6 +582,7 @@ struct Compiler {
 
   ExprDesc suffixes(ExprDesc e) {
     for (;;) {
+      if (tok() == '.' || tok() == '(' || (tok() == '[' && !_lex._prevNewline)) e.isString = false;
       switch (tok()) {
         case '.': {
           lex();
@@ -639,7 +653,7 @@ struct Compiler {
   ExprDesc primary() {
     ExprDesc e;
     switch (tok()) {
-      case TK_STRING_LITERAL: pushValue(_lex._str); lex(); return e;
+      case TK_STRING_LITERAL: pushValue(_lex._str); lex(); e.isString = true; return e;
       case TK_INTEGER: pushValue(SQObjectPtr(_lex._int)); lex(); return e;
       case TK_FLOAT: pushValue(SQObjectPtr(_lex._float)); lex(); return e;
       case TK_TRUE: emit(OP_PUSHTRUE, 0, 1); lex(); return e;

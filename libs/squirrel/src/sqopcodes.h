@@ -11,6 +11,7 @@
   X(GETG) X(SETG) X(PUSHROOT) X(PUSHBASE)                                                 \
   X(ADD) X(SUB) X(MUL) X(DIV) X(MOD) X(BAND) X(BOR) X(BXOR) X(SHL) X(SHR) X(USHR)         \
   X(NEG) X(NOT) X(BNOT)                                                                   \
+  X(CONCATN)    /* the top a values as text, joined into one string */                    \
   X(EQ) X(NE) X(LT) X(LE) X(GT) X(GE) X(CMP3) X(IN) X(INSTANCEOF) X(TYPEOF) X(CLONE)      \
   X(RESUME)                                                                               \
   /* extra word: delta << 2 | value unused << 1 | postfix */                             \

@@ -498,8 +498,7 @@ static inline __attribute__((always_inline)) bool numeric_arith(SQInteger op, SQ
     default: return false;
   }
   a._type = OT_FLOAT;
-  a._unVal.raw = 0;
-  a._unVal.fFloat = r;
+  a._unVal.raw = sq_float_word(r);
   return true;
 }
 // The generic arithmetic's name for an op counted from OP_ADD.
@@ -887,6 +886,16 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
 #undef LBINK_FAST
 #undef LBINL_FAST
 #undef COMPOUNDL_FAST
+      case OP_CONCATN: L_OP_CONCATN: {
+        SQInteger n = SQ_ARG(w);
+        SQObjectPtr res;
+        SYNC();
+        if (!concatValues(_top - n, n, res)) goto error;
+        RELOAD();
+        for (SQInteger i = 1; i < n; i++) (--sp)->Null();
+        sp[-1] = std::move(res);
+        break;
+      }
       case OP_NEG: L_OP_NEG: {
         SQObjectPtr res;
         SYNC();

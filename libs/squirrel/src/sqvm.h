@@ -160,6 +160,8 @@ struct SQVM : SQCollectable {
   bool getDefaultDelegate(const SQObject& self, SQObjectPtr& out);
   bool getMetaMethod(const SQObject& self, SQMetaMethod mm, SQObjectPtr& out);
   bool concat(const SQObject& a, const SQObject& b, SQObjectPtr& out);
+  // The n values from stack slot first as text, joined.
+  bool concatValues(SQInteger first, SQInteger n, SQObjectPtr& out);
   bool createClass(SQClass* base, const SQObject& attrs, SQObjectPtr& out);
   bool classNewMember(SQClass* c, const SQObject& key, const SQObject& val, const SQObject& attrs, bool bstatic, bool raw);
   bool resumeGenerator(SQGenerator* g, SQInteger target);
@@ -207,4 +209,6 @@ void sq_register_base_lib(SQVM* v);
 void sq_init_default_delegates(SQSharedState* ss, SQVM* v);
 bool sq_compile_source(SQVM* v, SQLEXREADFUNC read, SQUserPointer up, const SQChar* sourcename, bool raiseerror, SQObjectPtr& out);
 SQString* sq_format_number(SQSharedState* ss, const SQObject& o);
+#define SQ_NUMBER_TEXT_MAX 32
+SQInteger sq_format_number_to(SQChar* out, const SQObject& o);
 SQString* sq_concat_strings(SQSharedState* ss, const SQChar* a, SQInteger alen, const SQChar* b, SQInteger blen);
