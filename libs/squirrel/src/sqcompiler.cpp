@@ -362,8 +362,34 @@ struct Compiler {
       switch (e.kind) {
         case E_LOCAL: expression(); emit(OP_STOREL, e.idx, 0); break;
         case E_OUTER: expression(); emit(OP_STOREO, e.idx, 0); break;
-        case E_FIELD: expression(); emit(OP_SET, 0, -2); break;
-        case E_FIELDK: expression(); emit(OP_SETK, e.idx, -1); break;
+        case E_FIELD:
+          if (lastOp() == OP_LOADL2) {
+            // local[local] = value: the locals are read when the value is stored
+            SQInteger locals = argAt(0);
+            dropOps(1);
+            adjust(-2);
+            expression();
+            emit(OP_SETLL, 0, 0);
+            emitWord(locals);
+          } else {
+            expression();
+            emit(OP_SET, 0, -2);
+          }
+          break;
+        case E_FIELDK:
+          if (lastOp() == OP_LOADL) {
+            // local.key = value: the local is read when the value is stored
+            SQInteger slot = argAt(0);
+            dropOps(1);
+            adjust(-1);
+            expression();
+            emit(OP_SETLK, slot, 0);
+            emitWord(e.idx);
+          } else {
+            expression();
+            emit(OP_SETK, e.idx, -1);
+          }
+          break;
         case E_GLOBAL: expression(); emit(OP_SETG, e.idx, 0); break;
         default: break;
       }
@@ -931,6 +957,8 @@ struct Compiler {
       case OP_SET: wordAt(0) = SQ_MAKE(OP_SET, 1); break;
       case OP_SETK: case OP_SETG: wordAt(0) = SQ_MAKE(lastOp(), argAt(0) | SQ_DROP_VALUE); break;
       case OP_INCL: _fs->proto->_code[pc() - 1] |= 2; break;
+      case OP_SETLK: _fs->proto->_code[pc() - 1] |= SQ_DROP_VALUE; break;
+      case OP_SETLL: wordAt(0) = SQ_MAKE(OP_SETLL, 1); break;
       default: emit(OP_POP, 0, -1); return;
     }
     adjust(-1);

@@ -30,6 +30,8 @@
   X(GETLL)      /* local[local], packed as LOADL2 */                                      \
   X(GETLK)      /* local.key: local a, the key's literal index in the extra word */       \
   X(PREPCALLLK) /* PREPCALLK on a local: local a, literal index in the extra word */      \
+  X(SETLK)      /* local.key = top: local a, literal index (| SQ_DROP_VALUE) in the extra word */ \
+  X(SETLL)      /* local[local] = top: a 1 leaves no value, the locals packed as LOADL2 in the extra word */ \
   X(PREPCALLG)  /* GETG, then 'this' (a call of a global function) */                    \
   /* fused arithmetic: one opcode for each of + - * / and a generic one for the other ops */ \
   SQ_FUSED_ARITH(X, BINK)      /* top op constant: op a, the constant's literal index in the extra word */ \

@@ -428,7 +428,7 @@ static inline void push_onto(SQObjectPtr* slot, const SQObject& o) {
 }
 // Where a slot read finds its value without delegates or metamethods: a table's own slot,
 // an instance's field or its class's method or static. Null when the generic path must run.
-static inline const SQObject* fast_get(const SQObject& self, const SQObject& key) {
+static inline __attribute__((always_inline)) const SQObject* fast_get(const SQObject& self, const SQObject& key) {
   if (sq_type(self) == OT_TABLE) {
     SQTableNode* n = _table(self)->findNode(key);
     return n ? &n->val : nullptr;
@@ -442,7 +442,7 @@ static inline const SQObject* fast_get(const SQObject& self, const SQObject& key
   return nullptr;
 }
 // obj[key] for an array and an integer in range, or a table's own slot.
-static inline const SQObject* fast_index(const SQObject& self, const SQObject& key) {
+static inline __attribute__((always_inline)) const SQObject* fast_index(const SQObject& self, const SQObject& key) {
   if (sq_type(self) == OT_ARRAY) {
     SQArray* a = _array(self);
     if (sq_type(key) == OT_INTEGER && (SQUnsignedInteger)_integer(key) < a->_values.size()) return &a->_values[_integer(key)];
@@ -452,7 +452,7 @@ static inline const SQObject* fast_index(const SQObject& self, const SQObject& k
 }
 // The slot an assignment obj.key = v writes without the generic path: an existing slot of a
 // table, or a field of an instance.
-static inline SQObjectPtr* fast_set_slot(const SQObject& self, const SQObject& key) {
+static inline __attribute__((always_inline)) SQObjectPtr* fast_set_slot(const SQObject& self, const SQObject& key) {
   if (sq_type(self) == OT_TABLE) {
     SQTableNode* n = _table(self)->findNode(key);
     return n ? &n->val : nullptr;
@@ -461,6 +461,21 @@ static inline SQObjectPtr* fast_set_slot(const SQObject& self, const SQObject& k
     SQInstance* inst = _instance(self);
     SQTableNode* n = inst->_class->_members->findNode(key);
     if (n && member_kind(n->val) == MEMBER_FIELD) return &inst->_values[member_index(n->val)];
+  }
+  return nullptr;
+}
+
+// The slot obj[key] = v writes without the generic path: an array element in range, or an
+// existing slot of a table.
+static inline SQObjectPtr* fast_set_index(const SQObject& self, const SQObject& key) {
+  if (sq_type(self) == OT_ARRAY) {
+    SQArray* a = _array(self);
+    if (sq_type(key) == OT_INTEGER && (SQUnsignedInteger)_integer(key) < a->_values.size()) return &a->_values[_integer(key)];
+    return nullptr;
+  }
+  if (sq_type(self) == OT_TABLE) {
+    SQTableNode* n = _table(self)->findNode(key);
+    return n ? &n->val : nullptr;
   }
   return nullptr;
 }
@@ -673,14 +688,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         // [obj key value] -> [value], or nothing with SQ_ARG 1
         SQObjectPtr& self = sp[-3];
         SQObjectPtr& key = sp[-2];
-        SQObjectPtr* slot = nullptr;
-        if (sq_type(self) == OT_ARRAY && sq_type(key) == OT_INTEGER) {
-          SQArray* arr = _array(self);
-          if ((SQUnsignedInteger)_integer(key) < arr->_values.size()) slot = &arr->_values[_integer(key)];
-        } else if (sq_type(self) == OT_TABLE) {
-          if (SQTableNode* n = _table(self)->findNode(key)) slot = &n->val;
-        }
-        if (slot) *slot = sp[-1];
+        if (SQObjectPtr* slot = fast_set_index(self, key)) *slot = sp[-1];
         else {
           SYNC();
           { SQObjectPtr s2 = self, k2 = key, v2 = sp[-1]; if (!set(s2, k2, v2, false)) goto error; }
@@ -690,6 +698,34 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         sp[-3] = std::move(sp[-1]);
         (--sp)->Null();
         (--sp)->Null();
+        break;
+      }
+      case OP_SETLL: L_OP_SETLL: {
+        // [value] -> [value], or nothing with SQ_ARG 1
+        SQInteger locals = *ip++;
+        const SQObjectPtr& self = stk[locals & 0xFFF];
+        const SQObjectPtr& key = stk[locals >> 12];
+        if (SQObjectPtr* slot = fast_set_index(self, key)) *slot = sp[-1];
+        else {
+          SYNC();
+          { SQObjectPtr s2 = self, k2 = key, v2 = sp[-1]; if (!set(s2, k2, v2, false)) goto error; }
+          RELOAD();
+        }
+        if (SQ_ARG(w)) (--sp)->Null();
+        break;
+      }
+      case OP_SETLK: L_OP_SETLK: {
+        // [value] -> [value], or nothing with SQ_DROP_VALUE
+        const SQObjectPtr& self = stk[SQ_ARG(w)];
+        SQInteger k = (SQInt32)*ip++;
+        const SQObjectPtr& key = lits[k & ~SQ_DROP_VALUE];
+        if (SQObjectPtr* slot = fast_set_slot(self, key)) *slot = sp[-1];
+        else {
+          SYNC();
+          { SQObjectPtr s2 = self, v2 = sp[-1]; if (!set(s2, key, v2, false)) goto error; }
+          RELOAD();
+        }
+        if (k & SQ_DROP_VALUE) (--sp)->Null();
         break;
       }
       case OP_SETK: L_OP_SETK: {
