@@ -956,7 +956,7 @@ struct Compiler {
         break;
       case OP_SET: wordAt(0) = SQ_MAKE(OP_SET, 1); break;
       case OP_SETK: case OP_SETG: wordAt(0) = SQ_MAKE(lastOp(), argAt(0) | SQ_DROP_VALUE); break;
-      case OP_INCL: _fs->proto->_code[pc() - 1] |= 2; break;
+      case OP_INCL: case OP_INCO: _fs->proto->_code[pc() - 1] |= 2; break;
       case OP_SETLK: _fs->proto->_code[pc() - 1] |= SQ_DROP_VALUE; break;
       case OP_SETLL: wordAt(0) = SQ_MAKE(OP_SETLL, 1); break;
       default: emit(OP_POP, 0, -1); return;

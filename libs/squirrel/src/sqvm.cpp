@@ -186,11 +186,8 @@ bool SQVM::callNative(SQNativeClosure* nc, SQInteger nargs, SQInteger base, SQOb
   if ((SQInteger)_calls.size() >= MAX_CALL_DEPTH + 64) { raiseError("stack overflow"); return false; }
   if (!enterNative()) return false;
   if (nc->_env) _stack[base] = nc->_env->_obj;
-  SQCallInfo& ci = _calls.push_back();
-  ci._closure = SQObjectPtr(nc);
-  ci._base = base;
-  ci._target = base - 1;
-  ci._root = true;
+  new (_calls.pushRaw()) SQCallInfo(nullptr, SQObjectPtr(nc), base, base - 1);
+  _calls.back()._root = true;
   SQInteger savedBase = _stackbase;
   SQInteger ncalls = (SQInteger)_calls.size();
   struct Restore {
@@ -287,9 +284,8 @@ bool SQVM::startCall(SQInteger target, SQInteger nargs, bool& pushedFrame, bool&
       return true;
     }
     case OT_NATIVECLOSURE: {
-      SQObjectPtr ret;
-      SQObjectPtr keep = callee;
-      if (!callNative(_nativeclosure(keep), nargs, base, ret, suspended)) return false;
+      SQObjectPtr ret;  // callee, a copy, keeps the function alive meanwhile
+      if (!callNative(_nativeclosure(callee), nargs, base, ret, suspended)) return false;
       if (suspended) { _suspendValue = ret; return true; }
       _stack[target] = std::move(ret);
       setTop(target + 1);
@@ -1059,14 +1055,14 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         SQInt32 word = (SQInt32)*ip++;
         SQInteger delta = word >> 2;
         bool post = word & 1;
-        if (word & 2) {  // the value is not used
-          SQObjectPtr& t = stk[SQ_ARG(w)];
-          if (sq_type(t) == OT_INTEGER) { _integer(t) = (SQInteger)((SQUnsignedInteger)_integer(t) + (SQUnsignedInteger)delta); break; }
-          SQObjectPtr res, d(delta), old = t;
+        if (word & 2) {  // the value is not used (a local or a free variable)
+          SQObjectPtr* t = SQ_OP(w) == OP_INCL ? &stk[SQ_ARG(w)] : &clo->_outers[SQ_ARG(w)]->ref();
+          if (sq_type(*t) == OT_INTEGER) { _integer(*t) = (SQInteger)((SQUnsignedInteger)_integer(*t) + (SQUnsignedInteger)delta); break; }
+          SQObjectPtr res, d(delta), old = *t;
           SYNC();
           if (!arith('+', old, d, res)) goto error;
           RELOAD();
-          stk[SQ_ARG(w)] = res;
+          (SQ_OP(w) == OP_INCL ? stk[SQ_ARG(w)] : clo->_outers[SQ_ARG(w)]->ref()) = res;
           break;
         }
         SQInteger op = SQ_OP(w);
