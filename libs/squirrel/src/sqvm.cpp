@@ -47,6 +47,11 @@ void SQVM::growStack(SQInteger needed) {
   _stackSize = n;
 }
 
+const SQObject& SQVM::closureRoot(const SQClosure* c) const {
+  if (c->_root && sq_type(c->_root->_obj) != OT_NULL) return c->_root->_obj;
+  return _roottable;
+}
+
 SQObjectPtr& SQVM::curRoot() {
   for (SQInteger i = (SQInteger)_calls.size() - 1; i >= 0; i--) {
     const SQObjectPtr& c = _calls[i]._closure;
@@ -757,29 +762,25 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         (--sp)->Null();
         break;
       }
-      case OP_PREPCALLG: L_OP_PREPCALLG: {
-        const SQObjectPtr& key = lits[SQ_ARG(w)];
-        if (const SQObject* v = fast_get(stk[0], key)) { push_onto(sp, sq_slot_value(*v)); push_onto(sp + 1, stk[0]); sp += 2; break; }
+      // a name that is no local: a slot of 'this', else of the root table; a call of it
+      // passes 'this' on
+      case OP_PREPCALLG: L_OP_PREPCALLG:
+        if (const SQObject* v = fast_get(stk[0], lits[SQ_ARG(w)])) {
+          push_onto(sp, sq_slot_value(*v));
+          push_onto(sp + 1, stk[0]);
+          sp += 2;
+          break;
+        }
+        goto getg_generic;
+      case OP_GETG: L_OP_GETG:
+        if (const SQObject* v = fast_get(stk[0], lits[SQ_ARG(w)])) { push_onto(sp++, sq_slot_value(*v)); break; }
+      getg_generic: {
         SQObjectPtr res;
         SYNC();
-        SQObjectPtr root = clo->_root && sq_type(clo->_root->_obj) != OT_NULL ? SQObjectPtr(clo->_root->_obj) : _roottable;
-        { SQObjectPtr self2 = stk[0]; if (!getGlobal(self2, root, key, res)) goto error; }
-        RELOAD();
-        sp[0] = std::move(res);
-        sp[1] = stk[0];
-        sp += 2;
-        break;
-      }
-      case OP_GETG: L_OP_GETG: {
-        // a name that is no local: a slot of 'this', else of the root table
-        const SQObjectPtr& key = lits[SQ_ARG(w)];
-        if (const SQObject* v = fast_get(stk[0], key)) { push_onto(sp++, sq_slot_value(*v)); break; }
-        SQObjectPtr res;
-        SYNC();
-        SQObjectPtr root = clo->_root && sq_type(clo->_root->_obj) != OT_NULL ? SQObjectPtr(clo->_root->_obj) : _roottable;
-        { SQObjectPtr self2 = stk[0]; if (!getGlobal(self2, root, key, res)) goto error; }
+        { SQObjectPtr self2 = stk[0], root = closureRoot(clo); if (!getGlobal(self2, root, lits[SQ_ARG(w)], res)) goto error; }
         RELOAD();
         *sp++ = std::move(res);
+        if (SQ_OP(w) == OP_PREPCALLG) push_onto(sp++, stk[0]);
         break;
       }
       case OP_SETG: L_OP_SETG: {
@@ -788,16 +789,14 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         if (SQObjectPtr* slot = fast_set_slot(stk[0], key)) *slot = sp[-1];
         else {
           SYNC();
-          SQObjectPtr root = clo->_root && sq_type(clo->_root->_obj) != OT_NULL ? SQObjectPtr(clo->_root->_obj) : _roottable;
-          { SQObjectPtr self2 = stk[0], v2 = sp[-1]; if (!setGlobal(self2, root, key, v2)) goto error; }
+          { SQObjectPtr self2 = stk[0], v2 = sp[-1], root = closureRoot(clo); if (!setGlobal(self2, root, key, v2)) goto error; }
           RELOAD();
         }
         if (SQ_ARG(w) & SQ_DROP_VALUE) (--sp)->Null();
         break;
       }
       case OP_PUSHROOT: L_OP_PUSHROOT: {
-        if (clo->_root && sq_type(clo->_root->_obj) != OT_NULL) *sp++ = clo->_root->_obj;
-        else *sp++ = _roottable;
+        *sp++ = closureRoot(clo);
         break;
       }
       case OP_PUSHBASE: L_OP_PUSHBASE: {
@@ -1094,7 +1093,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
           sp[-2] = post ? old : res;
           (--sp)->Null();
         } else {
-          SQObjectPtr root = clo->_root && sq_type(clo->_root->_obj) != OT_NULL ? SQObjectPtr(clo->_root->_obj) : _roottable;
+          SQObjectPtr root = closureRoot(clo);
           SQObjectPtr self = stk[0];
           const SQObjectPtr& key = lits[SQ_ARG(w)];
           if (!getGlobal(self, root, key, old)) goto error;

@@ -168,6 +168,8 @@ struct SQVM : SQCollectable {
   bool wakeup(bool hasValue, const SQObject& value, bool retval, bool raiseerror, bool throwerror);
   SQObjectPtr printable(const SQObject& o, bool useMeta = true);  // tostring that never fails (always a string)
   SQObjectPtr& curRoot();
+  // The root table a closure sees: its own, else the thread's.
+  const SQObject& closureRoot(const SQClosure* c) const;
 };
 
 enum SQGeneratorState { GEN_SUSPENDED, GEN_RUNNING, GEN_DEAD };
