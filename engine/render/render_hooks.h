@@ -10,6 +10,10 @@ void render_splash();
 void prepare_scene_render();
 void resize_scene();
 void pump_messages();
+extern int voxel_scale;  // whole screen pixels per world unit
+
+// Splash screen (progress below 0 hides the bar).
+void show_splash(const char* text, float progress);
 
 // On-screen error message (null or "" clears it; len -1 means NUL-terminated).
 void set_error_message(const char* text);

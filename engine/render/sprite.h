@@ -11,17 +11,17 @@
 #include "engine/core/dynarray.h"
 #include "engine/core/geometry.h"
 #include "engine/core/strings.h"
+#include "engine/render/renderBatch.h"
 
-class BaseRenderBatchState;
 struct Texture;
 
 struct Sprite {
   int32_t wd = 0, ht = 0;  // size in pixels (a frame's width for frames)
-  float ox, oy;            // pivot in pixels from the left and bottom edges; set by the build
+  float ox = 0, oy = 0;    // pivot in pixels from the left and bottom edges; set by the build
   BaseRenderBatchState* state = nullptr;
   // While packing: the position in the atlas in pixels; afterwards the texture
   // coordinates in units of 1/16384 of the atlas. Set by the build.
-  int32_t uMin, vMin, uMax, vMax;
+  int32_t uMin = 0, vMin = 0, uMax = 0, vMax = 0;
   String name;
   DynArray<uint32_t> pixels;    // bottom row first
   ConfigNode* config = nullptr;  // an empty node when the sprite has no file
@@ -49,6 +49,20 @@ struct Sprite {
 };
 
 extern int spriteTexSize;  // side of the atlas in pixels
+
+// The registry: every sprite and frame (sorted by area, largest first, after a build),
+// the batch of the sprite pass and the one state all sprites are drawn with.
+extern DynArray<Sprite*> sprite_list;
+extern RenderBatch sprite_batch;
+extern StdRenderBatchState sprite_state;
+
+// One vertex of a sprite quad: texture coordinates in units of 1/16384 of the atlas.
+struct SpriteVertex {
+  float x, y, z;
+  D3dColor c0, c1;
+  int16_t u, v;
+};
+static_assert(sizeof(SpriteVertex) == 24);
 
 void init_sprites();
 void reload_sprites();

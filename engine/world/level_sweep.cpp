@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/core/stats.h"
+#include "engine/render/level_renderer.h"
 #include "gameobj/gameobj_api.h"
 
 UpdateStatsTracker scanPerf("scan");
@@ -234,7 +235,6 @@ void level_clear_box(int x0, int y0, int x1, int y1) {
     }
 }
 
-// The level renderer reads the cells whenever it draws, so a changed rectangle
-// needs no refresh of its own.
-void invalidate_level(int, int, int, int) {}
-void invalidate_all_level() {}
+// The level renderer reads the cells whenever it draws, so these do nothing there.
+void invalidate_level(int x0, int y0, int x1, int y1) { invalidate_renderer(level_renderer, x0, y0, x1, y1); }
+void invalidate_all_level() { invalidate_all_renderer(level_renderer); }

@@ -4,11 +4,11 @@
 
 #include "engine/gen/level_tiles.h"
 #include "engine/render/d3d_device.h"
+#include "engine/render/level_renderer.h"
 #include "engine/shell/modes/game_flow.h"
 #include "engine/shell/modes/game_mode.h"
 #include "engine/render/background.h"
 #include "engine/render/sprite.h"
-#include "engine/shell/pending_services.h"
 #include "engine/shell/scene.h"
 #include "engine/world/gameobj_host.h"
 #include "engine/world/junk.h"
@@ -75,6 +75,6 @@ void close_play_level() {
   close_junk();
   if (gameobj_func_table.close_bullets)
     gameobj_func_table.close_bullets();
-  destroy_renderer(&level_renderer);
+  destroy_renderer(level_renderer);
   free_level_tiles();
 }
