@@ -3,6 +3,7 @@
 #include "sqcstack.h"
 #include "sqopcodes.h"
 #include <stdio.h>
+#include <string.h>
 #include <stdarg.h>
 
 namespace {
@@ -22,12 +23,26 @@ struct LocalVar {
   SQInteger startPc;
 };
 
+// Where the last few instructions since the last jump target start: all the peephole
+// looks back at.
+struct RecentOps {
+  static const SQInteger DEPTH = 4;
+  SQInteger starts[DEPTH];
+  SQInteger count = 0;
+  void push(SQInteger at) {
+    if (count == DEPTH) { memmove(starts, starts + 1, sizeof(SQInteger) * (DEPTH - 1)); count--; }
+    starts[count++] = at;
+  }
+  // the n-th from the end (0: the last), -1 when not known
+  SQInteger at(SQInteger n) const { return n < count ? starts[count - 1 - n] : -1; }
+};
+
 // Code compiled where it is written and emitted elsewhere (a loop's test and increment
 // go after its body). It moves whole, so jumps inside it keep their offsets.
 struct MovedCode {
   sqvec<SQUnsignedInteger32> code;
   sqvec<SQLineInfo> lines;   // pcs relative to the start
-  sqvec<SQInteger> opStarts;  // straight instructions at its end, relative
+  RecentOps recent;  // straight instructions at its end, relative
 };
 
 struct LoopInfo {
@@ -49,7 +64,7 @@ struct FuncState {
   SQObjectPtr literalMapRef;
   sqvec<LoopInfo*> loops;
   SQInteger lastLine = -1;
-  sqvec<SQInteger> opStarts;  // instructions since the last jump target (for peephole)
+  RecentOps recent;  // instructions since the last jump target (for peephole)
   SQInteger lastCallPc = -1;  // the last call (a return right after it is a tail call)
 };
 
@@ -123,7 +138,7 @@ struct Compiler {
   SQInteger emit(SQInteger op, SQInteger arg, SQInteger delta) {
     if (arg > SQ_ARG_MAX || arg < -SQ_ARG_MAX) error("function too large");
     SQInteger at = pc();
-    _fs->opStarts.push_back(at);
+    _fs->recent.push(at);
     _fs->proto->_code.push_back(SQ_MAKE(op, arg));
     adjust(delta);
     return at;
@@ -133,8 +148,7 @@ struct Compiler {
   // The peephole looks back over the straight code since the last jump target. opStart(n)
   // is where the n-th instruction from the end starts (0: the last), -1 past the label.
   SQInteger opStart(SQInteger n) const {
-    SQInteger k = (SQInteger)_fs->opStarts.size() - 1 - n;
-    return k >= 0 ? _fs->opStarts[k] : -1;
+    return _fs->recent.at(n);
   }
   SQInteger opAt(SQInteger n) const {
     SQInteger at = opStart(n);
@@ -149,10 +163,10 @@ struct Compiler {
   void dropOps(SQInteger n) {
     SQInteger at = opStart(n - 1);
     _fs->proto->_code._size = (SQUnsignedInteger)at;
-    _fs->opStarts._size -= (SQUnsignedInteger)n;
+    _fs->recent.count -= n;
     while (!_fs->proto->_lines.empty() && _fs->proto->_lines.back().pc > at) _fs->proto->_lines.pop_back();
   }
-  void markLabel() { _fs->opStarts._size = 0; }  // a jump target: no peephole across it
+  void markLabel() { _fs->recent.count = 0; }  // a jump target: no peephole across it
   void patchJump(SQInteger at, SQInteger target) {
     SQUnsignedInteger32& w = _fs->proto->_code[at];
     // the offset counts from the end of the instruction; some keep it in an extra word
@@ -168,8 +182,8 @@ struct Compiler {
   }
   void cutCode(SQInteger from, MovedCode& m) {
     for (SQInteger i = from; i < pc(); i++) m.code.push_back(_fs->proto->_code[i]);
-    for (SQUnsignedInteger i = 0; i < _fs->opStarts.size(); i++)
-      if (_fs->opStarts[i] >= from) m.opStarts.push_back(_fs->opStarts[i] - from);
+    for (SQInteger i = _fs->recent.count - 1; i >= 0; i--)
+      if (_fs->recent.at(i) >= from) m.recent.push(_fs->recent.at(i) - from);
     while (!_fs->proto->_lines.empty() && _fs->proto->_lines.back().pc >= from) {
       SQLineInfo li = _fs->proto->_lines.back();
       li.pc -= from;
@@ -191,7 +205,7 @@ struct Compiler {
       else _fs->proto->_lines.push_back(li);
     }
     for (SQUnsignedInteger i = 0; i < m.code.size(); i++) _fs->proto->_code.push_back(m.code[i]);
-    for (SQUnsignedInteger i = 0; i < m.opStarts.size(); i++) _fs->opStarts.push_back(m.opStarts[i] + base);
+    for (SQInteger i = m.recent.count - 1; i >= 0; i--) _fs->recent.push(m.recent.at(i) + base);
     _fs->lastLine = -1;
   }
   void patchHere(SQInteger at) { patchJump(at, pc()); markLabel(); }
