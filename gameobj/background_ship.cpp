@@ -1,8 +1,10 @@
 // Ships crossing the far sky.
 /*
 import backgrounds
+import sprites
 */
 #include "gameobj/backgrounds.h"
+#include "gameobj/sprites.h"
 
 namespace {
 constexpr float DRIFT = 60;       // units per second at speed 1
@@ -21,4 +23,10 @@ void BackgroundShip::update(float dt) {
     x -= 2 * SKY_SPAN, prevX = x;
   else if (rel < -SKY_SPAN)
     x += 2 * SKY_SPAN, prevX = x;
+}
+
+void BackgroundShip::render(float t) {
+  shell::View v = shell::view();
+  draw_sprite(sprite_named(name), background_offset(drawX(t), v.cx, speed), background_offset(y, v.cy, speed),
+              240 - speed * 100, !faceRight);
 }

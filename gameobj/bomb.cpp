@@ -4,11 +4,13 @@ import bosses
 import effects
 import hero
 import sound
+import sprites
 */
 #include "gameobj/bosses.h"
 #include "gameobj/effects.h"
 #include "gameobj/hero.h"
 #include "gameobj/sound.h"
+#include "gameobj/sprites.h"
 
 namespace {
 constexpr float FUSE = 4, BLAST_RADIUS = 16;
@@ -40,4 +42,9 @@ void Bomb::explode() {
     if (dx * dx + dy * dy < BLAST_RADIUS * BLAST_RADIUS)
       hero->hurt(BLAST_DAMAGE, x, cy);
   }
+}
+
+void Bomb::render(float t) {
+  draw_sprite(sprite_named("boss1/bomb"), drawX(t), drawY(t), -1, false, SPRITE_PLAIN,
+              int(age * 10) % 2 ? 0x60FF0044 : NO_FLASH);
 }

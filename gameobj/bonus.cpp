@@ -3,10 +3,12 @@
 import bonuses
 import hero
 import sound
+import sprites
 */
 #include "gameobj/bonuses.h"
 #include "gameobj/hero.h"
 #include "gameobj/sound.h"
+#include "gameobj/sprites.h"
 
 Bonus::Bonus() {
   category = CAT_PICKUP;
@@ -40,3 +42,13 @@ bool UpBonus::collect(Hero* hero) {
   destroy();
   return true;
 }
+
+namespace {
+void draw_bonus(Bonus* b, const char* picture, float t) {
+  float bob = std::sin(b->age * 4) * 1.0f;
+  draw_sprite(sprite_frame(picture, int(b->age * 3)), b->drawX(t), b->drawY(t) + 1 + bob, -0.5f, false);
+}
+}  // namespace
+
+void HeartBonus::render(float t) { draw_bonus(this, "bonus/heart", t); }
+void UpBonus::render(float t) { draw_bonus(this, "bonus/up", t); }

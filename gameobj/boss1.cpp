@@ -5,11 +5,13 @@ import bosses
 import bullet
 import hero
 import sound
+import sprites
 */
 #include "gameobj/bosses.h"
 #include "gameobj/bullet.h"
 #include "gameobj/hero.h"
 #include "gameobj/sound.h"
+#include "gameobj/sprites.h"
 
 namespace {
 constexpr float HOVER = 70, SPEED = 35, PATROL = 140, WAKE_RANGE = 180;
@@ -103,4 +105,9 @@ void Boss1::shootAtHero(float speed) {
     float a = std::atan2(hero->centreY() - cy, hero->x - x) + spread;
     fire_bullet(BULLET_BOSS, x, cy, std::cos(a) * speed, std::sin(a) * speed, 10);
   }
+}
+
+void Boss1::render(float t) {
+  uint32_t glow = dyingTime >= 0 && int(dyingTime * 10) % 2 ? 0x80F77622 : hit_flash(flash);
+  draw_sprite(sprite_named("boss1/body"), drawX(t), drawY(t), -1.5f, false, SPRITE_PLAIN, glow);
 }

@@ -4,10 +4,12 @@
 import bosses
 import effects
 import sound
+import sprites
 */
 #include "gameobj/bosses.h"
 #include "gameobj/effects.h"
 #include "gameobj/sound.h"
+#include "gameobj/sprites.h"
 
 BossPart::BossPart() {
   category = CAT_ENEMY;
@@ -47,4 +49,9 @@ bool BossPart::hurt(int damage, float, float) {
   spawn_explosion(x, y, 1.5f, SND_BOSS_PART_EXPLODE);
   throw_debris(x, y, 12, 0xFF5A6988, 60);
   return true;
+}
+
+void BossPart::render(float t) {
+  draw_sprite(sprite_named(slot < 100 ? "boss1/pod" : "boss2/plate"), drawX(t), drawY(t), -2, false,
+              SPRITE_PLAIN, hit_flash(flash));
 }

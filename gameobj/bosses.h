@@ -107,3 +107,5 @@ class Bomb : public Actor {
 Boss* the_boss();
 void spawn_boss(int kind, float x, float y);
 void render_boss_mesh(float t);
+// Lets go of the core's mesh (the play level closes).
+void forget_boss_mesh();

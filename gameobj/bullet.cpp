@@ -4,6 +4,7 @@ import bullet
 import effects
 import hero
 import sound
+import sprites
 */
 #include "gameobj/bullet.h"
 
@@ -11,6 +12,7 @@ import sound
 #include "gameobj/effects.h"
 #include "gameobj/hero.h"
 #include "gameobj/sound.h"
+#include "gameobj/sprites.h"
 
 namespace {
 
@@ -145,4 +147,12 @@ void Bullet::impact(float hx, float hy, bool wall) {
   level_clear_box(cx - blast, cy - blast, cx + blast, cy + blast);
   invalidate_level(cx - blast, cy - blast, cx + blast, cy + blast);
   play_event_at(broken ? SND_BULLET_DESTROYS_WALL : SND_BULLET_HITS_INDESTRUCTIBLE, hx, hy);
+}
+
+void Bullet::render(float t) {
+  static const char* const pictures[] = {"bullet/pistol", "bullet/plasma", "bullet/enemy", "bullet/boss"};
+  const char* name = pictures[kind >= 0 && kind <= BULLET_BOSS ? kind : BULLET_ENEMY];
+  float speed = std::sqrt(vx * vx + vy * vy);
+  float dx = speed > 0 ? vx / speed : 1, dy = speed > 0 ? vy / speed : 0;
+  draw_sprite_turned(sprite_frame(name, int(age * 20)), drawX(t), drawY(t), -5, dx, dy);
 }

@@ -3,10 +3,12 @@
 import weapons
 import hero
 import sound
+import sprites
 */
 #include "gameobj/hero.h"
 #include "gameobj/sound.h"
 #include "gameobj/weapons.h"
+#include "gameobj/sprites.h"
 
 using namespace weapon_tuning;
 
@@ -32,4 +34,12 @@ void EmptyHand::fire() {
     }
   });
   play_event_at(landed ? SND_PUNCH_HIT : SND_PUNCH_SWING, x, y);
+}
+
+void draw_wielded(WieldedItem* item, const char* picture, const char* flash_picture, float reach, float t);
+
+// The fist shows only while it punches.
+void EmptyHand::render(float t) {
+  if (swing > 0)
+    draw_wielded(this, "weapon/fist", nullptr, 0, t);
 }

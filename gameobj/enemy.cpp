@@ -16,6 +16,8 @@ import sound
 
 namespace {
 constexpr float HEART_DROP_CHANCE = 0.12f;
+// Enemies take no notice of a hero that has just arrived.
+constexpr float ARRIVAL_GRACE = 2.0f;
 constexpr float GRAVITY = 480;
 }  // namespace
 
@@ -49,7 +51,7 @@ void Enemy::die() {
 
 bool Enemy::seesHero(float range) const {
   Hero* hero = the_hero();
-  if (!hero || hero->dead)
+  if (!hero || hero->dead || hero->levelTime < ARRIVAL_GRACE)
     return false;
   float dx = hero->x - x, dy = hero->centreY() - centreY();
   if (dx * dx + dy * dy > range * range)

@@ -5,11 +5,13 @@ import enemies
 import bullet
 import hero
 import sound
+import sprites
 */
 #include "gameobj/bullet.h"
 #include "gameobj/enemies.h"
 #include "gameobj/hero.h"
 #include "gameobj/sound.h"
+#include "gameobj/sprites.h"
 
 namespace {
 constexpr float SPEED = 30, BOB = 4, BURST_RELOAD = 2.5f, SHOT_SPEED = 120;
@@ -38,4 +40,8 @@ void EnemyHFly::update(float dt) {
     play_event_at(SND_ENEMY_SHOOT_BURST, x, y);
     shootTimer = BURST_RELOAD;
   }
+}
+
+void EnemyHFly::render(float t) {
+  draw_sprite(sprite_frame("enemy/hfly", int(age * 12)), drawX(t), drawY(t), -1, !faceRight, SPRITE_PLAIN, hit_flash(flash));
 }

@@ -3,9 +3,11 @@
 /*
 import enemies
 import hero
+import sprites
 */
 #include "gameobj/enemies.h"
 #include "gameobj/hero.h"
+#include "gameobj/sprites.h"
 
 namespace {
 constexpr float PATROL_SPEED = 22, CHARGE_SPEED = 48, CHARGE_RANGE = 70;
@@ -26,4 +28,8 @@ void EnemyHWheels::update(float dt) {
     speed = CHARGE_SPEED;
   vx = dir * speed;
   walk(dt, true);
+}
+
+void EnemyHWheels::render(float t) {
+  draw_sprite(sprite_frame("enemy/hwheels", int(age * 8)), drawX(t), drawY(t), -1, !faceRight, SPRITE_PLAIN, hit_flash(flash));
 }

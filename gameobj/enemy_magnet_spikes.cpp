@@ -4,10 +4,12 @@
 import enemies
 import hero
 import sound
+import sprites
 */
 #include "gameobj/enemies.h"
 #include "gameobj/hero.h"
 #include "gameobj/sound.h"
+#include "gameobj/sprites.h"
 
 namespace {
 constexpr float CEILING_SEARCH = 120, CLIMB_SPEED = 45, DROP_GRAVITY = 600, WAIT = 1.0f;
@@ -68,4 +70,8 @@ void EnemyMagnetSpikes::update(float dt) {
       walk(dt, false);
       break;
   }
+}
+
+void EnemyMagnetSpikes::render(float t) {
+  draw_sprite(sprite_frame("enemy/magnet", int(age * 6)), drawX(t), drawY(t), -1, !faceRight, SPRITE_PLAIN, hit_flash(flash));
 }

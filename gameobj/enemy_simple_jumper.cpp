@@ -3,18 +3,21 @@
 import enemies
 import hero
 import sound
+import sprites
 */
 #include "gameobj/enemies.h"
 #include "gameobj/hero.h"
 #include "gameobj/sound.h"
+#include "gameobj/sprites.h"
 
 namespace {
-constexpr float SIGHT = 120, LEAP_X = 50, LEAP_Y = 150, HOP_X = 15, HOP_Y = 80;
+constexpr float SIGHT = 100, LEAP_X = 50, LEAP_Y = 150, HOP_X = 15, HOP_Y = 80;
 }
 
 EnemySimpleJumper::EnemySimpleJumper() {
   ext[0] = -4, ext[1] = 0, ext[2] = 4, ext[3] = 7;
   health = maxHealth = 8;
+  contact = 8;
   timer = 1;
 }
 
@@ -42,4 +45,8 @@ void EnemySimpleJumper::update(float dt) {
   float face = faceRight;
   walk(dt, false);
   faceRight = face;
+}
+
+void EnemySimpleJumper::render(float t) {
+  draw_sprite(sprite_frame("enemy/jumper", onGround ? 0 : 1), drawX(t), drawY(t), -1, !faceRight, SPRITE_PLAIN, hit_flash(flash));
 }

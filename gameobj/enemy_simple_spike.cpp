@@ -4,10 +4,12 @@
 import enemies
 import bullet
 import sound
+import sprites
 */
 #include "gameobj/bullet.h"
 #include "gameobj/enemies.h"
 #include "gameobj/sound.h"
+#include "gameobj/sprites.h"
 
 namespace {
 constexpr float SIGHT = 140, RELOAD = 2.2f, SHOT_SPEED = 110, FAN = 0.25f;
@@ -32,4 +34,8 @@ void EnemySimpleSpike::update(float dt) {
     play_event_at(SND_ENEMY_SHOOT, x, y);
     shootTimer = RELOAD;
   }
+}
+
+void EnemySimpleSpike::render(float t) {
+  draw_sprite(sprite_frame("enemy/spike", shootTimer < 0.4f ? 1 : 0), drawX(t), drawY(t), -1, !faceRight, SPRITE_PLAIN, hit_flash(flash));
 }

@@ -5,11 +5,13 @@ import enemies
 import bullet
 import hero
 import sound
+import sprites
 */
 #include "gameobj/bullet.h"
 #include "gameobj/enemies.h"
 #include "gameobj/hero.h"
 #include "gameobj/sound.h"
+#include "gameobj/sprites.h"
 
 namespace {
 constexpr float ROLL_SPEED = 12, SIGHT = 120, CHARGE_TIME = 0.6f, RELOAD = 1.8f, SHOT_SPEED = 130;
@@ -47,4 +49,11 @@ void EnemyTWheels::update(float dt) {
   walk(dt, true);
   if (state == CHARGING)
     faceRight = face;
+}
+
+// While it charges its gun it glows, warning the hero.
+void EnemyTWheels::render(float t) {
+  uint32_t glow = state == CHARGING && int(timer * 16) % 2 ? 0x80FEE761 : hit_flash(flash);
+  draw_sprite(sprite_frame("enemy/twheels", vx != 0 ? int(age * 8) : 0), drawX(t), drawY(t), -1, !faceRight,
+              SPRITE_PLAIN, glow);
 }

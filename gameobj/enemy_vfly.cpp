@@ -4,10 +4,12 @@
 import enemies
 import hero
 import sound
+import sprites
 */
 #include "gameobj/enemies.h"
 #include "gameobj/hero.h"
 #include "gameobj/sound.h"
+#include "gameobj/sprites.h"
 
 namespace {
 constexpr float SIGHT = 100, ACCEL = 90, MAX_SPEED = 38, BOB = 10;
@@ -16,6 +18,7 @@ constexpr float SIGHT = 100, ACCEL = 90, MAX_SPEED = 38, BOB = 10;
 EnemyVFly::EnemyVFly() {
   ext[0] = -4, ext[1] = 0, ext[2] = 4, ext[3] = 8;
   health = maxHealth = 6;
+  contact = 6;
 }
 
 void EnemyVFly::update(float dt) {
@@ -40,4 +43,8 @@ void EnemyVFly::update(float dt) {
   } else {
     moveTo(x, homeY + std::sin(age * 2.0f) * BOB, 0);
   }
+}
+
+void EnemyVFly::render(float t) {
+  draw_sprite(sprite_frame("enemy/vfly", int(age * 16)), drawX(t), drawY(t), -1, !faceRight, SPRITE_PLAIN, hit_flash(flash));
 }

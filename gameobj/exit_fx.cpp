@@ -3,10 +3,12 @@
 /*
 import effects
 import sound
+import sprites
 */
 #include "engine/gen/gen_runtime.h"
 #include "gameobj/effects.h"
 #include "gameobj/sound.h"
+#include "gameobj/sprites.h"
 
 namespace {
 constexpr float VICTORY_SHOWN = 6.0f;  // seconds of the victory screen
@@ -91,4 +93,12 @@ void open_boss_exit() {
   make_exit(box);
   ExitFx* fx = the_exit();
   throw_debris(fx->x, fx->y + 8, 30, 0xFF2CE8F5, 60);
+}
+
+// Arrows rising over the open exit.
+void ExitFx::render(float t) {
+  if (victoryTime >= 0)
+    return;
+  float cx = (exitBox[0] + exitBox[2]) * 0.5f;
+  draw_sprite(sprite_frame("fx/exit", int(age * 8)), cx, exitBox[3] + 2, -0.5f, false);
 }

@@ -2,9 +2,11 @@
 /*
 import effects
 import sound
+import sprites
 */
 #include "gameobj/effects.h"
 #include "gameobj/sound.h"
+#include "gameobj/sprites.h"
 
 ExplBarrel::ExplBarrel() {
   category = CAT_SOLID;
@@ -37,4 +39,8 @@ bool ExplBarrel::hurt(int damage, float, float) {
       a->hurt(25, x, cy);
   });
   return true;
+}
+
+void ExplBarrel::render(float t) {
+  draw_sprite(sprite_named("boss1/bomb"), drawX(t), drawY(t), -1, false, SPRITE_PLAIN, hit_flash(flash));
 }

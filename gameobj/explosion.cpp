@@ -2,9 +2,11 @@
 /*
 import effects
 import sound
+import sprites
 */
 #include "gameobj/effects.h"
 #include "gameobj/sound.h"
+#include "gameobj/sprites.h"
 
 namespace {
 // Fire colours of the palette: red, orange, amber, yellow, and smoke.
@@ -46,4 +48,14 @@ void spawn_explosion(float x, float y, float size, int sound_event) {
   shell::shake(1.5f * size, 1.5f * size);
   if (sound_event >= 0)
     play_event_at(sound_event, x, y);
+}
+
+void ExplosionParticle::render(float t) {
+  constexpr int FRAMES = 8;
+  float total = 0.45f;
+  int frame = int((1 - (life - t) / total) * FRAMES);
+  if (frame >= FRAMES)
+    return;
+  draw_sprite(sprite_frame(size >= 2 ? "fx/explosion_big" : "fx/explosion", frame < 0 ? 0 : frame), drawX(t),
+              drawY(t), -6, false);
 }

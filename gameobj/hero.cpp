@@ -5,6 +5,7 @@ import bonuses
 import effects
 import sound
 import view
+import sprites
 */
 #include "gameobj/hero.h"
 
@@ -12,6 +13,7 @@ import view
 #include "gameobj/effects.h"
 #include "gameobj/sound.h"
 #include "gameobj/view.h"
+#include "gameobj/sprites.h"
 
 using namespace hero_tuning;
 
@@ -77,6 +79,7 @@ void Hero::respawn(float nx, float ny) {
   vx = vy = 0;
   dead = false;
   deadTime = 0;
+  levelTime = 0;
   jumping = false;
   invulnerable = 0;
   coyote = jumpBuffer = 0;
@@ -162,6 +165,7 @@ void Hero::touchObjects() {
 
 void Hero::update(float dt) {
   age += dt;
+  levelTime += dt;
   if (dead) {
     deadTime += dt;
     return;
@@ -215,4 +219,29 @@ void Hero::die() {
     primary->destroy();
   if (secondary)
     secondary->destroy();
+}
+
+// Depths of the sprite pass: nearer objects have smaller z.
+namespace {
+constexpr float HERO_Z = -3;
+}
+
+void Hero::render(float t) {
+  if (dead)
+    return;
+  // Untouchable after a hit: blinking.
+  if (invulnerable > 0 && int(invulnerable * 12) % 2)
+    return;
+  Sprite* body;
+  if (invulnerable > HURT_TIME - 0.3f)
+    body = sprite_frame("hero/hurt", 0);
+  else if (!onGround)
+    body = sprite_frame(vy > 0 ? "hero/jump" : "hero/fall", 0);
+  else if (std::fabs(vx) > 5)
+    body = sprite_frame("hero/run", int(runPhase * 12));
+  else if (shotFlash > 0)
+    body = sprite_frame("hero/shoot", shotFlash > 0.15f ? 0 : 1);
+  else
+    body = sprite_frame("hero/idle", int(age * 2));
+  draw_sprite(body, drawX(t), drawY(t), HERO_Z, !faceRight, SPRITE_PLAIN, flash > 0 ? 0x90FF0044 : NO_FLASH);
 }

@@ -42,6 +42,7 @@ class Hero : public Actor {
   float coyote = 0, jumpBuffer = 0;
   float invulnerable = 0;
   float deadTime = 0;
+  float levelTime = 0;          // since the level started (enemies give it a moment)
   float runPhase = 0;           // animation clock of the run
   float shotFlash = 0;          // time left of the shooting pose
   bool jumping = false;         // rising from a jump (the cut applies once)

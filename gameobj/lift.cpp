@@ -1,8 +1,10 @@
 // Lifts: ping-pong platforms over their shaft, carrying whatever stands on them.
 /*
 import lift
+import sprites
 */
 #include "gameobj/lift.h"
+#include "gameobj/sprites.h"
 
 namespace {
 enum { WAIT_AT_START, GOING, WAIT_AT_END, RETURNING };
@@ -61,3 +63,5 @@ void Lift::update(float dt) {
     }
   }
 }
+
+void Lift::render(float t) { draw_sprite(sprite_named("lift/platform"), drawX(t), drawY(t), -0.5f, false); }

@@ -41,13 +41,13 @@ import hud
 import lift
 import menus
 import module
-import object_render
 import pause_screen
 import pistol
 import plasma_gun
 import render
 import shell_api
 import sound
+import sprites
 import title_screen
 import ui
 import ui_draw

@@ -7,7 +7,10 @@ import sound
 */
 #include <cstring>
 
+#include "engine/gui/bitmap_font.h"
+#include "engine/gui/dist_font.h"
 #include "engine/gui/gui_behaviors.h"
+#include "engine/gui/ui_draw.h"
 #include "gameobj/gameobj_api.h"
 #include "gameobj/sound.h"
 
@@ -67,8 +70,16 @@ void link_screens();
 namespace {
 
 void noop() {}
-// The standard behaviours the screens' elements take by name.
-void init_new_gui() { register_std_behaviors(); }
+// Once, when the scene starts (the device exists): the interface's shaders and
+// states, and the standard behaviours the screens' elements take by name.
+void init_new_gui() {
+  init_ui_image_render();
+  init_rounded_box_render();
+  init_bitmap_fonts();
+  init_dist_fonts();
+  init_dist_icons();
+  register_std_behaviors();
+}
 void play_sound_event_no_pos(int id) { play_event(id); }
 // Play-level set-up of the shots, and its close: nothing beyond the objects.
 void init_bullets() {}

@@ -4,11 +4,13 @@ import weapons
 import bullet
 import hero
 import sound
+import sprites
 */
 #include "gameobj/bullet.h"
 #include "gameobj/hero.h"
 #include "gameobj/sound.h"
 #include "gameobj/weapons.h"
+#include "gameobj/sprites.h"
 
 using namespace weapon_tuning;
 
@@ -33,3 +35,23 @@ void Pistol::fire() {
   }
   play_event_at(SND_PISTOL_SHOT, x, y);
 }
+
+namespace {
+constexpr float GUN_Z = -4;
+}
+
+// The gun in the hero's hand, turned towards the crosshair, with its flash.
+void draw_wielded(WieldedItem* item, const char* picture, const char* flash_picture, float reach, float t) {
+  Hero* hero = item->owner.get();
+  if (!hero || hero->dead || (hero->invulnerable > 0 && int(hero->invulnerable * 12) % 2))
+    return;
+  float dx, dy;
+  item->aimDir(dx, dy);
+  float x = item->drawX(t), y = item->drawY(t);
+  draw_sprite_turned(sprite_named(picture), x, y, GUN_Z, dx, dy);
+  if (item->flashTime > 0 && flash_picture)
+    draw_sprite_turned(sprite_frame(flash_picture, int(item->flashTime * 40)), x + dx * reach, y + dy * reach,
+                       GUN_Z - 0.5f, dx, dy);
+}
+
+void Pistol::render(float t) { draw_wielded(this, "weapon/pistol", "fx/muzzle", 10, t); }

@@ -5,11 +5,13 @@ import weapons
 import bullet
 import hero
 import sound
+import sprites
 */
 #include "gameobj/bullet.h"
 #include "gameobj/hero.h"
 #include "gameobj/sound.h"
 #include "gameobj/weapons.h"
+#include "gameobj/sprites.h"
 
 using namespace weapon_tuning;
 
@@ -31,3 +33,7 @@ void PlasmaGun::fire() {
 }
 
 void PlasmaGun::misfire() { play_event_at(SND_PLASMA_MISFIRE, x, y); }
+
+void draw_wielded(WieldedItem* item, const char* picture, const char* flash_picture, float reach, float t);
+
+void PlasmaGun::render(float t) { draw_wielded(this, "weapon/plasma", "fx/plasma_muzzle", 12, t); }

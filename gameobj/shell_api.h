@@ -31,6 +31,8 @@ extern bool reached_exit SHELL_LINK;
 extern float screen_shake_x SHELL_LINK;
 extern float screen_shake_y SHELL_LINK;
 extern bool use_vis_debug SHELL_LINK;
+extern int cur_view_x0 SHELL_LINK, cur_view_y0 SHELL_LINK, cur_view_x1 SHELL_LINK, cur_view_y1 SHELL_LINK;
+extern float cur_view_cx SHELL_LINK, cur_view_cy SHELL_LINK;
 
 namespace shell {
 
@@ -65,6 +67,18 @@ inline void shake(float x, float y) {
     return;
   screen_shake_x = screen_shake_x > x ? screen_shake_x : x;
   screen_shake_y = screen_shake_y > y ? screen_shake_y : y;
+}
+
+// The frame's visible cell rectangle and view centre (the camera with its shake);
+// zeros without a game flow.
+struct View {
+  float x0, y0, x1, y1, cx, cy;
+};
+inline View view() {
+  if (!&cur_view_x0 || !&cur_view_cx)
+    return View{0, 0, 0, 0, 0, 0};
+  return View{float(cur_view_x0), float(cur_view_y0), float(cur_view_x1), float(cur_view_y1), cur_view_cx,
+              cur_view_cy};
 }
 
 inline GameMode* mode() { return &cur_game_mode ? cur_game_mode : nullptr; }

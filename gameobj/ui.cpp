@@ -81,7 +81,7 @@ void UiLabel::draw(float) {
   if (icon) {
     float tw = ui_text_width(text.c_str(), size * s, font);
     float ix = align == UI_CENTRE ? x - tw * 0.5f - size * s * 0.7f : (align == UI_LEFT ? x + size * s * 0.5f : x);
-    ui_icon(icon, ix, y + size * s * 0.5f, size * s, color);
+    ui_icon(icon, ix, y + size * s * 0.55f, size * s, color);
     if (align == UI_LEFT)
       x += size * s * 1.2f;
   }
@@ -92,11 +92,11 @@ void UiButton::draw(float) {
   float s = float(scale);
   uint32_t f = !enabled ? ui_color::LOCKED : (isPressed() ? ui_color::BUTTON_PRESSED : (focused ? ui_color::BUTTON_FOCUS : fill));
   ui_box(rect, f, focused ? ui_color::FOCUS_EDGE : ui_color::BUTTON_EDGE, 3 * s);
-  float size = 8 * s, y = (py0() + py1()) * 0.5f - size * 0.5f;
+  float size = textSize * s, y = (py0() + py1()) * 0.5f - size * 0.5f;
   uint32_t c = enabled ? ui_color::TEXT : ui_color::DIM;
   float x = px0() + 6 * s;
   if (icon) {
-    ui_icon(icon, x + size * 0.5f, y + size * 0.5f, size, c);
+    ui_icon(icon, x + size * 0.5f, y + size * 0.55f, size, c);
     x += size * 1.4f;
   }
   if (detail.len()) {
@@ -122,6 +122,7 @@ void UiKeyBox::draw(float t) {
 // ---- menu screens ------------------------------------------------------------------
 
 MenuScreen::MenuScreen() {
+  gui_get_mouse_pos(&lastPointerX, &lastPointerY);
   ui = new UiRoot();
   ui->screen = this;
   ui->addBehavior(&menu_keys);
@@ -170,7 +171,7 @@ UiButton* MenuScreen::addItem(UiButton* button, const char* text, int action, fl
   button->addBehavior("sound");
   button->clickSignal.connect([this, index](GuiElement*, int) { activate(index); });
   button->hoverSignal.connect([this, index](GuiElement*, bool over) {
-    if (over)
+    if (over && pointerMoved)
       setFocus(index, false);
   });
   panel->addChild(button);
@@ -244,6 +245,10 @@ void MenuScreen::onKey(int code) {
 }
 
 void MenuScreen::update(float) {
+  float px, py;
+  gui_get_mouse_pos(&px, &py);
+  pointerMoved = px != lastPointerX || py != lastPointerY;
+  lastPointerX = px, lastPointerY = py;
   processInput();
   // Actions run outside the event dispatch: they may replace this screen.
   if (pendingAction >= 0) {

@@ -74,6 +74,7 @@ class UiButton : public UiElement {
   int action = 0;
   bool focused = false;
   bool enabled = true;
+  float textSize = 8;  // interface units
   uint32_t fill = ui_color::BUTTON;
   void draw(float t) override;
 };
@@ -95,6 +96,10 @@ class MenuScreen : public BaseGuiScreen {
   DynArray<UiButton*> items;
   int focus = 0;
   int pendingAction = -1;
+  // The pointer moves the focus only when it moved: a pointer resting over the
+  // screen leaves the keyboard's focus alone.
+  float lastPointerX = 0, lastPointerY = 0;
+  bool pointerMoved = false;
 
   MenuScreen();
   ~MenuScreen() override;

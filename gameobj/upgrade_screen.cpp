@@ -15,7 +15,7 @@ import sound
 namespace {
 
 constexpr int CONTINUE = 1000 - 1;
-constexpr float COLUMN = 96, ROW = 27, TOP = 42;
+constexpr float COLUMN = 100, ROW = 27, TOP = 42;
 
 // One node of the tree as the script describes it.
 struct NodeView {
@@ -112,8 +112,8 @@ class UpgradeScreen : public MenuScreen {
   UiLabel* pointsLabel = nullptr;
 
   UpgradeScreen() {
-    makePanel(312, 176, "UPGRADES");
-    pointsLabel = addLabel(panel, "", 0, 22, 312, 8);
+    makePanel(316, 176, "UPGRADES");
+    pointsLabel = addLabel(panel, "", 0, 22, 316, 8);
     pointsLabel->icon = "point";
     pointsLabel->color = ui_color::TITLE;
     UiButton* go = addItem("Continue", CONTINUE, 152);
@@ -126,6 +126,7 @@ class UpgradeScreen : public MenuScreen {
       b->ux = 12 + nodes[i].col * COLUMN;
       b->uw = COLUMN - 8;
       b->uh = 20;
+      b->textSize = 7;
       if (nodes[i].needs.len()) {
         TempString<300> tip;
         tip.format("Needs %s", nodes[i].needs.c_str());

@@ -11,6 +11,7 @@ import lift
 import effects
 import backgrounds
 import bosses
+import sprites
 */
 #include "gameobj/backgrounds.h"
 #include "gameobj/bonuses.h"
@@ -20,6 +21,7 @@ import bosses
 #include "gameobj/enemies.h"
 #include "gameobj/hero.h"
 #include "gameobj/lift.h"
+#include "gameobj/sprites.h"
 #include "gameobj/weapons.h"
 
 // Stepping order: platforms before what rides them, the hero before its weapons,
@@ -125,8 +127,16 @@ void reset_explosions() {
   destroy_all(ExitFx_list);
 }
 
-void init_gameobj() { seed_game_rand(game_rnd_seed ^ 0x5DEECE66Dull); }
-void close_gameobj() { remove_all_gameobj(); }
+// The play level opens once the atlas and meshes exist: pictures are looked up anew.
+void init_gameobj() {
+  seed_game_rand(game_rnd_seed ^ 0x5DEECE66Dull);
+  forget_sprites();
+}
+
+void close_gameobj() {
+  remove_all_gameobj();
+  forget_boss_mesh();
+}
 
 // ---- what the level generator adds -------------------------------------------------
 
@@ -216,6 +226,8 @@ void move_hero(__m128 pos) {
       item->prevX = item->x, item->prevY = item->y;
       item->follow();
     }
+  // The elevator moves the hero once per step: the camera rides along.
+  update_camera(0.05f);
 }
 
 __m128 get_hero_pos() {

@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool
   lua5.4
+  libfreetype-dev fonts-dejavu-core xfonts-base
 )
 
 missing=()

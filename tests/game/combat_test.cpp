@@ -22,7 +22,7 @@ TEST_F(GameTest, EnemyShotReducesTheHerosHealth) {
 }
 
 TEST_F(GameTest, HerosShotsKillAnEnemy) {
-  Hero* h = start_at(100, FLOOR);
+  ASSERT_TRUE(start_at(100, FLOOR));
   gameobj_func_table.add_enemy(KIND_HWHEELS, 160, FLOOR);
   ASSERT_EQ(EnemyHWheels_list.size(), 1);
   press(1);  // shoot primary, at the enemy wherever it rolls

@@ -274,6 +274,21 @@ TEST_F(GameScriptTest, CloseReleasesEverything) {
   EXPECT_TRUE(get_upgrade_tree().isNull());
 }
 
+// A second start without a close first: the handles of the first VM are released
+// before it closes, and the new VM holds the entry functions.
+TEST_F(GameScriptTest, StartingAgainWithoutCloseReleasesTheOldVmFirst) {
+  int64_t before = sqbind::vm_heap_blocks();
+  startWith(recording_script);
+  init_game_script();
+  EXPECT_NE(svm(), nullptr);
+  EXPECT_FALSE(game_script_reset_game.isNull());
+  EXPECT_EQ(game_script_reset_game.vm, svm());
+  reset_game_script();
+  EXPECT_EQ(calls_of(svm()), "reset;");
+  close_game_script();
+  EXPECT_EQ(sqbind::vm_heap_blocks(), before);
+}
+
 namespace {
 
 // Streams that count every call made on them: the persistence stubs must make none.

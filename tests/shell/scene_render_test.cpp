@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "engine/audio/audio_engine.h"
+#include "engine/gui/sys_font.h"
 #include "engine/render/d3d_device.h"
 #include "engine/shell/modes/game_flow.h"
 #include "engine/shell/modes/game_mode.h"
-#include "engine/shell/pending_services.h"
 #include "engine/shell/scene.h"
 #include "engine/world/camera.h"
 #include "soloud_wav.h"

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "engine/gen/gen_runtime.h"
+#include "engine/gui/sys_font.h"
 #include "engine/render/d3d_device.h"
 #include "engine/shell/modes/game_flow.h"
 #include "engine/shell/modes/modes.h"
-#include "engine/shell/pending_services.h"
 #include "engine/shell/scene.h"
 #include "engine/shell/window.h"
 #include "engine/world/camera.h"

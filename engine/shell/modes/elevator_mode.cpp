@@ -6,9 +6,9 @@
 
 #include "engine/core/log.h"
 #include "engine/core/mem.h"
+#include "engine/render/level_renderer.h"
 #include "engine/shell/modes/game_flow.h"
 #include "engine/shell/modes/modes.h"
-#include "engine/shell/pending_services.h"
 #include "engine/world/gameobj_host.h"
 #include "engine/world/junk.h"
 #include "engine/world/level_sweep.h"

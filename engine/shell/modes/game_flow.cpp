@@ -1,11 +1,11 @@
 // A game from level to level: a new game, the start of a level, the advance to the
 // next one.
+#include "engine/render/level_renderer.h"
 #include "engine/shell/modes/game_flow.h"
 
 #include "engine/gen/level_compose.h"
 #include "engine/script/game_script.h"
 #include "engine/shell/modes/game_mode.h"
-#include "engine/shell/pending_services.h"
 #include "engine/world/gameobj_host.h"
 #include "engine/world/junk.h"
 

@@ -1,8 +1,8 @@
 // Game over: the world goes on moving under a darkened final pass, and after one
 // second the module's game-over screen offers a new game.
+#include "engine/render/postfx.h"
 #include "engine/shell/modes/game_flow.h"
 #include "engine/shell/modes/modes.h"
-#include "engine/shell/pending_services.h"
 #include "engine/world/gameobj_host.h"
 
 void GameOverMode::enter(GameMode*) {

@@ -6,12 +6,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "engine/gui/sys_font.h"
 #include "engine/render/d3d_device.h"
 #include "engine/render/d3d_textures.h"
+#include "engine/render/debug_vis.h"
 #include "engine/shell/input.h"
 #include "engine/shell/modes/game_flow.h"
 #include "engine/shell/modes/modes.h"
-#include "engine/shell/pending_services.h"
 #include "engine/shell/scene.h"
 #include "engine/shell/window.h"
 #include "engine/world/camera.h"
