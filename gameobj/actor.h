@@ -23,9 +23,9 @@ enum Category : int32_t {
   CAT_NONE = 0,
   CAT_HERO,
   CAT_ENEMY,     // hurts the hero, is hit by the hero's shots
-  CAT_SOLID,     // blocks moving boxes (boss armour, barrels)
+  CAT_SOLID,     // blocks moving boxes: Boss2's core and barrels (the sweeps walk their lists)
   CAT_PICKUP,
-  CAT_PLATFORM,  // carries what stands on it
+  CAT_PLATFORM,  // carries what stands on it: lifts
   CAT_SHOT,
   CAT_EFFECT,
   CAT_SCENERY,
