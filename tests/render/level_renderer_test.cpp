@@ -138,15 +138,15 @@ TEST_F(LevelRendererTest, QuadsCoverTheCellsAndStopAtTheTextureSize) {
   for (const Case& c : cases) {
     start_level_rendering();
     render_area(r, c.x0, c.y0, c.x1, c.y1, 5);
-    // Binding the foreground layer drew the background quad from the ring's previous
-    // buffer; the foreground quad waits in the current one.
+    // The foreground quad first (front to back); binding the background layer drew it
+    // from the ring's previous buffer, and the background quad waits in the current one.
     ASSERT_EQ(common_vb_writer.numPrims, 2) << c.name;
     const LevelVertex* quads[2] = {(const LevelVertex*)previous_ring_buffer(),
                                    (const LevelVertex*)common_vb_writer.startPtr};
     int16_t u = int16_t(c.cols * (16384 / 16)), w = int16_t(c.rows * (16384 / 8));
-    // Background layer 20 units behind, then the foreground, each two triangles.
+    // The foreground at z, then the background layer 20 units behind, two triangles each.
     for (int q = 0; q < 2; q++) {
-      float z = q == 0 ? 25 : 5;
+      float z = q == 0 ? 5 : 25;
       LevelVertex want[6] = {{c.px, c.py, z, 0, 0},
                              {c.px + c.cols, c.py, z, u, 0},
                              {c.px + c.cols, c.py + c.rows, z, u, w},
