@@ -1,209 +1,155 @@
-// The stand-in game-object module: the exports the engine links by name and the
-// least behind each entry point that keeps the engine's contracts. The hero keeps a
-// position in its object; everything else is silent.
+// The module's exports: the entry points the engine links by name, and link_gui.
 /*
-import objects
-import screens
+import actor
+import menus
+import hud
+import sound
 */
 #include <cstring>
 
-#include "engine/gen/level_map.h"
-#include "gameobj/objects.h"
-#include "gameobj/screens.h"
+#include "engine/gui/bitmap_font.h"
+#include "engine/gui/dist_font.h"
+#include "engine/gui/gui_behaviors.h"
+#include "engine/gui/ui_draw.h"
+#include "gameobj/gameobj_api.h"
+#include "gameobj/sound.h"
 
-#ifndef GAMEOBJ_CLASS_COUNT
-#define GAMEOBJ_CLASS_COUNT GAMEOBJ_VTABLE_COUNT
-#endif
+// Entry points defined by the files of their kind.
+void update_gameobj(float dt);
+void render_gameobj(float t);
+void render_boss(float t);
+void render_gameobj_debug(float t);
+void view_mode_gameobj_debug(DynArray<char>* text, __m128 view_pos);
+void render_gameobj_map(int blink);
+void remove_all_gameobj();
+void init_gameobj();
+void close_gameobj();
+void set_game_ui_screen(BaseGuiScreen* screen);
+void open_game_menu();
+void open_main_menu();
+void open_upgrade_screen();
+void close_game_menu();
+void update_game_menu(float dt);
+void draw_game_menu(float t);
+void update_hud();
+void draw_hud();
+void draw_crosshair(float x, float y);
+void show_game_over(bool timer_done);
+void open_game_over_screen();
+void hide_tooltip();
+void show_tooltip(String* text, __m128 box);
+void add_background(const char* name, float a, float b, float c, float d, float e, float f);
+void add_background_ship(const char* name, float speed);
+void reset_background();
+void add_lift(int x, int y, int size, int direction);
+void reset_lifts();
+float scan_objects_x(int& hit, GameObj* self, float from, float to, float y0, float y1);
+float scan_objects_y(int& hit, GameObj* self, float x0, float x1, float from, float to, float* out);
+void remove_all_bonuses();
+void mark_level_tiles();
+void update_explosions(float dt);
+void reset_explosions();
+void reset_bullets();
+void remove_all_enemies();
+void add_enemy(int kind, float x, float y);
+__m128 collide_box_enemies(GameObj* self, int flags, __m128 lo, __m128 hi);
+__m128 collide_box_neutral(GameObj* self, __m128 lo, __m128 hi);
+__m128 get_hero_pos();
+__m128 get_hero_target();
+int get_hero_health();
+__m128 interp_hero_pos(float t);
+void init_hero();
+void reset_hero(float x, float y);
+void close_hero();
+void move_hero(__m128 pos);
+__m128 collide_box_hero(GameObj* self, __m128 lo, __m128 hi);
+void delete_gameobj();
+void bind_gameobj(HSQUIRRELVM vm);
+void link_screens();
 
 namespace {
 
-Hero* the_hero() { return Hero_list.isEmpty() ? nullptr : Hero_list[0]; }
-
-__m128 hero_pos() {
-  Hero* h = the_hero();
-  return h ? h->pos : _mm_setr_ps(0, 0, 0, 1);
-}
-
-// The hero's box: 1 x 2 cells standing on its position.
-__m128 hero_box(__m128 pos) {
-  alignas(16) float p[4];
-  _mm_store_ps(p, pos);
-  return _mm_setr_ps(p[0] - 0.5f, p[1], p[0] + 0.5f, p[1] + 2.0f);
-}
-
-void place_hero(Hero* h, __m128 pos) {
-  h->pos = pos;
-  h->target = pos;
-  update_proximity(h, hero_box(pos));
-}
-
-// Removes obj from its class lists and the proximity hash, then deletes it.
-template <class T>
-void forget(DynArray<T*>& list, BaseObject* obj) {
-  for (int i = list.size() - 1; i >= 0; i--)
-    if (list[i] == obj)
-      list.remove(i, 1);
-}
-
-void delete_object(BaseObject* obj) {
-#define GAMEOBJ_FORGET(name) forget(name##_list, obj);
-  GAMEOBJ_LIST_NAMES(GAMEOBJ_FORGET)
-#undef GAMEOBJ_FORGET
-  remove_proximity_object(static_cast<GameObj*>(obj));
-  delete obj;
-}
-
-// ---- entry points --------------------------------------------------------------------
 void noop() {}
-void noop_f(float) {}
-
-void init_hero() {
-  if (the_hero())
-    return;
-  Hero* h = new Hero();
-  h->health = 100;
-  Hero_list.push(&h);
-  place_hero(h, _mm_setr_ps(0, 0, 0, 1));
+// Once, when the scene starts (the device exists): the interface's shaders and
+// states, and the standard behaviours the screens' elements take by name.
+void init_new_gui() {
+  init_ui_image_render();
+  init_rounded_box_render();
+  init_bitmap_fonts();
+  init_dist_fonts();
+  init_dist_icons();
+  register_std_behaviors();
 }
-
-void delete_gameobj();
-
-// A hero already queued by destroy is deleted with the queue, never twice.
-void close_hero() {
-  if (Hero* h = the_hero())
-    h->destroy();
-  delete_gameobj();
-}
-
-void reset_hero(float x, float y) {
-  init_hero();
-  place_hero(the_hero(), _mm_setr_ps(x, y, 0, 1));
-  reset_camera();
-}
-
-void move_hero(__m128 pos) {
-  if (Hero* h = the_hero())
-    place_hero(h, pos);
-}
-
-__m128 get_hero_pos() { return hero_pos(); }
-__m128 get_hero_target() { return the_hero() ? the_hero()->target : hero_pos(); }
-__m128 interp_hero_pos(float) { return hero_pos(); }
-int get_hero_health() { return the_hero() ? the_hero()->health : 0; }
-
-void update_gameobj(float dt) { update_camera(dt); }
-
-void delete_gameobj() {
-  // Deleting may queue more objects: take the queue as it grows.
-  for (int i = 0; i < deleted_gameobjs.size(); i++)
-    delete_object(deleted_gameobjs[i]);
-  deleted_gameobjs.clear();
-}
-
-void remove_all_gameobj() {
-  delete_gameobj();
-  while (Hero* h = the_hero())
-    delete_object(h);
-}
-
-void mark_level_tiles() { mark_solid_tiles(); }
-
-float scan_objects_x(int&, GameObj*, float, float to, float, float) { return to; }
-float scan_objects_y(int&, GameObj*, float, float, float, float to, float*) { return to; }
-
-__m128 no_overlap(GameObj*, __m128, __m128) { return _mm_setzero_ps(); }
-__m128 no_enemy_overlap(GameObj*, int, __m128, __m128) { return _mm_setzero_ps(); }
-
-// How far the box reaches into the hero's box on each side; zeros when apart.
-__m128 collide_box_hero(GameObj* self, __m128 lo, __m128 hi) {
-  Hero* h = the_hero();
-  if (!h || h == self)
-    return _mm_setzero_ps();
-  alignas(16) float b[4], l[4], u[4];
-  _mm_store_ps(b, h->bbox);
-  _mm_store_ps(l, lo);
-  _mm_store_ps(u, hi);
-  float o[4] = {u[0] - b[0], u[1] - b[1], b[2] - l[0], b[3] - l[1]};
-  for (float v : o)
-    if (v <= 0)
-      return _mm_setzero_ps();
-  return _mm_setr_ps(o[0], o[1], o[2], o[3]);
-}
-
-void draw_crosshair(float, float) {}
-void show_tooltip(String*, __m128) {}
-void add_background(const char*, float, float, float, float, float, float) {}
-void add_background_ship(const char*, float) {}
-void add_lift(int, int, int, int) {}
-void add_enemy(int, float, float) {}
-void play_sound_event_no_pos(int) {}
-void render_gameobj_map(int) {}
-void view_mode_gameobj_debug(DynArray<char>*, __m128) {}
-void bind_gameobj(HSQUIRRELVM) {}
+void play_sound_event_no_pos(int id) { play_event(id); }
+// Play-level set-up of the shots, and its close: nothing beyond the objects.
+void init_bullets() {}
+void close_bullets() { reset_bullets(); }
+// Boss parts are objects of their own; nothing is cached from the tiles.
+void reload_boss_parts() {}
 
 struct NamedEntry {
   const char* name;
   void* fn;
 };
 
-#define ENTRY(name, fn) {name, (void*)(fn)}
+#define ENTRY(name) {#name, (void*)(name)}
 const NamedEntry entries[] = {
-    ENTRY("update_gameobj", update_gameobj),
-    ENTRY("render_gameobj", noop_f),
-    ENTRY("render_boss", noop_f),
-    ENTRY("render_gameobj_debug", noop_f),
-    ENTRY("view_mode_gameobj_debug", view_mode_gameobj_debug),
-    ENTRY("render_gameobj_map", render_gameobj_map),
-    ENTRY("remove_all_gameobj", remove_all_gameobj),
-    ENTRY("init_gameobj", noop),
-    ENTRY("close_gameobj", remove_all_gameobj),
-    ENTRY("set_game_ui_screen", set_game_ui_screen),
-    ENTRY("open_game_menu", open_menu),
-    ENTRY("open_main_menu", open_menu),
-    ENTRY("open_upgrade_screen", open_menu),
-    ENTRY("close_game_menu", noop),
-    ENTRY("update_game_menu", update_menu),
-    ENTRY("draw_game_menu", noop_f),
-    ENTRY("update_hud", noop),
-    ENTRY("draw_hud", noop),
-    ENTRY("draw_crosshair", draw_crosshair),
-    ENTRY("show_game_over", show_game_over),
-    ENTRY("open_game_over_screen", open_game_over_menu),
-    ENTRY("init_new_gui", noop),
-    ENTRY("hide_tooltip", noop),
-    ENTRY("show_tooltip", show_tooltip),
-    ENTRY("add_background", add_background),
-    ENTRY("add_background_ship", add_background_ship),
-    ENTRY("reset_background", noop),
-    ENTRY("add_lift", add_lift),
-    ENTRY("reset_lifts", noop),
-    ENTRY("play_sound_event_no_pos", play_sound_event_no_pos),
-    ENTRY("reload_boss_parts", noop),
-    ENTRY("scan_objects_x", scan_objects_x),
-    ENTRY("scan_objects_y", scan_objects_y),
-    ENTRY("remove_all_bonuses", noop),
-    ENTRY("mark_level_tiles", mark_level_tiles),
-    ENTRY("update_explosions", noop_f),
-    ENTRY("reset_explosions", noop),
-    ENTRY("init_bullets", noop),
-    ENTRY("close_bullets", noop),
-    ENTRY("reset_bullets", noop),
-    ENTRY("remove_all_enemies", noop),
-    ENTRY("add_enemy", add_enemy),
-    ENTRY("collide_box_enemies", no_enemy_overlap),
-    ENTRY("collide_box_neutral", no_overlap),
-    ENTRY("get_hero_pos", get_hero_pos),
-    ENTRY("get_hero_target", get_hero_target),
-    ENTRY("get_hero_health", get_hero_health),
-    ENTRY("interp_hero_pos", interp_hero_pos),
-    ENTRY("init_hero", init_hero),
-    ENTRY("reset_hero", reset_hero),
-    ENTRY("close_hero", close_hero),
-    ENTRY("move_hero", move_hero),
-    ENTRY("collide_box_hero", collide_box_hero),
-    ENTRY("delete_gameobj", delete_gameobj),
-    ENTRY("bind_gameobj", bind_gameobj),
-    ENTRY("link_gui", link_screens),
+    ENTRY(update_gameobj),
+    ENTRY(render_gameobj),
+    ENTRY(render_boss),
+    ENTRY(render_gameobj_debug),
+    ENTRY(view_mode_gameobj_debug),
+    ENTRY(render_gameobj_map),
+    ENTRY(remove_all_gameobj),
+    ENTRY(init_gameobj),
+    ENTRY(close_gameobj),
+    ENTRY(set_game_ui_screen),
+    ENTRY(open_game_menu),
+    ENTRY(open_main_menu),
+    ENTRY(open_upgrade_screen),
+    ENTRY(close_game_menu),
+    ENTRY(update_game_menu),
+    ENTRY(draw_game_menu),
+    ENTRY(update_hud),
+    ENTRY(draw_hud),
+    ENTRY(draw_crosshair),
+    ENTRY(show_game_over),
+    ENTRY(open_game_over_screen),
+    ENTRY(init_new_gui),
+    ENTRY(hide_tooltip),
+    ENTRY(show_tooltip),
+    ENTRY(add_background),
+    ENTRY(add_background_ship),
+    ENTRY(reset_background),
+    ENTRY(add_lift),
+    ENTRY(reset_lifts),
+    ENTRY(play_sound_event_no_pos),
+    ENTRY(reload_boss_parts),
+    ENTRY(scan_objects_x),
+    ENTRY(scan_objects_y),
+    ENTRY(remove_all_bonuses),
+    ENTRY(mark_level_tiles),
+    ENTRY(update_explosions),
+    ENTRY(reset_explosions),
+    ENTRY(init_bullets),
+    ENTRY(close_bullets),
+    ENTRY(reset_bullets),
+    ENTRY(remove_all_enemies),
+    ENTRY(add_enemy),
+    ENTRY(collide_box_enemies),
+    ENTRY(collide_box_neutral),
+    ENTRY(get_hero_pos),
+    ENTRY(get_hero_target),
+    ENTRY(get_hero_health),
+    ENTRY(interp_hero_pos),
+    ENTRY(init_hero),
+    ENTRY(reset_hero),
+    ENTRY(close_hero),
+    ENTRY(move_hero),
+    ENTRY(collide_box_hero),
+    ENTRY(delete_gameobj),
+    ENTRY(bind_gameobj),
+    {"link_gui", (void*)link_screens},
 };
 #undef ENTRY
 
@@ -227,11 +173,6 @@ __attribute__((visibility("default"))) void* get_gameobj_func_by_name(const char
     if (known && strcmp(known, name) == 0)
       return (void*)noop;
   return nullptr;
-}
-
-__attribute__((visibility("default"))) void** get_gameobj_vtables(int* count) {
-  *count = GAMEOBJ_CLASS_COUNT;
-  return module_class_tables();
 }
 
 __attribute__((visibility("default"))) void link_gui() { link_screens(); }

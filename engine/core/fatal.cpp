@@ -13,6 +13,7 @@
 
 #include "engine/core/log.h"
 #include "platform/debug/stack.h"
+#include "platform/debug/watchdog.h"
 
 bool fatal_error_happened = false;
 
@@ -28,6 +29,8 @@ ShutdownFunc close_all_systems_func = nullptr;
 // for itself.
 std::mutex shutdown_mutex;
 std::atomic<std::thread::id> shutdown_owner{};
+// Seconds the next shut-down may take before the watchdog ends the process; 0: no limit.
+std::atomic<unsigned> shutdown_watchdog_sec{0};
 
 // Set just before the process exits: a fatal raised from then on (from an exit
 // handler or a destructor of a global) cannot exit a second time.
@@ -79,6 +82,10 @@ void set_close_all_systems(ShutdownFunc close_all) {
 bool run_close_all_systems() {
   if (shutdown_owner.load() == std::this_thread::get_id())
     return false;
+  // Taking the lock may be what hangs: the watchdog covers it too.
+  unsigned guard = shutdown_watchdog_sec.exchange(0);
+  if (guard)
+    arm_watchdog(guard, "shut-down after a crash");
   struct OwnedLock {
     OwnedLock() {
       shutdown_mutex.lock();
@@ -89,9 +96,15 @@ bool run_close_all_systems() {
       shutdown_mutex.unlock();
     }
   } lock;
+  // A guarded shut-down stays guarded until the process is gone: the exit handlers
+  // that follow it may wait for the same lock.
   if (close_all_systems_func)
     close_all_systems_func();
   return true;
+}
+
+void guard_next_shutdown(unsigned seconds) {
+  shutdown_watchdog_sec.store(seconds);
 }
 
 void fatal(const char* fmt, ...) {

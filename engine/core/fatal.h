@@ -60,3 +60,9 @@ void set_close_all_systems(ShutdownFunc close_all);
 // shut-down is already running on this thread (a fault inside a close step)
 // returns at once without running it again; true when the shut-down ran.
 bool run_close_all_systems();
+
+// After a hardware fault: the next orderly shut-down runs under the watchdog, which
+// ends the process with exit code 100 when it does not finish within `seconds` (a
+// lock it needs may be held for good by the faulting code or another thread).
+// Async-signal-safe.
+void guard_next_shutdown(unsigned seconds);

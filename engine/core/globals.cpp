@@ -1,24 +1,26 @@
-// The engine's global objects, defined together so that their construction order
-// (and so the reverse order of their destruction at exit, after main returns or
-// after fatal's exit(100)) is fixed: C++ orders construction only within one
-// translation unit. Each subsystem keeps its own ordered run of definitions in
-// one file of its own; the order across the program, as the runs must follow:
+// The engine core's global objects. C++ orders construction only within one
+// translation unit, so globals that depend on one another are defined in one file, in
+// order. Across files, construction follows the executable's link line, and
+// destruction at exit (after main returns or after fatal's exit(100)) runs the other
+// way. The link line holds the libraries, then the platform layers, then the engine's
+// subsystems in this order, each with its files in name order:
 //
-//   object lists; host GUI globals (gui_batch, default_font, common_style,
-//   hud_style, tooltip_style); level coordinate lists; tile lists; GUI runtime
-//   queues and registry, soundPerf, batch states, deleted_gameobjs,
-//   game_script_vm, then the seven game-script handles; sound_script_vm and the
-//   two audio lists; proximity; the mode objects; debris; sprite globals; level
-//   renderer transforms; scanPerf, tracePerf; scene globals (free_cam_pos,
-//   camera_ofs, light_dir, the three matrices, soloud, then sfx_bus, ui_bus,
-//   music_bus, then sound_events); soundScriptPerf; periodicPerf; log globals
-//   (mutex, then history: engine/core/log.cpp); settings records; visual-log
-//   lines and error-message text (engine/gui/visual_log.cpp); common_vb_writer;
-//   font globals; update_stats_trackers; the module's source list; texture and
-//   mesh pools; changed-file and watcher lists; shader table; Steam callback
-//   list; physfsPerf.
+//   profiler; win32 layer (messages, system, window); Direct3D layer; Steam layer;
+//   engine core: fatal, this file (settings records, the tracker list, changed-file
+//   and watcher lists, physfsPerf), log (its mutex, then its history), utils;
+//   script bridge (engine/script/globals.cpp: game_script_vm, then its seven
+//   handles); level generation (coordinate lists, placements, tiles); world (the
+//   module's source list, debris, the object lists and deleted_gameobjs,
+//   proximity); renderer (shader table, common_vb_writer, named textures); GUI
+//   (behaviours, queues and registry, signals, styles, then the visual-log lines
+//   and error-message text); audio (soloud, then sfx_bus, ui_bus and music_bus;
+//   sound files; sound_script_vm, then sound_events); shell (main loop, Steam
+//   glue).
 //
-// What destruction relies on, and each run must keep: game_script_vm before its
+// So the core's globals, the log among them, are made before and destroyed after
+// those of every subsystem that follows it.
+//
+// What destruction relies on, and each file must keep: game_script_vm before its
 // handles, sound_script_vm before sound_events, soloud before its buses (so each
 // SqFunc dies before its VM and the buses before soloud), and the tracker list
 // freed while the trackers themselves, which have no destructor, stay valid.

@@ -92,8 +92,9 @@ struct StatsCanvas {
   unsigned (*freeTexmem)() = nullptr;     // free texture memory in bytes
   int (*updateStepUsec)() = nullptr;      // the main loop's update step
 };
-// Null removes it. The canvas must stay valid while installed.
-void set_stats_canvas(const StatsCanvas* canvas);
+// Null removes it. The canvas must stay valid while installed. A canvas that lacks
+// one of the operations is refused (false), leaving the installed one in place.
+bool set_stats_canvas(const StatsCanvas* canvas);
 
 // The overlay's parts, drawn on the installed canvas (nothing without one).
 // One bar graph of a 100-sample ring: bars below `limit` green, others red,

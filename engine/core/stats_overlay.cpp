@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "engine/core/log.h"
 #include "engine/core/stats.h"
 
 namespace {
@@ -94,7 +95,16 @@ void draw_update_stats_layout() {
 
 void set_update_stats_overlay(UpdateStatsOverlayFunc draw) { update_stats_overlay = draw; }
 
-void set_stats_canvas(const StatsCanvas* c) { canvas = c; }
+bool set_stats_canvas(const StatsCanvas* c) {
+  // The layout calls every operation: a canvas missing one would crash mid-frame.
+  if (c && !(c->pushTextState && c->popTextState && c->setTextLayout && c->drawText && c->drawRect &&
+             c->freeTexmem && c->updateStepUsec)) {
+    debug("statistics canvas refused: it lacks an operation");
+    return false;
+  }
+  canvas = c;
+  return true;
+}
 
 void draw_update_stats() {
   if (update_stats_overlay)

@@ -1,6 +1,7 @@
 // String: the heap string's block operations.
 #include "engine/core/strings.h"
 
+#include <climits>
 #include <cstdint>
 #include <cstdlib>
 
@@ -91,7 +92,8 @@ bool parse_int(const char* text, int* out) {
   long value = strtol(text, &end, 0);
   if (end == text)
     return false;
-  *out = (int)value;
+  // Out of range clamps, as strtol itself does for long: never a wrapped value.
+  *out = value < INT_MIN ? INT_MIN : value > INT_MAX ? INT_MAX : (int)value;
   return true;
 }
 

@@ -108,6 +108,7 @@ struct TempString {
 };
 
 // The number at the start of a text, read as strtol (base 0: decimal, 0x hex, 0 octal)
-// or strtod read it. False, with `out` untouched, when the text starts with no number.
+// or strtod read it; an integer out of the int range clamps to it. False, with `out`
+// untouched, when the text starts with no number.
 bool parse_int(const char* text, int* out);
 bool parse_double(const char* text, double* out);

@@ -7,6 +7,7 @@
 
 GuiElement::~GuiElement() {
   gui_element_destroyed(this);
+  gui_style_element_destroyed(this);
   if (parent) {
     DynArray<GuiElement*>& siblings = parent->children;
     for (int i = 0; i < siblings.size(); i++) {

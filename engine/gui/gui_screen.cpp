@@ -1,6 +1,7 @@
 #include "engine/gui/gui_screen.h"
 
 #include <cmath>
+#include <cstdlib>
 
 #include "engine/core/fatal.h"
 
@@ -9,7 +10,16 @@ BaseGuiScreen* cur_game_screen = nullptr;
 void gui_register_screen(BaseGuiScreen* screen);
 void gui_unregister_screen(BaseGuiScreen* screen);
 
-BaseGuiScreen::BaseGuiScreen() { gui_register_screen(this); }
+// A screen deleted outside a drain leaves its root queued until the next one; the
+// last drain runs at exit, before the globals of the GUI runtime go, so that nothing
+// queued is left behind.
+static void drain_at_exit() { destroy_queued_gui_elements(); }
+
+BaseGuiScreen::BaseGuiScreen() {
+  static bool drain_registered = std::atexit(drain_at_exit) == 0;
+  (void)drain_registered;
+  gui_register_screen(this);
+}
 
 BaseGuiScreen::~BaseGuiScreen() {
   gui_unregister_screen(this);

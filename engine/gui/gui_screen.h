@@ -19,7 +19,8 @@ class BaseGuiScreen {
   BaseGuiScreen(const BaseGuiScreen&) = delete;
   BaseGuiScreen& operator=(const BaseGuiScreen&) = delete;
   // Queues the root element for destruction (it goes in the same drain when
-  // the screen is deleted by one) and forgets the screen's queue entry.
+  // the screen is deleted by one, else in the next, at the latest at exit) and
+  // forgets the screen's queue entry.
   virtual ~BaseGuiScreen();
   // Called before the screen is dropped.
   virtual void close() {}

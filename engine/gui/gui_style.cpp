@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/core/fatal.h"
 #include "engine/gui/gui_element.h"
 #include "engine/gui/gui_event.h"
-#include "engine/gui/gui_screen.h"
 
 GuiStyle common_style;
 GuiStyle hud_style;
@@ -33,28 +33,47 @@ void GuiStyle::addSheet(GuiSelector* selector, BaseGuiProperty* props) {
   sheets.push(&sheet);
 }
 
-// Drops from element and its subtree every borrowed slot found in values
-// (sorted); an element that lost one is re-evaluated on the next restyle.
+// Every element that holds a value borrowed from a sheet, wherever it is: under a
+// live screen, in a subtree the module keeps aside, a tooltip. Never destroyed, since
+// elements may outlive this file's globals at exit.
+static std::unordered_set<GuiElement*>& borrowers() {
+  static auto* elements = new std::unordered_set<GuiElement*>;
+  return *elements;
+}
+
+static bool borrows_values(const GuiElement* element) {
+  for (int id = 0; id < NUM_GUI_PROPS; id++)
+    if (element->props[id] && !(element->props[id] & 1)) return true;
+  return false;
+}
+
+void gui_style_element_destroyed(GuiElement* element) { borrowers().erase(element); }
+
+// Drops from element every borrowed slot found in values (sorted); an element that
+// lost one is re-evaluated on the next restyle.
 static void drop_borrowed_values(GuiElement* element, const std::vector<uintptr_t>& values) {
-  if (!element) return;
   for (int id = 0; id < NUM_GUI_PROPS; id++) {
     uintptr_t slot = element->props[id];
     if (!slot || (slot & 1) || !std::binary_search(values.begin(), values.end(), slot)) continue;
     element->props[id] = 0;
     element->dirty = 1;
   }
-  for (int i = 0; i < element->children.size(); i++) drop_borrowed_values(element->children[i], values);
 }
 
 void GuiStyle::clear() {
-  // Elements of live screens may still point at values of these sheets (the
-  // module that built them is going away, say): they forget them first.
+  // Elements may still point at values of these sheets (the module that built them
+  // is going away, say): they forget them first.
   std::vector<uintptr_t> values;
   for (int i = 0; i < sheets.size(); i++)
     for (BaseGuiProperty* p = sheets[i]->props; p; p = p->next) values.push_back((uintptr_t)p);
   if (!values.empty()) {
     std::sort(values.begin(), values.end());
-    for (int i = 0; i < gui_live_screen_count(); i++) drop_borrowed_values(gui_live_screen(i)->root, values);
+    std::vector<GuiElement*> done;
+    for (GuiElement* element : borrowers()) {
+      drop_borrowed_values(element, values);
+      if (!borrows_values(element)) done.push_back(element);
+    }
+    for (GuiElement* element : done) borrowers().erase(element);
   }
   deleteSheets();
 }
@@ -147,6 +166,10 @@ void GuiStyle::restyle(GuiElement* element, bool force) {
     element->destroyAnimators();
     memcpy(element->props, slots, sizeof(slots));
     start_transitions(element, transitions, old);
+    if (borrows_values(element))
+      borrowers().insert(element);
+    else
+      borrowers().erase(element);
   }
 
   element->dirty = 0;

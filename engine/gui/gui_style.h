@@ -57,8 +57,8 @@ class GuiStyle {
 
   // Takes ownership of both; the priority is asked of the selector now.
   void addSheet(GuiSelector* selector, BaseGuiProperty* props);
-  // Destroys every sheet; the list stays usable. Elements of live screens that
-  // borrow values of these sheets drop them and are marked dirty.
+  // Destroys every sheet; the list stays usable. Every element that borrows values
+  // of these sheets (under a live screen or not) drops them and is marked dirty.
   void clear();
   int size() const { return sheets.size(); }
   // Re-evaluates element (when force or dirty) and its subtree.
@@ -67,6 +67,9 @@ class GuiStyle {
  private:
   void deleteSheets();
 };
+
+// Called by an element's destructor: the element borrows nothing any more.
+void gui_style_element_destroyed(GuiElement* element);
 
 // Property ids that transitions animate.
 bool gui_prop_is_animatable(int id);

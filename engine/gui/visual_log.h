@@ -3,8 +3,7 @@
 // one block of text shown as a banner across the top of the screen until it is
 // cleared (script, shader and module build errors), and the visual log, a
 // scrolling list of short formatted lines in the bottom left corner (developer
-// traces such as sound-event logging). This unit holds the texts; drawing them
-// with the system font belongs to the GUI's drawing code.
+// traces such as sound-event logging). Both are drawn with the system font.
 #include "engine/core/dynarray.h"
 
 constexpr int VISUAL_LOG_MAX_LINES = 100;
@@ -31,3 +30,10 @@ bool has_error_message();
 // so that at most VISUAL_LOG_MAX_LINES remain.
 void visual_log(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void clear_visual_log();
+
+// Both must be called between start_draw_text and end_draw_text. The log's lines
+// stack upward from the bottom left, newest lowest; the message is a translucent red
+// band across the top with its lines centred in yellow. With nothing to show they
+// draw nothing.
+void draw_visual_log();
+void draw_error_message();

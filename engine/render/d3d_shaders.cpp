@@ -70,7 +70,7 @@ TempString<260> shader_define_suffix(const char* defines) {
     buf[n++] = '@';
     for (const char* c = s; *c; c++) {
       bool keep = (*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9');
-      ambiguous |= !keep && *c != '.';
+      ambiguous |= !keep && *c != '_';
       ASSERT(n + 1 < (int)sizeof(buf));
       buf[n++] = keep ? *c : '_';
     }
@@ -80,8 +80,9 @@ TempString<260> shader_define_suffix(const char* defines) {
     out.assign(buf);
     return out;
   }
-  // '.' is the only character folded into '_' without a mark: any other one (an '_'
-  // itself included) could make two lists look alike, so the exact list is hashed in.
+  // Lists of letters, digits and '_' alone map to names one to one ('@' parts them).
+  // Once another character became '_', two lists could meet in one name, so the exact
+  // list is hashed in ('-' never appears in the names of the others).
   uint64_t hash = 0xcbf29ce484222325ull;
   int size = defines_size(defines);
   for (int i = 0; i < size; i++) hash = (hash ^ (uint8_t)defines[i]) * 0x100000001b3ull;

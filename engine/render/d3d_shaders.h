@@ -44,8 +44,8 @@ bool load_shader_cache(Shader* s);
 // The cache file's virtual path, "cache/<file><suffix>.cache".
 TempString<260> shader_cache_path(const Shader* s);
 // "@" + each definition string with characters other than ASCII letters and digits
-// turned into "_". A list whose strings hold other characters than '.' among those
-// gets "-" and a hash of the exact list appended, so no two lists share a cache.
+// turned into "_". A list whose strings hold characters other than letters, digits
+// and '_' gets "-" and a hash of the exact list appended, so no two lists share a cache.
 TempString<260> shader_define_suffix(const char* defines);
 
 void load_shader_compiler();

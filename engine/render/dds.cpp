@@ -7,20 +7,13 @@
 #include "engine/core/strings.h"
 #include "engine/core/vfs.h"
 #include "engine/render/d3d_textures.h"
+#include "engine/render/dds.h"
 
 #include <physfs.h>
 #include <algorithm>
 #include <cstring>
 
 namespace {
-
-struct DdsInfo {
-  const uint8_t* data;  // first byte after the header
-  int width, height;
-  D3DFORMAT format;
-  int levels;
-  uint32_t first_size;  // byte size of the first level
-};
 
 struct Reader {
   const uint8_t* p;
@@ -41,6 +34,8 @@ bool is_dxt(D3DFORMAT f) { return f == D3DFMT_DXT1 || f == D3DFMT_DXT3 || f == D
 uint32_t dxt_level_size(D3DFORMAT f, int w, int h) {
   return (uint32_t)std::max(1, (w + 3) / 4) * std::max(1, (h + 3) / 4) * (f == D3DFMT_DXT1 ? 8 : 16);
 }
+
+}  // namespace
 
 bool parse_dds(const uint8_t* bytes, size_t size, DdsInfo* out) {
   Reader r{bytes, bytes + size};
@@ -91,34 +86,41 @@ bool parse_dds(const uint8_t* bytes, size_t size, DdsInfo* out) {
   if ((flags & (0x8 | 0x80000)) && pitch != computed) return false;
   flags |= computed_flag;
   if (levels < 1) levels = 1;
+  // No more levels than the chain down to one pixel (or one block) holds: the count
+  // comes from the file and may be anything.
+  int limit = 1;
   if (is_dxt(format)) {
-    int limit = 1;
     for (uint32_t side = std::min(width, height); side > 4; side /= 2) limit++;
-    levels = std::min(levels, limit);
+  } else {
+    for (uint32_t side = std::max(width, height); side > 1; side /= 2) limit++;
   }
+  levels = std::min(levels, limit);
   out->data = bytes + 128;
   out->width = width;
   out->height = height;
   out->format = format;
   out->levels = levels;
-  out->first_size = (flags & 0x8) ? computed * height : computed;
+  // The top level's bytes as the loader copies them, whichever of pitch and linear
+  // size the file gave.
+  out->first_size = dds_level_size(format, width, height);
   return true;
 }
 
-// The bytes of every level of the texture, as this reader consumes them.
+uint32_t dds_level_size(D3DFORMAT format, int w, int h) {
+  if (is_dxt(format)) return dxt_level_size(format, w, h);
+  return (uint32_t)w * h * (format == D3DFMT_L8 ? 1 : 4);
+}
+
 uint64_t total_level_bytes(const DdsInfo& dds) {
   uint64_t total = 0;
   int w = dds.width, h = dds.height;
-  int bpp = dds.format == D3DFMT_L8 ? 1 : 4;
   for (int level = 0; level < dds.levels; level++) {
-    total += is_dxt(dds.format) ? dxt_level_size(dds.format, w, h) : (uint64_t)w * h * bpp;
+    total += dds_level_size(dds.format, w, h);
     w = std::max(1, w / 2);
     h = std::max(1, h / 2);
   }
   return total;
 }
-
-}  // namespace
 
 bool is_dds_data(const void* data, int size) { return size >= 4 && std::memcmp(data, "DDS ", 4) == 0; }
 

@@ -95,6 +95,14 @@ void read_tga(InputStream& in, int* width, int* height, DynArray<uint32_t>& pixe
   // images whose byte count does not fit.
   if (int64_t(w) * h * 4 > INT32_MAX)
     throw InputStream::Exception("TGA image too large", in.tell());
+  // The file must hold the pixels before room is made for them: a header alone
+  // must not make the reader reserve gigabytes.
+  int pixels_at = in.tell();
+  in.seekEnd(0);
+  int64_t available = int64_t(in.tell()) - pixels_at;
+  in.seek(pixels_at);
+  if (available < int64_t(w) * h * 4)
+    throw InputStream::Exception("TGA file shorter than its image", pixels_at);
   *width = w;
   *height = h;
   int n = w * h;

@@ -147,7 +147,7 @@ bool ends_with(const char* text, const char* tail) {
 void scan_sprite_dir(SpriteScan& scan, const char* prefix) {
   TempString<260> dir;
   dir.format("sprites/%s", prefix);
-  char** entries = PHYSFS_enumerateFiles(dir.c_str());
+  char** entries = vfs_enumerate_files(dir.c_str());
   for (char** e = entries; e && *e && !scan.failed(); e++) {
     TempString<260> path, name;
     path.format("sprites/%s%s", prefix, *e);

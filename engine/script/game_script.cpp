@@ -36,7 +36,21 @@ void bind_game_script_functions() {
   game_script_apply_upgrades.bind(vm, "apply_upgrades");
 }
 
+// The entry functions hold references into the VM: they go before it closes.
+static void release_game_script_functions() {
+  game_script_reset_game.reset();
+  game_script_on_torvane.reset();
+  game_script_get_upgrade_tree.reset();
+  game_script_get_upgrade_node.reset();
+  game_script_get_upgrade_items.reset();
+  game_script_on_upgrade_node_clicked.reset();
+  game_script_apply_upgrades.reset();
+}
+
+// A second start without a close closes the running VM first (init does), after its
+// handles are released.
 void init_game_script() {
+  release_game_script_functions();
   if (!game_script_vm.init(1024))
     fatal("error creating script VM");
   HSQUIRRELVM vm = game_script_vm.getVM();
@@ -82,13 +96,7 @@ void check_game_script() {
 }
 
 void close_game_script() {
-  game_script_reset_game.reset();
-  game_script_on_torvane.reset();
-  game_script_get_upgrade_tree.reset();
-  game_script_get_upgrade_node.reset();
-  game_script_get_upgrade_items.reset();
-  game_script_on_upgrade_node_clicked.reset();
-  game_script_apply_upgrades.reset();
+  release_game_script_functions();
   game_script_vm.close();
 }
 

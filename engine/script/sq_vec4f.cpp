@@ -86,15 +86,15 @@ static SQInteger vec4f_cloned(HSQUIRRELVM vm) {
   return 0;
 }
 
-static unsigned checked_index(int index) {
-  if ((unsigned)index > 3u)
+static unsigned checked_index(SQInteger index) {
+  if (index < 0 || index > 3)
     throw SquirrelError("vec4f index out of range");
   return (unsigned)index;
 }
 
-float SqVec4f::get(int index) { return v_lane(v, checked_index(index)); }
+float SqVec4f::get(SQInteger index) { return v_lane(v, checked_index(index)); }
 
-void SqVec4f::set(int index, float value) { v = v_with_lane(v, checked_index(index), value); }
+void SqVec4f::set(SQInteger index, float value) { v = v_with_lane(v, checked_index(index), value); }
 
 __m128 SqVec4f::unm() { return v_neg(v); }
 

@@ -10,8 +10,9 @@
 struct SqVec4f {
   __m128 v;
 
-  float get(int index);
-  void set(int index, float value);
+  // The index is the script's 64-bit integer, checked before it is narrowed.
+  float get(SQInteger index);
+  void set(SQInteger index, float value);
   __m128 unm();
   int cmp(const sqbind::SqObject& other, HSQUIRRELVM vm);
   sqbind::SqObject tostring(HSQUIRRELVM vm);

@@ -203,6 +203,9 @@ template <>
 struct Arg<float> : ScalarArg<float, SQFloat, sq_getfloat> {};
 template <>
 struct Arg<int> : ScalarArg<int, SQInteger, sq_getinteger> {};
+// The script's own 64-bit integer, for arguments that must be checked before narrowing.
+template <>
+struct Arg<SQInteger> : ScalarArg<SQInteger, SQInteger, sq_getinteger> {};
 template <>
 struct Arg<bool> : ScalarArg<bool, SQBool, sq_getbool> {};
 template <>

@@ -23,9 +23,18 @@ SquirrelError::SquirrelError(HSQUIRRELVM vm) : message("unknown error") {
 
 // ---- SqObject --------------------------------------------------------------------
 
+// sq_getstackobj takes any index on faith: a slot that does not exist (0, or past
+// the top either way) is refused here instead of read from beyond the stack.
+static SQRESULT get_stack_object(HSQUIRRELVM v, SQInteger idx, HSQOBJECT* po) {
+  SQInteger top = sq_gettop(v);
+  if (idx == 0 || idx > top || -idx > top)
+    return SQ_ERROR;
+  return sq_getstackobj(v, idx, po);
+}
+
 SqObject::SqObject(HSQUIRRELVM v, SQInteger idx) {
   reset();
-  if (SQ_SUCCEEDED(sq_getstackobj(v, idx, &obj))) {
+  if (SQ_SUCCEEDED(get_stack_object(v, idx, &obj))) {
     sq_addref(v, &obj);
     vm = v;
   } else {
@@ -92,7 +101,7 @@ void SqObject::release(HSQUIRRELVM v) {
 }
 
 SQRESULT SqObject::fetch(HSQUIRRELVM v, SQInteger idx) {
-  SQRESULT r = sq_getstackobj(v, idx, &obj);
+  SQRESULT r = get_stack_object(v, idx, &obj);
   if (SQ_SUCCEEDED(r)) {
     sq_addref(v, &obj);
     vm = v;
@@ -100,7 +109,7 @@ SQRESULT SqObject::fetch(HSQUIRRELVM v, SQInteger idx) {
   return r;
 }
 
-SQRESULT SqObject::fetchRaw(HSQUIRRELVM v, SQInteger idx) { return sq_getstackobj(v, idx, &obj); }
+SQRESULT SqObject::fetchRaw(HSQUIRRELVM v, SQInteger idx) { return get_stack_object(v, idx, &obj); }
 
 void SqObject::pushDeref(HSQUIRRELVM v) const {
   sq_pushobject(v, obj);

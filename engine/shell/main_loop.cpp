@@ -1,4 +1,5 @@
 // The fixed-step main loop.
+#include "engine/render/mesh.h"
 #include "engine/shell/main_loop.h"
 
 #include <algorithm>
@@ -13,7 +14,6 @@
 #include "engine/render/d3d_shaders.h"
 #include "engine/render/d3d_textures.h"
 #include "engine/shell/input.h"
-#include "engine/shell/pending_services.h"
 #include "engine/shell/scene.h"
 #include "engine/shell/steam_glue.h"
 #include "engine/shell/window.h"

@@ -4,8 +4,8 @@
 
 #include "engine/core/log.h"
 #include "engine/render/d3d_device.h"
+#include "engine/render/level_renderer.h"
 #include "engine/shell/modes/game_flow.h"
-#include "engine/shell/pending_services.h"
 #include "engine/shell/scene.h"
 #include "engine/world/camera.h"
 

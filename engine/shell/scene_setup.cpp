@@ -10,7 +10,11 @@
 #include "engine/core/log.h"
 #include "engine/core/mem.h"
 #include "engine/core/settings.h"
+#include "engine/gui/sys_font.h"
 #include "engine/render/d3d_textures.h"
+#include "engine/render/debug_vis.h"
+#include "engine/render/level_renderer.h"
+#include "engine/render/postfx.h"
 #include "engine/script/game_script.h"
 #include "engine/shell/controls.h"
 #include "engine/shell/main_loop.h"
@@ -18,7 +22,6 @@
 #include "engine/shell/modes/game_mode.h"
 #include "engine/render/background.h"
 #include "engine/render/sprite.h"
-#include "engine/shell/pending_services.h"
 #include "engine/shell/scene.h"
 #include "engine/shell/window.h"
 #include "engine/world/gameobj_host.h"
@@ -45,7 +48,7 @@ void dump_profiler_data() {
     profiler::endBlock();
   profiler::stopListen();
   profiler::setEnabled(false);
-  const char* dir = PHYSFS_getWriteDir();
+  const char* dir = PHYSFS_isInit() ? PHYSFS_getWriteDir() : nullptr;
   if (!dir) {
     debug("no write folder, profiler data not dumped");
     return;

@@ -14,7 +14,6 @@
 #include "engine/shell/modes/game_mode.h"
 #include "engine/render/background.h"
 #include "engine/render/sprite.h"
-#include "engine/shell/pending_services.h"
 #include "engine/shell/scene.h"
 #include "engine/shell/window.h"
 #include "engine/world/gameobj_host.h"

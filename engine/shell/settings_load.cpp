@@ -74,6 +74,7 @@ void load_settings() {
         w.apply();
   }
   if (profile_requested) {
+    profiler::setLogFunction([](const char* line) { debug("%s", line); });
     profiler::setEnabled(true);
     profiler::startListen(profiler::DEFAULT_PORT);
   }

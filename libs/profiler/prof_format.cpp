@@ -132,6 +132,13 @@ void RecordWriter::snapshotEnd() {
   finish();
 }
 
+void RecordWriter::dropped(uint32_t frames, uint64_t blocks) {
+  begin(TAG_DROPPED);
+  u32(frames);
+  u64(blocks);
+  finish();
+}
+
 void RecordWriter::end() {
   begin(TAG_END);
   finish();
@@ -214,6 +221,15 @@ bool RecordReader::parseRecord(uint8_t tag, const uint8_t* p, uint32_t size) {
     case TAG_SNAPSHOT_END:
       data_.snapshot_done = true;
       break;
+    case TAG_DROPPED: {
+      uint32_t frames = c.u32();
+      uint64_t blocks = c.u64();
+      if (c.ok) {
+        data_.frames_dropped = frames;
+        data_.blocks_dropped = blocks;
+      }
+      break;
+    }
     case TAG_END:
       data_.ended = true;
       break;
@@ -317,6 +333,11 @@ std::string format_block_table(const ProfileData& data) {
   snprintf(line, sizeof(line), "%zu records, %zu threads, %u frames streamed\n", data.blocks.size(),
            data.threads.size(), data.frames);
   out += line;
+  if (data.frames_dropped || data.blocks_dropped) {
+    snprintf(line, sizeof(line), "%u oldest frames dropped (%" PRIu64 " records) to keep the history's limit\n",
+             data.frames_dropped, data.blocks_dropped);
+    out += line;
+  }
   return out;
 }
 

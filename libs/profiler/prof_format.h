@@ -19,6 +19,7 @@ enum RecordTag : uint8_t {
   TAG_BLOCK = 3,
   TAG_FRAME_END = 4,
   TAG_SNAPSHOT_END = 5,
+  TAG_DROPPED = 6,
 };
 
 struct ThreadRecord {
@@ -54,6 +55,7 @@ class RecordWriter {
   void block(const BlockRecord& b);
   void frameEnd(uint64_t time);
   void snapshotEnd();
+  void dropped(uint32_t frames, uint64_t blocks);
   void end();
 
  private:
@@ -76,6 +78,8 @@ struct ProfileData {
   std::map<uint32_t, DescriptorRecord> descriptors;
   std::vector<BlockRecord> blocks;
   uint32_t frames = 0;          // frame-end records seen
+  uint32_t frames_dropped = 0;  // oldest frames the recording dropped to keep its limit
+  uint64_t blocks_dropped = 0;  // the blocks and events they held
   bool snapshot_done = false;   // the live stream's recorded-so-far part is complete
   bool ended = false;           // the dump's end record was seen
 };

@@ -8,6 +8,7 @@
 //   PROFILE_EVENT("reload", 0xFF00FF00);         // a plain event
 //
 // Recording happens only while enabled; a block begun while disabled is not kept.
+#include <cstddef>
 #include <cstdint>
 
 namespace profiler {
@@ -58,8 +59,18 @@ bool isThreadRegistered();
 // (0 and no file when it can't be written).
 uint32_t dumpBlocksToFile(const char* path);
 
-// Forgets every recorded block (names and threads stay).
+// Forgets every recorded block (names and threads stay) and the dropped counts.
 void clearRecorded();
+
+// Where the profiler's own log lines go (a client dropped, the port taken); standard
+// error until set. The game points it at its log.
+using LogFunction = void (*)(const char* line);
+void setLogFunction(LogFunction log);
+
+// The recorded history keeps at most `history_bytes` (64 MB), dropping the oldest
+// frames first; a client is dropped once `client_backlog_bytes` (16 MB) wait for it.
+// 0 restores a default. For tests.
+void setLimits(size_t history_bytes, size_t client_backlog_bytes);
 
 // Nanoseconds of the monotonic clock, the time base of every record.
 uint64_t now();

@@ -41,6 +41,8 @@ struct Preprocessor {
   std::string out;
   std::string errors;
   int depth = 0;
+  int includes = 0;  // files opened so far: a file that includes another twice per level
+                     // would otherwise expand exponentially and never finish
 
   // Numbers the next output line as `line` of `file`.
   void mark_line(int line, const char* file) { out += "//#line " + std::to_string(line) + " " + file + "\n"; }
@@ -50,11 +52,24 @@ struct Preprocessor {
   }
 
   // --- #if expressions -------------------------------------------------------------
+  // Macros being expanded in the #if at hand, innermost last, and how deep the
+  // expression nests: a macro met again inside its own expansion, or nesting past
+  // MAX_NESTING, is an error rather than a recursion without end.
+  std::vector<std::string> expanding;
+  int nesting = 0;
+  static constexpr int MAX_NESTING = 256;
+
   struct Expr {
     Preprocessor& pp;
     std::string s;
     size_t p = 0;
     bool bad = false;
+    std::string why;  // what was wrong, when more can be said than "bad expression"
+
+    void fail(const std::string& reason) {
+      if (!bad) why = reason;
+      bad = true;
+    }
 
     void skip() {
       while (p < s.size() && std::isspace((unsigned char)s[p])) p++;
@@ -78,14 +93,25 @@ struct Preprocessor {
       return s.substr(b, p - b);
     }
     long primary() {
+      if (pp.nesting >= MAX_NESTING) {
+        fail("#if expression nested too deeply");
+        return 0;
+      }
+      pp.nesting++;
+      long v = nested_primary();
+      pp.nesting--;
+      return v;
+    }
+    long nested_primary() {
       skip();
+      if (bad) return 0;
       if (eat("(")) {
         long v = orexpr();
         if (!eat(")")) bad = true;
         return v;
       }
       if (eat("!")) return !primary();
-      if (eat("-")) return -primary();
+      if (eat("-")) return (long)(0ul - (unsigned long)primary());
       if (p < s.size() && std::isdigit((unsigned char)s[p])) {
         char* end = nullptr;
         long v = std::strtol(s.c_str() + p, &end, 0);
@@ -106,29 +132,39 @@ struct Preprocessor {
       }
       auto it = pp.macros.find(id);
       if (it == pp.macros.end()) return 0;  // undefined names are 0, as in C
+      for (const std::string& outer : pp.expanding)
+        if (outer == id) {
+          fail("macro '" + id + "' expands into itself");
+          return 0;
+        }
+      pp.expanding.push_back(id);
       Expr inner{pp, it->second};
       long v = inner.orexpr();
-      bad |= inner.bad;
+      pp.expanding.pop_back();
+      if (inner.bad) fail(inner.why);
       return v;
+    }
+    // Arithmetic wraps around instead of overflowing; x / 0 and x % 0 are 0.
+    static long wrap(unsigned long v) { return (long)v; }
+    static long divide(long a, long b, bool remainder) {
+      if (b == 0) return 0;
+      if (b == -1) return remainder ? 0 : wrap(0ul - (unsigned long)a);
+      return remainder ? a % b : a / b;
     }
     long mul() {
       long v = primary();
       for (;;) {
-        if (eat("*")) v *= primary();
-        else if (eat("/")) {
-          long d = primary();
-          v = d ? v / d : 0;
-        } else if (eat("%")) {
-          long d = primary();
-          v = d ? v % d : 0;
-        } else return v;
+        if (eat("*")) v = wrap((unsigned long)v * (unsigned long)primary());
+        else if (eat("/")) v = divide(v, primary(), false);
+        else if (eat("%")) v = divide(v, primary(), true);
+        else return v;
       }
     }
     long add() {
       long v = mul();
       for (;;) {
-        if (eat("+")) v += mul();
-        else if (eat("-")) v -= mul();
+        if (eat("+")) v = wrap((unsigned long)v + (unsigned long)mul());
+        else if (eat("-")) v = wrap((unsigned long)v - (unsigned long)mul());
         else return v;
       }
     }
@@ -214,6 +250,18 @@ struct Preprocessor {
     return ok;
   }
 
+  // The value of an #if or #elif expression; false (and an error) when it is bad.
+  bool condition(const std::string& arg, const std::string& kw, const char* file, int line, bool* value) {
+    Expr e{*this, arg};
+    *value = e.orexpr() != 0;
+    expanding.clear();
+    nesting = 0;
+    if (!e.bad) return true;
+    *value = false;
+    error(file, line, e.why.empty() ? "bad #" + kw + " expression '" + arg + "'" : e.why + " in #" + kw + " '" + arg + "'");
+    return false;
+  }
+
   // Handles one (joined) line: emits exactly one output line for it, unless it is an
   // #include, which emits the file between two #line marks. False on an error.
   bool directive(const std::string& line, const char* file, int first_line, int last_line,
@@ -235,12 +283,7 @@ struct Preprocessor {
       bool value = false;
       if (active) {
         if (kw == "if") {
-          Expr e{*this, arg};
-          value = e.orexpr() != 0;
-          if (e.bad) {
-            error(file, first_line, "bad #if expression '" + arg + "'");
-            ok = false;
-          }
+          ok = condition(arg, kw, file, first_line, &value);
         } else {
           Expr e{*this, arg};
           value = macros.count(e.ident()) != 0;
@@ -257,12 +300,10 @@ struct Preprocessor {
       Cond& c = conds.back();
       bool value = false;
       if (c.parent_active && !c.taken) {
-        if (kw == "elif") {
-          Expr e{*this, arg};
-          value = e.orexpr() != 0;
-        } else {
+        if (kw == "elif")
+          ok = condition(arg, kw, file, first_line, &value);
+        else
           value = true;
-        }
       }
       c.active = value;
       c.taken |= value;
@@ -311,6 +352,10 @@ struct Preprocessor {
       return false;
     }
     std::string name = arg.substr(1, arg.size() - 2);
+    if (++includes > 1024) {
+      error(parent, line, "too many #include expansions (more than 1024)");
+      return false;
+    }
     if (!include) {
       error(parent, line, "cannot open include file '" + name + "' (no include handler)");
       return false;

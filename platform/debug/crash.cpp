@@ -3,7 +3,9 @@
 // The handler logs the signal's name and address, the registers and the call
 // stack; on the main thread it then ends through fatal, as program entry does
 // with a crash, which shows the error, runs the orderly shut-down and exits 100.
-// A fault while that runs exits with 100 at once.
+// A fault while that runs exits with 100 at once. A watchdog guards the report and
+// the shut-down: the fault may have left a lock held that either needs, and a
+// crashed game must end rather than hang.
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/syscall.h>
@@ -23,12 +25,13 @@
 #include "platform/debug/modules.h"
 #include "platform/debug/stack.h"
 #include "platform/debug/symtab.h"
+#include "platform/debug/watchdog.h"
 
 namespace {
 
 const int fault_signals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE};
 const size_t alt_stack_size = 1 << 20;  // room for the report and the shut-down
-const unsigned report_watchdog_sec = 10;
+const unsigned watchdog_sec = 10;
 
 pid_t main_thread_tid = 0;
 std::atomic<int> crash_depth{0};
@@ -120,11 +123,6 @@ int capture_fault_stack(void** addresses, uintptr_t fault_ip) {
   return n;
 }
 
-void watchdog_expired(int) {
-  write_stderr("\n\ncrash report timed out\n");
-  _exit(100);
-}
-
 void write_crash_report(int sig, siginfo_t* info, ucontext_t* uc) {
   const greg_t* r = uc->uc_mcontext.gregs;
   uintptr_t ip = (uintptr_t)r[REG_RIP];
@@ -175,10 +173,9 @@ void crash_handler(int sig, siginfo_t* info, void* context) {
 
   // The report runs where the fault struck, perhaps inside the heap or a lock it
   // needs: a watchdog ends a report that hangs.
-  signal(SIGALRM, watchdog_expired);
-  alarm(report_watchdog_sec);
+  arm_watchdog(watchdog_sec, "crash report");
   write_crash_report(sig, info, (ucontext_t*)context);
-  alarm(0);
+  disarm_watchdog();
 
   if (current_tid() != main_thread_tid) {
     // Another thread's state is unknown to the shut-down, which belongs to the
@@ -186,6 +183,9 @@ void crash_handler(int sig, siginfo_t* info, void* context) {
     write_stderr("\n\nOops! The game crashed. See log file for more info.\n");
     _exit(100);
   }
+  // The shut-down runs in this handler, too: it gets a watchdog of its own once the
+  // error box is closed.
+  guard_next_shutdown(watchdog_sec);
   fatal("Oops! The game crashed. See log file for more info.");
 }
 
@@ -215,6 +215,7 @@ void set_except_report_handler() {
   if (!symhlp_load(exe, 0, 0))
     debug("can't load sym for: %s", exe);
 
+  start_watchdog();
   install_alt_stack();
   struct sigaction sa = {};
   sa.sa_sigaction = crash_handler;

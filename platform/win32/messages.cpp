@@ -83,8 +83,12 @@ WPARAM mouse_key_flags(Uint32 buttons) {
 
 bool raw_mouse_registered = false;
 
-void translate_key(HWND hwnd, const SDL_KeyboardEvent& key) {
-  bool num_lock = SDL_GetModState() & KMOD_NUM;
+}  // namespace
+
+void win32_post_key(HWND hwnd, const SDL_KeyboardEvent& key) {
+  // The event's own modifiers: by the time it is read the pump may have seen Num
+  // Lock pressed after it.
+  bool num_lock = key.keysym.mod & KMOD_NUM;
   KeyTranslation kt = win32_translate_scancode(key.keysym.scancode, num_lock);
   if (kt.vk == 0)
     return;
@@ -102,6 +106,8 @@ void translate_key(HWND hwnd, const SDL_KeyboardEvent& key) {
   UINT msg = down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
   win32_post(hwnd, msg, kt.vk, lparam);
 }
+
+namespace {
 
 void translate_window_event(HWND hwnd, const SDL_WindowEvent& ev) {
   switch (ev.event) {
@@ -170,7 +176,7 @@ void translate_event(const SDL_Event& ev) {
     case SDL_KEYDOWN:
     case SDL_KEYUP:
       if (HWND hwnd = win32_window_from_sdl_id(ev.key.windowID))
-        translate_key(hwnd, ev.key);
+        win32_post_key(hwnd, ev.key);
       return;
     case SDL_MOUSEMOTION: {
       HWND hwnd = win32_window_from_sdl_id(ev.motion.windowID);
@@ -266,6 +272,12 @@ void win32_install_quit_signals() {
 }
 
 BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filter_min, UINT filter_max, UINT remove) {
+  // The raw record of the WM_INPUT taken last has been handled by now.
+  static HRAWINPUT raw_taken = nullptr;
+  if ((remove & PM_REMOVE) && raw_taken) {
+    win32_release_raw_input(raw_taken);
+    raw_taken = nullptr;
+  }
   if (posted.empty())
     win32_pump_sdl_events();
   for (auto it = posted.begin(); it != posted.end(); ++it) {
@@ -275,6 +287,8 @@ BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filter_min, UINT filter_max, UINT re
     if (remove & PM_REMOVE) {
       posted.erase(it);
       win32_track_key_message(*msg);
+      if (msg->message == WM_INPUT)
+        raw_taken = (HRAWINPUT)msg->lParam;
     }
     return TRUE;
   }

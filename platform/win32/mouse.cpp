@@ -3,6 +3,7 @@
 #include <SDL2/SDL.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "platform/win32/win32_internal.h"
 
@@ -17,9 +18,11 @@ RECT clip_rect = {};
 HWND capture_window = nullptr;
 POINT virtual_cursor = {0, 0};
 
-constexpr int kRawRecords = 256;
-RAWINPUT raw_records[kRawRecords];
-int raw_next = 0;
+// Raw input records by handle - 1. A record is never overwritten while its message
+// may still be read: the store grows instead, and slots come back when released.
+std::vector<RAWINPUT> raw_records;
+std::vector<bool> raw_in_use;
+std::vector<int> raw_free_slots;
 
 bool use_sdl() { return !win32_headless() && win32_platform_start(); }
 
@@ -228,8 +231,16 @@ BOOL RegisterRawInputDevices(const RAWINPUTDEVICE* devices, UINT count, UINT siz
 }
 
 HRAWINPUT win32_store_raw_mouse(int dx, int dy, bool absolute) {
-  int slot = raw_next;
-  raw_next = (raw_next + 1) % kRawRecords;
+  int slot;
+  if (!raw_free_slots.empty()) {
+    slot = raw_free_slots.back();
+    raw_free_slots.pop_back();
+  } else {
+    slot = (int)raw_records.size();
+    raw_records.emplace_back();
+    raw_in_use.push_back(false);
+  }
+  raw_in_use[slot] = true;
   RAWINPUT& r = raw_records[slot];
   r = RAWINPUT{};
   r.header.dwType = RIM_TYPEMOUSE;
@@ -242,7 +253,8 @@ HRAWINPUT win32_store_raw_mouse(int dx, int dy, bool absolute) {
 
 UINT GetRawInputData(HRAWINPUT raw, UINT command, void* data, UINT* size, UINT header_size) {
   uintptr_t slot = (uintptr_t)raw;
-  if (command != RID_INPUT || !size || header_size != sizeof(RAWINPUTHEADER) || slot < 1 || slot > kRawRecords) {
+  if (command != RID_INPUT || !size || header_size != sizeof(RAWINPUTHEADER) || slot < 1 ||
+      slot > raw_records.size() || !raw_in_use[slot - 1]) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return (UINT)-1;
   }
@@ -256,4 +268,12 @@ UINT GetRawInputData(HRAWINPUT raw, UINT command, void* data, UINT* size, UINT h
   }
   *(RAWINPUT*)data = raw_records[slot - 1];
   return sizeof(RAWINPUT);
+}
+
+void win32_release_raw_input(HRAWINPUT raw) {
+  uintptr_t slot = (uintptr_t)raw;
+  if (slot < 1 || slot > raw_records.size() || !raw_in_use[slot - 1])
+    return;
+  raw_in_use[slot - 1] = false;
+  raw_free_slots.push_back((int)slot - 1);
 }

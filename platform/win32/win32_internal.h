@@ -45,11 +45,19 @@ KeyTranslation win32_translate_scancode(int sdl_scancode, bool num_lock_on);
 void win32_track_key_message(const MSG& msg);
 // Sets the lock toggles from the system state at start-up.
 void win32_init_lock_toggles(bool caps, bool num, bool scroll);
+// Posts the key message of one SDL key event; the keypad's keys follow the Num Lock
+// state carried by the event itself, not the state after the whole pump.
+struct SDL_KeyboardEvent;
+void win32_post_key(HWND hwnd, const SDL_KeyboardEvent& key);
 
 // Mouse: applies the cursor clip and visibility to SDL after window changes.
 void win32_reapply_mouse_state();
 // Headless cursor position (screen coordinates).
 POINT& win32_virtual_cursor();
+// A raw input record stays readable while its WM_INPUT message waits in the queue
+// and while that message is handled; the queue releases it when the next message is
+// taken. A released record's slot serves a later one.
+void win32_release_raw_input(HRAWINPUT raw);
 
 // Queue: delivers a message to the window procedure now (sent message).
 LRESULT win32_send(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);

@@ -1,6 +1,7 @@
 // The nested configuration tree and its text format.
 #include "engine/core/config.h"
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -161,6 +162,18 @@ TEST(ConfigTree, Accessors) {
   EXPECT_EQ(node.getInt("neg", 0), -7);
   EXPECT_EQ(node.getInt("word", 5), 5);
   EXPECT_EQ(node.getInt("missing", 9), 9);
+  // Out of the int range: clamped, never wrapped.
+  struct Range {
+    const char* text;
+    int value;
+  } ranges[] = {{"4294967297", INT_MAX},        {"-4294967297", INT_MIN},     {"2147483648", INT_MAX},
+                {"-2147483649", INT_MIN},       {"0x100000001", INT_MAX},     {"99999999999999999999999", INT_MAX},
+                {"2147483647", INT_MAX},        {"-2147483648", INT_MIN}};
+  for (const Range& r : ranges) {
+    ConfigNode big("big");
+    big.addEntry("n", r.text);
+    EXPECT_EQ(big.getInt("n", 5), r.value) << r.text;
+  }
   EXPECT_DOUBLE_EQ(node.getFloat("float", 0), 150.0);
   EXPECT_DOUBLE_EQ(node.getFloat("word", 2.5), 2.5);
   EXPECT_STREQ(node.getStr("empty", "def"), "");

@@ -5,7 +5,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
+#include <mutex>
 #include <regex>
 #include <thread>
 
@@ -44,6 +47,16 @@ void shutdown_announcing() {
 void shutdown_crashing() {
   shutdown_announcing();
   crash_test_null_read(nullptr);
+}
+
+// A lock the shut-down needs, held for good by another thread when the fault
+// strikes.
+std::mutex lock_held_elsewhere;
+
+void shutdown_needing_the_held_lock() {
+  shutdown_announcing();
+  std::lock_guard<std::mutex> lock(lock_held_elsewhere);
+  fprintf(stderr, "shutdown finished\n");
 }
 
 void start_child() {
@@ -100,6 +113,23 @@ TEST(CrashChild, FaultOnAnotherThread) {
   start_child();
   std::thread worker([] { crash_test_null_read(nullptr); });
   worker.join();
+}
+
+TEST(CrashChild, FaultWhileAnotherThreadHoldsTheShutdownsLock) {
+  CHILD_ONLY();
+  start_child();
+  set_close_all_systems(shutdown_needing_the_held_lock);
+  std::atomic<bool> held{false};
+  std::thread holder([&held] {
+    lock_held_elsewhere.lock();
+    held = true;
+    for (;;)
+      pause();
+  });
+  holder.detach();
+  while (!held)
+    std::this_thread::yield();
+  crash_test_null_read(nullptr);
 }
 
 // ---- Tests ----
@@ -226,6 +256,21 @@ TEST(Crash, FaultOnAnotherThreadIsReportedWithoutTheShutdown) {
   EXPECT_THAT(c.result.err, testing::Not(testing::HasSubstr("shutdown run")));
   EXPECT_THAT(c.log, testing::HasSubstr("  attempt to read memory at 0000000000000000\n"));
   EXPECT_THAT(c.log, testing::HasSubstr("! crash_test_null_read  +"));
+}
+
+TEST(Crash, ShutdownWaitingForAHeldLockEndsThroughTheWatchdog) {
+  auto start = std::chrono::steady_clock::now();
+  Crash c = run_crash("FaultWhileAnotherThreadHoldsTheShutdownsLock", "held_lock");
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(c.result.exit_code, 100);
+  EXPECT_THAT(c.result.err, testing::HasSubstr(oops));
+  EXPECT_THAT(c.result.err, testing::HasSubstr("shutdown run 1\n"));
+  EXPECT_THAT(c.result.err, testing::Not(testing::HasSubstr("shutdown finished")));
+  EXPECT_THAT(c.result.err, testing::HasSubstr("\n\nshut-down after a crash timed out\n"));
+  EXPECT_THAT(c.log, testing::HasSubstr("  access violation\n"));
+  // The shut-down had its ten seconds, and not much more.
+  EXPECT_GE(seconds, 10.0);
+  EXPECT_LT(seconds, 30.0);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // "settings.cfg": reading, the typed accessors and the safe write-back.
 #include "engine/core/settings.h"
 
+#include <climits>
 #include <sys/stat.h>
 
 #include <string>
@@ -97,6 +98,20 @@ TEST_F(SettingsTest, TypedGettersKeepDefaultsWhenMissingOrMalformed) {
   EXPECT_STREQ(small, "abc");
   EXPECT_TRUE(get_config_str("oct", small, 4));
   EXPECT_STREQ(small, "010");
+}
+
+// An integer setting out of the int range clamps to it instead of wrapping.
+TEST_F(SettingsTest, IntegersOutOfRangeClamp) {
+  write_file(file, std::string(HEADER) + "up=4294967297\ndown=-4294967297\nhex=0xFFFFFFFF\nedge=2147483647\n");
+  struct Case {
+    const char* key;
+    int value;
+  } cases[] = {{"up", INT_MAX}, {"down", INT_MIN}, {"hex", INT_MAX}, {"edge", INT_MAX}};
+  for (const Case& c : cases) {
+    int v = 0;
+    EXPECT_TRUE(get_config_int(c.key, &v)) << c.key;
+    EXPECT_EQ(v, c.value) << c.key;
+  }
 }
 
 TEST_F(SettingsTest, NoFileStartsEmptyAndTheFirstFlushCreatesIt) {

@@ -28,6 +28,9 @@ std::string repo_data_dir();
 // module.
 void use_game_tiles();
 
+// The FNV-1a hash of the whole cell map (level_data), as level_dump prints it.
+uint64_t map_hash();
+
 // Counts generator steps between two states (up to `limit`), -1 when not reached.
 int draws_between(uint64_t from, uint64_t to, int limit = 100000);
 

@@ -21,14 +21,6 @@
 
 namespace {
 
-uint64_t map_hash() {
-  uint64_t h = 1469598103934665603ull;
-  const uint8_t* p = (const uint8_t*)level_data;
-  for (size_t i = 0; i < sizeof(level_data); i++)
-    h = (h ^ p[i]) * 1099511628211ull;
-  return h;
-}
-
 // The placed templates whose rectangle holds the slot, innermost last.
 std::string templates_at(int sx, int sy) {
   std::string s;

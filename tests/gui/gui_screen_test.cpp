@@ -215,6 +215,23 @@ TEST_F(GuiScreenTest, DeletedScreenTakesItsRootInTheSameDrain) {
   EXPECT_EQ(cur_game_screen, nullptr);
 }
 
+// A screen deleted outside any drain leaves its root queued; if no drain follows, the
+// last one at exit still deletes it.
+TEST_F(GuiScreenTest, ScreenDeletedOutsideADrainDoesNotLeakItsRootAtExit) {
+  EXPECT_EXIT(
+      {
+        struct Announce : GuiElement {
+          ~Announce() override { fprintf(stderr, "root deleted\n"); }
+        };
+        TestScreen* screen = new TestScreen;
+        screen->root = new Announce;
+        delete screen;
+        EXPECT_EQ(gui_element_destroy_queue_size(), 1);
+        exit(0);
+      },
+      ::testing::ExitedWithCode(0), "root deleted");
+}
+
 TEST_F(GuiScreenTest, SafeCallMayDestroyAScreen) {
   int deleted = 0;
   TestScreen* screen = new TestScreen(&deleted);

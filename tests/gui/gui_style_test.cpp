@@ -202,6 +202,47 @@ TEST_F(GuiStyleTest, EmptyingAStyleDestroysSheetsAndKeepsItUsable) {
   EXPECT_EQ(scalar(&e, GUI_PROP_SCALAR_A), 3);
 }
 
+// Emptying a style reaches every element that borrows from it, also those under no
+// live screen: a subtree the module took out of its screen and keeps, a tooltip
+// element styled on its own. One destroyed meanwhile is not visited.
+TEST_F(GuiStyleTest, EmptyingAStyleReachesElementsUnderNoScreen) {
+  GuiStyle style;
+  style.addSheet(new FlagSelector(0, 0), float_prop(GUI_PROP_SCALAR_A, 3));
+  BaseGuiScreen* screen = new BaseGuiScreen;
+  screen->style = &style;
+  screen->root = new GuiElement;
+  screen->root->setFlag(0);
+  GuiElement* kept = new GuiElement;
+  kept->setFlag(0);
+  GuiElement* grandchild = new GuiElement;
+  grandchild->setFlag(0);
+  kept->addChild(grandchild);
+  screen->root->addChild(kept);
+  screen->restyle();
+  GuiElement* tooltip = new GuiElement;
+  tooltip->setFlag(0);
+  style.restyle(tooltip, true);
+  GuiElement* gone = new GuiElement;
+  gone->setFlag(0);
+  style.restyle(gone, true);
+  for (GuiElement* e : {screen->root, kept, grandchild, tooltip})
+    ASSERT_EQ(scalar(e, GUI_PROP_SCALAR_A), 3);
+
+  // The module keeps the subtree aside.
+  screen->root->children.remove(0, 1);
+  kept->parent = nullptr;
+  delete gone;
+  style.clear();
+  for (GuiElement* e : {screen->root, kept, grandchild, tooltip}) {
+    EXPECT_EQ(e->getProp(GUI_PROP_SCALAR_A), nullptr);
+    EXPECT_TRUE(e->dirty);
+  }
+  delete kept;
+  delete tooltip;
+  delete screen;
+  destroy_queued_gui_elements();
+}
+
 // Emptying a style while a live screen's elements borrow its values (as when
 // the module that built the sheets goes away): they drop the borrowed values,
 // keep their own ones, and the next restyle reads only the new sheets.

@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -46,6 +48,8 @@ class ProfilerTest : public ::testing::Test {
   void TearDown() override {
     profiler::stopListen();
     profiler::setEnabled(false);
+    profiler::setLimits(0, 0);
+    profiler::setLogFunction(nullptr);
   }
 };
 
@@ -235,6 +239,135 @@ TEST_F(ProfilerTest, LoopbackClientGetsSnapshotThenEachFrame) {
   profiler::stopListen();
   uint8_t byte;
   EXPECT_EQ(recv(fd, &byte, 1, 0), 0) << "the stream ends when listening stops";
+  close(fd);
+}
+
+// Frames of `blocks` blocks each and a frame event.
+void record_big_frames(int frames, int blocks) {
+  for (int f = 0; f < frames; f++) {
+    for (int b = 0; b < blocks; b++) {
+      PROFILE_BLOCK("bulk work", 0xFF778899);
+    }
+    PROFILE_FRAME("FRAME", 0xFFFFECB3);
+  }
+}
+
+TEST_F(ProfilerTest, HistoryKeepsItsLimitDroppingTheOldestFramesFirst) {
+  const size_t limit = size_t(1) << 20;
+  profiler::setLimits(limit, 0);
+  profiler::registerThread("Main");
+  const int frames = 100, per_frame = 1000;
+  record_big_frames(frames, per_frame);
+
+  std::string path = temp_path("limit_test.prof");
+  uint32_t written = profiler::dumpBlocksToFile(path.c_str());
+  profiler::ProfileData data;
+  std::string error;
+  ASSERT_TRUE(profiler::read_dump_file(path.c_str(), data, error)) << error;
+  EXPECT_EQ(written, data.blocks.size());
+  EXPECT_LE(data.blocks.size() * sizeof(profiler::BlockRecord), limit);
+  int kept_frames = count_named(data, "FRAME");
+  EXPECT_GT(kept_frames, 10) << "the limit holds dozens of these frames";
+  EXPECT_GT(data.frames_dropped, 0u);
+  EXPECT_EQ(data.frames_dropped + (uint32_t)kept_frames, (uint32_t)frames);
+  // Whole frames go: the kept ones are complete, and the dropped ones are counted.
+  EXPECT_EQ(count_named(data, "bulk work"), kept_frames * per_frame);
+  EXPECT_EQ(data.blocks_dropped, (uint64_t)data.frames_dropped * (per_frame + 1));
+  // The newest frames are the ones kept.
+  uint64_t last_frame = 0;
+  for (const auto& b : data.blocks)
+    last_frame = std::max(last_frame, b.end);
+  EXPECT_EQ(find_named(data, "FRAME") != nullptr, true);
+  EXPECT_GE(data.blocks.back().end, last_frame);
+  EXPECT_NE(profiler::format_block_table(data).find(std::to_string(data.frames_dropped) + " oldest frames dropped"),
+            std::string::npos)
+      << profiler::format_block_table(data);
+
+  // Forgetting the history forgets the count too.
+  profiler::clearRecorded();
+  record_big_frames(1, 1);
+  ASSERT_EQ(profiler::dumpBlocksToFile(path.c_str()), 2u);
+  profiler::ProfileData fresh;
+  ASSERT_TRUE(profiler::read_dump_file(path.c_str(), fresh, error)) << error;
+  EXPECT_EQ(fresh.frames_dropped, 0u);
+}
+
+std::vector<std::string> logged_lines;
+void capture_log(const char* line) { logged_lines.push_back(line); }
+
+TEST_F(ProfilerTest, ClientThatDoesNotReadIsDroppedWithALogLine) {
+  const uint16_t port = 30000 + (getpid() % 1000);
+  logged_lines.clear();
+  profiler::setLogFunction(capture_log);
+  profiler::setLimits(0, size_t(256) << 10);
+  profiler::registerThread("Main");
+  ASSERT_TRUE(profiler::startListen(port));
+  int fd = connect_loopback(port);
+  ASSERT_GE(fd, 0);
+  int small = 4096;
+  setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof(small));
+  for (int i = 0; i < 200 && profiler::connectedClients() == 0; i++)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_EQ(profiler::connectedClients(), 1);
+
+  // The client reads nothing while the game goes on recording.
+  for (int round = 0; round < 400 && profiler::connectedClients() > 0; round++) {
+    record_big_frames(5, 200);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  EXPECT_EQ(profiler::connectedClients(), 0);
+  ASSERT_EQ(logged_lines.size(), 1u);
+  EXPECT_NE(logged_lines[0].find("profiler: dropped a client that does not read"), std::string::npos)
+      << logged_lines[0];
+  // The game records on, and a new client is served.
+  record_big_frames(1, 1);
+  int again = connect_loopback(port);
+  ASSERT_GE(again, 0);
+  profiler::ProfileData data;
+  profiler::RecordReader reader(data);
+  ASSERT_TRUE(read_until(again, reader, [&] { return data.snapshot_done; })) << reader.error();
+  close(again);
+  close(fd);
+}
+
+TEST_F(ProfilerTest, ClientConnectingToALongHistoryGetsAllOfItWhileFramesGoOn) {
+  const uint16_t port = 31000 + (getpid() % 1000);
+  profiler::registerThread("Main");
+  const int history_frames = 200, per_frame = 1000;
+  record_big_frames(history_frames, per_frame);  // some 6 MB in the stream
+  ASSERT_TRUE(profiler::startListen(port));
+  int fd = connect_loopback(port);
+  ASSERT_GE(fd, 0);
+  for (int i = 0; i < 200 && profiler::connectedClients() == 0; i++)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  // Frames end while the client has read nothing of its snapshot yet.
+  record_big_frames(3, 10);
+
+  // Fed in small pieces, so what had arrived at the snapshot's end can be told apart.
+  profiler::ProfileData data;
+  profiler::RecordReader reader(data);
+  int bulk_at_snapshot_end = -1;
+  uint32_t frames_at_snapshot_end = 0;
+  uint8_t buf[4096];
+  while (data.frames < 3) {
+    ssize_t n = recv(fd, buf, sizeof(buf), 0);
+    ASSERT_GT(n, 0);
+    for (ssize_t at = 0; at < n; at += 16) {
+      ASSERT_TRUE(reader.feed(buf + at, (size_t)std::min<ssize_t>(16, n - at))) << reader.error();
+      if (data.snapshot_done && bulk_at_snapshot_end < 0) {
+        bulk_at_snapshot_end = count_named(data, "bulk work");
+        frames_at_snapshot_end = data.frames;
+      }
+    }
+  }
+  EXPECT_EQ(bulk_at_snapshot_end, history_frames * per_frame);
+  EXPECT_EQ(frames_at_snapshot_end, 0u);
+  // Each frame that ended meanwhile follows with its own batch, nothing sent twice.
+  EXPECT_EQ(count_named(data, "bulk work"), history_frames * per_frame + 3 * 10);
+  EXPECT_EQ(count_named(data, "FRAME"), history_frames + 3);
+  record_big_frames(1, 10);
+  ASSERT_TRUE(read_until(fd, reader, [&] { return data.frames == 4; })) << reader.error();
+  EXPECT_EQ(count_named(data, "bulk work"), history_frames * per_frame + 4 * 10);
   close(fd);
 }
 

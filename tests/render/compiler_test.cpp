@@ -142,6 +142,52 @@ TEST(ShaderCompiler, ReportsErrorsWithTheFileName) {
   EXPECT_NE(r.errors.find("nested too deeply"), std::string::npos);
 }
 
+// Macros that expand into themselves, directly or through others, and expressions
+// nested past any sense are errors of the line, not a recursion until the stack ends.
+TEST(ShaderCompiler, SelfExpandingMacrosAreErrors) {
+  struct Case {
+    const char* src;
+    const char* message;
+  } cases[] = {
+      {"#define A A\n#if A\n#endif\n", "t.sh(2): error: macro 'A' expands into itself in #if 'A'"},
+      {"#define A B + 1\n#define B (A)\n\n#if B == 2\n#endif\n",
+       "t.sh(4): error: macro 'B' expands into itself in #if 'B == 2'"},
+      {"#if 0\n#elif X\n#endif\n", "t.sh(2): error: macro 'X' expands into itself in #elif 'X'"},
+      {"#if 1 + (\n#endif\n", "t.sh(1): error: bad #if expression '1 + ('"},
+      {"#if 1\n#elif )\n#endif\n", nullptr},  // a branch already taken is not evaluated
+  };
+  const D3D_SHADER_MACRO x_is_x[] = {{"X", "X"}, {nullptr, nullptr}};
+  for (const Case& c : cases) {
+    Result r = compile(c.src, x_is_x);
+    if (!c.message) {
+      EXPECT_EQ(r.hr, S_OK) << c.src << r.errors;
+      continue;
+    }
+    EXPECT_EQ(r.hr, E_FAIL) << c.src;
+    EXPECT_TRUE(has_line(r.errors, c.message)) << r.errors;
+  }
+  std::string deep = "#if " + std::string(100000, '(') + "1" + std::string(100000, ')') + "\n#endif\n";
+  Result r = compile(deep, nullptr);
+  EXPECT_EQ(r.hr, E_FAIL);
+  EXPECT_NE(r.errors.find("t.sh(1): error: #if expression nested too deeply"), std::string::npos);
+  // A chain that ends is fine, however it got there.
+  const D3D_SHADER_MACRO chain[] = {{"A", "B"}, {"B", "C + C"}, {"C", "2"}, {nullptr, nullptr}};
+  r = compile("#if A == 4 && B == 4\nyes();\n#endif\n", chain);
+  ASSERT_EQ(r.hr, S_OK) << r.errors;
+  EXPECT_TRUE(has_line(r.code, "yes();"));
+}
+
+// Arithmetic of #if wraps around and never traps, whatever the numbers.
+TEST(ShaderCompiler, IfArithmeticNeverTraps) {
+  const char* exprs[] = {"(-9223372036854775807 - 1) / -1", "(-9223372036854775807 - 1) % -1",
+                         "9223372036854775807 + 1", "9223372036854775807 * 3", "-(-9223372036854775807 - 1)",
+                         "5 / 0", "5 % 0"};
+  for (const char* e : exprs) {
+    Result r = compile(std::string("#if ") + e + "\n#endif\n", nullptr);
+    EXPECT_EQ(r.hr, S_OK) << e << ": " << r.errors;
+  }
+}
+
 TEST(ShaderCompiler, DisassemblyCountsInstructionSlots) {
   const char code[] = "a = 1;\nb = 2;\nc();\n";
   ID3DBlob* listing = nullptr;

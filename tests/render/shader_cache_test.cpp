@@ -47,17 +47,21 @@ std::string defs(std::initializer_list<const char*> strings) {
 TEST(ShaderSuffix, NamesFollowTheDefinitionList) {
   EXPECT_STREQ(shader_define_suffix(nullptr), "");
   EXPECT_STREQ(shader_define_suffix(defs({}).c_str()), "");
+  // Letters, digits and '_' alone: the plain name.
   EXPECT_STREQ(shader_define_suffix(defs({"VOXEL", "1"}).c_str()), "@VOXEL@1");
-  EXPECT_STREQ(shader_define_suffix(defs({"A", "1.5"}).c_str()), "@A@1_5");
-  // Lists that would share a name are told apart by a hash of the exact list.
-  std::string a = shader_define_suffix(defs({"A", "1_5"}).c_str()).c_str();
-  std::string b = shader_define_suffix(defs({"A", "1 5"}).c_str()).c_str();
-  std::string c = shader_define_suffix(defs({"A_1", "5"}).c_str()).c_str();
-  EXPECT_EQ(a.rfind("@A@1_5-", 0), 0u) << a;
-  EXPECT_NE(a, b);
-  EXPECT_NE(a, c);
-  EXPECT_NE(b, c);
-  EXPECT_NE(a, "@A@1_5");
+  EXPECT_STREQ(shader_define_suffix(defs({"MY_DEF", "1"}).c_str()), "@MY_DEF@1");
+  EXPECT_STREQ(shader_define_suffix(defs({"A", "1_5"}).c_str()), "@A@1_5");
+  EXPECT_STREQ(shader_define_suffix(defs({"A_1", "5"}).c_str()), "@A_1@5");
+  // Another character replaced: lists that would share a name are told apart by a
+  // hash of the exact list.
+  std::vector<std::string> hashed;
+  for (const char* value : {"1.5", "1 5", "1-5", "1@5"}) {
+    std::string suffix = shader_define_suffix(defs({"A", value}).c_str()).c_str();
+    EXPECT_EQ(suffix.rfind("@A@1_5-", 0), 0u) << value << ": " << suffix;
+    EXPECT_EQ(suffix.size(), strlen("@A@1_5-") + 16) << suffix;
+    for (const std::string& other : hashed) EXPECT_NE(suffix, other) << value;
+    hashed.push_back(suffix);
+  }
 }
 
 class ShaderTest : public RenderTest {
@@ -69,6 +73,13 @@ protected:
     startDevice(16, 16);
   }
   std::string cachePath(const char* file, const std::string& suffix) { return home + "cache/" + file + suffix + ".cache"; }
+  // Gives edit.sh an include, tint.inc, in both stages, with the given text.
+  void includeTint(const std::string& text) {
+    writeFile("tint.inc", text);
+    std::string src = read_file(home + "edit.sh");
+    src.insert(src.find("#ifdef PSH"), "#include \"tint.inc\"\n");
+    writeFile("edit.sh", src);
+  }
 };
 
 TEST_F(ShaderTest, CreateSharesByFileAndDefinitions) {
@@ -94,7 +105,7 @@ TEST_F(ShaderTest, CreateSharesByFileAndDefinitions) {
 
 TEST_F(ShaderTest, CacheFileLayout) {
   Shader* s = create_shader("edit.sh", defs({"A", "1.5"}).c_str());
-  std::string cache = read_file(cachePath("edit.sh", "@A@1_5"));
+  std::string cache = read_file(cachePath("edit.sh", shader_define_suffix(defs({"A", "1.5"}).c_str()).c_str()));
   ASSERT_GE(cache.size(), 16u);
   EXPECT_EQ(u32_at(cache, 0), 0x20100715u);
   uint32_t d = u32_at(cache, 4), v = u32_at(cache, 8), p = u32_at(cache, 12);
@@ -174,10 +185,7 @@ TEST_F(ShaderTest, BrokenSourceIsFatalAtCreation) {
 }
 
 TEST_F(ShaderTest, ChangedIncludeRecompilesAtTheNextCheck) {
-  writeFile("tint.inc", "const vec4 tint = vec4(1.0);\n");
-  std::string src = read_file(home + "edit.sh");
-  src.insert(src.find("#ifdef PSH"), "#include \"tint.inc\"\n");
-  writeFile("edit.sh", src);
+  includeTint("const vec4 tint = vec4(1.0);\n");
   Shader* s = create_shader("edit.sh", nullptr);
   IDirect3DVertexShader9* old_vs = s->vs;
 
@@ -220,10 +228,7 @@ TEST_F(ShaderTest, DriverErrorsNameTheirFileAndLine) {
   EXPECT_TRUE(contains(log, "FAILED to compile HLSL shader 'broken.sh', func 'vsh'")) << log;
   EXPECT_EQ(error_message_text, "");  // not reloading: the log only
 
-  writeFile("tint.inc", "// the tint of the quad\nconst vec4 tint = vec4(1.0);\n");
-  std::string src = read_file(home + "edit.sh");
-  src.insert(src.find("#ifdef PSH"), "#include \"tint.inc\"\n");
-  writeFile("edit.sh", src);
+  includeTint("// the tint of the quad\nconst vec4 tint = vec4(1.0);\n");
   Shader* s = create_shader("edit.sh", nullptr);
   IDirect3DVertexShader9* kept_vs = s->vs;
   IDirect3DPixelShader9* kept_ps = s->ps;

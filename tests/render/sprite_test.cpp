@@ -1,6 +1,10 @@
 // Sprites: the atlas packer against a plain reference, the registry built from files
 // (names, configurations, frames, the atlas's pixels), reloads, fatal errors, and the
 // quads sprites add to the batch.
+#include <dirent.h>
+#include <physfs.h>
+#include <unistd.h>
+
 #include "world_fixture.h"
 
 #include <random>
@@ -170,13 +174,32 @@ std::vector<uint32_t> tagged(int w, int h, uint8_t tag) {
 
 class SpriteTest : public WorldTest {
  protected:
+  // The game's own pictures stay out of these atlases: data/ is mounted as a folder
+  // of links to everything in it but its sprites.
+  std::string data_without_sprites;
+
   void SetUp() override {
     WorldTest::SetUp();
+    std::string data = source_dir() + "/data/";
+    data_without_sprites = make_temp_dir();
+    ASSERT_FALSE(data_without_sprites.empty());
+    DIR* d = opendir(data.c_str());
+    ASSERT_TRUE(d);
+    while (dirent* e = readdir(d)) {
+      std::string name = e->d_name;
+      if (name != "." && name != ".." && name != "sprites")
+        ASSERT_EQ(symlink((data + name).c_str(), (data_without_sprites + name).c_str()), 0) << name;
+    }
+    closedir(d);
+    ASSERT_TRUE(PHYSFS_unmount(data.c_str()));
+    ASSERT_TRUE(PHYSFS_mount(data_without_sprites.c_str(), nullptr, 1));
     startWorld(64, 64);
   }
   void TearDown() override {
     close_sprites();
     WorldTest::TearDown();
+    std::string cmd = "rm -rf '" + data_without_sprites + "'";
+    EXPECT_EQ(system(cmd.c_str()), 0);
   }
   // What the log said while `f` ran.
   template <class F>

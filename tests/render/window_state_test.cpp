@@ -8,6 +8,7 @@
 
 #include "engine/core/utils.h"
 #include "engine/render/d3d_device.h"
+#include "engine/render/dynVBWriter.h"
 #include "engine/render/render_hooks.h"
 #include "engine/shell/main_loop.h"
 #include "platform/win32/windows.h"
@@ -49,15 +50,25 @@ class WindowStateTest : public ::testing::Test {
     drain_messages();
     set_main_window(hwnd);
     isFullscreen = true;  // keeps the back buffer at exactly W x H
-    ASSERT_TRUE(init_d3d(hwnd, W, H));
+    startDevice(hwnd);
   }
   void TearDown() override {
     main_loop_services = default_main_loop_services;
     quit_requested = false;
-    close_d3d();
+    closeDevice();
     set_main_window(nullptr);
     DestroyWindow(hwnd);
     drain_messages();
+  }
+
+  // The device and, as at start-up, the vertex ring that the frame's text is drawn through.
+  void startDevice(HWND window) {
+    ASSERT_TRUE(init_d3d(window, W, H));
+    common_vb_writer.create(65536, 4);
+  }
+  void closeDevice() {
+    if (!common_vb_writer.vbufs.isEmpty()) common_vb_writer.release();
+    close_d3d();
   }
 
   // Clears the back buffer to one colour and presents it.
@@ -120,9 +131,9 @@ TEST_F(WindowStateTest, FramesStopWhileMinimisedAndResumeWhenRestored) {
 
 TEST_F(WindowStateTest, WithoutWindowTheDeviceAlwaysPresents) {
   // A headless run without a game window: the device was made for no window.
-  close_d3d();
+  closeDevice();
   set_main_window(nullptr);
-  ASSERT_TRUE(init_d3d(nullptr, W, H));
+  startDevice(nullptr);
   ShowWindow(hwnd, SW_MINIMIZE);  // some other window: none of the device's business
   drain_messages();
   EXPECT_EQ(d3d->CheckDeviceState(nullptr), D3D_OK);
@@ -131,7 +142,7 @@ TEST_F(WindowStateTest, WithoutWindowTheDeviceAlwaysPresents) {
   EXPECT_EQ(get_present_state(), 0);
   EXPECT_TRUE(render_d3d(0));
 
-  close_d3d();
+  closeDevice();
   EXPECT_FALSE(check_d3d_device()) << "no device, nothing to present with";
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 
+#include "engine/core/stream.h"
 #include "engine/core/watch.h"
 #include "engine/gui/gui_screen.h"
 #include "engine/gui/visual_log.h"
@@ -273,11 +274,78 @@ TEST_F(GameScriptTest, CloseReleasesEverything) {
   EXPECT_TRUE(get_upgrade_tree().isNull());
 }
 
+// A second start without a close first: the handles of the first VM are released
+// before it closes, and the new VM holds the entry functions.
+TEST_F(GameScriptTest, StartingAgainWithoutCloseReleasesTheOldVmFirst) {
+  int64_t before = sqbind::vm_heap_blocks();
+  startWith(recording_script);
+  init_game_script();
+  EXPECT_NE(svm(), nullptr);
+  EXPECT_FALSE(game_script_reset_game.isNull());
+  EXPECT_EQ(game_script_reset_game.vm, svm());
+  reset_game_script();
+  EXPECT_EQ(calls_of(svm()), "reset;");
+  close_game_script();
+  EXPECT_EQ(sqbind::vm_heap_blocks(), before);
+}
+
+namespace {
+
+// Streams that count every call made on them: the persistence stubs must make none.
+struct CountingInput : InputStream {
+  int calls = 0;
+  int readSome(void*, int) override { return ++calls, 0; }
+  void read(void*, int n) override {
+    ++calls;
+    throw Exception("read", n);
+  }
+  int tell() override { return ++calls, 0; }
+  void seek(int) override { ++calls; }
+  void seekCur(int) override { ++calls; }
+  void seekEnd(int) override { ++calls; }
+};
+struct CountingOutput : OutputStream {
+  int calls = 0;
+  void write(const void*, int) override { ++calls; }
+  int tell() override { return ++calls, 0; }
+  void seek(int) override { ++calls; }
+  void seekEnd(int) override { ++calls; }
+};
+
+}  // namespace
+
+// The save-game globals: a new empty table of the game script's VM each time, held by
+// the handle (it survives a collection) and off the stack. The persistence entry
+// points read and write nothing, give null and leave the VM's stack as it was.
 TEST_F(GameScriptTest, SavegameGlobalsAndPersistenceStubs) {
   startWith(recording_script);
+  HSQUIRRELVM vm = svm();
+  SQInteger top = sq_gettop(vm);
   SqObject g = get_savegame_globals();
-  EXPECT_EQ(g.obj._type, OT_TABLE);
-  EXPECT_EQ(g.getVM(), svm());
+  SqObject h = get_savegame_globals();
+  EXPECT_EQ(sq_gettop(vm), top);
+  ASSERT_EQ(g.obj._type, OT_TABLE);
+  EXPECT_EQ(g.getVM(), vm);
+  EXPECT_NE(g.obj._unVal.pTable, h.obj._unVal.pTable) << "a new table each time";
+  sq_collectgarbage(vm);
+  g.push(vm);
+  EXPECT_EQ(sq_gettype(vm, -1), OT_TABLE);
+  EXPECT_EQ(sq_getsize(vm, -1), 0);
+  sq_poptop(vm);
+
+  CountingInput in;
+  CountingOutput out;
+  EXPECT_TRUE(load_data(in, vm).isNull());
+  EXPECT_TRUE(load_ref(in, vm).isNull());
+  EXPECT_TRUE(load_script_data(in, vm).isNull());
+  finish_loading_script_data(vm);
+  save_data(g, out);
+  save_ref(g, out);
+  save_script_data(g, out);
+  save_script_refs(out);
+  EXPECT_EQ(in.calls, 0);
+  EXPECT_EQ(out.calls, 0);
+  EXPECT_EQ(sq_gettop(vm), top);
 }
 
 // ---- the shipped game script ---------------------------------------------------

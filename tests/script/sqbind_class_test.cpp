@@ -19,6 +19,9 @@ struct Item {
   void add(int n) { value += n; }
   float scaled(float f, int n) { return value * f + n; }
   const char* kind() { return "item"; }
+  // What a reload binds in place of get and add.
+  int twice() { return value * 2; }
+  void subtract(int n) { value -= n; }
 };
 struct SpecialItem : Item {};
 struct Unrelated {
@@ -236,14 +239,24 @@ TEST_F(SqClassTest, ScriptConstructedInstancesAreFreedWithTheScript) {
   EXPECT_EQ(live_items, before);
 }
 
+// A reload binds the class again, here with other natives under the same names:
+// instances made before it keep their native objects and call the new methods, as
+// do new ones; names bound only the first time stay.
 TEST_F(SqClassTest, RedefiningMethodsWhileInstancesLive) {
   openVM();
   bindItems();
   ASSERT_TRUE(run("it <- Item(5)"));
-  bindItems();  // a reload binds everything again
   EXPECT_EQ(evalInt("it.get()"), 5);
+  sqbind::ClassDef<Item>(vm, "Item")
+      .def(item_ctor)
+      .def(&Item::twice, "get")
+      .def(&Item::subtract, "add");
+  EXPECT_EQ(evalInt("it.get()"), 10) << "the live instance calls the new method";
+  ASSERT_TRUE(run("it.add(2)"));
+  EXPECT_EQ(evalInt("it.get()"), 6);
   ASSERT_TRUE(run("it2 <- Item(6)"));
-  EXPECT_EQ(evalInt("it2.get()"), 6);
+  EXPECT_EQ(evalInt("it2.get()"), 12);
+  EXPECT_EQ(evalString("it.kind()"), "item");
 }
 
 TEST_F(SqClassTest, NativesInTablesAndOnTop) {

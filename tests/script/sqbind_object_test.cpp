@@ -63,17 +63,36 @@ TEST_F(SqObjectTest, CopiesCountReferencesAndReleaseThem) {
   EXPECT_EQ(refsOf("t"), 0u);
 }
 
+// The reader takes every slot that exists, counted from either end, and throws for
+// one that does not (0, or past the top either way); the slot constructor leaves its
+// handle empty there instead.
 TEST_F(SqObjectTest, SlotReaderThrowsOnlyForBadSlots) {
   openVM();
+  SQInteger base = sq_gettop(vm);
   sq_pushinteger(vm, 7);
-  SqObject ok = sqbind::get<SqObject>(vm, -1);
-  EXPECT_TRUE(ok.isNumeric());
-  EXPECT_FALSE(ok.isArray());
-  sq_poptop(vm);
   sq_newarray(vm, 0);
+  SQInteger top = sq_gettop(vm);
+  SqObject number = sqbind::get<SqObject>(vm, -2);
+  EXPECT_TRUE(number.isNumeric());
+  EXPECT_EQ(number.getVM(), vm);
+  EXPECT_TRUE(sqbind::get<SqObject>(vm, top).isArray());
+  EXPECT_TRUE(sqbind::get<SqObject>(vm, base + 1).isNumeric());
   SqObject arr(vm, -1);
   EXPECT_TRUE(arr.isArray());
-  sq_poptop(vm);
+
+  for (SQInteger bad : {(SQInteger)0, top + 1, -(top + 1), top + 1000}) {
+    try {
+      sqbind::get<SqObject>(vm, bad);
+      ADD_FAILURE() << "slot " << bad << " was read";
+    } catch (const SquirrelError& e) {
+      EXPECT_STREQ(e.message, "sq_get*() failed (type error)") << bad;
+    }
+    SqObject empty(vm, bad);
+    EXPECT_TRUE(empty.isNull()) << bad;
+    EXPECT_EQ(empty.getVM(), nullptr) << bad;
+  }
+  EXPECT_EQ(sq_gettop(vm), top);
+  sq_pop(vm, 2);
 }
 
 TEST_F(SqObjectTest, WeakReferenceReadsNullAfterCollection) {

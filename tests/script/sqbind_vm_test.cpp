@@ -9,6 +9,10 @@
 #include "odd_length_archive.h"
 #include "script_fixture.h"
 
+namespace sqbind {
+HSQUIRRELVM any_open_vm();  // the value dump's way to an open VM
+}
+
 class SqVmTest : public ScriptTest {};
 
 TEST_F(SqVmTest, MissingFileFailsSilently) {
@@ -132,7 +136,18 @@ TEST_F(SqVmTest, RuntimeErrorDumpsCallStackAndLocals) {
     EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
 }
 
-TEST_F(SqVmTest, CloseNullVmDoesNothing) { sqbind::close_vm(nullptr); }
+// Closing a null VM touches nothing: the open VM stays known and usable, the VM heap
+// keeps every block and nothing is logged.
+TEST_F(SqVmTest, CloseNullVmDoesNothing) {
+  openVM();
+  ASSERT_TRUE(run("kept <- [1, 2, 3]"));
+  int64_t blocks = sqbind::vm_heap_blocks();
+  std::string log = capture_log([] { sqbind::close_vm(nullptr); });
+  EXPECT_EQ(log, "");
+  EXPECT_EQ(sqbind::vm_heap_blocks(), blocks);
+  EXPECT_EQ(sqbind::any_open_vm(), vm);
+  EXPECT_EQ(evalInt("kept.len() + kept[2]"), 6);
+}
 
 TEST_F(SqVmTest, InstanceErrorDumpNamesClassesAndLastError) {
   openVM();

@@ -152,6 +152,14 @@ TEST_F(Vec4fTest, BadArgumentsThrowNativeErrors) {
   } cases[] = {
       {"vec4f(1, 2, 3, 4)[4]", "vec4f index out of range"},
       {"vec4f(1, 2, 3, 4)[-1]", "vec4f index out of range"},
+      // Checked as the script's 64-bit integer, not narrowed first to lane 1 or 0.
+      {"vec4f(1, 2, 3, 4)[4294967297]", "vec4f index out of range"},
+      {"vec4f(1, 2, 3, 4)[4294967296]", "vec4f index out of range"},
+      {"vec4f(1, 2, 3, 4)[-4294967295]", "vec4f index out of range"},
+      {"vec4f(1, 2, 3, 4)[4294967297.0]", "vec4f index out of range"},
+      {"vec4f(1)._set(4294967297, 5)", "vec4f index out of range"},
+      {"vec4f(1)._set(-4294967296, 5)", "vec4f index out of range"},
+      {"function() { local v = vec4f(1); v[4294967298] = 5; }()", "vec4f index out of range"},
       {"vec4f(1, 2, 3, 4).x", "sq_get*() failed (type error)"},
       {"vec4f()", "sq_get*() failed (type error)"},
       {"make4f()", "sq_get*() failed (type error)"},

@@ -1,6 +1,7 @@
 // The real executable, headless: it starts in order, runs its loop (seen through the
 // profiler dump), quits on SIGTERM or SIGINT as if the window were closed, shuts down
 // in order and exits with code 0.
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -19,6 +20,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -39,7 +41,7 @@ struct GameRun {
 // `while_running` runs once after the marker was seen (before the signal).
 GameRun run_game(const std::vector<std::string>& args, const std::string& data_home, const char* marker, int sig,
                  int run_ms_after_marker, const char* display = nullptr, int signal_count = 1,
-                 const std::function<void()>& while_running = nullptr) {
+                 const std::function<void()>& while_running = nullptr, const std::string& game_dir = "") {
   GameRun run;
   // Games started with -profile all listen on the one profiler port: such runs take
   // turns, so a client always talks to the game of its own test.
@@ -49,7 +51,7 @@ GameRun run_game(const std::vector<std::string>& args, const std::string& data_h
   int out[2];
   if (pipe(out) != 0)
     return run;
-  std::string exe = test_env::bin_dir() + "/torvane";
+  std::string exe = (game_dir.empty() ? test_env::bin_dir() : game_dir) + "/torvane";
   pid_t pid = fork();
   if (pid == 0) {
     dup2(out[1], 1);
@@ -157,9 +159,14 @@ TEST(Executable, RunsHeadlessAndShutsDownInOrderOnSigterm) {
   ASSERT_TRUE(run.exited) << run.output;
   EXPECT_EQ(run.exit_code, 0) << run.output;
   expect_in_order(run.output, start_up_lines);
-  expect_in_order(run.output, {"free video memory: ", "closing...", "dumping profiler data...", "dumped ",
-                               "closed scene", "closed Steam API", "closed misc stuff", "freed all meshes",
-                               "freed all textures", "closed d3d", "closed all systems"});
+  // The scene started the audio, the module, the tiles and the first level; it closes
+  // them again before the profiler dump.
+  expect_in_order(run.output, {"Initializing SoLoud...", "SoLoud: null driver", "3d pixel scale: ",
+                               "gameobj.so> base=", "loaded ", " tiles", "total start-up time: "});
+  expect_in_order(run.output, {"free video memory: ", "closing...", "gameobj.so> base=", "closing SoLoud",
+                               "dumping profiler data...", "dumped ", "closed scene", "closed Steam API",
+                               "closed misc stuff", "freed all meshes", "freed all textures", "closed d3d",
+                               "closed all systems"});
   EXPECT_EQ(run.output.find("FATAL"), std::string::npos) << run.output;
 
   // Start-up made the per-user folder and wrote to it: the log and the dump.
@@ -190,6 +197,10 @@ TEST(Executable, RunsHeadlessAndShutsDownInOrderOnSigterm) {
   EXPECT_GE(count_of("render loop"), count_of("main loop")) << table;
   EXPECT_GE(count_of("FRAME"), 5) << "frames were presented\n" << table;
   EXPECT_GE(count_of("processInput"), count_of("render loop")) << table;
+  // The scene ran: started once, then a step per update and a frame per render.
+  EXPECT_EQ(count_of("init_scene"), 1) << table;
+  EXPECT_GE(count_of("start_scene_update"), count_of("main loop") - 1) << table;
+  EXPECT_GE(count_of("render_scene"), count_of("FRAME")) << table;
 }
 
 TEST(Executable, SigintQuitsLikeClosingTheWindow) {
@@ -276,6 +287,67 @@ TEST(Executable, ProfilerClientReceivesTheLoopLive) {
   EXPECT_GE(render_loops, frames);
   ASSERT_FALSE(data.threads.empty());
   EXPECT_EQ(data.threads.begin()->second.name, "Main");
+}
+
+// A game folder of its own: the executable and the module copied, every entry of data/
+// linked except `copied`, which are copied so that the test may edit them.
+std::string make_game_folder(const std::string& dir, const std::vector<std::string>& copied) {
+  std::string cmd = "rm -rf '" + dir + "' && mkdir -p '" + dir + "' && cp '" + test_env::bin_dir() + "/torvane' '" +
+                    test_env::bin_dir() + "/gameobj.so' '" + dir + "/'";
+  EXPECT_EQ(system(cmd.c_str()), 0) << cmd;
+  std::string data = test_env::from_env_or("TORVANE_SOURCE_DIR", test_env::build_dir() + "/../..") + "/data";
+  DIR* d = opendir(data.c_str());
+  EXPECT_TRUE(d) << data;
+  while (dirent* e = d ? readdir(d) : nullptr) {
+    std::string name = e->d_name;
+    if (name == "." || name == "..")
+      continue;
+    bool copy = std::find(copied.begin(), copied.end(), name) != copied.end();
+    std::string link = copy ? "cp -r '" + data + "/" + name + "' '" + dir + "/'"
+                            : "ln -s '" + data + "/" + name + "' '" + dir + "/" + name + "'";
+    EXPECT_EQ(system(link.c_str()), 0) << link;
+  }
+  if (d)
+    closedir(d);
+  return dir;
+}
+
+void append_line(const std::string& path, const std::string& line) {
+  FILE* f = fopen(path.c_str(), "ab");
+  ASSERT_TRUE(f) << path;
+  fputs(line.c_str(), f);
+  fclose(f);
+}
+
+TEST(Executable, ReloadsAChangedScriptAndShaderWhileRunning) {
+  std::string home = fresh_home("reload");
+  mkdir((home + "/TORVANE").c_str(), 0755);
+  FILE* settings = fopen((home + "/TORVANE/settings.cfg").c_str(), "wb");
+  ASSERT_TRUE(settings);
+  fputs("// Game settings\n_CONFIG_VERSION_=1\n\ndevkeys=1\n", settings);
+  fclose(settings);
+  std::string game = make_game_folder(home + "/game", {"script", "sprite.sh"});
+
+  GameRun run = run_game({"-win", "-360"}, home, "free video memory:", SIGTERM, 4000, nullptr, 1,
+                         [&] {
+                           // File times count in seconds: an edit in the second the files
+                           // were loaded in would look like no change.
+                           std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+                           append_line(game + "/script/main.nut", "\n// edited while the game runs\n");
+                           append_line(game + "/sprite.sh", "\n// edited while the game runs\n");
+                         },
+                         game);
+  ASSERT_TRUE(run.exited) << run.output;
+  EXPECT_EQ(run.exit_code, 0) << run.output;
+  size_t started = run.output.find("free video memory:");
+  ASSERT_NE(started, std::string::npos);
+  std::string after = run.output.substr(started);
+  EXPECT_NE(after.find("--- reloading game script ---"), std::string::npos) << after;
+  EXPECT_NE(after.find("reloaded shader 'sprite.sh'"), std::string::npos) << after;
+  EXPECT_EQ(after.find("Error in game script"), std::string::npos) << after;
+  EXPECT_EQ(after.find("FAILED"), std::string::npos) << after;
+  std::string cmd = "rm -rf '" + game + "'";
+  EXPECT_EQ(system(cmd.c_str()), 0);
 }
 
 TEST(Executable, UnwritableUserFolderFallsBackToTheGameFolder) {

@@ -1,7 +1,14 @@
 // The Win32 subset over SDL2, headless: the message queue, key state, ToAscii, the
 // SDL key translation, window geometry, raw input records and the message box.
+#include <SDL2/SDL_events.h>
 #include <SDL2/SDL_scancode.h>
 
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
 #include <string>
 #include <vector>
@@ -280,19 +287,114 @@ TEST(Win32Layer, RawInputRecords) {
   EXPECT_EQ(GetRawInputData(nullptr, RID_INPUT, nullptr, &size, sizeof(RAWINPUTHEADER)), (UINT)-1);
 }
 
+std::vector<std::pair<LONG, LONG>> raw_motion_read;
+LRESULT raw_reading_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+  if (msg == WM_INPUT) {
+    RAWINPUT raw;
+    UINT size = sizeof(raw);
+    if (GetRawInputData((HRAWINPUT)lparam, RID_INPUT, &raw, &size, sizeof(RAWINPUTHEADER)) == sizeof(RAWINPUT))
+      raw_motion_read.emplace_back(raw.data.mouse.lLastX, raw.data.mouse.lLastY);
+    else
+      raw_motion_read.emplace_back(0, -1);  // a record that could not be read
+  }
+  return DefWindowProcA(hwnd, msg, wparam, lparam);
+}
+
+TEST(Win32Layer, RawMotionQueuedInOnePumpIsReadAsQueued) {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = raw_reading_proc;
+  wc.lpszClassName = "RawReader";
+  RegisterClassA(&wc);
+  HWND hwnd = CreateWindowExA(0, "RawReader", "raw", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                              nullptr, nullptr);
+  pump_all();
+  // Far more motion than one burst of a fast mouse, all queued before any is read.
+  for (int round = 0; round < 2; round++) {
+    raw_motion_read.clear();
+    const int count = 1000;
+    for (int i = 1; i <= count; i++)
+      win32_post(hwnd, WM_INPUT, 0, (LPARAM)win32_store_raw_mouse(i, -i, false));
+    pump_all();
+    ASSERT_EQ(raw_motion_read.size(), (size_t)count);
+    long sum = 0;
+    for (int i = 1; i <= count; i++) {
+      EXPECT_EQ(raw_motion_read[i - 1], std::make_pair((LONG)i, (LONG)-i)) << "motion " << i << " round " << round;
+      sum += raw_motion_read[i - 1].first;
+    }
+    EXPECT_EQ(sum, (long)count * (count + 1) / 2) << "no motion counted twice or lost";
+  }
+  // A record handled and released is gone.
+  HRAWINPUT h = win32_store_raw_mouse(3, 4, false);
+  win32_post(hwnd, WM_INPUT, 0, (LPARAM)h);
+  pump_all();
+  UINT size = 0;
+  EXPECT_EQ(GetRawInputData(h, RID_INPUT, nullptr, &size, sizeof(RAWINPUTHEADER)), (UINT)-1);
+  DestroyWindow(hwnd);
+  pump_all();
+}
+
+TEST(Win32Layer, KeypadKeysReadNumLockFromTheirOwnEvent) {
+  HWND hwnd = make_window();
+  pump_all();
+  struct Case {
+    Uint16 mod;
+    BYTE vk;
+  } cases[] = {{KMOD_NUM, VK_NUMPAD0 + 8}, {KMOD_NONE, VK_UP}, {KMOD_NUM | KMOD_SHIFT, VK_NUMPAD0 + 8}};
+  for (const Case& c : cases) {
+    SDL_KeyboardEvent key{};
+    key.type = SDL_KEYDOWN;
+    key.keysym.scancode = SDL_SCANCODE_KP_8;
+    key.keysym.mod = c.mod;
+    win32_post_key(hwnd, key);
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, hwnd, WM_KEYDOWN, WM_SYSKEYUP, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, (WPARAM)c.vk) << "mod " << c.mod;
+    key.type = SDL_KEYUP;
+    win32_post_key(hwnd, key);
+    ASSERT_TRUE(PeekMessageA(&msg, hwnd, WM_KEYDOWN, WM_SYSKEYUP, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, (WPARAM)c.vk) << "mod " << c.mod;
+  }
+  DestroyWindow(hwnd);
+  pump_all();
+}
+
 TEST(Win32Layer, MessageBoxHeadlessGoesToStandardError) {
   testing::internal::CaptureStderr();
   EXPECT_EQ(MessageBoxA(nullptr, "something broke", "Title - FATAL ERROR", MB_OK | MB_ICONERROR), IDOK);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "Title - FATAL ERROR: something broke\n");
 }
 
+// Each priority the game asks for (every class and thread level it uses) is recorded
+// and reported back, and the process's real scheduling stays as it was: a lowered
+// priority could not be raised again without privileges.
 TEST(Win32Layer, PriorityIsRecorded) {
-  SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS);
-  SetThreadPriority(GetCurrentThread(), 2);
-  EXPECT_EQ(GetPriorityClass(GetCurrentProcess()), HIGH_PRIORITY_CLASS);
-  EXPECT_EQ(GetThreadPriority(GetCurrentThread()), 2);
-  SetPriorityClass(GetCurrentProcess(), NORMAL_PRIORITY_CLASS);
-  SetThreadPriority(GetCurrentThread(), 0);
+  struct Scheduling {
+    int process_nice, thread_nice, policy;
+    bool operator==(const Scheduling&) const = default;
+  };
+  auto scheduling = [] {
+    errno = 0;
+    Scheduling s{getpriority(PRIO_PROCESS, 0), getpriority(PRIO_PROCESS, (id_t)syscall(SYS_gettid)),
+                 sched_getscheduler(0)};
+    EXPECT_EQ(errno, 0);
+    return s;
+  };
+  const Scheduling before = scheduling();
+  struct Case {
+    DWORD priority_class;
+    int thread_priority;
+  } cases[] = {{IDLE_PRIORITY_CLASS, THREAD_PRIORITY_NORMAL},
+               {ABOVE_NORMAL_PRIORITY_CLASS, THREAD_PRIORITY_ABOVE_NORMAL},
+               {HIGH_PRIORITY_CLASS, THREAD_PRIORITY_HIGHEST},
+               {IDLE_PRIORITY_CLASS, THREAD_PRIORITY_IDLE},
+               {NORMAL_PRIORITY_CLASS, THREAD_PRIORITY_NORMAL}};
+  for (const Case& c : cases) {
+    EXPECT_TRUE(SetPriorityClass(GetCurrentProcess(), c.priority_class));
+    EXPECT_TRUE(SetThreadPriority(GetCurrentThread(), c.thread_priority));
+    EXPECT_EQ(GetPriorityClass(GetCurrentProcess()), c.priority_class);
+    EXPECT_EQ(GetThreadPriority(GetCurrentThread()), c.thread_priority);
+    EXPECT_TRUE(scheduling() == before) << "class " << c.priority_class << ", thread " << c.thread_priority;
+  }
 }
 
 }  // namespace

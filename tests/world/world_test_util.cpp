@@ -49,3 +49,5 @@ void render_splash() {}
 void prepare_scene_render() {}
 void resize_scene() {}
 void pump_messages() {}
+// The module plays sound events; the game flow would log them.
+void log_sound_event(int) {}

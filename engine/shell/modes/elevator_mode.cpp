@@ -6,9 +6,9 @@
 
 #include "engine/core/log.h"
 #include "engine/core/mem.h"
+#include "engine/render/level_renderer.h"
 #include "engine/shell/modes/game_flow.h"
 #include "engine/shell/modes/modes.h"
-#include "engine/shell/pending_services.h"
 #include "engine/world/gameobj_host.h"
 #include "engine/world/junk.h"
 #include "engine/world/level_sweep.h"
@@ -26,8 +26,11 @@ bool is_lift(int x, int y) { return level_data[y][x].collision == LIFT_CELL; }
 
 ElevatorGameMode::~ElevatorGameMode() { freeLift(); }
 
+// Also run at process exit, after the renderer has closed: nothing is asked of it
+// when there is nothing to free.
 void ElevatorGameMode::freeLift() {
-  destroy_renderer(lift_renderer);
+  if (lift_renderer)
+    destroy_renderer(lift_renderer);
   dlfree(lift_cells);
   lift_cells = nullptr;
 }

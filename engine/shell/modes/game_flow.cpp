@@ -1,11 +1,11 @@
 // A game from level to level: a new game, the start of a level, the advance to the
 // next one.
+#include "engine/render/level_renderer.h"
 #include "engine/shell/modes/game_flow.h"
 
 #include "engine/gen/level_compose.h"
 #include "engine/script/game_script.h"
 #include "engine/shell/modes/game_mode.h"
-#include "engine/shell/pending_services.h"
 #include "engine/world/gameobj_host.h"
 #include "engine/world/junk.h"
 
@@ -24,6 +24,13 @@ void reset_game() {
   gameobj_func_table.close_hero();
   gameobj_func_table.init_hero();
   reset_game_script();
+}
+
+void start_new_game() {
+  gameobj_func_table.play_sound_event_no_pos(SOUND_NEW_GAME);
+  reset_game();
+  start_new_level();
+  set_game_mode(play_mode);
 }
 
 void advance_level() {

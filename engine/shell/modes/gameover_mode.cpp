@@ -1,8 +1,8 @@
 // Game over: the world goes on moving under a darkened final pass, and after one
 // second the module's game-over screen offers a new game.
+#include "engine/render/postfx.h"
 #include "engine/shell/modes/game_flow.h"
 #include "engine/shell/modes/modes.h"
-#include "engine/shell/pending_services.h"
 #include "engine/world/gameobj_host.h"
 
 void GameOverMode::enter(GameMode*) {
@@ -26,12 +26,8 @@ void GameOverMode::update(float dt) {
     return;
   }
   gameobj_func_table.show_game_over(true);
-  if (!should_close_game_menu)
-    return;
-  gameobj_func_table.play_sound_event_no_pos(SOUND_NEW_GAME);
-  reset_game();
-  start_new_level();
-  set_game_mode(play_mode);
+  if (should_close_game_menu)
+    start_new_game();
 }
 
 void GameOverMode::render(float t) { render_play_scene(t); }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "mixer_internal.h"
+#include "resample_lerp.h"
 #include "soloud.h"
 #include "soloud_bus.h"
 
@@ -69,6 +70,28 @@ namespace SoLoud
 			if (v->mFinished && mVoice[i] == v)
 				stopVoice(i);
 		}
+	}
+
+	// Steps too small for the fixed-point positions of lerp_channel (or too large to
+	// be worth it) take the per-frame way.
+	static const double MIN_FIXED_STEP = 1.0 / (1 << 16);
+
+	// Interpolates the frames at positions aFrac, aFrac + aStep, ... past frame aFirst
+	// of the buffer, for as long as the next frame is buffered and at most aMax frames,
+	// and moves *aSrcPos past them. aFrac is in [0, 1). The frames made.
+	static unsigned int interpolate_run(const float *aBuf, unsigned int aFirst, unsigned int aBufCount, double aFrac,
+	                                    double aStep, unsigned int aChannels, float *aOut, unsigned int aStride,
+	                                    unsigned int aMax, double *aSrcPos)
+	{
+		uint64_t start = (uint64_t)(aFrac * LERP_FIXED_ONE);
+		uint64_t step = (uint64_t)(aStep * LERP_FIXED_ONE + 0.5);
+		uint64_t end = (uint64_t)(aBufCount - 1 - aFirst) << 32; // the first position without a next frame
+		unsigned int n = (unsigned int)std::min<uint64_t>((end - start + step - 1) / step, aMax);
+		for (unsigned int c = 0; c < aChannels; c++)
+			lerp_channel(aBuf + c * RESAMPLE_CAP + aFirst, aBufCount - aFirst, aOut + c * aStride, n, start, step);
+		uint64_t after = start + (uint64_t)n * step;
+		*aSrcPos = aFirst + (double)(after >> 32) + (double)(uint32_t)after / LERP_FIXED_ONE;
+		return n;
 	}
 
 	unsigned int Soloud::resample(AudioSourceInstance *aVoice, float *aOut, unsigned int aFrames, unsigned int aStride)
@@ -138,6 +161,14 @@ namespace SoLoud
 			}
 			if (i >= v->mBufCount)
 				break;
+			if (i + 1 < v->mBufCount && step >= MIN_FIXED_STEP && step < RESAMPLE_CAP)
+			{
+				// Every frame up to the last one whose next frame is buffered.
+				unsigned int n = interpolate_run(buf, i, v->mBufCount, v->mSrcPos - i, step, outChannels,
+				                                 aOut + produced, aStride, aFrames - produced, &v->mSrcPos);
+				produced += n;
+				continue;
+			}
 			float f = (float)(v->mSrcPos - i);
 			bool hasNext = i + 1 < v->mBufCount;
 			for (unsigned int c = 0; c < outChannels; c++)

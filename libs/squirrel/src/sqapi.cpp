@@ -920,7 +920,7 @@ const SQChar* sq_getlocal(HSQUIRRELVM v, SQUnsignedInteger level, SQUnsignedInte
 }
 void sq_setdebughook(HSQUIRRELVM v) {
   SQObjectPtr o = v->top();
-  if (sq_type(o) == OT_CLOSURE || sq_type(o) == OT_NATIVECLOSURE || sq_type(o) == OT_NULL) { v->_debughook = o; v->_nativeDebugHook = nullptr; }
+  if (sq_type(o) == OT_CLOSURE || sq_type(o) == OT_NATIVECLOSURE || sq_type(o) == OT_NULL) v->setDebugHooks(o, nullptr);
   v->pop();
 }
-void sq_setnativedebughook(HSQUIRRELVM v, SQDEBUGHOOK hook) { v->_nativeDebugHook = hook; v->_debughook.Null(); }
+void sq_setnativedebughook(HSQUIRRELVM v, SQDEBUGHOOK hook) { v->setDebugHooks(SQObjectPtr(), hook); }

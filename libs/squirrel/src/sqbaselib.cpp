@@ -40,7 +40,7 @@ static SQInteger base_callee(HSQUIRRELVM v) {
   if (n < 2) return throw_msg(v, "no closure in the calls stack");
   return ret_obj(v, v->_calls[n - 2]._closure);
 }
-static SQInteger base_setdebughook(HSQUIRRELVM v) { v->_debughook = ARG(2); return 0; }
+static SQInteger base_setdebughook(HSQUIRRELVM v) { v->setDebugHooks(ARG(2), nullptr); return 0; }
 static SQInteger base_enabledebuginfo(HSQUIRRELVM v) { v->_sharedState->_debugInfo = !sq_isfalse(ARG(2)); return 0; }
 static SQInteger base_getroottable(HSQUIRRELVM v) { return ret_obj(v, v->_roottable); }
 static SQInteger base_setroottable(HSQUIRRELVM v) {

@@ -3,6 +3,7 @@
 #include "sqcstack.h"
 #include "sqopcodes.h"
 #include <stdio.h>
+#include <string.h>
 #include <stdarg.h>
 
 namespace {
@@ -13,12 +14,35 @@ struct ExprDesc {
   ExprKind kind = E_VALUE;
   SQInteger idx = 0;     // local slot, outer index, literal index
   bool isBase = false;   // the object is 'base': calls pass 'this'
+  bool isString = false; // a string literal, or a concatenation that starts with one
 };
 
 struct LocalVar {
   SQObjectPtr name;
   SQInteger slot;
   SQInteger startPc;
+};
+
+// Where the last few instructions since the last jump target start: all the peephole
+// looks back at.
+struct RecentOps {
+  static const SQInteger DEPTH = 4;
+  SQInteger starts[DEPTH];
+  SQInteger count = 0;
+  void push(SQInteger at) {
+    if (count == DEPTH) { memmove(starts, starts + 1, sizeof(SQInteger) * (DEPTH - 1)); count--; }
+    starts[count++] = at;
+  }
+  // the n-th from the end (0: the last), -1 when not known
+  SQInteger at(SQInteger n) const { return n < count ? starts[count - 1 - n] : -1; }
+};
+
+// Code compiled where it is written and emitted elsewhere (a loop's test and increment
+// go after its body). It moves whole, so jumps inside it keep their offsets.
+struct MovedCode {
+  sqvec<SQUnsignedInteger32> code;
+  sqvec<SQLineInfo> lines;   // pcs relative to the start
+  RecentOps recent;  // straight instructions at its end, relative
 };
 
 struct LoopInfo {
@@ -40,9 +64,7 @@ struct FuncState {
   SQObjectPtr literalMapRef;
   sqvec<LoopInfo*> loops;
   SQInteger lastLine = -1;
-  SQInteger lastOpPc = -1;  // start of the last emitted instruction (for peephole)
-  SQInteger prevOpPc = -1;  // the one before it
-  SQInteger lastIncPc = -1;  // the last ++/-- instruction (its value may be dropped)
+  RecentOps recent;  // instructions since the last jump target (for peephole)
   SQInteger lastCallPc = -1;  // the last call (a return right after it is a tail call)
 };
 
@@ -116,24 +138,76 @@ struct Compiler {
   SQInteger emit(SQInteger op, SQInteger arg, SQInteger delta) {
     if (arg > SQ_ARG_MAX || arg < -SQ_ARG_MAX) error("function too large");
     SQInteger at = pc();
-    _fs->prevOpPc = _fs->lastOpPc;
-    _fs->lastOpPc = at;
+    _fs->recent.push(at);
     _fs->proto->_code.push_back(SQ_MAKE(op, arg));
     adjust(delta);
     return at;
   }
   void emitWord(SQUnsignedInteger32 w) { _fs->proto->_code.push_back(w); }
-  SQInteger lastOp() const {
-    if (_fs->lastOpPc < 0) return -1;
-    return SQ_OP(_fs->proto->_code[_fs->lastOpPc]);
+  void emitWord(SQInteger w) { _fs->proto->_code.push_back((SQUnsignedInteger32)(SQInt32)w); }
+  // The peephole looks back over the straight code since the last jump target. opStart(n)
+  // is where the n-th instruction from the end starts (0: the last), -1 past the label.
+  SQInteger opStart(SQInteger n) const {
+    return _fs->recent.at(n);
   }
-  void markLabel() { _fs->lastOpPc = -1; _fs->prevOpPc = -1; _fs->lastIncPc = -1; }  // jump target: no peephole across it
+  SQInteger opAt(SQInteger n) const {
+    SQInteger at = opStart(n);
+    return at < 0 ? -1 : SQ_OP(_fs->proto->_code[at]);
+  }
+  SQInteger argAt(SQInteger n) const { return SQ_ARG(_fs->proto->_code[opStart(n)]); }
+  SQUnsignedInteger32& wordAt(SQInteger n) { return _fs->proto->_code[opStart(n)]; }
+  // Words the n-th instruction from the end takes.
+  SQInteger opSize(SQInteger n) const { return (n == 0 ? pc() : opStart(n - 1)) - opStart(n); }
+  SQInteger lastOp() const { return opAt(0); }
+  // Removes the last n instructions; the caller fixes the stack depth.
+  void dropOps(SQInteger n) {
+    SQInteger at = opStart(n - 1);
+    _fs->proto->_code._size = (SQUnsignedInteger)at;
+    _fs->recent.count -= n;
+    while (!_fs->proto->_lines.empty() && _fs->proto->_lines.back().pc > at) _fs->proto->_lines.pop_back();
+  }
+  void markLabel() { _fs->recent.count = 0; }  // a jump target: no peephole across it
   void patchJump(SQInteger at, SQInteger target) {
     SQUnsignedInteger32& w = _fs->proto->_code[at];
-    SQInteger off = target - (at + 1);
-    if (SQ_OP(w) == OP_FOREACH) { _fs->proto->_code[at + 1] = (SQUnsignedInteger32)(SQInt32)(target - (at + 2)); return; }
+    // the offset counts from the end of the instruction; some keep it in an extra word
+    SQInteger words = 1, offsetWord = -1;
+    switch (SQ_OP(w)) {
+      case OP_FOREACH: case OP_JCMP: words = 2; offsetWord = 1; break;
+      case OP_JCMPLK: words = 3; offsetWord = 2; break;
+      case OP_FORLOOPK: words = 4; offsetWord = 3; break;
+    }
+    SQInteger off = target - (at + words);
     if (off > SQ_ARG_MAX || off < -SQ_ARG_MAX) error("jump too long");
-    w = SQ_MAKE(SQ_OP(w), off);
+    if (offsetWord > 0) _fs->proto->_code[at + offsetWord] = (SQUnsignedInteger32)(SQInt32)off;
+    else w = SQ_MAKE(SQ_OP(w), off);
+  }
+  void cutCode(SQInteger from, MovedCode& m) {
+    for (SQInteger i = from; i < pc(); i++) m.code.push_back(_fs->proto->_code[i]);
+    for (SQInteger i = _fs->recent.count - 1; i >= 0; i--)
+      if (_fs->recent.at(i) >= from) m.recent.push(_fs->recent.at(i) - from);
+    while (!_fs->proto->_lines.empty() && _fs->proto->_lines.back().pc >= from) {
+      SQLineInfo li = _fs->proto->_lines.back();
+      li.pc -= from;
+      m.lines.insert(0, li);
+      _fs->proto->_lines.pop_back();
+    }
+    _fs->proto->_code._size = (SQUnsignedInteger)from;
+    _fs->lastLine = -1;
+    _fs->lastCallPc = -1;
+    markLabel();
+  }
+  // Emits moved code at a jump target.
+  void pasteCode(const MovedCode& m) {
+    markLabel();
+    SQInteger base = pc();
+    for (SQUnsignedInteger i = 0; i < m.lines.size(); i++) {
+      SQLineInfo li{m.lines[i].pc + base, m.lines[i].line};
+      if (!_fs->proto->_lines.empty() && _fs->proto->_lines.back().pc == li.pc) _fs->proto->_lines.back().line = li.line;
+      else _fs->proto->_lines.push_back(li);
+    }
+    for (SQUnsignedInteger i = 0; i < m.code.size(); i++) _fs->proto->_code.push_back(m.code[i]);
+    for (SQInteger i = m.recent.count - 1; i >= 0; i--) _fs->recent.push(m.recent.at(i) + base);
+    _fs->lastLine = -1;
   }
   void patchHere(SQInteger at) { patchJump(at, pc()); markLabel(); }
   void emitJumpBack(SQInteger op, SQInteger target, SQInteger delta) {
@@ -153,6 +227,7 @@ struct Compiler {
     SQObjectPtr idx;
     if (sq_type(o) != OT_TABLE && _fs->literalMap->get(o, idx)) return _integer(idx);
     SQInteger n = (SQInteger)_fs->proto->_literals.size();
+    if (n >= SQ_LITERAL_MAX) error("too many literals in function");
     _fs->proto->_literals.push_back(SQObjectPtr(o));
     if (sq_type(o) != OT_TABLE) _fs->literalMap->newSlot(o, SQObjectPtr(n));
     return n;
@@ -225,14 +300,20 @@ struct Compiler {
       case E_VALUE: break;
       case E_LOCAL: emitLoadLocal(e.idx); break;
       case E_OUTER: emit(OP_LOADO, e.idx, 1); break;
-      case E_FIELD: emit(OP_GET, 0, -1); break;
+      case E_FIELD:
+        if (lastOp() == OP_LOADL2) {
+          // "local[local]" in one instruction
+          wordAt(0) = SQ_MAKE(OP_GETLL, argAt(0));
+          adjust(-1);
+        } else {
+          emit(OP_GET, 0, -1);
+        }
+        break;
       case E_FIELDK:
-        if (lastOp() == OP_LOADL && SQ_ARG(_fs->proto->_code[_fs->lastOpPc]) < 0x7FFF) {
-          // fuse "local.key" into one instruction
-          SQInteger slot = SQ_ARG(_fs->proto->_code[_fs->lastOpPc]);
-          _fs->proto->_code[_fs->lastOpPc] = SQ_MAKE(OP_GETLK, slot);
-          emitWord((SQUnsignedInteger32)e.idx);
-          _fs->lastOpPc = -1;
+        if (lastOp() == OP_LOADL) {
+          // "local.key" in one instruction
+          wordAt(0) = SQ_MAKE(OP_GETLK, argAt(0));
+          emitWord(e.idx);
         } else {
           emit(OP_GETK, e.idx, 0);
         }
@@ -242,13 +323,10 @@ struct Compiler {
     e.kind = E_VALUE;
   }
   void emitLoadLocal(SQInteger slot) {
-    if (lastOp() == OP_LOADL && slot < 0xFFF) {
-      SQInteger prev = SQ_ARG(_fs->proto->_code[_fs->lastOpPc]);
-      if (prev < 0xFFF) {
-        _fs->proto->_code[_fs->lastOpPc] = SQ_MAKE(OP_LOADL2, prev | (slot << 12));
-        adjust(1);
-        return;
-      }
+    if (lastOp() == OP_LOADL && argAt(0) < 2048 && slot < 2048) {
+      wordAt(0) = SQ_MAKE(OP_LOADL2, argAt(0) | (slot << 12));
+      adjust(1);
+      return;
     }
     emit(OP_LOADL, slot, 1);
   }
@@ -299,8 +377,34 @@ struct Compiler {
       switch (e.kind) {
         case E_LOCAL: expression(); emit(OP_STOREL, e.idx, 0); break;
         case E_OUTER: expression(); emit(OP_STOREO, e.idx, 0); break;
-        case E_FIELD: expression(); emit(OP_SET, 0, -2); break;
-        case E_FIELDK: expression(); emit(OP_SETK, e.idx, -1); break;
+        case E_FIELD:
+          if (lastOp() == OP_LOADL2) {
+            // local[local] = value: the locals are read when the value is stored
+            SQInteger locals = argAt(0);
+            dropOps(1);
+            adjust(-2);
+            expression();
+            emit(OP_SETLL, 0, 0);
+            emitWord(locals);
+          } else {
+            expression();
+            emit(OP_SET, 0, -2);
+          }
+          break;
+        case E_FIELDK:
+          if (lastOp() == OP_LOADL) {
+            // local.key = value: the local is read when the value is stored
+            SQInteger slot = argAt(0);
+            dropOps(1);
+            adjust(-1);
+            expression();
+            emit(OP_SETLK, slot, 0);
+            emitWord(e.idx);
+          } else {
+            expression();
+            emit(OP_SETK, e.idx, -1);
+          }
+          break;
         case E_GLOBAL: expression(); emit(OP_SETG, e.idx, 0); break;
         default: break;
       }
@@ -308,7 +412,7 @@ struct Compiler {
     }
     SQInteger aop = compoundOp(op);
     switch (e.kind) {
-      case E_LOCAL: emitLoadLocal(e.idx); expression(); emit(aop, 0, -1); emit(OP_STOREL, e.idx, 0); break;
+      case E_LOCAL: expression(); emit(fusedArithOp(OP_COMPOUNDL_ADD, aop - OP_ADD), e.idx | ((aop - OP_ADD) << 12), 0); break;
       case E_OUTER: emit(OP_LOADO, e.idx, 1); expression(); emit(aop, 0, -1); emit(OP_STOREO, e.idx, 0); break;
       case E_FIELD: emit(OP_DUP2, 0, 2); emit(OP_GET, 0, -1); expression(); emit(aop, 0, -1); emit(OP_SET, 0, -2); break;
       case E_FIELDK: emit(OP_DUP, 0, 1); emit(OP_GETK, e.idx, 0); expression(); emit(aop, 0, -1); emit(OP_SETK, e.idx, -1); break;
@@ -323,7 +427,7 @@ struct Compiler {
     if (tok() != '?') return e;
     materialize(e);
     lex();
-    SQInteger jz = emitJumpIfFalse();
+    SQInteger jz = emitCondJump(false);
     expression();
     SQInteger jend = emit(OP_JMP, 0, 0);
     adjust(-1);
@@ -375,14 +479,59 @@ struct Compiler {
     return -1;
   }
 
+  // A fused arithmetic form has one opcode for each of + - * / (from its _ADD one) and a
+  // generic one, after them, that reads the op from its argument.
+  static SQInteger fusedArithOp(SQInteger addForm, SQInteger op) { return op <= OP_DIV - OP_ADD ? addForm + op : addForm + 4; }
+
+  // Emits an arithmetic op (counted from OP_ADD) on the two values just compiled, fused
+  // with the loads of its operands when they are a local and a number constant, or locals.
+  void emitArith(SQInteger op) {
+    SQInteger k = -1;  // literal index of a constant right operand
+    if (lastOp() == OP_PUSHINT) k = literal(SQObjectPtr((SQInteger)argAt(0)));
+    else if (lastOp() == OP_PUSHK && sq_isnumeric(_fs->proto->_literals[argAt(0)])) k = argAt(0);
+    if (k >= 0) {
+      dropOps(1);
+      adjust(-1);
+      if (lastOp() == OP_LOADL) {
+        SQInteger slot = argAt(0);
+        dropOps(1);
+        emit(fusedArithOp(OP_LBINK_ADD, op), slot | (op << 12), 0);
+      } else {
+        emit(fusedArithOp(OP_BINK_ADD, op), op, 0);
+      }
+      emitWord(k);
+    } else if (lastOp() == OP_LOADL2) {
+      SQInteger locals = argAt(0);
+      wordAt(0) = SQ_MAKE(fusedArithOp(OP_LBINL_ADD, op), op);
+      emitWord(locals);
+      adjust(-1);
+    } else if (lastOp() == OP_LOADL) {
+      wordAt(0) = SQ_MAKE(fusedArithOp(OP_BINL_ADD, op), argAt(0) | (op << 12));
+      adjust(-1);
+    } else {
+      emit(OP_ADD + op, 0, -1);
+    }
+  }
+
   ExprDesc binary(int minPrec) {
     ExprDesc l = unary();
+    // "string" + x + y ...: '+' after a string is always a concatenation, so the operands
+    // wait on the stack and are joined at once
+    SQInteger joined = 0;
     for (;;) {
       SQInteger t = tok();
       int p = precedence(t);
       if (p == 0 || p < minPrec) break;
       materialize(l);
       lex();
+      if (t == '+' && l.isString) {
+        ExprDesc r = binary(p + 1);
+        materialize(r);
+        joined = joined ? joined + 1 : 2;
+        continue;
+      }
+      if (joined) { emit(OP_CONCATN, joined, 1 - joined); joined = 0; }
+      l.isString = false;
       if (t == TK_AND || t == TK_OR) {
         SQInteger j = emit(t == TK_AND ? OP_ANDJ : OP_ORJ, 0, -1);
         ExprDesc r = binary(p + 1);
@@ -392,40 +541,14 @@ struct Compiler {
         ExprDesc r = binary(p + 1);
         materialize(r);
         SQInteger op = binaryOpcode(t);
-        if ((op == OP_ADD || op == OP_SUB) && lastOp() == OP_PUSHINT && _fs->lastOpPc >= 1 && pc() - _fs->lastOpPc == 1) {
-          // local + small constant
-          SQInteger k = SQ_ARG(_fs->proto->_code[_fs->lastOpPc]);
-          SQInteger at = _fs->lastOpPc;
-          if (at >= 1 && SQ_OP(_fs->proto->_code[at - 1]) == OP_LOADL && prevOpIs(at - 1)) {
-            SQInteger slot = SQ_ARG(_fs->proto->_code[at - 1]);
-            _fs->proto->_code._size -= 2;
-            _fs->top -= 2;
-            emit(op == OP_ADD ? OP_ADDLK : OP_SUBLK, slot, 1);
-            emitWord((SQUnsignedInteger32)(SQInt32)k);
-            _fs->lastOpPc = -1;
-            l.kind = E_VALUE;
-            continue;
-          }
-        }
-        if (op >= OP_ADD && op <= OP_USHR && lastOp() == OP_PUSHINT && pc() - _fs->lastOpPc == 1) {
-          // x op constant: one instruction with the constant inline
-          SQInteger k = SQ_ARG(_fs->proto->_code[_fs->lastOpPc]);
-          _fs->proto->_code._size--;
-          adjust(-1);
-          emit(OP_BINK, op, 0);
-          emitWord((SQUnsignedInteger32)(SQInt32)k);
-          _fs->lastOpPc = -1;
-        } else {
-          emit(op, 0, -1);
-        }
+        if (op >= OP_ADD && op <= OP_USHR) emitArith(op - OP_ADD);
+        else emit(op, 0, -1);
       }
       l.kind = E_VALUE;
     }
+    if (joined) emit(OP_CONCATN, joined, 1 - joined);
     return l;
   }
-  // True when the instruction at 'at' is a whole instruction start that no jump targets
-  // (we only fuse within the straight code just emitted).
-  bool prevOpIs(SQInteger at) { return _fs->prevOpPc == at; }
 
   ExprDesc unary() {
     if (!isPrefixOperator(tok())) return postfix();
@@ -484,8 +607,6 @@ struct Compiler {
       default: error("can't '++' or '--' an expression");
     }
     emitWord(w);
-    _fs->lastIncPc = _fs->lastOpPc;
-    _fs->lastOpPc = -1;
     e.kind = E_VALUE;
   }
 
@@ -502,6 +623,7 @@ struct Compiler {
 
   ExprDesc suffixes(ExprDesc e) {
     for (;;) {
+      if (tok() == '.' || tok() == '(' || (tok() == '[' && !_lex._prevNewline)) e.isString = false;
       switch (tok()) {
         case '.': {
           lex();
@@ -533,11 +655,17 @@ struct Compiler {
             emit(OP_LOADL, 0, 1);
           } else if (e.kind == E_FIELD) {
             emit(OP_PREPCALL, 0, 0);
+          } else if (e.kind == E_FIELDK && lastOp() == OP_LOADL) {
+            wordAt(0) = SQ_MAKE(OP_PREPCALLLK, argAt(0));
+            emitWord(e.idx);
+            adjust(1);
           } else if (e.kind == E_FIELDK) {
             emit(OP_PREPCALLK, e.idx, 1);
           } else {
             materialize(e);
-            emit(OP_LOADL, 0, 1);
+            // a global function: the function and 'this' in one instruction
+            if (lastOp() == OP_GETG) { wordAt(0) = SQ_MAKE(OP_PREPCALLG, argAt(0)); adjust(1); }
+            else emit(OP_LOADL, 0, 1);
           }
           SQInteger nargs = 1;
           while (tok() != ')') {
@@ -566,7 +694,7 @@ struct Compiler {
   ExprDesc primary() {
     ExprDesc e;
     switch (tok()) {
-      case TK_STRING_LITERAL: pushValue(_lex._str); lex(); return e;
+      case TK_STRING_LITERAL: pushValue(_lex._str); lex(); e.isString = true; return e;
       case TK_INTEGER: pushValue(SQObjectPtr(_lex._int)); lex(); return e;
       case TK_FLOAT: pushValue(SQObjectPtr(_lex._float)); lex(); return e;
       case TK_TRUE: emit(OP_PUSHTRUE, 0, 1); lex(); return e;
@@ -821,17 +949,7 @@ struct Compiler {
           emit(OP_POP, 0, -1);
           expression();
         }
-        if (lastOp() == OP_STOREL) {
-          SQUnsignedInteger32& w = _fs->proto->_code[_fs->lastOpPc];
-          w = SQ_MAKE(OP_SETL, SQ_ARG(w));
-          adjust(-1);
-        } else if (_fs->lastIncPc >= 0 && _fs->lastIncPc == pc() - 2 && SQ_OP(_fs->proto->_code[_fs->lastIncPc]) == OP_INCL) {
-          // "i++;" as a statement: no value to push and pop
-          _fs->proto->_code[pc() - 1] |= 2;
-          adjust(-1);
-        } else {
-          emit(OP_POP, 0, -1);
-        }
+        dropValue();
         optionalSemicolon();
       }
     }
@@ -843,25 +961,52 @@ struct Compiler {
     expect(')');
   }
 
-  // Emits the jump taken when the condition on the stack is false, fusing a comparison.
-  SQInteger emitJumpIfFalse() {
-    SQInteger op = lastOp();
-    if (op >= OP_EQ && op <= OP_GE && op != OP_CMP3 && pc() - _fs->lastOpPc == 1) {
-      static const SQInteger fused[] = {OP_EQJZ, OP_NEJZ, OP_LTJZ, OP_LEJZ, OP_GTJZ, OP_GEJZ};
-      _fs->proto->_code._size--;
-      adjust(1);  // undo the compare's effect; the fused op pops both operands
-      return emit(fused[op - OP_EQ], 0, -2);
+  // An expression statement: its value is not needed. Instructions that leave it on the
+  // stack get their form that does not; anything else is popped.
+  void dropValue() {
+    switch (lastOp()) {
+      case OP_STOREL: wordAt(0) = SQ_MAKE(OP_SETL, argAt(0)); break;
+      case OP_COMPOUNDL_ADD: case OP_COMPOUNDL_SUB: case OP_COMPOUNDL_MUL: case OP_COMPOUNDL_DIV: case OP_COMPOUNDL:
+        wordAt(0) = SQ_MAKE(lastOp(), argAt(0) | COMPOUND_DROP);
+        break;
+      case OP_SET: wordAt(0) = SQ_MAKE(OP_SET, 1); break;
+      case OP_SETK: case OP_SETG: wordAt(0) = SQ_MAKE(lastOp(), argAt(0) | SQ_DROP_VALUE); break;
+      case OP_INCL: case OP_INCO: _fs->proto->_code[pc() - 1] |= 2; break;
+      case OP_SETLK: _fs->proto->_code[pc() - 1] |= SQ_DROP_VALUE; break;
+      case OP_SETLL: wordAt(0) = SQ_MAKE(OP_SETLL, 1); break;
+      default: emit(OP_POP, 0, -1); return;
     }
-    return emit(OP_JZ, 0, -1);
+    adjust(-1);
   }
 
-  // "else if" continues the loop instead of recursing: long chains nest nothing.
+  // Emits the jump taken when the value on the stack is false (or true), fused with the
+  // comparison that made it, and with the local and constant it compared.
+  SQInteger emitCondJump(bool ifTrue) {
+    SQInteger op = lastOp();
+    if (op < OP_EQ || op > OP_GE || op == OP_CMP3) return emit(ifTrue ? OP_JNZ : OP_JZ, 0, -1);
+    SQInteger kind = (op - OP_EQ) | (ifTrue ? JUMP_IF_TRUE : 0);
+    dropOps(1);
+    adjust(1);  // the comparison's pop: the fused jump pops both operands
+    if (lastOp() == OP_PUSHINT && opAt(1) == OP_LOADL) {
+      SQInteger k = argAt(0), slot = argAt(1);
+      dropOps(2);
+      adjust(-2);
+      SQInteger at = emit(OP_JCMPLK, slot | (kind << 12), 0);
+      emitWord(k);
+      emitWord((SQInteger)0);
+      return at;
+    }
+    SQInteger at = emit(OP_JCMP, kind, -2);
+    emitWord((SQInteger)0);
+    return at;
+  }
+
   void ifStatement() {
     sqvec<SQInteger> ends;
     for (;;) {
       lex();
       condition();
-      SQInteger jz = emitJumpIfFalse();
+      SQInteger jz = emitCondJump(false);
       blockStatement();
       if (tok() != TK_ELSE) { patchHere(jz); break; }
       ends.push_back(emit(OP_JMP, 0, 0));
@@ -902,18 +1047,24 @@ struct Compiler {
     markLabel();
   }
 
+  // Loops test after the body: one conditional jump a round. The test is compiled where it
+  // is written and moved there; a jump in front of the body reaches it the first time.
   void whileStatement() {
     lex();
+    expect('(');
+    MovedCode test;
+    compileMoved(test, true);
+    expect(')');
+    SQInteger jtest = emit(OP_JMP, 0, 0);
     markLabel();
-    SQInteger start = pc();
-    condition();
-    SQInteger jz = emitJumpIfFalse();
+    SQInteger body = pc();
     LoopInfo li;
     beginLoop(li, false);
     blockStatement();
-    emitJumpBack(OP_JMP, start, 0);
-    patchHere(jz);
-    endLoop(li, start, pc());
+    SQInteger testPc = pc();
+    patchJump(jtest, testPc);
+    emitLoopTest(test, body);
+    endLoop(li, testPc, pc());
   }
 
   void doWhileStatement() {
@@ -927,7 +1078,7 @@ struct Compiler {
     markLabel();
     SQInteger cont = pc();
     condition();
-    emitJumpBack(OP_JNZ, start, -1);
+    patchJump(emitCondJump(true), start);
     endLoop(li, cont, pc());
   }
 
@@ -936,35 +1087,84 @@ struct Compiler {
     Scope outer = beginScope();
     expect('(');
     if (tok() == TK_LOCAL) localStatementNoSemicolon();
-    else if (tok() != ';') { commaExpression(); emit(OP_POP, 0, -1); }
+    else if (tok() != ';') { commaExpression(); dropValue(); }
     expect(';');
-    markLabel();
-    SQInteger condPc = pc();
-    SQInteger jz = -1;
-    if (tok() != ';') { commaExpression(); jz = emitJumpIfFalse(); }
+    MovedCode test, step;
+    bool hasTest = tok() != ';';
+    if (hasTest) compileMoved(test, true);
     expect(';');
-    // the increment is compiled now and moved after the body
-    SQInteger incStart = pc();
-    SQInteger incLines = (SQInteger)_fs->proto->_lines.size();
-    if (tok() != ')') { commaExpression(); emit(OP_POP, 0, -1); }
+    if (tok() != ')') compileMoved(step, false);
     expect(')');
-    sqvec<SQUnsignedInteger32> inc;
-    for (SQInteger i = incStart; i < pc(); i++) inc.push_back(_fs->proto->_code[i]);
-    _fs->proto->_code._size = (SQUnsignedInteger)incStart;
-    _fs->lastCallPc = -1;
-    while ((SQInteger)_fs->proto->_lines.size() > incLines) _fs->proto->_lines.pop_back();
-    _fs->lastLine = -1;
+    CountedLoop counted;
+    if (hasTest && countedLoop(test, step, counted)) {
+      // for (...; i < K; i++): a test that skips the loop, then one instruction a round
+      // steps i and tests it
+      SQInteger skip = emit(OP_JCMPLK, counted.slot | (counted.kind << 12), 0);
+      emitWord(counted.limit);
+      emitWord((SQInteger)0);
+      markLabel();
+      SQInteger body = pc();
+      LoopInfo li;
+      beginLoop(li, false);
+      blockStatement();
+      markLabel();
+      SQInteger contPc = emit(OP_FORLOOPK, counted.slot | ((counted.kind | JUMP_IF_TRUE) << 12), 0);
+      emitWord(counted.step);
+      emitWord(counted.limit);
+      emitWord((SQInteger)0);
+      patchJump(contPc, body);
+      patchJump(skip, pc());
+      endLoop(li, contPc, pc());
+      endScope(outer);
+      return;
+    }
+    SQInteger jtest = hasTest ? emit(OP_JMP, 0, 0) : -1;
     markLabel();
+    SQInteger body = pc();
     LoopInfo li;
     beginLoop(li, false);
     blockStatement();
-    markLabel();
     SQInteger contPc = pc();
-    for (SQUnsignedInteger i = 0; i < inc.size(); i++) _fs->proto->_code.push_back(inc[i]);
-    emitJumpBack(OP_JMP, condPc, 0);
-    if (jz >= 0) patchHere(jz);
+    pasteCode(step);
+    if (hasTest) {
+      patchJump(jtest, pc());
+      emitLoopTest(test, body);
+    } else {
+      emitJumpBack(OP_JMP, body, 0);
+    }
     endLoop(li, contPc, pc());
     endScope(outer);
+  }
+  // A loop whose test compares a local with a small constant and whose step only adds a
+  // constant to that local.
+  struct CountedLoop { SQInteger slot, kind, limit, step; };
+  static bool countedLoop(const MovedCode& test, const MovedCode& step, CountedLoop& out) {
+    if (test.code.size() != 3 || step.code.size() != 2) return false;
+    SQUnsignedInteger32 load = test.code[0], limit = test.code[1], cmp = test.code[2];
+    if (SQ_OP(load) != OP_LOADL || SQ_OP(limit) != OP_PUSHINT) return false;
+    if (SQ_OP(cmp) < OP_EQ || SQ_OP(cmp) > OP_GE || SQ_OP(cmp) == OP_CMP3) return false;
+    // the step: "local++" or "local--" whose value is dropped
+    if (SQ_OP(step.code[0]) != OP_INCL || SQ_ARG(step.code[0]) != SQ_ARG(load) || !(step.code[1] & 2)) return false;
+    out.slot = SQ_ARG(load);
+    out.kind = SQ_OP(cmp) - OP_EQ;
+    out.limit = SQ_ARG(limit);
+    out.step = ((SQInt32)step.code[1]) >> 2;
+    return true;
+  }
+  // Compiles a loop's test (its value stays for the jump) or step (value dropped) and takes
+  // it out of the code.
+  void compileMoved(MovedCode& m, bool isTest) {
+    markLabel();
+    SQInteger from = pc();
+    commaExpression();
+    if (!isTest) dropValue();
+    cutCode(from, m);
+    if (isTest) adjust(-1);
+  }
+  void emitLoopTest(const MovedCode& test, SQInteger body) {
+    pasteCode(test);
+    adjust(1);
+    patchJump(emitCondJump(true), body);
   }
 
   void foreachStatement() {
@@ -984,7 +1184,7 @@ struct Compiler {
     markLabel();
     SQInteger loopPc = pc();
     SQInteger fe = emit(OP_FOREACH, base, 0);
-    emitWord(0);
+    emitWord((SQInteger)0);
     LoopInfo li;
     beginLoop(li, false);
     blockStatement();
@@ -1012,7 +1212,7 @@ struct Compiler {
       expression();
       expect(':');
       emit(OP_EQ, 0, -1);
-      skip = emitJumpIfFalse();
+      skip = emitCondJump(false);
       if (fall >= 0) patchHere(fall);
       Scope s = beginScope();
       while (tok() != TK_CASE && tok() != TK_DEFAULT && tok() != '}') { if (tok() == TK_EOF) error("unexpected end of script"); statement(); }

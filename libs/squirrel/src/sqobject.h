@@ -35,6 +35,8 @@ template <class T> struct sqvec {
   void grow() { reserve(_alloc ? _alloc * 2 : 4); }
   T& push_back(const T& v) { if (_size == _alloc) grow(); new (&_vals[_size]) T(v); return _vals[_size++]; }
   T& push_back() { if (_size == _alloc) grow(); new (&_vals[_size]) T(); return _vals[_size++]; }
+  // Room for one more element, not constructed: the caller constructs it in place.
+  T* pushRaw() { if (_size == _alloc) grow(); return &_vals[_size++]; }
   void pop_back() { _size--; _vals[_size].~T(); }
   void resize(SQUnsignedInteger n, const T& fill = T()) {
     if (n > _alloc) reserve(n);
@@ -85,6 +87,14 @@ inline void release_obj(const SQObject& o) {
   if (is_rc(o) && --o._unVal.pRefCounted->_uiRef == 0) sq_release_object(o._unVal.pRefCounted);
 }
 
+// The raw word of a float value: its bits, zero above. Built in a register and stored at
+// once: a narrow store into a word read whole right after stalls the load.
+inline SQUnsignedInteger sq_float_word(SQFloat f) {
+  SQUnsignedInteger32 bits;
+  memcpy(&bits, &f, sizeof(bits));
+  return bits;
+}
+
 struct SQObjectPtr : public SQObject {
   SQObjectPtr() { _type = OT_NULL; _unVal.raw = 0; }
   SQObjectPtr(const SQObjectPtr& o) { _type = o._type; _unVal = o._unVal; addref_obj(*this); }
@@ -92,7 +102,7 @@ struct SQObjectPtr : public SQObject {
   SQObjectPtr(const SQObject& o) { _type = o._type; _unVal = o._unVal; addref_obj(*this); }
   explicit SQObjectPtr(SQInteger i) { _type = OT_INTEGER; _unVal.raw = 0; _unVal.nInteger = i; }
   explicit SQObjectPtr(int i) { _type = OT_INTEGER; _unVal.raw = 0; _unVal.nInteger = i; }
-  explicit SQObjectPtr(SQFloat f) { _type = OT_FLOAT; _unVal.raw = 0; _unVal.fFloat = f; }
+  explicit SQObjectPtr(SQFloat f) { _type = OT_FLOAT; _unVal.raw = sq_float_word(f); }
   explicit SQObjectPtr(bool b) { _type = OT_BOOL; _unVal.raw = 0; _unVal.nInteger = b ? 1 : 0; }
   explicit SQObjectPtr(SQUserPointer p) { _type = OT_USERPOINTER; _unVal.raw = 0; _unVal.pUserPointer = p; }
   SQObjectPtr(SQObjectType t, SQRefCounted* r) { _type = t; _unVal.raw = 0; _unVal.pRefCounted = r; r->_uiRef++; }
@@ -120,7 +130,7 @@ struct SQObjectPtr : public SQObject {
     SQObject old = *this; _type = o._type; _unVal = o._unVal; addref_obj(*this); release_obj(old); return *this;
   }
   void setInt(SQInteger i) { if (is_rc(*this)) { SQObject old = *this; _type = OT_INTEGER; _unVal.raw = 0; _unVal.nInteger = i; release_obj(old); } else { _type = OT_INTEGER; _unVal.raw = 0; _unVal.nInteger = i; } }
-  void setFloat(SQFloat f) { if (is_rc(*this)) { SQObject old = *this; _type = OT_FLOAT; _unVal.raw = 0; _unVal.fFloat = f; release_obj(old); } else { _type = OT_FLOAT; _unVal.raw = 0; _unVal.fFloat = f; } }
+  void setFloat(SQFloat f) { if (is_rc(*this)) { SQObject old = *this; _type = OT_FLOAT; _unVal.raw = sq_float_word(f); release_obj(old); } else { _type = OT_FLOAT; _unVal.raw = sq_float_word(f); } }
   void setBool(bool b) { SQObject old = *this; _type = OT_BOOL; _unVal.raw = 0; _unVal.nInteger = b; release_obj(old); }
   void Null() { SQObject old = *this; _type = OT_NULL; _unVal.raw = 0; release_obj(old); }
 };

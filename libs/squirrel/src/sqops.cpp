@@ -116,7 +116,7 @@ bool SQVM::getGlobal(const SQObject& self, const SQObject& root, const SQObject&
   if (get(self, key, out, false, false)) return true;
   // a _get that failed with an error (not a clean "throw null") ends the lookup
   if (_metaFailed) return false;
-  if (sq_type(root) == OT_TABLE && _table(root)->get(key, out)) return true;
+  if (sq_type(root) == OT_TABLE && _table(root)->get(key, out)) { out = sq_slot_value(out); return true; }
   if (sq_type(root) == OT_TABLE && get(root, key, out, false, false)) return true;
   raiseIdxError(key);
   return false;
@@ -412,17 +412,29 @@ bool SQVM::compare(const SQObject& a, const SQObject& b, SQInteger& res) {
   return false;
 }
 
-SQString* sq_format_number(SQSharedState* ss, const SQObject& o) {
-  char buf[64];
-  if (sq_type(o) == OT_INTEGER) snprintf(buf, sizeof(buf), "%lld", (long long)_integer(o));
-  else {
-    snprintf(buf, sizeof(buf), "%g", (double)_float(o));
-    // keep a float looking like a float
-    bool hasDot = false;
-    for (char* p = buf; *p; p++) if (*p == '.' || *p == 'e' || *p == 'n' || *p == 'i') hasDot = true;
-    (void)hasDot;
+// Writes a number as text (at most SQ_NUMBER_TEXT_MAX characters, no terminator) and
+// returns its length. Integers are written by hand: they are turned to text often.
+SQInteger sq_format_number_to(SQChar* out, const SQObject& o) {
+  if (sq_type(o) == OT_INTEGER) {
+    SQInteger v = _integer(o);
+    SQUnsignedInteger u = v < 0 ? 0 - (SQUnsignedInteger)v : (SQUnsignedInteger)v;
+    SQChar digits[24];
+    SQInteger n = 0;
+    do { digits[n++] = (SQChar)('0' + u % 10); u /= 10; } while (u);
+    SQInteger len = 0;
+    if (v < 0) out[len++] = '-';
+    while (n) out[len++] = digits[--n];
+    return len;
   }
-  return SQString::create(ss, buf);
+  SQChar buf[SQ_NUMBER_TEXT_MAX + 1];
+  int n = snprintf(buf, sizeof(buf), "%g", (double)_float(o));
+  memcpy(out, buf, (size_t)n);
+  return n;
+}
+
+SQString* sq_format_number(SQSharedState* ss, const SQObject& o) {
+  SQChar buf[SQ_NUMBER_TEXT_MAX];
+  return SQString::create(ss, buf, sq_format_number_to(buf, o));
 }
 
 bool SQVM::toString(const SQObject& o, SQObjectPtr& out) {
@@ -467,6 +479,38 @@ void sq_setopslimit(HSQUIRRELVM v, SQInteger ops) {
 }
 
 static const SQInteger MAX_STRING_LEN = 64 * 1024 * 1024;
+
+bool SQVM::concatValues(SQInteger first, SQInteger n, SQObjectPtr& out) {
+  // what is neither a string nor a number becomes a string first (_tostring may run a
+  // script, so the stack is indexed afresh each time)
+  SQInteger textLen = 0, numbers = 0;
+  for (SQInteger i = 0; i < n; i++) {
+    SQObjectPtr v = _stack[first + i];
+    if (sq_isnumeric(v)) { numbers++; continue; }
+    if (sq_type(v) != OT_STRING) {
+      SQObjectPtr text;
+      if (!toString(v, text)) return false;
+      _stack[first + i] = text;
+      v = text;
+    }
+    textLen += _string(v)->_len;
+    if (textLen > MAX_STRING_LEN) { raiseError("string too long"); return false; }
+  }
+  SQChar* buf = _sharedState->scratch(textLen + numbers * SQ_NUMBER_TEXT_MAX + 1);
+  SQInteger len = 0;
+  for (SQInteger i = 0; i < n; i++) {
+    const SQObjectPtr& v = _stack[first + i];
+    if (sq_type(v) == OT_STRING) {
+      memcpy(buf + len, _string(v)->_val, (size_t)_string(v)->_len);
+      len += _string(v)->_len;
+    } else {
+      len += sq_format_number_to(buf + len, v);
+    }
+  }
+  if (len > MAX_STRING_LEN) { raiseError("string too long"); return false; }
+  out = SQString::create(_sharedState, buf, len);
+  return true;
+}
 
 bool SQVM::concat(const SQObject& a, const SQObject& b, SQObjectPtr& out) {
   SQObjectPtr sa, sb;

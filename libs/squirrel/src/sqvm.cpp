@@ -28,7 +28,8 @@ void SQVM::finalize() {
   _calls.freeAll();
   _traps.freeAll();
   setTop(0);
-  _roottable.Null(); _lasterror.Null(); _errorhandler.Null(); _debughook.Null(); _suspendValue.Null();
+  _roottable.Null(); _lasterror.Null(); _errorhandler.Null(); _suspendValue.Null();
+  setDebugHooks(SQObjectPtr(), nullptr);
 }
 void SQVM::forEachRef(void (*fn)(SQObject&, void*), void* ctx) {
   for (SQInteger i = 0; i < _top; i++) fn(_stack[i], ctx);
@@ -44,6 +45,11 @@ void SQVM::growStack(SQInteger needed) {
   _stackVec.resize((SQUnsignedInteger)n);
   _stack = &_stackVec[0];
   _stackSize = n;
+}
+
+const SQObject& SQVM::closureRoot(const SQClosure* c) const {
+  if (c->_root && sq_type(c->_root->_obj) != OT_NULL) return c->_root->_obj;
+  return _roottable;
 }
 
 SQObjectPtr& SQVM::curRoot() {
@@ -185,11 +191,8 @@ bool SQVM::callNative(SQNativeClosure* nc, SQInteger nargs, SQInteger base, SQOb
   if ((SQInteger)_calls.size() >= MAX_CALL_DEPTH + 64) { raiseError("stack overflow"); return false; }
   if (!enterNative()) return false;
   if (nc->_env) _stack[base] = nc->_env->_obj;
-  SQCallInfo& ci = _calls.push_back();
-  ci._closure = SQObjectPtr(nc);
-  ci._base = base;
-  ci._target = base - 1;
-  ci._root = true;
+  new (_calls.pushRaw()) SQCallInfo(nullptr, SQObjectPtr(nc), base, base - 1);
+  _calls.back()._root = true;
   SQInteger savedBase = _stackbase;
   SQInteger ncalls = (SQInteger)_calls.size();
   struct Restore {
@@ -286,9 +289,8 @@ bool SQVM::startCall(SQInteger target, SQInteger nargs, bool& pushedFrame, bool&
       return true;
     }
     case OT_NATIVECLOSURE: {
-      SQObjectPtr ret;
-      SQObjectPtr keep = callee;
-      if (!callNative(_nativeclosure(keep), nargs, base, ret, suspended)) return false;
+      SQObjectPtr ret;  // callee, a copy, keeps the function alive meanwhile
+      if (!callNative(_nativeclosure(callee), nargs, base, ret, suspended)) return false;
       if (suspended) { _suspendValue = ret; return true; }
       _stack[target] = std::move(ret);
       setTop(target + 1);
@@ -417,24 +419,142 @@ static bool accepts_args(SQClosure* c, SQInteger nargs) {
   return p->_varparams;
 }
 
-#define ARITH_INT_FAST(opc, expr)                                               \
-  {                                                                             \
-    SQObjectPtr& a = sp[-2];                                                    \
-    SQObjectPtr& b = sp[-1];                                                    \
-    if (sq_type(a) == OT_INTEGER && sq_type(b) == OT_INTEGER) {                 \
-      _integer(a) = expr;                                                       \
-      sp--; /* b is an integer: nothing to release */                           \
-      sq_type(*sp) = OT_NULL;                                                   \
-      break;                                                                    \
-    }                                                                           \
-    SQObjectPtr res, a2 = a, b2 = b;                                            \
-    SYNC();                                                                     \
-    if (!arith(opc, a2, b2, res)) goto error;                                   \
-    RELOAD();                                                                   \
-    sp[-2] = std::move(res);                                                    \
-    (--sp)->Null();                                                             \
-    break;                                                                      \
+// ---- fast paths of the interpreter ----------------------------------------------------------
+// Slots at and above the top of the stack hold no counted reference (a pop clears them or
+// leaves a number), so a push writes there without releasing anything.
+static inline void push_onto(SQObjectPtr* slot, const SQObject& o) {
+  slot->_type = o._type;
+  slot->_unVal = o._unVal;
+  addref_obj(*slot);
+}
+// Where a slot read finds its value without delegates or metamethods: a table's own slot,
+// an instance's field or its class's method or static. Null when the generic path must run.
+static inline __attribute__((always_inline)) const SQObject* fast_get(const SQObject& self, const SQObject& key) {
+  if (sq_type(self) == OT_TABLE) {
+    SQTableNode* n = _table(self)->findNode(key);
+    return n ? &n->val : nullptr;
   }
+  if (sq_type(self) == OT_INSTANCE) {
+    SQInstance* inst = _instance(self);
+    SQTableNode* n = inst->_class->_members->findNode(key);
+    if (!n) return nullptr;
+    return member_kind(n->val) == MEMBER_FIELD ? &inst->_values[member_index(n->val)] : &inst->_class->_methods[member_index(n->val)].val;
+  }
+  return nullptr;
+}
+// obj[key] for an array and an integer in range, or a table's own slot.
+static inline __attribute__((always_inline)) const SQObject* fast_index(const SQObject& self, const SQObject& key) {
+  if (sq_type(self) == OT_ARRAY) {
+    SQArray* a = _array(self);
+    if (sq_type(key) == OT_INTEGER && (SQUnsignedInteger)_integer(key) < a->_values.size()) return &a->_values[_integer(key)];
+    return nullptr;
+  }
+  return fast_get(self, key);
+}
+// The slot an assignment obj.key = v writes without the generic path: an existing slot of a
+// table, or a field of an instance.
+static inline __attribute__((always_inline)) SQObjectPtr* fast_set_slot(const SQObject& self, const SQObject& key) {
+  if (sq_type(self) == OT_TABLE) {
+    SQTableNode* n = _table(self)->findNode(key);
+    return n ? &n->val : nullptr;
+  }
+  if (sq_type(self) == OT_INSTANCE) {
+    SQInstance* inst = _instance(self);
+    SQTableNode* n = inst->_class->_members->findNode(key);
+    if (n && member_kind(n->val) == MEMBER_FIELD) return &inst->_values[member_index(n->val)];
+  }
+  return nullptr;
+}
+
+// The slot obj[key] = v writes without the generic path: an array element in range, or an
+// existing slot of a table.
+static inline SQObjectPtr* fast_set_index(const SQObject& self, const SQObject& key) {
+  if (sq_type(self) == OT_ARRAY) {
+    SQArray* a = _array(self);
+    if (sq_type(key) == OT_INTEGER && (SQUnsignedInteger)_integer(key) < a->_values.size()) return &a->_values[_integer(key)];
+    return nullptr;
+  }
+  if (sq_type(self) == OT_TABLE) {
+    SQTableNode* n = _table(self)->findNode(key);
+    return n ? &n->val : nullptr;
+  }
+  return nullptr;
+}
+
+// Arithmetic on two numbers, the op counted from OP_ADD: the result replaces a (a number,
+// so nothing is released). False for what needs the generic path: other types, integer
+// division by 0 or -1, bitwise ops on floats.
+static inline __attribute__((always_inline)) bool numeric_arith(SQInteger op, SQObject& a, const SQObject& b) {
+  if (sq_type(a) == OT_INTEGER && sq_type(b) == OT_INTEGER) {
+    SQInteger x = _integer(a), y = _integer(b);
+    SQUnsignedInteger ux = (SQUnsignedInteger)x, uy = (SQUnsignedInteger)y;
+    switch (op) {
+      case OP_ADD - OP_ADD: _integer(a) = (SQInteger)(ux + uy); return true;
+      case OP_SUB - OP_ADD: _integer(a) = (SQInteger)(ux - uy); return true;
+      case OP_MUL - OP_ADD: _integer(a) = (SQInteger)(ux * uy); return true;
+      case OP_DIV - OP_ADD: if (y == 0 || y == -1) return false; _integer(a) = x / y; return true;
+      case OP_MOD - OP_ADD: if (y == 0 || y == -1) return false; _integer(a) = x % y; return true;
+      case OP_BAND - OP_ADD: _integer(a) = x & y; return true;
+      case OP_BOR - OP_ADD: _integer(a) = x | y; return true;
+      case OP_BXOR - OP_ADD: _integer(a) = x ^ y; return true;
+      case OP_SHL - OP_ADD: _integer(a) = (SQInteger)(ux << (y & 63)); return true;
+      case OP_SHR - OP_ADD: _integer(a) = x >> (y & 63); return true;
+      case OP_USHR - OP_ADD: _integer(a) = (SQInteger)(ux >> (y & 63)); return true;
+    }
+    return false;
+  }
+  if (!(sq_type(a) & sq_type(b) & SQOBJECT_NUMERIC)) return false;
+  SQFloat x = tofloat(a), y = tofloat(b), r;
+  switch (op) {
+    case OP_ADD - OP_ADD: r = x + y; break;
+    case OP_SUB - OP_ADD: r = x - y; break;
+    case OP_MUL - OP_ADD: r = x * y; break;
+    case OP_DIV - OP_ADD: r = x / y; break;
+    case OP_MOD - OP_ADD: r = fmodf(x, y); break;
+    default: return false;
+  }
+  a._type = OT_FLOAT;
+  a._unVal.raw = sq_float_word(r);
+  return true;
+}
+// The generic arithmetic's name for an op counted from OP_ADD.
+static const int g_arithChars[] = {'+', '-', '*', '/', '%', '&', '|', '^', 'L', 'R', 'U'};
+
+static inline SQObject int_object(SQInteger k) {
+  SQObject o;
+  o._type = OT_INTEGER;
+  o._unVal.raw = 0;
+  o._unVal.nInteger = k;
+  return o;
+}
+
+// Whether a comparison kind (counted from OP_EQ) holds for two integers.
+static inline bool int_compare_holds(SQInteger kind, SQInteger x, SQInteger y) {
+  switch (kind) {
+    case OP_EQ - OP_EQ: return x == y;
+    case OP_NE - OP_EQ: return x != y;
+    case OP_LT - OP_EQ: return x < y;
+    case OP_LE - OP_EQ: return x <= y;
+    case OP_GT - OP_EQ: return x > y;
+    default: return x >= y;
+  }
+}
+
+bool SQVM::compareHolds(SQInteger kind, const SQObject& a, const SQObject& b, bool& res) {
+  if (kind == OP_EQ - OP_EQ || kind == OP_NE - OP_EQ) {
+    res = isEqual(a, b) == (kind == OP_EQ - OP_EQ);
+    return true;
+  }
+  SQInteger c;
+  if (!compare(a, b, c)) return false;
+  switch (kind) {
+    case OP_LT - OP_EQ: res = c < 0; break;
+    case OP_LE - OP_EQ: res = c <= 0; break;
+    case OP_GT - OP_EQ: res = c > 0; break;
+    default: res = c >= 0; break;
+  }
+  return true;
+}
 
 bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
   if (!enterNative()) {
@@ -467,6 +587,8 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
     }
   } guard{this, entryFrame, std::uncaught_exceptions()};
 
+  // the execution budget is set before scripts run (sq_setopslimit), never by them
+  const bool limitOps = _sharedState->_limitOps;
   SQCallInfo* ci;
   SQObjectPtr* stk;
   SQObjectPtr* sp;
@@ -500,9 +622,9 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
       case OP_PUSHTRUE: L_OP_PUSHTRUE: *sp++ = SQObjectPtr(true); break;
       case OP_PUSHFALSE: L_OP_PUSHFALSE: *sp++ = SQObjectPtr(false); break;
       case OP_PUSHINT: L_OP_PUSHINT: (sp++)->setInt(SQ_ARG(w)); break;
-      case OP_PUSHK: L_OP_PUSHK: *sp++ = lits[SQ_ARG(w)]; break;
-      case OP_LOADL: L_OP_LOADL: *sp++ = stk[SQ_ARG(w)]; break;
-      case OP_LOADL2: L_OP_LOADL2: { SQInteger a = SQ_ARG(w); sp[0] = stk[a & 0xFFF]; sp[1] = stk[a >> 12]; sp += 2; break; }
+      case OP_PUSHK: L_OP_PUSHK: push_onto(sp++, lits[SQ_ARG(w)]); break;
+      case OP_LOADL: L_OP_LOADL: push_onto(sp++, stk[SQ_ARG(w)]); break;
+      case OP_LOADL2: L_OP_LOADL2: { SQInteger a = SQ_ARG(w); push_onto(sp, stk[a & 0xFFF]); push_onto(sp + 1, stk[a >> 12]); sp += 2; break; }
       case OP_STOREL: L_OP_STOREL: stk[SQ_ARG(w)] = sp[-1]; break;
       case OP_SETL: L_OP_SETL: stk[SQ_ARG(w)] = std::move(*--sp); break;
       case OP_LOADO: L_OP_LOADO: *sp++ = clo->_outers[SQ_ARG(w)]->ref(); break;
@@ -518,18 +640,9 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         break;
       }
       case OP_GETLK: L_OP_GETLK: {
-        SQObjectPtr& self = stk[SQ_ARG(w)];
+        const SQObjectPtr& self = stk[SQ_ARG(w)];
         const SQObjectPtr& key = lits[(SQInt32)*ip++];
-        if (sq_type(self) == OT_TABLE) {
-          SQTableNode* n = _table(self)->findNode(key);
-          if (n) { *sp++ = sq_slot_value(n->val); break; }
-        } else if (sq_type(self) == OT_INSTANCE) {
-          SQTableNode* n = _instance(self)->_class->_members->findNode(key);
-          if (n) {
-            *sp++ = sq_slot_value(member_kind(n->val) == MEMBER_FIELD ? _instance(self)->_values[member_index(n->val)] : _instance(self)->_class->_methods[member_index(n->val)].val);
-            break;
-          }
-        }
+        if (const SQObject* v = fast_get(self, key)) { push_onto(sp++, sq_slot_value(*v)); break; }
         SQObjectPtr res, s2 = self;
         SYNC();
         if (!get(s2, key, res, false, true)) goto error;
@@ -540,16 +653,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
       case OP_GETK: L_OP_GETK: {
         SQObjectPtr& self = sp[-1];
         const SQObjectPtr& key = lits[SQ_ARG(w)];
-        if (sq_type(self) == OT_TABLE) {
-          SQTableNode* n = _table(self)->findNode(key);
-          if (n) { self = sq_slot_value(n->val); break; }
-        } else if (sq_type(self) == OT_INSTANCE) {
-          SQTableNode* n = _instance(self)->_class->_members->findNode(key);
-          if (n) {
-            self = sq_slot_value(member_kind(n->val) == MEMBER_FIELD ? _instance(self)->_values[member_index(n->val)] : _instance(self)->_class->_methods[member_index(n->val)].val);
-            break;
-          }
-        }
+        if (const SQObject* v = fast_get(self, key)) { self = sq_slot_value(*v); break; }
         SQObjectPtr res, s2 = self;
         SYNC();
         if (!get(s2, key, res, false, true)) goto error;
@@ -560,13 +664,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
       case OP_GET: L_OP_GET: {
         SQObjectPtr& self = sp[-2];
         SQObjectPtr& key = sp[-1];
-        if (sq_type(self) == OT_ARRAY && sq_type(key) == OT_INTEGER) {
-          SQInteger i = _integer(key);
-          SQArray* a = _array(self);
-          if ((SQUnsignedInteger)i < a->_values.size()) { self = sq_slot_value(a->_values[i]); sp--; break; }
-        } else if (sq_type(self) == OT_TABLE) {
-          if (SQTableNode* n = _table(self)->findNode(key)) { self = sq_slot_value(n->val); (--sp)->Null(); break; }
-        }
+        if (const SQObject* v = fast_index(self, key)) { self = sq_slot_value(*v); (--sp)->Null(); break; }
         SQObjectPtr res, s2 = self, k2 = key;
         SYNC();
         if (!get(s2, k2, res, false, true)) goto error;
@@ -575,59 +673,73 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         (--sp)->Null();
         break;
       }
+      case OP_GETLL: L_OP_GETLL: {
+        SQInteger a = SQ_ARG(w);
+        const SQObjectPtr& self = stk[a & 0xFFF];
+        const SQObjectPtr& key = stk[a >> 12];
+        if (const SQObject* v = fast_index(self, key)) { push_onto(sp++, sq_slot_value(*v)); break; }
+        SQObjectPtr res, s2 = self, k2 = key;
+        SYNC();
+        if (!get(s2, k2, res, false, true)) goto error;
+        RELOAD();
+        *sp++ = std::move(res);
+        break;
+      }
       case OP_SET: L_OP_SET: {
+        // [obj key value] -> [value], or nothing with SQ_ARG 1
         SQObjectPtr& self = sp[-3];
         SQObjectPtr& key = sp[-2];
-        if (sq_type(self) == OT_ARRAY && sq_type(key) == OT_INTEGER) {
-          SQInteger i = _integer(key);
-          SQArray* a = _array(self);
-          if ((SQUnsignedInteger)i < a->_values.size()) {
-            a->_values[i] = sp[-1];
-            sp[-3] = std::move(sp[-1]);
-            sp -= 2;
-            sp[0].Null();
-            break;
-          }
-        } else if (sq_type(self) == OT_TABLE) {
-          if (SQTableNode* n = _table(self)->findNode(key)) {
-            n->val = sp[-1];
-            sp[-3] = std::move(sp[-1]);
-            (--sp)->Null();
-            (--sp)->Null();
-            break;
-          }
+        if (SQObjectPtr* slot = fast_set_index(self, key)) *slot = sp[-1];
+        else {
+          SYNC();
+          { SQObjectPtr s2 = self, k2 = key, v2 = sp[-1]; if (!set(s2, k2, v2, false)) goto error; }
+          RELOAD();
         }
-        SYNC();
-        { SQObjectPtr s2 = self, k2 = key, v2 = sp[-1]; if (!set(s2, k2, v2, false)) goto error; }
-        RELOAD();
+        if (SQ_ARG(w)) { (--sp)->Null(); (--sp)->Null(); (--sp)->Null(); break; }
         sp[-3] = std::move(sp[-1]);
         (--sp)->Null();
         (--sp)->Null();
         break;
       }
-      case OP_SETK: L_OP_SETK: {
-        SQObjectPtr& self = sp[-2];
-        const SQObjectPtr& key = lits[SQ_ARG(w)];
-        if (sq_type(self) == OT_INSTANCE) {
-          SQTableNode* n = _instance(self)->_class->_members->findNode(key);
-          if (n && member_kind(n->val) == MEMBER_FIELD) {
-            _instance(self)->_values[member_index(n->val)] = sp[-1];
-            sp[-2] = std::move(sp[-1]);
-            (--sp)->Null();
-            break;
-          }
-        } else if (sq_type(self) == OT_TABLE) {
-          SQTableNode* n = _table(self)->findNode(key);
-          if (n) {
-            n->val = sp[-1];
-            sp[-2] = std::move(sp[-1]);
-            (--sp)->Null();
-            break;
-          }
+      case OP_SETLL: L_OP_SETLL: {
+        // [value] -> [value], or nothing with SQ_ARG 1
+        SQInteger locals = *ip++;
+        const SQObjectPtr& self = stk[locals & 0xFFF];
+        const SQObjectPtr& key = stk[locals >> 12];
+        if (SQObjectPtr* slot = fast_set_index(self, key)) *slot = sp[-1];
+        else {
+          SYNC();
+          { SQObjectPtr s2 = self, k2 = key, v2 = sp[-1]; if (!set(s2, k2, v2, false)) goto error; }
+          RELOAD();
         }
-        SYNC();
-        { SQObjectPtr s2 = self, v2 = sp[-1]; if (!set(s2, key, v2, false)) goto error; }
-        RELOAD();
+        if (SQ_ARG(w)) (--sp)->Null();
+        break;
+      }
+      case OP_SETLK: L_OP_SETLK: {
+        // [value] -> [value], or nothing with SQ_DROP_VALUE
+        const SQObjectPtr& self = stk[SQ_ARG(w)];
+        SQInteger k = (SQInt32)*ip++;
+        const SQObjectPtr& key = lits[k & ~SQ_DROP_VALUE];
+        if (SQObjectPtr* slot = fast_set_slot(self, key)) *slot = sp[-1];
+        else {
+          SYNC();
+          { SQObjectPtr s2 = self, v2 = sp[-1]; if (!set(s2, key, v2, false)) goto error; }
+          RELOAD();
+        }
+        if (k & SQ_DROP_VALUE) (--sp)->Null();
+        break;
+      }
+      case OP_SETK: L_OP_SETK: {
+        // [obj value] -> [value], or nothing with SQ_DROP_VALUE
+        SQObjectPtr& self = sp[-2];
+        const SQObjectPtr& key = lits[SQ_ARG(w) & ~SQ_DROP_VALUE];
+        if (SQObjectPtr* slot = fast_set_slot(self, key)) *slot = sp[-1];
+        else {
+          SYNC();
+          { SQObjectPtr s2 = self, v2 = sp[-1]; if (!set(s2, key, v2, false)) goto error; }
+          RELOAD();
+        }
+        if (SQ_ARG(w) & SQ_DROP_VALUE) { (--sp)->Null(); (--sp)->Null(); break; }
         sp[-2] = std::move(sp[-1]);
         (--sp)->Null();
         break;
@@ -650,108 +762,168 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         (--sp)->Null();
         break;
       }
-      case OP_GETG: L_OP_GETG: {
-        const SQObjectPtr& key = lits[SQ_ARG(w)];
-        SQObjectPtr& self = stk[0];
-        if (sq_type(self) == OT_TABLE) {
-          if (SQTableNode* n = _table(self)->findNode(key)) { *sp++ = n->val; break; }
+      // a name that is no local: a slot of 'this', else of the root table; a call of it
+      // passes 'this' on
+      case OP_PREPCALLG: L_OP_PREPCALLG:
+        if (const SQObject* v = fast_get(stk[0], lits[SQ_ARG(w)])) {
+          push_onto(sp, sq_slot_value(*v));
+          push_onto(sp + 1, stk[0]);
+          sp += 2;
+          break;
         }
+        goto getg_generic;
+      case OP_GETG: L_OP_GETG:
+        if (const SQObject* v = fast_get(stk[0], lits[SQ_ARG(w)])) { push_onto(sp++, sq_slot_value(*v)); break; }
+      getg_generic: {
         SQObjectPtr res;
         SYNC();
-        SQObjectPtr root = clo->_root && sq_type(clo->_root->_obj) != OT_NULL ? SQObjectPtr(clo->_root->_obj) : _roottable;
-        { SQObjectPtr self2 = stk[0]; if (!getGlobal(self2, root, key, res)) goto error; }
+        { SQObjectPtr self2 = stk[0], root = closureRoot(clo); if (!getGlobal(self2, root, lits[SQ_ARG(w)], res)) goto error; }
         RELOAD();
         *sp++ = std::move(res);
+        if (SQ_OP(w) == OP_PREPCALLG) push_onto(sp++, stk[0]);
         break;
       }
       case OP_SETG: L_OP_SETG: {
-        SYNC();
-        SQObjectPtr root = clo->_root && sq_type(clo->_root->_obj) != OT_NULL ? SQObjectPtr(clo->_root->_obj) : _roottable;
-        { SQObjectPtr self2 = stk[0], v2 = sp[-1]; if (!setGlobal(self2, root, lits[SQ_ARG(w)], v2)) goto error; }
-        RELOAD();
+        // [value] -> [value], or nothing with SQ_DROP_VALUE
+        const SQObjectPtr& key = lits[SQ_ARG(w) & ~SQ_DROP_VALUE];
+        if (SQObjectPtr* slot = fast_set_slot(stk[0], key)) *slot = sp[-1];
+        else {
+          SYNC();
+          { SQObjectPtr self2 = stk[0], v2 = sp[-1], root = closureRoot(clo); if (!setGlobal(self2, root, key, v2)) goto error; }
+          RELOAD();
+        }
+        if (SQ_ARG(w) & SQ_DROP_VALUE) (--sp)->Null();
         break;
       }
       case OP_PUSHROOT: L_OP_PUSHROOT: {
-        if (clo->_root && sq_type(clo->_root->_obj) != OT_NULL) *sp++ = clo->_root->_obj;
-        else *sp++ = _roottable;
+        *sp++ = closureRoot(clo);
         break;
       }
       case OP_PUSHBASE: L_OP_PUSHBASE: {
         if (clo->_base) *sp++ = SQObjectPtr(clo->_base); else (sp++)->Null();
         break;
       }
-      case OP_ADD: L_OP_ADD: ARITH_INT_FAST('+', (SQInteger)((SQUnsignedInteger)_integer(a) + (SQUnsignedInteger)_integer(b)))
-      case OP_SUB: L_OP_SUB: ARITH_INT_FAST('-', (SQInteger)((SQUnsignedInteger)_integer(a) - (SQUnsignedInteger)_integer(b)))
-      case OP_MUL: L_OP_MUL: ARITH_INT_FAST('*', (SQInteger)((SQUnsignedInteger)_integer(a) * (SQUnsignedInteger)_integer(b)))
-      case OP_DIV: L_OP_DIV: case OP_MOD: L_OP_MOD: case OP_BAND: L_OP_BAND: case OP_BOR: L_OP_BOR: case OP_BXOR: L_OP_BXOR: case OP_SHL: L_OP_SHL: case OP_SHR: L_OP_SHR: case OP_USHR: L_OP_USHR: {
-        static const int ops[] = {'/', '%', '&', '|', '^', 'L', 'R', 'U'};
-        if (sq_type(sp[-2]) == OT_INTEGER && sq_type(sp[-1]) == OT_INTEGER) {
-          SQInteger x = _integer(sp[-2]), y = _integer(sp[-1]), r;
-          switch (SQ_OP(w)) {
-            case OP_DIV: if (y == 0 || y == -1) goto slowint; r = x / y; break;
-            case OP_MOD: if (y == 0 || y == -1) goto slowint; r = x % y; break;
-            case OP_BAND: r = x & y; break;
-            case OP_BOR: r = x | y; break;
-            case OP_BXOR: r = x ^ y; break;
-            case OP_SHL: r = (SQInteger)((SQUnsignedInteger)x << (y & 63)); break;
-            case OP_SHR: r = x >> (y & 63); break;
-            default: r = (SQInteger)((SQUnsignedInteger)x >> (y & 63)); break;
-          }
-          _integer(sp[-2]) = r;
-          sp--;
-          sq_type(*sp) = OT_NULL;
-          break;
-        }
-      slowint:
+#define ARITH_HANDLER(OPNAME)                                                      \
+      case OP_##OPNAME: L_OP_##OPNAME:                                               \
+        if (numeric_arith(OP_##OPNAME - OP_ADD, sp[-2], sp[-1])) {                   \
+          sq_type(*--sp) = OT_NULL; /* a number: nothing to release */               \
+          break;                                                                     \
+        }                                                                            \
+        goto arith_generic;
+      ARITH_HANDLER(ADD)
+      ARITH_HANDLER(SUB)
+      ARITH_HANDLER(MUL)
+      ARITH_HANDLER(DIV)
+#undef ARITH_HANDLER
+      case OP_MOD: L_OP_MOD: case OP_BAND: L_OP_BAND: case OP_BOR: L_OP_BOR: case OP_BXOR: L_OP_BXOR:
+      case OP_SHL: L_OP_SHL: case OP_SHR: L_OP_SHR: case OP_USHR: L_OP_USHR:
+        if (numeric_arith(SQ_OP(w) - OP_ADD, sp[-2], sp[-1])) { sq_type(*--sp) = OT_NULL; break; }
+      arith_generic: {
         SQObjectPtr res;
         SYNC();
-        { SQObjectPtr a2 = sp[-2], a1 = sp[-1]; if (!arith(ops[SQ_OP(w) - OP_DIV], a2, a1, res)) goto error; }
+        { SQObjectPtr a2 = sp[-2], a1 = sp[-1]; if (!arith(g_arithChars[SQ_OP(w) - OP_ADD], a2, a1, res)) goto error; }
         RELOAD();
         sp[-2] = std::move(res);
         (--sp)->Null();
         break;
       }
-      case OP_ADDLK: L_OP_ADDLK: case OP_SUBLK: L_OP_SUBLK: {
-        SQObjectPtr& a = stk[SQ_ARG(w)];
-        SQInteger k = (SQInt32)*ip++;
-        bool isAdd = SQ_OP(w) == OP_ADDLK;
-        if (sq_type(a) == OT_INTEGER) {
-          SQUnsignedInteger x = (SQUnsignedInteger)_integer(a);
-          (sp++)->setInt((SQInteger)(isAdd ? x + (SQUnsignedInteger)k : x - (SQUnsignedInteger)k));
-          break;
-        }
-        SQObjectPtr res, kk(k), a2 = a;
+      // Fused arithmetic: an opcode for each of + - * / (the op a constant, so the number
+      // path is straight code) and a generic one; all keep the op in their argument too, for
+      // the generic path that metamethods, strings and errors take.
+#define FUSED_CASES(FORM, GENERIC_OP, FAST)                              \
+      case OP_##FORM##_ADD: L_OP_##FORM##_ADD: FAST(OP_ADD - OP_ADD)     \
+      case OP_##FORM##_SUB: L_OP_##FORM##_SUB: FAST(OP_SUB - OP_ADD)     \
+      case OP_##FORM##_MUL: L_OP_##FORM##_MUL: FAST(OP_MUL - OP_ADD)     \
+      case OP_##FORM##_DIV: L_OP_##FORM##_DIV: FAST(OP_DIV - OP_ADD)     \
+      case OP_##FORM: L_OP_##FORM: FAST(GENERIC_OP)
+      // a number local goes onto the free slot above the top (no reference there) as is
+#define PUSH_LOCAL_ARITH(OP, X, Y)                                       \
+      if (sq_isnumeric(X)) {                                             \
+        sp->_type = (X)._type;                                           \
+        sp->_unVal = (X)._unVal;                                         \
+        if (numeric_arith(OP, *sp, Y)) { ip++; sp++; break; }           \
+        sq_type(*sp) = OT_NULL;                                          \
+      }
+
+      // top op constant
+#define BINK_FAST(OP) if (numeric_arith(OP, sp[-1], lits[*ip])) { ip++; break; } goto bink_generic;
+      FUSED_CASES(BINK, SQ_ARG(w), BINK_FAST)
+      bink_generic: {
+        SQObjectPtr res, a2 = sp[-1], k = lits[*ip++];
         SYNC();
-        if (!arith(isAdd ? '+' : '-', a2, kk, res)) goto error;
+        if (!arith(g_arithChars[SQ_ARG(w)], a2, k, res)) goto error;
+        RELOAD();
+        sp[-1] = std::move(res);
+        break;
+      }
+      // top op local
+#define BINL_FAST(OP) if (numeric_arith(OP, sp[-1], stk[SQ_ARG(w) & 0xFFF])) break; goto binl_generic;
+      FUSED_CASES(BINL, SQ_ARG(w) >> 12, BINL_FAST)
+      binl_generic: {
+        SQObjectPtr res, a2 = sp[-1], y2 = stk[SQ_ARG(w) & 0xFFF];
+        SYNC();
+        if (!arith(g_arithChars[SQ_ARG(w) >> 12], a2, y2, res)) goto error;
+        RELOAD();
+        sp[-1] = std::move(res);
+        break;
+      }
+      // pushes local op constant
+#define LBINK_FAST(OP) PUSH_LOCAL_ARITH(OP, stk[SQ_ARG(w) & 0xFFF], lits[*ip]) goto lbink_generic;
+      FUSED_CASES(LBINK, SQ_ARG(w) >> 12, LBINK_FAST)
+      lbink_generic: {
+        SQObjectPtr res, x2 = stk[SQ_ARG(w) & 0xFFF], y2 = lits[*ip++];
+        SYNC();
+        if (!arith(g_arithChars[SQ_ARG(w) >> 12], x2, y2, res)) goto error;
         RELOAD();
         *sp++ = std::move(res);
         break;
       }
-      case OP_BINK: L_OP_BINK: {
-        SQInteger k = (SQInt32)*ip++;
-        SQObjectPtr& a = sp[-1];
-        if (sq_type(a) == OT_INTEGER) {
-          SQInteger x = _integer(a);
-          SQUnsignedInteger ux = (SQUnsignedInteger)x, uk = (SQUnsignedInteger)k;
-          switch (SQ_ARG(w)) {
-            case OP_ADD: _integer(a) = (SQInteger)(ux + uk); continue;
-            case OP_SUB: _integer(a) = (SQInteger)(ux - uk); continue;
-            case OP_MUL: _integer(a) = (SQInteger)(ux * uk); continue;
-            case OP_DIV: if (k != 0 && k != -1) { _integer(a) = x / k; continue; } break;
-            case OP_MOD: if (k != 0 && k != -1) { _integer(a) = x % k; continue; } break;
-            case OP_BAND: _integer(a) = x & k; continue;
-            case OP_BOR: _integer(a) = x | k; continue;
-            case OP_BXOR: _integer(a) = x ^ k; continue;
-            case OP_SHL: _integer(a) = (SQInteger)(ux << (k & 63)); continue;
-            case OP_SHR: _integer(a) = x >> (k & 63); continue;
-            case OP_USHR: _integer(a) = (SQInteger)(ux >> (k & 63)); continue;
-          }
-        }
-        static const int opchars[] = {'+', '-', '*', '/', '%', '&', '|', '^', 'L', 'R', 'U'};
-        SQObjectPtr res, a2 = a, kk(k);
+      // pushes local op local
+#define LBINL_FAST(OP) PUSH_LOCAL_ARITH(OP, stk[*ip & 0xFFF], stk[*ip >> 12]) goto lbinl_generic;
+      FUSED_CASES(LBINL, SQ_ARG(w), LBINL_FAST)
+      lbinl_generic: {
+        SQInteger locals = *ip++;
+        SQObjectPtr res, x2 = stk[locals & 0xFFF], y2 = stk[locals >> 12];
         SYNC();
-        if (!arith(opchars[SQ_ARG(w) - OP_ADD], a2, kk, res)) goto error;
+        if (!arith(g_arithChars[SQ_ARG(w)], x2, y2, res)) goto error;
         RELOAD();
+        *sp++ = std::move(res);
+        break;
+      }
+      // local op= top
+#define COMPOUNDL_FAST(OP)                                               \
+      if (numeric_arith(OP, stk[SQ_ARG(w) & 0xFFF], sp[-1])) {          \
+        if (SQ_ARG(w) & COMPOUND_DROP) sq_type(*--sp) = OT_NULL;         \
+        else sp[-1] = stk[SQ_ARG(w) & 0xFFF];                            \
+        break;                                                           \
+      }                                                                  \
+      goto compoundl_generic;
+      FUSED_CASES(COMPOUNDL, (SQ_ARG(w) >> 12) & 15, COMPOUNDL_FAST)
+      compoundl_generic: {
+        SQInteger a = SQ_ARG(w);
+        SQObjectPtr res;
+        SYNC();
+        { SQObjectPtr x2 = stk[a & 0xFFF], b2 = sp[-1]; if (!arith(g_arithChars[(a >> 12) & 15], x2, b2, res)) goto error; }
+        RELOAD();
+        stk[a & 0xFFF] = res;
+        if (a & COMPOUND_DROP) (--sp)->Null();
+        else sp[-1] = std::move(res);
+        break;
+      }
+#undef FUSED_CASES
+#undef PUSH_LOCAL_ARITH
+#undef BINK_FAST
+#undef BINL_FAST
+#undef LBINK_FAST
+#undef LBINL_FAST
+#undef COMPOUNDL_FAST
+      case OP_CONCATN: L_OP_CONCATN: {
+        SQInteger n = SQ_ARG(w);
+        SQObjectPtr res;
+        SYNC();
+        if (!concatValues(_top - n, n, res)) goto error;
+        RELOAD();
+        for (SQInteger i = 1; i < n; i++) (--sp)->Null();
         sp[-1] = std::move(res);
         break;
       }
@@ -775,39 +947,86 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         (--sp)->Null();
         break;
       }
-      case OP_EQJZ: L_OP_EQJZ: case OP_NEJZ: L_OP_NEJZ: {
-        bool eq = isEqual(sp[-2], sp[-1]);
-        (--sp)->Null(); (--sp)->Null();
-        if (eq != (SQ_OP(w) == OP_EQJZ)) ip += SQ_ARG(w);
-        break;
-      }
-      case OP_LT: L_OP_LT: case OP_LE: L_OP_LE: case OP_GT: L_OP_GT: case OP_GE: L_OP_GE: case OP_CMP3: L_OP_CMP3:
-      case OP_LTJZ: L_OP_LTJZ: case OP_LEJZ: L_OP_LEJZ: case OP_GTJZ: L_OP_GTJZ: case OP_GEJZ: L_OP_GEJZ: {
-        SQInteger c;
-        SQObjectPtr& a = sp[-2];
-        SQObjectPtr& b = sp[-1];
-        if (sq_type(a) == OT_INTEGER && sq_type(b) == OT_INTEGER) c = _integer(a) < _integer(b) ? -1 : (_integer(a) > _integer(b) ? 1 : 0);
+      case OP_LT: L_OP_LT: case OP_LE: L_OP_LE: case OP_GT: L_OP_GT: case OP_GE: L_OP_GE: {
+        bool r;
+        if (sq_type(sp[-2]) == OT_INTEGER && sq_type(sp[-1]) == OT_INTEGER) r = int_compare_holds(SQ_OP(w) - OP_EQ, _integer(sp[-2]), _integer(sp[-1]));
         else {
-          SQObjectPtr a2 = a, b2 = b;
+          SQObjectPtr a2 = sp[-2], b2 = sp[-1];
           SYNC();
-          if (!compare(a2, b2, c)) goto error;
+          if (!compareHolds(SQ_OP(w) - OP_EQ, a2, b2, r)) goto error;
           RELOAD();
         }
-        SQInteger op = SQ_OP(w);
-        if (op == OP_CMP3) { sp[-2].setInt(c); (--sp)->Null(); break; }
+        sp[-2].setBool(r);
+        (--sp)->Null();
+        break;
+      }
+      case OP_CMP3: L_OP_CMP3: {
+        SQInteger c;
+        SQObjectPtr a2 = sp[-2], b2 = sp[-1];
+        SYNC();
+        if (!compare(a2, b2, c)) goto error;
+        RELOAD();
+        sp[-2].setInt(c);
+        (--sp)->Null();
+        break;
+      }
+      case OP_JCMP: L_OP_JCMP: {
+        SQInteger kind = SQ_ARG(w);
+        SQInt32 off = (SQInt32)*ip++;
         bool r;
-        switch (op) {
-          case OP_LT: case OP_LTJZ: r = c < 0; break;
-          case OP_LE: case OP_LEJZ: r = c <= 0; break;
-          case OP_GT: case OP_GTJZ: r = c > 0; break;
-          default: r = c >= 0; break;
-        }
-        if (op >= OP_LTJZ) {
-          (--sp)->Null(); (--sp)->Null();
-          if (!r) ip += SQ_ARG(w);
+        if (sq_type(sp[-2]) == OT_INTEGER && sq_type(sp[-1]) == OT_INTEGER) {
+          r = int_compare_holds(kind & 7, _integer(sp[-2]), _integer(sp[-1]));
+          sp -= 2;
         } else {
-          sp[-2].setBool(r);
-          (--sp)->Null();
+          SQObjectPtr a2 = std::move(sp[-2]), b2 = std::move(sp[-1]);
+          sp -= 2;
+          SYNC();
+          if (!compareHolds(kind & 7, a2, b2, r)) goto error;
+          RELOAD();
+        }
+        if (r == ((kind & JUMP_IF_TRUE) != 0)) {
+          if (off < 0 && limitOps && --_sharedState->_opsLeft < 0) { SYNC(); raiseError("execution budget exhausted"); goto error; }
+          ip += off;
+        }
+        break;
+      }
+      case OP_FORLOOPK: L_OP_FORLOOPK: {
+        SQObjectPtr& x = stk[SQ_ARG(w) & 0xFFF];
+        SQInteger step = (SQInt32)*ip++;
+        if (sq_type(x) == OT_INTEGER) {
+          _integer(x) = (SQInteger)((SQUnsignedInteger)_integer(x) + (SQUnsignedInteger)step);
+          SQInteger k = (SQInt32)ip[0];
+          SQInt32 off = (SQInt32)ip[1];
+          ip += 2;
+          if (!int_compare_holds((SQ_ARG(w) >> 12) & 7, _integer(x), k)) break;
+          if (limitOps && --_sharedState->_opsLeft < 0) { SYNC(); raiseError("execution budget exhausted"); goto error; }
+          ip += off;
+          break;
+        }
+        SQObjectPtr res, old = x;
+        SYNC();
+        if (!arith('+', old, int_object(step), res)) goto error;
+        RELOAD();
+        stk[SQ_ARG(w) & 0xFFF] = res;
+        goto L_OP_JCMPLK;  // the test, on the same words
+      }
+      case OP_JCMPLK: L_OP_JCMPLK: {
+        SQInteger a = SQ_ARG(w), kind = a >> 12;
+        const SQObjectPtr& x = stk[a & 0xFFF];
+        SQInteger k = (SQInt32)ip[0];
+        SQInt32 off = (SQInt32)ip[1];
+        ip += 2;
+        bool r;
+        if (sq_type(x) == OT_INTEGER) r = int_compare_holds(kind & 7, _integer(x), k);
+        else {
+          SQObjectPtr x2 = x;
+          SYNC();
+          if (!compareHolds(kind & 7, x2, int_object(k), r)) goto error;
+          RELOAD();
+        }
+        if (r == ((kind & JUMP_IF_TRUE) != 0)) {
+          if (off < 0 && limitOps && --_sharedState->_opsLeft < 0) { SYNC(); raiseError("execution budget exhausted"); goto error; }
+          ip += off;
         }
         break;
       }
@@ -855,14 +1074,14 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         SQInt32 word = (SQInt32)*ip++;
         SQInteger delta = word >> 2;
         bool post = word & 1;
-        if (word & 2) {  // the value is not used
-          SQObjectPtr& t = stk[SQ_ARG(w)];
-          if (sq_type(t) == OT_INTEGER) { _integer(t) = (SQInteger)((SQUnsignedInteger)_integer(t) + (SQUnsignedInteger)delta); break; }
-          SQObjectPtr res, d(delta), old = t;
+        if (word & 2) {  // the value is not used (a local or a free variable)
+          SQObjectPtr* t = SQ_OP(w) == OP_INCL ? &stk[SQ_ARG(w)] : &clo->_outers[SQ_ARG(w)]->ref();
+          if (sq_type(*t) == OT_INTEGER) { _integer(*t) = (SQInteger)((SQUnsignedInteger)_integer(*t) + (SQUnsignedInteger)delta); break; }
+          SQObjectPtr res, d(delta), old = *t;
           SYNC();
           if (!arith('+', old, d, res)) goto error;
           RELOAD();
-          stk[SQ_ARG(w)] = res;
+          (SQ_OP(w) == OP_INCL ? stk[SQ_ARG(w)] : clo->_outers[SQ_ARG(w)]->ref()) = res;
           break;
         }
         SQInteger op = SQ_OP(w);
@@ -894,7 +1113,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
           sp[-2] = post ? old : res;
           (--sp)->Null();
         } else {
-          SQObjectPtr root = clo->_root && sq_type(clo->_root->_obj) != OT_NULL ? SQObjectPtr(clo->_root->_obj) : _roottable;
+          SQObjectPtr root = closureRoot(clo);
           SQObjectPtr self = stk[0];
           const SQObjectPtr& key = lits[SQ_ARG(w)];
           if (!getGlobal(self, root, key, old)) goto error;
@@ -906,7 +1125,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         break;
       }
       case OP_JMP: L_OP_JMP:
-        if (SQ_ARG(w) < 0 && _sharedState->_limitOps && --_sharedState->_opsLeft < 0) { SYNC(); raiseError("execution budget exhausted"); goto error; }
+        if (SQ_ARG(w) < 0 && limitOps && --_sharedState->_opsLeft < 0) { SYNC(); raiseError("execution budget exhausted"); goto error; }
         ip += SQ_ARG(w);
         break;
       case OP_JZ: L_OP_JZ: { bool f = sq_isfalse(sp[-1]); (--sp)->Null(); if (f) ip += SQ_ARG(w); break; }
@@ -914,34 +1133,49 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         bool f = sq_isfalse(sp[-1]);
         (--sp)->Null();
         if (f) break;
-        if (SQ_ARG(w) < 0 && _sharedState->_limitOps && --_sharedState->_opsLeft < 0) { SYNC(); raiseError("execution budget exhausted"); goto error; }
+        if (SQ_ARG(w) < 0 && limitOps && --_sharedState->_opsLeft < 0) { SYNC(); raiseError("execution budget exhausted"); goto error; }
         ip += SQ_ARG(w);
         break;
       }
       case OP_ANDJ: L_OP_ANDJ: if (sq_isfalse(sp[-1])) ip += SQ_ARG(w); else (--sp)->Null(); break;
       case OP_ORJ: L_OP_ORJ: if (!sq_isfalse(sp[-1])) ip += SQ_ARG(w); else (--sp)->Null(); break;
-      case OP_PREPCALLK: L_OP_PREPCALLK: case OP_PREPCALL: L_OP_PREPCALL: {
-        // [obj key] or [obj] -> [function obj]
-        SQObjectPtr self = SQ_OP(w) == OP_PREPCALL ? sp[-2] : sp[-1];
-        SQObjectPtr key = SQ_OP(w) == OP_PREPCALL ? sp[-1] : lits[SQ_ARG(w)];
-        SQObjectPtr fn;
-        bool found = false;
-        if (sq_type(self) == OT_INSTANCE) {
-          SQTableNode* n = _instance(self)->_class->_members->findNode(key);
-          if (n) {
-            fn = sq_slot_value(member_kind(n->val) == MEMBER_FIELD ? _instance(self)->_values[member_index(n->val)] : _instance(self)->_class->_methods[member_index(n->val)].val);
-            found = true;
-          }
-        } else if (sq_type(self) == OT_TABLE) {
-          if (SQTableNode* n = _table(self)->findNode(key)) { fn = sq_slot_value(n->val); found = true; }
-        }
-        if (!found) {
+      case OP_PREPCALLLK: L_OP_PREPCALLLK: {
+        // [] -> [function obj], obj a local
+        const SQObjectPtr& self = stk[SQ_ARG(w)];
+        const SQObjectPtr& key = lits[(SQInt32)*ip++];
+        if (const SQObject* v = fast_get(self, key)) { push_onto(sp, sq_slot_value(*v)); push_onto(sp + 1, self); sp += 2; break; }
+        SQObjectPtr fn, s2 = self;
+        SYNC();
+        if (!get(s2, key, fn, false, true)) goto error;
+        RELOAD();
+        sp[0] = std::move(fn);
+        sp[1] = std::move(s2);
+        sp += 2;
+        break;
+      }
+      case OP_PREPCALLK: L_OP_PREPCALLK: {
+        // [obj] -> [function obj]
+        const SQObjectPtr& key = lits[SQ_ARG(w)];
+        if (const SQObject* v = fast_get(sp[-1], key)) { *sp = sp[-1]; sp[-1] = sq_slot_value(*v); sp++; break; }
+        SQObjectPtr fn, self = sp[-1];
+        SYNC();
+        if (!get(self, key, fn, false, true)) goto error;
+        RELOAD();
+        sp[-1] = std::move(fn);
+        *sp++ = std::move(self);
+        break;
+      }
+      case OP_PREPCALL: L_OP_PREPCALL: {
+        // [obj key] -> [function obj]
+        SQObjectPtr self = sp[-2], key = sp[-1], fn;
+        if (const SQObject* v = fast_get(self, key)) fn = sq_slot_value(*v);
+        else {
           SYNC();
           if (!get(self, key, fn, false, true)) goto error;
           RELOAD();
         }
-        if (SQ_OP(w) == OP_PREPCALL) { sp[-2] = std::move(fn); sp[-1] = std::move(self); }
-        else { sp[-1] = std::move(fn); *sp++ = std::move(self); }
+        sp[-2] = std::move(fn);
+        sp[-1] = std::move(self);
         break;
       }
       case OP_TAILCALL: L_OP_TAILCALL: {
@@ -950,7 +1184,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         SQInteger nargs = SQ_ARG(w);
         SQObjectPtr* callee = sp - nargs - 1;
         if (sq_type(*callee) != OT_CLOSURE || ci->_generator || !accepts_args(_closure(*callee), nargs)) goto L_OP_CALL;
-        if (_sharedState->_limitOps && --_sharedState->_opsLeft < 0) { SYNC(); raiseError("execution budget exhausted"); goto error; }
+        if (limitOps && --_sharedState->_opsLeft < 0) { SYNC(); raiseError("execution budget exhausted"); goto error; }
         if (hookActive()) { SYNC(); callDebugHook('r', clo->_proto->lineAt(ip - clo->_proto->_code._vals - 1)); RELOAD(); callee = sp - nargs - 1; }
         SQInteger dst = ci->_target;
         bool root = ci->_root;
@@ -967,7 +1201,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         break;
       }
       case OP_CALL: L_OP_CALL: {
-        if (_sharedState->_limitOps && --_sharedState->_opsLeft < 0) { SYNC(); raiseError("execution budget exhausted"); goto error; }
+        if (limitOps && --_sharedState->_opsLeft < 0) { SYNC(); raiseError("execution budget exhausted"); goto error; }
         SQInteger nargs = SQ_ARG(w);
         SQInteger target = (sp - _stack) - nargs - 1;
         SYNC();
@@ -978,15 +1212,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
           SQFunctionProto* p = c->_proto;
           if (nargs == p->_nparams && !p->_varparams && !p->_generator && !c->_env &&
               (SQInteger)_calls.size() < MAX_CALL_DEPTH && target + 1 + p->_stacksize + 8 <= _stackSize) {
-            SQCallInfo& nci = _calls.push_back();
-            nci._ip = p->_code._vals;
-            nci._closure = callee;
-            nci._base = target + 1;
-            nci._target = target;
-            nci._ntraps = 0;
-            nci._root = false;
-            nci._generator = false;
-            nci._gen = nullptr;
+            new (_calls.pushRaw()) SQCallInfo(p->_code._vals, callee, target + 1, target);
             LOADFRAME();
             if (hookActive()) { SYNC(); callDebugHook('c', clo->_proto->_lineDefined); RELOAD(); }
             break;
@@ -1066,15 +1292,15 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
       case OP_RETURN: L_OP_RETURN: case OP_RETURNNULL: L_OP_RETURNNULL: {
         if (hookActive()) { SYNC(); callDebugHook('r', clo->_proto->lineAt(ip - clo->_proto->_code._vals - 1)); RELOAD(); }
         SQObjectPtr ret;
-        if (SQ_OP(w) == OP_RETURN) ret = std::move(sp[-1]);
+        if (SQ_OP(w) == OP_RETURN) ret = std::move(*--sp);
         SQInteger target = ci->_target;
         bool root = ci->_root;
         if (_openOuters && _openOuters->_idx >= ci->_base) closeOuters(ci->_base);
         while (ci->_ntraps > 0) { _traps.pop_back(); ci->_ntraps--; }
         if (ci->_generator) ci->_gen->finalize();
-        _top = sp - _stack;
-        setTop(target);
-        _stack[target] = std::move(ret);
+        // the frame's slots, the callee's included, let their values go
+        for (SQObjectPtr* last = _stack + target; sp > last;) (--sp)->Null();
+        *sp = std::move(ret);
         _top = target + 1;
         _calls.pop_back();
         if (root) return true;

@@ -39,6 +39,10 @@ struct SQSharedState {
 };
 
 struct SQCallInfo {
+  SQCallInfo() {}
+  // a script frame as a call starts it
+  SQCallInfo(SQUnsignedInteger32* ip, const SQObject& closure, SQInteger base, SQInteger target)
+      : _ip(ip), _closure{closure}, _base(base), _target(target) {}
   SQUnsignedInteger32* _ip = nullptr;
   SQObjectPtr _closure;      // closure or native closure being run
   SQInteger _base = 0;        // stack index of 'this' (local 0)
@@ -87,7 +91,13 @@ struct SQVM : SQCollectable {
   bool _inErrorHandler = false;
   bool _inDebugHook = false;
   bool _metaFailed = false;  // the last get() failed inside a _get metamethod
-  bool hookActive() const { return (sq_type(_debughook) != OT_NULL || _nativeDebugHook) && !_inDebugHook; }
+  bool _hooked = false;  // a debug hook is set (kept by setDebugHooks)
+  bool hookActive() const { return _hooked && !_inDebugHook; }
+  void setDebugHooks(const SQObject& scriptHook, SQDEBUGHOOK nativeHook) {
+    _debughook = scriptHook;
+    _nativeDebugHook = nativeHook;
+    _hooked = sq_type(_debughook) != OT_NULL || _nativeDebugHook;
+  }
   void callDebugHook(SQInteger type, SQInteger line);
   bool _isMain = false;
 
@@ -139,6 +149,8 @@ struct SQVM : SQCollectable {
   bool arith(int op, const SQObject& a, const SQObject& b, SQObjectPtr& out);
   bool unaryMinus(const SQObject& a, SQObjectPtr& out);
   bool compare(const SQObject& a, const SQObject& b, SQInteger& res);
+  // Whether a comparison kind (EQ NE LT LE GT GE, counted from OP_EQ) holds for a and b.
+  bool compareHolds(SQInteger kind, const SQObject& a, const SQObject& b, bool& res);
   bool isEqual(const SQObject& a, const SQObject& b);
   bool toString(const SQObject& o, SQObjectPtr& out);
   bool typeOf(const SQObject& o, SQObjectPtr& out);
@@ -148,12 +160,16 @@ struct SQVM : SQCollectable {
   bool getDefaultDelegate(const SQObject& self, SQObjectPtr& out);
   bool getMetaMethod(const SQObject& self, SQMetaMethod mm, SQObjectPtr& out);
   bool concat(const SQObject& a, const SQObject& b, SQObjectPtr& out);
+  // The n values from stack slot first as text, joined.
+  bool concatValues(SQInteger first, SQInteger n, SQObjectPtr& out);
   bool createClass(SQClass* base, const SQObject& attrs, SQObjectPtr& out);
   bool classNewMember(SQClass* c, const SQObject& key, const SQObject& val, const SQObject& attrs, bool bstatic, bool raw);
   bool resumeGenerator(SQGenerator* g, SQInteger target);
   bool wakeup(bool hasValue, const SQObject& value, bool retval, bool raiseerror, bool throwerror);
   SQObjectPtr printable(const SQObject& o, bool useMeta = true);  // tostring that never fails (always a string)
   SQObjectPtr& curRoot();
+  // The root table a closure sees: its own, else the thread's.
+  const SQObject& closureRoot(const SQClosure* c) const;
 };
 
 enum SQGeneratorState { GEN_SUSPENDED, GEN_RUNNING, GEN_DEAD };
@@ -195,4 +211,6 @@ void sq_register_base_lib(SQVM* v);
 void sq_init_default_delegates(SQSharedState* ss, SQVM* v);
 bool sq_compile_source(SQVM* v, SQLEXREADFUNC read, SQUserPointer up, const SQChar* sourcename, bool raiseerror, SQObjectPtr& out);
 SQString* sq_format_number(SQSharedState* ss, const SQObject& o);
+#define SQ_NUMBER_TEXT_MAX 32
+SQInteger sq_format_number_to(SQChar* out, const SQObject& o);
 SQString* sq_concat_strings(SQSharedState* ss, const SQChar* a, SQInteger alen, const SQChar* b, SQInteger blen);

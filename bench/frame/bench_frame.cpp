@@ -1,0 +1,182 @@
+// The real play frame at 1280 x 720, headless: the scene started as the game starts
+// it (our module, the title's new game, a generated level and its objects), a few
+// seconds of play, debris, then render_scene through the device's frame as the main
+// loop draws it (GPU work included: every frame waits for the device). In the same
+// run the fill floor: the frame's full-screen passes drawn with a one-texture shader.
+// Reports frames per second of both and their ratio. llvmpipe uses 8 rasteriser
+// threads unless LP_NUM_THREADS says otherwise.
+#include <benchmark/benchmark.h>
+#include <physfs.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "engine/core/utils.h"
+#include "engine/gui/sys_font.h"
+#include "engine/render/d3d_device.h"
+#include "engine/render/d3d_shaders.h"
+#include "engine/render/d3d_states.h"
+#include "engine/render/d3d_textures.h"
+#include "engine/render/d3d_vbuf.h"
+#include "engine/render/dynVBWriter.h"
+#include "engine/render/screenshot.h"
+#include "engine/shell/modes/game_flow.h"
+#include "engine/shell/modes/game_mode.h"
+#include "engine/shell/scene.h"
+#include "engine/world/camera.h"
+#include "engine/world/junk.h"
+
+namespace {
+
+constexpr int W = 1280, H = 720;
+// The frame's full-screen passes: the backdrop, the level's two layers, the two
+// post-effect slices and the final composite.
+constexpr int FULL_SCREEN_PASSES = 6;
+constexpr int DEBRIS = 400;
+
+std::string home;
+Shader* floor_shader = nullptr;
+Texture* floor_texture = nullptr;
+double frame_ms = 0, floor_ms = 0;
+
+bool start() {
+  home = "/tmp/bench_frame_XXXXXX";
+  if (!mkdtemp(home.data()))
+    return false;
+  setenv("XDG_DATA_HOME", home.c_str(), 1);
+  init_time();
+  if (!PHYSFS_init(nullptr))
+    return false;
+  PHYSFS_permitSymbolicLinks(1);
+  std::string user = home + "/";
+  PHYSFS_setWriteDir(user.c_str());
+  PHYSFS_mount(user.c_str(), nullptr, 0);
+  PHYSFS_mount(BENCH_BIN_DIR, nullptr, 1);
+  PHYSFS_mount(BENCH_FRAME_DIR, nullptr, 1);
+  snprintf(app_path, sizeof(app_path), "%s", BENCH_BIN_DIR);
+
+  if (!init_d3d(nullptr, W, H))
+    return false;
+  common_vb_writer.create(65536, 4);
+  init_font();
+  init_scene();
+
+  // The title's new game, then three seconds of play.
+  reset_game();
+  start_new_level();
+  set_game_mode(play_mode);
+  for (int i = 0; i < 60; i++)
+    start_scene_update(0.05f);
+
+  // Debris scattered over the view, standing still.
+  std::mt19937 rng(5);
+  alignas(16) float cam[4];
+  _mm_store_ps(cam, get_camera_pos());
+  for (int i = 0; i < DEBRIS; i++) {
+    float x = cam[0] + (float)(rng() % 300) - 150.0f, y = cam[1] + (float)(rng() % 160) - 80.0f;
+    add_junk(_mm_setr_ps(x, y, 0, 1), _mm_setzero_ps(), 0xFF000000u | (rng() & 0xFFFFFF), 1000.0f, 0.0f);
+  }
+
+  floor_shader = create_shader("floor.sh", nullptr);
+  floor_texture = create_texture(256, 256, 1, 1);
+  int pitch = 0;
+  auto* bits = (uint8_t*)lock_texture(floor_texture, &pitch, 0);
+  for (int y = 0; bits && y < 256; y++)
+    for (int x = 0; x < 256; x++)
+      ((uint32_t*)(bits + y * pitch))[x] = 0xFF000000u | (rng() & 0xFFFFFF);
+  unlock_texture(floor_texture, 0);
+  return floor_shader && floor_texture;
+}
+
+void finish_frame() {
+  present_frame(true);
+  flush_gpu();
+}
+
+void BM_PlayFrame(benchmark::State& state) {
+  if (!d3d) {
+    state.SkipWithError("no device");
+    return;
+  }
+  int n = 0;
+  for (auto _ : state) {
+    // Times spread over one step, as the loop draws them.
+    float t = 0.005f + 0.01f * (float)(n++ % 5);
+    if (!render_d3d(t)) {
+      state.SkipWithError("the frame was not rendered");
+      return;
+    }
+    finish_frame();
+  }
+  state.counters["fps"] = benchmark::Counter((double)state.iterations(), benchmark::Counter::kIsRate);
+}
+
+void BM_FillFloor(benchmark::State& state) {
+  if (!d3d) {
+    state.SkipWithError("no device");
+    return;
+  }
+  for (auto _ : state) {
+    if (!begin_scene()) {
+      state.SkipWithError("no scene");
+      return;
+    }
+    set_backbuffer_target();
+    set_blend_none();
+    set_zenable(false);
+    set_atest(0);
+    set_shader(floor_shader);
+    set_texture(0, floor_texture);
+    for (int i = 0; i < FULL_SCREEN_PASSES; i++)
+      draw_postfx();
+    set_zenable(true);
+    end_scene();
+    finish_frame();
+  }
+  state.counters["fps"] = benchmark::Counter((double)state.iterations(), benchmark::Counter::kIsRate);
+  state.counters["passes"] = FULL_SCREEN_PASSES;
+}
+
+// Remembers each benchmark's real time per frame for the closing ratio.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& r : runs) {
+      double ms = r.GetAdjustedRealTime();  // in the benchmark's unit, milliseconds
+      if (r.benchmark_name().find("BM_PlayFrame") == 0)
+        frame_ms = ms;
+      else if (r.benchmark_name().find("BM_FillFloor") == 0)
+        floor_ms = ms;
+    }
+  }
+};
+
+}  // namespace
+
+BENCHMARK(BM_PlayFrame)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+BENCHMARK(BM_FillFloor)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+
+int main(int argc, char** argv) {
+  setenv("LP_NUM_THREADS", "8", 0);
+  setenv("TORVANE_HEADLESS", "1", 1);
+  benchmark::Initialize(&argc, argv);
+  if (!start())
+    fprintf(stderr, "bench_frame: the scene could not be started\n");
+  // One picture of the measured frame, to look at.
+  if (d3d && render_d3d(0.025f)) {
+    finish_frame();
+    take_screenshot();
+  }
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  if (frame_ms > 0 && floor_ms > 0)
+    printf("frame %.2f ms, floor of %d full-screen passes %.2f ms, ratio %.2f (target at most 1.30); LP_NUM_THREADS=%s\n",
+           frame_ms, FULL_SCREEN_PASSES, floor_ms, frame_ms / floor_ms, getenv("LP_NUM_THREADS"));
+  printf("picture: %s/shots/\n", home.c_str());
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,29 @@
+#pragma once
+// Reading the text descriptions of fonts and icon sets: one line at a time into a
+// 256-byte buffer, each line matched against a fixed pattern.
+#include <physfs.h>
+
+#include "engine/core/strings.h"
+
+struct Texture;
+
+class DescriptionReader {
+public:
+  explicit DescriptionReader(PHYSFS_File* file) : file(file) {}
+  // The next line, or null at the end of the file.
+  const char* next();
+
+private:
+  PHYSFS_File* file;
+  char line[256];
+};
+
+// Counts of records in a description: 0..65536.
+inline bool valid_count(int n) { return n >= 0 && n <= 65536; }
+
+// Opens a description for reading; false when the path does not fit a path buffer
+// or the file does not open.
+PHYSFS_File* open_description(const char* path);
+
+// The page texture "<page>.dds"; null (logged with both names) when it is missing.
+Texture* load_page_texture(const char* page, const char* description);

@@ -1,0 +1,23 @@
+// The joint that carries a Boss2 plate round its orbit.
+/*
+import bosses
+*/
+#include "gameobj/bosses.h"
+
+Boss2Joint::Boss2Joint() { category = CAT_NONE; }
+
+void Boss2Joint::update(float dt) {
+  Boss2* owner = boss.get();
+  BossPart* plate = part.get();
+  if (!owner || !plate || !plate->alive()) {
+    destroy();
+    return;
+  }
+  float a = angle + owner->spin;
+  x = owner->x + std::cos(a) * radius;
+  y = owner->centreY() + std::sin(a) * radius;
+  plate->x = x, plate->y = y;
+  if (dt == 0)
+    plate->prevX = x, plate->prevY = y;  // just mounted: no motion to show
+  plate->moved();
+}

@@ -1,0 +1,77 @@
+// The ceiling dropper: climbs to the ceiling above its spot and clings there;
+// when the hero passes below it drops, waits, and climbs back up.
+/*
+import enemies
+import hero
+import sound
+import sprites
+*/
+#include "gameobj/enemies.h"
+#include "gameobj/hero.h"
+#include "gameobj/sound.h"
+#include "gameobj/sprites.h"
+
+namespace {
+constexpr float CEILING_SEARCH = 120, CLIMB_SPEED = 45, DROP_GRAVITY = 600, WAIT = 1.0f;
+enum { FIND_CEILING, CLINGING, DROPPING, WAITING, CLIMBING, GROUNDED };
+}  // namespace
+
+EnemyMagnetSpikes::EnemyMagnetSpikes() {
+  ext[0] = -5, ext[1] = 0, ext[2] = 5, ext[3] = 7;
+  health = maxHealth = 10;
+  contact = 15;
+}
+
+void EnemyMagnetSpikes::update(float dt) {
+  age += dt;
+  flash = std::fmax(flash - dt, 0.0f);
+  Hero* hero = the_hero();
+  switch (state) {
+    case FIND_CEILING: {
+      int hit = 0;
+      float top = scan_level_y(x + ext[0], x + ext[2], y + ext[3], y + ext[3] + CEILING_SEARCH, hit, nullptr);
+      if (hit & HIT_UP) {
+        ceilingY = top - ext[3];
+        state = CLIMBING;
+      } else {
+        state = GROUNDED;
+      }
+      break;
+    }
+    case CLINGING:
+      if (hero && !hero->dead && std::fabs(hero->x - x) < 14 && hero->y < y && seesHero(130)) {
+        state = DROPPING;
+        vy = -20;
+        play_event_at(SND_ENEMY_MAGNET_JUMP, x, y);
+      }
+      break;
+    case DROPPING:
+      vy = std::fmax(vy - DROP_GRAVITY * dt, -320.0f);
+      moveTo(x, y + vy * dt, 0);
+      if (onGround) {
+        vy = 0;
+        state = WAITING;
+        timer = WAIT;
+      }
+      break;
+    case WAITING:
+      timer -= dt;
+      if (timer <= 0)
+        state = CLIMBING;
+      break;
+    case CLIMBING: {
+      int hit = moveTo(x, std::fmin(y + CLIMB_SPEED * dt, ceilingY), 0);
+      if (y >= ceilingY - 0.05f || (hit & HIT_UP))
+        state = CLINGING;
+      break;
+    }
+    default:
+      vx = 0;
+      walk(dt, false);
+      break;
+  }
+}
+
+void EnemyMagnetSpikes::render(float t) {
+  draw_sprite(sprite_frame("enemy/magnet", int(age * 6)), drawX(t), drawY(t), -1, !faceRight, SPRITE_PLAIN, hit_flash(flash));
+}

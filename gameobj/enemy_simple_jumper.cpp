@@ -1,0 +1,52 @@
+// The jumper: hops about where it stands; when it sees the hero it leaps at it.
+/*
+import enemies
+import hero
+import sound
+import sprites
+*/
+#include "gameobj/enemies.h"
+#include "gameobj/hero.h"
+#include "gameobj/sound.h"
+#include "gameobj/sprites.h"
+
+namespace {
+constexpr float SIGHT = 100, LEAP_X = 50, LEAP_Y = 150, HOP_X = 15, HOP_Y = 80;
+}
+
+EnemySimpleJumper::EnemySimpleJumper() {
+  ext[0] = -4, ext[1] = 0, ext[2] = 4, ext[3] = 7;
+  health = maxHealth = 8;
+  contact = 8;
+  timer = 1;
+}
+
+void EnemySimpleJumper::update(float dt) {
+  age += dt;
+  flash = std::fmax(flash - dt, 0.0f);
+  if (onGround) {
+    vx = approach(vx, 0, 400 * dt);
+    timer -= dt;
+    if (timer <= 0) {
+      Hero* hero = the_hero();
+      if (hero && seesHero(SIGHT)) {
+        faceRight = hero->x >= x;
+        vx = faceRight ? LEAP_X : -LEAP_X;
+        vy = LEAP_Y;
+        play_event_at(SND_ENEMY_JUMP, x, y);
+      } else {
+        vx = (game_rand() & 1) ? HOP_X : -HOP_X;
+        vy = HOP_Y;
+      }
+      onGround = false;
+      timer = game_randf(0.8f, 1.6f);
+    }
+  }
+  float face = faceRight;
+  walk(dt, false);
+  faceRight = face;
+}
+
+void EnemySimpleJumper::render(float t) {
+  draw_sprite(sprite_frame("enemy/jumper", onGround ? 0 : 1), drawX(t), drawY(t), -1, !faceRight, SPRITE_PLAIN, hit_flash(flash));
+}

@@ -1,0 +1,41 @@
+// The spiked turret: fixed to its floor, it fires a fan of three shots at the
+// hero it sees; touching its spikes hurts more.
+/*
+import enemies
+import bullet
+import sound
+import sprites
+*/
+#include "gameobj/bullet.h"
+#include "gameobj/enemies.h"
+#include "gameobj/sound.h"
+#include "gameobj/sprites.h"
+
+namespace {
+constexpr float SIGHT = 140, RELOAD = 2.2f, SHOT_SPEED = 110, FAN = 0.25f;
+}
+
+EnemySimpleSpike::EnemySimpleSpike() {
+  ext[0] = -5, ext[1] = 0, ext[2] = 5, ext[3] = 8;
+  health = maxHealth = 18;
+  contact = 15;
+  shootTimer = 1;
+}
+
+void EnemySimpleSpike::update(float dt) {
+  age += dt;
+  flash = std::fmax(flash - dt, 0.0f);
+  shootTimer -= dt;
+  vx = 0;
+  walk(dt, false);
+  if (shootTimer <= 0 && seesHero(SIGHT)) {
+    for (float a : {-FAN, 0.0f, FAN})
+      shootAtHero(BULLET_ENEMY, SHOT_SPEED, a);
+    play_event_at(SND_ENEMY_SHOOT, x, y);
+    shootTimer = RELOAD;
+  }
+}
+
+void EnemySimpleSpike::render(float t) {
+  draw_sprite(sprite_frame("enemy/spike", shootTimer < 0.4f ? 1 : 0), drawX(t), drawY(t), -1, !faceRight, SPRITE_PLAIN, hit_flash(flash));
+}

@@ -1,0 +1,134 @@
+// The HUD's state each step and its drawing over the play picture.
+/*
+import hud
+import hero
+import bosses
+import effects
+import shell_api
+import ui_draw
+import view
+*/
+#include "gameobj/hud.h"
+
+#include "gameobj/bosses.h"
+#include "gameobj/effects.h"
+#include "gameobj/hero.h"
+#include "gameobj/shell_api.h"
+#include "gameobj/ui_draw.h"
+#include "gameobj/view.h"
+#include "engine/gui/gui_host.h"
+#include "engine/gui/gui_screen.h"
+
+HudState& hud_state() {
+  static HudState state;
+  return state;
+}
+
+void update_hud() {
+  HudState& h = hud_state();
+  Hero* hero = the_hero();
+  h.health = hero ? float(std::max(hero->health, 0)) : 0;
+  h.maxHealth = hero ? float(hero->maxHealth) : 100;
+  h.shownHealth += (h.health - h.shownHealth) * 0.35f;
+  if (std::fabs(h.health - h.shownHealth) < 0.5f)
+    h.shownHealth = h.health;
+  h.points = shell::points();
+  h.level = shell::level();
+  h.weapon = hero && hero->stats.plasmaGun ? 1 : 0;
+  h.dualWield = hero && hero->stats.dualWield;
+  Boss* boss = the_boss();
+  h.bossHealth = boss && boss->activated ? float(boss->health) / float(boss->maxHealth) : -1;
+  ExitFx* exit = the_exit();
+  h.victoryTime = exit ? exit->victoryTime : -1;
+}
+
+namespace {
+
+float gui_scale() {
+  int w, h;
+  gui_get_screen_size(&w, &h);
+  return float(gui_layout_scale(h));
+}
+
+// A bar of `fraction` filled in `fill`, framed.
+void draw_bar(float x, float y, float w, float h, float fraction, uint32_t fill, float s) {
+  ui_box(_mm_setr_ps(x, y, x + w, y + h), 0xFF181425, 0xFF8B9BB4, h * 0.5f);
+  float inner = (w - 2 * s) * clampf(fraction, 0, 1);
+  if (inner >= 1)
+    ui_box(_mm_setr_ps(x + s, y + s, x + s + inner, y + h - s), fill, fill, (h - 2 * s) * 0.5f);
+}
+
+void draw_victory(float t, float s) {
+  int w, h;
+  gui_get_screen_size(&w, &h);
+  float cx = w * 0.5f, cy = h * 0.4f;
+  ui_box(_mm_setr_ps(cx - 110 * s, cy - 30 * s, cx + 110 * s, cy + 36 * s), 0xE0181425, 0xFFFEE761, 6 * s);
+  ui_text("VICTORY!", cx, cy - 24 * s, 28 * s, 0xFFFEE761, UI_CENTRE, UI_BOLD);
+  ui_text("The core is down. The tower is yours.", cx, cy + 8 * s, 9 * s, 0xFFFFFFFF, UI_CENTRE, UI_REGULAR);
+  ui_icon("star", cx - 90 * s, cy - 10 * s, 14 * s, 0xFFFEE761);
+  ui_icon("star", cx + 90 * s, cy - 10 * s, 14 * s, 0xFFFEE761);
+}
+
+}  // namespace
+
+void draw_hud() {
+  HudState& h = hud_state();
+  float s = gui_scale();
+  float x = 6 * s, y = 6 * s;
+  ui_begin();
+  // Health.
+  ui_box(_mm_setr_ps(x, y, x + 118 * s, y + 30 * s), 0xC0181425, 0xFF3A4466, 4 * s);
+  ui_icon("heart", x + 9 * s, y + 8 * s, 10 * s, h.health < h.maxHealth * 0.3f ? 0xFFFF0044 : 0xFFE43B44);
+  float frac = h.maxHealth > 0 ? h.shownHealth / h.maxHealth : 0;
+  draw_bar(x + 17 * s, y + 4 * s, 68 * s, 8 * s, frac,
+           frac < 0.3f ? 0xFFFF0044 : (frac < 0.6f ? 0xFFFEAE34 : 0xFF63C74D), s);
+  TempString<32> text;
+  text.format("%d", int(h.health));
+  ui_text(text.str, x + 112 * s, y + 3 * s, 9 * s, 0xFFFFFFFF, UI_RIGHT, UI_BOLD);
+  // Points and level.
+  ui_icon("point", x + 9 * s, y + 21 * s, 9 * s, 0xFFFEE761);
+  text.format("%d", h.points);
+  ui_text(text.str, x + 17 * s, y + 16 * s, 9 * s, 0xFFFEE761, UI_LEFT, UI_BOLD);
+  text.format("LEVEL %d", h.level);
+  ui_text(text.str, x + 112 * s, y + 16 * s, 9 * s, 0xFFC0CBDC, UI_RIGHT, UI_REGULAR);
+  // Weapons: the pistol (two with the upgrade) and the secondary.
+  int w, hh;
+  gui_get_screen_size(&w, &hh);
+  float rx = w - 6 * s;
+  ui_box(_mm_setr_ps(rx - 64 * s, y, rx, y + 20 * s), 0xC0181425, 0xFF3A4466, 4 * s);
+  ui_icon("pistol", rx - 52 * s, y + 10 * s, 11 * s, 0xFFC0CBDC);
+  if (h.dualWield)
+    ui_text("x2", rx - 42 * s, y + 5 * s, 8 * s, 0xFFFFFFFF, UI_LEFT, UI_BOLD);
+  ui_icon(h.weapon ? "plasma" : "cross", rx - 16 * s, y + 10 * s, 11 * s, h.weapon ? 0xFF2CE8F5 : 0xFF8B9BB4);
+  // The boss's health while it fights.
+  if (h.bossHealth >= 0) {
+    float bw = 200 * s, bx = (w - bw) * 0.5f, by = hh - 20 * s;
+    ui_text("BOSS", w * 0.5f, by - 12 * s, 9 * s, 0xFFF77622, UI_CENTRE, UI_BOLD);
+    draw_bar(bx, by, bw, 8 * s, h.bossHealth, 0xFFF77622, s);
+  }
+  if (h.victoryTime >= 0)
+    draw_victory(h.victoryTime, s);
+  ui_end();
+}
+
+void draw_crosshair(float x, float y) {
+  ui_begin();
+  ui_sprite("ui/crosshair", _mm_setr_ps(x, y, x, y), 0xFFFFFFFF, int(gui_scale()));
+  ui_end();
+}
+
+// ---- tooltips ----------------------------------------------------------------------
+
+namespace {
+String tooltip_text;
+__m128 tooltip_box;
+bool tooltip_shown = false;
+}  // namespace
+
+void show_tooltip(String* text, __m128 box) {
+  tooltip_text = text ? *text : String();
+  tooltip_box = box;
+  tooltip_shown = tooltip_text.len() > 0;
+}
+
+void hide_tooltip() { tooltip_shown = false; }

@@ -1,0 +1,135 @@
+// Interface drawing: boxes, lines and interface sprites into the GUI batch, text and
+// icons of the distance-field fonts into a batch of their own, drawn in that order
+// (text over boxes) by ui_end.
+/*
+import ui_draw
+import sprites
+*/
+#include "gameobj/ui_draw.h"
+
+#include <cstring>
+
+#include "engine/gui/dist_font.h"
+#include "engine/gui/ui_draw.h"
+#include "engine/render/d3d_states.h"
+#include "engine/render/sprite.h"
+#include "gameobj/sprites.h"
+
+namespace {
+
+// The fonts and icons belong to this image of the module: made on first use, freed
+// when the module is unloaded (a reload makes them anew).
+struct UiFonts {
+  DistFont* font[2] = {nullptr, nullptr};
+  DistIcons* icons = nullptr;
+  bool tried = false;
+
+  ~UiFonts() {
+    delete font[0];
+    delete font[1];
+    delete icons;
+  }
+  void load() {
+    if (tried)
+      return;
+    tried = true;
+    const char* files[2] = {"fonts/regular.fnt", "fonts/bold.fnt"};
+    for (int i = 0; i < 2; i++) {
+      font[i] = new DistFont();
+      if (!font[i]->load(files[i]) || !font[i]->batchState) {
+        delete font[i];
+        font[i] = nullptr;
+      }
+    }
+    icons = new DistIcons();
+    if (!icons->load("fonts/icons.txt") || !icons->batchState) {
+      delete icons;
+      icons = nullptr;
+    }
+  }
+};
+UiFonts fonts;
+RenderBatch text_batch;
+
+DistFont* font_of(int which) {
+  DistFont* f = fonts.font[which == UI_BOLD ? 1 : 0];
+  return f ? f : fonts.font[0];
+}
+
+constexpr uint32_t TEXT_SHADOW = 0xC0000000;
+
+}  // namespace
+
+void ui_begin() {
+  fonts.load();
+  gui_batch.clear();
+  text_batch.clear();
+}
+
+void ui_end() {
+  start_gui_render();
+  set_blend_prealpha();
+  gui_batch.render();
+  end_gui_render();
+  start_dist_font_render();
+  text_batch.render();
+  end_dist_font_render();
+  gui_batch.clear();
+  text_batch.clear();
+}
+
+void ui_box(__m128 rect, uint32_t fill, uint32_t outline, float radius) {
+  __m128 corners = _mm_set1_ps(radius);
+  // The outline is the box itself; the fill lies one pixel inside it, with a soft
+  // shadow under the whole box.
+  render_rounded_box(gui_batch, rect, corners, outline, 1.0f, 0, 2, 4, 0x60000000, 0);
+  __m128 inside = v_add(rect, _mm_setr_ps(1.5f, 1.5f, -1.5f, -1.5f));
+  render_rounded_box(gui_batch, inside, _mm_set1_ps(radius > 1.5f ? radius - 1.5f : 0), fill, 1.0f, 0, 0, 0, 0, -1);
+}
+
+void ui_text(const char* text, float x, float y, float size, uint32_t color, int align, int font) {
+  DistFont* f = font_of(font);
+  if (!f || !text || !*text)
+    return;
+  constexpr float WIDE = 4000;
+  __m128 rect;
+  int flags = TEXT_TOP;
+  if (align == UI_LEFT) {
+    rect = _mm_setr_ps(x, y, x + WIDE, y + size);
+    flags |= TEXT_LEFT;
+  } else if (align == UI_RIGHT) {
+    rect = _mm_setr_ps(x - WIDE, y, x, y + size);
+    flags |= TEXT_RIGHT;
+  } else {
+    rect = _mm_setr_ps(x - WIDE, y, x + WIDE, y + size);
+  }
+  f->renderText(text_batch, rect, flags, color, size, text, -1, 0, 0.18f, 0.18f, 0, TEXT_SHADOW, nullptr);
+}
+
+float ui_text_width(const char* text, float size, int font) {
+  DistFont* f = font_of(font);
+  if (!f || !text || !*text || f->size <= 0)
+    return text ? float(strlen(text)) * size * 0.5f : 0;
+  __m128 box = f->calcTextBox(text, -1, nullptr);
+  return (v_z(box) - v_x(box)) * size / float(f->size);
+}
+
+void ui_icon(const char* name, float x, float y, float size, uint32_t color) {
+  DistIcons* icons = fonts.icons;
+  int id = icons ? icons->getIconId(name) : -1;
+  if (id < 0)
+    return;
+  float w = icons->getOrgW(id), h = icons->getOrgH(id);
+  if (w <= 0 || h <= 0)
+    return;
+  // The icon's origin is its centre.
+  float scale = size / (w > h ? w : h);
+  __m128 at = _mm_setr_ps(x, y, 1, 0);
+  icons->renderIcon(text_batch, at, scale, id, 0, 0.1f, 0.1f, 0, color, 0xFF181425, TEXT_SHADOW, 0xFFFFFFFF,
+                    0xFFC0CBDC, nullptr);
+}
+
+void ui_sprite(const char* name, __m128 rect, uint32_t color, int scale) {
+  if (Sprite* s = sprite_named(name))
+    s->drawUI(rect, color, scale, false);
+}

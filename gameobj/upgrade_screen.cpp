@@ -1,0 +1,186 @@
+// The upgrade screen between two levels: the game script's upgrade tree with each
+// node's cost and state, and the points left. Clicking a node buys it when the
+// script allows; Continue (the first item) goes on to the next level.
+/*
+import menus
+import shell_api
+import sound
+*/
+#include "engine/script/game_script.h"
+#include "gameobj/gameobj_api.h"
+#include "gameobj/menus.h"
+#include "gameobj/shell_api.h"
+#include "gameobj/sound.h"
+
+namespace {
+
+constexpr int CONTINUE = 1000 - 1;
+constexpr float COLUMN = 100, ROW = 27, TOP = 42;
+
+// One node of the tree as the script describes it.
+struct NodeView {
+  String name, title, state, needs;
+  int cost = 0;
+  float col = 0, row = 0;
+};
+
+class ScriptReader {
+ public:
+  HSQUIRRELVM vm;
+  explicit ScriptReader(HSQUIRRELVM v) : vm(v) {}
+
+  // table[key] read with the getter; false when absent or of another type.
+  bool field(const HSQOBJECT& table, const char* key, String& out) {
+    SQInteger top = sq_gettop(vm);
+    sq_pushobject(vm, table);
+    sq_pushstring(vm, key, -1);
+    const SQChar* text = nullptr;
+    bool ok = SQ_SUCCEEDED(sq_get(vm, -2)) && SQ_SUCCEEDED(sq_getstring(vm, -1, &text));
+    if (ok)
+      out = text;
+    sq_settop(vm, top);
+    return ok;
+  }
+  bool field(const HSQOBJECT& table, const char* key, float& out) {
+    SQInteger top = sq_gettop(vm);
+    sq_pushobject(vm, table);
+    sq_pushstring(vm, key, -1);
+    SQFloat value = 0;
+    bool ok = SQ_SUCCEEDED(sq_get(vm, -2)) && SQ_SUCCEEDED(sq_getfloat(vm, -1, &value));
+    if (ok)
+      out = value;
+    sq_settop(vm, top);
+    return ok;
+  }
+  // The names of an array of strings, joined with ", ".
+  void names(const HSQOBJECT& table, const char* key, String& out) {
+    SQInteger top = sq_gettop(vm);
+    sq_pushobject(vm, table);
+    sq_pushstring(vm, key, -1);
+    TempString<256> text;
+    if (SQ_SUCCEEDED(sq_get(vm, -2)) && sq_gettype(vm, -1) == OT_ARRAY) {
+      sq_pushnull(vm);
+      while (SQ_SUCCEEDED(sq_next(vm, -2))) {
+        const SQChar* s = nullptr;
+        if (SQ_SUCCEEDED(sq_getstring(vm, -1, &s)) && strlen(text.str) + strlen(s) + 3 < sizeof(text.str)) {
+          if (text.str[0])
+            strcat(text.str, ", ");
+          strcat(text.str, s);
+        }
+        sq_pop(vm, 2);
+      }
+    }
+    out = text.str;
+    sq_settop(vm, top);
+  }
+};
+
+// The tree as get_upgrade_tree gives it: an array of node tables.
+void read_tree(DynArray<NodeView>& out) {
+  out.clear();
+  sqbind::SqObject tree = get_upgrade_tree();
+  HSQUIRRELVM vm = get_world_script_vm();
+  if (!vm || tree.obj._type != OT_ARRAY)
+    return;
+  ScriptReader r(vm);
+  SQInteger top = sq_gettop(vm);
+  tree.push(vm);
+  sq_pushnull(vm);
+  while (SQ_SUCCEEDED(sq_next(vm, -2))) {
+    HSQOBJECT node;
+    sq_getstackobj(vm, -1, &node);
+    if (node._type == OT_TABLE) {
+      NodeView& v = out.push();
+      float cost = 0;
+      r.field(node, "name", v.name);
+      r.field(node, "title", v.title);
+      r.field(node, "state", v.state);
+      r.field(node, "cost", cost);
+      r.field(node, "x", v.col);
+      r.field(node, "y", v.row);
+      r.names(node, "requires", v.needs);
+      v.cost = int(cost);
+    }
+    sq_pop(vm, 2);
+  }
+  sq_settop(vm, top);
+}
+
+class UpgradeScreen : public MenuScreen {
+ public:
+  DynArray<NodeView> nodes;
+  UiLabel* pointsLabel = nullptr;
+
+  UpgradeScreen() {
+    makePanel(316, 176, "UPGRADES");
+    pointsLabel = addLabel(panel, "", 0, 22, 316, 8);
+    pointsLabel->icon = "point";
+    pointsLabel->color = ui_color::TITLE;
+    UiButton* go = addItem("Continue", CONTINUE, 152);
+    go->icon = "arrow_right";
+    go->uw = 120;
+    read_tree(nodes);
+    for (int i = 0; i < nodes.size(); i++) {
+      UiButton* b = addItem(nodes[i].title.c_str(), i, TOP + nodes[i].row * ROW);
+      b->centreX = false;
+      b->ux = 12 + nodes[i].col * COLUMN;
+      b->uw = COLUMN - 8;
+      b->uh = 20;
+      b->textSize = 7;
+      if (nodes[i].needs.len()) {
+        TempString<300> tip;
+        tip.format("Needs %s", nodes[i].needs.c_str());
+        b->setTooltip(String(tip.str));
+        b->addBehavior("tooltip_box");
+      }
+    }
+    refresh();
+    upgrade_screen = this;
+  }
+  ~UpgradeScreen() override {
+    if (upgrade_screen == this)
+      upgrade_screen = nullptr;
+  }
+
+  void refresh() {
+    TempString<64> text;
+    text.format("%d points to spend", shell::points());
+    pointsLabel->text = text.str;
+    for (int i = 0; i < nodes.size(); i++) {
+      UiButton* b = items[i + 1];
+      const NodeView& n = nodes[i];
+      bool owned = strcmp(n.state.c_str(), "owned") == 0;
+      bool locked = strcmp(n.state.c_str(), "locked") == 0;
+      TempString<32> cost;
+      cost.format("%d", n.cost);
+      b->detail = owned ? "owned" : cost.str;
+      b->icon = owned ? "check" : (locked ? "lock" : "star");
+      b->fill = owned ? ui_color::OWNED : (locked ? ui_color::LOCKED : ui_color::BUTTON);
+    }
+  }
+
+  void onAction(int action) override {
+    if (action == CONTINUE) {
+      should_close_game_menu = true;  // the upgrade mode plays the accept sound
+      return;
+    }
+    if (action < 0 || action >= nodes.size())
+      return;
+    int before = shell::points();
+    int left = on_upgrade_node_clicked(nodes[action].name.c_str(), before);
+    if (left < before && left >= 0) {
+      shell::set_points(left);
+      play_event(SND_UPGRADE_PLUS);
+      int keep = focus;
+      read_tree(nodes);
+      refresh();
+      setFocus(keep, false);
+    } else {
+      play_event(SND_UPGRADE_MINUS);
+    }
+  }
+};
+
+}  // namespace
+
+BaseGuiScreen* make_upgrade_screen() { return new UpgradeScreen(); }

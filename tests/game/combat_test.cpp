@@ -1,0 +1,88 @@
+// Damage and the ways out of a level: enemies' shots, dying, the exit.
+#include "game_fixture.h"
+
+namespace {
+
+using namespace yard;
+
+TEST_F(GameTest, EnemyShotReducesTheHerosHealth) {
+  Hero* h = start_at(100, FLOOR);
+  gameobj_func_table.add_enemy(KIND_SIMPLE_SPIKE, 180, FLOOR);
+  ASSERT_EQ(EnemySimpleSpike_list.size(), 1);
+  int start = h->health;
+  bool hit = step_until(100, [&] { return h->health < start; });
+  ASSERT_TRUE(hit) << "the turret sees the hero and shoots";
+  EXPECT_TRUE(played(14)) << "enemy_shoot";
+  EXPECT_TRUE(played(6)) << "hero_hurt";
+  // One shot hurts once: the hero is untouchable for a moment after a hit.
+  int after = h->health;
+  step(5);
+  EXPECT_EQ(h->health, after);
+  EXPECT_GT(screen_shake_x, 0) << "hits shake the screen";
+}
+
+TEST_F(GameTest, HerosShotsKillAnEnemy) {
+  ASSERT_TRUE(start_at(100, FLOOR));
+  gameobj_func_table.add_enemy(KIND_HWHEELS, 160, FLOOR);
+  ASSERT_EQ(EnemyHWheels_list.size(), 1);
+  press(1);  // shoot primary, at the enemy wherever it rolls
+  bool dead = step_until(60, [&] {
+    if (EnemyHWheels_list.isEmpty())
+      return true;
+    aim_at(EnemyHWheels_list[0]->x, EnemyHWheels_list[0]->centreY());
+    return false;
+  });
+  release(1);
+  EXPECT_TRUE(dead);
+  EXPECT_TRUE(played(0)) << "pistol_shot";
+  EXPECT_TRUE(played(10)) << "enemy_hurt";
+  EXPECT_TRUE(played(11)) << "enemy_dead";
+  EXPECT_GT(junk_records.size(), 0) << "debris flies";
+}
+
+TEST_F(GameTest, HealthAtZeroLeadsToGameOver) {
+  Hero* h = start_at(100, FLOOR);
+  step(2);
+  // Health 1 is still alive; the next hit kills.
+  h->health = 1;
+  step();
+  EXPECT_EQ(cur_game_mode, play_mode);
+  h->hurt(1, 90, FLOOR);
+  EXPECT_EQ(h->health, 0);
+  step();
+  EXPECT_EQ(cur_game_mode, gameover_mode);
+  EXPECT_TRUE(h->dead);
+}
+
+TEST_F(GameTest, FallingOutOfTheLevelKills) {
+  Hero* h = start_at(PIT_X0 + 15, FLOOR + 30);
+  bool over = step_until(80, [&] { return cur_game_mode == gameover_mode; });
+  EXPECT_TRUE(over);
+  EXPECT_LE(h->health, 0);
+}
+
+TEST_F(GameTest, TouchingTheExitLeadsToTheElevator) {
+  Hero* h = start_at(EXIT_X - 30, FLOOR);
+  ASSERT_TRUE(exit_fx());
+  EXPECT_EQ(exit_fx()->exitBox[0], EXIT_X);
+  step(2);
+  press('D');
+  bool left = step_until(40, [&] { return cur_game_mode == elevator_mode; });
+  release('D');
+  EXPECT_TRUE(left);
+  EXPECT_GT(h->health, 0);
+}
+
+TEST_F(GameTest, DeadHeroNeverReachesTheExit) {
+  Hero* h = start_at(EXIT_X - 5, FLOOR);
+  h->health = 1;
+  h->hurt(5, EXIT_X + 20, FLOOR);
+  ASSERT_TRUE(h->dead);
+  press('D');
+  step(10);
+  release('D');
+  EXPECT_FALSE(reached_exit);
+  EXPECT_EQ(cur_game_mode, gameover_mode);
+}
+
+}  // namespace

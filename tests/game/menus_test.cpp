@@ -1,0 +1,119 @@
+// The menus' side of the protocol with the game modes, by keyboard.
+#include "game_fixture.h"
+
+#include "engine/gen/level_tiles.h"
+#include "engine/gui/gui_screen.h"
+
+namespace {
+
+class MenuTest : public GameTest {
+ protected:
+  static void SetUpTestSuite() {
+    GameTest::SetUpTestSuite();
+    load_level_tiles();
+  }
+  static void TearDownTestSuite() { free_level_tiles(); }
+};
+
+TEST_F(MenuTest, EnterOnTheTitleStartsANewGame) {
+  build_yard();
+  reset_game();
+  should_close_game_menu = true;
+  set_game_mode(title_mode);
+  EXPECT_FALSE(should_close_game_menu) << "opening a screen clears the signal";
+  EXPECT_TRUE(cur_game_screen);
+  step();
+  EXPECT_EQ(cur_game_mode, title_mode);
+  EXPECT_TRUE(played(33)) << "title_screen starts the music";
+  press(VK_RETURN);
+  step();
+  EXPECT_EQ(cur_game_mode, play_mode);
+  EXPECT_EQ(cur_level, 1);
+  EXPECT_TRUE(hero());
+}
+
+TEST_F(MenuTest, MenuButtonPausesAndEscapeContinues) {
+  Hero* h = start_at(100, yard::FLOOR);
+  step(2);
+  press(VK_ESCAPE);
+  step();
+  EXPECT_EQ(cur_game_mode, pause_menu_mode);
+  EXPECT_TRUE(game_paused);
+  float y = h->y;
+  release(VK_ESCAPE);
+  step(5);
+  EXPECT_EQ(h->y, y) << "the world stands still";
+  press(VK_ESCAPE);
+  step();
+  EXPECT_EQ(cur_game_mode, play_mode);
+  EXPECT_FALSE(game_paused);
+}
+
+TEST_F(MenuTest, PauseMenuLeadsBackToTheTitle) {
+  start_at(100, yard::FLOOR);
+  press(VK_ESCAPE);
+  step();
+  release(VK_ESCAPE);
+  ASSERT_EQ(cur_game_mode, pause_menu_mode);
+  press(VK_DOWN);
+  press(VK_RETURN);
+  step();
+  EXPECT_EQ(cur_game_mode, title_mode);
+  EXPECT_FALSE(game_paused);
+  EXPECT_TRUE(cur_game_screen);
+}
+
+TEST_F(MenuTest, GameOverScreenTakesNoChoiceBeforeItsTimer) {
+  Hero* h = start_at(100, yard::FLOOR);
+  h->hurt(1000, 90, yard::FLOOR);
+  step();
+  ASSERT_EQ(cur_game_mode, gameover_mode);
+  press(VK_RETURN);
+  step();
+  EXPECT_EQ(cur_game_mode, gameover_mode) << "the screen is not up yet";
+  step(25);
+  press(VK_RETURN);
+  step();
+  EXPECT_EQ(cur_game_mode, play_mode) << "New game";
+  EXPECT_GT(hero()->health, 0);
+}
+
+TEST_F(MenuTest, ControlsScreenRebindsAButton) {
+  build_yard();
+  reset_game();
+  set_game_mode(title_mode);
+  press(VK_DOWN);
+  press(VK_RETURN);
+  step();
+  ASSERT_TRUE(game_controls_screen) << "Controls";
+  EXPECT_EQ(cur_game_screen, game_controls_screen);
+  // The first box is "Left": Enter, then the new key.
+  press(VK_RETURN);
+  step();
+  press('J');
+  step();
+  EXPECT_EQ(button_keys[BUTTON_LEFT], 'J');
+  release('J');
+  set_button_key(BUTTON_LEFT, 'A');
+  press(VK_ESCAPE);
+  step();
+  EXPECT_TRUE(main_menu_screen) << "back on the title";
+  EXPECT_EQ(cur_game_screen, main_menu_screen);
+}
+
+TEST_F(MenuTest, ReloadKeepsEveryLiveObject) {
+  Hero* h = start_at(100, yard::FLOOR);
+  gameobj_func_table.add_enemy(KIND_HWHEELS, 300, yard::FLOOR);
+  step(5);
+  float hx = h->x, ex = EnemyHWheels_list[0]->x;
+  EXPECT_TRUE(reload_gameobj(true));
+  ASSERT_EQ(Hero_list.size(), 1);
+  EXPECT_EQ(hero(), h);
+  EXPECT_EQ(h->x, hx);
+  EXPECT_EQ(EnemyHWheels_list[0]->x, ex);
+  step(5);
+  EXPECT_NE(EnemyHWheels_list[0]->x, ex) << "still rolling under the new module";
+  EXPECT_EQ(cur_game_mode, play_mode);
+}
+
+}  // namespace

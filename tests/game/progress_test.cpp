@@ -1,0 +1,141 @@
+// Progress through the game: the upgrade tree, the bosses, the victory.
+#include "game_fixture.h"
+
+#include "engine/gen/level_compose.h"
+#include "engine/gen/level_tiles.h"
+#include "engine/script/game_script.h"
+
+namespace {
+
+// The game script with the module bound; the tree's first node is "health1"
+// (+25 health for 5 points).
+class ScriptedGameTest : public GameTest {
+ protected:
+  void SetUp() override {
+    GameTest::SetUp();
+    init_game_script();
+  }
+  void TearDown() override {
+    GameTest::TearDown();
+    close_game_script();
+  }
+};
+
+TEST_F(ScriptedGameTest, UpgradeScreenSpendsPointsAndTheStatsReachTheHero) {
+  Hero* h = start_at(100, yard::FLOOR);
+  EXPECT_EQ(h->maxHealth, 100);
+  up_points = 12;
+  set_game_mode(nullptr);
+  gameobj_func_table.open_upgrade_screen();
+  EXPECT_FALSE(should_close_game_menu);
+  // Continue is focused first; the next item is the tree's first node.
+  press(VK_DOWN);
+  menu_step();
+  press(VK_RETURN);
+  menu_step();
+  EXPECT_EQ(up_points, 7);
+  EXPECT_EQ(h->maxHealth, 125) << "the script applied the new stats";
+  EXPECT_EQ(h->health, 125);
+  EXPECT_TRUE(played(22)) << "upgrade_plus";
+  // The same node again: owned, nothing spent.
+  press(VK_RETURN);
+  menu_step();
+  EXPECT_EQ(up_points, 7);
+  EXPECT_TRUE(played(23)) << "upgrade_minus";
+  // Up to Continue, which ends the screen.
+  press(VK_UP);
+  press(VK_RETURN);
+  menu_step();
+  EXPECT_TRUE(should_close_game_menu);
+  gameobj_func_table.close_game_menu();
+}
+
+// Kills a boss's parts, then the boss, and steps until it has blown apart.
+void beat_boss(GameTest& t, Boss* boss) {
+  for (int i = 0; i < BossPart_list.size(); i++)
+    BossPart_list[i]->hurt(1000, boss->x, boss->y);
+  EXPECT_FALSE(boss->shielded());
+  boss->hurt(10000, boss->x, boss->y);
+  EXPECT_EQ(boss->health, 0);
+}
+
+class GeneratedLevelTest : public GameTest {
+ protected:
+  static void SetUpTestSuite() {
+    GameTest::SetUpTestSuite();
+    load_level_tiles();
+  }
+  static void TearDownTestSuite() { free_level_tiles(); }
+  // A new game at the given level, generated.
+  void start_level(int level) {
+    reset_game();
+    cur_level = level;
+    start_new_level();
+    set_game_mode(play_mode);
+  }
+};
+
+TEST_F(GeneratedLevelTest, BeatingTheBossOpensTheExit) {
+  start_level(5);
+  ASSERT_EQ(Boss1_list.size(), 1) << "the generator placed the gunship";
+  Boss* boss = Boss1_list[0];
+  EXPECT_EQ(BossPart_list.size(), 2) << "two gun pods";
+  EXPECT_FALSE(exit_fx()) << "no way out before the boss falls";
+  EXPECT_TRUE(boss->shielded());
+  int health = boss->health;
+  boss->hurt(10, boss->x, boss->y);
+  EXPECT_EQ(boss->health, health) << "the pods shield the core";
+  beat_boss(*this, boss);
+  step(70);
+  EXPECT_TRUE(Boss1_list.isEmpty());
+  ExitFx* exit = exit_fx();
+  ASSERT_TRUE(exit);
+  // put_exit_tile stamped lift cells there.
+  int lift_cells = 0;
+  for (int y = int(exit->exitBox[1]); y < int(exit->exitBox[3]); y++)
+    for (int x = int(exit->exitBox[0]); x < int(exit->exitBox[2]); x++)
+      lift_cells += level_data[y][x].collision == 3;
+  EXPECT_GT(lift_cells, 0);
+  EXPECT_TRUE(played(46)) << "boss1_activated";
+  EXPECT_TRUE(played(49)) << "boss1_dying";
+  EXPECT_TRUE(played(45)) << "boss_dead";
+  // The hero next to it gets out.
+  gameobj_func_table.reset_hero(exit->exitBox[0] - 3.5f, exit->exitBox[1]);
+  step(2);
+  EXPECT_EQ(cur_game_mode, elevator_mode);
+}
+
+TEST_F(GeneratedLevelTest, BeatingTheLastBossWinsTheGame) {
+  start_level(10);
+  ASSERT_EQ(Boss2_list.size(), 1);
+  Boss* boss = Boss2_list[0];
+  EXPECT_EQ(BossPart_list.size(), 4) << "four plates";
+  beat_boss(*this, boss);
+  step(70);
+  ExitFx* exit = exit_fx();
+  ASSERT_TRUE(exit);
+  EXPECT_GE(exit->victoryTime, 0) << "the victory screen shows";
+  EXPECT_EQ(cur_game_mode, play_mode);
+  bool title = step_until(200, [&] { return cur_game_mode == title_mode; });
+  EXPECT_TRUE(title) << "then the title screen";
+  EXPECT_FALSE(reached_exit);
+}
+
+TEST_F(GeneratedLevelTest, GeneratedLevelsArePopulated) {
+  for (int level : {1, 3, 6}) {
+    start_level(level);
+    int enemies = EnemyHWheels_list.size() + EnemyTWheels_list.size() + EnemyHFly_list.size() +
+                  EnemyVFly_list.size() + EnemySimpleJumper_list.size() + EnemySimpleSpike_list.size() +
+                  EnemyMagnetSpikes_list.size();
+    EXPECT_GT(enemies, 5) << level;
+    EXPECT_GT(HeartBonus_list.size() + UpBonus_list.size(), 0) << level;
+    EXPECT_TRUE(exit_fx()) << level;
+    EXPECT_GT(BackgroundTile_list.size(), 0) << level;
+    ASSERT_TRUE(hero());
+    // A few seconds of play do not crash or lose the hero.
+    step(60);
+    EXPECT_EQ(Hero_list.size(), 1);
+  }
+}
+
+}  // namespace
