@@ -1,6 +1,7 @@
 // Mesh files, the mesh list and hot reload.
 #include "engine/render/mesh.h"
 
+#include <climits>
 #include <cstring>
 #include <new>
 
@@ -81,6 +82,10 @@ void parse_blob(BlobReader& r, MeshData& d) {
   memcpy(d.bounds, r.take(16), 16);
   r.records(d.triples);
   uint32_t stride = r.u32(), verts = r.u32(), tris = r.u32();
+  // The mesh keeps its counts as ints: a count beyond them (possible where the other
+  // factor of a size is 0) is no mesh.
+  if (stride > INT32_MAX || verts > INT32_MAX || tris > INT32_MAX)
+    throw Error("Mesh counts out of range", -1);
   uint64_t vertex_bytes = uint64_t(stride) * verts, index_count = uint64_t(tris) * 3;
   const uint8_t* vertices = r.take(vertex_bytes);
   const uint8_t* indices = r.take(index_count * 2);

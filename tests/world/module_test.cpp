@@ -1,4 +1,4 @@
-// The module link, unlink and reload with real builds of the game module loaded
+// The module link, unlink and reload with real builds of the stand-in module loaded
 // into this program (built with its symbols exported, as the game is).
 #include <dirent.h>
 #include <gtest/gtest.h>
@@ -82,7 +82,7 @@ TEST_F(ModuleTest, UnlinkDeletesTheScreensBeforeEmptyingTheStyles) {
 
   BaseGuiScreen* module_screen = upgrade_screen_Class::createScreen();
   module_screen->style = &common_style;
-  delete module_screen->root;  // the screen's own tree: a watched one in its place
+  queue_destruction(module_screen->root);  // the tree the module built goes with the rest
   module_screen->root = new GuiElement;
   module_screen->root->addChild(new WatchingElement);
   module_screen->restyle();

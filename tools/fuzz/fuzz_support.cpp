@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "engine/render/d3d_device.h"
+
 namespace {
 
 std::string folder;
@@ -50,6 +52,22 @@ const char* fuzz_put_file(const char* name, const uint8_t* data, size_t size) {
     abort();
   }
   return name;
+}
+
+extern bool isFullscreen;
+
+void fuzz_init_device() {
+  static bool started = false;
+  if (started)
+    return;
+  started = true;
+  fuzz_init_folder();
+  setenv("TORVANE_HEADLESS", "1", 1);
+  isFullscreen = true;  // no window: the device sizes its back buffer itself
+  if (!init_d3d(nullptr, 64, 64)) {
+    fprintf(stderr, "fuzz: no device\n");
+    abort();
+  }
 }
 
 void fuzz_check_failed(const char* file, int line, const char* condition) {

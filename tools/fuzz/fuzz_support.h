@@ -19,6 +19,10 @@ const std::string& fuzz_folder();
 // virtual-file-system path that reads it.
 const char* fuzz_put_file(const char* name, const uint8_t* data, size_t size);
 
+// Starts the renderer's device once, headless (EGL surfaceless), for readers that fill
+// GPU buffers or textures.
+void fuzz_init_device();
+
 [[noreturn]] void fuzz_check_failed(const char* file, int line, const char* condition);
 #define FUZZ_CHECK(cond) \
   do {                   \
