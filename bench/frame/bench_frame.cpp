@@ -4,7 +4,8 @@
 // loop draws it (GPU work included: every frame waits for the device). In the same
 // run the fill floor: the frame's full-screen passes drawn with a one-texture shader.
 // Reports frames per second of both and their ratio. llvmpipe uses 8 rasteriser
-// threads unless LP_NUM_THREADS says otherwise.
+// threads unless LP_NUM_THREADS says otherwise. With KEEP_SCENE_HOME=1 the picture of
+// the measured frame is kept and its folder printed.
 #include <benchmark/benchmark.h>
 #include <physfs.h>
 #include <stdlib.h>
@@ -14,20 +15,18 @@
 #include <random>
 #include <string>
 
-#include "engine/core/utils.h"
-#include "engine/gui/sys_font.h"
 #include "engine/render/d3d_device.h"
 #include "engine/render/d3d_shaders.h"
 #include "engine/render/d3d_states.h"
 #include "engine/render/d3d_textures.h"
 #include "engine/render/d3d_vbuf.h"
-#include "engine/render/dynVBWriter.h"
 #include "engine/render/screenshot.h"
 #include "engine/shell/modes/game_flow.h"
 #include "engine/shell/modes/game_mode.h"
 #include "engine/shell/scene.h"
 #include "engine/world/camera.h"
 #include "engine/world/junk.h"
+#include "tests/shell/support/real_scene.h"
 
 namespace {
 
@@ -37,32 +36,13 @@ constexpr int W = 1280, H = 720;
 constexpr int FULL_SCREEN_PASSES = 6;
 constexpr int DEBRIS = 400;
 
-std::string home;
 Shader* floor_shader = nullptr;
 Texture* floor_texture = nullptr;
 double frame_ms = 0, floor_ms = 0;
 
 bool start() {
-  home = "/tmp/bench_frame_XXXXXX";
-  if (!mkdtemp(home.data()))
+  if (!start_real_scene(BENCH_BIN_DIR, BENCH_FRAME_DIR, W, H, false))
     return false;
-  setenv("XDG_DATA_HOME", home.c_str(), 1);
-  init_time();
-  if (!PHYSFS_init(nullptr))
-    return false;
-  PHYSFS_permitSymbolicLinks(1);
-  std::string user = home + "/";
-  PHYSFS_setWriteDir(user.c_str());
-  PHYSFS_mount(user.c_str(), nullptr, 0);
-  PHYSFS_mount(BENCH_BIN_DIR, nullptr, 1);
-  PHYSFS_mount(BENCH_FRAME_DIR, nullptr, 1);
-  snprintf(app_path, sizeof(app_path), "%s", BENCH_BIN_DIR);
-
-  if (!init_d3d(nullptr, W, H))
-    return false;
-  common_vb_writer.create(65536, 4);
-  init_font();
-  init_scene();
 
   // The title's new game, then three seconds of play.
   reset_game();
@@ -176,7 +156,10 @@ int main(int argc, char** argv) {
   if (frame_ms > 0 && floor_ms > 0)
     printf("frame %.2f ms, floor of %d full-screen passes %.2f ms, ratio %.2f (target at most 1.30); LP_NUM_THREADS=%s\n",
            frame_ms, FULL_SCREEN_PASSES, floor_ms, frame_ms / floor_ms, getenv("LP_NUM_THREADS"));
-  printf("picture: %s/shots/\n", home.c_str());
+  if (getenv("KEEP_SCENE_HOME"))
+    printf("picture of the frame: %s/TORVANE/shots/\n", real_scene_home().c_str());
+  if (d3d)
+    close_real_scene();
   benchmark::Shutdown();
   return 0;
 }
