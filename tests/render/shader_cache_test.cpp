@@ -73,6 +73,13 @@ protected:
     startDevice(16, 16);
   }
   std::string cachePath(const char* file, const std::string& suffix) { return home + "cache/" + file + suffix + ".cache"; }
+  // Gives edit.sh an include, tint.inc, in both stages, with the given text.
+  void includeTint(const std::string& text) {
+    writeFile("tint.inc", text);
+    std::string src = read_file(home + "edit.sh");
+    src.insert(src.find("#ifdef PSH"), "#include \"tint.inc\"\n");
+    writeFile("edit.sh", src);
+  }
 };
 
 TEST_F(ShaderTest, CreateSharesByFileAndDefinitions) {
@@ -178,10 +185,7 @@ TEST_F(ShaderTest, BrokenSourceIsFatalAtCreation) {
 }
 
 TEST_F(ShaderTest, ChangedIncludeRecompilesAtTheNextCheck) {
-  writeFile("tint.inc", "const vec4 tint = vec4(1.0);\n");
-  std::string src = read_file(home + "edit.sh");
-  src.insert(src.find("#ifdef PSH"), "#include \"tint.inc\"\n");
-  writeFile("edit.sh", src);
+  includeTint("const vec4 tint = vec4(1.0);\n");
   Shader* s = create_shader("edit.sh", nullptr);
   IDirect3DVertexShader9* old_vs = s->vs;
 
@@ -224,10 +228,7 @@ TEST_F(ShaderTest, DriverErrorsNameTheirFileAndLine) {
   EXPECT_TRUE(contains(log, "FAILED to compile HLSL shader 'broken.sh', func 'vsh'")) << log;
   EXPECT_EQ(error_message_text, "");  // not reloading: the log only
 
-  writeFile("tint.inc", "// the tint of the quad\nconst vec4 tint = vec4(1.0);\n");
-  std::string src = read_file(home + "edit.sh");
-  src.insert(src.find("#ifdef PSH"), "#include \"tint.inc\"\n");
-  writeFile("edit.sh", src);
+  includeTint("// the tint of the quad\nconst vec4 tint = vec4(1.0);\n");
   Shader* s = create_shader("edit.sh", nullptr);
   IDirect3DVertexShader9* kept_vs = s->vs;
   IDirect3DPixelShader9* kept_ps = s->ps;

@@ -1,6 +1,7 @@
 // Controls: the six button bindings with their settings, the button queries through
 // the real input road, and the "keybox" and "sound" GUI behaviours.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,9 +21,12 @@ namespace {
 class ControlsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    // No settings file from an earlier test of this program.
+    // The per-user folder exists, as start-up makes it; no settings file from an
+    // earlier test of this program.
     close_app_config();
-    std::remove((std::string(getenv("XDG_DATA_HOME")) + "/TORVANE/settings.cfg").c_str());
+    std::string user = std::string(getenv("XDG_DATA_HOME")) + "/TORVANE";
+    mkdir(user.c_str(), 0755);
+    std::remove((user + "/settings.cfg").c_str());
     clear_behavior_registry();
     install_recording_module();
   }

@@ -155,7 +155,9 @@ const std::vector<std::string> start_up_lines = {
 
 TEST(Executable, RunsHeadlessAndShutsDownInOrderOnSigterm) {
   std::string home = fresh_home("sigterm");
-  GameRun run = run_game({"-profile"}, home, "free video memory:", SIGTERM, 1500);
+  // Long enough for the first frames, whose shaders the driver builds as they are first
+  // drawn, and a few seconds of play on a busy machine.
+  GameRun run = run_game({"-profile"}, home, "free video memory:", SIGTERM, 4000);
   ASSERT_TRUE(run.exited) << run.output;
   EXPECT_EQ(run.exit_code, 0) << run.output;
   expect_in_order(run.output, start_up_lines);

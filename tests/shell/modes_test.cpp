@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/geometry.h"
 #include "engine/core/settings.h"
 #include "engine/render/postfx.h"
 #include "engine/shell/controls.h"
@@ -22,11 +23,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-float lane(__m128 v, int i) {
-  alignas(16) float f[4];
-  _mm_store_ps(f, v);
-  return f[i];
-}
 
 class ModesTest : public ::testing::Test {
  protected:
@@ -260,7 +256,7 @@ TEST_F(ModesTest, DeadAtTheExitPassesThroughGameOverToTheElevator) {
   EXPECT_EQ(calls_starting({"open_game_over_screen", "show_game_over", "play_sound_event_no_pos", "update_hud"}),
             (Lines{"open_game_over_screen", "show_game_over(0)", "play_sound_event_no_pos(7)",
                    "play_sound_event_no_pos(20)", "update_hud"}));
-  EXPECT_EQ(lane(postfx_final_color, 0), 0.0f) << "set by game over and cleared when it was left";
+  EXPECT_EQ(v_lane(postfx_final_color, 0), 0.0f) << "set by game over and cleared when it was left";
 }
 
 TEST_F(ModesTest, MenuButtonOpensThePauseMenuBeforeAnythingElse) {
@@ -337,10 +333,11 @@ TEST_F(ModesTest, ClosingTheTitleStartsANewGameBeforeLeaving) {
   EXPECT_EQ(cur_game_mode, play_mode);
   EXPECT_EQ(cur_level, 1);
   EXPECT_EQ(up_points, 0);
-  EXPECT_EQ(calls_named({"update_game_menu", "play_sound_event_no_pos", "reset_game", "start_new_level",
-                         "generate_level", "close_game_menu"}),
-            (Lines{"update_game_menu(0.05)", "play_sound_event_no_pos(35)", "reset_game", "start_new_level",
-                   "generate_level", "play_sound_event_no_pos(25)", "close_game_menu"}));
+  // The new hero (reset_game), then the level (start_new_level), then the title leaves.
+  EXPECT_EQ(calls_named({"update_game_menu", "play_sound_event_no_pos", "close_hero", "init_hero",
+                         "remove_all_enemies", "generate_level", "close_game_menu"}),
+            (Lines{"update_game_menu(0.05)", "play_sound_event_no_pos(35)", "close_hero", "init_hero",
+                   "remove_all_enemies", "generate_level", "play_sound_event_no_pos(25)", "close_game_menu"}));
 }
 
 TEST_F(ModesTest, MenuClosedAlreadyOnEnterContinuesAtTheFirstUpdate) {
@@ -426,7 +423,7 @@ TEST_F(ModesTest, GameOverDarkensTheFinalPassAndCountsDownASecond) {
   set_game_mode(gameover_mode);
   EXPECT_EQ(call_log, (Lines{"open_game_over_screen", "show_game_over(0)", "play_sound_event_no_pos(7)"}));
   for (int i = 0; i < 4; i++)
-    EXPECT_EQ(lane(postfx_final_color, i), 0.25f);
+    EXPECT_EQ(v_lane(postfx_final_color, i), 0.25f);
   EXPECT_EQ(gameover_mode_instance.over_timer, 1.0f);
 
   // Closing early is not read while the timer runs.
@@ -452,10 +449,10 @@ TEST_F(ModesTest, GameOverDarkensTheFinalPassAndCountsDownASecond) {
   step();
   EXPECT_EQ(cur_game_mode, play_mode);
   EXPECT_EQ(cur_level, 1);
-  EXPECT_EQ(lane(postfx_final_color, 0), 0.0f);
-  EXPECT_EQ(calls_named({"show_game_over", "play_sound_event_no_pos", "reset_game", "start_new_level",
+  EXPECT_EQ(v_lane(postfx_final_color, 0), 0.0f);
+  EXPECT_EQ(calls_named({"show_game_over", "play_sound_event_no_pos", "close_hero", "remove_all_enemies",
                          "close_game_menu"}),
-            (Lines{"show_game_over(1)", "play_sound_event_no_pos(35)", "reset_game", "start_new_level",
+            (Lines{"show_game_over(1)", "play_sound_event_no_pos(35)", "close_hero", "remove_all_enemies",
                    "play_sound_event_no_pos(25)"}))
       << "game over leaves its screen open";
 }
@@ -479,7 +476,7 @@ TEST_F(ModesTest, ExitReachedDuringGameOverStartsTheElevator) {
   module_state.on_update_gameobj = [] { reached_exit = true; };
   step();
   EXPECT_EQ(cur_game_mode, elevator_mode);
-  EXPECT_EQ(lane(postfx_final_color, 0), 0.0f);
+  EXPECT_EQ(v_lane(postfx_final_color, 0), 0.0f);
 }
 
 TEST_F(ModesTest, GameOverOverlayHasNoHud) {

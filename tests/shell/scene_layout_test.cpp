@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/core/geometry.h"
 #include "engine/render/d3d_device.h"
 #include "engine/shell/modes/game_flow.h"
 #include "engine/shell/modes/game_mode.h"
@@ -15,11 +16,6 @@
 
 namespace {
 
-float lane(__m128 v, int i) {
-  alignas(16) float f[4];
-  _mm_store_ps(f, v);
-  return f[i];
-}
 
 class SceneLayoutTest : public ::testing::Test {
  protected:
@@ -50,14 +46,14 @@ TEST_F(SceneLayoutTest, PixelScaleFollowsTheHeightOnly) {
 TEST_F(SceneLayoutTest, Layout1280x720) {
   layout(1280, 720);
   EXPECT_EQ(voxel_scale, 4);
-  EXPECT_EQ(lane(camera_ofs, 0), 0.125f);
-  EXPECT_EQ(lane(camera_ofs, 1), 0.125f);
-  EXPECT_EQ(lane(camera_ofs, 2), -180.0f);
-  EXPECT_EQ(lane(camera_ofs, 3), 0.0f);
-  EXPECT_EQ(lane(free_cam_pos, 0), 160.0f);
-  EXPECT_EQ(lane(free_cam_pos, 1), 90.0f);
-  EXPECT_EQ(lane(free_cam_pos, 2), 0.0f);
-  EXPECT_EQ(lane(free_cam_pos, 3), 1.0f);
+  EXPECT_EQ(v_lane(camera_ofs, 0), 0.125f);
+  EXPECT_EQ(v_lane(camera_ofs, 1), 0.125f);
+  EXPECT_EQ(v_lane(camera_ofs, 2), -180.0f);
+  EXPECT_EQ(v_lane(camera_ofs, 3), 0.0f);
+  EXPECT_EQ(v_lane(free_cam_pos, 0), 160.0f);
+  EXPECT_EQ(v_lane(free_cam_pos, 1), 90.0f);
+  EXPECT_EQ(v_lane(free_cam_pos, 2), 0.0f);
+  EXPECT_EQ(v_lane(free_cam_pos, 3), 1.0f);
 
   // 320 x 180 world units: the screen's corners land on the clip square's edges.
   const float expected[4][4] = {{2.0f / 320, 0, 0, 0}, {0, 2.0f / 180, 0, 0}, {0, 0, 0.00050025f, 0},
@@ -66,23 +62,23 @@ TEST_F(SceneLayoutTest, Layout1280x720) {
     for (int c = 0; c < 4; c++)
       EXPECT_FLOAT_EQ(cur_proj_tm.m[r][c], expected[r][c]) << r << "," << c;
   __m128 corner = matrix_transform(_mm_setr_ps(160, 90, 1, 1), cur_proj_tm);
-  EXPECT_FLOAT_EQ(lane(corner, 0), 1.0f);
-  EXPECT_FLOAT_EQ(lane(corner, 1), 1.0f);
-  EXPECT_FLOAT_EQ(lane(corner, 2), 0.0f) << "the near plane at depth 0";
+  EXPECT_FLOAT_EQ(v_lane(corner, 0), 1.0f);
+  EXPECT_FLOAT_EQ(v_lane(corner, 1), 1.0f);
+  EXPECT_FLOAT_EQ(v_lane(corner, 2), 0.0f) << "the near plane at depth 0";
   __m128 far = matrix_transform(_mm_setr_ps(0, 0, 2000, 1), cur_proj_tm);
-  EXPECT_FLOAT_EQ(lane(far, 2), 1.0f) << "the far plane at depth 1";
+  EXPECT_FLOAT_EQ(v_lane(far, 2), 1.0f) << "the far plane at depth 1";
 }
 
 TEST_F(SceneLayoutTest, OddSidesHaveNoHalfPixelOffset) {
   layout(1281, 720);
-  EXPECT_EQ(lane(camera_ofs, 0), 0.0f);
-  EXPECT_EQ(lane(camera_ofs, 1), 0.125f);
+  EXPECT_EQ(v_lane(camera_ofs, 0), 0.0f);
+  EXPECT_EQ(v_lane(camera_ofs, 1), 0.125f);
   EXPECT_FLOAT_EQ(cur_proj_tm.m[0][0], 2.0f / (1281.0f / 4));
   layout(1280, 721);
-  EXPECT_EQ(lane(camera_ofs, 0), 0.125f);
-  EXPECT_EQ(lane(camera_ofs, 1), 0.0f);
+  EXPECT_EQ(v_lane(camera_ofs, 0), 0.125f);
+  EXPECT_EQ(v_lane(camera_ofs, 1), 0.0f);
   layout(640, 360);
-  EXPECT_EQ(lane(camera_ofs, 0), 0.25f) << "half a pixel at scale 2";
+  EXPECT_EQ(v_lane(camera_ofs, 0), 0.25f) << "half a pixel at scale 2";
 }
 
 TEST_F(SceneLayoutTest, CameraSnapsToThePixelGridBeforeTheOffset) {
@@ -118,13 +114,13 @@ TEST_F(SceneLayoutTest, CameraCarriesTheScreenShake) {
   screen_shake_setting = 1.0f;
   __m128 p = get_final_camera_pos(0.02f);
   Matrix44 m = setup_scene_camera(0.02f);
-  EXPECT_FLOAT_EQ(m.m[3][0], std::nearbyint(lane(p, 0) * 4) / 4 + 0.125f);
-  EXPECT_FLOAT_EQ(m.m[3][1], std::nearbyint(lane(p, 1) * 4) / 4 + 0.125f);
-  EXPECT_NE(lane(p, 0), 100.0f);
+  EXPECT_FLOAT_EQ(m.m[3][0], std::nearbyint(v_lane(p, 0) * 4) / 4 + 0.125f);
+  EXPECT_FLOAT_EQ(m.m[3][1], std::nearbyint(v_lane(p, 1) * 4) / 4 + 0.125f);
+  EXPECT_NE(v_lane(p, 0), 100.0f);
   screen_shake_setting = 0.0f;
   p = get_final_camera_pos(0.02f);
-  EXPECT_EQ(lane(p, 0), 100.0f) << "a strength of 0 shows the camera exactly";
-  EXPECT_EQ(lane(p, 1), 50.0f);
+  EXPECT_EQ(v_lane(p, 0), 100.0f) << "a strength of 0 shows the camera exactly";
+  EXPECT_EQ(v_lane(p, 1), 50.0f);
   screen_shake_setting = 1.0f;
   screen_shake_x = screen_shake_y = 0;
 }

@@ -22,8 +22,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-float lane_x(__m128 v) { return _mm_cvtss_f32(v); }
-
 class FrameMode : public GameMode {
  public:
   void enter(GameMode*) override {}
@@ -130,10 +128,10 @@ TEST_F(SceneRenderTest, PausedWorldIsSeenAtTheEndOfTheStepButTheModeGetsTheFrame
   Matrix44 at_step_end = setup_scene_camera(0.05f);
   EXPECT_NE(setup_scene_camera(0.01f).m[3][0], at_step_end.m[3][0]) << "the shake moves between the two times";
   EXPECT_FLOAT_EQ(cur_view_itm.m[3][0], at_step_end.m[3][0]);
-  EXPECT_FLOAT_EQ(cur_view_itm.m[3][0], std::nearbyint(lane_x(get_final_camera_pos(0.05f)) * 4) / 4 + 0.125f);
+  EXPECT_FLOAT_EQ(cur_view_itm.m[3][0], std::nearbyint(v_x(get_final_camera_pos(0.05f)) * 4) / 4 + 0.125f);
   EXPECT_EQ(calls_starting({"mode", "interp_camera"}),
             (Lines{"interp_camera(0.01)", "mode render(0.01)", "mode overlay(0.01)"}));
-  EXPECT_FLOAT_EQ(lane_x(free_cam_pos), 104.0f) << "a paused camera shows where it is";
+  EXPECT_FLOAT_EQ(v_x(free_cam_pos), 104.0f) << "a paused camera shows where it is";
 }
 
 TEST_F(SceneRenderTest, NoCrosshairWhileThePointerIsOutside) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/geometry.h"
 #include "engine/gen/gen_runtime.h"
 #include "engine/gui/sys_font.h"
 #include "engine/render/d3d_device.h"
@@ -24,11 +25,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-float lane(__m128 v, int i) {
-  alignas(16) float f[4];
-  _mm_store_ps(f, v);
-  return f[i];
-}
 
 const uint8_t pattern_a[2] = {1, 3};
 const LevelGenTemplate room_a = {nullptr, 2, 1, 10, 8, pattern_a, "room_a", nullptr, 0};
@@ -75,8 +71,8 @@ class ViewLevelTest : public ::testing::Test {
 TEST_F(ViewLevelTest, EnteringTakesTheCameraAndBuildsTheMapOnce) {
   set_game_mode(view_level_mode);
   EXPECT_EQ(call_log, (Lines{"create_texture(1024,132,1,1)", "lock_texture(texture,0)", "unlock_texture(texture,0)"}));
-  EXPECT_EQ(lane(viewer.view_pos, 0), 100.4f);
-  EXPECT_EQ(lane(viewer.saved_camera, 1), 50.6f);
+  EXPECT_EQ(v_lane(viewer.view_pos, 0), 100.4f);
+  EXPECT_EQ(v_lane(viewer.saved_camera, 1), 50.6f);
   set_game_mode(play_mode);
   call_log.clear();
   set_game_mode(view_level_mode);
@@ -141,13 +137,13 @@ TEST_F(ViewLevelTest, EscReturnsToPlayWithTheCameraAsItWas) {
   viewer.update(0.05f);
   viewer.view_pos = _mm_setr_ps(900, 300, -3, 1);
   viewer.update(0.05f);
-  EXPECT_EQ(lane(get_camera_pos(), 0), 900.0f) << "the camera follows the view";
+  EXPECT_EQ(v_lane(get_camera_pos(), 0), 900.0f) << "the camera follows the view";
   update_with_key(VK_ESCAPE);
   EXPECT_EQ(cur_game_mode, play_mode);
   __m128 c = get_camera_pos();
-  EXPECT_EQ(lane(c, 0), 100.4f);
-  EXPECT_EQ(lane(c, 1), 50.6f);
-  EXPECT_EQ(lane(c, 2), -3.0f);
+  EXPECT_EQ(v_lane(c, 0), 100.4f);
+  EXPECT_EQ(v_lane(c, 1), 50.6f);
+  EXPECT_EQ(v_lane(c, 2), -3.0f);
   EXPECT_TRUE(calls_named({"reset_hero"}).empty());
 }
 
@@ -158,8 +154,8 @@ TEST_F(ViewLevelTest, SpacePutsTheHeroAtTheViewAndPlayGoesOnThere) {
   update_with_key(VK_SPACE);
   EXPECT_EQ(cur_game_mode, play_mode);
   EXPECT_EQ(calls_named({"reset_hero"}), (Lines{"reset_hero(812.7,233.2)"})) << "unrounded";
-  EXPECT_EQ(lane(get_camera_pos(), 0), 812.7f);
-  EXPECT_EQ(lane(get_camera_pos(), 1), 233.2f);
+  EXPECT_EQ(v_lane(get_camera_pos(), 0), 812.7f);
+  EXPECT_EQ(v_lane(get_camera_pos(), 1), 233.2f);
 }
 
 TEST_F(ViewLevelTest, MousePansOnlyOnceItWasCentred) {
@@ -168,14 +164,14 @@ TEST_F(ViewLevelTest, MousePansOnlyOnceItWasCentred) {
   engine_fakes.mouse_y = 300;
   call_log.clear();
   viewer.update(0.05f);
-  EXPECT_EQ(lane(viewer.view_pos, 0), 100.4f) << "the first update does not pan";
+  EXPECT_EQ(v_lane(viewer.view_pos, 0), 100.4f) << "the first update does not pan";
   EXPECT_EQ(call_log, (Lines{"setMousePos(640,360)", "update_explosions(0.05)", "delete_gameobj"}));
 
   engine_fakes.mouse_x = 650;  // 10 right, 20 up
   engine_fakes.mouse_y = 340;
   viewer.update(0.05f);
-  EXPECT_FLOAT_EQ(lane(viewer.view_pos, 0), 105.4f);
-  EXPECT_FLOAT_EQ(lane(viewer.view_pos, 1), 60.6f);
+  EXPECT_FLOAT_EQ(v_lane(viewer.view_pos, 0), 105.4f);
+  EXPECT_FLOAT_EQ(v_lane(viewer.view_pos, 1), 60.6f);
 
   // An inactive window keeps its cursor, and the next update does not pan.
   isAppActive = false;
@@ -185,7 +181,7 @@ TEST_F(ViewLevelTest, MousePansOnlyOnceItWasCentred) {
   engine_fakes.mouse_x = 900;
   isAppActive = true;
   viewer.update(0.05f);
-  EXPECT_FLOAT_EQ(lane(viewer.view_pos, 0), 105.4f);
+  EXPECT_FLOAT_EQ(v_lane(viewer.view_pos, 0), 105.4f);
 }
 
 TEST_F(ViewLevelTest, PlacementsUnderTheViewedTileAndTheirOverlay) {

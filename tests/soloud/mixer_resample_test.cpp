@@ -89,7 +89,7 @@ TEST(ResampleLerp, EveryFrameIsTheBlendOfItsNeighbours)
 {
 	const unsigned int IN = 40;
 	std::vector<float> in = noise(IN, 7);
-	const double steps[] = {0.5, 0.25, 1.0, 0.999, 0.7256, 1.0001, 1.5, 2.17, 1.0 / 3};
+	const double steps[] = {0.5, 0.25, 0.75, 1.0, 0.999, 0.7256, 1.0001, 1.5, 2.17, 1.0 / 3};
 	for (double step : steps)
 		for (double startFrac : {0.0, 0.3, 0.999})
 		{

@@ -82,6 +82,7 @@ TEST_F(ModuleTest, UnlinkDeletesTheScreensBeforeEmptyingTheStyles) {
 
   BaseGuiScreen* module_screen = upgrade_screen_Class::createScreen();
   module_screen->style = &common_style;
+  queue_destruction(module_screen->root);  // the tree the module built goes with the rest
   module_screen->root = new GuiElement;
   module_screen->root->addChild(new WatchingElement);
   module_screen->restyle();

@@ -76,6 +76,19 @@ class RebuildTest : public ModuleTest {
     return false;
   }
   void write_script(const std::string& body) { write("rebuild_dll.sh", "#!/bin/sh\n" + body); }
+  // A module whose one source, unit.cpp, is listed from main.ls and rebuilt by a
+  // script of the given body; started as the game starts it.
+  void start_host(const std::string& script_body) {
+    write("main.ls", "import unit\n");
+    write("unit.cpp", "int x;\n");
+    write_script(script_body);
+    init_gameobj_dll(src.c_str(), "main.ls");
+  }
+  // A hero made by the module now loaded.
+  BaseObject* add_hero() {
+    gameobj_func_table.init_hero();
+    return reinterpret_cast<BaseObject*>(Hero_list[0]);
+  }
 };
 
 TEST_F(RebuildTest, ImportsAreFollowedOnceEach) {
@@ -153,13 +166,9 @@ TEST_F(RebuildTest, ErrorWordIsAWholeWord) {
 }
 
 TEST_F(RebuildTest, ChangedSourceRebuildsAndSwapsTheModuleIn) {
-  write("main.ls", "import unit\n");
-  write("unit.cpp", "int x;\n");
-  write_script("echo compiling\necho 'warning: fine'\ncp '" + module_variant("gameobj_gen2.so") +
+  start_host("echo compiling\necho 'warning: fine'\ncp '" + module_variant("gameobj_gen2.so") +
                "' \"$1/gameobj_new.so\"\nexit 0\n");
-  init_gameobj_dll(src.c_str(), "main.ls");
-  gameobj_func_table.init_hero();
-  BaseObject* hero = reinterpret_cast<BaseObject*>(Hero_list[0]);
+  BaseObject* hero = add_hero();
   EXPECT_FALSE(reload_gameobj(false)) << "nothing changed";
   touch_source("unit.cpp");
   EXPECT_TRUE(reload_until_done());
@@ -169,10 +178,7 @@ TEST_F(RebuildTest, ChangedSourceRebuildsAndSwapsTheModuleIn) {
 }
 
 TEST_F(RebuildTest, ChangeNoticeWithTheRecordedTimeStartsNoRebuild) {
-  write("main.ls", "import unit\n");
-  write("unit.cpp", "int x;\n");
-  write_script("echo must not run\nexit 0\n");
-  init_gameobj_dll(src.c_str(), "main.ls");
+  start_host("echo must not run\nexit 0\n");
   // Rewritten, then given back the time it was listed with.
   std::string path = src + "unit.cpp";
   struct stat before;
@@ -198,12 +204,8 @@ TEST_F(RebuildTest, FailedRebuildIsNeverLoaded) {
       {"error line with exit 0", "echo 'unit.cpp:3: error: boom'\nexit 0\n"},
       {"non-zero exit", "echo building\nexit 3\n"},
   };
-  write("main.ls", "import unit\n");
-  write("unit.cpp", "int x;\n");
-  write_script("exit 0\n");
-  init_gameobj_dll(src.c_str(), "main.ls");
-  gameobj_func_table.init_hero();
-  BaseObject* hero = reinterpret_cast<BaseObject*>(Hero_list[0]);
+  start_host("exit 0\n");
+  BaseObject* hero = add_hero();
   for (const Case& c : cases) {
     // The script leaves a module behind, but reports failure.
     write_script("cp '" + module_variant("gameobj_gen2.so") + "' \"$1/gameobj_new.so\"\n" + c.tail);
@@ -231,10 +233,7 @@ TEST_F(RebuildTest, StartUpRebuildAndSwapLogTheirLines) {
   size_t mark = log_text().size();
   auto logged = [&](const std::string& line) { return log_text().find(line, mark) != std::string::npos; };
 
-  write("main.ls", "import unit\n");
-  write("unit.cpp", "int x;\n");
-  write_script("cp '" + module_variant("gameobj_gen2.so") + "' \"$1/gameobj_new.so\"\nexit 0\n");
-  init_gameobj_dll(src.c_str(), "main.ls");
+  start_host("cp '" + module_variant("gameobj_gen2.so") + "' \"$1/gameobj_new.so\"\nexit 0\n");
   EXPECT_TRUE(logged(std::string("gameobj source path: ") + make_full_path(src.c_str()).str));
   touch_source("unit.cpp");
   EXPECT_TRUE(reload_until_done());
@@ -288,11 +287,8 @@ TEST_F(RebuildTest, RealRebuildScriptLeavesOnlyTheNewModule) {
 // A build the checks refuse changes nothing on disk: the next start-up loads the
 // module that ran before it.
 TEST_F(RebuildTest, RefusedRebuildLeavesTheModuleOfTheNextStartUp) {
-  write("main.ls", "import unit\n");
-  write("unit.cpp", "int x;\n");
-  write_script("cp '" + module_variant("gameobj_47.so") + "' \"$1/gameobj_new.so\"\nexit 0\n");
   std::string game_module = read_file(path_in_game_dir("gameobj.so"));
-  init_gameobj_dll(src.c_str(), "main.ls");
+  start_host("cp '" + module_variant("gameobj_47.so") + "' \"$1/gameobj_new.so\"\nexit 0\n");
   touch_source("unit.cpp");
   EXPECT_FALSE(reload_until_done());
   ASSERT_TRUE(has_error_message());
@@ -306,20 +302,15 @@ TEST_F(RebuildTest, RefusedRebuildLeavesTheModuleOfTheNextStartUp) {
   for (void*& v : gameobj_vtables)
     v = nullptr;
   init_gameobj_dll(src.c_str(), "main.ls");
-  gameobj_func_table.init_hero();
-  BaseObject* hero = reinterpret_cast<BaseObject*>(Hero_list[0]);
+  BaseObject* hero = add_hero();
   EXPECT_EQ(hero->handleRequest(GAMEOBJ_REQUEST_GENERATION), 1);
 }
 
 // The loader answers a name it has already loaded with that image, without reading
 // the file again: the check must look at the file as it is now, and leave no copy.
 TEST_F(RebuildTest, CandidateIsCheckedFromTheFileAsItIsNow) {
-  write("main.ls", "import unit\n");
-  write("unit.cpp", "int x;\n");
-  write_script("exit 0\n");
-  init_gameobj_dll(src.c_str(), "main.ls");
-  gameobj_func_table.init_hero();
-  BaseObject* hero = reinterpret_cast<BaseObject*>(Hero_list[0]);
+  start_host("exit 0\n");
+  BaseObject* hero = add_hero();
   std::string candidate = path_in_game_dir("gameobj_new.so");
   copy_file(module_variant("gameobj_gen2.so"), candidate);
   void* held = load_library(candidate.c_str());  // an image that stays under that name
@@ -345,11 +336,8 @@ TEST_F(RebuildTest, CandidateIsCheckedFromTheFileAsItIsNow) {
 TEST_F(RebuildTest, ClosingTheHostEndsARunningRebuild) {
   std::string gate = game_dir + "gate";
   ASSERT_EQ(mkfifo(gate.c_str(), 0600), 0);
-  write("main.ls", "import unit\n");
-  write("unit.cpp", "int x;\n");
-  write_script("read line < '" + gate + "'\ncp '" + module_variant("gameobj_gen2.so") +
+  start_host("read line < '" + gate + "'\ncp '" + module_variant("gameobj_gen2.so") +
                "' \"$1/gameobj_new.so\"\n");
-  init_gameobj_dll(src.c_str(), "main.ls");
   touch_source("unit.cpp");
   EXPECT_TRUE(poll_gameobj_rebuild());
   ASSERT_TRUE(gameobj_rebuild_running());

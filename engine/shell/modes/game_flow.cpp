@@ -26,6 +26,13 @@ void reset_game() {
   reset_game_script();
 }
 
+void start_new_game() {
+  gameobj_func_table.play_sound_event_no_pos(SOUND_NEW_GAME);
+  reset_game();
+  start_new_level();
+  set_game_mode(play_mode);
+}
+
 void advance_level() {
   cur_level += 1;
   up_points += 5;

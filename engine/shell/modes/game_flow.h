@@ -41,6 +41,9 @@ void start_new_level();
 void advance_level();
 // The sound event that starts a level.
 int level_start_sound(int level);
+// The continuation of the title and game-over screens: the new-game sound, a new game,
+// its first level, then play.
+void start_new_game();
 
 // ---- the play world ----------------------------------------------------------------------
 extern float screen_shake_x, screen_shake_y;  // amplitudes in world units, set by the module

@@ -26,12 +26,8 @@ void GameOverMode::update(float dt) {
     return;
   }
   gameobj_func_table.show_game_over(true);
-  if (!should_close_game_menu)
-    return;
-  gameobj_func_table.play_sound_event_no_pos(SOUND_NEW_GAME);
-  reset_game();
-  start_new_level();
-  set_game_mode(play_mode);
+  if (should_close_game_menu)
+    start_new_game();
 }
 
 void GameOverMode::render(float t) { render_play_scene(t); }

@@ -10,12 +10,8 @@ void TitleGameMode::leave(GameMode*) { gameobj_func_table.close_game_menu(); }
 
 void TitleGameMode::update(float dt) {
   gameobj_func_table.update_game_menu(dt);
-  if (!should_close_game_menu)
-    return;
-  gameobj_func_table.play_sound_event_no_pos(SOUND_NEW_GAME);
-  reset_game();
-  start_new_level();
-  set_game_mode(play_mode);
+  if (should_close_game_menu)
+    start_new_game();
 }
 
 // Nothing: the scene image keeps the last world picture behind the menu.

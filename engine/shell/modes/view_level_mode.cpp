@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "engine/core/geometry.h"
 #include "engine/gui/sys_font.h"
 #include "engine/render/d3d_device.h"
 #include "engine/render/d3d_textures.h"
@@ -34,11 +35,6 @@ constexpr D3dColor VIEW_RECT_COLOR = 0x4466FF66;
 
 int round_to_int(float v) { return (int)nearbyintf(v); }
 
-float lane(__m128 v, int i) {
-  alignas(16) float f[4];
-  _mm_store_ps(f, v);
-  return f[i];
-}
 
 // The view position as a level cell and as a tile slot (truncating toward zero, so
 // positions -15..-1 still count as slot 0).
@@ -48,8 +44,8 @@ struct ViewedTile {
 
 ViewedTile viewed_tile(__m128 view_pos) {
   ViewedTile v;
-  v.vx = round_to_int(lane(view_pos, 0));
-  v.vy = round_to_int(lane(view_pos, 1));
+  v.vx = round_to_int(v_x(view_pos));
+  v.vy = round_to_int(v_y(view_pos));
   v.tx = v.vx / TILE_SLOT;
   v.ty = v.vy / TILE_SLOT;
   return v;
@@ -144,7 +140,7 @@ void ViewLevelMode::update(float dt) {
   m.delete_gameobj();
 
   if (keyUp(VK_SPACE)) {
-    m.reset_hero(lane(view_pos, 0), lane(view_pos, 1));
+    m.reset_hero(v_x(view_pos), v_y(view_pos));
     saved_camera = view_pos;
     set_game_mode(play_mode);
     return;
@@ -171,7 +167,7 @@ void ViewLevelMode::renderOverlay(float) {
   DynArray<char> module_text;
   if (use_vis_debug) {
     m.render_gameobj_debug(0.05f);
-    float x = lane(view_pos, 0), y = lane(view_pos, 1);
+    float x = v_x(view_pos), y = v_y(view_pos);
     m.view_mode_gameobj_debug(&module_text, _mm_setr_ps(x, y, x, y));
   }
 

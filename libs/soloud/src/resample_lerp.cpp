@@ -2,7 +2,8 @@
 // each output frame is what costs: where the processor has byte shuffles and the four
 // frames lie within five source frames (a step of at most 1, which every sample
 // slower than the output has), both sets come from two loads; elsewhere they are
-// picked one by one.
+// picked one by one. Steps of a whole four-frame stride (the game's 22,050 Hz sounds)
+// pick the same way every time.
 #include "resample_lerp.h"
 
 #include <emmintrin.h>
@@ -98,6 +99,30 @@ namespace SoLoud
 			return k;
 		}
 
+		// The same, for steps whose four-frame stride is a whole number of source frames
+		// (0.5, 0.25, 0.75: every rate that divides the output rate by 2 or 4): each group
+		// of four picks the same lanes with the same weights, so both are made once.
+		__attribute__((target("ssse3"))) unsigned int lerp_periodic(const float *aIn, unsigned int aInCount,
+		                                                            float *aOut, unsigned int aCount, uint64_t aStart,
+		                                                            uint64_t aStep)
+		{
+			Positions pos(aStart, aStep);
+			const __m128i laneBytes = _mm_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12);
+			unsigned int j0 = (unsigned int)(aStart >> 32);
+			__m128i offsets = _mm_slli_epi32(_mm_sub_epi32(pos.whole(), _mm_set1_epi32((int)j0)), 2);
+			const __m128i pick = _mm_add_epi8(_mm_shuffle_epi8(offsets, laneBytes), _mm_set1_epi32(0x03020100));
+			const __m128 t = pos.weights();
+			const unsigned int stride = (unsigned int)((4 * aStep) >> 32);
+			unsigned int k = 0;
+			for (; k + 4 <= aCount && j0 + 5 <= aInCount; k += 4, j0 += stride)
+			{
+				__m128 a = _mm_castsi128_ps(_mm_shuffle_epi8(_mm_castps_si128(_mm_loadu_ps(aIn + j0)), pick));
+				__m128 b = _mm_castsi128_ps(_mm_shuffle_epi8(_mm_castps_si128(_mm_loadu_ps(aIn + j0 + 1)), pick));
+				_mm_storeu_ps(aOut + k, blend(a, b, t));
+			}
+			return k;
+		}
+
 		bool has_byte_shuffles()
 		{
 			static const bool has = (__builtin_cpu_init(), __builtin_cpu_supports("ssse3"));
@@ -109,8 +134,10 @@ namespace SoLoud
 	                  uint64_t aStep)
 	{
 		unsigned int k = 0;
+		bool wholeStride = ((4 * aStep) & 0xFFFFFFFFu) == 0;
 		if (has_byte_shuffles() && aStep <= ((uint64_t)1 << 32))
-			k = lerp_shuffled(aIn, aInCount, aOut, aCount, aStart, aStep);
+			k = wholeStride ? lerp_periodic(aIn, aInCount, aOut, aCount, aStart, aStep)
+			                : lerp_shuffled(aIn, aInCount, aOut, aCount, aStart, aStep);
 		uint64_t at = aStart + (uint64_t)k * aStep;
 		k += lerp_gathered(aIn, aOut + k, aCount - k, at, aStep);
 		for (; k < aCount; k++)

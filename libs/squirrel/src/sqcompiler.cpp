@@ -66,6 +66,8 @@ struct FuncState {
   SQInteger lastLine = -1;
   RecentOps recent;  // instructions since the last jump target (for peephole)
   SQInteger lastCallPc = -1;  // the last call (a return right after it is a tail call)
+  sqvec<SQInteger> jumpsHere;  // plain jumps patched to jumpsHerePc
+  SQInteger jumpsHerePc = -1;
 };
 
 struct Compiler {
@@ -174,6 +176,7 @@ struct Compiler {
     switch (SQ_OP(w)) {
       case OP_FOREACH: case OP_JCMP: words = 2; offsetWord = 1; break;
       case OP_JCMPLK: words = 3; offsetWord = 2; break;
+      case OP_FORLOOPK: words = 4; offsetWord = 3; break;
     }
     SQInteger off = target - (at + words);
     if (off > SQ_ARG_MAX || off < -SQ_ARG_MAX) error("jump too long");
@@ -193,6 +196,7 @@ struct Compiler {
     _fs->proto->_code._size = (SQUnsignedInteger)from;
     _fs->lastLine = -1;
     _fs->lastCallPc = -1;
+    _fs->jumpsHerePc = -1;  // positions past 'from' are reused
     markLabel();
   }
   // Emits moved code at a jump target.
@@ -208,7 +212,14 @@ struct Compiler {
     for (SQInteger i = m.recent.count - 1; i >= 0; i--) _fs->recent.push(m.recent.at(i) + base);
     _fs->lastLine = -1;
   }
-  void patchHere(SQInteger at) { patchJump(at, pc()); markLabel(); }
+  void patchHere(SQInteger at) {
+    patchJump(at, pc());
+    markLabel();
+    // remember plain jumps that land here: a return emitted here can take their place
+    if (SQ_OP(_fs->proto->_code[at]) != OP_JMP) return;
+    if (_fs->jumpsHerePc != pc()) { _fs->jumpsHere._size = 0; _fs->jumpsHerePc = pc(); }
+    _fs->jumpsHere.push_back(at);
+  }
   void emitJumpBack(SQInteger op, SQInteger target, SQInteger delta) {
     SQInteger at = emit(op, 0, delta);
     patchJump(at, target);
@@ -909,7 +920,11 @@ struct Compiler {
             SQUnsignedInteger32& w = _fs->proto->_code[_fs->lastCallPc];
             if (SQ_OP(w) == OP_CALL) w = SQ_MAKE(OP_TAILCALL, SQ_ARG(w));
           }
-          emit(isYield ? OP_YIELD : OP_RETURN, 0, isYield ? 0 : -1);
+          SQInteger ret = emit(isYield ? OP_YIELD : OP_RETURN, 0, isYield ? 0 : -1);
+          // "return c ? a : b": the jump that ends a branch returns at once
+          if (!isYield && _fs->jumpsHerePc == ret) {
+            for (SQUnsignedInteger i = 0; i < _fs->jumpsHere.size(); i++) _fs->proto->_code[_fs->jumpsHere[i]] = SQ_MAKE(OP_RETURN, 0);
+          }
           if (isYield) emit(OP_POP, 0, -1);
         } else {
           if (isYield) { emit(OP_PUSHNULL, 0, 1); emit(OP_YIELD, 0, 0); emit(OP_POP, 0, -1); }
@@ -1094,6 +1109,29 @@ struct Compiler {
     expect(';');
     if (tok() != ')') compileMoved(step, false);
     expect(')');
+    CountedLoop counted;
+    if (hasTest && countedLoop(test, step, counted)) {
+      // for (...; i < K; i++): a test that skips the loop, then one instruction a round
+      // steps i and tests it
+      SQInteger skip = emit(OP_JCMPLK, counted.slot | (counted.kind << 12), 0);
+      emitWord(counted.limit);
+      emitWord((SQInteger)0);
+      markLabel();
+      SQInteger body = pc();
+      LoopInfo li;
+      beginLoop(li, false);
+      blockStatement();
+      markLabel();
+      SQInteger contPc = emit(OP_FORLOOPK, counted.slot | ((counted.kind | JUMP_IF_TRUE) << 12), 0);
+      emitWord(counted.step);
+      emitWord(counted.limit);
+      emitWord((SQInteger)0);
+      patchJump(contPc, body);
+      patchJump(skip, pc());
+      endLoop(li, contPc, pc());
+      endScope(outer);
+      return;
+    }
     SQInteger jtest = hasTest ? emit(OP_JMP, 0, 0) : -1;
     markLabel();
     SQInteger body = pc();
@@ -1110,6 +1148,22 @@ struct Compiler {
     }
     endLoop(li, contPc, pc());
     endScope(outer);
+  }
+  // A loop whose test compares a local with a small constant and whose step only adds a
+  // constant to that local.
+  struct CountedLoop { SQInteger slot, kind, limit, step; };
+  static bool countedLoop(const MovedCode& test, const MovedCode& step, CountedLoop& out) {
+    if (test.code.size() != 3 || step.code.size() != 2) return false;
+    SQUnsignedInteger32 load = test.code[0], limit = test.code[1], cmp = test.code[2];
+    if (SQ_OP(load) != OP_LOADL || SQ_OP(limit) != OP_PUSHINT) return false;
+    if (SQ_OP(cmp) < OP_EQ || SQ_OP(cmp) > OP_GE || SQ_OP(cmp) == OP_CMP3) return false;
+    // the step: "local++" or "local--" whose value is dropped
+    if (SQ_OP(step.code[0]) != OP_INCL || SQ_ARG(step.code[0]) != SQ_ARG(load) || !(step.code[1] & 2)) return false;
+    out.slot = SQ_ARG(load);
+    out.kind = SQ_OP(cmp) - OP_EQ;
+    out.limit = SQ_ARG(limit);
+    out.step = ((SQInt32)step.code[1]) >> 2;
+    return true;
   }
   // Compiles a loop's test (its value stays for the jump) or step (value dropped) and takes
   // it out of the code.

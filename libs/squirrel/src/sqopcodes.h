@@ -42,6 +42,7 @@
   /* compare and jump: kind (EQ NE LT LE GT GE, counted from OP_EQ) | JUMP_IF_TRUE */    \
   X(JCMP)       /* two values: kind a, the offset in the extra word */                    \
   X(JCMPLK)     /* a local and a constant: local | kind << 12; constant, offset follow */ \
+  X(FORLOOPK)   /* a counted loop's round: local += step, then JCMPLK; step, constant, offset follow */ \
   X(LINE)       /* debug info: a new line starts (calls the debug hook) */
 
 enum SQOpcode {

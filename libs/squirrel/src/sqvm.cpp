@@ -990,6 +990,26 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         }
         break;
       }
+      case OP_FORLOOPK: L_OP_FORLOOPK: {
+        SQObjectPtr& x = stk[SQ_ARG(w) & 0xFFF];
+        SQInteger step = (SQInt32)*ip++;
+        if (sq_type(x) == OT_INTEGER) {
+          _integer(x) = (SQInteger)((SQUnsignedInteger)_integer(x) + (SQUnsignedInteger)step);
+          SQInteger k = (SQInt32)ip[0];
+          SQInt32 off = (SQInt32)ip[1];
+          ip += 2;
+          if (!int_compare_holds((SQ_ARG(w) >> 12) & 7, _integer(x), k)) break;
+          if (limitOps && --_sharedState->_opsLeft < 0) { SYNC(); raiseError("execution budget exhausted"); goto error; }
+          ip += off;
+          break;
+        }
+        SQObjectPtr res, old = x;
+        SYNC();
+        if (!arith('+', old, int_object(step), res)) goto error;
+        RELOAD();
+        stk[SQ_ARG(w) & 0xFFF] = res;
+        goto L_OP_JCMPLK;  // the test, on the same words
+      }
       case OP_JCMPLK: L_OP_JCMPLK: {
         SQInteger a = SQ_ARG(w), kind = a >> 12;
         const SQObjectPtr& x = stk[a & 0xFFF];

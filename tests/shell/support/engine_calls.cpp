@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "engine/core/geometry.h"
 #include "engine/gen/level_map.h"
 #include "engine/render/d3d_textures.h"
 #include "recording_module.h"
@@ -51,11 +52,6 @@ const char* texture_name(Texture* t) {
   return "other";
 }
 
-float lane(__m128 v, int i) {
-  alignas(16) float f[4];
-  _mm_store_ps(f, v);
-  return f[i];
-}
 
 }  // namespace
 
@@ -210,8 +206,8 @@ extern "C" void __wrap__Z12set_level_tmRK8Matrix44(const Matrix44& m) {
 }
 
 extern "C" void __wrap__Z23draw_debug_vis_wire_boxDv4_fS_j(__m128 lo, __m128 hi, D3dColor c) {
-  record_callf("draw_debug_vis_wire_box(%g,%g,%g,%g,%g,%g,%g,%g,%08X)", lane(lo, 0), lane(lo, 1), lane(lo, 2),
-               lane(lo, 3), lane(hi, 0), lane(hi, 1), lane(hi, 2), lane(hi, 3), c);
+  record_callf("draw_debug_vis_wire_box(%g,%g,%g,%g,%g,%g,%g,%g,%08X)", v_lane(lo, 0), v_lane(lo, 1), v_lane(lo, 2),
+               v_lane(lo, 3), v_lane(hi, 0), v_lane(hi, 1), v_lane(hi, 2), v_lane(hi, 3), c);
 }
 
 extern "C" Texture* __wrap__Z14create_textureiiii(int w, int h, int format, int levels) {

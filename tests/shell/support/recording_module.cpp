@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "engine/core/geometry.h"
 #include "gameobj/gameobj_api.h"
 
 std::vector<std::string> call_log;
@@ -52,11 +53,6 @@ std::string call_log_text() {
 
 namespace {
 
-float lane(__m128 v, int i) {
-  alignas(16) float f[4];
-  _mm_store_ps(f, v);
-  return f[i];
-}
 
 #define REC0(name) \
   void rec_##name() { record_call(#name); }
@@ -107,7 +103,7 @@ void rec_update_game_menu(float dt) {
 }
 
 void rec_view_mode_gameobj_debug(DynArray<char, DefaultAllocator>* text, __m128 pos) {
-  record_callf("view_mode_gameobj_debug(%g,%g,%g,%g)", lane(pos, 0), lane(pos, 1), lane(pos, 2), lane(pos, 3));
+  record_callf("view_mode_gameobj_debug(%g,%g,%g,%g)", v_lane(pos, 0), v_lane(pos, 1), v_lane(pos, 2), v_lane(pos, 3));
   const std::string& t = module_state.debug_text;
   if (!t.empty())
     text->append((int)t.size(), t.data());
@@ -138,7 +134,7 @@ __m128 rec_interp_hero_pos(float t) {
 }
 void rec_reset_hero(float x, float y) { record_callf("reset_hero(%g,%g)", x, y); }
 void rec_move_hero(__m128 pos) {
-  record_callf("move_hero(%g,%g,%g,%g)", lane(pos, 0), lane(pos, 1), lane(pos, 2), lane(pos, 3));
+  record_callf("move_hero(%g,%g,%g,%g)", v_lane(pos, 0), v_lane(pos, 1), v_lane(pos, 2), v_lane(pos, 3));
   module_state.hero_pos = pos;
 }
 void rec_bind_gameobj(HSQUIRRELVM) { record_call("bind_gameobj"); }

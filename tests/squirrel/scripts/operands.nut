@@ -78,3 +78,17 @@ function twice(x) { return x * 2; }
 local holder = { f = twice, n = 21 };
 local viaFree = function() { return holder.f(holder.n); };
 print(twice(4) + " " + holder.f(5) + " " + viaFree() + "\n");
+// counted loops: a local stepped by ++ or -- and compared with a constant
+local rounds = [];
+for (local k = 0; k < 5; k++) { if (k == 1) continue; if (k == 4) break; rounds.append(k); }
+for (local k = 3; k > 0; k--) rounds.append(k * 10);
+for (local k = 0; k < 0; k++) rounds.append("never");
+for (local k = 0.5; k <= 2; k++) rounds.append(k);
+for (local k = 0; k != 6; k++) k++;
+for (local k = 0; k < 10; k++) { k += 4; rounds.append(k); }
+print(rounds.len() + ": " + rounds.reduce(@(a, b) a + "," + b) + "\n");
+try { for (local k = 0; k < 3; k++) k = "x"; } catch (e) { print(e + "\n"); }
+try { for (local k = 0; k < 3; k++) k = {}; } catch (e) { print(e + "\n"); }
+local nested = 0;
+for (local a = 0; a < 3; a++) for (local b = 0; b < 3; b++) nested += a * b;
+print(nested + "\n");
