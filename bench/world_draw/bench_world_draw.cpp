@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <ctime>
 #include <random>
 #include <string>
@@ -106,8 +107,12 @@ bool setup() {
   if (world.ready)
     return true;
   std::string src = BENCH_SOURCE_DIR;
-  char home_pattern[] = "/tmp/bench_world_draw-XXXXXX";
-  std::string home = std::string(mkdtemp(home_pattern)) + "/";
+  // A per-user folder of its own (the sprites and the shader cache), gone at exit.
+  static char home_dir[] = "/tmp/bench_world_draw-XXXXXX";
+  if (!mkdtemp(home_dir))
+    return false;
+  atexit([] { std::filesystem::remove_all(home_dir); });
+  std::string home = std::string(home_dir) + "/";
   PHYSFS_init(nullptr);
   PHYSFS_permitSymbolicLinks(1);
   PHYSFS_setWriteDir(home.c_str());
