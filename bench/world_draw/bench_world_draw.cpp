@@ -1,7 +1,8 @@
 // One frame of the play scene's world drawing, headless at 1280 x 720: the backdrop,
 // both layers of a generated level, 300 sprites, debris and the post-effects (six
 // full-screen passes). In the same run, the floor: six full-screen passes of a shader
-// that reads one texture. Every measured frame waits for the device to finish.
+// that reads one texture and writes it through d3d9.inc's output helper, as every
+// shader of the game does. Every measured frame waits for the device to finish.
 //   BM_WorldFrame      the frame
 //   BM_FloorPasses     the floor
 //   BM_FrameAndFloor   both, alternately in each iteration; reports frame_ms,
@@ -12,7 +13,9 @@
 #include <physfs.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <ctime>
 #include <random>
 #include <string>
@@ -104,8 +107,12 @@ bool setup() {
   if (world.ready)
     return true;
   std::string src = BENCH_SOURCE_DIR;
-  char home_pattern[] = "/tmp/bench_world_draw-XXXXXX";
-  std::string home = std::string(mkdtemp(home_pattern)) + "/";
+  // A per-user folder of its own (the sprites and the shader cache), gone at exit.
+  static char home_dir[] = "/tmp/bench_world_draw-XXXXXX";
+  if (!mkdtemp(home_dir))
+    return false;
+  atexit([] { std::filesystem::remove_all(home_dir); });
+  std::string home = std::string(home_dir) + "/";
   PHYSFS_init(nullptr);
   PHYSFS_permitSymbolicLinks(1);
   PHYSFS_setWriteDir(home.c_str());
@@ -122,8 +129,15 @@ bool setup() {
   cur_level = 3;
   game_rnd_seed = 0x9E3779B97F4A7C15ull;
   generate_level();
-  world.left = 1700;
-  world.bottom = 200;
+  // The view: centred on the hero's start, as a level begins.
+  float hx = LEVEL_WIDTH / 2, hy = LEVEL_HEIGHT / 2;
+  for (const ModuleCall& c : module_calls)
+    if (c.kind == ModuleCallKind::Hero) {
+      hx = c.f[0];
+      hy = c.f[1];
+    }
+  world.left = std::clamp(int(hx) - W / SCALE / 2, 1, LEVEL_WIDTH - W / SCALE - 1);
+  world.bottom = std::clamp(int(hy) - H / SCALE / 2, 1, LEVEL_HEIGHT - H / SCALE - 1);
 
   // Sprites of the game's sizes: bullets, bonuses, enemies and big ones.
   std::mt19937 rng(11);
