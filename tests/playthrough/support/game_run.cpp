@@ -215,6 +215,11 @@ int run_entry(const std::vector<std::string>& words, uint64_t clock_start, Updat
 
 int updates_done() { return update_count; }
 
+std::string game_folder() {
+  std::string exe = own_executable();
+  return exe.substr(0, exe.rfind('/') + 1);
+}
+
 void key(int vk, bool down) {
   if (vk == VK_LBUTTON || vk == VK_RBUTTON || vk == VK_MBUTTON) {
     UINT msg = vk == VK_LBUTTON ? (down ? WM_LBUTTONDOWN : WM_LBUTTONUP)

@@ -57,6 +57,9 @@ using UpdateHook = std::function<void(int step)>;
 // command line words follow the program name. Returns WinMain's result.
 int run_entry(const std::vector<std::string>& words, uint64_t clock_start, UpdateHook after_update);
 
+// The game's folder as the running game finds it: its executable's (ends in '/').
+std::string game_folder();
+
 // The number of updates run so far.
 int updates_done();
 
