@@ -60,6 +60,16 @@ class Actor : public GameObj {
   // true when it took the damage.
   virtual bool hurt(int damage, float fromX, float fromY) { return false; }
 
+  // The box's edges around the position, and the health it starts with.
+  void setShape(float x0, float y0, float x1, float y1, int hp) {
+    ext[0] = x0, ext[1] = y0, ext[2] = x1, ext[3] = y1;
+    health = maxHealth = hp;
+  }
+  // Age and hit flash move on with the step.
+  void tick(float dt) {
+    age += dt;
+    flash = flash > dt ? flash - dt : 0;
+  }
   __m128 box() const { return _mm_setr_ps(x + ext[0], y + ext[1], x + ext[2], y + ext[3]); }
   __m128 extents() const { return _mm_setr_ps(ext[0], ext[1], ext[2], ext[3]); }
   float centreY() const { return y + (ext[1] + ext[3]) * 0.5f; }

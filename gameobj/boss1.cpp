@@ -21,8 +21,7 @@ const float pod_offsets[2][2] = {{-15, -2}, {15, -2}};
 }  // namespace
 
 Boss1::Boss1() {
-  ext[0] = -16, ext[1] = 0, ext[2] = 16, ext[3] = 14;
-  health = maxHealth = 120;
+  setShape(-16, 0, 16, 14, 120);
   contact = 20;
 }
 
@@ -53,8 +52,7 @@ bool Boss1::shielded() const {
 }
 
 void Boss1::update(float dt) {
-  age += dt;
-  flash = std::fmax(flash - dt, 0.0f);
+  tick(dt);
   if (dyingTime >= 0) {
     updateDying(dt, SND_BOSS1_DYING);
     return;

@@ -48,8 +48,7 @@ void mount_plates(Boss2* boss, int health) {
 
 Boss2::Boss2() {
   category = CAT_SOLID;
-  ext[0] = -14, ext[1] = 0, ext[2] = 14, ext[3] = 26;
-  health = maxHealth = 200;
+  setShape(-14, 0, 14, 26, 200);
   contact = 10;
 }
 
@@ -65,8 +64,7 @@ int Boss2::activationSound() const { return SND_BOSS2_ACTIVATED; }
 bool Boss2::shielded() const { return plates_of(this) > PLATES - 2; }
 
 void Boss2::update(float dt) {
-  age += dt;
-  flash = std::fmax(flash - dt, 0.0f);
+  tick(dt);
   if (dyingTime >= 0) {
     updateDying(dt, SND_BOSS2_DYING);
     if (!alive())

@@ -18,8 +18,7 @@ BossPart::BossPart() {
 }
 
 void BossPart::update(float dt) {
-  age += dt;
-  flash = std::fmax(flash - dt, 0.0f);
+  tick(dt);
   Boss* owner = boss.get();
   if (!owner || owner->dyingTime >= 0) {
     destroy();

@@ -18,12 +18,11 @@ void EmptyHand::update(float dt) {
 }
 
 void EmptyHand::fire() {
-  Hero* hero = owner.get();
   swing = 0.12f;
   float dir = faceRight ? 1.0f : -1.0f;
   float x0 = dir > 0 ? x : x - PUNCH_REACH, x1 = dir > 0 ? x + PUNCH_REACH : x;
   __m128 reach = _mm_setr_ps(x0, y - 4, x1, y + 4);
-  int damage = int(PUNCH_DAMAGE * (hero ? hero->stats.damage : 1.0f) + 0.5f);
+  int damage = ratedDamage(PUNCH_DAMAGE);
   bool landed = false;
   for_each_near(reach, [&](Actor* a) {
     if (a->category != CAT_ENEMY && a->category != CAT_SOLID)

@@ -18,13 +18,11 @@ constexpr float SPEED = 30, BOB = 4, BURST_RELOAD = 2.5f, SHOT_SPEED = 120;
 }
 
 EnemyHFly::EnemyHFly() {
-  ext[0] = -5, ext[1] = 0, ext[2] = 5, ext[3] = 7;
-  health = maxHealth = 6;
+  setShape(-5, 0, 5, 7, 6);
 }
 
 void EnemyHFly::update(float dt) {
-  age += dt;
-  flash = std::fmax(flash - dt, 0.0f);
+  tick(dt);
   shootTimer -= dt;
   vx = (faceRight ? 1.0f : -1.0f) * SPEED;
   float ty = homeY + std::sin(age * 3.0f) * BOB;

@@ -14,13 +14,11 @@ constexpr float PATROL_SPEED = 22, CHARGE_SPEED = 48, CHARGE_RANGE = 70;
 }
 
 EnemyHWheels::EnemyHWheels() {
-  ext[0] = -5, ext[1] = 0, ext[2] = 5, ext[3] = 8;
-  health = maxHealth = 12;
+  setShape(-5, 0, 5, 8, 12);
 }
 
 void EnemyHWheels::update(float dt) {
-  age += dt;
-  flash = std::fmax(flash - dt, 0.0f);
+  tick(dt);
   float dir = faceRight ? 1.0f : -1.0f;
   float speed = PATROL_SPEED;
   Hero* hero = the_hero();

@@ -17,14 +17,12 @@ enum { FIND_CEILING, CLINGING, DROPPING, WAITING, CLIMBING, GROUNDED };
 }  // namespace
 
 EnemyMagnetSpikes::EnemyMagnetSpikes() {
-  ext[0] = -5, ext[1] = 0, ext[2] = 5, ext[3] = 7;
-  health = maxHealth = 10;
+  setShape(-5, 0, 5, 7, 10);
   contact = 15;
 }
 
 void EnemyMagnetSpikes::update(float dt) {
-  age += dt;
-  flash = std::fmax(flash - dt, 0.0f);
+  tick(dt);
   Hero* hero = the_hero();
   switch (state) {
     case FIND_CEILING: {

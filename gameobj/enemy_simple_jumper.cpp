@@ -15,15 +15,13 @@ constexpr float SIGHT = 100, LEAP_X = 50, LEAP_Y = 150, HOP_X = 15, HOP_Y = 80;
 }
 
 EnemySimpleJumper::EnemySimpleJumper() {
-  ext[0] = -4, ext[1] = 0, ext[2] = 4, ext[3] = 7;
-  health = maxHealth = 8;
+  setShape(-4, 0, 4, 7, 8);
   contact = 8;
   timer = 1;
 }
 
 void EnemySimpleJumper::update(float dt) {
-  age += dt;
-  flash = std::fmax(flash - dt, 0.0f);
+  tick(dt);
   if (onGround) {
     vx = approach(vx, 0, 400 * dt);
     timer -= dt;

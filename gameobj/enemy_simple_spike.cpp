@@ -16,15 +16,13 @@ constexpr float SIGHT = 140, RELOAD = 2.2f, SHOT_SPEED = 110, FAN = 0.25f;
 }
 
 EnemySimpleSpike::EnemySimpleSpike() {
-  ext[0] = -5, ext[1] = 0, ext[2] = 5, ext[3] = 8;
-  health = maxHealth = 18;
+  setShape(-5, 0, 5, 8, 18);
   contact = 15;
   shootTimer = 1;
 }
 
 void EnemySimpleSpike::update(float dt) {
-  age += dt;
-  flash = std::fmax(flash - dt, 0.0f);
+  tick(dt);
   shootTimer -= dt;
   vx = 0;
   walk(dt, false);

@@ -19,13 +19,11 @@ enum { ROLLING, CHARGING };
 }  // namespace
 
 EnemyTWheels::EnemyTWheels() {
-  ext[0] = -5, ext[1] = 0, ext[2] = 5, ext[3] = 10;
-  health = maxHealth = 16;
+  setShape(-5, 0, 5, 10, 16);
 }
 
 void EnemyTWheels::update(float dt) {
-  age += dt;
-  flash = std::fmax(flash - dt, 0.0f);
+  tick(dt);
   shootTimer -= dt;
   if (state == ROLLING) {
     vx = (faceRight ? 1.0f : -1.0f) * ROLL_SPEED;

@@ -16,14 +16,12 @@ constexpr float SIGHT = 100, ACCEL = 90, MAX_SPEED = 38, BOB = 10;
 }
 
 EnemyVFly::EnemyVFly() {
-  ext[0] = -4, ext[1] = 0, ext[2] = 4, ext[3] = 8;
-  health = maxHealth = 6;
+  setShape(-4, 0, 4, 8, 6);
   contact = 6;
 }
 
 void EnemyVFly::update(float dt) {
-  age += dt;
-  flash = std::fmax(flash - dt, 0.0f);
+  tick(dt);
   Hero* hero = the_hero();
   if (seesHero(SIGHT)) {
     if (!spotted)

@@ -10,13 +10,11 @@ import sprites
 
 ExplBarrel::ExplBarrel() {
   category = CAT_SOLID;
-  ext[0] = -4, ext[1] = 0, ext[2] = 4, ext[3] = 10;
-  health = maxHealth = 8;
+  setShape(-4, 0, 4, 10, 8);
 }
 
 void ExplBarrel::update(float dt) {
-  age += dt;
-  flash = std::fmax(flash - dt, 0.0f);
+  tick(dt);
   vy = std::fmax(vy - 480 * dt, -300.0f);
   moveTo(x, y + vy * dt, 0);
   if (onGround)

@@ -29,6 +29,8 @@ class GameOverScreen : public MenuScreen {
       game_over_screen = nullptr;
   }
   void show(bool timer_done) {
+    if (!panel)
+      return;
     if (timer_done && !shown) {
       TempString<64> text;
       text.format("You reached level %d", shell::level());

@@ -193,7 +193,7 @@ enum : int {
   OBJ_RELINKING = 2,  // set only while a relink re-points the object
 };
 
-// handleRequest codes answered by every object of the stand-in module.
+// handleRequest codes answered by every object of the game module.
 enum : int {
   GAMEOBJ_REQUEST_GENERATION = 1,  // the build generation of the object's class table
 };

@@ -26,8 +26,7 @@ HeroStats& current_hero_stats() {
 
 Hero::Hero() {
   category = CAT_HERO;
-  ext[0] = -3, ext[1] = 0, ext[2] = 3, ext[3] = 12;
-  health = maxHealth = 100;
+  setShape(-3, 0, 3, 12, 100);
 }
 
 void Hero::applyStats(const HeroStats& s) {

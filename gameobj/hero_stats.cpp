@@ -2,26 +2,13 @@
 // upgrade tree and hands them over through "apply_hero_stats".
 /*
 import hero
+import script_table
 */
 #include "engine/script/sqbind.h"
 #include "gameobj/hero.h"
+#include "gameobj/script_table.h"
 
 namespace {
-
-// table[key] as a number; false (and out unchanged) when absent or not a number.
-bool read_number(HSQUIRRELVM vm, const HSQOBJECT& table, const char* key, float& out) {
-  SQInteger top = sq_gettop(vm);
-  sq_pushobject(vm, table);
-  sq_pushstring(vm, key, -1);
-  bool ok = false;
-  SQFloat value;
-  if (SQ_SUCCEEDED(sq_get(vm, -2)) && SQ_SUCCEEDED(sq_getfloat(vm, -1, &value))) {
-    out = value;
-    ok = true;
-  }
-  sq_settop(vm, top);
-  return ok;
-}
 
 // apply_hero_stats(stats): the stats table of the upgrade tree; missing entries
 // keep the base values.
@@ -30,12 +17,12 @@ void apply_hero_stats(HSQUIRRELVM vm, sqbind::SqObject table) {
     throw sqbind::SquirrelError("apply_hero_stats: a table of stats expected");
   HeroStats s;
   float dual = 0, plasma = 0;
-  read_number(vm, table.obj, "max_health", s.maxHealth);
-  read_number(vm, table.obj, "damage", s.damage);
-  read_number(vm, table.obj, "fire_rate", s.fireRate);
-  read_number(vm, table.obj, "jump", s.jump);
-  read_number(vm, table.obj, "dual_wield", dual);
-  read_number(vm, table.obj, "plasma_gun", plasma);
+  table_number(vm, table.obj, "max_health", s.maxHealth);
+  table_number(vm, table.obj, "damage", s.damage);
+  table_number(vm, table.obj, "fire_rate", s.fireRate);
+  table_number(vm, table.obj, "jump", s.jump);
+  table_number(vm, table.obj, "dual_wield", dual);
+  table_number(vm, table.obj, "plasma_gun", plasma);
   s.dualWield = dual != 0;
   s.plasmaGun = plasma != 0;
   current_hero_stats() = s;

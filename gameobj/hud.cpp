@@ -132,3 +132,21 @@ void show_tooltip(String* text, __m128 box) {
 }
 
 void hide_tooltip() { tooltip_shown = false; }
+
+// Under the element that asked for it, or above it near the screen's bottom.
+void draw_tooltip() {
+  if (!tooltip_shown)
+    return;
+  float s = gui_scale(), size = 7 * s, pad = 4 * s;
+  int w, h;
+  gui_get_screen_size(&w, &h);
+  float tw = ui_text_width(tooltip_text.c_str(), size, UI_REGULAR);
+  float x = clampf(v_x(tooltip_box), pad, w - tw - 3 * pad);
+  float y = v_w(tooltip_box) + pad;
+  if (y + size + 2 * pad > h)
+    y = v_y(tooltip_box) - size - 3 * pad;
+  ui_begin();
+  ui_box(_mm_setr_ps(x, y, x + tw + 2 * pad, y + size + 2 * pad), 0xF0262B44, 0xFF8B9BB4, 3 * s);
+  ui_text(tooltip_text.c_str(), x + pad, y + pad, size, 0xFFFFFFFF, UI_LEFT, UI_REGULAR);
+  ui_end();
+}

@@ -17,3 +17,5 @@ struct HudState {
 };
 
 HudState& hud_state();
+// The tooltip the GUI asked for, over the menu.
+void draw_tooltip();

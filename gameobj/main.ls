@@ -45,6 +45,7 @@ import pause_screen
 import pistol
 import plasma_gun
 import render
+import script_table
 import shell_api
 import sound
 import sprites

@@ -2,6 +2,7 @@
 // screen, the screen factories the engine may call, and the tooltip.
 /*
 import menus
+import hud
 import shell_api
 import sound
 */
@@ -9,6 +10,7 @@ import sound
 
 #include "engine/script/game_script.h"
 #include "gameobj/gameobj_api.h"
+#include "gameobj/hud.h"
 #include "gameobj/shell_api.h"
 #include "gameobj/sound.h"
 #include "platform/win32/windows.h"
@@ -68,6 +70,7 @@ void update_game_menu(float dt) {
 void draw_game_menu(float t) {
   if (MenuScreen* menu = current_menu())
     menu->draw(t);
+  draw_tooltip();
 }
 
 // ---- screen factories ------------------------------------------------------------------

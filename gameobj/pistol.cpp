@@ -14,17 +14,13 @@ import sprites
 
 using namespace weapon_tuning;
 
-float Pistol::interval() const {
-  Hero* hero = owner.get();
-  float rate = hero ? hero->stats.fireRate : 1.0f;
-  return PISTOL_INTERVAL / (rate > 0.1f ? rate : 0.1f);
-}
+float Pistol::interval() const { return ratedInterval(PISTOL_INTERVAL); }
 
 void Pistol::fire() {
   Hero* hero = owner.get();
   float dx, dy;
   aimDir(dx, dy);
-  int damage = int(PISTOL_DAMAGE * (hero ? hero->stats.damage : 1.0f) + 0.5f);
+  int damage = ratedDamage(PISTOL_DAMAGE);
   if (hero && hero->stats.dualWield) {
     // Two guns side by side: the shots leave a little apart.
     for (float side : {-1.5f, 1.5f})

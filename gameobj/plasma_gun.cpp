@@ -15,17 +15,12 @@ import sprites
 
 using namespace weapon_tuning;
 
-float PlasmaGun::interval() const {
-  Hero* hero = owner.get();
-  float rate = hero ? hero->stats.fireRate : 1.0f;
-  return PLASMA_INTERVAL / (rate > 0.1f ? rate : 0.1f);
-}
+float PlasmaGun::interval() const { return ratedInterval(PLASMA_INTERVAL); }
 
 void PlasmaGun::fire() {
-  Hero* hero = owner.get();
   float dx, dy;
   aimDir(dx, dy);
-  int damage = int(PLASMA_DAMAGE * (hero ? hero->stats.damage : 1.0f) + 0.5f);
+  int damage = ratedDamage(PLASMA_DAMAGE);
   Bullet* b = fire_bullet(BULLET_PLASMA, x, y, dx * PLASMA_SPEED, dy * PLASMA_SPEED, damage);
   b->blast = PLASMA_BLAST;
   shell::shake(1.5f, 1.5f);

@@ -134,6 +134,15 @@ MenuScreen::~MenuScreen() {
     ui->screen = nullptr;
 }
 
+void MenuScreen::elementDestroyed(BaseGuiElement* element) {
+  BaseGuiScreen::elementDestroyed(element);
+  if (element == ui) {
+    ui = nullptr;
+    panel = nullptr;
+    items.clear();
+  }
+}
+
 void MenuScreen::close() {
   if (ui)
     ui->screen = nullptr;
@@ -245,6 +254,8 @@ void MenuScreen::onKey(int code) {
 }
 
 void MenuScreen::update(float) {
+  if (!ui)
+    return;
   float px, py;
   gui_get_mouse_pos(&px, &py);
   pointerMoved = px != lastPointerX || py != lastPointerY;

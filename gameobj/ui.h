@@ -104,6 +104,8 @@ class MenuScreen : public BaseGuiScreen {
   MenuScreen();
   ~MenuScreen() override;
   void close() override;
+  // The tree going away (its root destroyed) takes the items with it.
+  void elementDestroyed(BaseGuiElement* element) override;
   virtual void update(float dt);
   virtual void draw(float t);
   // A key went down (the code of the key, or of a mouse button for key boxes).

@@ -3,12 +3,14 @@
 // script allows; Continue (the first item) goes on to the next level.
 /*
 import menus
+import script_table
 import shell_api
 import sound
 */
 #include "engine/script/game_script.h"
 #include "gameobj/gameobj_api.h"
 #include "gameobj/menus.h"
+#include "gameobj/script_table.h"
 #include "gameobj/shell_api.h"
 #include "gameobj/sound.h"
 
@@ -24,57 +26,6 @@ struct NodeView {
   float col = 0, row = 0;
 };
 
-class ScriptReader {
- public:
-  HSQUIRRELVM vm;
-  explicit ScriptReader(HSQUIRRELVM v) : vm(v) {}
-
-  // table[key] read with the getter; false when absent or of another type.
-  bool field(const HSQOBJECT& table, const char* key, String& out) {
-    SQInteger top = sq_gettop(vm);
-    sq_pushobject(vm, table);
-    sq_pushstring(vm, key, -1);
-    const SQChar* text = nullptr;
-    bool ok = SQ_SUCCEEDED(sq_get(vm, -2)) && SQ_SUCCEEDED(sq_getstring(vm, -1, &text));
-    if (ok)
-      out = text;
-    sq_settop(vm, top);
-    return ok;
-  }
-  bool field(const HSQOBJECT& table, const char* key, float& out) {
-    SQInteger top = sq_gettop(vm);
-    sq_pushobject(vm, table);
-    sq_pushstring(vm, key, -1);
-    SQFloat value = 0;
-    bool ok = SQ_SUCCEEDED(sq_get(vm, -2)) && SQ_SUCCEEDED(sq_getfloat(vm, -1, &value));
-    if (ok)
-      out = value;
-    sq_settop(vm, top);
-    return ok;
-  }
-  // The names of an array of strings, joined with ", ".
-  void names(const HSQOBJECT& table, const char* key, String& out) {
-    SQInteger top = sq_gettop(vm);
-    sq_pushobject(vm, table);
-    sq_pushstring(vm, key, -1);
-    TempString<256> text;
-    if (SQ_SUCCEEDED(sq_get(vm, -2)) && sq_gettype(vm, -1) == OT_ARRAY) {
-      sq_pushnull(vm);
-      while (SQ_SUCCEEDED(sq_next(vm, -2))) {
-        const SQChar* s = nullptr;
-        if (SQ_SUCCEEDED(sq_getstring(vm, -1, &s)) && strlen(text.str) + strlen(s) + 3 < sizeof(text.str)) {
-          if (text.str[0])
-            strcat(text.str, ", ");
-          strcat(text.str, s);
-        }
-        sq_pop(vm, 2);
-      }
-    }
-    out = text.str;
-    sq_settop(vm, top);
-  }
-};
-
 // The tree as get_upgrade_tree gives it: an array of node tables.
 void read_tree(DynArray<NodeView>& out) {
   out.clear();
@@ -82,7 +33,6 @@ void read_tree(DynArray<NodeView>& out) {
   HSQUIRRELVM vm = get_world_script_vm();
   if (!vm || tree.obj._type != OT_ARRAY)
     return;
-  ScriptReader r(vm);
   SQInteger top = sq_gettop(vm);
   tree.push(vm);
   sq_pushnull(vm);
@@ -92,13 +42,13 @@ void read_tree(DynArray<NodeView>& out) {
     if (node._type == OT_TABLE) {
       NodeView& v = out.push();
       float cost = 0;
-      r.field(node, "name", v.name);
-      r.field(node, "title", v.title);
-      r.field(node, "state", v.state);
-      r.field(node, "cost", cost);
-      r.field(node, "x", v.col);
-      r.field(node, "y", v.row);
-      r.names(node, "requires", v.needs);
+      table_text(vm, node, "name", v.name);
+      table_text(vm, node, "title", v.title);
+      table_text(vm, node, "state", v.state);
+      table_number(vm, node, "cost", cost);
+      table_number(vm, node, "x", v.col);
+      table_number(vm, node, "y", v.row);
+      table_text_list(vm, node, "requires", v.needs);
       v.cost = int(cost);
     }
     sq_pop(vm, 2);

@@ -22,6 +22,10 @@ class WieldedItem : public Actor {
   void follow();
   // The direction of the owner's aim (unit vector).
   void aimDir(float& dx, float& dy) const;
+  // A base interval between shots at the owner's fire rate.
+  float ratedInterval(float base) const;
+  // A base damage at the owner's damage stat.
+  int ratedDamage(int base) const;
 
  protected:
   virtual void fire() = 0;

@@ -42,6 +42,17 @@ void WieldedItem::aimDir(float& dx, float& dy) const {
   dx /= len, dy /= len;
 }
 
+float WieldedItem::ratedInterval(float base) const {
+  Hero* hero = owner.get();
+  float rate = hero ? hero->stats.fireRate : 1.0f;
+  return base / (rate > 0.1f ? rate : 0.1f);
+}
+
+int WieldedItem::ratedDamage(int base) const {
+  Hero* hero = owner.get();
+  return int(base * (hero ? hero->stats.damage : 1.0f) + 0.5f);
+}
+
 void WieldedItem::trigger(bool held, float dt) {
   bool pressedNow = held && !wasHeld;
   wasHeld = held;

@@ -100,6 +100,9 @@ void start_level_rendering() {
   set_shader(level_shader);
   set_cull_mode(0);
   set_atest(128);
+  // The layers are drawn front to back, and the post-effects read their depth.
+  set_zenable(true);
+  set_zwrite(true);
   set_texture_filter(0, false);
   set_texture_filter(1, true);
   set_texture_address(1, 0, -1, -1);
@@ -198,8 +201,10 @@ void render_area(LevelRenderer* r, int x0, int y0, int x1, int y1, float z) {
   convert_layer(r, dst1, pitch1, x0, y0, cols, rows, 1);
   unlock_texture(r->texLayer1, 0);
   unlock_texture(r->texLayer0, 0);
-  draw_layer_quad(r, r->texLayer0, get_back_tile_tex(), z + 20, float(x0), float(y0), cols, rows);
+  // Front to back: the depth test then rejects the background cells behind foreground
+  // ones before they are shaded. The picture is the same as back to front.
   draw_layer_quad(r, r->texLayer1, get_voxel_tile_tex(), z, float(x0), float(y0), cols, rows);
+  draw_layer_quad(r, r->texLayer0, get_back_tile_tex(), z + 20, float(x0), float(y0), cols, rows);
 }
 
 void render_all(LevelRenderer* r, float z) {

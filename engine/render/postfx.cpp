@@ -66,6 +66,9 @@ void apply_postfx() {
   set_texture(1, postfx_target);
   set_texture_address(0, 1, -1, -1);
   set_texture_address(1, 1, -1, -1);
+  // Every read lies on a texel centre: point sampling gives the same and costs less.
+  set_texture_filter(0, false);
+  set_texture_filter(1, false);
   float w = float(d3d_wd), h = float(d3d_ht), s = float(voxel_scale);
   alignas(16) float vc[4] = {0.5f, -0.5f, 0.5f + 0.5f / w, 0.5f + 0.5f / h};
   alignas(16) float pc[2][4] = {{s / w, s / h, 0, 0}};

@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/core/log.h"
 #include "engine/core/settings.h"
 #include "engine/core/stats.h"
 #include "engine/core/utils.h"
-#include "engine/core/log.h"
 #include "engine/core/watch.h"
 #include "engine/render/d3d_device.h"
 #include "engine/render/d3d_shaders.h"

@@ -6,7 +6,12 @@
 // once-a-second hot reload.
 #include <xmmintrin.h>
 
+#include <cstdint>
+
 #include "engine/core/geometry.h"
+
+// The colour of the scene's profiler blocks.
+constexpr uint32_t SCENE_BLOCK_COLOR = 0xFFFFECB3;
 
 struct Texture;
 namespace SoLoud {

@@ -29,7 +29,6 @@ bool music_bus_clipped = false;
 
 namespace {
 
-constexpr profiler::color_t kSceneColor = 0xFFFFECB3;
 constexpr D3dColor METER_BACK = 0xFF000000;
 constexpr D3dColor BUS_LEVEL = 0xFF00FF00;
 constexpr D3dColor MASTER_LEVEL = 0xFFFFFF00;
@@ -84,7 +83,7 @@ void draw_bus_meter(SoLoud::Bus& bus, bool clipped, float y) {
 }
 
 void render_scene(float t) {
-  PROFILE_BLOCK("render_scene", kSceneColor);
+  PROFILE_BLOCK("render_scene", SCENE_BLOCK_COLOR);
   interp_camera(t);
   set_proj_tm(cur_proj_tm);
   // A paused world is seen as it stands at the end of the last step.
@@ -129,7 +128,7 @@ void render_scene(float t) {
 }
 
 void render_splash() {
-  PROFILE_BLOCK("render_splash", kSceneColor);
+  PROFILE_BLOCK("render_splash", SCENE_BLOCK_COLOR);
   draw_splash();
 }
 

@@ -11,17 +11,17 @@
 #include "engine/core/mem.h"
 #include "engine/core/settings.h"
 #include "engine/gui/sys_font.h"
+#include "engine/render/background.h"
 #include "engine/render/d3d_textures.h"
 #include "engine/render/debug_vis.h"
 #include "engine/render/level_renderer.h"
 #include "engine/render/postfx.h"
+#include "engine/render/sprite.h"
 #include "engine/script/game_script.h"
 #include "engine/shell/controls.h"
 #include "engine/shell/main_loop.h"
 #include "engine/shell/modes/game_flow.h"
 #include "engine/shell/modes/game_mode.h"
-#include "engine/render/background.h"
-#include "engine/render/sprite.h"
 #include "engine/shell/scene.h"
 #include "engine/shell/window.h"
 #include "engine/world/gameobj_host.h"
@@ -29,7 +29,6 @@
 
 namespace {
 
-constexpr profiler::color_t kSceneColor = 0xFFFFECB3;
 constexpr char kProfilerDumpName[] = "game.prof";
 
 // The user's shake strength: 1.0 when the setting is absent or not a number, and
@@ -68,7 +67,7 @@ void dump_profiler_data() {
 }  // namespace
 
 void init_scene() {
-  PROFILE_BLOCK("init_scene", kSceneColor);
+  PROFILE_BLOCK("init_scene", SCENE_BLOCK_COLOR);
   set_update_rate(20, 5);
   // The engine, its three buses, the sound script and the music volume.
   init_audio();

@@ -6,14 +6,14 @@
 #include "engine/gen/level_tiles.h"
 #include "engine/gui/gui_screen.h"
 #include "engine/gui/visual_log.h"
+#include "engine/render/background.h"
 #include "engine/render/screenshot.h"
+#include "engine/render/sprite.h"
 #include "engine/script/game_script.h"
 #include "engine/shell/input.h"
 #include "engine/shell/main_loop.h"
 #include "engine/shell/modes/game_flow.h"
 #include "engine/shell/modes/game_mode.h"
-#include "engine/render/background.h"
-#include "engine/render/sprite.h"
 #include "engine/shell/scene.h"
 #include "engine/shell/window.h"
 #include "engine/world/gameobj_host.h"
@@ -25,8 +25,6 @@ bool use_postfx = true;
 bool sound_event_logging = false;
 
 namespace {
-
-constexpr profiler::color_t kSceneColor = 0xFFFFECB3;
 
 void toggle(bool& flag) { flag = !flag; }
 
@@ -72,7 +70,7 @@ void handle_developer_keys() {
 }  // namespace
 
 void start_scene_update(float dt) {
-  PROFILE_BLOCK("start_scene_update", kSceneColor);
+  PROFILE_BLOCK("start_scene_update", SCENE_BLOCK_COLOR);
   if (isAppActive && use_dev_tools)
     handle_developer_keys();
   // One shot per release of the key, developer tools or not.
@@ -86,7 +84,7 @@ void start_scene_update(float dt) {
 }
 
 void on_periodic_check() {
-  PROFILE_BLOCK("on_periodic_check", kSceneColor);
+  PROFILE_BLOCK("on_periodic_check", SCENE_BLOCK_COLOR);
   if (!use_dev_tools)
     return;
   reload_sprites();

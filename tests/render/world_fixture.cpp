@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "engine/render/d3d_device.h"
 #include "engine/render/d3d_shaders.h"
 #include "engine/render/d3d_states.h"
 #include "engine/render/d3d_textures.h"
@@ -16,6 +17,7 @@
 #include "engine/render/dynVBWriter.h"
 #include "engine/render/image.h"
 #include "engine/render/render_hooks.h"
+#include "platform/d3d9/d3d9_impl.h"  // the constants the device holds
 
 std::string l8_dds_bytes(int size, const std::vector<uint8_t>& texels) {
   uint32_t h[32] = {};
@@ -73,10 +75,12 @@ void WorldTest::SetUp() { RenderTest::SetUp(); }
 
 void WorldTest::TearDown() {
   voxel_scale = 1;
+  d3d_no_scene_target = false;
   RenderTest::TearDown();
 }
 
 void WorldTest::startWorld(int w, int h) {
+  d3d_no_scene_target = true;  // as the game runs: the scene's target is the back buffer
   startDevice(w, h);
   common_vb_writer.create(65536, 4);
 }
@@ -151,4 +155,14 @@ std::vector<uint32_t> WorldTest::readTexture(Texture* t) {
   end_read_render_target(rt);
   destroy_texture(rt);
   return px;
+}
+
+std::vector<float> WorldTest::vsConst(int reg) const {
+  const float* c = d3d9_live_device->vs_consts[reg];
+  return {c[0], c[1], c[2], c[3]};
+}
+
+std::vector<float> WorldTest::psConst(int reg) const {
+  const float* c = d3d9_live_device->ps_consts[reg];
+  return {c[0], c[1], c[2], c[3]};
 }

@@ -48,6 +48,10 @@ class WorldTest : public RenderTest {
   // Pixels (0xAARRGGBB, top row first) of any texture, through a render-target copy.
   std::vector<uint32_t> readTexture(Texture* t);
 
+  // Shader constant registers as the device holds them.
+  std::vector<float> vsConst(int reg) const;
+  std::vector<float> psConst(int reg) const;
+
   float camLeft = 0, camBottom = 0;
   int camScale = 1;
 };

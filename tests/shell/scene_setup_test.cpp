@@ -135,6 +135,14 @@ TEST_F(SceneSetupTest, ClosingWhatWasNeverStartedSkipsTheModuleAndTheImage) {
       << call_log_text();
 }
 
+// The audio never started: stopping the buses and the engine does nothing.
+TEST_F(SceneSetupTest, ClosingAudioThatNeverStartedIsHarmless) {
+  real_engine_calls.insert("close_audio");
+  close_scene();
+  EXPECT_EQ(call_log.back(), "close_audio");
+  EXPECT_EQ(music_bus_handle, 0u);
+}
+
 TEST_F(SceneSetupTest, ClosingWithTheModuleUnlinkedSkipsItsEntryPoints) {
   init_scene();
   set_game_mode(nullptr);

@@ -3,12 +3,12 @@
 #include <cmath>
 
 #include "engine/gen/level_tiles.h"
+#include "engine/render/background.h"
 #include "engine/render/d3d_device.h"
 #include "engine/render/level_renderer.h"
+#include "engine/render/sprite.h"
 #include "engine/shell/modes/game_flow.h"
 #include "engine/shell/modes/game_mode.h"
-#include "engine/render/background.h"
-#include "engine/render/sprite.h"
 #include "engine/shell/scene.h"
 #include "engine/world/gameobj_host.h"
 #include "engine/world/junk.h"

@@ -66,6 +66,8 @@ struct FuncState {
   SQInteger lastLine = -1;
   RecentOps recent;  // instructions since the last jump target (for peephole)
   SQInteger lastCallPc = -1;  // the last call (a return right after it is a tail call)
+  sqvec<SQInteger> jumpsHere;  // plain jumps patched to jumpsHerePc
+  SQInteger jumpsHerePc = -1;
 };
 
 struct Compiler {
@@ -194,6 +196,7 @@ struct Compiler {
     _fs->proto->_code._size = (SQUnsignedInteger)from;
     _fs->lastLine = -1;
     _fs->lastCallPc = -1;
+    _fs->jumpsHerePc = -1;  // positions past 'from' are reused
     markLabel();
   }
   // Emits moved code at a jump target.
@@ -209,7 +212,14 @@ struct Compiler {
     for (SQInteger i = m.recent.count - 1; i >= 0; i--) _fs->recent.push(m.recent.at(i) + base);
     _fs->lastLine = -1;
   }
-  void patchHere(SQInteger at) { patchJump(at, pc()); markLabel(); }
+  void patchHere(SQInteger at) {
+    patchJump(at, pc());
+    markLabel();
+    // remember plain jumps that land here: a return emitted here can take their place
+    if (SQ_OP(_fs->proto->_code[at]) != OP_JMP) return;
+    if (_fs->jumpsHerePc != pc()) { _fs->jumpsHere._size = 0; _fs->jumpsHerePc = pc(); }
+    _fs->jumpsHere.push_back(at);
+  }
   void emitJumpBack(SQInteger op, SQInteger target, SQInteger delta) {
     SQInteger at = emit(op, 0, delta);
     patchJump(at, target);
@@ -910,7 +920,11 @@ struct Compiler {
             SQUnsignedInteger32& w = _fs->proto->_code[_fs->lastCallPc];
             if (SQ_OP(w) == OP_CALL) w = SQ_MAKE(OP_TAILCALL, SQ_ARG(w));
           }
-          emit(isYield ? OP_YIELD : OP_RETURN, 0, isYield ? 0 : -1);
+          SQInteger ret = emit(isYield ? OP_YIELD : OP_RETURN, 0, isYield ? 0 : -1);
+          // "return c ? a : b": the jump that ends a branch returns at once
+          if (!isYield && _fs->jumpsHerePc == ret) {
+            for (SQUnsignedInteger i = 0; i < _fs->jumpsHere.size(); i++) _fs->proto->_code[_fs->jumpsHere[i]] = SQ_MAKE(OP_RETURN, 0);
+          }
           if (isYield) emit(OP_POP, 0, -1);
         } else {
           if (isYield) { emit(OP_PUSHNULL, 0, 1); emit(OP_YIELD, 0, 0); emit(OP_POP, 0, -1); }

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "engine/core/utils.h"
+#include "engine/core/watch.h"
 #include "engine/gui/sys_font.h"
 #include "engine/render/d3d_device.h"
 #include "engine/render/d3d_textures.h"
@@ -43,6 +44,7 @@ bool start_real_scene(const std::string& game_dir, const std::string& extra_dir,
   if (!extra_dir.empty())
     PHYSFS_mount(extra_dir.c_str(), nullptr, 1);
   snprintf(app_path, sizeof(app_path), "%s", game_dir.c_str());
+  init_file_notify();
 
   HWND window = nullptr;
   if (with_window) {
@@ -73,6 +75,7 @@ void close_real_scene() {
   free_all_meshes();
   free_all_textures();
   close_d3d();
+  close_file_notify();
   PHYSFS_deinit();
   if (!getenv("KEEP_SCENE_HOME"))
     std::filesystem::remove_all(home);

@@ -59,3 +59,11 @@ envObj = null;
 print(envFn() + "\n");
 // anonymous functions have no name
 print(function() {}.getinfos().name + " " + (@(x) x).getinfos().name + " " + shadowed.getinfos().name + "\n");
+// returning a choice: each branch returns its own value, also inside loops and try
+function pickA(c) { return c ? 1 : 2; }
+function pickB(c) { return c ? (c > 5 ? "big" : "small") : "none"; }
+function pickC(c) { local r = 0; for (local i = 0; c ? i < 3 : i < 1; i++) r++; return c ? r : -r; }
+function pickD(c) { try { return c ? "t" : "f"; } catch (x) { return x; } }
+function pickE(c) { if (c) return c ? "x" : "y"; return c ? 1 : null; }
+print(pickA(true) + " " + pickA(false) + " " + pickB(7) + " " + pickB(2) + " " + pickB(0) + " " + pickC(true) + " " +
+      pickC(false) + " " + pickD(1) + " " + pickD(0) + " " + pickE(1) + " " + pickE(0) + "\n");

@@ -1,5 +1,4 @@
-// The fill floor of the frame benchmark: a full-screen quad that reads one texture and
-// writes it, opaque, to every pixel.
+// The benchmark's floor: one full-screen pass that reads one texture per pixel.
 #include "d3d9.inc"
 
 #ifdef VSH
@@ -16,7 +15,5 @@ void main() {
 layout(binding = 0) uniform sampler2D s0;
 layout(location = 0) in vec2 v_uv;
 
-void main() {
-  d3d9_output(texture(s0, v_uv));
-}
+void main() { d3d9_output(texture(s0, v_uv)); }
 #endif
