@@ -11,12 +11,15 @@
 #include "engine/core/stream.h"
 #include "engine/core/vfs.h"
 #include "engine/core/watch.h"
-#include "engine/gui/visual_log.h"
 #include "engine/render/image.h"
 #include "engine/world/palette.h"
 #include "gameobj/gameobj_api.h"
 
 DynArray<LevelGenTile*> level_tiles;
+
+// The on-screen error message belongs to the GUI; tools that generate levels without
+// it only log a failed reload.
+void append_error_message(const char* text, int len) __attribute__((weak));
 
 // How a load meets a broken tile: at start-up the game cannot run without its tiles and
 // the error is fatal; a reload records the first error and stops, and the tiles loaded
@@ -314,7 +317,8 @@ void reload_tiles() {
     level_tiles = static_cast<DynArray<LevelGenTile*>&&>(in_use);
     bind_tile_sets();
     debug("%s", load.error.c_str());
-    append_error_message(load.error.c_str(), -1);
+    if (append_error_message)
+      append_error_message(load.error.c_str(), -1);
     return;
   }
   free_tiles(in_use);
