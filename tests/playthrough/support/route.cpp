@@ -107,8 +107,6 @@ std::vector<RouteLeg> find_route(const HeroState& start, const HeroBody& body, c
     if (++search.nodesExpanded > search.maxNodes)
       break;
     HeroState from = n.state;
-    if (search.expanded)
-      search.expanded->push_back(from);
     int cost = n.cost;
     for (const Move& m : route_moves()) {
       bool reached = false;
