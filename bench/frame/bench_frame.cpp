@@ -48,7 +48,7 @@ Texture* floor_texture = nullptr;
 double frame_ms = 0, floor_ms = 0;
 
 bool start() {
-  if (!start_real_scene(BENCH_BIN_DIR, BENCH_FRAME_DIR, W, H, false))
+  if (!start_real_scene(BENCH_BIN_DIR, BENCH_FLOOR_DIR, W, H, false))
     return false;
 
   // The title's new game, then three seconds of play.
@@ -91,6 +91,7 @@ bool start() {
   frame_shaded = has_stats ? (double)shaded / (double)(W * H) : frame_written;
   floor_passes = std::max(1, (int)std::lround(frame_shaded));
 
+  // The world-drawing benchmark's floor shader: one texture read per pixel.
   floor_shader = create_shader("floor.sh", nullptr);
   floor_texture = create_texture(256, 256, 1, 1);
   int pitch = 0;

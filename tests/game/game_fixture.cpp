@@ -178,3 +178,17 @@ Hero* GameTest::start_at(float x, float y) {
   sounds_heard.clear();
   return hero();
 }
+
+float GameTest::run_both_ways() {
+  Hero* h = hero();
+  float x = h->x;
+  press('D');
+  step(20);
+  release('D');
+  float right = h->x;
+  press('A');
+  step(20);
+  release('A');
+  step(2);
+  return std::fmax(right - x, right - h->x);
+}

@@ -72,6 +72,9 @@ class GameTest : public ::testing::Test {
         return ExitFx_list[i];
     return nullptr;
   }
+  // Runs the hero right, then left (a wall may stand on one side, not on both): the
+  // farther of the two runs.
+  float run_both_ways();
   // The hero standing at (x, y) of a fresh game, in the play mode.
   Hero* start_at(float x, float y);
   // Sound events the module played since the last call.

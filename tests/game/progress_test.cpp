@@ -139,3 +139,51 @@ TEST_F(GeneratedLevelTest, GeneratedLevelsArePopulated) {
 }
 
 }  // namespace
+
+namespace {
+
+// The hero starts where it can move: no solid cell inside its box, and running
+// takes it somewhere, in every level of a game and for many random seeds.
+TEST_F(GeneratedLevelTest, HeroStartsInTheOpen) {
+  for (uint64_t seed = 1; seed <= 12; seed++)
+    for (int level : {1, 4, 5, 6, 9, 10}) {
+      game_rnd_seed = seed * 0x9E3779B97F4A7C15ull;
+      start_level(level);
+      Hero* h = hero();
+      ASSERT_TRUE(h);
+      int hit = 0;
+      __m128 push = collide_box_level(_mm_movelh_ps(h->bbox, h->bbox), _mm_movehl_ps(h->bbox, h->bbox), hit);
+      EXPECT_EQ(v_sign_bits(v_cmpgt(push, _mm_setzero_ps())), 0)
+          << "level " << level << " seed " << seed << " at " << h->x << "," << h->y;
+      EXPECT_GT(run_both_ways(), 5) << "level " << level << " seed " << seed << " the hero runs";
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A whole game's road: each level left through the exit (the developer's shortcut),
+// the elevator ride, the upgrade screen's Continue, the next level, up to the last
+// boss; the hero still answers the controls there.
+TEST_F(GeneratedLevelTest, ElevatorsAndUpgradeScreensLeadToTheLastBoss) {
+  start_level(1);
+  for (int level = 1; level < 10; level++) {
+    ASSERT_EQ(cur_game_mode, play_mode) << level;
+    ASSERT_EQ(cur_level, level);
+    reached_exit = true;
+    step();
+    bool upgrade = step_until(300, [] { return cur_game_mode == upgrade_mode; });
+    ASSERT_TRUE(upgrade) << "the ride from level " << level;
+    press(VK_RETURN);
+    step();
+    release(VK_RETURN);
+    step();
+  }
+  ASSERT_EQ(cur_level, 10);
+  ASSERT_EQ(cur_game_mode, play_mode);
+  ASSERT_EQ(Boss2_list.size(), 1);
+  EXPECT_GT(run_both_ways(), 5) << "the hero runs on level 10";
+}
+
+}  // namespace
