@@ -3,7 +3,8 @@
 // seconds of play, debris, then render_scene through the device's frame as the main
 // loop draws it (GPU work included: every frame waits for the device). In the same
 // run the fill floor: as many full-screen passes of a one-texture shader as the frame
-// shades screens' worth of fragments (counted by the driver's pipeline statistics).
+// shades screens' worth of fragments (counted by the driver's pipeline statistics), each
+// of them shaded in full.
 // Reports frames per second of both and their ratio. llvmpipe uses 8 rasteriser
 // threads unless LP_NUM_THREADS says otherwise. With KEEP_SCENE_HOME=1 the picture of
 // the measured frame is kept and its folder printed.
@@ -135,7 +136,10 @@ void BM_FillFloor(benchmark::State& state) {
       state.SkipWithError("no scene");
       return;
     }
-    set_backbuffer_target();
+    // The back buffer with the scene's depth attached (its test off), as the frame's
+    // scene passes have it: llvmpipe drops every earlier draw of a target without depth
+    // once an opaque full-screen draw covers it, which would leave one pass shaded.
+    set_scene_target();
     set_blend_none();
     set_zenable(false);
     set_atest(0);

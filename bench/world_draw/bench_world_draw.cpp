@@ -1,20 +1,32 @@
 // One frame of the play scene's world drawing, headless at 1280 x 720: the backdrop,
 // both layers of a generated level, 300 sprites, debris and the post-effects (six
-// full-screen passes). In the same run, the floor: six full-screen passes of a shader
-// that reads one texture and writes it through d3d9.inc's output helper, as every
-// shader of the game does. Every measured frame waits for the device to finish.
+// full-screen passes). In the same run, the floor: the frame's six full-screen passes,
+// each into the same target with the same depth states, drawn by floor.sh (one point
+// read of a screen-sized texture, written opaque through d3d9.inc's output helper):
+//   backdrop            scene image, scene depth attached, depth test off
+//   level layers (2)    scene image, depth test on, the first writing depth
+//   depth slices (2)    post-effect target, scene depth, depth test on, no writes
+//   final composite     back buffer, no depth, reading the scene image
+// The first five read a texture the frame never draws into, so that no pass waits for
+// another before the last, as in the frame. The scene's depth stays attached where the
+// frame has it: llvmpipe drops every earlier draw of a target without depth once an
+// opaque full-screen draw covers it, which would leave one pass shaded of five.
+// Every measured frame waits for the device to finish (glFinish, which sleeps).
 //   BM_WorldFrame      the frame
 //   BM_FloorPasses     the floor
 //   BM_FrameAndFloor   both, alternately in each iteration; reports frame_ms,
 //                      floor_ms and their ratio (the figure to keep at or below 1.3),
 //                      and the same in CPU time of all the process's threads
 //   BM_FramePart       each part of the frame alone
+// With WORLD_DRAW_PICTURE=file.png the frame's picture is written there first.
 #include <benchmark/benchmark.h>
+#include <epoxy/gl.h>
 #include <physfs.h>
 #include <stdlib.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <ctime>
 #include <random>
@@ -54,7 +66,7 @@ void append_error_message(const char*, int) {}
 
 namespace {
 
-constexpr int W = 1280, H = 720, SCALE = 4, SPRITES = 300, DEBRIS = 300, FULL_SCREEN_PASSES = 6;
+constexpr int W = 1280, H = 720, SCALE = 4, SPRITES = 300, DEBRIS = 300;
 
 // A position kept in a vector (__m128 drops its alignment attribute in templates).
 struct alignas(16) Vec4f {
@@ -67,6 +79,7 @@ struct World {
   std::vector<Sprite*> sprites;
   std::vector<Vec4f> positions;
   Shader* floor = nullptr;
+  Texture* floor_source = nullptr;  // what the floor's passes read
 };
 
 World world;
@@ -102,6 +115,8 @@ void set_camera(int left, int bottom) {
   get_glob_tm(g);
   set_vs_consts(0, &g.m[0][0], 4);
 }
+
+void draw_world_frame();
 
 bool setup() {
   if (world.ready)
@@ -166,9 +181,20 @@ bool setup() {
   for (int i = 0; i < DEBRIS; i++)
     add_junk(v_make(world.left + x(rng), world.bottom + y(rng), -1, 0), v_make(1, 2, 0, 0),
              main_palette[1 + rng() % 32], 1e9f, 0);
-  world.ready = scene_image && world.floor;
+  world.floor_source = create_screen_render_target();
+  world.ready = scene_image && world.floor && world.floor_source;
+  if (world.ready) {
+    // A picture of the frame to read: the floor source.
+    draw_world_frame();
+    copy_backbuffer_to_texture(world.floor_source);
+  }
   return world.ready;
 }
+
+// Waits until the rasteriser has drawn everything. glFinish sleeps until then, where
+// the engine's flush_gpu polls a query: the polling thread's spinning would count in the
+// process's CPU time.
+void finish_device() { glFinish(); }
 
 // The frame's parts, in drawing order.
 void begin_scene_pass() {
@@ -202,24 +228,31 @@ void draw_world_frame() {
   sprite_pass();
   debris_pass();
   apply_postfx();
-  flush_gpu();
+  finish_device();
 }
 
 void draw_floor() {
   set_shader(world.floor);
   set_blend_none();
   set_atest(0);
-  set_zenable(false);
   set_texture_filter(0, false);
-  set_texture(0, get_postfx_target());
-  set_texture_target(scene_image, 0, false);
-  for (int i = 0; i < FULL_SCREEN_PASSES - 1; i++)
-    draw_postfx();
+  set_texture(0, world.floor_source);
+  set_texture_target(scene_image, 0, true);
+  set_zenable(false);
+  draw_postfx();
+  set_zenable(true);
+  set_zwrite(true);
+  draw_postfx();
+  set_zwrite(false);
+  draw_postfx();
+  set_texture_target(get_postfx_target(), 0, true);
+  draw_postfx();
+  draw_postfx();
+  set_zwrite(true);
   set_texture(0, scene_image);
   set_backbuffer_target();
   draw_postfx();
-  set_zenable(true);
-  flush_gpu();
+  finish_device();
 }
 
 struct Spent {
@@ -256,11 +289,11 @@ void BM_FramePart(benchmark::State& state) {
   for (auto _ : state) {
     draw_world_frame();
     begin_scene_pass();
-    flush_gpu();
+    finish_device();
     state.SetIterationTime(time_of(
         [] {
           parts[part]();
-          flush_gpu();
+          finish_device();
         },
         spent));
   }
@@ -301,6 +334,46 @@ void BM_FrameAndFloor(benchmark::State& state) {
 }
 BENCHMARK(BM_FrameAndFloor)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
+// The back buffer after one frame, as an opaque RGB picture.
+bool write_frame_picture(const char* path) {
+  if (!setup())
+    return false;
+  draw_world_frame();
+  Texture* copy = create_screen_render_target();
+  int pitch = 0;
+  const uint8_t* bits = copy && copy_backbuffer_to_texture(copy) ? (const uint8_t*)read_render_target(copy, &pitch) : nullptr;
+  std::vector<uint8_t> rgba(size_t(W) * H * 4);
+  for (int y = 0; bits && y < H; y++)
+    for (int x = 0; x < W; x++) {
+      const uint8_t* p = bits + size_t(y) * pitch + x * 4;  // B, G, R, A
+      uint8_t* q = &rgba[(size_t(y) * W + x) * 4];
+      q[0] = p[2];
+      q[1] = p[1];
+      q[2] = p[0];
+      q[3] = 255;
+    }
+  if (bits)
+    end_read_render_target(copy);
+  destroy_texture(copy);
+  if (!bits)
+    return false;
+  // Saved in the bench's own write folder, then copied to the path asked for.
+  if (!save_png("frame.png", W, H, 4, rgba.data(), W * 4))
+    return false;
+  std::error_code error;
+  std::filesystem::copy_file(std::string(PHYSFS_getWriteDir()) + "frame.png", path,
+                             std::filesystem::copy_options::overwrite_existing, error);
+  return !error;
+}
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (const char* picture = getenv("WORLD_DRAW_PICTURE"))
+    if (!write_frame_picture(picture))
+      fprintf(stderr, "bench_world_draw: the picture could not be written to %s\n", picture);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,5 +1,6 @@
 #include "engine/gen/level_tiles.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -15,6 +16,33 @@
 #include "gameobj/gameobj_api.h"
 
 DynArray<LevelGenTile*> level_tiles;
+
+// The on-screen error message belongs to the GUI; tools that generate levels without
+// it only log a failed reload.
+void append_error_message(const char* text, int len) __attribute__((weak));
+
+// How a load meets a broken tile: at start-up the game cannot run without its tiles and
+// the error is fatal; a reload records the first error and stops, and the tiles loaded
+// before stay in use.
+struct TileLoad {
+  bool reload = false;
+  TempString<512> error;
+  bool failed() const { return error.str[0] != 0; }
+};
+
+// Reports a broken tile; false, so that callers can return it.
+__attribute__((format(printf, 2, 3))) static bool tile_error(TileLoad& load, const char* fmt, ...) {
+  va_list args;
+  va_start(args, fmt);
+  char text[512];
+  vsnprintf(text, sizeof(text), fmt, args);
+  va_end(args);
+  if (!load.reload)
+    fatal("%s", text);
+  if (!load.failed())
+    load.error.assign(text);
+  return false;
+}
 
 // Tile paths and names live in buffers of this size; longer ones are refused.
 constexpr int TILE_PATH_SIZE = 256;
@@ -60,23 +88,28 @@ static LevelGenTile* find_or_add_tile(const char* name) {
   return t;
 }
 
-// Formats into a fixed buffer; a text that does not fit is fatal and names the file,
-// so no tile is ever loaded under a cut name.
-static void format_path(char* buf, int size, const char* what, const char* a, const char* b, const char* c) {
+// Formats into a fixed buffer; a text that does not fit is a broken tile that names the
+// file, so no tile is ever loaded under a cut name.
+static bool format_path(TileLoad& load, char* buf, int size, const char* what, const char* a, const char* b,
+                        const char* c) {
   int n = snprintf(buf, size_t(size), "%s%s%s", a, b, c);
   if (n < 0 || n >= size)
-    fatal("tile %s too long: %s%s%s", what, a, b, c);
+    return tile_error(load, "tile %s too long: %s%s%s", what, a, b, c);
+  return true;
 }
 
 // A tile's name: the folder prefix, then the first `stem_len` characters of the file
 // name (the name without its layer suffix and extension).
-static void format_tile_name(char* name, size_t size, const char* prefix, const char* entry, size_t stem_len) {
-  format_path(name, int(size), "name", prefix, "", "");
+static bool format_tile_name(TileLoad& load, char* name, size_t size, const char* prefix, const char* entry,
+                             size_t stem_len) {
+  if (!format_path(load, name, int(size), "name", prefix, "", ""))
+    return false;
   size_t plen = strlen(name);
   if (plen + stem_len >= size)
-    fatal("tile name too long: %s%s", prefix, entry);
+    return tile_error(load, "tile name too long: %s%s", prefix, entry);
   memcpy(name + plen, entry, stem_len);
   name[plen + stem_len] = 0;
+  return true;
 }
 
 static bool ends_with_nocase(const char* s, size_t len, const char* suffix) {
@@ -96,11 +129,11 @@ static uint8_t collision_class(uint32_t pixel) {
   return 3;  // blue, cyan, magenta, yellow
 }
 
-static void load_layer_image(const char* path, const char* entry, const char* name, char layer) {
+static bool load_layer_image(TileLoad& load, const char* path, const char* entry, const char* name, char layer) {
   int wd = 0, ht = 0;
   DynArray<uint32_t> pixels;
   if (!load_png(path, &wd, &ht, pixels))
-    fatal("Error loading tile image %s", entry);
+    return tile_error(load, "Error loading tile image %s", entry);
   ASSERT(pixels.size()==wd*ht);
   LevelGenTile* t = find_or_add_tile(name);
   if (t->width == 0 && t->height == 0) {
@@ -108,7 +141,7 @@ static void load_layer_image(const char* path, const char* entry, const char* na
     t->height = ht;
   }
   if (t->width != wd || t->height != ht)
-    fatal("Expected %dx%d tile image %s, got %dx%d", t->width, t->height, entry, wd, ht);
+    return tile_error(load, "Expected %dx%d tile image %s, got %dx%d", t->width, t->height, entry, wd, ht);
   uint8_t** dst;
   const char* duplicate;
   if (layer == 'b') {
@@ -122,48 +155,65 @@ static void load_layer_image(const char* path, const char* entry, const char* na
     duplicate = "Duplicate tile collision map %s";
   }
   if (*dst)
-    fatal(duplicate, entry);
+    return tile_error(load, duplicate, entry);
   *dst = (uint8_t*)dlmalloc(size_t(wd) * size_t(ht) + 1);
   for (int i = 0; i < wd * ht; i++)
     (*dst)[i] = layer == 'c' ? collision_class(pixels[i]) : PACK_COLOR(pixels[i]);
   pixels.clearAndFree();
+  return true;
 }
 
-static void load_tile_config(const char* path, const char* entry, const char* name) {
+static bool load_tile_config(TileLoad& load, const char* path, const char* entry, const char* name) {
   LevelGenTile* t = find_or_add_tile(name);
   if (t->config)
-    fatal("Duplicate tile config %s", entry);
+    return tile_error(load, "Duplicate tile config %s", entry);
   t->config = ConfigNode::fromFile(path);
   if (!t->config)
-    fatal("Error loading tile config %s", entry);
+    return tile_error(load, "Error loading tile config %s", entry);
+  return true;
+}
+
+// One entry of a tile folder: a sub-folder walked in turn, a layer image or a description.
+static bool scan_tile_entry(TileLoad& load, const char* prefix, const char* entry);
+
+static bool scan_tiles(TileLoad& load, const char* prefix) {
+  char dir[TILE_PATH_SIZE];
+  if (!format_path(load, dir, sizeof(dir), "path", "tiles/", prefix, ""))
+    return false;
+  PhysFSFileList list;
+  for (const char* entry = list.start(dir); entry; entry = list.next())
+    if (!scan_tile_entry(load, prefix, entry))
+      return false;
+  return true;
+}
+
+static bool scan_tile_entry(TileLoad& load, const char* prefix, const char* entry) {
+  char path[TILE_PATH_SIZE], name[TILE_NAME_SIZE];
+  if (!format_path(load, path, sizeof(path), "path", "tiles/", prefix, entry))
+    return false;
+  if (vfs_is_directory(path)) {
+    if (entry[0] == '.')
+      return true;
+    char sub[TILE_PATH_SIZE];
+    return format_path(load, sub, sizeof(sub), "path", prefix, entry, "/") && scan_tiles(load, sub);
+  }
+  size_t len = strlen(entry);
+  if (len > 6 && ends_with_nocase(entry, len, ".png") && entry[len - 6] == '_') {
+    char layer = char(entry[len - 5] | 0x20);
+    if (layer != 'b' && layer != 'f' && layer != 'c')
+      return true;
+    return format_tile_name(load, name, sizeof(name), prefix, entry, len - 6) &&
+           load_layer_image(load, path, entry, name, layer);
+  }
+  if (len > 4 && ends_with_nocase(entry, len, ".cfg"))
+    return format_tile_name(load, name, sizeof(name), prefix, entry, len - 4) &&
+           load_tile_config(load, path, entry, name);
+  return true;
 }
 
 void scan_tile_dir(const char* prefix) {
-  char dir[TILE_PATH_SIZE], path[TILE_PATH_SIZE], name[TILE_NAME_SIZE];
-  format_path(dir, sizeof(dir), "path", "tiles/", prefix, "");
-  PhysFSFileList list;
-  for (const char* entry = list.start(dir); entry; entry = list.next()) {
-    format_path(path, sizeof(path), "path", "tiles/", prefix, entry);
-    if (vfs_is_directory(path)) {
-      if (entry[0] == '.')
-        continue;
-      char sub[TILE_PATH_SIZE];
-      format_path(sub, sizeof(sub), "path", prefix, entry, "/");
-      scan_tile_dir(sub);
-      continue;
-    }
-    size_t len = strlen(entry);
-    if (len > 6 && ends_with_nocase(entry, len, ".png") && entry[len - 6] == '_') {
-      char layer = char(entry[len - 5] | 0x20);
-      if (layer != 'b' && layer != 'f' && layer != 'c')
-        continue;
-      format_tile_name(name, sizeof(name), prefix, entry, len - 6);
-      load_layer_image(path, entry, name, layer);
-    } else if (len > 4 && ends_with_nocase(entry, len, ".cfg")) {
-      format_tile_name(name, sizeof(name), prefix, entry, len - 4);
-      load_tile_config(path, entry, name);
-    }
-  }
+  TileLoad load;
+  scan_tiles(load, prefix);
 }
 
 // Foreground index of a collision class, at the edge of its region or inside it.
@@ -177,7 +227,7 @@ static uint8_t foreground_of_class(uint8_t k, bool interior) {
   }
 }
 
-static void complete_tile(LevelGenTile* t) {
+static bool complete_tile(TileLoad& load, LevelGenTile* t) {
   if (!t->config)
     t->config = new ConfigNode();
   t->dx = t->config->getInt("dx", t->dx);
@@ -211,35 +261,67 @@ static void complete_tile(LevelGenTile* t) {
   if (const char* twin = t->config->getStr("flipped", nullptr)) {
     t->flipped = find_level_tile(twin);
     if (!t->flipped)
-      fatal("can't find flipped level tile '%s' (for %s)", twin, t->name);
+      return tile_error(load, "can't find flipped level tile '%s' (for %s)", twin, t->name);
   }
+  return true;
+}
+
+static bool complete_tiles(TileLoad& load) {
+  for (LevelGenTile* t : level_tiles)
+    if (!complete_tile(load, t))
+      return false;
+  return true;
 }
 
 void complete_level_tiles() {
-  for (LevelGenTile* t : level_tiles)
-    complete_tile(t);
+  TileLoad load;
+  complete_tiles(load);
+}
+
+static bool bind_sets(TileLoad& load);
+
+static bool load_tiles(TileLoad& load) {
+  if (!scan_tiles(load, ""))
+    return false;
+  debug("loaded %d tiles", level_tiles.size());
+  return complete_tiles(load) && bind_sets(load);
 }
 
 void load_level_tiles() {
-  scan_tile_dir("");
-  debug("loaded %d tiles", level_tiles.size());
-  complete_level_tiles();
-  bind_tile_sets();
+  TileLoad load;
+  load_tiles(load);
+}
+
+static void free_tiles(DynArray<LevelGenTile*>& tiles) {
+  for (LevelGenTile* t : tiles)
+    destroy_tile(t);
+  tiles.clearAndFree();
 }
 
 void free_level_tiles() {
-  for (LevelGenTile* t : level_tiles)
-    destroy_tile(t);
-  level_tiles.clearAndFree();
+  free_tiles(level_tiles);
   for (TileSet& s : tile_sets)
     s.count = 0;
 }
 
+// The new tiles are read beside the ones in use, which go only once the new set is
+// whole; a broken tile is shown and logged and the tiles in use stay.
 void reload_tiles() {
   if (!was_physfs_dir_changed("tiles/"))
     return;
-  free_level_tiles();
-  load_level_tiles();
+  DynArray<LevelGenTile*> in_use = static_cast<DynArray<LevelGenTile*>&&>(level_tiles);
+  TileLoad load;
+  load.reload = true;
+  if (!load_tiles(load)) {
+    free_tiles(level_tiles);
+    level_tiles = static_cast<DynArray<LevelGenTile*>&&>(in_use);
+    bind_tile_sets();
+    debug("%s", load.error.c_str());
+    if (append_error_message)
+      append_error_message(load.error.c_str(), -1);
+    return;
+  }
+  free_tiles(in_use);
   gameobj_func_table.reload_boss_parts();
 }
 
@@ -317,9 +399,17 @@ static LevelGenTile* bound(const char* name) {
 }
 
 void bind_tile_sets() {
-  // Every name is looked up once, in the fixed order; a missing tile is fatal here.
-  for (int i = 0; i < num_bound_tile_names; i++)
-    looked_up[i] = load_level_tile(bound_tile_names[i]);
+  TileLoad load;
+  bind_sets(load);
+}
+
+static bool bind_sets(TileLoad& load) {
+  // Every name is looked up once, in the fixed order; a missing tile is a broken set.
+  for (int i = 0; i < num_bound_tile_names; i++) {
+    looked_up[i] = find_level_tile(bound_tile_names[i]);
+    if (!looked_up[i])
+      return tile_error(load, "can't find level tile '%s'", bound_tile_names[i]);
+  }
 
   int used = 0;
   auto add = [&](int set, const char* name, int repeat) {
@@ -358,4 +448,5 @@ void bind_tile_sets() {
       default: add(s, tile_set_names[s], 1); break;  // one tile named like its set
     }
   }
+  return true;
 }

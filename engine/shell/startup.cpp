@@ -105,7 +105,8 @@ void start_up_and_run() {
   debug("physfs write dir: %s", PHYSFS_getWriteDir() ? PHYSFS_getWriteDir() : "(none)");
   debug("app path: '%s'", app_path);
 
-  game_rnd_seed = (uint64_t)get_ref_time();
+  // Seeded from the main loop's clock: a test that injects the clock fixes the seed.
+  game_rnd_seed = (uint64_t)main_loop_services.now();
   if (game_rnd_seed == 0)
     game_rnd_seed = 1;
   set_update_rate(20, 5);

@@ -327,10 +327,13 @@ void D3d9Device::apply_draw_state() {
   // the vertical move stops one sub-pixel step (1/256) short, which puts an edge lying
   // exactly on a pixel centre on Direct3D's side of it.
   const float y_shift = 1.0f - 1.0f / 128.0f;
+  // The alpha test's values matter only to the program that applies it; without it
+  // they stay zero, so changing them costs no upload.
+  bool alpha_test = alpha_test_active();
   LayerUniforms u = {{viewport.Width ? 1.0f / viewport.Width : 0.0f,
                       viewport.Height ? -y_shift / viewport.Height : 0.0f, 0, 0},
-                     {rs[D3DRS_ALPHATESTENABLE] ? 1.0f : 0.0f, (float)(rs[D3DRS_ALPHAREF] & 255),
-                      (float)rs[D3DRS_ALPHAFUNC], 0}};
+                     {alpha_test ? 1.0f : 0.0f, alpha_test ? (float)(rs[D3DRS_ALPHAREF] & 255) : 0.0f,
+                      alpha_test ? (float)rs[D3DRS_ALPHAFUNC] : 0.0f, 0}};
   // Uploaded only when it changed: a new uniform block makes the driver take a fresh
   // copy of the stage's constants.
   if (std::memcmp(&u, layer_shadow, sizeof(u)) != 0) {
@@ -365,12 +368,20 @@ void D3d9Device::apply_draw_state() {
     if (bound_textures[s] != tex) glBindTextureUnit(s, tex);
     bound_textures[s] = tex;
   }
-  if (pipeline_dirty) {
+  // The pixel shader's program without the alpha test unless the test can drop pixels.
+  if (pipeline_dirty || alpha_test != alpha_test_bound) {
+    GLuint ps_program = !ps ? 0 : alpha_test ? ps->impl->alpha_test_program : ps->impl->program;
     glUseProgramStages(pipeline, GL_VERTEX_SHADER_BIT, vs ? vs->impl->program : 0);
-    glUseProgramStages(pipeline, GL_FRAGMENT_SHADER_BIT, ps ? ps->impl->program : 0);
+    glUseProgramStages(pipeline, GL_FRAGMENT_SHADER_BIT, ps_program);
+    alpha_test_bound = alpha_test;
     pipeline_dirty = false;
   }
   upload_constants();
+}
+
+bool D3d9Device::alpha_test_active() const {
+  DWORD f = rs[D3DRS_ALPHAFUNC];
+  return rs[D3DRS_ALPHATESTENABLE] && f >= D3DCMP_NEVER && f < D3DCMP_ALWAYS;
 }
 
 void D3d9Device::upload_constants() {

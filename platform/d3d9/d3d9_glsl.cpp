@@ -117,3 +117,29 @@ GLuint glsl_build_program(D3d9Device* dev, GLenum stage, const char* code, std::
   if (messages) *messages = glsl_map_messages(code, log.c_str());
   return 0;
 }
+
+std::string glsl_alpha_test_variant(const char* code, bool alpha_test) {
+  std::string out = code ? code : "";
+  const char* define = alpha_test ? "#define D3D9_ALPHA_TEST 1\n" : "#define D3D9_ALPHA_TEST 0\n";
+  // After the #version line, which must come first; the line marks that follow keep
+  // the driver's messages in the right places.
+  size_t at = 0;
+  if (out.compare(0, 8, "#version") == 0) {
+    if (out.find('\n') == std::string::npos) out += '\n';
+    at = out.find('\n') + 1;
+  }
+  out.insert(at, define);
+  return out;
+}
+
+bool glsl_build_pixel_programs(D3d9Device* dev, const char* code, GLuint* plain, GLuint* alpha_tested,
+                               std::string* messages) {
+  *plain = glsl_build_program(dev, GL_FRAGMENT_SHADER, glsl_alpha_test_variant(code, false).c_str(), messages);
+  *alpha_tested = *plain ? glsl_build_program(dev, GL_FRAGMENT_SHADER, glsl_alpha_test_variant(code, true).c_str(),
+                                              messages)
+                         : 0;
+  if (*plain && *alpha_tested) return true;
+  if (*plain) glDeleteProgram(*plain);
+  *plain = 0;
+  return false;
+}

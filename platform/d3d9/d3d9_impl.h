@@ -143,9 +143,11 @@ struct IDirect3DVertexShader9::Impl {
   GLuint program = 0;
   D3d9Device* dev = nullptr;
 };
+// A pixel shader is two programs: without the alpha test, and with it (data/d3d9.inc).
 struct IDirect3DPixelShader9::Impl {
   GLuint program = 0;
   D3d9Device* dev = nullptr;
+  GLuint alpha_test_program = 0;
 };
 struct IDirect3DQuery9::Impl {
   D3d9Device* dev = nullptr;
@@ -216,6 +218,7 @@ public:
   IDirect3DSurface9* depth = nullptr;
   bool fbo_dirty = true;
   bool pipeline_dirty = true;
+  bool alpha_test_bound = false;  // the pipeline holds the pixel shader's alpha-test program
 
   // GL objects
   GLuint fbo = 0, blit_read = 0, blit_draw = 0;
@@ -244,6 +247,8 @@ public:
   void apply_draw_state();
   bool apply_vertex_input(UINT vertex_end);
   void upload_constants();
+  // Whether the alpha test can drop a pixel: the pixel shader's program then has to apply it.
+  bool alpha_test_active() const;
   int samples_for(D3DMULTISAMPLE_TYPE ms, DWORD quality) const;
 };
 

@@ -3,6 +3,7 @@
 #include "platform/d3d9/d3d9_glsl.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <cstdio>
 #include <cstring>
 #include <sched.h>
@@ -519,51 +520,61 @@ HRESULT IDirect3DDevice9Ex::CreateVertexDeclaration(const D3DVERTEXELEMENT9* ele
 
 // ---- shaders ------------------------------------------------------------------------
 
-static GLuint build_program(D3d9Device* dev, GLenum stage, const DWORD* code) {
-  if (!code) return 0;
-  // The compiler has already shown the driver's messages for code it made; code from
-  // elsewhere (a cache) has only standard error.
-  std::string messages;
-  GLuint program = glsl_build_program(dev, stage, (const char*)code, &messages);
-  if (!program)
-    fprintf(stderr, "d3d9: %s shader failed to build:\n%s", stage == GL_VERTEX_SHADER ? "vertex" : "pixel",
-            messages.c_str());
-  return program;
+// The compiler has already shown the driver's messages for code it made; code from
+// elsewhere (a cache) has only standard error.
+static void report_build_failure(GLenum stage, const std::string& messages) {
+  fprintf(stderr, "d3d9: %s shader failed to build:\n%s", stage == GL_VERTEX_SHADER ? "vertex" : "pixel",
+          messages.c_str());
 }
 
-// A vertex or pixel shader is one GL program, deleted with the shader while the
-// device that built it lives.
-template <class Impl>
-static void delete_shader_impl(Impl* impl) {
-  if (impl && impl->program && device_alive(impl->dev)) {
-    impl->dev->make_current();
-    glDeleteProgram(impl->program);
-  }
+// A shader's GL programs, deleted with the shader while the device that built it lives.
+static void delete_programs(D3d9Device* dev, std::initializer_list<GLuint> programs) {
+  if (!device_alive(dev)) return;
+  dev->make_current();
+  for (GLuint p : programs)
+    if (p) glDeleteProgram(p);
+}
+
+IDirect3DVertexShader9::~IDirect3DVertexShader9() {
+  if (impl) delete_programs(impl->dev, {impl->program});
   delete impl;
 }
 
-IDirect3DVertexShader9::~IDirect3DVertexShader9() { delete_shader_impl(impl); }
-IDirect3DPixelShader9::~IDirect3DPixelShader9() { delete_shader_impl(impl); }
-
-template <class Shader>
-static HRESULT create_shader(D3d9Device* dev, GLenum stage, const DWORD* code, Shader** shader) {
-  if (!shader) return D3DERR_INVALIDCALL;
-  *shader = nullptr;
-  GLuint p = build_program(dev, stage, code);
-  if (!p) return D3DERR_INVALIDCALL;
-  *shader = new Shader;
-  (*shader)->impl = new typename Shader::Impl{p, dev};
-  return D3D_OK;
+IDirect3DPixelShader9::~IDirect3DPixelShader9() {
+  if (impl) delete_programs(impl->dev, {impl->program, impl->alpha_test_program});
+  delete impl;
 }
 
 HRESULT IDirect3DDevice9Ex::CreateVertexShader(const DWORD* code, IDirect3DVertexShader9** shader) {
   D3D9_REC("CreateVertexShader()");
-  return create_shader(impl, GL_VERTEX_SHADER, code, shader);
+  if (!shader) return D3DERR_INVALIDCALL;
+  *shader = nullptr;
+  if (!code) return D3DERR_INVALIDCALL;
+  std::string messages;
+  GLuint program = glsl_build_program(impl, GL_VERTEX_SHADER, (const char*)code, &messages);
+  if (!program) {
+    report_build_failure(GL_VERTEX_SHADER, messages);
+    return D3DERR_INVALIDCALL;
+  }
+  *shader = new IDirect3DVertexShader9;
+  (*shader)->impl = new IDirect3DVertexShader9::Impl{program, impl};
+  return D3D_OK;
 }
 
 HRESULT IDirect3DDevice9Ex::CreatePixelShader(const DWORD* code, IDirect3DPixelShader9** shader) {
   D3D9_REC("CreatePixelShader()");
-  return create_shader(impl, GL_FRAGMENT_SHADER, code, shader);
+  if (!shader) return D3DERR_INVALIDCALL;
+  *shader = nullptr;
+  if (!code) return D3DERR_INVALIDCALL;
+  std::string messages;
+  GLuint plain = 0, alpha_tested = 0;
+  if (!glsl_build_pixel_programs(impl, (const char*)code, &plain, &alpha_tested, &messages)) {
+    report_build_failure(GL_FRAGMENT_SHADER, messages);
+    return D3DERR_INVALIDCALL;
+  }
+  *shader = new IDirect3DPixelShader9;
+  (*shader)->impl = new IDirect3DPixelShader9::Impl{plain, impl, alpha_tested};
+  return D3D_OK;
 }
 
 // ---- queries ------------------------------------------------------------------------

@@ -9,8 +9,8 @@
 // Every source line gives one output line (left empty when it is dropped), and each
 // file starts or resumes with a mark "//#line N name" (the next line is line N of
 // name), so that the driver's messages can be told in the file and line that hold the
-// fault. While a device lives, the driver builds the stage here, so that its errors
-// come back with the compiler's own.
+// fault. While a device lives, the driver builds the stage here (a pixel stage in both
+// of the layer's variants), so that its errors come back with the compiler's own.
 #include "platform/d3d9/d3dcompiler.h"
 #include "platform/d3d9/d3d9_glsl.h"
 #include "platform/d3d9/d3d9_platform.h"
@@ -383,12 +383,16 @@ bool driver_builds(LPCSTR target, const std::string& code, std::string* errors) 
   if (std::strncmp(target, "ps", 2) == 0) stage = GL_FRAGMENT_SHADER;
   if (!stage) return true;
   std::string messages;
-  GLuint program = glsl_build_program(d3d9_live_device, stage, code.c_str(), &messages);
-  if (!program) {
+  GLuint programs[2] = {};
+  bool built = stage == GL_FRAGMENT_SHADER
+                   ? glsl_build_pixel_programs(d3d9_live_device, code.c_str(), &programs[0], &programs[1], &messages)
+                   : (programs[0] = glsl_build_program(d3d9_live_device, stage, code.c_str(), &messages)) != 0;
+  if (!built) {
     *errors += messages;
     return false;
   }
-  glDeleteProgram(program);
+  glDeleteProgram(programs[0]);
+  glDeleteProgram(programs[1]);
   return true;
 }
 

@@ -269,6 +269,23 @@ TEST(ShaderCompiler, DriverMessagesNameTheirFile) {
             "font.sh(1): error: a\nfont.sh(2): error: b\n");
 }
 
+// The layer's variants of a pixel stage: its alpha-test definition follows the #version
+// line (which must stay first), or starts a text without one.
+TEST(ShaderCompiler, AlphaTestVariantsDefineItAfterTheVersion) {
+  struct Case {
+    const char* code;
+    bool alpha_test;
+    const char* variant;
+  } cases[] = {
+      {"#version 450 core\nvoid main() {}\n", true, "#version 450 core\n#define D3D9_ALPHA_TEST 1\nvoid main() {}\n"},
+      {"#version 450 core\nvoid main() {}\n", false, "#version 450 core\n#define D3D9_ALPHA_TEST 0\nvoid main() {}\n"},
+      {"#version 450 core", true, "#version 450 core\n#define D3D9_ALPHA_TEST 1\n"},
+      {"void main() {}\n", false, "#define D3D9_ALPHA_TEST 0\nvoid main() {}\n"},
+      {"", true, "#define D3D9_ALPHA_TEST 1\n"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(glsl_alpha_test_variant(c.code, c.alpha_test), c.variant) << c.code;
+}
+
 // While a device lives the driver builds each stage at compile time: its errors come
 // back from the compiler in the files and lines of the sources.
 TEST_F(LayerTest, CompilerReportsDriverErrorsInTheirFiles) {
@@ -300,4 +317,20 @@ TEST_F(LayerTest, CompilerReportsDriverErrorsInTheirFiles) {
   r = compile(pixel, vsh, nullptr, "vs_3_0");
   EXPECT_EQ(r.hr, E_FAIL);
   EXPECT_NE(r.errors.find("t.sh(3): error: `gl_FragCoord' undeclared"), std::string::npos) << r.errors;
+}
+
+// A pixel stage is built in both of the layer's variants at compile time: code that one
+// of them cannot build is refused, with the error in its file and line.
+TEST_F(LayerTest, CompilerBuildsBothAlphaTestVariantsOfAPixelStage) {
+  const D3D_SHADER_MACRO psh[] = {{"PSH", " 1"}, {nullptr, nullptr}};
+  for (const char* size : {"D3D9_ALPHA_TEST", "1 - D3D9_ALPHA_TEST"}) {
+    std::string src = std::string("out vec4 color;\nvoid main() {\n  float a[") + size +
+                      "];\n  a[0] = 1.0;\n  color = vec4(a[0]);\n}\n";
+    Result r = compile(src, psh, nullptr, "ps_3_0");
+    EXPECT_EQ(r.hr, E_FAIL) << size;
+    EXPECT_EQ(r.errors.rfind("t.sh(3): error: ", 0), 0u) << size << "\n" << r.errors;
+  }
+  Result r = compile("out vec4 color;\nvoid main() {\n  float a[D3D9_ALPHA_TEST + 1];\n  color = vec4(1.0);\n}\n", psh,
+                     nullptr, "ps_3_0");
+  EXPECT_EQ(r.hr, S_OK) << r.errors;
 }

@@ -140,6 +140,44 @@ TEST_F(LayerTest, AlphaTestDiscardsPixelsBelowTheReference) {
   EXPECT_EQ(px[W - 1], 0x80FFFFFFu);
 }
 
+// Every pixel shader is two programs (data/d3d9.inc): with the alpha test while it can
+// drop pixels, without it otherwise. The cases run one after another on one shader, so
+// each change of the alpha-test states alone has to switch the program.
+TEST_F(LayerTest, AlphaTestStatesPickTheProgramThatAppliesThem) {
+  struct Case {
+    BOOL enabled;
+    DWORD func, ref;
+    uint32_t alpha;
+    bool tested;  // drawn by the program with the alpha test
+    bool drawn;
+  } cases[] = {
+      {FALSE, D3DCMP_GREATEREQUAL, 128, 0x7F, false, true},  // off: nothing is dropped
+      {TRUE, D3DCMP_GREATEREQUAL, 128, 0x7F, true, false},
+      {TRUE, D3DCMP_GREATEREQUAL, 128, 0x80, true, true},
+      {TRUE, D3DCMP_ALWAYS, 128, 0x00, false, true},  // passes everything: no test to apply
+      {TRUE, D3DCMP_LESS, 128, 0x7F, true, true},
+      {TRUE, D3DCMP_LESS, 128, 0x80, true, false},
+      {TRUE, D3DCMP_NEVER, 0, 0xFF, true, false},
+      {FALSE, D3DCMP_NEVER, 0, 0xFF, false, true},
+  };
+  useShader(false);
+  for (const Case& c : cases) {
+    dev->SetRenderState(D3DRS_ALPHATESTENABLE, c.enabled);
+    dev->SetRenderState(D3DRS_ALPHAFUNC, c.func);
+    dev->SetRenderState(D3DRS_ALPHAREF, c.ref);
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    uint32_t color = c.alpha << 24 | 0x00FFFFFF;
+    drawQuad(-0.5f, -0.5f, W - 0.5f, H - 0.5f, color);
+    GLint program = 0;
+    glGetProgramPipelineiv(dev->impl->pipeline, GL_FRAGMENT_SHADER, &program);
+    EXPECT_EQ((GLuint)program, c.tested ? ps_color->impl->alpha_test_program : ps_color->impl->program)
+        << "enabled " << c.enabled << " func " << c.func << " alpha " << c.alpha;
+    EXPECT_EQ(readBackBuffer()[W * H / 2], c.drawn ? color : 0xFF000000u)
+        << "enabled " << c.enabled << " func " << c.func << " alpha " << c.alpha;
+  }
+  EXPECT_NE(ps_color->impl->program, ps_color->impl->alpha_test_program);
+}
+
 // Row 0 of a render-target texture is the top: drawing the top two rows and sampling
 // the texture back shows them first in memory.
 TEST_F(LayerTest, RenderTargetTextureRowsRunTopDown) {
@@ -202,15 +240,13 @@ TEST_F(LayerTest, ClearColourOfAFloatTargetIsEachByteOver255) {
 
 // Releasing a shader deletes its GL program (shader reloads would leak them otherwise).
 TEST_F(LayerTest, ReleasedShadersFreeTheirPrograms) {
-  GLuint vs_program = vs->impl->program, ps_program = ps_color->impl->program;
-  ASSERT_TRUE(glIsProgram(vs_program));
-  ASSERT_TRUE(glIsProgram(ps_program));
+  GLuint programs[] = {vs->impl->program, ps_color->impl->program, ps_color->impl->alpha_test_program};
+  for (GLuint p : programs) ASSERT_TRUE(glIsProgram(p));
   vs->Release();
   vs = nullptr;
   ps_color->Release();
   ps_color = nullptr;
-  EXPECT_FALSE(glIsProgram(vs_program));
-  EXPECT_FALSE(glIsProgram(ps_program));
+  for (GLuint p : programs) EXPECT_FALSE(glIsProgram(p));
 }
 
 // Constant ranges that run past a stage's registers are refused whole, also when the

@@ -3,6 +3,8 @@
 
 #include "engine/core/watch.h"
 #include "engine/render/d3d_shaders.h"
+#include "engine/render/d3d_states.h"
+#include "engine/render/d3d_vbuf.h"
 
 #include <physfs.h>
 #include <cstring>
@@ -152,6 +154,50 @@ TEST_F(ShaderTest, CacheIsReadFirstAndRejectedWhenStaleOrForeign) {
   writeFile("cache/edit.sh.cache", read_file(cache).substr(0, 40));
   s = create_shader("edit.sh", nullptr);
   EXPECT_NE(s->vs, nullptr);
+  destroy_shader(s);
+}
+
+// The cache holds each stage once; the layer builds a pixel stage read from it with and
+// without the alpha test, and draws with the one the states ask for.
+TEST_F(ShaderTest, ShaderFromTheCacheAppliesTheAlphaTestOnlyWhileItIsOn) {
+  std::string untextured = defs({"UNTEXTURED", "1"});
+  destroy_shader(create_shader("edit.sh", untextured.c_str()));
+  close_d3d();
+  d3d9_compiler_disabled = true;  // nothing but the cache can make it
+  startDevice(16, 16);
+  testing::internal::CaptureStdout();
+  Shader* s = create_shader("edit.sh", untextured.c_str());
+  EXPECT_TRUE(contains(testing::internal::GetCapturedStdout(), "loaded shader 'edit.sh' from cache"));
+  d3d9_compiler_disabled = false;
+
+  const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT2, 0, D3DDECLUSAGE_POSITION, 0},
+                                        {0, 8, D3DDECLTYPE_D3DCOLOR, 0, D3DDECLUSAGE_COLOR, 0},
+                                        {0, 12, D3DDECLTYPE_FLOAT2, 0, D3DDECLUSAGE_TEXCOORD, 0},
+                                        D3DDECL_END()};
+  IDirect3DVertexDeclaration9* decl = nullptr;
+  ASSERT_EQ(d3d->CreateVertexDeclaration(elements, &decl), D3D_OK);
+  struct Vertex {
+    float x, y;
+    uint32_t color;
+    float u, v;
+  };
+  const uint32_t color = 0x7F336699;  // alpha 127
+  const Vertex quad[4] = {{-0.5f, -0.5f, color, 0, 0}, {15.5f, -0.5f, color, 0, 0}, {-0.5f, 15.5f, color, 0, 0},
+                          {15.5f, 15.5f, color, 0, 0}};
+  const float pixels_to_clip[4] = {2.0f / 16, -2.0f / 16, -1.0f, 1.0f};
+  set_vs_consts(0, pixels_to_clip, 1);
+  d3d->SetVertexDeclaration(decl);
+  set_shader(s);
+  set_zenable(false);
+  set_cull_mode(0);
+  for (int ref : {128, 0, 127, 128}) {
+    set_atest(ref);
+    clear_view_color(0xFF000000);
+    ASSERT_EQ(d3d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex)), D3D_OK);
+    EXPECT_EQ(readBackBuffer()[8 * 16 + 8], ref > 127 ? 0xFF000000u : color) << "reference " << ref;
+  }
+  set_atest(0);
+  decl->Release();
   destroy_shader(s);
 }
 

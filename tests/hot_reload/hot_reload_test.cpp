@@ -1,0 +1,435 @@
+// Faults during hot reload, through the real program with the developer tools on: a
+// broken shader, game script, sound script, sprite, tile, mesh or module source is
+// written into the game's folder while a level is played. The game keeps what it ran,
+// shows the error on screen and logs it; the mended file is reloaded; nothing of the
+// running game is lost. Each case runs the game in a folder of its own.
+#include <gtest/gtest.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "engine/audio/sound_events.h"
+#include "engine/gen/level_map.h"
+#include "engine/gen/level_tiles.h"
+#include "engine/gui/visual_log.h"
+#include "engine/render/d3d_device.h"
+#include "engine/render/mesh.h"
+#include "engine/render/sprite.h"
+#include "engine/shell/modes/game_flow.h"
+#include "engine/shell/modes/game_mode.h"
+#include "engine/world/gameobj_host.h"
+#include "platform/win32/windows.h"
+#include "support/game_run.h"
+#include "support/hero_model.h"
+#include "support/screens.h"
+#include "support/stages.h"
+
+using namespace play;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string read_text(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+// Written under another name and moved in place, as an editor saves, so the game never
+// reads half a file; dated `ahead` seconds from now, as the reloads compare file times
+// to the second.
+void write_text(const std::string& path, const std::string& text, int ahead = 0) {
+  std::string part = path + ".part";
+  std::ofstream(part, std::ios::binary) << text;
+  struct timeval when[2];
+  gettimeofday(&when[0], nullptr);
+  when[0].tv_sec += ahead;
+  when[1] = when[0];
+  utimes(part.c_str(), when);
+  fs::rename(part, path);
+}
+
+// ---- the cases -------------------------------------------------------------------------------
+
+struct Fault {
+  const char* name;
+  const char* file;        // under the game's folder, or under the module's sources ("../gameobj/...")
+  std::function<std::string(const std::string&)> broken;  // the broken file from the good one
+  std::vector<const char*> shown;   // on screen while broken
+  std::vector<const char*> logged;  // in the log while broken
+  const char* reloaded;             // logged once the mended file is loaded
+  bool clearsError;                 // the mended reload takes the error off the screen
+  // What the game runs from the file, read while it is good and again while it is
+  // broken: the same answer means the old one keeps running.
+  std::function<std::string()> running;
+};
+
+std::string append(const std::string& good, const char* tail) { return good + tail; }
+
+std::string mesh_state() {
+  for (Mesh* m : mesh_list)
+    if (strcmp(m->name.c_str(), "meshes/boss_core.mesh") == 0)
+      return m->vb && m->ib ? "mesh of " + std::to_string(m->numVerts) + " vertices, " +
+                                  std::to_string(m->numTris) + " triangles"
+                            : "mesh without buffers";
+  return "no mesh";
+}
+
+std::string module_state() {
+  return gameobj_module && gameobj_func_table.update_gameobj ? "module linked" : "no module";
+}
+
+// The shader's old program shows in the picture: the world drawn the same.
+const Fault faults[] = {
+    {"shader", "level.sh", [](const std::string& g) { return append(g, "\nthis is not a shader;\n"); },
+     {"FAILED to reload shader 'level.sh'"},
+     {"FAILED to compile HLSL shader 'level.sh'", "level.sh(", "): error: "},
+     "reloaded shader 'level.sh'", true, nullptr},
+    {"game_script", "script/main.nut", [](const std::string& g) { return append(g, "\nfunction broken( {\n"); },
+     {"Error in game script:"},
+     {"script/main.nut(", "): error: "},
+     "--- reloading game script ---", true,
+     [] { return std::to_string(read_upgrade_tree().size()) + " upgrade nodes"; }},
+    {"sound_script", "sound/sound.nut", [](const std::string& g) { return append(g, "\nlocal = ;\n"); },
+     {"Error in sound script:"},
+     {"sound/sound.nut(", "): error: "},
+     nullptr, true, nullptr},
+    {"sprite", "sprites/hero/idle.png", [](const std::string&) { return std::string("not a picture"); },
+     {"Error loading sprite image sprites/hero/idle.png"},
+     {"Error loading sprite image sprites/hero/idle.png"},
+     "sprites into", false,
+     [] {
+       Sprite* s = get_sprite("hero/idle", false);
+       return s ? "hero/idle " + std::to_string(s->wd) + "x" + std::to_string(s->ht) : std::string("no sprite");
+     }},
+    {"tile", "tiles/wall0_f.png", [](const std::string&) { return std::string("not a picture"); },
+     {"Error loading tile image wall0_f.png"},
+     {"Error loading tile image wall0_f.png"},
+     " tiles", false,
+     [] {
+       LevelGenTile* t = find_level_tile("wall0");
+       return std::to_string(level_tiles.size()) + " tiles, wall0 " +
+              (t ? std::to_string(t->width) + "x" + std::to_string(t->height) : std::string("missing"));
+     }},
+    {"mesh", "meshes/boss_core.mesh", [](const std::string& g) { return "XXXX" + g.substr(4); },
+     {"Error reading mesh file 'meshes/boss_core.mesh'"},
+     {"Error reading mesh file 'meshes/boss_core.mesh'"},
+     "reloading meshes/boss_core.mesh", false, mesh_state},
+    {"module_source", "../gameobj/exit_fx.cpp", [](const std::string& g) { return append(g, "\nthis is not C++;\n"); },
+     {"gameobj rebuild failed!!!", "exit_fx.cpp:", "error:"},
+     {"=== rebuilding gameobj DLL", "!!! failed to rebuild gameobj DLL"},
+     "gameobj reload ok", true, module_state},
+};
+
+const Fault* fault_named(const std::string& name) {
+  for (const Fault& f : faults)
+    if (name == f.name)
+      return &f;
+  return nullptr;
+}
+
+// ---- the game's side ---------------------------------------------------------------------------
+
+bool mode_is(GameMode* m) { return cur_game_mode == m; }
+
+uint64_t level_hash() {
+  uint64_t h = 1469598103934665603ull;
+  const uint8_t* p = (const uint8_t*)level_data;
+  for (size_t i = 0; i < sizeof(level_data); i++)
+    h = (h ^ p[i]) * 1099511628211ull;
+  return h;
+}
+
+// What a reload must not lose: the mode, the level and its cells, the points and the
+// hero object itself.
+struct GameState {
+  GameMode* mode = nullptr;
+  int level = 0, points = 0;
+  uint64_t cells = 0;
+  void* hero = nullptr;
+  static GameState now() {
+    GameState s;
+    s.mode = cur_game_mode;
+    s.level = cur_level;
+    s.points = up_points;
+    s.cells = level_hash();
+    s.hero = Hero_list.isEmpty() ? nullptr : (void*)Hero_list[0];
+    return s;
+  }
+};
+
+void expect_same_game(const GameState& a, const GameState& b, const char* when) {
+  EXPECT_EQ(a.mode, b.mode) << when;
+  EXPECT_EQ(a.level, b.level) << when;
+  EXPECT_EQ(a.points, b.points) << when;
+  EXPECT_EQ(a.cells, b.cells) << "the level's cells " << when;
+  EXPECT_EQ(a.hero, b.hero) << "the hero object " << when;
+}
+
+// Pixels of the error banner's yellow text in the middle of the screen's top.
+int banner_ink(const Picture& p) {
+  Rect top{float(p.width / 4), 0, float(p.width * 3 / 4), float(p.height / 6)};
+  return count_colour(p, top, 0xFFEE00, 40);
+}
+
+// Pixels that differ between two pictures below the error banner, as a share of them.
+double changed_share(const Picture& a, const Picture& b) {
+  int changed = 0, all = 0;
+  for (int y = a.height / 3; y < a.height; y++)
+    for (int x = 0; x < a.width; x++, all++)
+      changed += !near_colour(a.at(x, y), b.at(x, y), 24);
+  return all ? double(changed) / all : 1.0;
+}
+
+std::string error_shown() { return has_error_message() ? std::string(error_message_text.data) : std::string(); }
+
+}  // namespace
+
+TEST(HotReloadChild, Fault) {
+  GAME_CHILD_ONLY();
+  const char* which = getenv("TORVANE_FAULT");
+  const Fault* f = which ? fault_named(which) : nullptr;
+  ASSERT_TRUE(f) << "TORVANE_FAULT names a case";
+  const std::string path = game_folder() + f->file;
+  const std::string good = read_text(path);
+  ASSERT_FALSE(good.empty()) << path;
+  bool module_case = strcmp(f->name, "module_source") == 0;
+
+  GameState before;
+  std::string running_good;
+  Picture shot_good, shot_broken;
+  int reloads_logged = 0;
+  double play_time_before = 0;
+  auto count_logged = [](const char* text) {
+    int n = 0;
+    for (const std::string& l : log_lines_seen())
+      n += l.find(text) != std::string::npos;
+    return n;
+  };
+
+  std::vector<Stage> stages = {
+      {"a new game", 100, [&](int n) {
+         if (n == 5)
+           tap(VK_RETURN);
+         return n > 5 && mode_is(play_mode);
+       }},
+      // The mesh is the level-10 boss's: the developer key starts that level.
+      {"the level", 200, [&](int n) {
+         if (strcmp(f->name, "mesh") != 0)
+           return n >= 20;
+         if (n == 0) {
+           cur_level = 10;
+           key(VK_CONTROL, true);
+         }
+         if (n == 1)
+           tap(VK_F4);
+         if (n == 2)
+           key(VK_CONTROL, false);
+         return n > 5 && mesh_state().rfind("mesh of", 0) == 0;
+       }},
+      // The world stands still (the developer pause) while the file is broken, so that
+      // the pictures before and after show the same world under the error.
+      {"the game before", 40, [&](int n) {
+         if (n == 5)
+           tap(VK_F2);
+         if (n == 10) {
+           EXPECT_TRUE(game_paused);
+           EXPECT_FALSE(has_error_message()) << error_shown();
+           before = GameState::now();
+           if (f->running)
+             running_good = f->running();
+           play_time_before = level_play_time;
+           request_screenshot();
+         }
+         return n > 10 && read_screenshot(shot_good);
+       }},
+      {"the file broken", module_case ? 3000 : 300, [&](int n) {
+         if (n == 0)
+           write_text(path, f->broken(good), 100);
+         if (module_case)
+           usleep(20000);  // the compiler runs meanwhile, in real time
+         for (const char* text : f->shown)
+           if (error_shown().find(text) == std::string::npos)
+             return false;
+         for (const char* text : f->logged)
+           if (!logged(text))
+             return false;
+         return true;
+       }},
+      {"the old one runs", 40, [&](int n) {
+         if (n == 10)
+           request_screenshot();
+         if (n <= 10 || !read_screenshot(shot_broken))
+           return false;
+         keep_picture(shot_broken, std::string("broken_") + f->name);
+         EXPECT_GT(banner_ink(shot_broken), banner_ink(shot_good) + 20) << "the error on screen: " << shot_broken.path;
+         if (f->running) {
+           EXPECT_EQ(f->running(), running_good);
+         }
+         EXPECT_LT(changed_share(shot_good, shot_broken), 0.01)
+             << "the world is drawn as before: " << shot_good.path << " and " << shot_broken.path;
+         expect_same_game(before, GameState::now(), "while the file is broken");
+         tap(VK_F2);  // the world moves on
+         return true;
+       }},
+      {"the file mended", module_case ? 3000 : 300, [&](int n) {
+         if (n == 0) {
+           write_text(path, good, 200);
+           if (f->reloaded)
+             reloads_logged = count_logged(f->reloaded);
+         }
+         if (module_case)
+           usleep(20000);
+         if (f->reloaded)
+           return count_logged(f->reloaded) > reloads_logged;
+         return !has_error_message();
+       }},
+      {"the game after", 40, [&](int n) {
+         if (n < 20)
+           return false;
+         if (f->clearsError) {
+           EXPECT_FALSE(has_error_message()) << error_shown();
+         }
+         if (f->running) {
+           EXPECT_EQ(f->running(), running_good) << "the mended file runs as the good one did";
+         }
+         expect_same_game(before, GameState::now(), "after the reload");
+         EXPECT_GT(level_play_time, play_time_before) << "the game goes on";
+         if (strcmp(f->name, "sound_script") == 0) {
+           EXPECT_NE(play_sfx_event(get_sound_event("ui_click"), 1.0f, 0.0f), 0u) << "the events play again";
+         }
+         return true;
+       }},
+  };
+  StageRunner runner(stages);
+  EXPECT_EQ(run_entry({"-fullscr", "-360"}, 0xF4017, [&](int step) { runner(step); }), 0);
+  EXPECT_TRUE(runner.completed()) << "stopped in '" << runner.current_name() << "'";
+}
+
+// ---- the parent's side ---------------------------------------------------------------------
+
+namespace {
+
+// The build's compile command of one of the module's sources, from the compilation
+// database: the compiler, its flags, and where the build keeps each object.
+struct ModuleBuild {
+  std::string directory;
+  std::vector<std::pair<std::string, std::string>> objects;  // source file name, object file
+  std::string command;                                       // of the source asked for
+};
+
+std::string json_string_at(const std::string& text, size_t at) {
+  std::string out;
+  for (size_t i = at; i < text.size() && text[i] != '"'; i++) {
+    if (text[i] == '\\' && i + 1 < text.size())
+      i++;
+    out += text[i];
+  }
+  return out;
+}
+
+std::string json_field(const std::string& entry, const char* key) {
+  std::string k = std::string("\"") + key + "\": \"";
+  size_t at = entry.find(k);
+  return at == std::string::npos ? std::string() : json_string_at(entry, at + k.size());
+}
+
+ModuleBuild read_module_build(const std::string& source) {
+  ModuleBuild b;
+  std::string build = fs::path(TORVANE_TEST_BIN_DIR).parent_path().string();
+  std::string db = read_text(build + "/compile_commands.json");
+  for (size_t at = db.find('{'); at != std::string::npos; at = db.find('{', at + 1)) {
+    std::string entry = db.substr(at, db.find('}', at) - at);
+    std::string command = json_field(entry, "command");
+    size_t o = command.find(" -o ");
+    std::string output = o == std::string::npos ? "" : command.substr(o + 4, command.find(' ', o + 4) - (o + 4));
+    if (output.find("gameobj_objects.dir/") == std::string::npos)
+      continue;
+    std::string name = fs::path(json_field(entry, "file")).filename().string();
+    b.directory = json_field(entry, "directory");
+    b.objects.push_back({name, output[0] == '/' ? output : b.directory + "/" + output});
+    if (name == source)
+      b.command = command;
+  }
+  return b;
+}
+
+// The game folder's rebuild script: the edited source compiled as the build compiles
+// it, linked with copies of the build's objects of the others, left as gameobj_new.so.
+// (The game's own script builds the project's target from the project's sources,
+// which a test never edits.)
+void write_module_rebuild(const GameFolder& folder, const std::string& source) {
+  ModuleBuild b = read_module_build(source);
+  ASSERT_FALSE(b.command.empty()) << "the compile command of " << source;
+  std::string objects = folder.sources + "objects/";
+  fs::create_directories(objects);
+  std::string own_object;
+  for (const auto& [name, object] : b.objects) {
+    std::string copy = objects + fs::path(object).filename().string();
+    fs::copy_file(object, copy, fs::copy_options::overwrite_existing);
+    if (name == source)
+      own_object = copy;
+  }
+  // The command with this copy's source and object.
+  std::string compile = b.command;
+  size_t o = compile.find(" -o ");
+  size_t c = compile.find(" -c ");
+  ASSERT_TRUE(o != std::string::npos && c != std::string::npos) << compile;
+  compile = compile.substr(0, o) + " -o '" + own_object + "' -c '" + folder.sources + source + "'";
+  // The link: the compiler with the sanitizers' flags, when there are any.
+  std::string compiler = b.command.substr(0, b.command.find(' '));
+  std::string link = compiler + " -shared";
+  std::istringstream words(b.command);
+  for (std::string w; words >> w;)
+    if (w.rfind("-fsanitize", 0) == 0)
+      link += " " + w;
+  std::ofstream script(folder.sources + "rebuild_dll.sh");
+  script << "#!/bin/sh\n"
+         << "# Rebuilds this copy of the module (written by the hot-reload test).\n"
+         << "set -e\n"
+         << "cd '" << b.directory << "'\n"
+         << compile << "\n"
+         << link << " -o \"$1/gameobj_new.so.tmp\" '" << objects << "'*.o\n"
+         << "mv \"$1/gameobj_new.so.tmp\" \"$1/gameobj_new.so\"\n"
+         << "echo \"gameobj_new.so ready\"\n";
+}
+
+void run_fault(const char* name) {
+  GameFolder folder = make_game_folder(std::string("hot_reload_") + name);
+  if (strcmp(name, "module_source") == 0)
+    write_module_rebuild(folder, "exit_fx.cpp");
+  GameResult r = run_game(folder, "HotReloadChild.Fault", {"devkeys=1"}, {std::string("TORVANE_FAULT=") + name});
+  EXPECT_EQ(r.exit_code, 0) << tail(r.out, 80);
+  EXPECT_EQ(r.signal, 0) << tail(r.out, 80);
+}
+
+}  // namespace
+
+TEST(HotReload, BrokenShader) { run_fault("shader"); }
+TEST(HotReload, BrokenGameScript) { run_fault("game_script"); }
+TEST(HotReload, BrokenSoundScript) { run_fault("sound_script"); }
+TEST(HotReload, BrokenSprite) { run_fault("sprite"); }
+TEST(HotReload, BrokenTile) { run_fault("tile"); }
+TEST(HotReload, BrokenMesh) { run_fault("mesh"); }
+TEST(HotReload, BrokenModuleSource) { run_fault("module_source"); }
+
+// At start-up a broken tile stays fatal, with the file's name.
+TEST(HotReloadChild, StartUp) {
+  GAME_CHILD_ONLY();
+  run_entry({"-fullscr", "-360"}, 1, [](int) { quit(); });
+  ADD_FAILURE() << "the game started with a broken tile";
+}
+
+TEST(HotReload, BrokenTileAtStartUpIsFatal) {
+  GameFolder folder = make_game_folder("hot_reload_startup");
+  write_text(folder.bin + "tiles/wall0_f.png", "not a picture");
+  GameResult r = run_game(folder, "HotReloadChild.StartUp");
+  EXPECT_EQ(r.exit_code, 100) << tail(r.out);
+  EXPECT_NE(r.log.find("Error loading tile image wall0_f.png"), std::string::npos) << tail(r.log);
+}
