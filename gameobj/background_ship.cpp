@@ -1,8 +1,11 @@
 // Ships crossing the far sky.
 /*
 import backgrounds
+import background_pieces
 import sprites
 */
+#include "engine/render/sprite.h"
+#include "gameobj/background_pieces.h"
 #include "gameobj/backgrounds.h"
 #include "gameobj/sprites.h"
 
@@ -25,8 +28,13 @@ void BackgroundShip::update(float dt) {
     x += 2 * SKY_SPAN, prevX = x;
 }
 
+// Only a ship in view and not behind the level is drawn.
 void BackgroundShip::render(float t) {
+  Sprite* s = sprite_named(name);
+  if (!s)
+    return;
   shell::View v = shell::view();
-  draw_sprite(sprite_named(name), background_offset(drawX(t), v.cx, speed), background_offset(y, v.cy, speed),
-              240 - speed * 100, !faceRight);
+  float sx = background_offset(drawX(t), v.cx, speed), sy = background_offset(y, v.cy, speed);
+  if (background_box_shows(sx - s->ox, sy - s->oy, float(s->wd), float(s->ht), WorldRect{v.x0, v.y0, v.x1, v.y1}))
+    draw_sprite(s, sx, sy, 240 - speed * 100, !faceRight);
 }

@@ -1,9 +1,11 @@
 // Background layers.
 /*
 import backgrounds
+import background_pieces
 import sprites
 */
 #include "engine/render/sprite.h"
+#include "gameobj/background_pieces.h"
 #include "gameobj/backgrounds.h"
 #include "gameobj/sprites.h"
 
@@ -33,10 +35,11 @@ void BackgroundTile::render(float) {
     lo = bottom - std::ceil((bottom - v.y0) / h) * h;
   if (fillY > 0)
     hi = bottom + std::ceil((v.y1 - bottom - h) / h) * h;
+  WorldRect view = {v.x0, v.y0, v.x1, v.y1};
   for (float by = lo; by <= hi + 0.5f; by += h) {
     if (by > v.y1 || by + h < v.y0)
       continue;
     for (float bx = first; bx <= last; bx += w)
-      draw_sprite(s, bx, by + s->oy, z, false);
+      draw_background_picture(s, bx - s->ox, by, z, view);
   }
 }

@@ -1,10 +1,12 @@
 // Closing the level's bounds: the bottom slot row's holes filled, the outer columns walled.
 /*
 import level_bounds
+import level_cover
 */
 #include "gameobj/level_bounds.h"
 
 #include "gameobj/actor.h"
+#include "gameobj/level_cover.h"
 
 namespace {
 
@@ -51,7 +53,10 @@ LevelCell floor_look(int x, int y, int x0, int x1) {
 
 }  // namespace
 
-void expect_new_level() { level_waits = true; }
+void expect_new_level() {
+  level_waits = true;
+  forget_level_cover();
+}
 void forget_new_level() { level_waits = false; }
 
 void close_new_level_bounds() {
@@ -80,4 +85,5 @@ void close_level_bounds() {
       if (!level_data[y][x].collision)
         level_data[y][x].collision = UNBREAKABLE;
   invalidate_all_level();
+  forget_level_cover();
 }

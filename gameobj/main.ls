@@ -1,6 +1,7 @@
 # The module's sources. Each "import " line names a unit of this folder: its header
 # and its source are watched, and their own import lines are followed.
 import actor
+import background_pieces
 import background_ship
 import background_tile
 import backgrounds
@@ -39,6 +40,7 @@ import hero
 import hero_stats
 import hud
 import level_bounds
+import level_cover
 import lift
 import menus
 import module

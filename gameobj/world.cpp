@@ -10,10 +10,12 @@ import bonuses
 import lift
 import effects
 import backgrounds
+import background_pieces
 import bosses
 import level_bounds
 import sprites
 */
+#include "gameobj/background_pieces.h"
 #include "gameobj/backgrounds.h"
 #include "gameobj/bonuses.h"
 #include "gameobj/bosses.h"
@@ -137,6 +139,7 @@ void reset_explosions() {
 void init_gameobj() {
   seed_game_rand(game_rnd_seed ^ 0x5DEECE66Dull);
   forget_sprites();
+  forget_background_pieces();
 }
 
 void close_gameobj() {

@@ -629,19 +629,38 @@ def mountains(w, h, c, c2, seed):
 
 
 def background_sprites():
+    # The layers the level composition asks for in pairs of nearly the same depth are
+    # painted as one picture: the nearer of a pair (and the mountains, into the
+    # horizon) is left empty. Every layer costs the sprite pass a pass over its area.
     W = 256
+    empty = Pic(1, 1)
+
+    def horizon_with_mountains(bands, mountain):
+        # The mountains' foot stood 25 rows under the horizon's: what lies below the
+        # horizon's foot is left to the band under it.
+        p = sky_band(W, 100, bands)
+        p.blit(mountain, 0, -25)
+        return p
+
+    def paired(far, near):
+        far.blit(near, 0, 0)
+        return far
+
     # Zone 1: a dusk over the city.
-    sprite("bg1/horizon", sky_band(W, 100, [ORANGE, AMBER, ROSE, PINK, PLUM, PLUM, NAVY, NAVY]), ox=0, oy=0)
+    sprite("bg1/horizon", horizon_with_mountains([ORANGE, AMBER, ROSE, PINK, PLUM, PLUM, NAVY, NAVY],
+                                                 mountains(W, 120, PLUM, PINK, 1.0)), ox=0, oy=0)
+    sprite("bg1/mountains", empty, ox=0, oy=0)
     sprite("bg1/horizon_below", sky_band(W, 64, [BLACK, DDBROWN, DDBROWN, BLACK]), ox=0, oy=0)
     stars = sky_band(W, 96, [NAVY] * 4 + [BLACK] * 4)
     for i in range(60):
         stars.put(int(hash2(i, 1, 3) * W), int(hash2(i, 2, 3) * 96), WHITE if i % 3 else SILVER)
     sprite("bg1/sky_tile", stars, ox=0, oy=0)
-    sprite("bg1/mountains", mountains(W, 120, PLUM, PINK, 1.0), ox=0, oy=0)
-    sprite("bg1/city1a", skyline(W, 200, NAVY, AMBER, 11, 90, 170), ox=0, oy=0)
-    sprite("bg1/city1b", skyline(W, 200, NAVY, YELLOW, 12, 70, 150), ox=0, oy=0)
-    sprite("bg1/city2a", skyline(W, 280, BLACK, ORANGE, 21, 160, 250, (16, 34)), ox=0, oy=0)
-    sprite("bg1/city2b", skyline(W, 280, BLACK, AMBER, 22, 140, 240, (16, 34)), ox=0, oy=0)
+    sprite("bg1/city1a", paired(skyline(W, 200, NAVY, AMBER, 11, 90, 170), skyline(W, 200, NAVY, YELLOW, 12, 70, 150)),
+           ox=0, oy=0)
+    sprite("bg1/city1b", empty, ox=0, oy=0)
+    sprite("bg1/city2a", paired(skyline(W, 280, BLACK, ORANGE, 21, 160, 250, (16, 34)),
+                                skyline(W, 280, BLACK, AMBER, 22, 140, 240, (16, 34))), ox=0, oy=0)
+    sprite("bg1/city2b", empty, ox=0, oy=0)
     p = Pic(24, 64)
     p.rect(4, 0, 19, 63, SLATE)
     p.rect(6, 0, 17, 63, GREY)
@@ -651,17 +670,20 @@ def background_sprites():
         p.rect(3, y + 1, 20, y + 1, LGREY)
     sprite("bg1/pillar1v", p, ox=12, oy=0)
     # Zone 2: a cold industrial night.
-    sprite("bg2/horizon", sky_band(W, 100, [CYAN, SKY, BLUE, BLUE, DEEP, DEEP, NAVY, BLACK]), ox=0, oy=0)
+    sprite("bg2/horizon", horizon_with_mountains([CYAN, SKY, BLUE, BLUE, DEEP, DEEP, NAVY, BLACK],
+                                                 mountains(W, 120, FOREST, DEEP, 2.5)), ox=0, oy=0)
+    sprite("bg2/mountains", empty, ox=0, oy=0)
     sprite("bg2/horizon_below", sky_band(W, 64, [BLACK, DEEP, DEEP, BLACK]), ox=0, oy=0)
     stars = sky_band(W, 96, [BLACK] * 8)
     for i in range(80):
         stars.put(int(hash2(i, 5, 9) * W), int(hash2(i, 6, 9) * 96), CYAN if i % 4 == 0 else LGREY)
     sprite("bg2/sky_tile", stars, ox=0, oy=0)
-    sprite("bg2/mountains", mountains(W, 120, FOREST, DEEP, 2.5), ox=0, oy=0)
-    sprite("bg2/city1a", skyline(W, 200, DEEP, CYAN, 31, 60, 150), ox=0, oy=0)
-    sprite("bg2/city1b", skyline(W, 200, DEEP, SKY, 32, 50, 140), ox=0, oy=0)
-    sprite("bg2/city2a", skyline(W, 240, NAVY, GREEN, 41, 100, 220, (14, 30)), ox=0, oy=0)
-    sprite("bg2/city2b", skyline(W, 240, NAVY, CYAN, 42, 90, 210, (14, 30)), ox=0, oy=0)
+    sprite("bg2/city1a", paired(skyline(W, 200, DEEP, CYAN, 31, 60, 150), skyline(W, 200, DEEP, SKY, 32, 50, 140)),
+           ox=0, oy=0)
+    sprite("bg2/city1b", empty, ox=0, oy=0)
+    sprite("bg2/city2a", paired(skyline(W, 240, NAVY, GREEN, 41, 100, 220, (14, 30)),
+                                skyline(W, 240, NAVY, CYAN, 42, 90, 210, (14, 30))), ox=0, oy=0)
+    sprite("bg2/city2b", empty, ox=0, oy=0)
     sprite("bg2/city3", skyline(W, 340, BLACK, SKY, 51, 200, 330, (20, 40)), ox=0, oy=0)
     for i, (w, h) in enumerate(((24, 8), (40, 12), (64, 18)), start=1):
         p = Pic(w, h)
