@@ -13,9 +13,10 @@ void Boss2Joint::update(float dt) {
     destroy();
     return;
   }
+  // A flat orbit around the core's upper half, so that no plate sinks into the floor.
   float a = angle + owner->spin;
   x = owner->x + std::cos(a) * radius;
-  y = owner->centreY() + std::sin(a) * radius;
+  y = owner->y + ORBIT_HEIGHT + std::sin(a) * radius * ORBIT_FLATNESS;
   plate->x = x, plate->y = y;
   if (dt == 0)
     plate->prevX = x, plate->prevY = y;  // just mounted: no motion to show

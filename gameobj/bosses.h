@@ -77,6 +77,7 @@ class BossPart : public Actor {
 // The joint that holds a Boss2 plate on its orbit.
 class Boss2Joint : public Actor {
   ACTOR_CLASS(Boss2Joint)
+  static constexpr float ORBIT_HEIGHT = 24, ORBIT_FLATNESS = 0.6f;
   WeakPtr<Boss2> boss;
   WeakPtr<BossPart> part;
   float angle = 0;

@@ -14,10 +14,17 @@ import effects
 
 namespace {
 
-bool blocks_sideways(const Actor* a) { return a->category == CAT_SOLID; }
+// Solid objects (Boss2's core, barrels) stop the hero, bonuses and each other; the
+// enemies pass them, so that one put beside a barrel is never pushed into a wall.
+bool solid_for(const Actor* a, const GameObj* self) {
+  return a->category == CAT_SOLID && !(self && static_cast<const Actor*>(self)->category == CAT_ENEMY);
+}
+bool blocks_sideways(const Actor* a, const GameObj* self) { return solid_for(a, self); }
 // Lifts carry from above only: a box passes them going up.
-bool blocks_falling(const Actor* a) { return a->category == CAT_SOLID || a->category == CAT_PLATFORM; }
-bool blocks_rising(const Actor* a) { return a->category == CAT_SOLID; }
+bool blocks_falling(const Actor* a, const GameObj* self) {
+  return solid_for(a, self) || a->category == CAT_PLATFORM;
+}
+bool blocks_rising(const Actor* a, const GameObj* self) { return solid_for(a, self); }
 
 // Few objects ever block a moving box (lifts, Boss2's core, barrels), and every move
 // sweeps several times: walking their lists beats asking the hash each time.
@@ -53,7 +60,7 @@ float scan_objects_x(int& hit, GameObj* self, float from, float to, float y0, fl
   bool right = to >= from;
   __m128 swept = _mm_setr_ps(std::fmin(from, to), y0, std::fmax(from, to), y1);
   for_each_blocker(swept, [&](Actor* a) {
-    if (a == self || !blocks_sideways(a))
+    if (a == self || !blocks_sideways(a, self))
       return;
     float ax0 = v_x(a->bbox), ax1 = v_z(a->bbox);
     if (right && ax0 >= from && ax0 - 0.01f < result) {
@@ -75,10 +82,10 @@ float scan_objects_y(int& hit, GameObj* self, float x0, float x1, float from, fl
     if (a == self)
       return;
     float ay0 = v_y(a->bbox), ay1 = v_w(a->bbox);
-    if (up && blocks_rising(a) && ay0 >= from && ay0 - 0.01f < result) {
+    if (up && blocks_rising(a, self) && ay0 >= from && ay0 - 0.01f < result) {
       result = ay0 - 0.01f;
       hit |= HIT_UP;
-    } else if (!up && blocks_falling(a) && ay1 <= from && ay1 + 0.01f > result) {
+    } else if (!up && blocks_falling(a, self) && ay1 <= from && ay1 + 0.01f > result) {
       result = ay1 + 0.01f;
       hit |= HIT_DOWN;
       if (out)
@@ -92,7 +99,7 @@ __m128 collide_box_enemies(GameObj* self, int, __m128 lo, __m128 hi) { return ov
 __m128 collide_box_neutral(GameObj* self, __m128 lo, __m128 hi) {
   __m128 result = _mm_setzero_ps();
   for_each_blocker(_mm_movelh_ps(lo, hi), [&](Actor* a) {
-    if (a != self && a->category == CAT_SOLID)
+    if (a != self && solid_for(a, self))
       result = _mm_max_ps(result, box_overlap(lo, hi, a->bbox));
   });
   return result;

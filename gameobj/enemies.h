@@ -8,16 +8,25 @@ import actor
 
 class Enemy : public Actor {
  public:
-  int32_t contactDamage = 10;
   int32_t spotted = 0;      // has seen the hero (the sound plays once)
   float shootTimer = 0;
+  float recoil = 0;         // time left backing off after touching the hero
+  float warn = 0;           // time left of the warning before an attack
 
   Enemy();
   bool hurt(int damage, float fromX, float fromY) override;
   // Explodes into debris and maybe leaves a heart.
   virtual void die();
+  // Touched the hero at (hx, hy): backs off for a moment instead of staying on it.
+  void bounceFrom(float hx, float hy);
 
  protected:
+  // Backing off after a touch: moves away and does nothing else; true while it lasts.
+  bool recoiling(float dt, bool flying);
+  // Starts the warning before an attack: it flashes for `time`, with a sound.
+  void startWarning(float time, int sound);
+  // The flash of the warning while it lasts, else the hit flash.
+  uint32_t glow() const;
   // True when the hero is alive, within range and no solid cell stands between.
   bool seesHero(float range) const;
   // Falls with gravity and walks at vx; turns at walls and, when careful, at ledges.
@@ -47,6 +56,7 @@ class EnemyTWheels : public Enemy {
 // Flies to and fro; drops a burst of shots when it passes over the hero.
 class EnemyHFly : public Enemy {
   ACTOR_CLASS(EnemyHFly)
+  static constexpr float BOB = 4;  // up and down around its height
   EnemyHFly();
   void update(float dt) override;
   void render(float t) override;
@@ -55,6 +65,8 @@ class EnemyHFly : public Enemy {
 // Hovers up and down; chases the hero once it has seen it.
 class EnemyVFly : public Enemy {
   ACTOR_CLASS(EnemyVFly)
+  static constexpr float BOB = 10;  // up and down around its height
+  float aimX = 0, aimY = 0;         // where its dive goes
   EnemyVFly();
   void update(float dt) override;
   void render(float t) override;
@@ -85,7 +97,8 @@ class EnemyMagnetSpikes : public Enemy {
   void render(float t) override;
 };
 
-// The generator's enemy kinds (and the two bonus kinds it places the same way).
+// The generator's enemy kinds (and the barrels and two bonus kinds it places the
+// same way).
 enum EnemyKind : int {
   KIND_BOSS1 = 8,
   KIND_BOSS2 = 9,
@@ -96,6 +109,7 @@ enum EnemyKind : int {
   KIND_SIMPLE_JUMPER = 23,
   KIND_MAGNET_SPIKES = 24,
   KIND_VFLY = 25,
+  KIND_BARREL = 27,
   KIND_HEART_BONUS = 31,
   KIND_UP_BONUS = 41,
 };

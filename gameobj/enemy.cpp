@@ -6,6 +6,7 @@ import bullet
 import effects
 import hero
 import sound
+import sprites
 */
 #include "gameobj/bonuses.h"
 #include "gameobj/bullet.h"
@@ -13,12 +14,17 @@ import sound
 #include "gameobj/enemies.h"
 #include "gameobj/hero.h"
 #include "gameobj/sound.h"
+#include "gameobj/sprites.h"
 
 namespace {
 constexpr float HEART_DROP_CHANCE = 0.12f;
+constexpr float POINT_DROP_CHANCE = 0.12f;
 // Enemies take no notice of a hero that has just arrived.
-constexpr float ARRIVAL_GRACE = 2.0f;
+constexpr float ARRIVAL_GRACE = 3.0f;
 constexpr float GRAVITY = 480;
+constexpr float RECOIL_TIME = 0.6f, RECOIL_SPEED = 70;
+// The warning blinks in amber.
+constexpr uint32_t WARNING_FLASH = 0xA0FEAE34;
 }  // namespace
 
 Enemy::Enemy() {
@@ -45,8 +51,49 @@ void Enemy::die() {
   float cy = centreY();
   spawn_explosion(x, cy, 1, SND_ENEMY_DEAD);
   throw_debris(x, cy, 10, debrisColor(), 50);
-  if (game_randf(0, 1) < HEART_DROP_CHANCE)
+  float roll = game_randf(0, 1);
+  if (roll < HEART_DROP_CHANCE)
     spawn(HeartBonus_list, x, y);
+  else if (roll < HEART_DROP_CHANCE + POINT_DROP_CHANCE)
+    spawn(UpBonus_list, x, y);
+}
+
+void Enemy::bounceFrom(float hx, float hy) {
+  recoil = RECOIL_TIME;
+  warn = 0;
+  vx = (x >= hx ? 1.0f : -1.0f) * RECOIL_SPEED;
+  vy = centreY() >= hy ? 50.0f : -30.0f;
+}
+
+bool Enemy::recoiling(float dt, bool flying) {
+  if (recoil <= 0)
+    return false;
+  recoil -= dt;
+  if (flying) {
+    vx = approach(vx, 0, 100 * dt);
+    vy = approach(vy, 0, 100 * dt);
+    int hit = moveTo(x + vx * dt, y + vy * dt, 0);
+    if (hit & (HIT_LEFT | HIT_RIGHT))
+      vx = -vx;
+    if (recoil <= 0)
+      homeY = y;  // it hovers where it came to rest
+  } else {
+    float face = faceRight;
+    walk(dt, false);
+    faceRight = face;
+  }
+  return true;
+}
+
+void Enemy::startWarning(float time, int sound) {
+  warn = time;
+  play_event_at(sound, x, centreY());
+}
+
+uint32_t Enemy::glow() const {
+  if (warn > 0)
+    return int(warn * 16) % 2 ? WARNING_FLASH : NO_FLASH;
+  return hit_flash(flash);
 }
 
 bool Enemy::seesHero(float range) const {
@@ -92,6 +139,25 @@ void Enemy::shootAtHero(int bulletKind, float speed, float spread) {
 // ---- making enemies by the generator's kind numbers ---------------------------------
 
 namespace {
+// Where a flyer put on a floor spot hovers: `height` over it, or lower under a low
+// ceiling, with room left to bob.
+float hover_y(float x, float y, float height, const float ext[4], float bob) {
+  int hit = 0;
+  float reach = y + height + ext[3] + bob;
+  float ceiling = scan_level_y(x + ext[0], x + ext[2], y + 1, reach, hit, nullptr);
+  float top = (hit & HIT_UP) ? ceiling : reach;
+  float with_bob = top - ext[3] - bob - 1;
+  return with_bob >= y ? std::fmin(y + height, with_bob) : std::fmax(y, top - ext[3] - 0.5f);
+}
+
+// True when the object's box overlaps a solid cell.
+bool walled_in(const Actor* a) {
+  int hit = 0;
+  __m128 b = a->box();
+  __m128 push = collide_box_level(_mm_movelh_ps(b, b), _mm_movehl_ps(b, b), hit);
+  return _mm_movemask_ps(_mm_cmpgt_ps(push, _mm_setzero_ps())) != 0;
+}
+
 template <class T>
 T* spawn_enemy(DynArray<T*>& list, float x, float y) {
   T* e = spawn(list, x, y);
@@ -103,7 +169,8 @@ T* spawn_enemy(DynArray<T*>& list, float x, float y) {
 
 void spawn_boss(int kind, float x, float y);
 
-Actor* spawn_enemy_kind(int kind, float x, float y) {
+namespace {
+Actor* make_kind(int kind, float x, float y) {
   switch (kind) {
     case KIND_BOSS1:
     case KIND_BOSS2:
@@ -111,13 +178,36 @@ Actor* spawn_enemy_kind(int kind, float x, float y) {
       return nullptr;
     case KIND_HWHEELS: return spawn_enemy(EnemyHWheels_list, x, y);
     case KIND_TWHEELS: return spawn_enemy(EnemyTWheels_list, x, y);
-    case KIND_HFLY: return spawn_enemy(EnemyHFly_list, x, y + 24);
+    case KIND_HFLY: {
+      EnemyHFly* e = spawn_enemy(EnemyHFly_list, x, y);
+      e->homeY = hover_y(x, y, 24, e->ext, EnemyHFly::BOB);
+      e->place(x, e->homeY);
+      return e;
+    }
     case KIND_SIMPLE_SPIKE: return spawn_enemy(EnemySimpleSpike_list, x, y);
     case KIND_SIMPLE_JUMPER: return spawn_enemy(EnemySimpleJumper_list, x, y);
     case KIND_MAGNET_SPIKES: return spawn_enemy(EnemyMagnetSpikes_list, x, y);
-    case KIND_VFLY: return spawn_enemy(EnemyVFly_list, x, y + 20);
+    case KIND_VFLY: {
+      EnemyVFly* e = spawn_enemy(EnemyVFly_list, x, y);
+      e->homeY = hover_y(x, y, 20, e->ext, EnemyVFly::BOB);
+      e->place(x, e->homeY);
+      return e;
+    }
+    case KIND_BARREL: return spawn(ExplBarrel_list, x, y);
     case KIND_HEART_BONUS: return spawn(HeartBonus_list, x, y);
     case KIND_UP_BONUS: return spawn(UpBonus_list, x, y);
     default: return nullptr;
   }
+}
+}  // namespace
+
+// A spot with no room for the object's box (a low ceiling over the floor it was
+// given) gets none: it could neither move nor be reached.
+Actor* spawn_enemy_kind(int kind, float x, float y) {
+  Actor* a = make_kind(kind, x, y);
+  if (a && walled_in(a)) {
+    delete_actor(a);
+    return nullptr;
+  }
+  return a;
 }

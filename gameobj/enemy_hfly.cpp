@@ -1,5 +1,5 @@
-// The horizontal flyer: to and fro with a bob, turning at walls; passing over the
-// hero it drops a burst of three shots.
+// The horizontal flyer: to and fro with a bob, turning at walls. Passing over the
+// hero it blinks for a moment, then drops a burst of three shots.
 /*
 import enemies
 import bullet
@@ -14,7 +14,7 @@ import sprites
 #include "gameobj/sprites.h"
 
 namespace {
-constexpr float SPEED = 30, BOB = 4, BURST_RELOAD = 2.5f, SHOT_SPEED = 120;
+constexpr float SPEED = 30, BURST_RELOAD = 2.5f, SHOT_SPEED = 120, AIM_TIME = 0.4f;
 }
 
 EnemyHFly::EnemyHFly() {
@@ -23,6 +23,8 @@ EnemyHFly::EnemyHFly() {
 
 void EnemyHFly::update(float dt) {
   tick(dt);
+  if (recoiling(dt, true))
+    return;
   shootTimer -= dt;
   vx = (faceRight ? 1.0f : -1.0f) * SPEED;
   float ty = homeY + std::sin(age * 3.0f) * BOB;
@@ -32,14 +34,19 @@ void EnemyHFly::update(float dt) {
     play_event_at(SND_ENEMY_FLYER_CHANGE_DIR, x, y);
   }
   Hero* hero = the_hero();
-  if (shootTimer <= 0 && hero && std::fabs(hero->x - x) < 10 && hero->y < y && seesHero(120)) {
-    for (float sx : {-40.0f, 0.0f, 40.0f})
-      fire_bullet(BULLET_ENEMY, x, y, sx, -SHOT_SPEED, 8);
-    play_event_at(SND_ENEMY_SHOOT_BURST, x, y);
-    shootTimer = BURST_RELOAD;
+  if (warn > 0) {
+    warn -= dt;
+    if (warn <= 0) {
+      for (float sx : {-40.0f, 0.0f, 40.0f})
+        fire_bullet(BULLET_ENEMY, x, y, sx, -SHOT_SPEED, 8);
+      play_event_at(SND_ENEMY_SHOOT_BURST, x, y);
+      shootTimer = BURST_RELOAD;
+    }
+  } else if (shootTimer <= 0 && hero && std::fabs(hero->x - x) < 24 && hero->y < y && seesHero(120)) {
+    startWarning(AIM_TIME, SND_ENEMY_CHARGE_GUN);
   }
 }
 
 void EnemyHFly::render(float t) {
-  draw_sprite(sprite_frame("enemy/hfly", int(age * 12)), drawX(t), drawY(t), -1, !faceRight, SPRITE_PLAIN, hit_flash(flash));
+  draw_sprite(sprite_frame("enemy/hfly", int(age * 12)), drawX(t), drawY(t), -1, !faceRight, SPRITE_PLAIN, glow());
 }

@@ -1,5 +1,6 @@
 // The ceiling dropper: climbs to the ceiling above its spot and clings there;
-// when the hero passes below it drops, waits, and climbs back up.
+// when the hero passes below it shakes (and blinks) for a moment, drops, waits,
+// and climbs back up.
 /*
 import enemies
 import hero
@@ -12,8 +13,8 @@ import sprites
 #include "gameobj/sprites.h"
 
 namespace {
-constexpr float CEILING_SEARCH = 120, CLIMB_SPEED = 45, DROP_GRAVITY = 600, WAIT = 1.0f;
-enum { FIND_CEILING, CLINGING, DROPPING, WAITING, CLIMBING, GROUNDED };
+constexpr float CEILING_SEARCH = 120, CLIMB_SPEED = 45, DROP_GRAVITY = 600, WAIT = 1.0f, SHAKE_TIME = 0.35f;
+enum { FIND_CEILING, CLINGING, DROPPING, WAITING, CLIMBING, GROUNDED, SHAKING };
 }  // namespace
 
 EnemyMagnetSpikes::EnemyMagnetSpikes() {
@@ -37,7 +38,14 @@ void EnemyMagnetSpikes::update(float dt) {
       break;
     }
     case CLINGING:
-      if (hero && !hero->dead && std::fabs(hero->x - x) < 14 && hero->y < y && seesHero(130)) {
+      if (hero && !hero->dead && std::fabs(hero->x - x) < 20 && hero->y < y && seesHero(130)) {
+        state = SHAKING;
+        startWarning(SHAKE_TIME, SND_ENEMY_SPOTS_HERO);
+      }
+      break;
+    case SHAKING:
+      warn -= dt;
+      if (warn <= 0) {
         state = DROPPING;
         vy = -20;
         play_event_at(SND_ENEMY_MAGNET_JUMP, x, y);
@@ -71,5 +79,7 @@ void EnemyMagnetSpikes::update(float dt) {
 }
 
 void EnemyMagnetSpikes::render(float t) {
-  draw_sprite(sprite_frame("enemy/magnet", int(age * 6)), drawX(t), drawY(t), -1, !faceRight, SPRITE_PLAIN, hit_flash(flash));
+  float shake = state == SHAKING ? std::sin(age * 90) * 0.6f : 0;
+  draw_sprite(sprite_frame("enemy/magnet", int(age * 6)), drawX(t) + shake, drawY(t), -1, !faceRight, SPRITE_PLAIN,
+              glow());
 }

@@ -1,5 +1,5 @@
 // The wheeled gun: rolls slowly; when it sees the hero it stops, charges its gun
-// (the warning) and fires an aimed shot.
+// (it blinks, the warning) and fires an aimed shot.
 /*
 import enemies
 import bullet
@@ -24,14 +24,17 @@ EnemyTWheels::EnemyTWheels() {
 
 void EnemyTWheels::update(float dt) {
   tick(dt);
+  if (recoiling(dt, false))
+    return;
   shootTimer -= dt;
+  warn = std::fmax(warn - dt, 0.0f);
   if (state == ROLLING) {
     vx = (faceRight ? 1.0f : -1.0f) * ROLL_SPEED;
     if (shootTimer <= 0 && seesHero(SIGHT)) {
       state = CHARGING;
       timer = CHARGE_TIME;
       faceRight = the_hero()->x >= x;
-      play_event_at(SND_ENEMY_CHARGE_GUN, x, y);
+      startWarning(CHARGE_TIME, SND_ENEMY_CHARGE_GUN);
     }
   } else {
     vx = 0;
@@ -49,9 +52,7 @@ void EnemyTWheels::update(float dt) {
     faceRight = face;
 }
 
-// While it charges its gun it glows, warning the hero.
 void EnemyTWheels::render(float t) {
-  uint32_t glow = state == CHARGING && int(timer * 16) % 2 ? 0x80FEE761 : hit_flash(flash);
   draw_sprite(sprite_frame("enemy/twheels", vx != 0 ? int(age * 8) : 0), drawX(t), drawY(t), -1, !faceRight,
-              SPRITE_PLAIN, glow);
+              SPRITE_PLAIN, glow());
 }

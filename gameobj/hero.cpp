@@ -3,6 +3,7 @@
 import hero
 import bonuses
 import effects
+import enemies
 import sound
 import view
 import sprites
@@ -11,6 +12,7 @@ import sprites
 
 #include "gameobj/bonuses.h"
 #include "gameobj/effects.h"
+#include "gameobj/enemies.h"
 #include "gameobj/sound.h"
 #include "gameobj/view.h"
 #include "gameobj/sprites.h"
@@ -80,7 +82,7 @@ void Hero::respawn(float nx, float ny) {
   deadTime = 0;
   levelTime = 0;
   jumping = false;
-  invulnerable = 0;
+  invulnerable = ARRIVAL_SHIELD;
   coyote = jumpBuffer = 0;
   health = maxHealth;
   aimX = nx + 40;
@@ -133,8 +135,8 @@ void Hero::updateMovement(float dt) {
     jumping = false;
 
   vy = std::fmax(vy - GRAVITY * dt, -MAX_FALL);
-  float carryX = onGround ? groundVx : 0, carryY = onGround ? groundVy : 0;
-  int hit = moveTo(x + (vx + carryX) * dt, y + (vy + carryY) * dt, onGround || vy <= 0 ? STEP_HEIGHT : 0);
+  // A lift under the hero moves it itself.
+  int hit = moveTo(x + vx * dt, y + vy * dt, onGround || vy <= 0 ? STEP_HEIGHT : 0);
   if ((hit & HIT_UP) && vy > 0)
     vy = 0;
   if (hit & (HIT_LEFT | HIT_RIGHT))
@@ -152,8 +154,10 @@ void Hero::touchObjects() {
     else if (a->contact > 0 && (!worst || a->contact > worst->contact))
       worst = a;
   });
-  if (worst)
-    hurt(worst->contact, worst->x, worst->centreY());
+  // What hurt the hero by touching it backs off, instead of staying on it.
+  if (worst && hurt(worst->contact, worst->x, worst->centreY()))
+    if (Enemy* enemy = dynamic_cast<Enemy*>(worst))
+      enemy->bounceFrom(x, centreY());
   ExitFx* exit = the_exit();
   // The exit's lift cells sit inside the tile's frame, 2 cells thick.
   constexpr float REACH = 3;

@@ -33,6 +33,7 @@ constexpr float COYOTE_TIME = 0.1f;   // a jump still starts this long after lea
 constexpr float JUMP_BUFFER = 0.12f;  // a jump pressed this long before landing still happens
 constexpr float STEP_HEIGHT = 4.5f;
 constexpr float HURT_TIME = 1.0f;     // no damage for this long after a hit
+constexpr float ARRIVAL_SHIELD = 1.5f;  // nor for this long at the start of a level
 constexpr float FALL_DEATH_Y = -40;
 }  // namespace hero_tuning
 

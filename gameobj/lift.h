@@ -1,7 +1,7 @@
 #pragma once
 // Lifts: a platform on a lift tile that travels along its direction until the
-// shaft ends, waits, and comes back. What stands on it rides along: the object
-// sweeps report the lift's velocity as the ground of whoever lands on it.
+// shaft ends, waits, and comes back. What stands on it rides along: the lift moves
+// its riders with it (the object sweeps also report its velocity as their ground).
 /*
 import actor
 */
@@ -14,13 +14,15 @@ class Lift : public Actor {
 
   static constexpr float WIDTH = 16;
   static constexpr float THICKNESS = 3;
-  static constexpr float SPEED = 28;
-  static constexpr float WAIT = 1.5f;
+  static constexpr float SPEED = 64;  // a well's whole height in about 7 seconds
+  static constexpr float WAIT = 1.2f;
   static constexpr float HEADROOM = 16;  // kept free above a rising lift's top stop
 
   Lift();
   void update(float dt) override;
   void render(float t) override;
-  // Finds the run from the tile at (tx, ty) in the direction given.
-  void setup(int tx, int ty, int size, int dir);
+  void carryRiders(float dy);
+  // Finds the run from the tile at (tx, ty) in the direction given; false when
+  // there is none (no room to travel, or no room for the platform at all).
+  bool setup(int tx, int ty, int size, int dir);
 };

@@ -154,7 +154,8 @@ void add_enemy(int kind, float x, float y) { spawn_enemy_kind(kind, x, y); }
 void add_lift(int x, int y, int size, int direction) {
   Lift* lift = new Lift();
   Lift_list.push(&lift);
-  lift->setup(x, y, size, direction);
+  if (!lift->setup(x, y, size, direction))
+    delete_actor(lift);
 }
 
 void add_background(const char* name, float parallax, float x, float y, float depth, float repeat_x,
@@ -174,21 +175,22 @@ void add_background_ship(const char* name, float speed) {
   ship->faceRight = game_rand() & 1;
 }
 
-// The module's slot flags: no enemy right at the hero's start or on a lift
-// (obstacle), and wide floors for the walkers (group).
+// The module's slot flags: no enemy near the hero's start (five slots either way, a
+// first few seconds' run) or on a lift (obstacle), and wide floors for the walkers
+// (group).
 void mark_level_tiles() {
   mark_solid_tiles();
-  auto mark_around = [](float x, float y, int r) {
+  auto mark_around = [](float x, float y, int rx, int ry) {
     int sx = int(std::floor(x / TILE_SLOT)), sy = int(std::floor(y / TILE_SLOT));
-    for (int j = sy - r; j <= sy + r; j++)
-      for (int i = sx - r; i <= sx + r; i++)
+    for (int j = sy - ry; j <= sy + ry; j++)
+      for (int i = sx - rx; i <= sx + rx; i++)
         if (i >= 0 && j >= 0 && i < SLOTS_X && j < SLOTS_Y)
           level_tile_map[j][i] |= TILE_MODULE_OBSTACLE;
   };
   if (Hero* hero = the_hero())
-    mark_around(hero->x, hero->y, 2);
+    mark_around(hero->x, hero->y, 5, 2);
   for (int i = 0; i < Lift_list.size(); i++)
-    mark_around(Lift_list[i]->x, Lift_list[i]->y, 0);
+    mark_around(Lift_list[i]->x, Lift_list[i]->y, 0, 0);
   for (int sy = 0; sy < SLOTS_Y; sy++)
     for (int sx = 1; sx + 1 < SLOTS_X; sx++)
       if ((level_tile_map[sy][sx - 1] & TILE_FLOOR) && (level_tile_map[sy][sx] & TILE_FLOOR) &&

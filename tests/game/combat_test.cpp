@@ -40,9 +40,22 @@ TEST_F(GameTest, HerosShotsKillAnEnemy) {
   EXPECT_GT(junk_records.size(), 0) << "debris flies";
 }
 
+// A hero put into a level is untouchable for a moment (it blinks), then not.
+TEST_F(GameTest, HeroArrivesUnderAShortShield) {
+  Hero* h = start_at(100, FLOOR);
+  EXPECT_FALSE(h->hurt(10, 90, FLOOR));
+  step(20);
+  EXPECT_FALSE(h->hurt(10, 90, FLOOR));
+  EXPECT_EQ(h->health, h->maxHealth);
+  step(11);
+  EXPECT_TRUE(h->hurt(10, 90, FLOOR));
+  EXPECT_EQ(h->health, h->maxHealth - 10);
+}
+
 TEST_F(GameTest, HealthAtZeroLeadsToGameOver) {
   Hero* h = start_at(100, FLOOR);
   step(2);
+  h->invulnerable = 0;  // the arrival shield is over
   // Health 1 is still alive; the next hit kills.
   h->health = 1;
   step();
@@ -76,6 +89,7 @@ TEST_F(GameTest, TouchingTheExitLeadsToTheElevator) {
 TEST_F(GameTest, DeadHeroNeverReachesTheExit) {
   Hero* h = start_at(EXIT_X - 5, FLOOR);
   h->health = 1;
+  h->invulnerable = 0;  // the arrival shield is over
   h->hurt(5, EXIT_X + 20, FLOOR);
   ASSERT_TRUE(h->dead);
   press('D');

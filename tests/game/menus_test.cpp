@@ -65,6 +65,7 @@ TEST_F(MenuTest, PauseMenuLeadsBackToTheTitle) {
 
 TEST_F(MenuTest, GameOverScreenTakesNoChoiceBeforeItsTimer) {
   Hero* h = start_at(100, yard::FLOOR);
+  h->invulnerable = 0;  // the arrival shield is over
   h->hurt(1000, 90, yard::FLOOR);
   step();
   ASSERT_EQ(cur_game_mode, gameover_mode);
