@@ -24,8 +24,8 @@ struct BulletShape {
 // Every wall but the exit's frame breaks: a pistol shot chips a small crater, so a
 // closed room is never the end of the way; a plasma ball blows a hole.
 const BulletShape shapes[] = {
-    {1.0f, 1.2f, 2},  // pistol
-    {2.5f, 2.0f, 4},  // plasma
+    {1.0f, 1.2f, 3},  // pistol
+    {2.5f, 2.0f, 6},  // plasma
     {1.5f, 3.0f, 0},  // enemy
     {2.0f, 3.0f, 0},  // boss
 };

@@ -18,17 +18,20 @@ constexpr int BACK = 100;
 class ControlsScreen : public MenuScreen {
  public:
   ControlsScreen() {
-    makePanel(190, 168, "CONTROLS");
+    makePanel(240, 180, "CONTROLS");
+    addLabel(panel, "Point at a box and press a key, or pick it with Enter", 0, 22, 240, 6)->color = ui_color::DIM;
     for (int b = 0; b < shell::NUM_BUTTONS; b++)
-      addKeyBox(b, 26 + b * 19);
-    addItem("Back", BACK, 26 + shell::NUM_BUTTONS * 19 + 4)->icon = "arrow_left";
+      addKeyBox(b, 36 + b * 19);
+    addItem("Back", BACK, 36 + shell::NUM_BUTTONS * 19 + 4)->icon = "arrow_left";
     refresh();
+    dimWorld = false;
     game_controls_screen = this;
   }
   ~ControlsScreen() override {
     if (game_controls_screen == this)
       game_controls_screen = nullptr;
   }
+  void drawBackdrop(float) override { draw_title_backdrop(); }
 
   UiKeyBox* keyBox(int index) { return index < shell::NUM_BUTTONS ? static_cast<UiKeyBox*>(items[index]) : nullptr; }
 

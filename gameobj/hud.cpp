@@ -3,6 +3,7 @@
 import hud
 import hero
 import bosses
+import menus
 import effects
 import shell_api
 import ui_draw
@@ -13,6 +14,7 @@ import view
 #include "gameobj/bosses.h"
 #include "gameobj/effects.h"
 #include "gameobj/hero.h"
+#include "gameobj/menus.h"
 #include "gameobj/shell_api.h"
 #include "gameobj/ui_draw.h"
 #include "gameobj/view.h"
@@ -40,15 +42,18 @@ void update_hud() {
   h.bossHealth = boss && boss->activated ? float(boss->health) / float(boss->maxHealth) : -1;
   ExitFx* exit = the_exit();
   h.victoryTime = exit ? exit->victoryTime : -1;
+  h.exitKnown = exit && exit->victoryTime < 0;
+  if (exit) {
+    __m128 cam = get_camera_pos();
+    h.exitDx = (exit->exitBox[0] + exit->exitBox[2]) * 0.5f - v_x(cam);
+    h.exitDy = (exit->exitBox[1] + exit->exitBox[3]) * 0.5f - v_y(cam);
+  }
+  h.levelTime = hero ? hero->levelTime : 0;
 }
 
 namespace {
 
-float gui_scale() {
-  int w, h;
-  gui_get_screen_size(&w, &h);
-  return float(gui_layout_scale(h));
-}
+float gui_scale() { return ui_unit(); }
 
 // A bar of `fraction` filled in `fill`, framed.
 void draw_bar(float x, float y, float w, float h, float fraction, uint32_t fill, float s) {
@@ -56,6 +61,46 @@ void draw_bar(float x, float y, float w, float h, float fraction, uint32_t fill,
   float inner = (w - 2 * s) * clampf(fraction, 0, 1);
   if (inner >= 1)
     ui_box(_mm_setr_ps(x + s, y + s, x + s + inner, y + h - s), fill, fill, (h - 2 * s) * 0.5f);
+}
+
+// Where the exit lies while it is out of sight: a marker at the screen's edge, on
+// the line from the middle towards it, with the distance in tiles.
+void draw_exit_marker(const HudState& h, float s) {
+  int w, hh;
+  gui_get_screen_size(&w, &hh);
+  float vs = float(view_scale());
+  float px = w * 0.5f + h.exitDx * vs, py = hh * 0.5f - h.exitDy * vs;
+  float margin = 28 * s;
+  if (px > 0 && px < w && py > 0 && py < hh)
+    return;
+  float dx = px - w * 0.5f, dy = py - hh * 0.5f;
+  float reach = std::fmin(dx != 0 ? (w * 0.5f - margin) / std::fabs(dx) : 1e9f,
+                          dy != 0 ? (hh * 0.5f - margin) / std::fabs(dy) : 1e9f);
+  float mx = w * 0.5f + dx * reach, my = hh * 0.5f + dy * reach;
+  const char* arrow = std::fabs(dx) >= std::fabs(dy) ? (dx > 0 ? "arrow_right" : "arrow_left")
+                                                      : (dy > 0 ? "arrow_down" : "arrow_up");
+  ui_box(_mm_setr_ps(mx - 24 * s, my - 8 * s, mx + 24 * s, my + 8 * s), 0xC0181425, 0xFF63C74D, 4 * s);
+  ui_icon(arrow, mx - 16 * s, my, 9 * s, 0xFF63C74D);
+  TempString<32> text;
+  text.format("EXIT %d", int(std::sqrt(h.exitDx * h.exitDx + h.exitDy * h.exitDy) / TILE_SLOT + 0.5f));
+  ui_text(text.str, mx - 9 * s, my - 4 * s, 8 * s, 0xFFFFFFFF, UI_LEFT, UI_BOLD);
+}
+
+// The first level says how the tower is climbed, for its first seconds.
+void draw_first_hint(const HudState& h, float s) {
+  constexpr float SHOWN = 10, FADE = 2;
+  if (h.level != 1 || h.levelTime >= SHOWN)
+    return;
+  int w, hh;
+  gui_get_screen_size(&w, &hh);
+  float alpha = clampf((SHOWN - h.levelTime) / FADE, 0, 1);
+  uint32_t a = uint32_t(alpha * 255) << 24;
+  float cy = hh * 0.22f;
+  ui_box(_mm_setr_ps(w * 0.5f - 120 * s, cy - 4 * s, w * 0.5f + 120 * s, cy + 24 * s), (a / 4 * 3) | 0x181425,
+         a | 0x3A4466, 4 * s);
+  ui_text("Shots break walls: blast a way to the exit.", w * 0.5f, cy, 8 * s, a | 0xFFFFFF, UI_CENTRE, UI_BOLD);
+  ui_text("Aim with the mouse, fire with its buttons.", w * 0.5f, cy + 11 * s, 7 * s, a | 0xC0CBDC, UI_CENTRE,
+          UI_REGULAR);
 }
 
 void draw_victory(float t, float s) {
@@ -106,14 +151,19 @@ void draw_hud() {
     ui_text("BOSS", w * 0.5f, by - 12 * s, 9 * s, 0xFFF77622, UI_CENTRE, UI_BOLD);
     draw_bar(bx, by, bw, 8 * s, h.bossHealth, 0xFFF77622, s);
   }
+  if (h.exitKnown)
+    draw_exit_marker(h, s);
+  draw_first_hint(h, s);
   if (h.victoryTime >= 0)
     draw_victory(h.victoryTime, s);
   ui_end();
 }
 
+// Over a menu the pointer is an arrow; in play it is the crosshair the hero aims at.
 void draw_crosshair(float x, float y) {
   ui_begin();
-  ui_sprite("ui/crosshair", _mm_setr_ps(x, y, x, y), 0xFFFFFFFF, int(gui_scale()));
+  ui_sprite(current_menu() ? "ui/pointer" : "ui/crosshair", _mm_setr_ps(x, y, x, y), 0xFFFFFFFF,
+            std::max(1, int(gui_scale() + 0.5f)));
   ui_end();
 }
 

@@ -14,6 +14,9 @@ struct HudState {
   bool dualWield = false;
   float bossHealth = -1;   // fraction, -1 without an awake boss
   float victoryTime = -1;
+  bool exitKnown = false;  // the level's exit, from the camera, in world units
+  float exitDx = 0, exitDy = 0;
+  float levelTime = 0;     // the hero's time on this level
 };
 
 HudState& hud_state();

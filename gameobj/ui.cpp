@@ -32,10 +32,11 @@ MenuKeysBehavior menu_keys;
 
 // ---- elements ----------------------------------------------------------------------
 
-void UiElement::layout(__m128 r, int scale_) {
+// Laid out in interface units of ui_unit() pixels; the GUI's whole scale follows.
+void UiElement::layout(__m128 r, int) {
   rect = inner = r;
-  scale = scale_ < 1 ? 1 : scale_;
-  float s = float(scale);
+  float s = ui_unit();
+  scale = std::max(1, int(s + 0.5f));
   float x0 = px0(), y0 = py0(), w = px1() - x0;
   for (int i = 0; i < children.size(); i++) {
     UiElement* c = static_cast<UiElement*>(children[i]);
@@ -56,7 +57,7 @@ void UiElement::drawTree(float t) {
 // The panels are centred on the screen, also vertically.
 void UiRoot::layout(__m128 r, int scale_) {
   UiElement::layout(r, scale_);
-  float s = float(scale);
+  float s = ui_unit();
   for (int i = 0; i < children.size(); i++) {
     UiElement* c = static_cast<UiElement*>(children[i]);
     if (!c->centreX)
@@ -68,14 +69,14 @@ void UiRoot::layout(__m128 r, int scale_) {
 }
 
 void UiPanel::draw(float) {
-  float s = float(scale);
+  float s = ui_unit();
   ui_box(rect, ui_color::PANEL, ui_color::PANEL_EDGE, 4 * s);
   if (title.len())
     ui_text(title.c_str(), (px0() + px1()) * 0.5f, py0() + 6 * s, 14 * s, ui_color::TITLE, UI_CENTRE, UI_BOLD);
 }
 
 void UiLabel::draw(float) {
-  float s = float(scale);
+  float s = ui_unit();
   float x = align == UI_LEFT ? px0() : (align == UI_RIGHT ? px1() : (px0() + px1()) * 0.5f);
   float y = (py0() + py1()) * 0.5f - size * s * 0.5f;
   if (icon) {
@@ -89,7 +90,7 @@ void UiLabel::draw(float) {
 }
 
 void UiButton::draw(float) {
-  float s = float(scale);
+  float s = ui_unit();
   uint32_t f = !enabled ? ui_color::LOCKED : (isPressed() ? ui_color::BUTTON_PRESSED : (focused ? ui_color::BUTTON_FOCUS : fill));
   ui_box(rect, f, focused ? ui_color::FOCUS_EDGE : ui_color::BUTTON_EDGE, 3 * s);
   float size = textSize * s, y = (py0() + py1()) * 0.5f - size * 0.5f;
@@ -278,6 +279,9 @@ void MenuScreen::draw(float t) {
     return;
   setGeometry();
   ui_begin();
+  if (dimWorld)
+    ui_fill(ui->rect, 0x90000000);
+  drawBackdrop(t);
   ui->drawTree(t);
   ui_end();
 }

@@ -7,6 +7,8 @@ import script_table
 import shell_api
 import sound
 */
+#include <cstring>
+
 #include "engine/script/game_script.h"
 #include "gameobj/gameobj_api.h"
 #include "gameobj/menus.h"
@@ -25,6 +27,30 @@ struct NodeView {
   int cost = 0;
   float col = 0, row = 0;
 };
+
+// The requirements as the player reads them: the nodes' titles, not their names.
+void name_requirements(DynArray<NodeView>& nodes) {
+  for (NodeView& v : nodes) {
+    TempString<256> titles;
+    const char* s = v.needs.c_str();
+    while (*s) {
+      const char* end = strstr(s, ", ");
+      size_t len = end ? size_t(end - s) : strlen(s);
+      const char* title = nullptr;
+      for (const NodeView& other : nodes)
+        if (strlen(other.name.c_str()) == len && strncmp(other.name.c_str(), s, len) == 0)
+          title = other.title.c_str();
+      TempString<128> one;
+      one.format("%.*s", int(title ? strlen(title) : len), title ? title : s);
+      if (titles.str[0] && strlen(titles.str) + 2 < sizeof(titles.str))
+        strcat(titles.str, ", ");
+      if (strlen(titles.str) + strlen(one.str) < sizeof(titles.str))
+        strcat(titles.str, one.str);
+      s = end ? end + 2 : s + len;
+    }
+    v.needs = titles.str;
+  }
+}
 
 // The tree as get_upgrade_tree gives it: an array of node tables.
 void read_tree(DynArray<NodeView>& out) {
@@ -54,6 +80,7 @@ void read_tree(DynArray<NodeView>& out) {
     sq_pop(vm, 2);
   }
   sq_settop(vm, top);
+  name_requirements(out);
 }
 
 class UpgradeScreen : public MenuScreen {

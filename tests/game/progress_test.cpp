@@ -1,6 +1,11 @@
 // Progress through the game: the upgrade tree, the bosses, the victory.
 #include "game_fixture.h"
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "engine/gui/gui_screen.h"
 #include "engine/script/game_script.h"
 
 namespace {
@@ -45,6 +50,33 @@ TEST_F(ScriptedGameTest, UpgradeScreenSpendsPointsAndTheStatsReachTheHero) {
   press(VK_RETURN);
   menu_step();
   EXPECT_TRUE(should_close_game_menu);
+  gameobj_func_table.close_game_menu();
+}
+
+// Every tooltip text under a GUI element.
+void tooltips_under(GuiElement* e, std::vector<std::string>& out) {
+  String tip = e->getTooltip();
+  if (tip.len())
+    out.push_back(tip.c_str());
+  for (int i = 0; i < e->children.size(); i++)
+    tooltips_under(e->children[i], out);
+}
+
+// A locked node says what it needs in the names the player reads on the buttons.
+TEST_F(ScriptedGameTest, UpgradeScreenNamesWhatALockedNodeNeeds) {
+  start_at(100, yard::FLOOR);
+  set_game_mode(nullptr);
+  gameobj_func_table.open_upgrade_screen();
+  ASSERT_TRUE(upgrade_screen);
+  std::vector<std::string> tips;
+  tooltips_under(upgrade_screen->root, tips);
+  bool rate = false;
+  for (const std::string& tip : tips) {
+    EXPECT_EQ(tip.find("damage1"), std::string::npos) << tip;
+    rate |= tip == "Needs Hot Rounds";
+  }
+  EXPECT_TRUE(rate) << "Quick Trigger needs Hot Rounds";
+  EXPECT_NE(std::find(tips.begin(), tips.end(), "Needs Armour Plates, Dual Wield"), tips.end()) << "two needs";
   gameobj_func_table.close_game_menu();
 }
 

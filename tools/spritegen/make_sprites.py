@@ -543,6 +543,26 @@ def ui_sprites():
         for dx, dy in ((1, 0), (-1, 0), (0, 1), (0, -1)):
             p.put(7 + dx * (d + 5), 7 + dy * (d + 5), CYAN)
     sprite("ui/crosshair", p.outline(), ox=7.5, oy=7.5)
+    # The menus' pointer: an arrow whose tip is the pointer's spot.
+    arrow = ["X........",
+             "XX.......",
+             "XWX......",
+             "XWWX.....",
+             "XWWWX....",
+             "XWWWWX...",
+             "XWWWWWX..",
+             "XWWWWWWX.",
+             "XWWWWXXXX",
+             "XWXWWX...",
+             "XX.XWWX..",
+             "X...XWWX.",
+             ".....XX.."]
+    p = Pic(9, 13)
+    for row, line in enumerate(arrow):
+        for x, ch in enumerate(line):
+            if ch != ".":
+                p.p[12 - row][x] = BLACK if ch == "X" else WHITE
+    sprite("ui/pointer", p, ox=0.5, oy=12.5)
 
     def box(w, h, fill, edge, light, corner=2):
         p = Pic(w, h)
