@@ -287,13 +287,17 @@ void build_sprites(bool reload) {
     return;
   SpriteScan scan{reload, sprite_list.size(), {}, {}, {}};
   scan_sprite_dir(scan, "");
+  bool loaded = !scan.images.isEmpty() || !scan.configs.isEmpty();
+  // A reload that met a changed file starts without the last error: a failure shows
+  // it again, a success leaves the screen clear.
+  if (reload && (loaded || scan.failed()))
+    set_error_message(nullptr);
   if (scan.failed()) {
     debug("%s", scan.error.c_str());
     append_error_message(scan.error.c_str(), -1);
     discard_scan(scan);
     return;
   }
-  bool loaded = !scan.images.isEmpty() || !scan.configs.isEmpty();
   apply_scan(scan);
   if (reload && !loaded)
     return;
