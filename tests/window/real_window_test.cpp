@@ -21,7 +21,8 @@
 #include <png.h>
 
 #include "tests/shell/test_env.h"
-#include "xvfb_session.h"
+#include "tests/support/game_process.h"
+#include "tests/support/xvfb_session.h"
 
 namespace {
 
@@ -92,7 +93,7 @@ class RealWindow : public ::testing::Test {
 
 TEST_F(RealWindow, AltEnterSwitchesToFullscreenAndBackAndAltF4Quits) {
   std::string home = fresh_home("modes");
-  GameProcess game(x->display(), home, {"-win", "-360"});
+  GameProcess game({{"-win", "-360"}, home, "", x->display(), {}});
   findWindow(game);
   int w = 0, h = 0;
   ASSERT_TRUE(back_buffer_size(game.output(), &w, &h)) << game.output();
@@ -117,7 +118,7 @@ TEST_F(RealWindow, AltEnterSwitchesToFullscreenAndBackAndAltF4Quits) {
 
 TEST_F(RealWindow, PrintScreenWritesAScreenshot) {
   std::string home = fresh_home("shot");
-  GameProcess game(x->display(), home, {"-win", "-360"});
+  GameProcess game({{"-win", "-360"}, home, "", x->display(), {}});
   findWindow(game);
   int w = 0, h = 0;
   ASSERT_TRUE(back_buffer_size(game.output(), &w, &h)) << game.output();
