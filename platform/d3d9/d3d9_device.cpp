@@ -10,7 +10,7 @@ D3d9Device* d3d9_live_device = nullptr;
 // Binds to the layer's own uniform block (binding 2) of every shader (data/d3d9.inc).
 struct LayerUniforms {
   float pixel_offset[4];  // clip-space shift per unit of w: (1/vp width, -1/vp height)
-  float alpha_test[4];    // enabled, reference (0..255), function, unused
+  float alpha_test[4];    // alphas that pass: lowest, highest (0..255), outside (1 for "not equal"), unused
 };
 
 template <class T>
@@ -327,13 +327,13 @@ void D3d9Device::apply_draw_state() {
   // the vertical move stops one sub-pixel step (1/256) short, which puts an edge lying
   // exactly on a pixel centre on Direct3D's side of it.
   const float y_shift = 1.0f - 1.0f / 128.0f;
-  // The alpha test's values matter only to the program that applies it; without it
-  // they stay zero, so changing them costs no upload.
+  // The alpha test's range matters only to the program that applies it; without it
+  // the range stays zero, so changing the test's states costs no upload.
   bool alpha_test = alpha_test_active();
   LayerUniforms u = {{viewport.Width ? 1.0f / viewport.Width : 0.0f,
                       viewport.Height ? -y_shift / viewport.Height : 0.0f, 0, 0},
-                     {alpha_test ? 1.0f : 0.0f, alpha_test ? (float)(rs[D3DRS_ALPHAREF] & 255) : 0.0f,
-                      alpha_test ? (float)rs[D3DRS_ALPHAFUNC] : 0.0f, 0}};
+                     {0, 0, 0, 0}};
+  if (alpha_test) alpha_test_range(rs[D3DRS_ALPHAFUNC], rs[D3DRS_ALPHAREF] & 255, u.alpha_test);
   // Uploaded only when it changed: a new uniform block makes the driver take a fresh
   // copy of the stage's constants.
   if (std::memcmp(&u, layer_shadow, sizeof(u)) != 0) {
@@ -377,6 +377,25 @@ void D3d9Device::apply_draw_state() {
     pipeline_dirty = false;
   }
   upload_constants();
+}
+
+void alpha_test_range(DWORD func, DWORD ref, float out[4]) {
+  float r = (float)ref;
+  struct Range {
+    float lowest, highest, outside;
+  } range = {1, 0, 0};  // D3DCMP_NEVER: an empty range
+  switch (func) {
+    case D3DCMP_LESS: range = {0, r - 1, 0}; break;
+    case D3DCMP_EQUAL: range = {r, r, 0}; break;
+    case D3DCMP_LESSEQUAL: range = {0, r, 0}; break;
+    case D3DCMP_GREATER: range = {r + 1, 255, 0}; break;
+    case D3DCMP_NOTEQUAL: range = {r, r, 1}; break;
+    case D3DCMP_GREATEREQUAL: range = {r, 255, 0}; break;
+  }
+  out[0] = range.lowest;
+  out[1] = range.highest;
+  out[2] = range.outside;
+  out[3] = 0;
 }
 
 bool D3d9Device::alpha_test_active() const {

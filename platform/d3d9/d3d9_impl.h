@@ -252,6 +252,11 @@ public:
   int samples_for(D3DMULTISAMPLE_TYPE ms, DWORD quality) const;
 };
 
+// The alpha bytes that pass the alpha test of comparison `func` (D3DCMP_NEVER to
+// D3DCMP_GREATEREQUAL) against `ref`, as data/d3d9.inc reads them: those from out[0] to
+// out[1], or outside that range when out[2] is 1; out[3] is 0.
+void alpha_test_range(DWORD func, DWORD ref, float out[4]);
+
 // The device whose GL context exists; resources of a device already gone skip their
 // GL clean-up (the context took their GL objects with it).
 extern D3d9Device* d3d9_live_device;

@@ -178,6 +178,37 @@ TEST_F(LayerTest, AlphaTestStatesPickTheProgramThatAppliesThem) {
   EXPECT_NE(ps_color->impl->program, ps_color->impl->alpha_test_program);
 }
 
+// Every comparison of the alpha test, against references at both ends and between,
+// keeps exactly the alpha bytes Direct3D keeps.
+TEST_F(LayerTest, AlphaTestComparesTheAlphaByteAsDirect3DDoes) {
+  const uint32_t alphas[] = {0, 1, 127, 128, 129, 254, 255};  // one 2-pixel column each
+  auto passes = [](DWORD func, int a, int r) {
+    switch (func) {
+      case D3DCMP_NEVER: return false;
+      case D3DCMP_LESS: return a < r;
+      case D3DCMP_EQUAL: return a == r;
+      case D3DCMP_LESSEQUAL: return a <= r;
+      case D3DCMP_GREATER: return a > r;
+      case D3DCMP_NOTEQUAL: return a != r;
+      case D3DCMP_GREATEREQUAL: return a >= r;
+    }
+    return true;
+  };
+  useShader(false);
+  dev->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+  for (DWORD func = D3DCMP_NEVER; func <= D3DCMP_ALWAYS; func++)
+    for (DWORD ref : {0u, 1u, 128u, 254u, 255u}) {
+      dev->SetRenderState(D3DRS_ALPHAFUNC, func);
+      dev->SetRenderState(D3DRS_ALPHAREF, ref);
+      dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+      for (int i = 0; i < 7; i++) drawQuad(2 * i - 0.5f, -0.5f, 2 * i + 1.5f, H - 0.5f, alphas[i] << 24 | 0x00FFFFFF);
+      std::vector<uint32_t> px = readBackBuffer();
+      for (int i = 0; i < 7; i++)
+        EXPECT_EQ(px[2 * i], passes(func, (int)alphas[i], (int)ref) ? alphas[i] << 24 | 0x00FFFFFF : 0xFF000000u)
+            << "func " << func << " ref " << ref << " alpha " << alphas[i];
+    }
+}
+
 // Row 0 of a render-target texture is the top: drawing the top two rows and sampling
 // the texture back shows them first in memory.
 TEST_F(LayerTest, RenderTargetTextureRowsRunTopDown) {
