@@ -2,6 +2,7 @@
 #include "platform/d3d9/d3d9_impl.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -10,7 +11,7 @@ D3d9Device* d3d9_live_device = nullptr;
 // Binds to the layer's own uniform block (binding 2) of every shader (data/d3d9.inc).
 struct LayerUniforms {
   float pixel_offset[4];  // clip-space shift per unit of w: (1/vp width, -1/vp height)
-  float alpha_test[4];    // alphas that pass: lowest, highest (0..255), outside (1 for "not equal"), unused
+  float alpha_test[4];    // alphas that pass: from, up to, outside (1 for "not equal"), unused
 };
 
 template <class T>
@@ -380,21 +381,23 @@ void D3d9Device::apply_draw_state() {
 }
 
 void alpha_test_range(DWORD func, DWORD ref, float out[4]) {
-  float r = (float)ref;
-  struct Range {
-    float lowest, highest, outside;
-  } range = {1, 0, 0};  // D3DCMP_NEVER: an empty range
+  int r = (int)ref;
+  struct Bytes {
+    int lowest, highest, outside;
+  } bytes = {1, 0, 0};  // D3DCMP_NEVER: none
   switch (func) {
-    case D3DCMP_LESS: range = {0, r - 1, 0}; break;
-    case D3DCMP_EQUAL: range = {r, r, 0}; break;
-    case D3DCMP_LESSEQUAL: range = {0, r, 0}; break;
-    case D3DCMP_GREATER: range = {r + 1, 255, 0}; break;
-    case D3DCMP_NOTEQUAL: range = {r, r, 1}; break;
-    case D3DCMP_GREATEREQUAL: range = {r, 255, 0}; break;
+    case D3DCMP_LESS: bytes = {0, r - 1, 0}; break;
+    case D3DCMP_EQUAL: bytes = {r, r, 0}; break;
+    case D3DCMP_LESSEQUAL: bytes = {0, r, 0}; break;
+    case D3DCMP_GREATER: bytes = {r + 1, 255, 0}; break;
+    case D3DCMP_NOTEQUAL: bytes = {r, r, 1}; break;
+    case D3DCMP_GREATEREQUAL: bytes = {r, 255, 0}; break;
   }
-  out[0] = range.lowest;
-  out[1] = range.highest;
-  out[2] = range.outside;
+  // Alpha rounds to byte b from (b - 0.5) / 255 up to (b + 0.5) / 255; alphas below 0
+  // and above 1 count as bytes 0 and 255, so the range is open at those ends.
+  out[0] = bytes.lowest <= 0 ? -INFINITY : (bytes.lowest - 0.5f) / 255.0f;
+  out[1] = bytes.highest >= 255 ? INFINITY : (bytes.highest + 0.5f) / 255.0f;
+  out[2] = (float)bytes.outside;
   out[3] = 0;
 }
 

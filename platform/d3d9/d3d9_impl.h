@@ -252,9 +252,9 @@ public:
   int samples_for(D3DMULTISAMPLE_TYPE ms, DWORD quality) const;
 };
 
-// The alpha bytes that pass the alpha test of comparison `func` (D3DCMP_NEVER to
-// D3DCMP_GREATEREQUAL) against `ref`, as data/d3d9.inc reads them: those from out[0] to
-// out[1], or outside that range when out[2] is 1; out[3] is 0.
+// The alphas that pass the alpha test of comparison `func` (D3DCMP_NEVER to
+// D3DCMP_GREATEREQUAL) against the byte `ref`, as data/d3d9.inc reads them: those from
+// out[0] up to (not including) out[1], or those outside when out[2] is 1; out[3] is 0.
 void alpha_test_range(DWORD func, DWORD ref, float out[4]);
 
 // The device whose GL context exists; resources of a device already gone skip their
