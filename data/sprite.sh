@@ -1,7 +1,9 @@
 // World sprites: the atlas texel (point sampled) lit by the voxel tile, which repeats
 // once per atlas pixel (c16 = (atlas side, -atlas side): texture coordinates to atlas
 // pixels, the tile upright), multiplied by colour 0 and blended toward colour 1's rgb by
-// colour 1's alpha (a hit flash). Pixels of alpha 0 fall to the alpha test.
+// colour 1's alpha (a hit flash). Pixels of alpha 0 fall to the alpha test. Built with
+// PLAIN_COLORS for quads of colour 0 white and colour 1 transparent, the colour steps are
+// left out: they change nothing then.
 // The colours are the same at a quad's four corners, so they are not interpolated; the
 // world's projection is orthographic (w = 1), so neither are positions divided by w.
 #include "d3d9.inc"
@@ -37,8 +39,11 @@ layout(location = 3) flat in vec4 v_color1;
 void main() {
   vec4 texel = texture(s0, v_uv);
   float shade = texture(s1, v_tile).r * 2.0;
-  vec4 color = vec4(texel.rgb * shade, texel.a) * v_color0;
+  vec4 color = vec4(texel.rgb * shade, texel.a);
+#ifndef PLAIN_COLORS
+  color *= v_color0;
   color.rgb = mix(color.rgb, v_color1.rgb, v_color1.a);
+#endif
   d3d9_output(color);
 }
 #endif
