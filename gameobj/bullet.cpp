@@ -19,12 +19,15 @@ namespace {
 struct BulletShape {
   float half;  // half the box side
   float life;  // seconds before it fades
+  int blast;   // radius of the breakable cells broken where it hits a wall
 };
+// Every wall but the exit's frame breaks: a pistol shot chips a small crater, so a
+// closed room is never the end of the way; a plasma ball blows a hole.
 const BulletShape shapes[] = {
-    {1.0f, 1.2f},  // pistol
-    {2.5f, 2.0f},  // plasma
-    {1.5f, 3.0f},  // enemy
-    {2.0f, 3.0f},  // boss
+    {1.0f, 1.2f, 2},  // pistol
+    {2.5f, 2.0f, 4},  // plasma
+    {1.5f, 3.0f, 0},  // enemy
+    {2.0f, 3.0f, 0},  // boss
 };
 
 // Where the segment from (x, y) along (dx, dy) enters the box: the fraction 0..1
@@ -67,6 +70,7 @@ Bullet* fire_bullet(int kind, float x, float y, float vx, float vy, int damage) 
   b->fromHero = kind == BULLET_PISTOL || kind == BULLET_PLASMA;
   b->damage = damage;
   b->life = shape.life;
+  b->blast = shape.blast;
   b->ext[0] = b->ext[1] = -shape.half;
   b->ext[2] = b->ext[3] = shape.half;
   b->vx = vx, b->vy = vy;

@@ -23,9 +23,11 @@ namespace hero_tuning {
 constexpr float RUN_SPEED = 72;
 constexpr float GROUND_ACCEL = 900;
 constexpr float AIR_ACCEL = 520;
-constexpr float GRAVITY = 480;
-constexpr float MAX_FALL = 300;
-constexpr float JUMP_SPEED = 172;
+// The rooms stand on a 16-cell grid: a full jump clears two slots with room to
+// spare (about 40 cells high, 50 long at a run).
+constexpr float GRAVITY = 560;
+constexpr float MAX_FALL = 320;
+constexpr float JUMP_SPEED = 212;
 constexpr float JUMP_CUT = 0.5f;      // vertical speed kept when jump is let go early
 constexpr float COYOTE_TIME = 0.1f;   // a jump still starts this long after leaving a ledge
 constexpr float JUMP_BUFFER = 0.12f;  // a jump pressed this long before landing still happens

@@ -38,6 +38,7 @@ import gameobj_api
 import hero
 import hero_stats
 import hud
+import level_bounds
 import lift
 import menus
 import module

@@ -21,8 +21,7 @@ void PlasmaGun::fire() {
   float dx, dy;
   aimDir(dx, dy);
   int damage = ratedDamage(PLASMA_DAMAGE);
-  Bullet* b = fire_bullet(BULLET_PLASMA, x, y, dx * PLASMA_SPEED, dy * PLASMA_SPEED, damage);
-  b->blast = PLASMA_BLAST;
+  fire_bullet(BULLET_PLASMA, x, y, dx * PLASMA_SPEED, dy * PLASMA_SPEED, damage);
   shell::shake(1.5f, 1.5f);
   play_event_at(SND_PLASMA_SHOT, x, y);
 }

@@ -77,7 +77,6 @@ constexpr int PISTOL_DAMAGE = 4;
 constexpr float PLASMA_INTERVAL = 0.9f;
 constexpr float PLASMA_SPEED = 190;
 constexpr int PLASMA_DAMAGE = 16;
-constexpr int PLASMA_BLAST = 3;  // radius of the cells a plasma ball breaks
 constexpr int PUNCH_DAMAGE = 6;
 constexpr float PUNCH_REACH = 9;
 }  // namespace weapon_tuning

@@ -11,6 +11,7 @@ import lift
 import effects
 import backgrounds
 import bosses
+import level_bounds
 import sprites
 */
 #include "gameobj/backgrounds.h"
@@ -20,6 +21,7 @@ import sprites
 #include "gameobj/effects.h"
 #include "gameobj/enemies.h"
 #include "gameobj/hero.h"
+#include "gameobj/level_bounds.h"
 #include "gameobj/lift.h"
 #include "gameobj/sprites.h"
 #include "gameobj/weapons.h"
@@ -71,6 +73,7 @@ void delete_gameobj() {
 }
 
 void update_gameobj(float dt) {
+  close_new_level_bounds();
 #define SNAPSHOT(name) snapshot(name##_list);
   GAMEOBJ_LIST_NAMES(SNAPSHOT)
 #undef SNAPSHOT
@@ -87,6 +90,7 @@ void update_explosions(float dt) {
 }
 
 void remove_all_gameobj() {
+  forget_new_level();
   delete_gameobj();
 #define DELETE_ALL(name) delete_all(name##_list);
   GAMEOBJ_LIST_NAMES(DELETE_ALL)
@@ -118,7 +122,9 @@ void remove_all_bonuses() {
 
 void reset_lifts() { destroy_all(Lift_list); }
 void reset_bullets() { destroy_all(Bullet_list); }
+// Every new level starts here, before the generator draws it.
 void reset_background() {
+  expect_new_level();
   destroy_all(BackgroundTile_list);
   destroy_all(BackgroundShip_list);
 }

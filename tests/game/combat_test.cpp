@@ -86,3 +86,49 @@ TEST_F(GameTest, DeadHeroNeverReachesTheExit) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace yard;
+
+// The wall of the yard (x = 400..409), made of breakable cells, between the hero
+// and the exit: pistol shots swept up and down its face break a way through, and
+// the hero walks on.
+TEST_F(GameTest, PistolShotsBreakAWayThroughAWall) {
+  Hero* h = start_at(WALL_X - 25, FLOOR);
+  fill(int(WALL_X), 20, int(WALL_X) + 9, 79, 1);
+  step(2);
+  press(1);
+  for (int i = 0; i < 120; i++) {
+    static const float heights[] = {1, 5, 9, 13, 9, 5};
+    aim_at(WALL_X + 3, FLOOR + heights[i % 6]);
+    step();
+  }
+  release(1);
+  press('D');
+  bool through = step_until(60, [&] { return h->x > WALL_X + 12; });
+  release('D');
+  EXPECT_TRUE(through) << "stuck at " << h->x;
+  EXPECT_TRUE(played(18)) << "bullet_destroys_wall";
+  EXPECT_GT(junk_records.size(), 0) << "broken bricks fly";
+  EXPECT_TRUE(level_data[60][int(WALL_X) + 5].collision) << "the wall stands above the way";
+}
+
+// Cells of class 2 (the exit's frame, the level's bottom) stop shots unbroken.
+TEST_F(GameTest, UnbreakableCellsStopShots) {
+  start_at(WALL_X - 25, FLOOR);
+  fill(int(WALL_X), int(FLOOR), int(WALL_X) + 9, int(FLOOR) + 40, 2);
+  step(2);
+  press(1);
+  for (int i = 0; i < 30; i++) {
+    aim_at(WALL_X + 5, FLOOR + 8);
+    step();
+  }
+  release(1);
+  for (int y = int(FLOOR); y <= int(FLOOR) + 40; y++)
+    ASSERT_EQ(level_data[y][int(WALL_X)].collision, 2) << y;
+  EXPECT_TRUE(played(19)) << "bullet_hits_indestructible";
+  EXPECT_FALSE(played(18));
+}
+
+}  // namespace

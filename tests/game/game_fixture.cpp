@@ -7,6 +7,7 @@
 
 #include "engine/core/utils.h"
 #include "engine/gen/level_map.h"
+#include "engine/gen/level_tiles.h"
 #include "engine/gui/gui_screen.h"
 #include "engine/render/d3d_device.h"
 #include "engine/script/game_script.h"
@@ -91,6 +92,8 @@ void GameTest::TearDown() {
   for (int vk : {int('A'), int('D'), int('W'), 1, 2, VK_ESCAPE})
     if (getKeyState(vk))
       release(vk);
+  // The pointer goes back to the corner, over no menu item of the next test.
+  PostMessageA(main_window, WM_MOUSEMOVE, 0, 0);
   processInput();
   reset_frame_input();
   set_game_mode(nullptr);
@@ -191,4 +194,23 @@ float GameTest::run_both_ways() {
   release('A');
   step(2);
   return std::fmax(right - x, right - h->x);
+}
+
+void GeneratedLevelTest::SetUpTestSuite() {
+  GameTest::SetUpTestSuite();
+  load_level_tiles();
+}
+
+void GeneratedLevelTest::TearDownTestSuite() { free_level_tiles(); }
+
+void GeneratedLevelTest::start_level(int level) {
+  reset_game();
+  cur_level = level;
+  start_new_level();
+  set_game_mode(play_mode);
+}
+
+void GeneratedLevelTest::start_level(int level, uint64_t seed) {
+  game_rnd_seed = seed;
+  start_level(level);
 }

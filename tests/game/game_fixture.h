@@ -87,3 +87,14 @@ class GameTest : public ::testing::Test {
   }
   std::vector<int> sounds_heard;
 };
+
+// Levels of the real generator, with the game's tiles.
+class GeneratedLevelTest : public GameTest {
+ protected:
+  static void SetUpTestSuite();
+  static void TearDownTestSuite();
+  // A new game at the given level, generated, in the play mode.
+  void start_level(int level);
+  // The same from the given generator seed.
+  void start_level(int level, uint64_t seed);
+};

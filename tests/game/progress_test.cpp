@@ -1,8 +1,6 @@
 // Progress through the game: the upgrade tree, the bosses, the victory.
 #include "game_fixture.h"
 
-#include "engine/gen/level_compose.h"
-#include "engine/gen/level_tiles.h"
 #include "engine/script/game_script.h"
 
 namespace {
@@ -58,22 +56,6 @@ void beat_boss(GameTest& t, Boss* boss) {
   boss->hurt(10000, boss->x, boss->y);
   EXPECT_EQ(boss->health, 0);
 }
-
-class GeneratedLevelTest : public GameTest {
- protected:
-  static void SetUpTestSuite() {
-    GameTest::SetUpTestSuite();
-    load_level_tiles();
-  }
-  static void TearDownTestSuite() { free_level_tiles(); }
-  // A new game at the given level, generated.
-  void start_level(int level) {
-    reset_game();
-    cur_level = level;
-    start_new_level();
-    set_game_mode(play_mode);
-  }
-};
 
 TEST_F(GeneratedLevelTest, BeatingTheBossOpensTheExit) {
   start_level(5);

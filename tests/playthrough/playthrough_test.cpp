@@ -76,6 +76,17 @@ void expect_text(const Picture& shot, const char* font, const char* text, const 
   EXPECT_EQ(around, 0) << "'" << text << "' has no ink around its box in " << shot.path;
 }
 
+constexpr float WIDE = 4000;  // the width of a rectangle that centres a line of text
+
+// A menu's title, centred at the top of its panel.
+void expect_panel_title(const Picture& shot, const MenuLayout& m, const char* title) {
+  float s = float(m.scale);
+  float cx = (m.panel[0] + m.panel[2]) * 0.5f;
+  float top = m.panel[1] + 6 * s;
+  expect_text(shot, "fonts/bold.fnt", title, Rect{cx - WIDE, top, cx + WIDE, top + 14 * s}, TEXT_TOP, 14 * s,
+              ui_color::TITLE);
+}
+
 // The title: the panel's title, its line under it and the three items' texts.
 void check_title(const Picture& shot) {
   MenuLayout m;
@@ -83,11 +94,8 @@ void check_title(const Picture& shot) {
   ASSERT_EQ(m.buttons.size(), 3u) << "new game, controls, quit";
   ASSERT_GE(m.others.size(), 1u) << "the line under the title";
   float s = float(m.scale);
-  const float wide = 4000;
-  float cx = (m.panel[0] + m.panel[2]) * 0.5f;
-  float top = m.panel[1] + 6 * s;
-  expect_text(shot, "fonts/bold.fnt", "TORVANE!", Rect{cx - wide, top, cx + wide, top + 14 * s}, TEXT_TOP, 14 * s,
-              ui_color::TITLE);
+  const float wide = WIDE;
+  expect_panel_title(shot, m, "TORVANE!");
   const Rect& line = m.others[0];
   float size = (line[3] - line[1]) - 4 * s;  // a label is its text's size and 4 units high
   float y = (line[1] + line[3]) * 0.5f - size * 0.5f;
@@ -311,8 +319,10 @@ TEST(PlaythroughChild, Play) {
            health_since = n;
            shot_health = -1;
          }
-         if (mode_is(gameover_mode))
+         if (mode_is(gameover_mode)) {
+           ADD_FAILURE() << "the hero died before its health held still for a picture";
            return true;
+         }
          if (health == hero_health || n < health_since + 12)
            return false;
          if (shot_health < 0) {
@@ -333,29 +343,52 @@ TEST(PlaythroughChild, Play) {
            driver.update();
          return mode_is(gameover_mode);
        }},
+      // The screen is completed once the mode's second has run out.
       {"game over", 100, [&](int n) {
          if (n == 0) {
            driver.releaseAll();
            EXPECT_LE(gameobj_func_table.get_hero_health(), 0);
          }
-         if (n == 30) {
+         if (n == 30)
+           request_screenshot();
+         if (n > 30 && shot_health != -2 && read_screenshot(shot)) {
+           keep_picture(shot, "game_over");
            MenuLayout m;
            EXPECT_TRUE(read_menu_layout(m)) << "the game-over screen";
+           expect_panel_title(shot, m, "GAME OVER");
+           shot_health = -2;
            tap(VK_RETURN);  // a new game
          }
-         return n > 30 && mode_is(play_mode);
+         return shot_health == -2 && mode_is(play_mode);
        }},
-      {"the new game", 20, [&](int) {
-         EXPECT_EQ(cur_level, 1);
-         EXPECT_EQ(up_points, 0);
-         EXPECT_EQ(gameobj_func_table.get_hero_health(), Hero_list[0]->maxHealth);
+      // The HUD's bar eases up from the dead hero's empty one; then the menu button.
+      {"the new game", 40, [&](int n) {
+         if (n == 0) {
+           EXPECT_EQ(cur_level, 1);
+           EXPECT_EQ(up_points, 0);
+           EXPECT_EQ(gameobj_func_table.get_hero_health(), Hero_list[0]->maxHealth);
+         }
+         if (n < 20)
+           return false;
          tap(button_keys[BUTTON_MENU]);
          return true;
        }},
-      {"pause", 20, [&](int) {
+      {"pause", 20, [&](int n) {
          if (!mode_is(pause_menu_mode))
            return false;
          EXPECT_TRUE(game_paused);
+         if (shot_health != -3) {
+           shot_health = -3;
+           request_screenshot();
+           return false;
+         }
+         if (!read_screenshot(shot))
+           return false;
+         keep_picture(shot, "pause");
+         MenuLayout m;
+         EXPECT_TRUE(read_menu_layout(m)) << "the pause screen";
+         expect_panel_title(shot, m, "PAUSED");
+         check_health_bar(shot, 1.0f);  // the HUD of the new game, under the menu
          tap(VK_DOWN);  // main menu
          tap(VK_RETURN);
          return true;

@@ -48,8 +48,7 @@ std::string tail(const std::string& text, int lines = 60);
   if (!getenv("TORVANE_TEST_CHILD"))     \
   GTEST_SKIP() << "runs only as the game of another test"
 
-// Called after every update of the main loop; returns false to end the game (the
-// window's close, as the player's quit would).
+// Called after every update of the main loop with the number of updates run.
 using UpdateHook = std::function<void(int step)>;
 
 // The game's entry with the injected clock (each frame takes one update's time, so

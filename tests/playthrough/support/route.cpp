@@ -30,9 +30,9 @@ bool on_lift_tile(const HeroState& s, const HeroBody& body) {
 
 struct Node {
   HeroState state;
-  int cost;      // updates from the start
-  int parent;    // -1 for the start
-  RouteLeg leg;  // how this node was reached
+  int cost;    // updates from the start
+  int parent;  // -1 for the start
+  Move move;   // how this node was reached from its parent
   bool goal;
 };
 
@@ -86,7 +86,7 @@ std::vector<RouteLeg> find_route(const HeroState& start, const HeroBody& body, c
   std::vector<Node> nodes;
   std::unordered_map<int64_t, int> best;  // place -> node
   std::priority_queue<Open> open;
-  nodes.push_back(Node{start, 0, -1, {}, false});
+  nodes.push_back(Node{start, 0, -1, Move{}, false});
   best[place_key(start)] = 0;
   open.push(Open{guide ? guide(start.x, start.y) : 0.0f, 0});
   search.nodesExpanded = 0;
@@ -97,9 +97,14 @@ std::vector<RouteLeg> find_route(const HeroState& start, const HeroBody& body, c
     open.pop();
     Node& n = nodes[size_t(o.node)];
     if (n.goal) {
+      // The moves again from their parents, as the search ran them.
       std::vector<RouteLeg> route;
-      for (int i = o.node; nodes[size_t(i)].parent >= 0; i = nodes[size_t(i)].parent)
-        route.insert(route.begin(), nodes[size_t(i)].leg);
+      for (int i = o.node; nodes[size_t(i)].parent >= 0; i = nodes[size_t(i)].parent) {
+        RouteLeg leg{nodes[size_t(i)].move, {}};
+        bool reached = false;
+        simulate_move(nodes[size_t(nodes[size_t(i)].parent)].state, leg.move, body, goal, leg.states, reached);
+        route.insert(route.begin(), std::move(leg));
+      }
       return route;
     }
     if (best[place_key(n.state)] != o.node)
@@ -107,8 +112,6 @@ std::vector<RouteLeg> find_route(const HeroState& start, const HeroBody& body, c
     if (++search.nodesExpanded > search.maxNodes)
       break;
     HeroState from = n.state;
-    if (search.expanded)
-      search.expanded->push_back(from);
     int cost = n.cost;
     for (const Move& m : route_moves()) {
       bool reached = false;
@@ -124,8 +127,7 @@ std::vector<RouteLeg> find_route(const HeroState& start, const HeroBody& body, c
         if (it != best.end() && nodes[size_t(it->second)].cost <= c)
           continue;
       }
-      Node next{end, c, o.node, RouteLeg{m, states}, reached};
-      nodes.push_back(std::move(next));
+      nodes.push_back(Node{end, c, o.node, m, reached});
       int id = int(nodes.size()) - 1;
       if (!reached)
         best[key] = id;

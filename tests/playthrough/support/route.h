@@ -37,7 +37,6 @@ using RouteGoal = std::function<bool(const float box[4])>;
 struct RouteSearch {
   int maxNodes = 60000;  // places expanded before giving up
   int nodesExpanded = 0;
-  std::vector<HeroState>* expanded = nullptr;  // when set, receives every place expanded
 };
 
 // The quickest route (in updates) from a standing hero to a box that meets the goal,
