@@ -1,12 +1,13 @@
 // The backdrop: a noise image tiled at four world units per texel across the screen
 // (c16 = (screen width, -screen height) in texels), shading from colour A (c17) where it
-// is dark to colour B (c18) where it is bright. Drawn at the far plane.
+// is dark to colour B (c18) where it is bright. Drawn at the far plane. A full-screen
+// quad has w = 1: its coordinates are interpolated without a division by w.
 #include "d3d9.inc"
 
 #ifdef VSH
 layout(binding = 0) uniform sampler2D s0;
 layout(location = 0) in vec3 in_pos;
-layout(location = 0) out vec2 v_uv;
+layout(location = 0) noperspective out vec2 v_uv;
 layout(location = 1) flat out vec3 v_color_a;
 layout(location = 2) flat out vec3 v_color_b;
 
@@ -20,7 +21,7 @@ void main() {
 
 #ifdef PSH
 layout(binding = 0) uniform sampler2D s0;
-layout(location = 0) in vec2 v_uv;
+layout(location = 0) noperspective in vec2 v_uv;
 layout(location = 1) flat in vec3 v_color_a;
 layout(location = 2) flat in vec3 v_color_b;
 

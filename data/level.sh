@@ -1,15 +1,16 @@
 // Level layers: each cell's palette colour (point sampled from the layer texture, one
 // texel per cell) lit by the layer's detail tile, which repeats once per cell (c16 =
 // (texture width, -texture height): texture coordinates to cells, the tile upright).
-// Empty cells have alpha 0 and fall to the alpha test before the tile is read.
+// Empty cells have alpha 0 and fall to the alpha test before the tile is read. The
+// world's projection is orthographic (w = 1): coordinates need no division by w.
 #include "d3d9.inc"
 #include "world.inc"
 
 #ifdef VSH
 layout(location = 0) in vec3 in_pos;
 layout(location = 6) in vec2 in_uv;
-layout(location = 0) out vec2 v_uv;
-layout(location = 1) out vec2 v_tile;
+layout(location = 0) noperspective out vec2 v_uv;
+layout(location = 1) noperspective out vec2 v_tile;
 
 void main() {
   d3d9_set_position(world_to_clip(in_pos));
@@ -21,8 +22,8 @@ void main() {
 #ifdef PSH
 layout(binding = 0) uniform sampler2D s0;
 layout(binding = 1) uniform sampler2D s1;
-layout(location = 0) in vec2 v_uv;
-layout(location = 1) in vec2 v_tile;
+layout(location = 0) noperspective in vec2 v_uv;
+layout(location = 1) noperspective in vec2 v_tile;
 
 void main() {
   vec4 cell = texture(s0, v_uv);

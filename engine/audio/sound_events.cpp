@@ -1,6 +1,7 @@
 #include "engine/audio/sound_events.h"
 
 #include <cstring>
+#include <utility>
 
 #include "engine/audio/sound_files.h"
 #include "engine/audio/sound_natives.h"
@@ -146,15 +147,80 @@ void init_sound_script(const char* path) {
   run_sound_script(path);
 }
 
+// What plays while a reload is tried: the VM with its file records, its sounds and
+// the state the script's run may change.
+struct PlayingScript {
+  HSQUIRRELVM vm = nullptr;
+  DynArray<SqReloadableVM::LoadedFile> files;
+  SoundSet sounds;
+  int missing = 0;
+  uint64_t rnd = 0;
+};
+
+static PlayingScript set_playing_script_aside() {
+  PlayingScript old;
+  old.vm = sound_script_vm.vm;
+  old.files = std::move(sound_script_vm.files);
+  sound_script_vm.vm = nullptr;
+  old.sounds = set_sounds_aside();
+  old.missing = missing_sound_files;
+  old.rnd = sound_rnd_seed;
+  return old;
+}
+
+// The tried run failed: its VM and sounds go and the old ones play on. The events
+// are bound to the old script again when the failed run had let them go.
+static void restore_playing_script(PlayingScript& old, bool rebind) {
+  sound_script_vm.close();
+  sound_script_vm.vm = old.vm;
+  sound_script_vm.files = std::move(old.files);
+  restore_sounds(old.sounds);
+  missing_sound_files = old.missing;
+  sound_rnd_seed = old.rnd;
+  if (!rebind)
+    return;
+  // The old script bound its events before; when it never could, they stay silent
+  // and the new error stays on screen.
+  SQInteger top = sq_gettop(old.vm);
+  try {
+    bind_sound_events();
+  } catch (const sqbind::SquirrelError&) {
+    sq_settop(old.vm, top);
+  }
+}
+
+// Every recorded file is run anew, in its order; a file that an earlier one
+// included has run already.
+static void rerun_sound_files(const DynArray<SqReloadableVM::LoadedFile>& files) {
+  for (const SqReloadableVM::LoadedFile& f : files)
+    if (!sound_script_vm.include(f.name.c_str()))
+      throw sqbind::SquirrelError(sound_script_vm.getVM());
+}
+
+// The changed script runs in a fresh VM, with the sounds in use set aside: only a
+// run that binds the events replaces what plays. A broken script shows its error
+// and the old one plays on until the file is mended.
 void check_sound_script() {
   if (!sound_script_vm.getVM() || !sound_script_vm.filesChanged())
     return;
   set_error_message(nullptr);
-  // The bindings go before the sounds do: a failing re-run must leave no event
-  // function that could reach a freed sound.
-  release_sound_events();
-  free_all_sounds();
-  run_sound_script(nullptr);
+  PlayingScript old = set_playing_script_aside();
+  open_sound_script_vm(sound_script_vm);
+  missing_sound_files = 0;
+  bool binding = false;
+  try {
+    rerun_sound_files(old.files);
+    binding = true;
+    bind_sound_events();
+    report_missing_sound_files();
+  } catch (const sqbind::SquirrelError& e) {
+    // The text lives in the tried VM: shown before that closes.
+    show_sound_script_error("Error in sound script:\n", e.message);
+    restore_playing_script(old, binding);
+    return;
+  }
+  free_sounds(old.sounds);
+  sqbind::close_vm(old.vm);
 }
 
 void close_sound_script() {

@@ -36,7 +36,9 @@ void log_sound_event(int id);
 void init_sound_script(const char* path);
 // Opens `vm` with a stack of 1024 and the sound natives; failure is fatal.
 void open_sound_script_vm(SqReloadableVM& vm);
-// Re-runs the script when its files changed (once a second with developer tools on).
+// Runs the script again when its files changed (once a second with developer tools
+// on), in a fresh VM with fresh sounds; they replace the playing ones only when the
+// run binds the events, else the error shows and the old script plays on.
 void check_sound_script();
 // Releases the bindings, frees every sound, closes the VM.
 void close_sound_script();

@@ -1,6 +1,7 @@
 #include "engine/audio/sound_files.h"
 
 #include <climits>
+#include <utility>
 
 #include "engine/core/log.h"
 #include "engine/core/vfs.h"
@@ -130,12 +131,40 @@ SoLoud::WavStream* get_music(SoundId id) {
   return index < 0 ? nullptr : sound_streams[index];
 }
 
-void free_all_sounds() {
-  for (int i = 0; i < sound_samples.num; i++)
-    delete sound_samples[i];
-  sound_samples.clear();
-  for (int i = 0; i < sound_streams.num; i++)
-    delete sound_streams[i];
-  sound_streams.clear();
+static void delete_sounds(DynArray<SoLoud::Wav*>& samples, DynArray<SoLoud::WavStream*>& streams) {
+  for (int i = 0; i < samples.num; i++)
+    delete samples[i];
+  samples.clear();
+  for (int i = 0; i < streams.num; i++)
+    delete streams[i];
+  streams.clear();
+}
+
+static void next_generation() {
   sound_generation = sound_generation % ID_GENERATION_MASK + 1;
+}
+
+void free_all_sounds() {
+  delete_sounds(sound_samples, sound_streams);
+  next_generation();
+}
+
+SoundSet set_sounds_aside() {
+  SoundSet set;
+  set.samples = std::move(sound_samples);
+  set.streams = std::move(sound_streams);
+  set.generation = sound_generation;
+  next_generation();
+  return set;
+}
+
+void restore_sounds(SoundSet& set) {
+  delete_sounds(sound_samples, sound_streams);
+  sound_samples = std::move(set.samples);
+  sound_streams = std::move(set.streams);
+  sound_generation = set.generation;
+}
+
+void free_sounds(SoundSet& set) {
+  delete_sounds(set.samples, set.streams);
 }

@@ -59,3 +59,18 @@ SoLoud::Wav* get_sample(SoundId id);
 SoLoud::WavStream* get_music(SoundId id);
 // Deletes every sample and stream (their voices stop) and invalidates every id.
 void free_all_sounds();
+
+// The sounds of one run of the sound script, kept while another run is tried.
+struct SoundSet {
+  DynArray<SoLoud::Wav*> samples;
+  DynArray<SoLoud::WavStream*> streams;
+  uint32_t generation = 0;
+};
+// Moves every loaded sound into a set, still playing and its ids still naming them
+// once it is restored; loading starts again empty, under ids of a new generation.
+SoundSet set_sounds_aside();
+// Frees the sounds loaded since the set was made and makes its sounds, and their
+// ids, the loaded ones again.
+void restore_sounds(SoundSet& set);
+// Deletes a set's sounds (their voices stop).
+void free_sounds(SoundSet& set);

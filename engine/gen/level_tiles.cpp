@@ -19,6 +19,7 @@ DynArray<LevelGenTile*> level_tiles;
 
 // The on-screen error message belongs to the GUI; tools that generate levels without
 // it only log a failed reload.
+void set_error_message(const char* text) __attribute__((weak));
 void append_error_message(const char* text, int len) __attribute__((weak));
 
 // How a load meets a broken tile: at start-up the game cannot run without its tiles and
@@ -309,6 +310,9 @@ void free_level_tiles() {
 void reload_tiles() {
   if (!was_physfs_dir_changed("tiles/"))
     return;
+  // The whole set is read again: the last error goes, and a failure shows it again.
+  if (set_error_message)
+    set_error_message(nullptr);
   DynArray<LevelGenTile*> in_use = static_cast<DynArray<LevelGenTile*>&&>(level_tiles);
   TileLoad load;
   load.reload = true;

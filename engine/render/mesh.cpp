@@ -251,6 +251,7 @@ void free_all_meshes() {
 }
 
 void reload_meshes(bool force) {
+  bool reloading = false;
   for (Mesh* m : mesh_list) {
     if (m->refCount < 1 || m->name.isEmpty())
       continue;
@@ -261,6 +262,12 @@ void reload_meshes(bool force) {
       if (time == m->fileTime)
         continue;
       m->fileTime = time;
+    }
+    // The first mesh reloaded takes the last error off the screen: a failure shows
+    // it again.
+    if (!reloading) {
+      reloading = true;
+      set_error_message(nullptr);
     }
     debug("reloading %s", m->name.c_str());
     try {

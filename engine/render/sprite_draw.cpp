@@ -7,6 +7,7 @@
 #include "engine/render/d3d_textures.h"
 #include "engine/render/render_hooks.h"
 #include "engine/render/sprite.h"
+#include "engine/render/sprite_pass.h"
 
 void Sprite::render(__m128 pos, __m128 tm, D3dColor c0, D3dColor c1) {
   alignas(16) float p[4], m[4];
@@ -48,6 +49,22 @@ void Sprite::draw(__m128 pos, bool flipX, bool flipY, D3dColor c0, D3dColor c1) 
 
 void start_sprite_render() { sprite_batch.clear(); }
 
+// True when every vertex of the batch's sprite groups has colour 0 white and colour 1
+// transparent.
+static bool plain_colors(RenderBatch& batch) {
+  for (RenderBatchGroup& g : batch.groups) {
+    if (g.state != &sprite_state)
+      continue;
+    for (RenderBatchItem* it = g.first; it; it = it->next) {
+      const SpriteVertex* v = (const SpriteVertex*)it->vertices();
+      for (int i = 0; i < it->bytes / int(sizeof(SpriteVertex)); i++)
+        if (v[i].c0 != 0xFFFFFFFFu || (v[i].c1 >> 24) != 0)
+          return false;
+    }
+  }
+  return true;
+}
+
 void end_sprite_render() {
   set_cull_mode(0);
   set_atest(128);
@@ -57,7 +74,10 @@ void end_sprite_render() {
   set_texture_address(1, 0, -1, -1);
   alignas(16) float c16[4] = {float(spriteTexSize), -float(spriteTexSize), 0, 0};
   set_vs_consts(16, c16, 1);
+  order_sprites_nearest_first(sprite_batch);
+  sprite_state.shader = sprite_pass_shader(plain_colors(sprite_batch));
   sprite_batch.render();
+  sprite_state.shader = sprite_pass_shader(false);
   set_cull_mode(1);
   set_atest(0);
 }

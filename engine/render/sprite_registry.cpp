@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 
 #include "engine/core/fatal.h"
 #include "engine/core/log.h"
@@ -21,6 +22,7 @@
 #include "engine/render/render_hooks.h"
 #include "engine/render/sprite.h"
 #include "engine/render/sprite_atlas.h"
+#include "engine/render/sprite_pass.h"
 
 int spriteTexSize = 0;
 DynArray<Sprite*> sprite_list;
@@ -29,6 +31,7 @@ StdRenderBatchState sprite_state(nullptr, nullptr, sizeof(SpriteVertex), nullptr
 
 static Texture* sprites_tex = nullptr;
 static Shader* sprite_shader = nullptr;
+static Shader* plain_sprite_shader = nullptr;  // built with PLAIN_COLORS
 
 namespace {
 
@@ -287,13 +290,17 @@ void build_sprites(bool reload) {
     return;
   SpriteScan scan{reload, sprite_list.size(), {}, {}, {}};
   scan_sprite_dir(scan, "");
+  bool loaded = !scan.images.isEmpty() || !scan.configs.isEmpty();
+  // A reload that met a changed file starts without the last error: a failure shows
+  // it again, a success leaves the screen clear.
+  if (reload && (loaded || scan.failed()))
+    set_error_message(nullptr);
   if (scan.failed()) {
     debug("%s", scan.error.c_str());
     append_error_message(scan.error.c_str(), -1);
     discard_scan(scan);
     return;
   }
-  bool loaded = !scan.images.isEmpty() || !scan.configs.isEmpty();
   apply_scan(scan);
   if (reload && !loaded)
     return;
@@ -322,6 +329,7 @@ void init_sprites() {
   sprite_state.stride = sizeof(SpriteVertex);
   sprite_state.texture = sprites_tex;
   sprite_shader = create_shader("sprite.sh", nullptr);
+  plain_sprite_shader = create_shader("sprite.sh", "PLAIN_COLORS\0" "1\0");
   sprite_state.shader = sprite_shader;
 }
 
@@ -334,9 +342,10 @@ void close_sprites() {
   sprite_batch.clear();
   destroy_texture(sprites_tex);
   sprites_tex = nullptr;
-  if (sprite_shader)
-    destroy_shader(sprite_shader);
-  sprite_shader = nullptr;
+  for (Shader* s : {sprite_shader, plain_sprite_shader})
+    if (s)
+      destroy_shader(s);
+  sprite_shader = plain_sprite_shader = nullptr;
   sprite_state.reset();
 }
 
@@ -348,3 +357,5 @@ Sprite* get_sprite(const char* name, bool mustExist) {
 }
 
 Texture* get_sprites_tex() { return sprites_tex; }
+
+Shader* sprite_pass_shader(bool plain_colors) { return plain_colors ? plain_sprite_shader : sprite_shader; }

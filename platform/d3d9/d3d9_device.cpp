@@ -2,6 +2,7 @@
 #include "platform/d3d9/d3d9_impl.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -10,7 +11,7 @@ D3d9Device* d3d9_live_device = nullptr;
 // Binds to the layer's own uniform block (binding 2) of every shader (data/d3d9.inc).
 struct LayerUniforms {
   float pixel_offset[4];  // clip-space shift per unit of w: (1/vp width, -1/vp height)
-  float alpha_test[4];    // enabled, reference (0..255), function, unused
+  float alpha_test[4];    // alphas that pass: from, up to, outside (1 for "not equal"), unused
 };
 
 template <class T>
@@ -327,13 +328,13 @@ void D3d9Device::apply_draw_state() {
   // the vertical move stops one sub-pixel step (1/256) short, which puts an edge lying
   // exactly on a pixel centre on Direct3D's side of it.
   const float y_shift = 1.0f - 1.0f / 128.0f;
-  // The alpha test's values matter only to the program that applies it; without it
-  // they stay zero, so changing them costs no upload.
+  // The alpha test's range matters only to the program that applies it; without it
+  // the range stays zero, so changing the test's states costs no upload.
   bool alpha_test = alpha_test_active();
   LayerUniforms u = {{viewport.Width ? 1.0f / viewport.Width : 0.0f,
                       viewport.Height ? -y_shift / viewport.Height : 0.0f, 0, 0},
-                     {alpha_test ? 1.0f : 0.0f, alpha_test ? (float)(rs[D3DRS_ALPHAREF] & 255) : 0.0f,
-                      alpha_test ? (float)rs[D3DRS_ALPHAFUNC] : 0.0f, 0}};
+                     {0, 0, 0, 0}};
+  if (alpha_test) alpha_test_range(rs[D3DRS_ALPHAFUNC], rs[D3DRS_ALPHAREF] & 255, u.alpha_test);
   // Uploaded only when it changed: a new uniform block makes the driver take a fresh
   // copy of the stage's constants.
   if (std::memcmp(&u, layer_shadow, sizeof(u)) != 0) {
@@ -377,6 +378,27 @@ void D3d9Device::apply_draw_state() {
     pipeline_dirty = false;
   }
   upload_constants();
+}
+
+void alpha_test_range(DWORD func, DWORD ref, float out[4]) {
+  int r = (int)ref;
+  struct Bytes {
+    int lowest, highest, outside;
+  } bytes = {1, 0, 0};  // D3DCMP_NEVER: none
+  switch (func) {
+    case D3DCMP_LESS: bytes = {0, r - 1, 0}; break;
+    case D3DCMP_EQUAL: bytes = {r, r, 0}; break;
+    case D3DCMP_LESSEQUAL: bytes = {0, r, 0}; break;
+    case D3DCMP_GREATER: bytes = {r + 1, 255, 0}; break;
+    case D3DCMP_NOTEQUAL: bytes = {r, r, 1}; break;
+    case D3DCMP_GREATEREQUAL: bytes = {r, 255, 0}; break;
+  }
+  // Alpha rounds to byte b from (b - 0.5) / 255 up to (b + 0.5) / 255; alphas below 0
+  // and above 1 count as bytes 0 and 255, so the range is open at those ends.
+  out[0] = bytes.lowest <= 0 ? -INFINITY : (bytes.lowest - 0.5f) / 255.0f;
+  out[1] = bytes.highest >= 255 ? INFINITY : (bytes.highest + 0.5f) / 255.0f;
+  out[2] = (float)bytes.outside;
+  out[3] = 0;
 }
 
 bool D3d9Device::alpha_test_active() const {
@@ -854,9 +876,11 @@ HRESULT IDirect3DDevice9Ex::UpdateSurface(IDirect3DSurface9* src, const RECT* sr
     return D3D_OK;
   }
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glPixelStorei(GL_UNPACK_ROW_LENGTH, pixel_row_length(f, from->pitch));
   const uint8_t* first = from->cpu.data() + (size_t)r.top * from->pitch + (size_t)r.left * f->bytes_per_pixel;
-  glTextureSubImage2D(to.name, to.level, p.x, p.y, r.right - r.left, r.bottom - r.top, f->format, f->type, first);
+  int w = r.right - r.left, h = r.bottom - r.top;
+  UploadTexels up = upload_texels(f, first, from->pitch, w, h, impl->upload_staging);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, up.row_length);
+  glTextureSubImage2D(to.name, to.level, p.x, p.y, w, h, up.format, up.type, up.data);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
   return D3D_OK;
 }

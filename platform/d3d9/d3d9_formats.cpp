@@ -2,6 +2,8 @@
 // in memory), so locked bytes are uploaded unchanged.
 #include "platform/d3d9/d3d9_impl.h"
 
+#include <cstring>
+
 #define SW_RGBA {GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA}
 #define SW_RGB1 {GL_RED, GL_GREEN, GL_BLUE, GL_ONE}
 #define SW_R111 {GL_RED, GL_ONE, GL_ONE, GL_ONE}
@@ -44,4 +46,22 @@ int format_pitch(const GlFormat* f, int width) {
 int format_rows(const GlFormat* f, int height) {
   if (f->block_bytes) return (height + 3) / 4 > 0 ? (height + 3) / 4 : 1;
   return height;
+}
+
+UploadTexels upload_texels(const GlFormat* f, const uint8_t* texels, int pitch, int w, int h,
+                           std::vector<uint8_t>& staging) {
+  bool bgra8 = f->format == GL_BGRA && f->type == GL_UNSIGNED_INT_8_8_8_8_REV;
+  if (!bgra8) return {texels, f->format, f->type, pitch / (f->bytes_per_pixel ? f->bytes_per_pixel : 1)};
+  staging.resize((size_t)w * h * 4);
+  uint32_t* out = (uint32_t*)staging.data();
+  for (int y = 0; y < h; y++, out += w) {
+    const uint8_t* row = texels + (size_t)y * pitch;
+    for (int x = 0; x < w; x++) {
+      uint32_t v;
+      std::memcpy(&v, row + 4 * x, 4);
+      // B, G, R, A in memory (A8R8G8B8 read as a little-endian word) to R, G, B, A.
+      out[x] = (v & 0xFF00FF00u) | ((v >> 16) & 0xFFu) | ((v & 0xFFu) << 16);
+    }
+  }
+  return {staging.data(), GL_RGBA, GL_UNSIGNED_BYTE, 0};
 }

@@ -23,6 +23,17 @@ const GlFormat* gl_format(D3DFORMAT format);
 // Bytes of one row of pixels (of 4x4 blocks for compressed formats) and the row count.
 int format_pitch(const GlFormat* f, int width);
 int format_rows(const GlFormat* f, int height);
+// Texels to upload as the driver stores them. The driver turns A8R8G8B8's memory order
+// (B, G, R, A) into its R, G, B, A storage one texel at a time; those rows are reordered
+// here into `staging`, many texels a step, and go up as R, G, B, A bytes, which the
+// driver copies. Other formats go up as they are. w x h texels, rows `pitch` bytes apart.
+struct UploadTexels {
+  const void* data;
+  GLenum format, type;
+  GLint row_length;  // in texels; 0 when rows are packed
+};
+UploadTexels upload_texels(const GlFormat* f, const uint8_t* texels, int pitch, int w, int h,
+                           std::vector<uint8_t>& staging);
 
 // ---- recording --------------------------------------------------------------------
 extern std::vector<std::string>* d3d9_recorder;
@@ -233,6 +244,7 @@ public:
   IDirect3DVertexDeclaration9* fvf_xyz_decl = nullptr;
   GLint max_samples = 1;
   size_t texture_bytes = 0;
+  std::vector<uint8_t> upload_staging;  // texels reordered for upload_texels
 
   bool init(HWND focus, D3DPRESENT_PARAMETERS* params);
   bool reset(D3DPRESENT_PARAMETERS* params);
@@ -251,6 +263,11 @@ public:
   bool alpha_test_active() const;
   int samples_for(D3DMULTISAMPLE_TYPE ms, DWORD quality) const;
 };
+
+// The alphas that pass the alpha test of comparison `func` (D3DCMP_NEVER to
+// D3DCMP_GREATEREQUAL) against the byte `ref`, as data/d3d9.inc reads them: those from
+// out[0] up to (not including) out[1], or those outside when out[2] is 1; out[3] is 0.
+void alpha_test_range(DWORD func, DWORD ref, float out[4]);
 
 // The device whose GL context exists; resources of a device already gone skip their
 // GL clean-up (the context took their GL objects with it).

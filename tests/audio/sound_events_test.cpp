@@ -178,19 +178,9 @@ TEST_F(SoundScriptTest, MissingFilesAreCountedPerRun) {
   EXPECT_EQ(shown_error_messages.back(), "3 missing sound files");
 }
 
-// What the sound side looked like when the script's run began: test natives that
-// the script calls first.
-static bool event_bound_at_run = false;
-static int samples_at_run = -1;
-static void probe_run_start() {
-  event_bound_at_run = !sound_events[0].isNull();
-  samples_at_run = sound_samples.num;
-}
-
-TEST_F(SoundScriptTest, ReloadReleasesTheBindingsAndFreesBeforeTheRerunAndLoadsAnew) {
-  write_script("sound/sound.nut", std::string("if (\"probe\" in getroottable()) probe()\n") + three_bus_script, 30);
+TEST_F(SoundScriptTest, ReloadRunsTheChangedScriptInAFreshVmAndThenLetsTheOldSoundsGo) {
   init_sound_script("sound/sound.nut");
-  sqbind::def(sound_script_vm.getVM(), probe_run_start, "probe");
+  HSQUIRRELVM old_vm = sound_script_vm.getVM();
   SoundId oldShot = (SoundId)sound_script_global("shot");
   ASSERT_NE(get_sample(oldShot), nullptr);
   unsigned int voice = play_sfx_event(0, 1.0f, 0.0f);
@@ -198,44 +188,76 @@ TEST_F(SoundScriptTest, ReloadReleasesTheBindingsAndFreesBeforeTheRerunAndLoadsA
 
   check_sound_script();  // nothing changed: nothing happens
   EXPECT_NE(get_sample(oldShot), nullptr);
-  EXPECT_EQ(samples_at_run, -1);
+  EXPECT_EQ(sound_script_vm.getVM(), old_vm);
 
   // A notification without a new time is no change either.
   mark_sound_script_changed();
   check_sound_script();
   EXPECT_NE(get_sample(oldShot), nullptr);
+  EXPECT_EQ(sound_script_vm.getVM(), old_vm);
 
-  write_script("sound/sound.nut", std::string("probe()\n") + three_bus_script, 20);
+  // The new run sees nothing of the old one: no globals, and no sounds loaded yet.
+  write_script("sound/sound.nut",
+               std::string("fresh <- !(\"calls\" in getroottable()) && load_sample(\"sound/shot.wav\", 1.0) == ") +
+                   std::to_string(oldShot) + " + (1 << 20)\n" + three_bus_script,
+               20);
   mark_sound_script_changed();
   check_sound_script();
-  // The re-run began with no binding left and the old sounds gone.
-  EXPECT_FALSE(event_bound_at_run);
-  EXPECT_EQ(samples_at_run, 0);
   EXPECT_EQ(shown_error_messages.front(), "");
+  ASSERT_EQ(shown_error_messages.size(), 1u) << shown_error_messages.back();
+  EXPECT_NE(sound_script_vm.getVM(), old_vm);
+  HSQUIRRELVM vm = sound_script_vm.getVM();
+  sq_pushroottable(vm);
+  sq_pushstring(vm, "fresh", -1);
+  SQBool fresh = SQFalse;
+  ASSERT_TRUE(SQ_SUCCEEDED(sq_get(vm, -2)));
+  sq_getbool(vm, -1, &fresh);
+  sq_pop(vm, 2);
+  EXPECT_TRUE(fresh) << "a fresh root table, and the first sample's id of the next generation";
+  for (int id = 0; id < NUM_SOUND_EVENTS; id++)
+    EXPECT_EQ(sound_events[id].vm, id == 34 ? nullptr : vm) << id;
+  // The old sounds went once the new script had bound its events.
   EXPECT_FALSE(soloud.isValidVoiceHandle(voice));
   EXPECT_EQ(get_sample(oldShot), nullptr);
+  EXPECT_EQ(sound_samples.num, 3);
   SoundId newShot = (SoundId)sound_script_global("shot");
   EXPECT_NE(newShot, oldShot);
   EXPECT_NE(get_sample(newShot), nullptr);
   EXPECT_NE(play_sfx_event(0, 1.0f, 0.0f), 0u);
+  EXPECT_EQ(sound_script_global("calls"), 1);
 }
 
-TEST_F(SoundScriptTest, FailedReloadLeavesNoEventThatReachesAFreedSound) {
+TEST_F(SoundScriptTest, FailedReloadKeepsTheOldScriptItsSoundsAndItsVoices) {
   init_sound_script("sound/sound.nut");
+  HSQUIRRELVM old_vm = sound_script_vm.getVM();
   SoundId shot = (SoundId)sound_script_global("shot");
-  ASSERT_NE(play_sfx_event(0, 1.0f, 0.0f), 0u);
-  write_script("sound/sound.nut", "events <- { pistol_shot = function(v, p) { return 1 }\n", 20);
+  unsigned int music = play_sfx_event(33, 1.0f, 0.0f);
+  ASSERT_NE(music, 0u);
+  write_script("sound/sound.nut", "local s = load_sample(\"sound/click.wav\", 1.0)\nevents <- { pistol_shot = 1 }\n}\n",
+               20);
   mark_sound_script_changed();
   check_sound_script();
   EXPECT_EQ(shown_error_messages.back().rfind("Error in sound script:\n", 0), 0u) << shown_error_messages.back();
-  EXPECT_EQ(sound_samples.num, 0);
-  int64_t calls = sound_script_global("calls");
-  EXPECT_EQ(play_sfx_event(0, 1.0f, 0.0f), 0u);
-  EXPECT_EQ(play_sfx_event(40, 1.0f, 0.0f), 0u);
-  // No old function ran.
-  EXPECT_EQ(sound_script_global("calls"), calls);
-  // Even a function that kept an old id plays nothing: the id no longer resolves.
-  EXPECT_EQ(play_sfx(shot, 1.0f, 0.0f), 0u);
+  EXPECT_EQ(sound_script_vm.getVM(), old_vm);
+  ASSERT_EQ(sound_script_vm.files.num, 1);
+  EXPECT_STREQ(sound_script_vm.files[0].name.c_str(), "sound/sound.nut");
+  EXPECT_EQ(sound_samples.num, 2);
+  EXPECT_EQ(sound_streams.num, 1);
+  EXPECT_TRUE(soloud.isValidVoiceHandle(music)) << "the music plays on";
+  EXPECT_EQ(get_sample(shot), sound_samples[0]) << "the old ids name the old sounds";
+  EXPECT_NE(play_sfx_event(0, 1.0f, 0.0f), 0u);
+  EXPECT_NE(play_sfx_event(40, 1.0f, 0.0f), 0u);
+  EXPECT_EQ(sound_script_global("calls"), 3);
+
+  // Mended: the change is seen again and the new script takes over.
+  write_script("sound/sound.nut", three_bus_script, 10);
+  mark_sound_script_changed();
+  check_sound_script();
+  EXPECT_EQ(shown_error_messages.back(), "");
+  EXPECT_NE(sound_script_vm.getVM(), old_vm);
+  EXPECT_FALSE(soloud.isValidVoiceHandle(music));
+  EXPECT_EQ(get_sample(shot), nullptr);
+  EXPECT_EQ(sound_script_global("calls"), 0);
 }
 
 TEST_F(SoundScriptTest, CloseReleasesFreesAndCloses) {

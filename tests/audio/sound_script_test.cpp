@@ -148,34 +148,91 @@ TEST_F(SqSoundTest, MissingFilesAreReportedAfterTheRun) {
   EXPECT_EQ(shown_error_messages.back(), "3 missing sound files");
 }
 
-TEST_F(SqSoundTest, ChangedScriptReloadsAndAFailedReloadLeavesEventsSilent) {
+TEST_F(SqSoundTest, ChangedScriptReloadsAndAFailedReloadKeepsTheOldOnePlaying) {
   writeScript(R"(
     local a = load_sample("snd/a.wav", 1.0)
     events <- { pistol_shot = function(v, p) { return play_sfx(a, v, p) } }
-  )", 20);
+  )", 30);
   init_sound_script("snd/test.nut");
   ASSERT_NE(play_sfx_event(0, 1.0f, 0.0f), 0u);
   check_sound_script();
   EXPECT_EQ(sound_samples.num, 1);
 
-  writeScript(R"(
+  const char* good = R"(
     local b = load_sample("snd/b.wav", 1.0)
-    events <- { pistol_shot = function(v, p) { return play_ui(b, v) } }
-  )", 10);
+    local music = load_music("snd/a.wav", 0.0)
+    voice <- 0
+    events <- {
+      pistol_shot = function(v, p) { return play_ui(b, v) }
+      title_screen = function(v, p) { voice = play_music(music); return voice }
+    }
+  )";
+  writeScript(good, 20);
   mark_sound_script_changed();
   check_sound_script();
   EXPECT_EQ(shown_error_messages.front(), "");
   ASSERT_NE(play_sfx_event(0, 1.0f, 0.0f), 0u);
   EXPECT_EQ(ui_bus.getActiveVoiceCount(), 1u);
   EXPECT_EQ(sfx_bus.getActiveVoiceCount(), 0u);
+  unsigned int music_voice = play_sfx_event(get_sound_event("title_screen"), 1.0f, 0.0f);
+  ASSERT_NE(music_voice, 0u);
+  // The files hold constant values: while both voices play, every block is the same.
+  mix_frames(256);
+  const std::vector<float> playing = mix_frames(256);
+  ASSERT_NE(playing[0], 0.0f);
 
-  // A broken edit: the sounds are gone and no old function can reach them.
-  writeScript("events <- { pistol_shot = function(v, p) { return 1 }\n", 5);
+  // Broken edits, each failing at another point of the run: the compiler, a native's
+  // argument after sounds were loaded, the missing `events` table. The error shows, and
+  // the old script, its sounds and the voices they play go on as if nothing happened.
+  struct Broken {
+    const char* script;
+    const char* shown;
+  } broken[] = {
+      {"events <- { pistol_shot = function(v, p) { return 1 }\n", "Error in sound script:\nexpected"},
+      {"local c = load_sample(\"snd/a.wav\", 1.0)\nlocal r = game_rnd()\nload_sample(3, 1.0)\n",
+       "Error in sound script:\nsq_get*() failed (type error)"},
+      {"local c = load_sample(\"snd/a.wav\", 1.0)\nlocal d = load_music(\"snd/none.ogg\", 0.0)\n",
+       "Error in sound script:\nthe index 'events' does not exist"},
+  };
+  int age = 15;
+  for (const Broken& b : broken) {
+    SCOPED_TRACE(b.script);
+    uint64_t rnd = sound_rnd_seed;
+    writeScript(b.script, age--);
+    mark_sound_script_changed();
+    shown_error_messages.clear();
+    check_sound_script();
+    ASSERT_FALSE(shown_error_messages.empty());
+    EXPECT_EQ(shown_error_messages.front(), "") << "the old message goes first";
+    EXPECT_EQ(shown_error_messages.back().rfind(b.shown, 0), 0u) << shown_error_messages.back();
+    EXPECT_EQ(sound_samples.num, 1) << "the tried run's sounds are gone, the old ones stay";
+    EXPECT_EQ(sound_streams.num, 1);
+    EXPECT_EQ(missing_sound_files, 0);
+    EXPECT_EQ(sound_rnd_seed, rnd);
+    EXPECT_EQ(sound_script_global("voice"), (int64_t)music_voice) << "the old VM is the one that runs";
+    EXPECT_TRUE(soloud.isValidVoiceHandle(music_voice)) << "the music plays on";
+    EXPECT_EQ(mix_frames(256), playing) << "and sounds as before";
+    unsigned int voice = play_sfx_event(0, 1.0f, 0.0f);
+    EXPECT_NE(voice, 0u) << "the old events play";
+    EXPECT_TRUE(soloud.isValidVoiceHandle(voice));
+    EXPECT_EQ(ui_bus.getActiveVoiceCount(), 1u);
+  }
+
+  // Mended: the new script replaces the old one, whose sounds and voices go.
+  writeScript(R"(
+    local a = load_sample("snd/a.wav", 1.0)
+    events <- { pistol_shot = function(v, p) { return play_sfx(a, v, p) } }
+  )", 5);
   mark_sound_script_changed();
+  shown_error_messages.clear();
   check_sound_script();
-  EXPECT_EQ(shown_error_messages.back().rfind("Error in sound script:\n", 0), 0u);
-  EXPECT_EQ(sound_samples.num, 0);
-  EXPECT_EQ(play_sfx_event(0, 1.0f, 0.0f), 0u);
+  ASSERT_EQ(shown_error_messages.size(), 1u);
+  EXPECT_EQ(shown_error_messages[0], "") << "nothing wrong any more";
+  EXPECT_FALSE(soloud.isValidVoiceHandle(music_voice));
+  EXPECT_EQ(sound_script_global("voice"), -1);
+  EXPECT_EQ(sound_streams.num, 0);
+  ASSERT_NE(play_sfx_event(0, 1.0f, 0.0f), 0u);
+  EXPECT_EQ(sfx_bus.getActiveVoiceCount(), 1u);
 }
 
 TEST_F(SqSoundTest, ScriptGeneratorStartsFromTheGameSeed) {

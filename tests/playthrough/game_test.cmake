@@ -7,7 +7,7 @@ function(torvane_game_test name)
   set(support ${torvane_play_dir}/support)
   torvane_test(${name} SOURCES ${ARG_SOURCES} ${support}/game_run.cpp ${support}/hero_model.cpp ${support}/route.cpp
                ${support}/hero_driver.cpp ${support}/screens.cpp
-               LINK engine_shell)
+               LINK engine_shell PkgConfig::PNG)
   target_include_directories(${name} PRIVATE ${torvane_play_dir})
   set_target_properties(${name} PROPERTIES ENABLE_EXPORTS ON)
   # The module's classes have their type information in the module, which the game

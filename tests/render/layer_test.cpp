@@ -178,6 +178,37 @@ TEST_F(LayerTest, AlphaTestStatesPickTheProgramThatAppliesThem) {
   EXPECT_NE(ps_color->impl->program, ps_color->impl->alpha_test_program);
 }
 
+// Every comparison of the alpha test, against references at both ends and between,
+// keeps exactly the alpha bytes Direct3D keeps.
+TEST_F(LayerTest, AlphaTestComparesTheAlphaByteAsDirect3DDoes) {
+  const uint32_t alphas[] = {0, 1, 127, 128, 129, 254, 255};  // one 2-pixel column each
+  auto passes = [](DWORD func, int a, int r) {
+    switch (func) {
+      case D3DCMP_NEVER: return false;
+      case D3DCMP_LESS: return a < r;
+      case D3DCMP_EQUAL: return a == r;
+      case D3DCMP_LESSEQUAL: return a <= r;
+      case D3DCMP_GREATER: return a > r;
+      case D3DCMP_NOTEQUAL: return a != r;
+      case D3DCMP_GREATEREQUAL: return a >= r;
+    }
+    return true;
+  };
+  useShader(false);
+  dev->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+  for (DWORD func = D3DCMP_NEVER; func <= D3DCMP_ALWAYS; func++)
+    for (DWORD ref : {0u, 1u, 128u, 254u, 255u}) {
+      dev->SetRenderState(D3DRS_ALPHAFUNC, func);
+      dev->SetRenderState(D3DRS_ALPHAREF, ref);
+      dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+      for (int i = 0; i < 7; i++) drawQuad(2 * i - 0.5f, -0.5f, 2 * i + 1.5f, H - 0.5f, alphas[i] << 24 | 0x00FFFFFF);
+      std::vector<uint32_t> px = readBackBuffer();
+      for (int i = 0; i < 7; i++)
+        EXPECT_EQ(px[2 * i], passes(func, (int)alphas[i], (int)ref) ? alphas[i] << 24 | 0x00FFFFFF : 0xFF000000u)
+            << "func " << func << " ref " << ref << " alpha " << alphas[i];
+    }
+}
+
 // Row 0 of a render-target texture is the top: drawing the top two rows and sampling
 // the texture back shows them first in memory.
 TEST_F(LayerTest, RenderTargetTextureRowsRunTopDown) {
@@ -353,6 +384,54 @@ TEST_F(LayerTest, DynamicTextureAndBufferLocksReachTheGpu) {
   ASSERT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3D_OK);
   EXPECT_EQ(readBackBuffer()[5], 0xFF123456u);
   vb->Release();
+  tex->Release();
+}
+
+// A dynamic texture keeps its copy's memory from lock to lock, never its contents: a lock
+// that does not discard reads back what reached the texture since, here a copy from a
+// system-memory surface. Both uploads keep every channel in its place.
+TEST_F(LayerTest, DynamicTextureLocksReadBackWhatReachedTheTextureMeanwhile) {
+  auto texel = [](int x, int y, uint32_t tag) { return tag | uint32_t(x * 40 + 1) << 16 | uint32_t(y * 70 + 2) << 8 | uint32_t(x + 3 * y + 5); };
+  auto fill = [&](void* bits, int pitch, uint32_t tag) {
+    for (int y = 0; y < 2; y++)
+      for (int x = 0; x < 4; x++) ((uint32_t*)((uint8_t*)bits + y * pitch))[x] = texel(x, y, tag);
+  };
+  auto expect_texels = [&](const void* bits, int pitch, uint32_t tag, const char* what) {
+    for (int y = 0; y < 2; y++)
+      for (int x = 0; x < 4; x++)
+        EXPECT_EQ(((const uint32_t*)((const uint8_t*)bits + y * pitch))[x], texel(x, y, tag)) << what << " " << x << "," << y;
+  };
+  IDirect3DTexture9* tex = nullptr;
+  ASSERT_EQ(dev->CreateTexture(4, 2, 1, D3DUSAGE_DYNAMIC, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &tex, nullptr), D3D_OK);
+  D3DLOCKED_RECT lr;
+  ASSERT_EQ(tex->LockRect(0, &lr, nullptr, D3DLOCK_DISCARD), D3D_OK);
+  fill(lr.pBits, lr.Pitch, 0x80000000u);
+  ASSERT_EQ(tex->UnlockRect(0), D3D_OK);
+
+  IDirect3DSurface9 *sys = nullptr, *level = nullptr;
+  ASSERT_EQ(dev->CreateOffscreenPlainSurface(4, 2, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &sys, nullptr), D3D_OK);
+  ASSERT_EQ(sys->LockRect(&lr, nullptr, 0), D3D_OK);
+  fill(lr.pBits, lr.Pitch, 0xC0000000u);
+  sys->UnlockRect();
+  ASSERT_EQ(tex->GetSurfaceLevel(0, &level), D3D_OK);
+  ASSERT_EQ(dev->UpdateSurface(sys, nullptr, level, nullptr), D3D_OK);
+  for (DWORD flags : {0ul, (unsigned long)D3DLOCK_READONLY}) {
+    ASSERT_EQ(tex->LockRect(0, &lr, nullptr, flags), D3D_OK);
+    expect_texels(lr.pBits, lr.Pitch, 0xC0000000u, flags ? "read-only lock" : "lock");
+    ASSERT_EQ(tex->UnlockRect(0), D3D_OK);
+  }
+
+  // Drawn one texel a pixel: the copy's texels, channel for channel.
+  setPixelSpace(W, H);
+  dev->SetTexture(0, tex);
+  useShader(true);
+  dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+  drawQuad(-0.5f, -0.5f, 3.5f, 1.5f, 0xFFFFFFFF);
+  std::vector<uint32_t> px = readBackBuffer();
+  for (int y = 0; y < 2; y++)
+    for (int x = 0; x < 4; x++) EXPECT_EQ(px[y * W + x], texel(x, y, 0xC0000000u)) << x << "," << y;
+  level->Release();
+  sys->Release();
   tex->Release();
 }
 

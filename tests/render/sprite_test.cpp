@@ -15,6 +15,13 @@
 #include "engine/render/render_hooks.h"
 #include "engine/render/sprite.h"
 #include "engine/render/sprite_atlas.h"
+#include "engine/render/sprite_pass.h"
+#include "engine/render/d3d_shaders.h"
+#include "engine/render/d3d_states.h"
+#include "engine/render/d3d_vbuf.h"
+#include "platform/d3d9/d3d9_impl.h"
+#include <cmath>
+#include <cstring>
 #include "engine/core/utils.h"
 
 namespace {
@@ -483,6 +490,154 @@ TEST(SpriteQuads, CornersFollowTheTransformMirrorsAndFlips) {
   }
   start_sprite_render();
   voxel_scale = 1;
+}
+
+
+// ---- the sprite pass -----------------------------------------------------------------
+
+// One sprite of a pass: a picture, where its bottom-left corner goes, its z and colours.
+struct PassSprite {
+  const char* name;
+  float x, y, z;
+  D3dColor c0 = 0xFFFFFFFF, c1 = 0;
+};
+
+// The sprite pass over a cleared 64 x 64 frame, one world unit a pixel, with flat detail
+// tiles (so a texel shows as its colour times 2 * 128 / 255), and what the pass must show
+// computed the way Direct3D draws: in the order given, the alpha test at 128, the depth
+// test "less or equal" with depth writes.
+class SpritePassTest : public SpriteTest {
+ protected:
+  static constexpr int N = 64;
+  std::vector<uint32_t> pictures[3];
+
+  void SetUp() override {
+    SpriteTest::SetUp();
+    // Solid squares of 12 units, the third with a clear 4 x 4 hole in its middle.
+    const uint32_t colors[3] = {0xFFC04020, 0xFF2040C0, 0xFF30A050};
+    const char* names[3] = {"pass/red", "pass/blue", "pass/green"};
+    for (int i = 0; i < 3; i++) {
+      pictures[i].assign(12 * 12, colors[i]);
+      for (int y = 4; i == 2 && y < 8; y++)
+        for (int x = 4; x < 8; x++)
+          pictures[i][size_t(y) * 12 + x] = 0;
+      writePng(std::string("sprites/") + names[i] + ".png", 12, 12, pictures[i]);
+      writeFile(std::string("sprites/") + names[i] + ".cfg", "ox=0\noy=0\n");
+    }
+    writeFlatTextures(128);
+    init_sprites();
+    init_background();
+    setCamera(0, 0, 1);
+  }
+  void TearDown() override {
+    close_background();
+    SpriteTest::TearDown();
+  }
+  const std::vector<uint32_t>& pictureOf(const char* name) {
+    return pictures[strcmp(name, "pass/red") == 0 ? 0 : strcmp(name, "pass/blue") == 0 ? 1 : 2];
+  }
+  // Draws the pass (blending on when asked) and returns the frame, top row first.
+  std::vector<uint32_t> drawPass(const std::vector<PassSprite>& sprites, bool blend = false) {
+    set_scene_target();
+    clear_view(0xFF000000);
+    set_zenable(true);
+    set_zwrite(true);
+    if (blend)
+      set_blend_alpha();
+    start_sprite_render();
+    for (const PassSprite& p : sprites)
+      get_sprite(p.name, true)->draw(_mm_setr_ps(p.x, p.y, p.z, 0), false, false, p.c0, p.c1);
+    end_sprite_render();
+    set_blend_none();
+    return readBackBuffer();
+  }
+  // The colour a sprite texel shows: lit by the flat tile, times colour 0, toward colour 1.
+  static uint32_t shown(uint32_t texel, D3dColor c0, D3dColor c1) {
+    uint32_t out = 0xFF000000u;
+    float a1 = channel(c1, 24) / 255.0f;
+    for (int sh : {0, 8, 16}) {
+      float c = channel(texel, sh) * (2 * 128 / 255.0f) * channel(c0, sh) / 255.0f;
+      c = c + (channel(c1, sh) - c) * a1;
+      out |= uint32_t(std::min(255L, std::lround(c))) << sh;
+    }
+    return out;
+  }
+  // The frame as Direct3D draws the sprites, in their order.
+  std::vector<uint32_t> expected(const std::vector<PassSprite>& sprites) {
+    std::vector<uint32_t> px(size_t(N) * N, 0xFF000000u);
+    std::vector<float> depth(size_t(N) * N, 1e9f);
+    for (const PassSprite& p : sprites) {
+      const std::vector<uint32_t>& pic = pictureOf(p.name);
+      for (int v = 0; v < 12; v++)
+        for (int u = 0; u < 12; u++) {
+          uint32_t texel = pic[size_t(v) * 12 + u];
+          size_t at = size_t(pixelY(p.y + v)) * N + pixelX(p.x + u);
+          if ((texel >> 24) < 128 || p.z > depth[at])
+            continue;
+          depth[at] = p.z;
+          px[at] = shown(texel, p.c0, p.c1);
+        }
+    }
+    return px;
+  }
+  void expectFrame(const std::vector<PassSprite>& sprites, const std::vector<uint32_t>& got) {
+    std::vector<uint32_t> want = expected(sprites);
+    int wrong = 0;
+    for (size_t i = 0; i < want.size(); i++)
+      if (!near_color(got[i], want[i], 1) && wrong++ < 5)
+        ADD_FAILURE() << "pixel " << i % N << "," << i / N << " got " << std::hex << got[i] << " want " << want[i];
+  }
+  // The z of each quad of the sprite batch, in drawing order.
+  static std::vector<float> batchDepths() {
+    std::vector<float> z;
+    for (RenderBatchItem* it = sprite_batch.groups[0].first; it; it = it->next)
+      z.push_back(((const SpriteVertex*)it->vertices())->z);
+    return z;
+  }
+};
+
+// The pass draws nearest first, which lets the depth test drop hidden texels before
+// they are shaded; the picture is the one drawing in the order given makes, also where
+// sprites of one depth overlap (the last drawn shows) and through a clear hole.
+TEST_F(SpritePassTest, NearestFirstKeepsThePictureOfTheOrderGiven) {
+  const std::vector<PassSprite> sprites = {
+      {"pass/red", 4, 4, 5},       {"pass/blue", 8, 8, 1},   {"pass/green", 12, 12, 1},
+      {"pass/red", 16, 16, 3},     {"pass/blue", 30, 30, 9}, {"pass/green", 34, 34, 7},
+      {"pass/red", 38, 38, 9},     {"pass/blue", 40, 6, 1},  {"pass/red", 44, 10, 1},
+  };
+  expectFrame(sprites, drawPass(sprites));
+  EXPECT_EQ(batchDepths(), (std::vector<float>{1, 1, 1, 1, 3, 5, 7, 9, 9}));
+  // Equal depths keep their order: the blue at (8, 8) before the green, the blue at
+  // (40, 6) before the red.
+  std::vector<float> xs;
+  for (RenderBatchItem* it = sprite_batch.groups[0].first; it; it = it->next)
+    xs.push_back(((const SpriteVertex*)it->vertices())->x);
+  EXPECT_EQ(xs, (std::vector<float>{8, 12, 40, 44, 16, 4, 34, 30, 38}));
+}
+
+// Where the order could change the picture, the pass keeps the order given: with
+// blending on, or with two depths too close for the depth buffer to tell apart.
+TEST_F(SpritePassTest, OrderGivenStaysWhereNearestFirstCouldChangeThePicture) {
+  const std::vector<PassSprite> blended = {{"pass/red", 4, 4, 5}, {"pass/blue", 8, 8, 1}};
+  drawPass(blended, true);
+  EXPECT_EQ(batchDepths(), (std::vector<float>{5, 1}));
+  const std::vector<PassSprite> close = {{"pass/red", 4, 4, 1.00001f}, {"pass/blue", 8, 8, 1}, {"pass/green", 20, 20, 0}};
+  expectFrame(close, drawPass(close));
+  EXPECT_EQ(batchDepths(), (std::vector<float>{1.00001f, 1, 0}));
+}
+
+// Quads of white colour 0 and clear colour 1 are drawn without the colour steps; one
+// tinted or flashing quad brings them back for the whole pass.
+TEST_F(SpritePassTest, ColoursApplyWhereverAQuadHasThem) {
+  const std::vector<PassSprite> plain = {{"pass/red", 4, 4, 1}, {"pass/blue", 20, 20, 1}};
+  expectFrame(plain, drawPass(plain));
+  EXPECT_EQ(d3d9_live_device->ps, sprite_pass_shader(true)->ps) << "drawn without the colour steps";
+  const std::vector<PassSprite> colored = {{"pass/red", 4, 4, 1},
+                                           {"pass/blue", 20, 20, 1, 0xFF808080},
+                                           {"pass/green", 36, 36, 1, 0xFFFFFFFF, 0x80FF00FF}};
+  expectFrame(colored, drawPass(colored));
+  EXPECT_EQ(d3d9_live_device->ps, sprite_pass_shader(false)->ps);
+  EXPECT_EQ(sprite_state.shader, sprite_pass_shader(false)) << "the state keeps the sprite shader between passes";
 }
 
 }  // namespace

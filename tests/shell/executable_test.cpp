@@ -2,11 +2,8 @@
 // profiler dump), quits on SIGTERM or SIGINT as if the window were closed, shuts down
 // in order and exits with code 0.
 #include <dirent.h>
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <arpa/inet.h>
@@ -27,6 +24,7 @@
 
 #include "libs/profiler/prof_format.h"
 #include "tests/shell/test_env.h"
+#include "tests/support/game_process.h"
 
 namespace {
 
@@ -36,9 +34,9 @@ struct GameRun {
   bool exited = false;
 };
 
-// Starts the game with its own per-user folder; returns once `marker` was printed
-// (or the timeout passed), then sends the signal and collects the rest.
-// `while_running` runs once after the marker was seen (before the signal).
+// Starts the game with its own per-user folder; once `marker` was printed (or the
+// game ended, or a minute passed) runs `while_running`, lets the game run on until
+// `run_ms_after_marker` passed since the marker, sends the signal and collects the rest.
 GameRun run_game(const std::vector<std::string>& args, const std::string& data_home, const char* marker, int sig,
                  int run_ms_after_marker, const char* display = nullptr, int signal_count = 1,
                  const std::function<void()>& while_running = nullptr, const std::string& game_dir = "") {
@@ -48,73 +46,23 @@ GameRun run_game(const std::vector<std::string>& args, const std::string& data_h
   std::optional<test_env::ProfilerPortLock> port_lock;
   if (std::find(args.begin(), args.end(), "-profile") != args.end())
     port_lock.emplace();
-  int out[2];
-  if (pipe(out) != 0)
-    return run;
-  std::string exe = (game_dir.empty() ? test_env::bin_dir() : game_dir) + "/torvane";
-  pid_t pid = fork();
-  if (pid == 0) {
-    dup2(out[1], 1);
-    dup2(out[1], 2);
-    close(out[0]);
-    close(out[1]);
-    if (display) {
-      // A display that is named but can't be reached.
-      unsetenv("TORVANE_HEADLESS");
-      setenv("SDL_VIDEODRIVER", "x11", 1);
-      // SDL's failed X11 start leaves a D-Bus allocation behind; under the leak
-      // checker that would replace the exit code being tested.
-      setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
-      unsetenv("WAYLAND_DISPLAY");
-      setenv("DISPLAY", display, 1);
-    } else {
-      setenv("TORVANE_HEADLESS", "1", 1);
-    }
-    setenv("XDG_DATA_HOME", data_home.c_str(), 1);
-    std::vector<char*> argv{(char*)exe.c_str()};
-    for (const std::string& a : args)
-      argv.push_back((char*)a.c_str());
-    argv.push_back(nullptr);
-    execv(exe.c_str(), argv.data());
-    _exit(127);
+  GameProcess game({args, data_home, game_dir, display ? display : "", {}});
+  if (game.waitForOutput(marker, 60000) != std::string::npos) {
+    auto marker_seen = std::chrono::steady_clock::now();
+    if (while_running)
+      while_running();
+    std::this_thread::sleep_until(marker_seen + std::chrono::milliseconds(run_ms_after_marker));
   }
-  close(out[1]);
-  auto start = std::chrono::steady_clock::now();
-  auto elapsed_ms = [&] {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-  };
-  bool signalled = false;
-  long marker_seen_at = -1;
-  char buf[4096];
-  for (;;) {
-    if (marker_seen_at < 0 && run.output.find(marker) != std::string::npos) {
-      marker_seen_at = elapsed_ms();
-      if (while_running)
-        while_running();
-    }
-    if (!signalled && ((marker_seen_at >= 0 && elapsed_ms() - marker_seen_at >= run_ms_after_marker) ||
-                       elapsed_ms() > 60000)) {
-      for (int i = 0; i < signal_count; i++)
-        kill(pid, sig);
-      signalled = true;
-    }
-    if (elapsed_ms() > 120000) {
-      kill(pid, SIGKILL);
-      break;
-    }
-    pollfd p{out[0], POLLIN, 0};
-    if (poll(&p, 1, 50) > 0) {
-      ssize_t n = read(out[0], buf, sizeof(buf));
-      if (n <= 0)
-        break;
-      run.output.append(buf, (size_t)n);
-    }
+  for (int i = 0; i < signal_count; i++)
+    game.signal(sig);
+  int code = game.waitForExit(60000);
+  if (code == -1000) {
+    game.signal(SIGKILL);
+    code = game.waitForExit(10000);
   }
-  close(out[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  run.exited = WIFEXITED(status);
-  run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+  run.output = game.output();
+  run.exited = code >= 0;
+  run.exit_code = code;
   return run;
 }
 

@@ -1,27 +1,39 @@
-// The real game in a real SDL2 window on a virtual X display: the window appears with
-// its title, Print Screen writes a screenshot of what it shows, Alt+Enter switches to
-// fullscreen and back, and Alt+F4 closes it: exit code 0, the log ending with the
-// last shut-down step. Keys go through xdotool to the focused window, as a player's
-// would. Without Xvfb the tests say so and skip.
-#include <sys/stat.h>
-
+// The real game in a real SDL2 window on a virtual X display, driven by keys that
+// xdotool sends to the focused window, as a player's would. The title screen shows:
+// Print Screen writes a screenshot whose pixels hold the title's texts where the
+// fonts' own layout puts them. Enter on the title starts a game (the HUD shows),
+// Escape in play opens the pause menu, Escape or Enter there closes it again, and
+// Down and Enter go back to the title. Alt+Enter switches to fullscreen and back, and
+// Alt+F4 quits: exit code 0, the log ending with the last shut-down step.
+//
+// The menus' layout comes from the same game run headless at the same back-buffer
+// size (a child of this program, reading the screens the module built), since the
+// window's game is another process. Without Xvfb the tests say so and skip.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <functional>
 #include <memory>
-#include <set>
+#include <sstream>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include <gtest/gtest.h>
-#include <png.h>
 
+#include "engine/render/d3d_device.h"
+#include "engine/shell/controls.h"
+#include "engine/shell/modes/game_mode.h"
+#include "platform/win32/windows.h"
+#include "support/game_run.h"
+#include "support/screens.h"
+#include "support/stages.h"
 #include "tests/shell/test_env.h"
-#include "xvfb_session.h"
+#include "tests/support/game_process.h"
+#include "tests/support/xvfb_session.h"
+
+using namespace play;
 
 namespace {
 
@@ -47,13 +59,90 @@ std::string last_line(const std::string& text) {
   if (end == std::string::npos)
     return "";
   size_t start = text.rfind('\n', end);
-  return text.substr(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1) + 1);
+  start = start == std::string::npos ? 0 : start + 1;
+  return text.substr(start, end + 1 - start);
 }
 
 // The back buffer's size from the device's start-up line "init d3d ok (WxH)".
 bool back_buffer_size(const std::string& out, int* w, int* h) {
   size_t at = out.find("init d3d ok (");
   return at != std::string::npos && sscanf(out.c_str() + at, "init d3d ok (%dx%d)", w, h) == 2;
+}
+
+// ---- the menus' texts, from the game run headless ------------------------------------
+
+struct Layouts {
+  int width = 0, height = 0;
+  std::vector<TextSpot> title;  // the title screen's texts, its heading first
+  TextSpot pause;               // the pause menu's heading
+};
+
+}  // namespace
+
+// Title, a new game, the pause menu: where each menu's texts stand, written to the
+// file that TORVANE_LAYOUTS names, a line each ("size W H", "title <spot>", "pause
+// <spot>").
+TEST(RealWindowChild, Layouts) {
+  GAME_CHILD_ONLY();
+  std::ofstream out(getenv("TORVANE_LAYOUTS"));
+  MenuLayout m;
+  int paused = 0;
+  std::vector<Stage> stages = {
+      {"title", 100, [&](int n) {
+         if (n < 5 || cur_game_mode != title_mode || !read_menu_layout(m))
+           return false;
+         out << "size " << d3d_wd << " " << d3d_ht << "\n";
+         EXPECT_EQ(m.buttons.size(), 3u);
+         for (const TextSpot& t : title_screen_texts(m))
+           out << "title " << text_spot_line(t) << "\n";
+         tap(VK_RETURN);
+         return true;
+       }},
+      {"play", 100, [&](int) {
+         if (cur_game_mode != play_mode)
+           return false;
+         tap(button_keys[BUTTON_MENU]);
+         return true;
+       }},
+      // The menu is laid out when it is first drawn.
+      {"pause", 100, [&](int) {
+         if (cur_game_mode != pause_menu_mode || ++paused < 5 || !read_menu_layout(m))
+           return false;
+         out << "pause " << text_spot_line(panel_title_text(m, "PAUSED")) << "\n";
+         return true;
+       }},
+  };
+  StageRunner runner(stages);
+  // Fullscreen at the window's size: without a window the windowed size would be
+  // the desktop's.
+  EXPECT_EQ(run_entry({"-fullscr", "-360"}, 0x717E, [&](int step) { runner(step); }), 0);
+  EXPECT_TRUE(runner.completed()) << "stopped in '" << runner.current_name() << "'";
+}
+
+namespace {
+
+Layouts layouts_of_the_game() {
+  Layouts l;
+  GameFolder folder = make_game_folder("window_layouts");
+  std::string file = folder.root + "/layouts.txt";
+  GameResult r = run_game(folder, "RealWindowChild.Layouts", {}, {"TORVANE_LAYOUTS=" + file});
+  EXPECT_EQ(r.exit_code, 0) << tail(r.out);
+  std::ifstream in(file);
+  for (std::string line; std::getline(in, line);) {
+    std::string word = line.substr(0, line.find(' '));
+    std::string rest = line.substr(std::min(line.size(), word.size() + 1));
+    TextSpot t;
+    if (word == "size") {
+      sscanf(rest.c_str(), "%d %d", &l.width, &l.height);
+    } else if (word == "title" || word == "pause") {
+      EXPECT_TRUE(parse_text_spot(rest, t)) << line;
+      if (word == "title")
+        l.title.push_back(t);
+      else
+        l.pause = t;
+    }
+  }
+  return l;
 }
 
 // The window is started at 640x360: centred on the virtual screen, all of it shows.
@@ -63,6 +152,7 @@ class RealWindow : public ::testing::Test {
  protected:
   std::unique_ptr<XvfbSession> x;
   std::string window;  // the X window id of the game's window
+  size_t shot_mark = 0;
 
   void SetUp() override {
     x = std::make_unique<XvfbSession>(screen_w, screen_h);
@@ -81,6 +171,10 @@ class RealWindow : public ::testing::Test {
     EXPECT_NE(x->xdotool("getwindowname " + window).find(title), std::string::npos);
     x->xdotool("windowfocus --sync " + window, &status);
     ASSERT_EQ(status, 0);
+    // The pointer starts in the middle of the screen, where the game would draw its
+    // cursor over the menus: it goes to the screen's corner, outside the window.
+    x->xdotool("mousemove --sync 0 0", &status);
+    ASSERT_EQ(status, 0);
   }
 
   void key(const std::string& keys) {
@@ -88,11 +182,47 @@ class RealWindow : public ::testing::Test {
     std::string out = x->xdotool("key --delay 60 " + keys, &status);
     ASSERT_EQ(status, 0) << out;
   }
+
+  // Print Screen, and the screenshot the game says it wrote, read back.
+  void takeShot(GameProcess& game, const std::string& home, Picture& shot) {
+    key("Print");
+    const std::string said = "screenshot captured to '";
+    size_t at = game.waitForOutput(said, 20000, shot_mark);
+    ASSERT_NE(at, std::string::npos) << game.output();
+    std::string out = game.output();
+    size_t name_end = out.find('\'', at + said.size());
+    ASSERT_NE(name_end, std::string::npos);
+    std::string name = out.substr(at + said.size(), name_end - at - said.size());
+    shot_mark = name_end;
+    ASSERT_EQ(name.rfind("shots/shot", 0), 0u) << name;
+    ASSERT_TRUE(load_picture(home + "/TORVANE/" + name, shot)) << "a PNG picture: " << name;
+  }
+
+  // Takes shots until one shows what `shows` looks for (the key that leads there acts
+  // within a few frames, and the first frames may not be drawn yet), for up to 30 s.
+  // The picture is kept as "<name>.png"; the result is the last shot's.
+  ::testing::AssertionResult waitForScreen(GameProcess& game, const std::string& home, const std::string& name,
+                                           const std::function<::testing::AssertionResult(const Picture&)>& shows) {
+    auto start = std::chrono::steady_clock::now();
+    ::testing::AssertionResult result = ::testing::AssertionFailure() << "no screenshot";
+    for (;;) {
+      Picture shot;
+      takeShot(game, home, shot);
+      if (::testing::Test::HasFatalFailure())
+        return ::testing::AssertionFailure() << "no screenshot of " << name;
+      result = shows(shot);
+      if (result || std::chrono::steady_clock::now() - start > std::chrono::seconds(30)) {
+        keep_picture(shot, name);
+        return result << " (" << name << ")";
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+  }
 };
 
 TEST_F(RealWindow, AltEnterSwitchesToFullscreenAndBackAndAltF4Quits) {
   std::string home = fresh_home("modes");
-  GameProcess game(x->display(), home, {"-win", "-360"});
+  GameProcess game({{"-win", "-360"}, home, "", x->display(), {}});
   findWindow(game);
   int w = 0, h = 0;
   ASSERT_TRUE(back_buffer_size(game.output(), &w, &h)) << game.output();
@@ -115,55 +245,60 @@ TEST_F(RealWindow, AltEnterSwitchesToFullscreenAndBackAndAltF4Quits) {
   EXPECT_NE(last_line(log).find("closed all systems"), std::string::npos) << log;
 }
 
-TEST_F(RealWindow, PrintScreenWritesAScreenshot) {
-  std::string home = fresh_home("shot");
-  GameProcess game(x->display(), home, {"-win", "-360"});
+TEST_F(RealWindow, TheTitleShowsAndEnterAndEscapeReachTheMenus) {
+  Layouts l = layouts_of_the_game();
+  ASSERT_EQ(l.title.size(), 5u) << "the title's texts";
+  ASSERT_FALSE(l.pause.text.empty()) << "the pause menu's title";
+
+  std::string home = fresh_home("menus");
+  GameProcess game({{"-win", "-360"}, home, "", x->display(), {}});
   findWindow(game);
   int w = 0, h = 0;
   ASSERT_TRUE(back_buffer_size(game.output(), &w, &h)) << game.output();
+  ASSERT_EQ(w, l.width) << "the layouts are the window's";
+  ASSERT_EQ(h, l.height);
 
-  // The title screen draws no world: Enter on it starts a new game, whose level shows.
-  key("Return");
-  // The first frames may not be on screen yet when the game reports its start-up:
-  // until one shows, a shot may be blank, and the key is pressed again.
-  size_t mark = 0;
-  std::set<uint32_t> colours;
-  for (int attempt = 0; attempt < 20 && colours.size() <= 8; attempt++) {
-    if (attempt > 0)
-      std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    key("Print");
-    const std::string said = "screenshot captured to '";
-    size_t at = game.waitForOutput(said, 20000, mark);
-    ASSERT_NE(at, std::string::npos) << game.output();
-    std::string out = game.output();
-    size_t name_end = out.find('\'', at + said.size());
-    ASSERT_NE(name_end, std::string::npos);
-    std::string name = out.substr(at + said.size(), name_end - at - said.size());
-    mark = name_end;
-    ASSERT_EQ(name.rfind("shots/shot", 0), 0u) << name;
+  auto title_screen = [&](const Picture& shot) {
+    if (shot.width != w || shot.height != h)
+      return ::testing::AssertionFailure() << "a shot of " << shot.width << "x" << shot.height << ", not the window's";
+    return texts_show(shot, l.title);
+  };
+  // In play the HUD's health bar shows and neither menu does.
+  auto play = [&](const Picture& shot) {
+    float fill = health_bar_fill(shot);
+    if (fill <= 0)
+      return ::testing::AssertionFailure() << "no health bar in " << shot.path;
+    ::testing::AssertionResult bar = health_bar_shows(shot, fill);
+    if (!bar)
+      return bar;
+    ::testing::AssertionResult no_title = text_gone(shot, l.title[0]);
+    if (!no_title)
+      return no_title;
+    return text_gone(shot, l.pause);
+  };
+  auto pause = [&](const Picture& shot) { return text_shows(shot, l.pause); };
 
-    std::string png = read_file(home + "/TORVANE/" + name);
-    ASSERT_GE(png.size(), 24u);
-    EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
-    auto be32 = [&](size_t at) {
-      return (int)((uint8_t)png[at] << 24 | (uint8_t)png[at + 1] << 16 | (uint8_t)png[at + 2] << 8 |
-                   (uint8_t)png[at + 3]);
-    };
-    EXPECT_EQ(be32(16), w) << "the shot is the window's picture";
-    EXPECT_EQ(be32(20), h);
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    ASSERT_TRUE(png_image_begin_read_from_memory(&image, png.data(), png.size())) << image.message;
-    image.format = PNG_FORMAT_RGBA;
-    std::vector<uint32_t> pixels(image.width * image.height);
-    ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) << image.message;
-    colours = std::set<uint32_t>(pixels.begin(), pixels.end());
-  }
-  // It shows what the game drew, not an empty window.
-  EXPECT_GT(colours.size(), 8u) << "every screenshot was blank";
+  // The first screen, before any key.
+  EXPECT_TRUE(waitForScreen(game, home, "window_title", title_screen));
+  key("Return");  // the first item: a new game
+  EXPECT_TRUE(waitForScreen(game, home, "window_play", play));
+  key("Escape");
+  EXPECT_TRUE(waitForScreen(game, home, "window_pause", pause));
+  key("Escape");  // the pause menu's way back
+  EXPECT_TRUE(waitForScreen(game, home, "window_play_again", play));
+  key("Escape");
+  EXPECT_TRUE(waitForScreen(game, home, "window_pause_again", pause));
+  key("Return");  // its first item: continue
+  EXPECT_TRUE(waitForScreen(game, home, "window_continued", play));
+  key("Escape");
+  EXPECT_TRUE(waitForScreen(game, home, "window_pause_third", pause));
+  key("Down Return");  // the main menu
+  EXPECT_TRUE(waitForScreen(game, home, "window_title_again", title_screen));
 
   key("alt+F4");
   EXPECT_EQ(game.waitForExit(30000), 0) << game.output();
+  std::string log = read_file(home + "/TORVANE/log.txt");
+  EXPECT_NE(last_line(log).find("closed all systems"), std::string::npos) << log;
 }
 
 }  // namespace

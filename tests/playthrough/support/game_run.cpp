@@ -1,6 +1,7 @@
 #include "game_run.h"
 
 #include <fcntl.h>
+#include <png.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,10 +10,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "engine/core/dynarray.h"
 #include "engine/core/log.h"
 #include "engine/render/d3d_device.h"
-#include "engine/render/image.h"
 #include "engine/shell/main_loop.h"
 #include "engine/shell/scene.h"
 #include "engine/shell/shell.h"
@@ -265,6 +264,27 @@ bool logged(const std::string& text) {
   return false;
 }
 
+bool load_picture(const std::string& path, Picture& out) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str()))
+    return false;
+  image.format = PNG_FORMAT_RGBA;
+  std::vector<uint32_t> rgba(size_t(image.width) * image.height);
+  if (!png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr))
+    return false;
+  out.width = int(image.width);
+  out.height = int(image.height);
+  out.pixels.resize(rgba.size());
+  // Bytes R, G, B, A in memory: 0xRRGGBB.
+  for (size_t i = 0; i < rgba.size(); i++) {
+    const uint8_t* c = (const uint8_t*)&rgba[i];
+    out.pixels[i] = uint32_t(c[0]) << 16 | uint32_t(c[1]) << 8 | c[2];
+  }
+  out.path = path;
+  return true;
+}
+
 void request_screenshot() {
   shot_mark = lines_seen.size();
   tap(VK_SNAPSHOT);
@@ -278,16 +298,9 @@ bool read_screenshot(Picture& out) {
       continue;
     std::string name = lines_seen[i].substr(at + marker.size());
     name = name.substr(0, name.find('\''));
-    DynArray<uint32_t> pixels;
-    if (!load_png(name.c_str(), &out.width, &out.height, pixels))
-      return false;
-    out.pixels.resize(size_t(out.width) * out.height);
-    // The reader gives the bottom row first.
-    for (int y = 0; y < out.height; y++)
-      for (int x = 0; x < out.width; x++)
-        out.pixels[size_t(y) * out.width + x] = pixels[(out.height - 1 - y) * out.width + x] & 0xFFFFFF;
     const char* home = getenv("XDG_DATA_HOME");
-    out.path = std::string(home ? home : ".") + "/TORVANE/" + name;
+    if (!load_picture(std::string(home ? home : ".") + "/TORVANE/" + name, out))
+      return false;
     shot_mark = lines_seen.size();
     return true;
   }

@@ -89,6 +89,9 @@ struct Picture {
   uint32_t at(int x, int y) const { return pixels[size_t(y) * width + x]; }
 };
 
+// Reads a PNG file; false when it is missing or no picture.
+bool load_picture(const std::string& path, Picture& out);
+
 // Presses and releases Print Screen; the shot is taken in the next update.
 void request_screenshot();
 // The newest screenshot written since request_screenshot, read back; false when there is none yet.

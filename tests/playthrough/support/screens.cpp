@@ -5,10 +5,14 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include <sstream>
+
+#include "engine/gui/dist_font.h"
 #include "engine/gui/dist_layout.h"
 #include "engine/gui/gui_event.h"
 #include "engine/gui/gui_screen.h"
 #include "engine/script/game_script.h"
+#include "gameobj/ui.h"
 
 namespace play {
 
@@ -123,6 +127,168 @@ void keep_picture(const Picture& p, const std::string& stem) {
   std::error_code ec;
   std::filesystem::copy_file(p.path, to, std::filesystem::copy_options::overwrite_existing, ec);
   printf("picture: %s\n", to.c_str());
+}
+
+// ---- what the screens show -----------------------------------------------------------
+
+namespace {
+
+constexpr int TEXT_TOLERANCE = 40;  // the fonts' edges blend into what is behind
+constexpr float WIDE = 4000;        // the width of a rectangle that centres a line of text
+
+std::string rect_text(const Rect& r) {
+  std::ostringstream out;
+  out << "(" << r[0] << ", " << r[1] << ", " << r[2] << ", " << r[3] << ")";
+  return out.str();
+}
+
+// The health bar, as the HUD lays it out for a screen of this height.
+struct HealthBar {
+  float s, x, y, w, h;
+  explicit HealthBar(int screen_height) {
+    s = float(gui_layout_scale(screen_height));
+    x = 6 * s + 17 * s, y = 6 * s + 4 * s, w = 68 * s, h = 8 * s;
+  }
+  float inner() const { return w - 2 * s; }
+  float mid() const { return y + h * 0.5f; }
+};
+
+uint32_t health_colour(float fraction) { return fraction < 0.3f ? 0xFF0044 : (fraction < 0.6f ? 0xFEAE34 : 0x63C74D); }
+
+}  // namespace
+
+TextSpot text_spot(const char* font_file, const char* text, const Rect& rect, int flags, float size,
+                   uint32_t colour, bool icon_left) {
+  return TextSpot{text, text_ink_box(font_file, text, rect, flags, size), colour & 0xFFFFFF, icon_left};
+}
+
+TextSpot panel_title_text(const MenuLayout& m, const char* title) {
+  float s = float(m.scale);
+  float cx = (m.panel[0] + m.panel[2]) * 0.5f;
+  float top = m.panel[1] + 6 * s;
+  return text_spot("fonts/bold.fnt", title, Rect{cx - WIDE, top, cx + WIDE, top + 14 * s}, TEXT_TOP, 14 * s,
+                   ui_color::TITLE);
+}
+
+std::vector<TextSpot> title_screen_texts(const MenuLayout& m) {
+  std::vector<TextSpot> texts{panel_title_text(m, "TORVANE!")};
+  float s = float(m.scale);
+  if (!m.others.empty()) {
+    const Rect& line = m.others[0];
+    float size = (line[3] - line[1]) - 4 * s;  // a label is its text's size and 4 units high
+    float y = (line[1] + line[3]) * 0.5f - size * 0.5f;
+    float lx = (line[0] + line[2]) * 0.5f;
+    texts.push_back(text_spot("fonts/regular.fnt", "an elevator to the top", Rect{lx - WIDE, y, lx + WIDE, y + size},
+                              TEXT_TOP, size, ui_color::DIM));
+  }
+  const char* items[3] = {"New game", "Controls", "Quit"};
+  for (size_t i = 0; i < 3 && i < m.buttons.size(); i++) {
+    const Rect& b = m.buttons[i];
+    float ts = 8 * s, ty = (b[1] + b[3]) * 0.5f - ts * 0.5f;
+    float tx = b[0] + 6 * s + ts * 1.4f;  // after the item's icon
+    texts.push_back(text_spot("fonts/regular.fnt", items[i], Rect{tx, ty, tx + WIDE, ty + ts}, TEXT_LEFT | TEXT_TOP,
+                              ts, ui_color::TEXT, true));
+  }
+  return texts;
+}
+
+std::string text_spot_line(const TextSpot& t) {
+  std::ostringstream out;
+  out << std::hex << t.colour << std::dec << ' ' << t.iconLeft;
+  for (float v : t.box)
+    out << ' ' << v;
+  out << ' ' << t.text;
+  return out.str();
+}
+
+bool parse_text_spot(const std::string& line, TextSpot& out) {
+  std::istringstream in(line);
+  in >> std::hex >> out.colour >> std::dec >> out.iconLeft;
+  for (float& v : out.box)
+    in >> v;
+  in.get();
+  std::getline(in, out.text);
+  return !in.fail() && !out.text.empty();
+}
+
+::testing::AssertionResult text_shows(const Picture& shot, const TextSpot& t) {
+  float area = (t.box[2] - t.box[0]) * (t.box[3] - t.box[1]);
+  if (area <= 0)
+    return ::testing::AssertionFailure() << "'" << t.text << "' has no box";
+  int inside = count_colour(shot, t.box, t.colour, TEXT_TOLERANCE);
+  int around = count_colour_around(shot, t.box, 2, 3, t.colour, TEXT_TOLERANCE, !t.iconLeft);
+  if (inside <= area * 0.08f)
+    return ::testing::AssertionFailure() << "'" << t.text << "' has " << inside << " pixels of ink in its box "
+                                         << rect_text(t.box) << " of " << shot.path;
+  if (around != 0)
+    return ::testing::AssertionFailure() << "'" << t.text << "' has " << around << " pixels of ink around its box "
+                                         << rect_text(t.box) << " in " << shot.path;
+  return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult texts_show(const Picture& shot, const std::vector<TextSpot>& texts) {
+  for (const TextSpot& t : texts) {
+    ::testing::AssertionResult shown = text_shows(shot, t);
+    if (!shown)
+      return shown;
+  }
+  return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult text_gone(const Picture& shot, const TextSpot& t) {
+  float area = (t.box[2] - t.box[0]) * (t.box[3] - t.box[1]);
+  int ink = count_colour(shot, t.box, t.colour, TEXT_TOLERANCE);
+  if (area <= 0 || ink > area * 0.02f)
+    return ::testing::AssertionFailure() << "'" << t.text << "' still shows (" << ink << " pixels of ink in "
+                                         << rect_text(t.box) << ") in " << shot.path;
+  return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult panel_title_shows(const Picture& shot, const MenuLayout& m, const char* title) {
+  return text_shows(shot, panel_title_text(m, title));
+}
+
+::testing::AssertionResult title_screen_shows(const Picture& shot, const MenuLayout& m) {
+  if (m.buttons.size() != 3)
+    return ::testing::AssertionFailure() << m.buttons.size() << " items, not new game, controls and quit";
+  if (m.others.empty())
+    return ::testing::AssertionFailure() << "no line under the title";
+  return texts_show(shot, title_screen_texts(m));
+}
+
+::testing::AssertionResult health_bar_shows(const Picture& shot, float fraction) {
+  HealthBar bar(shot.height);
+  uint32_t fill = health_colour(fraction);
+  float inner = bar.inner() * fraction, mid = bar.mid();
+  Rect filled{bar.x + bar.s + bar.h * 0.5f, mid - 1, bar.x + bar.s + inner - bar.h * 0.5f, mid + 1};
+  int want = int(filled[2] - filled[0]) * 2;
+  int got = count_colour(shot, filled, fill, 6);
+  if (got < want - 2)
+    return ::testing::AssertionFailure() << "the bar is filled in its colour for " << got << " of " << want
+                                         << " pixels, for " << fraction << " of its length, in " << shot.path;
+  Rect empty{bar.x + bar.s + inner + 3, mid - 1, bar.x + bar.w - bar.s - 2, mid + 1};
+  int after = empty[2] > empty[0] ? count_colour(shot, empty, fill, 12) : 0;
+  if (after != 0)
+    return ::testing::AssertionFailure() << after << " pixels of the fill after " << fraction
+                                         << " of the bar in " << shot.path;
+  return ::testing::AssertionSuccess();
+}
+
+float health_bar_fill(const Picture& shot) {
+  HealthBar bar(shot.height);
+  int y = int(bar.mid()), x0 = int(bar.x + bar.s + bar.h * 0.5f), x1 = int(bar.x + bar.w - bar.s);
+  if (y >= shot.height || x1 >= shot.width)
+    return 0;
+  uint32_t fill = 0;
+  for (float f : {0.1f, 0.4f, 1.0f})
+    if (near_colour(shot.at(x0, y), health_colour(f), 6))
+      fill = health_colour(f);
+  if (!fill)
+    return 0;
+  int x = x0;
+  while (x + 1 < x1 && near_colour(shot.at(x + 1, y), fill, 6))
+    x++;
+  return (float(x + 1) - (bar.x + bar.s)) / bar.inner();
 }
 
 }  // namespace play

@@ -3,6 +3,8 @@
 // element tree the module built and laid out, the game script's upgrade tree), and
 // checks of a screenshot against pixels computed from that layout and from the
 // fonts' own text layout.
+#include <gtest/gtest.h>
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -53,5 +55,43 @@ Rect text_ink_box(const char* font_file, const char* text, const Rect& rect, int
 
 // Writes a picture file for a person to look at: "<stem>.png" beside the shots.
 void keep_picture(const Picture& p, const std::string& stem);
+
+// ---- what the screens show -----------------------------------------------------------
+// Each check compares a screenshot with pixels computed from a screen's layout and the
+// fonts' own text layout; on failure it says what is missing and in which picture.
+
+// A line of text as a screen draws it: the box its ink covers, and its colour.
+struct TextSpot {
+  std::string text;
+  Rect box{};
+  uint32_t colour = 0;
+  bool iconLeft = false;  // an icon stands left of the text
+};
+// The spot of a line of text laid out by the distance-field font `font_file` in `rect`
+// with the alignment `flags` at `size` pixels (needs the game's data and device).
+TextSpot text_spot(const char* font_file, const char* text, const Rect& rect, int flags, float size,
+                   uint32_t colour, bool icon_left = false);
+// A menu's title, centred at the top of its panel.
+TextSpot panel_title_text(const MenuLayout& m, const char* title);
+// The title screen's texts: the panel's title, its line under it and the three items.
+std::vector<TextSpot> title_screen_texts(const MenuLayout& m);
+// A spot as a line of text ("colour icon x0 y0 x1 y1 text"), and back.
+std::string text_spot_line(const TextSpot& t);
+bool parse_text_spot(const std::string& line, TextSpot& out);
+
+// Ink of the spot's colour inside its box and none just around it (nor left of it,
+// when an icon stands there).
+::testing::AssertionResult text_shows(const Picture& shot, const TextSpot& t);
+::testing::AssertionResult texts_show(const Picture& shot, const std::vector<TextSpot>& texts);
+// Hardly any of the spot's colour in its box: the text is not drawn.
+::testing::AssertionResult text_gone(const Picture& shot, const TextSpot& t);
+::testing::AssertionResult panel_title_shows(const Picture& shot, const MenuLayout& m, const char* title);
+::testing::AssertionResult title_screen_shows(const Picture& shot, const MenuLayout& m);
+// The HUD's health bar: filled in its colour up to `fraction` of its length, empty
+// after it.
+::testing::AssertionResult health_bar_shows(const Picture& shot, float fraction);
+// The share of the health bar that a picture shows filled, from its left end along
+// its middle in one of the bar's colours; 0 when its left end is not filled.
+float health_bar_fill(const Picture& shot);
 
 }  // namespace play
