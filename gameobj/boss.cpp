@@ -5,11 +5,13 @@ import bosses
 import effects
 import hero
 import sound
+import sprites
 */
 #include "gameobj/bosses.h"
 #include "gameobj/effects.h"
 #include "gameobj/hero.h"
 #include "gameobj/sound.h"
+#include "gameobj/sprites.h"
 
 namespace {
 constexpr float DYING_TIME = 2.5f;
@@ -45,6 +47,13 @@ bool Boss::hurt(int damage, float, float) {
     contact = 0;
   }
   return true;
+}
+
+uint32_t Boss::warningGlow(float flash_time) const {
+  constexpr float WARNING = 0.45f;
+  if (activated && dyingTime < 0 && shootTimer > 0 && shootTimer < WARNING && int(shootTimer * 16) % 2)
+    return 0xA0FEAE34;
+  return hit_flash(flash_time);
 }
 
 void Boss::activate() {

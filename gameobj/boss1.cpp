@@ -106,6 +106,6 @@ void Boss1::shootAtHero(float speed) {
 }
 
 void Boss1::render(float t) {
-  uint32_t glow = dyingTime >= 0 && int(dyingTime * 10) % 2 ? 0x80F77622 : hit_flash(flash);
+  uint32_t glow = dyingTime >= 0 && int(dyingTime * 10) % 2 ? 0x80F77622 : warningGlow(flash);
   draw_sprite(sprite_named("boss1/body"), drawX(t), drawY(t), -1.5f, false, SPRITE_PLAIN, glow);
 }

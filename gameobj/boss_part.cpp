@@ -50,7 +50,9 @@ bool BossPart::hurt(int damage, float, float) {
   return true;
 }
 
+// A part blinks with its boss before a volley: the pods are the guns.
 void BossPart::render(float t) {
+  Boss* owner = boss.get();
   draw_sprite(sprite_named(slot < 100 ? "boss1/pod" : "boss2/plate"), drawX(t), drawY(t), -2, false,
-              SPRITE_PLAIN, hit_flash(flash));
+              SPRITE_PLAIN, owner ? owner->warningGlow(flash) : hit_flash(flash));
 }

@@ -21,6 +21,8 @@ class Boss : public Actor {
   virtual bool shielded() const = 0;
   // Wakes up (its alarm sounds) when the hero comes near or hurts it.
   void activate();
+  // The blink of a boss (and its parts) about to fire, else the hit flash.
+  uint32_t warningGlow(float flash_time) const;
   virtual int activationSound() const = 0;
 
  protected:

@@ -24,14 +24,12 @@ class ControlsScreen : public MenuScreen {
       addKeyBox(b, 36 + b * 19);
     addItem("Back", BACK, 36 + shell::NUM_BUTTONS * 19 + 4)->icon = "arrow_left";
     refresh();
-    dimWorld = false;
     game_controls_screen = this;
   }
   ~ControlsScreen() override {
     if (game_controls_screen == this)
       game_controls_screen = nullptr;
   }
-  void drawBackdrop(float) override { draw_title_backdrop(); }
 
   UiKeyBox* keyBox(int index) { return index < shell::NUM_BUTTONS ? static_cast<UiKeyBox*>(items[index]) : nullptr; }
 

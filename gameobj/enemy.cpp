@@ -170,6 +170,15 @@ T* spawn_enemy(DynArray<T*>& list, float x, float y) {
 void spawn_boss(int kind, float x, float y);
 
 namespace {
+// A flyer put on a floor spot rises to its height over it.
+template <class T>
+T* spawn_flyer(DynArray<T*>& list, float x, float y, float height) {
+  T* e = spawn_enemy(list, x, y);
+  e->homeY = hover_y(x, y, height, e->ext, T::BOB);
+  e->place(x, e->homeY);
+  return e;
+}
+
 Actor* make_kind(int kind, float x, float y) {
   switch (kind) {
     case KIND_BOSS1:
@@ -178,21 +187,11 @@ Actor* make_kind(int kind, float x, float y) {
       return nullptr;
     case KIND_HWHEELS: return spawn_enemy(EnemyHWheels_list, x, y);
     case KIND_TWHEELS: return spawn_enemy(EnemyTWheels_list, x, y);
-    case KIND_HFLY: {
-      EnemyHFly* e = spawn_enemy(EnemyHFly_list, x, y);
-      e->homeY = hover_y(x, y, 24, e->ext, EnemyHFly::BOB);
-      e->place(x, e->homeY);
-      return e;
-    }
+    case KIND_HFLY: return spawn_flyer(EnemyHFly_list, x, y, 24);
     case KIND_SIMPLE_SPIKE: return spawn_enemy(EnemySimpleSpike_list, x, y);
     case KIND_SIMPLE_JUMPER: return spawn_enemy(EnemySimpleJumper_list, x, y);
     case KIND_MAGNET_SPIKES: return spawn_enemy(EnemyMagnetSpikes_list, x, y);
-    case KIND_VFLY: {
-      EnemyVFly* e = spawn_enemy(EnemyVFly_list, x, y);
-      e->homeY = hover_y(x, y, 20, e->ext, EnemyVFly::BOB);
-      e->place(x, e->homeY);
-      return e;
-    }
+    case KIND_VFLY: return spawn_flyer(EnemyVFly_list, x, y, 20);
     case KIND_BARREL: return spawn(ExplBarrel_list, x, y);
     case KIND_HEART_BONUS: return spawn(HeartBonus_list, x, y);
     case KIND_UP_BONUS: return spawn(UpBonus_list, x, y);

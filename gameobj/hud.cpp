@@ -49,11 +49,17 @@ void update_hud() {
     h.exitDy = (exit->exitBox[1] + exit->exitBox[3]) * 0.5f - v_y(cam);
   }
   h.levelTime = hero ? hero->levelTime : 0;
+  // The hero's red flash lasts 0.2 seconds after a hit.
+  h.hurt = hero && !hero->dead ? clampf(hero->flash / 0.2f, 0, 1) : 0;
 }
 
 namespace {
 
-float gui_scale() { return ui_unit(); }
+float gui_scale() {
+  int w, h;
+  gui_get_screen_size(&w, &h);
+  return float(gui_layout_scale(h));
+}
 
 // A bar of `fraction` filled in `fill`, framed.
 void draw_bar(float x, float y, float w, float h, float fraction, uint32_t fill, float s) {
@@ -103,6 +109,20 @@ void draw_first_hint(const HudState& h, float s) {
           UI_REGULAR);
 }
 
+// A hit reddens the screen's edges for a moment.
+void draw_hurt_frame(float hurt, float s) {
+  if (hurt <= 0)
+    return;
+  int w, hh;
+  gui_get_screen_size(&w, &hh);
+  uint32_t color = (uint32_t(hurt * 150) << 24) | 0xE43B44;
+  float t = 10 * s;
+  ui_fill(_mm_setr_ps(0, 0, float(w), t), color);
+  ui_fill(_mm_setr_ps(0, hh - t, float(w), float(hh)), color);
+  ui_fill(_mm_setr_ps(0, t, t, hh - t), color);
+  ui_fill(_mm_setr_ps(w - t, t, float(w), hh - t), color);
+}
+
 void draw_victory(float t, float s) {
   int w, h;
   gui_get_screen_size(&w, &h);
@@ -121,6 +141,7 @@ void draw_hud() {
   float s = gui_scale();
   float x = 6 * s, y = 6 * s;
   ui_begin();
+  draw_hurt_frame(h.hurt, s);
   // Health.
   ui_box(_mm_setr_ps(x, y, x + 118 * s, y + 30 * s), 0xC0181425, 0xFF3A4466, 4 * s);
   ui_icon("heart", x + 9 * s, y + 8 * s, 10 * s, h.health < h.maxHealth * 0.3f ? 0xFFFF0044 : 0xFFE43B44);
@@ -162,8 +183,7 @@ void draw_hud() {
 // Over a menu the pointer is an arrow; in play it is the crosshair the hero aims at.
 void draw_crosshair(float x, float y) {
   ui_begin();
-  ui_sprite(current_menu() ? "ui/pointer" : "ui/crosshair", _mm_setr_ps(x, y, x, y), 0xFFFFFFFF,
-            std::max(1, int(gui_scale() + 0.5f)));
+  ui_sprite(current_menu() ? "ui/pointer" : "ui/crosshair", _mm_setr_ps(x, y, x, y), 0xFFFFFFFF, int(gui_scale()));
   ui_end();
 }
 

@@ -17,6 +17,7 @@ struct HudState {
   bool exitKnown = false;  // the level's exit, from the camera, in world units
   float exitDx = 0, exitDy = 0;
   float levelTime = 0;     // the hero's time on this level
+  float hurt = 0;          // 1 as the hero is hit, fading to 0
 };
 
 HudState& hud_state();

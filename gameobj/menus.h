@@ -18,8 +18,5 @@ MenuScreen* make_game_over_screen();
 MenuScreen* make_controls_screen();
 BaseGuiScreen* make_upgrade_screen();
 
-// The title's picture behind the title and the controls screen.
-void draw_title_backdrop();
-
 // Asks the window to close: the main loop ends and the game shuts down in order.
 void quit_from_menu();

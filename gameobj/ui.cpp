@@ -32,11 +32,10 @@ MenuKeysBehavior menu_keys;
 
 // ---- elements ----------------------------------------------------------------------
 
-// Laid out in interface units of ui_unit() pixels; the GUI's whole scale follows.
-void UiElement::layout(__m128 r, int) {
+void UiElement::layout(__m128 r, int scale_) {
   rect = inner = r;
-  float s = ui_unit();
-  scale = std::max(1, int(s + 0.5f));
+  scale = scale_ < 1 ? 1 : scale_;
+  float s = float(scale);
   float x0 = px0(), y0 = py0(), w = px1() - x0;
   for (int i = 0; i < children.size(); i++) {
     UiElement* c = static_cast<UiElement*>(children[i]);
@@ -57,7 +56,7 @@ void UiElement::drawTree(float t) {
 // The panels are centred on the screen, also vertically.
 void UiRoot::layout(__m128 r, int scale_) {
   UiElement::layout(r, scale_);
-  float s = ui_unit();
+  float s = float(scale);
   for (int i = 0; i < children.size(); i++) {
     UiElement* c = static_cast<UiElement*>(children[i]);
     if (!c->centreX)
@@ -69,14 +68,14 @@ void UiRoot::layout(__m128 r, int scale_) {
 }
 
 void UiPanel::draw(float) {
-  float s = ui_unit();
+  float s = float(scale);
   ui_box(rect, ui_color::PANEL, ui_color::PANEL_EDGE, 4 * s);
   if (title.len())
     ui_text(title.c_str(), (px0() + px1()) * 0.5f, py0() + 6 * s, 14 * s, ui_color::TITLE, UI_CENTRE, UI_BOLD);
 }
 
 void UiLabel::draw(float) {
-  float s = ui_unit();
+  float s = float(scale);
   float x = align == UI_LEFT ? px0() : (align == UI_RIGHT ? px1() : (px0() + px1()) * 0.5f);
   float y = (py0() + py1()) * 0.5f - size * s * 0.5f;
   if (icon) {
@@ -90,7 +89,7 @@ void UiLabel::draw(float) {
 }
 
 void UiButton::draw(float) {
-  float s = ui_unit();
+  float s = float(scale);
   uint32_t f = !enabled ? ui_color::LOCKED : (isPressed() ? ui_color::BUTTON_PRESSED : (focused ? ui_color::BUTTON_FOCUS : fill));
   ui_box(rect, f, focused ? ui_color::FOCUS_EDGE : ui_color::BUTTON_EDGE, 3 * s);
   float size = textSize * s, y = (py0() + py1()) * 0.5f - size * 0.5f;
@@ -279,9 +278,6 @@ void MenuScreen::draw(float t) {
     return;
   setGeometry();
   ui_begin();
-  if (dimWorld)
-    ui_fill(ui->rect, 0x90000000);
-  drawBackdrop(t);
   ui->drawTree(t);
   ui_end();
 }

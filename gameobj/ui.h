@@ -100,7 +100,6 @@ class MenuScreen : public BaseGuiScreen {
   // screen leaves the keyboard's focus alone.
   float lastPointerX = 0, lastPointerY = 0;
   bool pointerMoved = false;
-  bool dimWorld = true;  // the world behind is darkened, the menu stands out
 
   MenuScreen();
   ~MenuScreen() override;
@@ -109,8 +108,6 @@ class MenuScreen : public BaseGuiScreen {
   void elementDestroyed(BaseGuiElement* element) override;
   virtual void update(float dt);
   virtual void draw(float t);
-  // What the screen shows behind its panel.
-  virtual void drawBackdrop(float t) {}
   // A key went down (the code of the key, or of a mouse button for key boxes).
   virtual void onKey(int code);
   virtual void onAction(int action) {}

@@ -7,11 +7,9 @@ import sprites
 */
 #include "gameobj/ui_draw.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "engine/gui/dist_font.h"
-#include "engine/gui/gui_host.h"
 #include "engine/gui/ui_draw.h"
 #include "engine/render/d3d_states.h"
 #include "engine/render/sprite.h"
@@ -61,12 +59,6 @@ DistFont* font_of(int which) {
 constexpr uint32_t TEXT_SHADOW = 0xC0000000;
 
 }  // namespace
-
-float ui_unit() {
-  int w, h;
-  gui_get_screen_size(&w, &h);
-  return std::max(1.0f, float(h) / 240.0f);
-}
 
 void ui_begin() {
   fonts.load();
@@ -139,19 +131,6 @@ void ui_icon(const char* name, float x, float y, float size, uint32_t color) {
   __m128 at = _mm_setr_ps(x, y, 1, 0);
   icons->renderIcon(text_batch, at, scale, id, 0, 0.1f, 0.1f, 0, color, 0xFF181425, TEXT_SHADOW, 0xFFFFFFFF,
                     0xFFC0CBDC, nullptr);
-}
-
-void ui_sprite_row(const char* name, float bottom, int scale) {
-  Sprite* s = sprite_named(name);
-  if (!s || s->wd <= 0)
-    return;
-  int w, h;
-  gui_get_screen_size(&w, &h);
-  float top = bottom - float(s->ht * scale);
-  if (bottom <= 0 || top >= float(h))
-    return;
-  for (float x = 0; x < float(w); x += float(s->wd * scale))
-    s->drawCroppedUI(x, top, 0, 0, 0, 0, 0xFFFFFFFF, scale, false);
 }
 
 void ui_sprite(const char* name, __m128 rect, uint32_t color, int scale) {

@@ -12,10 +12,6 @@ import gameobj_api
 enum UiAlign : int { UI_LEFT = 0, UI_CENTRE = 1, UI_RIGHT = 2 };
 enum UiFont : int { UI_REGULAR = 0, UI_BOLD = 1 };
 
-// Pixels per interface unit: the screen's height over 240 (1.5 at 640 x 360, 3 at
-// 1280 x 720), so that the interface keeps its share of the screen at every size.
-float ui_unit();
-
 void ui_begin();
 void ui_end();
 // A plain filled rectangle.
@@ -27,8 +23,5 @@ void ui_text(const char* text, float x, float y, float size, uint32_t color, int
 float ui_text_width(const char* text, float size, int font);
 // An icon of the icon set ("heart", "point", ...) centred on (x, y).
 void ui_icon(const char* name, float x, float y, float size, uint32_t color);
-// A picture of the atlas repeated across the screen at `scale` pixels per pixel, its
-// bottom edge `bottom` pixels from the top.
-void ui_sprite_row(const char* name, float bottom, int scale);
 // A sprite of the atlas drawn as an interface picture (nine-patch when it has margins).
 void ui_sprite(const char* name, __m128 rect, uint32_t color, int scale);

@@ -39,10 +39,7 @@ class BackgroundPictureTest : public GameTest {
     init_sprites();
     // The pictures are looked up anew in the new atlas.
     gameobj_func_table.init_gameobj();
-    update_screen_layout();
-    move_camera(_mm_setr_ps(CAM_X, CAM_Y, 0, 1), 0);
-    move_camera(_mm_setr_ps(CAM_X, CAM_Y, 0, 1), 0);
-    interp_camera(0);
+    set_scene_camera(CAM_X, CAM_Y);
     // The view the play scene publishes, 16 cells past each edge.
     int sw = d3d_wd / voxel_scale + 32, sh = d3d_ht / voxel_scale + 32;
     cur_view_cx = CAM_X, cur_view_cy = CAM_Y;
@@ -58,12 +55,7 @@ class BackgroundPictureTest : public GameTest {
   // The sprite pass alone, through the scene's camera: what fill() puts in the batch.
   template <class F>
   std::vector<uint32_t> draw(F&& fill) {
-    set_proj_tm(cur_proj_tm);
-    set_view_matrices(0);
-    set_view_tm(cur_view_tm);
-    Matrix44 glob;
-    get_glob_tm(glob);
-    set_vs_consts(0, &glob.m[0][0], 4);
+    set_scene_camera(CAM_X, CAM_Y);
     EXPECT_TRUE(begin_scene());
     set_backbuffer_target();
     clear_view_color(CLEAR);
@@ -78,7 +70,7 @@ class BackgroundPictureTest : public GameTest {
         quads += it->prims / 2, area += quad_area(it);
     end_sprite_render();
     end_scene();
-    return read_back();
+    return read_back_buffer();
   }
   std::vector<uint32_t> draw_layer() {
     area = 0;
@@ -89,30 +81,7 @@ class BackgroundPictureTest : public GameTest {
     return std::fabs((v[1].x - v[0].x) * (v[2].y - v[1].y));
   }
 
-  std::vector<uint32_t> read_back() {
-    IDirect3DSurface9 *bb = nullptr, *sys = nullptr;
-    d3d->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb);
-    d3d->CreateOffscreenPlainSurface(d3d_wd, d3d_ht, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &sys, nullptr);
-    d3d->GetRenderTargetData(bb, sys);
-    D3DLOCKED_RECT lr;
-    sys->LockRect(&lr, nullptr, D3DLOCK_READONLY);
-    std::vector<uint32_t> px(size_t(d3d_wd) * d3d_ht);
-    for (int y = 0; y < d3d_ht; y++)
-      memcpy(&px[size_t(y) * d3d_wd], (uint8_t*)lr.pBits + y * lr.Pitch, d3d_wd * 4);
-    sys->UnlockRect();
-    sys->Release();
-    bb->Release();
-    return px;
-  }
 
-  static void write_png(const char* name, const std::vector<uint32_t>& px) {
-    std::vector<uint8_t> rgba(px.size() * 4);
-    for (size_t i = 0; i < px.size(); i++) {
-      rgba[i * 4] = uint8_t(px[i] >> 16), rgba[i * 4 + 1] = uint8_t(px[i] >> 8);
-      rgba[i * 4 + 2] = uint8_t(px[i]), rgba[i * 4 + 3] = 255;
-    }
-    save_png(name, d3d_wd, d3d_ht, 4, rgba.data(), d3d_wd * 4);
-  }
 
   // The world point under a back-buffer pixel.
   static void world_of(int px, int py, float& x, float& y) {
@@ -145,8 +114,8 @@ TEST_F(BackgroundPictureTest, PiecesDrawTheWholePictureButNotBehindTheLevel) {
     s->draw(_mm_setr_ps(BASE_X + CAM_X * (1 - PARALLAX) + s->ox, BASE_Y + CAM_Y * (1 - PARALLAX) + s->oy, 250, 1),
             false, false, 0xFFFFFFFF, 0);
   });
-  write_png("background_pieces.png", pieces);
-  write_png("background_whole.png", whole);
+  save_picture("background_pieces.png", pieces);
+  save_picture("background_whole.png", whole);
   int drawn = 0;
   for (size_t i = 0; i < whole.size(); i++) {
     ASSERT_TRUE(alike(pieces[i], whole[i])) << "pixel " << i % d3d_wd << "," << i / d3d_wd << std::hex << ": "
@@ -170,7 +139,7 @@ TEST_F(BackgroundPictureTest, PiecesDrawTheWholePictureButNotBehindTheLevel) {
   gameobj_func_table.reset_background();  // a new level: the slots are looked at anew
   gameobj_func_table.add_background(LAYER, PARALLAX, BASE_X, BASE_Y, 250, 0, 0);
   std::vector<uint32_t> behind = draw_layer();
-  write_png("background_behind_wall.png", behind);
+  save_picture("background_behind_wall.png", behind);
   int in_window = 0;
   for (int py = 0; py < d3d_ht; py++)
     for (int px = 0; px < d3d_wd; px++) {

@@ -26,44 +26,13 @@ class BossPictureTest : public GameTest {
   // The frame as the scene draws the world: its camera on (cx, cy), the mode's
   // level pass with the boss.
   std::vector<uint32_t> draw_boss_frame(float cx, float cy) {
-    update_screen_layout();
-    move_camera(_mm_setr_ps(cx, cy, 0, 1), 0);
-    move_camera(_mm_setr_ps(cx, cy, 0, 1), 0);
-    interp_camera(0);
-    set_proj_tm(cur_proj_tm);
-    set_view_matrices(0);
-    set_view_tm(cur_view_tm);
-    Matrix44 glob;
-    get_glob_tm(glob);
-    set_vs_consts(0, &glob.m[0][0], 4);
+    set_scene_camera(cx, cy);
     EXPECT_TRUE(begin_scene());
     set_backbuffer_target();
     clear_view_color(CLEAR);
     gameobj_func_table.render_boss(0);
     end_scene();
-    IDirect3DSurface9 *bb = nullptr, *sys = nullptr;
-    d3d->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb);
-    d3d->CreateOffscreenPlainSurface(d3d_wd, d3d_ht, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &sys, nullptr);
-    d3d->GetRenderTargetData(bb, sys);
-    D3DLOCKED_RECT lr;
-    sys->LockRect(&lr, nullptr, D3DLOCK_READONLY);
-    std::vector<uint32_t> px(size_t(d3d_wd) * d3d_ht);
-    for (int y = 0; y < d3d_ht; y++)
-      memcpy(&px[size_t(y) * d3d_wd], (uint8_t*)lr.pBits + y * lr.Pitch, d3d_wd * 4);
-    sys->UnlockRect();
-    sys->Release();
-    bb->Release();
-    return px;
-  }
-
-  static void write_png(const char* name, const std::vector<uint32_t>& px) {
-    std::vector<uint8_t> rgba(px.size() * 4);
-    for (size_t i = 0; i < px.size(); i++) {
-      rgba[i * 4] = uint8_t(px[i] >> 16), rgba[i * 4 + 1] = uint8_t(px[i] >> 8);
-      rgba[i * 4 + 2] = uint8_t(px[i]), rgba[i * 4 + 3] = 255;
-    }
-    // Into the per-user folder, to look at.
-    save_png(name, d3d_wd, d3d_ht, 4, rgba.data(), d3d_wd * 4);
+    return read_back_buffer();
   }
 
   // The pixel of a world point, as the camera on (cx, cy) shows it.
@@ -93,7 +62,7 @@ TEST_F(BossPictureTest, CoreMeshStandsOnTheBossAndAimsItsBarrelAtTheHero) {
     // The core's centre: 13 over the boss's feet.
     float cx = boss->x, cy = boss->y + 13;
     std::vector<uint32_t> px = draw_boss_frame(cx, cy);
-    write_png(side > 0 ? "boss2_aims_right.png" : "boss2_aims_left.png", px);
+    save_picture(side > 0 ? "boss2_aims_right.png" : "boss2_aims_left.png", px);
     EXPECT_EQ(at(px, cx, cy, cx + 60, cy + 40), CLEAR) << "nothing far from the core";
     uint32_t eye = at(px, cx, cy, cx, cy);
     EXPECT_GT((eye >> 16) & 255, 150u) << std::hex << eye << ": the eye glows";

@@ -10,6 +10,9 @@
 #include "engine/gen/level_tiles.h"
 #include "engine/gui/gui_screen.h"
 #include "engine/render/d3d_device.h"
+#include "engine/render/d3d_shaders.h"
+#include "engine/render/d3d_states.h"
+#include "engine/render/image.h"
 #include "engine/script/game_script.h"
 #include "engine/shell/input.h"
 #include "engine/shell/main_loop.h"
@@ -141,6 +144,44 @@ void GameTest::aim_at(float x, float y) {
   float s = float(std::max(1, d3d_ht / 180));
   int px = int((x - v_x(cam)) * s + d3d_wd * 0.5f), py = int(d3d_ht * 0.5f - (y - v_y(cam)) * s);
   PostMessageA(main_window, WM_MOUSEMOVE, 0, (LPARAM)(px & 0xFFFF) | ((LPARAM)(py & 0xFFFF) << 16));
+}
+
+void GameTest::set_scene_camera(float cx, float cy) {
+  update_screen_layout();
+  move_camera(_mm_setr_ps(cx, cy, 0, 1), 0);
+  move_camera(_mm_setr_ps(cx, cy, 0, 1), 0);
+  interp_camera(0);
+  set_proj_tm(cur_proj_tm);
+  set_view_matrices(0);
+  set_view_tm(cur_view_tm);
+  Matrix44 glob;
+  get_glob_tm(glob);
+  set_vs_consts(0, &glob.m[0][0], 4);
+}
+
+std::vector<uint32_t> GameTest::read_back_buffer() {
+  IDirect3DSurface9 *bb = nullptr, *sys = nullptr;
+  d3d->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb);
+  d3d->CreateOffscreenPlainSurface(d3d_wd, d3d_ht, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &sys, nullptr);
+  d3d->GetRenderTargetData(bb, sys);
+  D3DLOCKED_RECT lr;
+  sys->LockRect(&lr, nullptr, D3DLOCK_READONLY);
+  std::vector<uint32_t> px(size_t(d3d_wd) * d3d_ht);
+  for (int y = 0; y < d3d_ht; y++)
+    memcpy(&px[size_t(y) * d3d_wd], (uint8_t*)lr.pBits + y * lr.Pitch, d3d_wd * 4);
+  sys->UnlockRect();
+  sys->Release();
+  bb->Release();
+  return px;
+}
+
+void GameTest::save_picture(const char* name, const std::vector<uint32_t>& px) {
+  std::vector<uint8_t> rgba(px.size() * 4);
+  for (size_t i = 0; i < px.size(); i++) {
+    rgba[i * 4] = uint8_t(px[i] >> 16), rgba[i * 4 + 1] = uint8_t(px[i] >> 8);
+    rgba[i * 4 + 2] = uint8_t(px[i]), rgba[i * 4 + 3] = 255;
+  }
+  save_png(name, d3d_wd, d3d_ht, 4, rgba.data(), d3d_wd * 4);
 }
 
 std::vector<int> GameTest::sounds() {

@@ -77,6 +77,12 @@ class GameTest : public ::testing::Test {
   float run_both_ways();
   // The hero standing at (x, y) of a fresh game, in the play mode.
   Hero* start_at(float x, float y);
+  // The scene's camera on (cx, cy) and the matrices of a frame drawn through it.
+  static void set_scene_camera(float cx, float cy);
+  // The back buffer's pixels (0xAARRGGBB, top row first).
+  static std::vector<uint32_t> read_back_buffer();
+  // Pixels of the back buffer's size as a PNG in the per-user folder, to look at.
+  static void save_picture(const char* name, const std::vector<uint32_t>& px);
   // Sound events the module played since the last call.
   std::vector<int> sounds();
   bool played(int id) {

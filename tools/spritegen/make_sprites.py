@@ -666,21 +666,26 @@ def background_sprites():
         far.blit(near, 0, 0)
         return far
 
+    def zone(prefix, horizon, mountain, below, stars, city1, city2):
+        """A zone's layers: horizon (with the mountains), the band under it, the starry
+        sky, and two cities of two skylines each (the pairs' nearer layers left empty)."""
+        sprite(prefix + "/horizon", horizon_with_mountains(horizon, mountain), ox=0, oy=0)
+        sprite(prefix + "/mountains", empty, ox=0, oy=0)
+        sprite(prefix + "/horizon_below", sky_band(W, 64, below), ox=0, oy=0)
+        sprite(prefix + "/sky_tile", stars, ox=0, oy=0)
+        sprite(prefix + "/city1a", paired(*city1), ox=0, oy=0)
+        sprite(prefix + "/city1b", empty, ox=0, oy=0)
+        sprite(prefix + "/city2a", paired(*city2), ox=0, oy=0)
+        sprite(prefix + "/city2b", empty, ox=0, oy=0)
+
     # Zone 1: a dusk over the city.
-    sprite("bg1/horizon", horizon_with_mountains([ORANGE, AMBER, ROSE, PINK, PLUM, PLUM, NAVY, NAVY],
-                                                 mountains(W, 120, PLUM, PINK, 1.0)), ox=0, oy=0)
-    sprite("bg1/mountains", empty, ox=0, oy=0)
-    sprite("bg1/horizon_below", sky_band(W, 64, [BLACK, DDBROWN, DDBROWN, BLACK]), ox=0, oy=0)
     stars = sky_band(W, 96, [NAVY] * 4 + [BLACK] * 4)
     for i in range(60):
         stars.put(int(hash2(i, 1, 3) * W), int(hash2(i, 2, 3) * 96), WHITE if i % 3 else SILVER)
-    sprite("bg1/sky_tile", stars, ox=0, oy=0)
-    sprite("bg1/city1a", paired(skyline(W, 200, NAVY, AMBER, 11, 90, 170), skyline(W, 200, NAVY, YELLOW, 12, 70, 150)),
-           ox=0, oy=0)
-    sprite("bg1/city1b", empty, ox=0, oy=0)
-    sprite("bg1/city2a", paired(skyline(W, 280, BLACK, ORANGE, 21, 160, 250, (16, 34)),
-                                skyline(W, 280, BLACK, AMBER, 22, 140, 240, (16, 34))), ox=0, oy=0)
-    sprite("bg1/city2b", empty, ox=0, oy=0)
+    zone("bg1", [ORANGE, AMBER, ROSE, PINK, PLUM, PLUM, NAVY, NAVY], mountains(W, 120, PLUM, PINK, 1.0),
+         [BLACK, DDBROWN, DDBROWN, BLACK], stars,
+         (skyline(W, 200, NAVY, AMBER, 11, 90, 170), skyline(W, 200, NAVY, YELLOW, 12, 70, 150)),
+         (skyline(W, 280, BLACK, ORANGE, 21, 160, 250, (16, 34)), skyline(W, 280, BLACK, AMBER, 22, 140, 240, (16, 34))))
     p = Pic(24, 64)
     p.rect(4, 0, 19, 63, SLATE)
     p.rect(6, 0, 17, 63, GREY)
@@ -690,20 +695,13 @@ def background_sprites():
         p.rect(3, y + 1, 20, y + 1, LGREY)
     sprite("bg1/pillar1v", p, ox=12, oy=0)
     # Zone 2: a cold industrial night.
-    sprite("bg2/horizon", horizon_with_mountains([CYAN, SKY, BLUE, BLUE, DEEP, DEEP, NAVY, BLACK],
-                                                 mountains(W, 120, FOREST, DEEP, 2.5)), ox=0, oy=0)
-    sprite("bg2/mountains", empty, ox=0, oy=0)
-    sprite("bg2/horizon_below", sky_band(W, 64, [BLACK, DEEP, DEEP, BLACK]), ox=0, oy=0)
     stars = sky_band(W, 96, [BLACK] * 8)
     for i in range(80):
         stars.put(int(hash2(i, 5, 9) * W), int(hash2(i, 6, 9) * 96), CYAN if i % 4 == 0 else LGREY)
-    sprite("bg2/sky_tile", stars, ox=0, oy=0)
-    sprite("bg2/city1a", paired(skyline(W, 200, DEEP, CYAN, 31, 60, 150), skyline(W, 200, DEEP, SKY, 32, 50, 140)),
-           ox=0, oy=0)
-    sprite("bg2/city1b", empty, ox=0, oy=0)
-    sprite("bg2/city2a", paired(skyline(W, 240, NAVY, GREEN, 41, 100, 220, (14, 30)),
-                                skyline(W, 240, NAVY, CYAN, 42, 90, 210, (14, 30))), ox=0, oy=0)
-    sprite("bg2/city2b", empty, ox=0, oy=0)
+    zone("bg2", [CYAN, SKY, BLUE, BLUE, DEEP, DEEP, NAVY, BLACK], mountains(W, 120, FOREST, DEEP, 2.5),
+         [BLACK, DEEP, DEEP, BLACK], stars,
+         (skyline(W, 200, DEEP, CYAN, 31, 60, 150), skyline(W, 200, DEEP, SKY, 32, 50, 140)),
+         (skyline(W, 240, NAVY, GREEN, 41, 100, 220, (14, 30)), skyline(W, 240, NAVY, CYAN, 42, 90, 210, (14, 30))))
     sprite("bg2/city3", skyline(W, 340, BLACK, SKY, 51, 200, 330, (20, 40)), ox=0, oy=0)
     for i, (w, h) in enumerate(((24, 8), (40, 12), (64, 18)), start=1):
         p = Pic(w, h)
