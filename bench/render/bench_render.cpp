@@ -7,7 +7,6 @@
 #include "engine/render/d3d_textures.h"
 #include "engine/render/d3d_vbuf.h"
 #include "engine/render/dynVBWriter.h"
-#include "engine/render/render_hooks.h"
 #include "engine/render/renderBatch.h"
 
 #include <benchmark/benchmark.h>
@@ -16,17 +15,6 @@
 #include <cstdlib>
 #include <random>
 #include <string>
-
-// What the shell and the interface layer provide in the game.
-bool isFullscreen = true;
-bool app_use_vsync = false;
-void render_scene(float) {}
-void render_splash() {}
-void prepare_scene_render() {}
-void resize_scene() {}
-void pump_messages() {}
-void set_error_message(const char*) {}
-void append_error_message(const char*, int) {}
 
 namespace {
 
