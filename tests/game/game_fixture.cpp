@@ -20,6 +20,7 @@
 #include "engine/shell/shell.h"
 #include "engine/shell/window.h"
 #include "engine/world/camera.h"
+#include "tests/support/surface_pixels.h"
 
 namespace {
 
@@ -159,21 +160,7 @@ void GameTest::set_scene_camera(float cx, float cy) {
   set_vs_consts(0, &glob.m[0][0], 4);
 }
 
-std::vector<uint32_t> GameTest::read_back_buffer() {
-  IDirect3DSurface9 *bb = nullptr, *sys = nullptr;
-  d3d->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb);
-  d3d->CreateOffscreenPlainSurface(d3d_wd, d3d_ht, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &sys, nullptr);
-  d3d->GetRenderTargetData(bb, sys);
-  D3DLOCKED_RECT lr;
-  sys->LockRect(&lr, nullptr, D3DLOCK_READONLY);
-  std::vector<uint32_t> px(size_t(d3d_wd) * d3d_ht);
-  for (int y = 0; y < d3d_ht; y++)
-    memcpy(&px[size_t(y) * d3d_wd], (uint8_t*)lr.pBits + y * lr.Pitch, d3d_wd * 4);
-  sys->UnlockRect();
-  sys->Release();
-  bb->Release();
-  return px;
-}
+std::vector<uint32_t> GameTest::read_back_buffer() { return back_buffer_pixels(d3d, d3d_wd, d3d_ht); }
 
 void GameTest::save_picture(const char* name, const std::vector<uint32_t>& px) {
   std::vector<uint8_t> rgba(px.size() * 4);
