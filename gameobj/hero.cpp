@@ -186,10 +186,11 @@ void Hero::update(float dt) {
     die();
     return;
   }
+  // A click pressed and let go between two steps still pulls the trigger once.
   if (primary)
-    primary->trigger(shell::held(shell::BUTTON_SHOOT_PRI), dt);
+    primary->trigger(shell::held(shell::BUTTON_SHOOT_PRI) || shell::pressed(shell::BUTTON_SHOOT_PRI), dt);
   if (secondary)
-    secondary->trigger(shell::held(shell::BUTTON_SHOOT_SEC), dt);
+    secondary->trigger(shell::held(shell::BUTTON_SHOOT_SEC) || shell::pressed(shell::BUTTON_SHOOT_SEC), dt);
 }
 
 bool Hero::hurt(int damage, float fromX, float fromY) {

@@ -146,6 +146,26 @@ TEST_F(GameTest, ShotsBreakALedgeRightBesideTheHero) {
   }
 }
 
+// A quick click, pressed and let go between two steps, fires once; a held button
+// keeps firing.
+TEST_F(GameTest, QuickClickFiresOnce) {
+  start_at(100, FLOOR);
+  step(2);
+  aim_at(160, FLOOR + 8);
+  step();
+  int before = Bullet_list.size();
+  press(1);
+  release(1);
+  step();
+  EXPECT_EQ(Bullet_list.size(), before + 1) << "the click fired";
+  step(3);
+  EXPECT_EQ(Bullet_list.size(), before + 1) << "and only once";
+  press(1);
+  step(20);
+  release(1);
+  EXPECT_GT(Bullet_list.size(), before + 2) << "holding fires again and again";
+}
+
 }  // namespace
 
 namespace {
