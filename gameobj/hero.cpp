@@ -193,10 +193,17 @@ void Hero::update(float dt) {
     secondary->trigger(shell::held(shell::BUTTON_SHOOT_SEC) || shell::pressed(shell::BUTTON_SHOOT_SEC), dt);
 }
 
+// The first levels forgive while a player learns: enemies hurt at half strength on
+// level 1, a tenth more each level, fully from level 6.
+static int damage_on_this_level(int damage) {
+  float share = std::fmin(1.0f, 0.5f + 0.1f * float(shell::level() - 1));
+  return std::max(1, int(std::lround(float(damage) * share)));
+}
+
 bool Hero::hurt(int damage, float fromX, float fromY) {
   if (dead || invulnerable > 0 || damage <= 0)
     return false;
-  health -= damage;
+  health -= damage_on_this_level(damage);
   invulnerable = HURT_TIME;
   flash = 0.2f;
   // Knocked away from what hit it.

@@ -1,5 +1,6 @@
 // Damage and the ways out of a level: enemies' shots, dying, the exit.
 #include "game_fixture.h"
+#include "gameobj/bullet.h"
 
 namespace {
 
@@ -49,7 +50,7 @@ TEST_F(GameTest, HeroArrivesUnderAShortShield) {
   EXPECT_EQ(h->health, h->maxHealth);
   step(11);
   EXPECT_TRUE(h->hurt(10, 90, FLOOR));
-  EXPECT_EQ(h->health, h->maxHealth - 10);
+  EXPECT_EQ(h->health, h->maxHealth - 5) << "level 1 hurts at half strength";
 }
 
 TEST_F(GameTest, HealthAtZeroLeadsToGameOver) {
@@ -150,20 +151,43 @@ TEST_F(GameTest, ShotsBreakALedgeRightBesideTheHero) {
 // keeps firing.
 TEST_F(GameTest, QuickClickFiresOnce) {
   start_at(100, FLOOR);
-  step(2);
-  aim_at(160, FLOOR + 8);
+  step(30);  // the camera settles on the hero
+  // Up into the open yard, where shots fly on for their whole life.
+  aim_at(160, FLOOR + 60);
   step();
   int before = Bullet_list.size();
   press(1);
   release(1);
   step();
   EXPECT_EQ(Bullet_list.size(), before + 1) << "the click fired";
-  step(3);
+  step(6);
   EXPECT_EQ(Bullet_list.size(), before + 1) << "and only once";
   press(1);
   step(20);
   release(1);
-  EXPECT_GT(Bullet_list.size(), before + 2) << "holding fires again and again";
+  EXPECT_GT(Bullet_list.size(), before + 3) << "holding fires again and again";
+}
+
+// A first-time player stopped on level 1 with enemies about (a jumper beside the
+// hero, flyers over it) has time to look around; the same place deep in the game
+// hurts more.
+TEST_F(GameTest, StandingAmongEnemiesOnLevelOneIsSurvivable) {
+  const struct {
+    int level;
+    int atLeast, atMost;
+  } cases[] = {{1, 70, 100}, {10, -1000, 60}};
+  for (const auto& c : cases) {
+    Hero* h = start_at(100, FLOOR);
+    cur_level = c.level;
+    gameobj_func_table.add_enemy(KIND_SIMPLE_JUMPER, 125, FLOOR);
+    gameobj_func_table.add_enemy(KIND_SIMPLE_JUMPER, 70, FLOOR);
+    gameobj_func_table.add_enemy(KIND_HFLY, 100, FLOOR + 45);
+    gameobj_func_table.add_enemy(KIND_VFLY, 130, FLOOR + 35);
+    step(300);  // 15 seconds
+    int health = h->dead ? 0 : h->health;
+    EXPECT_GE(health, c.atLeast) << "level " << c.level;
+    EXPECT_LE(health, c.atMost) << "level " << c.level << ": the enemies reached the hero";
+  }
 }
 
 }  // namespace
