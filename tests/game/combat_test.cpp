@@ -99,6 +99,53 @@ TEST_F(GameTest, DeadHeroNeverReachesTheExit) {
   EXPECT_EQ(cur_game_mode, gameover_mode);
 }
 
+// A shot that starts inside a wall (the muzzle already in it, the hero's side
+// against the wall) hits that wall at once and breaks its crater there, whichever
+// way it is aimed.
+TEST_F(GameTest, ShotStartingInsideAWallBreaksIt) {
+  const float aims[][2] = {{40, 7.5f}, {40, 40}, {40, -10}, {4, 40}, {1, 7.5f}};
+  for (const auto& aim : aims) {
+    Hero* h = start_at(100, FLOOR);
+    step(2);
+    fill(int(h->gunX()), int(FLOOR) + 5, 140, int(FLOOR) + 10, 1);
+    aim_at(h->x + aim[0], FLOOR + aim[1]);
+    press(1);
+    step(2);
+    release(1);
+    step();
+    EXPECT_EQ(level_data[int(FLOOR) + 7][int(h->gunX())].collision, 0) << "aimed at +" << aim[0] << ",+" << aim[1];
+    EXPECT_TRUE(level_data[int(FLOOR) + 7][140].collision) << "a crater, not the whole wall";
+  }
+}
+
+// A thin ledge at the hero's head, right beside it: shots aimed at its near end
+// (straight up past the muzzle, at its corner, into it) break that end, and the hero
+// gets under it.
+TEST_F(GameTest, ShotsBreakALedgeRightBesideTheHero) {
+  const float aims[][2] = {{6, 14}, {3, 13}, {2, 16}, {8, 12}};
+  for (const auto& aim : aims) {
+    Hero* h = start_at(250, FLOOR);
+    fill(260, int(FLOOR) + 11, 300, int(FLOOR) + 14, 1);
+    step(2);
+    press('D');
+    step(20);
+    release('D');
+    ASSERT_LT(h->x, 260) << "the ledge stops the hero";
+    press(1);
+    for (int i = 0; i < 30; i++) {
+      aim_at(h->x + aim[0], FLOOR + aim[1]);
+      step();
+    }
+    release(1);
+    press('D');
+    float stoppedAt = h->x;
+    bool through = step_until(40, [&] { return h->x > stoppedAt + 2; });
+    release('D');
+    step(2);
+    EXPECT_TRUE(through) << "aimed at +" << aim[0] << ",+" << aim[1] << ": stuck at " << h->x;
+  }
+}
+
 }  // namespace
 
 namespace {
