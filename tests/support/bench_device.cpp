@@ -11,7 +11,7 @@
 bool start_bench_device(int w, int h, std::initializer_list<const char*> more_folders) {
   if (!PHYSFS_isInit() && !PHYSFS_init(nullptr)) return false;
   const char* src = getenv("TORVANE_SOURCE_DIR");
-  std::string root = src ? src : ".";
+  std::string root = src ? src : BENCH_SOURCE_DIR;
   std::string home = std::string(getenv("XDG_DATA_HOME") ? getenv("XDG_DATA_HOME") : "/tmp") + "/";
   PHYSFS_setWriteDir(home.c_str());
   PHYSFS_mount(home.c_str(), nullptr, 1);
