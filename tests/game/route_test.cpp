@@ -51,6 +51,18 @@ class RouteTest : public GeneratedLevelTest {
     release('D');
     return false;
   }
+
+  // The cells around the hero ('#' breakable, '2' not, 'H' its feet), to see where
+  // it got stuck.
+  void print_surroundings() {
+    int hx = int(hero()->x), hy = int(hero()->y);
+    for (int y = std::min(hy + 40, LEVEL_HEIGHT - 1); y >= std::max(hy - 6, 0); y--) {
+      std::string row;
+      for (int x = std::max(hx - 20, 0); x < std::min(hx + 40, LEVEL_WIDTH); x++)
+        row += (x == hx && y == hy) ? 'H' : level_data[y][x].collision == 2 ? '2' : level_data[y][x].collision ? '#' : '.';
+      printf("%s %d\n", row.c_str(), y);
+    }
+  }
 };
 
 TEST_F(RouteTest, LevelOneCanBeCrossedFromStartToExit) {
@@ -62,15 +74,22 @@ TEST_F(RouteTest, LevelOneCanBeCrossedFromStartToExit) {
     ASSERT_TRUE(hero());
     ASSERT_TRUE(exit_fx());
     bool arrived = run_to_exit(3000);
-    if (!arrived) {  // the cells around the hero where it got stuck
-      int hx = int(hero()->x), hy = int(hero()->y);
-      for (int y = hy + 40; y >= hy - 6; y--) {
-        std::string row;
-        for (int x = hx - 20; x < hx + 40; x++)
-          row += (x == hx && y == hy) ? 'H' : level_data[y][x].collision == 2 ? '2' : level_data[y][x].collision ? '#' : '.';
-        printf("%s %d\n", row.c_str(), y);
-      }
-    }
+    if (!arrived)
+      print_surroundings();
+    EXPECT_TRUE(arrived) << "seed " << seed << ": stuck at " << hero()->x << ", " << hero()->y;
+  }
+}
+
+// The same with the level's enemies, barrels and bonuses in it (the hero kept alive):
+// nothing the level holds closes the way.
+TEST_F(RouteTest, LevelOneCanBeCrossedAmongItsObjects) {
+  for (uint64_t seed = 1; seed <= 6; seed++) {
+    start_level(1, seed * 0x9E3779B97F4A7C15ull + 7);
+    step();
+    hero()->maxHealth = hero()->health = 1000000;
+    bool arrived = run_to_exit(3000);
+    if (!arrived)
+      print_surroundings();
     EXPECT_TRUE(arrived) << "seed " << seed << ": stuck at " << hero()->x << ", " << hero()->y;
   }
 }
