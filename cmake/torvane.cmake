@@ -93,6 +93,8 @@ function(torvane_bench name)
   add_executable(${name} ${ARG_SOURCES})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+  # Where the benchmark finds data/ when TORVANE_SOURCE_DIR does not say.
+  target_compile_definitions(${name} PRIVATE BENCH_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   torvane_link_objects(${name} ${ARG_LINK})
   target_link_libraries(${name} PRIVATE benchmark::benchmark Threads::Threads)
 endfunction()

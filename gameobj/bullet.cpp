@@ -90,7 +90,10 @@ void Bullet::update(float dt) {
   float wall_t = 2;
   __m128 from = _mm_setr_ps(x, y, 0, 1), to = _mm_setr_ps(x + dx, y + dy, 0, 1);
   float t;
-  if (trace_level(from, to, 0, nullptr, nullptr, &t))
+  // Traced as thick as the shot, so a shot grazing a wall's edge (a muzzle held
+  // against it) hits it; one that starts inside a wall hits it at once.
+  int radius = int(std::ceil(ext[2] - 0.5f));
+  if (trace_level(from, to, radius, nullptr, nullptr, &t))
     wall_t = t;
 
   // The nearest target the shot passes through before the wall.

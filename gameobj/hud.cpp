@@ -183,7 +183,7 @@ void draw_hud() {
 // Over a menu the pointer is an arrow; in play it is the crosshair the hero aims at.
 void draw_crosshair(float x, float y) {
   ui_begin();
-  ui_sprite(current_menu() ? "ui/pointer" : "ui/crosshair", _mm_setr_ps(x, y, x, y), 0xFFFFFFFF, int(gui_scale()));
+  ui_sprite(menu_shown() ? "ui/pointer" : "ui/crosshair", _mm_setr_ps(x, y, x, y), 0xFFFFFFFF, int(gui_scale()));
   ui_end();
 }
 

@@ -24,6 +24,13 @@ void show_menu_screen(MenuScreen* screen) {
   should_close_game_menu = false;
 }
 
+// Only while a menu mode runs: a screen left behind (the game-over screen once the
+// new game has started) is no menu.
+bool menu_shown() {
+  return current_menu() && (shell::mode_is(&title_mode) || shell::mode_is(&pause_menu_mode) ||
+                            shell::mode_is(&upgrade_mode) || shell::mode_is(&gameover_mode));
+}
+
 void quit_from_menu() { PostQuitMessage(0); }
 
 void set_game_ui_screen(BaseGuiScreen* screen) { cur_game_screen = screen; }

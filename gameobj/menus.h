@@ -10,6 +10,8 @@ import ui
 // the close signal.
 void show_menu_screen(MenuScreen* screen);
 MenuScreen* current_menu();
+// A menu is on the screen (the pointer is an arrow, not the crosshair).
+bool menu_shown();
 
 // The screens (each also fills its exported instance pointer).
 MenuScreen* make_title_screen();

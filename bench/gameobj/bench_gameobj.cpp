@@ -6,18 +6,16 @@
 // outside the timing). The hero cannot be hurt, so the crowd keeps its business.
 //   BM_UpdateGameobj/300: the budget is 1 ms per step on one core.
 #include <benchmark/benchmark.h>
-#include <physfs.h>
 
 #include <random>
 
-#include "engine/core/utils.h"
 #include "engine/gen/level_compose.h"
-#include "engine/gen/level_tiles.h"
 #include "engine/shell/modes/game_flow.h"
 #include "engine/world/gameobj_host.h"
 #include "engine/world/junk.h"
 #include "gameobj/enemies.h"
 #include "gameobj/hero.h"
+#include "tests/support/module_load.h"
 
 namespace {
 
@@ -80,13 +78,7 @@ void setup_once() {
   if (ready)
     return;
   ready = true;
-  snprintf(app_path, sizeof(app_path), "%s", BENCH_BIN_DIR);
-  PHYSFS_init("bench_gameobj");
-  PHYSFS_permitSymbolicLinks(1);
-  PHYSFS_mount(BENCH_DATA_DIR "/", nullptr, 1);
-  if (!load_gameobj_dll("gameobj.so"))
-    fprintf(stderr, "cannot load %sgameobj.so\n", BENCH_BIN_DIR);
-  load_level_tiles();
+  load_module_and_tiles("bench_gameobj", BENCH_BIN_DIR, BENCH_DATA_DIR);
   game_rnd_seed = 0x9E3779B97F4A7C15ull;
   gameobj_func_table.init_gameobj();
   reset_game();

@@ -7,26 +7,12 @@
 #include "engine/render/d3d_textures.h"
 #include "engine/render/d3d_vbuf.h"
 #include "engine/render/dynVBWriter.h"
-#include "engine/render/render_hooks.h"
 #include "engine/render/renderBatch.h"
+#include "tests/support/bench_device.h"
 
 #include <benchmark/benchmark.h>
-#include <physfs.h>
 
-#include <cstdlib>
 #include <random>
-#include <string>
-
-// What the shell and the interface layer provide in the game.
-bool isFullscreen = true;
-bool app_use_vsync = false;
-void render_scene(float) {}
-void render_splash() {}
-void prepare_scene_render() {}
-void resize_scene() {}
-void pump_messages() {}
-void set_error_message(const char*) {}
-void append_error_message(const char*, int) {}
 
 namespace {
 
@@ -54,16 +40,7 @@ struct Scene {
 Scene scene;
 
 bool start() {
-  if (!PHYSFS_isInit() && !PHYSFS_init(nullptr)) return false;
-  const char* src = getenv("TORVANE_SOURCE_DIR");
-  std::string root = src ? src : ".";
-  std::string home = std::string(getenv("XDG_DATA_HOME") ? getenv("XDG_DATA_HOME") : "/tmp") + "/";
-  PHYSFS_setWriteDir(home.c_str());
-  PHYSFS_mount(home.c_str(), nullptr, 1);
-  PHYSFS_mount((root + "/data/").c_str(), nullptr, 1);
-  PHYSFS_mount((root + "/tests/render/fixtures/").c_str(), nullptr, 1);
-  if (!init_d3d(nullptr, W, H)) return false;
-  common_vb_writer.create(65536, 4);
+  if (!start_bench_device(W, H, {"tests/render/fixtures"})) return false;
   scene.shader = create_shader("quad.sh", nullptr);
   const VDeclElement els[] = {{0, 0, 2, 0, 0}, {8, 0, 5, 2, 0}, {12, 0, 2, 3, 0}, {0, 255, 0, 0, 0}};
   scene.decl = create_vdecl(els);

@@ -8,20 +8,18 @@
 //   BM_CollideMovingBox: a full move towards a target with a step height of 1.
 //   BM_TraceLevel: a 40-cell ray with a strip of 3.
 #include <benchmark/benchmark.h>
-#include <physfs.h>
 
 #include <cstring>
 #include <random>
 #include <vector>
 
-#include "engine/core/utils.h"
 #include "engine/gen/level_compose.h"
-#include "engine/gen/level_tiles.h"
 #include "engine/world/collision.h"
 #include "engine/world/gameobj_host.h"
 #include "engine/world/level_sweep.h"
 #include "engine/world/proximity.h"
 #include "gameobj/gameobj_api.h"
+#include "tests/support/module_load.h"
 
 namespace {
 
@@ -40,13 +38,7 @@ void setup_once() {
   if (ready)
     return;
   ready = true;
-  snprintf(app_path, sizeof(app_path), "%s", BENCH_BIN_DIR);
-  PHYSFS_init("bench_world");
-  PHYSFS_permitSymbolicLinks(1);
-  PHYSFS_mount(BENCH_DATA_DIR "/", nullptr, 1);
-  if (!load_gameobj_dll("gameobj.so"))
-    fprintf(stderr, "cannot load %sgameobj.so\n", BENCH_BIN_DIR);
-  load_level_tiles();
+  load_module_and_tiles("bench_world", BENCH_BIN_DIR, BENCH_DATA_DIR);
   cur_level = 3;
   game_rnd_seed = 0x9E3779B97F4A7C15ull;
   generate_level();

@@ -47,22 +47,10 @@
 #include "engine/render/image.h"
 #include "engine/render/level_renderer.h"
 #include "engine/render/postfx.h"
-#include "engine/render/render_hooks.h"
 #include "engine/render/sprite.h"
 #include "engine/world/junk.h"
 #include "engine/shell/modes/game_flow.h"
 #include "engine/world/palette.h"
-
-// What the shell and the interface layer provide in the game.
-bool isFullscreen = true;
-bool app_use_vsync = false;
-void render_scene(float) {}
-void render_splash() {}
-void prepare_scene_render() {}
-void resize_scene() {}
-void pump_messages() {}
-void set_error_message(const char*) {}
-void append_error_message(const char*, int) {}
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include <map>
 
 struct GlContext {
+  HWND hwnd = nullptr;  // the window the device was made for, shown or headless
   SDL_Window* window = nullptr;
   SDL_GLContext sdl_ctx = nullptr;
   EGLDisplay display = EGL_NO_DISPLAY;
@@ -28,6 +29,7 @@ BOOL ClientToScreen(HWND hwnd, POINT* pt) __attribute__((weak));
 BOOL IsWindow(HWND hwnd) __attribute__((weak));
 BOOL IsIconic(HWND hwnd) __attribute__((weak));
 BOOL IsWindowVisible(HWND hwnd) __attribute__((weak));
+BOOL GetClientRect(HWND hwnd, RECT* rect) __attribute__((weak));
 
 static SDL_Window* find_window(HWND window) {
   auto it = registered_windows.find(window);
@@ -125,6 +127,7 @@ static bool create_on_window(GlContext* c, SDL_Window* window) {
 
 GlContext* gl_context_create(HWND window) {
   GlContext* c = new GlContext;
+  c->hwnd = window;
   SDL_Window* sdl_window = d3d9_is_headless() ? nullptr : find_window(window);
   bool ok = sdl_window ? create_on_window(c, sdl_window) : create_surfaceless(c);
   if (!ok) {
@@ -157,7 +160,16 @@ bool gl_context_has_window(GlContext* c) { return c && c->window; }
 
 void gl_context_drawable_size(GlContext* c, int* w, int* h) {
   *w = *h = 0;
-  if (c->window) SDL_GL_GetDrawableSize(c->window, w, h);
+  if (c->window) {
+    SDL_GL_GetDrawableSize(c->window, w, h);
+    return;
+  }
+  // Headless, the window layer's window still has the client size the game asked for.
+  RECT client;
+  if (c->hwnd && GetClientRect && GetClientRect(c->hwnd, &client)) {
+    *w = client.right - client.left;
+    *h = client.bottom - client.top;
+  }
 }
 
 void gl_context_swap(GlContext* c, GLuint back_texture, int w, int h, int interval) {

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/test_child.h"
+
 #define CHILD_ONLY()                     \
   if (!getenv("TORVANE_TEST_CHILD"))     \
   GTEST_SKIP() << "runs only as a child process of another test"
@@ -57,27 +59,10 @@ inline std::string fresh_folder(const std::string& name) {
 inline ChildResult run_child(const std::string& suite_and_name, const std::string& data_home,
                              const std::vector<std::string>& env = {}) {
   std::string out_path = data_home + "/child.out", err_path = data_home + "/child.err";
-  pid_t pid = fork();
-  if (pid == 0) {
-    int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(out, 1);
-    dup2(err, 2);
-    setenv("XDG_DATA_HOME", data_home.c_str(), 1);
-    setenv("TORVANE_TEST_CHILD", "1", 1);
-    for (const std::string& e : env)
-      putenv(strdup(e.c_str()));
-    std::string filter = "--gtest_filter=" + suite_and_name;
-    execl("/proc/self/exe", "child", filter.c_str(), "--gtest_brief=1", (char*)nullptr);
-    _exit(127);
-  }
+  ChildExit child = run_test_child("/proc/self/exe", "child", suite_and_name, data_home, env, out_path, err_path);
   ChildResult r;
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (WIFEXITED(status))
-    r.exit_code = WEXITSTATUS(status);
-  else if (WIFSIGNALED(status))
-    r.signal = WTERMSIG(status);
+  r.exit_code = child.exit_code;
+  r.signal = child.signal;
   r.out = read_file(out_path);
   r.err = read_file(err_path);
   return r;

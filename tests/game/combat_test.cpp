@@ -1,5 +1,6 @@
 // Damage and the ways out of a level: enemies' shots, dying, the exit.
 #include "game_fixture.h"
+#include "gameobj/bullet.h"
 
 namespace {
 
@@ -49,7 +50,7 @@ TEST_F(GameTest, HeroArrivesUnderAShortShield) {
   EXPECT_EQ(h->health, h->maxHealth);
   step(11);
   EXPECT_TRUE(h->hurt(10, 90, FLOOR));
-  EXPECT_EQ(h->health, h->maxHealth - 10);
+  EXPECT_EQ(h->health, h->maxHealth - 5) << "level 1 hurts at half strength";
 }
 
 TEST_F(GameTest, HealthAtZeroLeadsToGameOver) {
@@ -97,6 +98,96 @@ TEST_F(GameTest, DeadHeroNeverReachesTheExit) {
   release('D');
   EXPECT_FALSE(reached_exit);
   EXPECT_EQ(cur_game_mode, gameover_mode);
+}
+
+// A shot that starts inside a wall (the muzzle already in it, the hero's side
+// against the wall) hits that wall at once and breaks its crater there, whichever
+// way it is aimed.
+TEST_F(GameTest, ShotStartingInsideAWallBreaksIt) {
+  const float aims[][2] = {{40, 7.5f}, {40, 40}, {40, -10}, {4, 40}, {1, 7.5f}};
+  for (const auto& aim : aims) {
+    Hero* h = start_at(100, FLOOR);
+    step(2);
+    fill(int(h->gunX()), int(FLOOR) + 5, 140, int(FLOOR) + 10, 1);
+    aim_at(h->x + aim[0], FLOOR + aim[1]);
+    press(1);
+    step(2);
+    release(1);
+    step();
+    EXPECT_EQ(level_data[int(FLOOR) + 7][int(h->gunX())].collision, 0) << "aimed at +" << aim[0] << ",+" << aim[1];
+    EXPECT_TRUE(level_data[int(FLOOR) + 7][140].collision) << "a crater, not the whole wall";
+  }
+}
+
+// A thin ledge at the hero's head, right beside it: shots aimed at its near end
+// (straight up past the muzzle, at its corner, into it) break that end, and the hero
+// gets under it.
+TEST_F(GameTest, ShotsBreakALedgeRightBesideTheHero) {
+  const float aims[][2] = {{6, 14}, {3, 13}, {2, 16}, {8, 12}};
+  for (const auto& aim : aims) {
+    Hero* h = start_at(250, FLOOR);
+    fill(260, int(FLOOR) + 11, 300, int(FLOOR) + 14, 1);
+    step(2);
+    press('D');
+    step(20);
+    release('D');
+    ASSERT_LT(h->x, 260) << "the ledge stops the hero";
+    press(1);
+    for (int i = 0; i < 30; i++) {
+      aim_at(h->x + aim[0], FLOOR + aim[1]);
+      step();
+    }
+    release(1);
+    press('D');
+    float stoppedAt = h->x;
+    bool through = step_until(40, [&] { return h->x > stoppedAt + 2; });
+    release('D');
+    step(2);
+    EXPECT_TRUE(through) << "aimed at +" << aim[0] << ",+" << aim[1] << ": stuck at " << h->x;
+  }
+}
+
+// A quick click, pressed and let go between two steps, fires once; a held button
+// keeps firing.
+TEST_F(GameTest, QuickClickFiresOnce) {
+  start_at(100, FLOOR);
+  step(30);  // the camera settles on the hero
+  // Up into the open yard, where shots fly on for their whole life.
+  aim_at(160, FLOOR + 60);
+  step();
+  int before = Bullet_list.size();
+  press(1);
+  release(1);
+  step();
+  EXPECT_EQ(Bullet_list.size(), before + 1) << "the click fired";
+  step(6);
+  EXPECT_EQ(Bullet_list.size(), before + 1) << "and only once";
+  press(1);
+  step(20);
+  release(1);
+  EXPECT_GT(Bullet_list.size(), before + 3) << "holding fires again and again";
+}
+
+// A first-time player stopped on level 1 with enemies about (a jumper beside the
+// hero, flyers over it) has time to look around; the same place deep in the game
+// hurts more.
+TEST_F(GameTest, StandingAmongEnemiesOnLevelOneIsSurvivable) {
+  const struct {
+    int level;
+    int atLeast, atMost;
+  } cases[] = {{1, 70, 100}, {1, 70, 100}, {1, 70, 100}, {10, -1000, 60}};
+  for (const auto& c : cases) {  // level 1 thrice: the enemies move at random
+    Hero* h = start_at(100, FLOOR);
+    cur_level = c.level;
+    gameobj_func_table.add_enemy(KIND_SIMPLE_JUMPER, 125, FLOOR);
+    gameobj_func_table.add_enemy(KIND_SIMPLE_JUMPER, 70, FLOOR);
+    gameobj_func_table.add_enemy(KIND_HFLY, 100, FLOOR + 45);
+    gameobj_func_table.add_enemy(KIND_VFLY, 130, FLOOR + 35);
+    step(300);  // 15 seconds
+    int health = h->dead ? 0 : h->health;
+    EXPECT_GE(health, c.atLeast) << "level " << c.level;
+    EXPECT_LE(health, c.atMost) << "level " << c.level << ": the enemies reached the hero";
+  }
 }
 
 }  // namespace

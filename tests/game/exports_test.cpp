@@ -3,10 +3,10 @@
 // module would run there with the controls or the modes missing.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <set>
-#include <sstream>
 #include <string>
+
+#include "tests/support/dynamic_symbols.h"
 
 namespace {
 
@@ -14,20 +14,9 @@ namespace {
 // runtime's) are left out.
 std::set<std::string> dynamic_symbols(const std::string& file, const std::string& options, const char* types) {
   std::set<std::string> names;
-  FILE* p = popen(("nm -D " + options + " '" + file + "'").c_str(), "r");
-  if (!p)
-    return names;
-  char line[1024];
-  while (fgets(line, sizeof(line), p)) {
-    std::istringstream in(line);
-    std::string a, b, c;
-    in >> a >> b >> c;
-    // Undefined names come as "type name", defined ones as "address type name".
-    std::string type = c.empty() ? a : b, name = c.empty() ? b : c;
-    if (!name.empty() && name.find('@') == std::string::npos && std::string(types).find(type) != std::string::npos)
-      names.insert(name);
-  }
-  pclose(p);
+  for (const DynamicSymbol& s : nm_dynamic_symbols(file, options))
+    if (s.name.find('@') == std::string::npos && std::string(types).find(s.type) != std::string::npos)
+      names.insert(s.name);
   return names;
 }
 

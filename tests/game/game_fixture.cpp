@@ -20,18 +20,12 @@
 #include "engine/shell/shell.h"
 #include "engine/shell/window.h"
 #include "engine/world/camera.h"
+#include "tests/support/game_window.h"
+#include "tests/support/surface_pixels.h"
 
 namespace {
 
-LPARAM key_lparam(bool up) { return 1 | (up ? (LPARAM)3 << 30 : 0); }
-
-bool is_mouse_button(int vk) { return vk == 1 || vk == 2 || vk == 4; }
-
-void post_button(int vk, bool down) {
-  UINT msg = vk == 1 ? (down ? WM_LBUTTONDOWN : WM_LBUTTONUP)
-                     : (vk == 2 ? (down ? WM_RBUTTONDOWN : WM_RBUTTONUP) : (down ? WM_MBUTTONDOWN : WM_MBUTTONUP));
-  PostMessageA(main_window, msg, 0, 0);
-}
+bool is_mouse_button(int vk) { return vk == VK_LBUTTON || vk == VK_RBUTTON || vk == VK_MBUTTON; }
 
 // The module's record of the sound events it played (looked up anew: a reload
 // brings a new image).
@@ -49,13 +43,7 @@ void GameTest::SetUpTestSuite() {
   if (ready)
     return;
   ready = true;
-  register_window_class();
-  isFullscreen = false;
-  app_screen_wd = 640;
-  app_screen_ht = 360;
-  main_window = create_main_window();
-  ASSERT_TRUE(main_window);
-  init_input(main_window);
+  ASSERT_TRUE(game_window::make());
   connect_gui_input();
 
   // The game's data, as the game mounts its folder; the per-user folder for what
@@ -108,16 +96,16 @@ void GameTest::TearDown() {
 
 void GameTest::press(int vk) {
   if (is_mouse_button(vk))
-    post_button(vk, true);
+    game_window::post_button(vk, true, 0, 0);
   else
-    PostMessageA(main_window, WM_KEYDOWN, vk, key_lparam(false));
+    game_window::post_key(vk, true);
 }
 
 void GameTest::release(int vk) {
   if (is_mouse_button(vk))
-    post_button(vk, false);
+    game_window::post_button(vk, false, 0, 0);
   else
-    PostMessageA(main_window, WM_KEYUP, vk, key_lparam(true));
+    game_window::post_key(vk, false);
 }
 
 void GameTest::step(int n) {
@@ -159,21 +147,7 @@ void GameTest::set_scene_camera(float cx, float cy) {
   set_vs_consts(0, &glob.m[0][0], 4);
 }
 
-std::vector<uint32_t> GameTest::read_back_buffer() {
-  IDirect3DSurface9 *bb = nullptr, *sys = nullptr;
-  d3d->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb);
-  d3d->CreateOffscreenPlainSurface(d3d_wd, d3d_ht, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &sys, nullptr);
-  d3d->GetRenderTargetData(bb, sys);
-  D3DLOCKED_RECT lr;
-  sys->LockRect(&lr, nullptr, D3DLOCK_READONLY);
-  std::vector<uint32_t> px(size_t(d3d_wd) * d3d_ht);
-  for (int y = 0; y < d3d_ht; y++)
-    memcpy(&px[size_t(y) * d3d_wd], (uint8_t*)lr.pBits + y * lr.Pitch, d3d_wd * 4);
-  sys->UnlockRect();
-  sys->Release();
-  bb->Release();
-  return px;
-}
+std::vector<uint32_t> GameTest::read_back_buffer() { return back_buffer_pixels(d3d, d3d_wd, d3d_ht); }
 
 void GameTest::save_picture(const char* name, const std::vector<uint32_t>& px) {
   std::vector<uint8_t> rgba(px.size() * 4);

@@ -1,6 +1,8 @@
 // The menus' side of the protocol with the game modes, by keyboard.
 #include "game_fixture.h"
 
+#include <dlfcn.h>
+
 #include "engine/gen/level_tiles.h"
 #include "engine/gui/gui_screen.h"
 
@@ -77,6 +79,37 @@ TEST_F(MenuTest, GameOverScreenTakesNoChoiceBeforeItsTimer) {
   step();
   EXPECT_EQ(cur_game_mode, play_mode) << "New game";
   EXPECT_GT(hero()->health, 0);
+}
+
+// The crosshair belongs to play, the arrow to the menus: also once a new game has
+// started from the game-over screen, whose screen the game-over mode leaves behind.
+TEST_F(MenuTest, PointerIsAnArrowOnlyInMenus) {
+  // The module's rule for the pointer's picture (true: the menus' arrow).
+  auto menu_shown = reinterpret_cast<bool (*)()>(dlsym(gameobj_module, "_Z10menu_shownv"));
+  ASSERT_TRUE(menu_shown);
+  Hero* h = start_at(100, yard::FLOOR);
+  step();
+  EXPECT_FALSE(menu_shown()) << "in play";
+  press(VK_ESCAPE);
+  step();
+  release(VK_ESCAPE);
+  ASSERT_EQ(cur_game_mode, pause_menu_mode);
+  EXPECT_TRUE(menu_shown()) << "paused";
+  press(VK_ESCAPE);
+  step();
+  release(VK_ESCAPE);
+  ASSERT_EQ(cur_game_mode, play_mode);
+  EXPECT_FALSE(menu_shown()) << "back in play";
+  h->invulnerable = 0;
+  h->hurt(1000, 90, yard::FLOOR);
+  step(27);
+  ASSERT_EQ(cur_game_mode, gameover_mode);
+  EXPECT_TRUE(menu_shown()) << "game over";
+  press(VK_RETURN);
+  step();
+  release(VK_RETURN);
+  ASSERT_EQ(cur_game_mode, play_mode) << "New game";
+  EXPECT_FALSE(menu_shown()) << "in the new game";
 }
 
 TEST_F(MenuTest, ControlsScreenRebindsAButton) {

@@ -89,11 +89,3 @@ TestTile::TestTile(const char* n, int w, int h, std::vector<uint8_t> bg, std::ve
   tile.foreground = f.empty() ? nullptr : f.data();
   tile.collision = c.empty() ? nullptr : c.data();
 }
-
-uint64_t map_hash() {
-  uint64_t h = 1469598103934665603ull;
-  const uint8_t* p = (const uint8_t*)level_data;
-  for (size_t i = 0; i < sizeof(level_data); i++)
-    h = (h ^ p[i]) * 1099511628211ull;
-  return h;
-}

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/gen/level_tiles.h"
+#include "engine/gen/testing/map_hash.h"
 #include "tests/support/temp_folder.h"
 
 // A temporary folder, removed with everything in it when the object goes.
@@ -27,9 +28,6 @@ std::string repo_data_dir();
 // Loads the game's tiles from data/ (once per process) and installs the recording
 // module.
 void use_game_tiles();
-
-// The FNV-1a hash of the whole cell map (level_data), as level_dump prints it.
-uint64_t map_hash();
 
 // Counts generator steps between two states (up to `limit`), -1 when not reached.
 int draws_between(uint64_t from, uint64_t to, int limit = 100000);

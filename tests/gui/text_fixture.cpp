@@ -20,6 +20,8 @@
 #include "engine/render/render_hooks.h"
 #include "engine/render/renderBatch.h"
 #include "engine/gui/splash.h"
+#include "tests/support/surface_pixels.h"
+#include "tests/support/vfs_mounts.h"
 
 // ---- the shell's side of the renderer: splash frames draw the splash -------------
 bool isFullscreen = true;
@@ -68,12 +70,7 @@ void TextTest::TearDown() {
     release_all_shaders();
     close_d3d();
   }
-  char** mounts = PHYSFS_getSearchPath();
-  std::vector<std::string> all;
-  for (char** m = mounts; *m; m++) all.push_back(*m);
-  PHYSFS_freeList(mounts);
-  for (const std::string& m : all) PHYSFS_unmount(m.c_str());
-  PHYSFS_setWriteDir(nullptr);
+  unmount_all();
 }
 
 void TextTest::writeFile(const std::string& vfs_path, const std::string& bytes) {
@@ -83,21 +80,7 @@ void TextTest::writeFile(const std::string& vfs_path, const std::string& bytes) 
   out.write(bytes.data(), (std::streamsize)bytes.size());
 }
 
-std::vector<uint32_t> TextTest::readBackBuffer() {
-  IDirect3DSurface9 *bb = nullptr, *sys = nullptr;
-  EXPECT_EQ(d3d->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb), D3D_OK);
-  EXPECT_EQ(d3d->CreateOffscreenPlainSurface(d3d_wd, d3d_ht, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &sys, nullptr),
-            D3D_OK);
-  EXPECT_EQ(d3d->GetRenderTargetData(bb, sys), D3D_OK);
-  D3DLOCKED_RECT lr;
-  sys->LockRect(&lr, nullptr, D3DLOCK_READONLY);
-  std::vector<uint32_t> px((size_t)d3d_wd * d3d_ht);
-  for (int y = 0; y < d3d_ht; y++) memcpy(&px[(size_t)y * d3d_wd], (uint8_t*)lr.pBits + (size_t)y * lr.Pitch, d3d_wd * 4);
-  sys->UnlockRect();
-  sys->Release();
-  bb->Release();
-  return px;
-}
+std::vector<uint32_t> TextTest::readBackBuffer() { return back_buffer_pixels(d3d, d3d_wd, d3d_ht); }
 
 void TextTest::keepPicture(const std::string& name) {
   const char* folder = getenv("TORVANE_TEXT_PICTURES");

@@ -18,6 +18,7 @@
 #include "engine/audio/sound_files.h"
 #include "engine/gen/level_map.h"
 #include "engine/gen/level_tiles.h"
+#include "engine/gen/testing/map_hash.h"
 #include "engine/gui/visual_log.h"
 #include "engine/render/d3d_device.h"
 #include "engine/render/mesh.h"
@@ -158,14 +159,6 @@ const Fault* fault_named(const std::string& name) {
 
 bool mode_is(GameMode* m) { return cur_game_mode == m; }
 
-uint64_t level_hash() {
-  uint64_t h = 1469598103934665603ull;
-  const uint8_t* p = (const uint8_t*)level_data;
-  for (size_t i = 0; i < sizeof(level_data); i++)
-    h = (h ^ p[i]) * 1099511628211ull;
-  return h;
-}
-
 // What a reload must not lose: the mode, the level and its cells, the points and the
 // hero object itself.
 struct GameState {
@@ -178,7 +171,7 @@ struct GameState {
     s.mode = cur_game_mode;
     s.level = cur_level;
     s.points = up_points;
-    s.cells = level_hash();
+    s.cells = map_hash();
     s.hero = Hero_list.isEmpty() ? nullptr : (void*)Hero_list[0];
     return s;
   }

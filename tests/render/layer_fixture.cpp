@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/support/surface_pixels.h"
+
 std::string source_dir() {
   const char* dir = getenv("TORVANE_SOURCE_DIR");
   return dir ? dir : "../..";
@@ -109,26 +111,9 @@ void LayerTest::drawQuad(float x0, float y0, float x1, float y1, uint32_t color,
   ASSERT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, q, sizeof(QuadVertex)), D3D_OK);
 }
 
-std::vector<uint32_t> LayerTest::readSurface(IDirect3DSurface9* rt, int w, int h) {
-  IDirect3DSurface9* sys = nullptr;
-  EXPECT_EQ(dev->CreateOffscreenPlainSurface(w, h, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &sys, nullptr), D3D_OK);
-  EXPECT_EQ(dev->GetRenderTargetData(rt, sys), D3D_OK);
-  D3DLOCKED_RECT lr;
-  EXPECT_EQ(sys->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
-  std::vector<uint32_t> px(w * h);
-  for (int y = 0; y < h; y++) memcpy(&px[y * w], (const uint8_t*)lr.pBits + y * lr.Pitch, w * 4);
-  sys->UnlockRect();
-  sys->Release();
-  return px;
-}
+std::vector<uint32_t> LayerTest::readSurface(IDirect3DSurface9* rt, int w, int h) { return surface_pixels(dev, rt, w, h); }
 
-std::vector<uint32_t> LayerTest::readBackBuffer() {
-  IDirect3DSurface9* bb = nullptr;
-  EXPECT_EQ(dev->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb), D3D_OK);
-  std::vector<uint32_t> px = readSurface(bb, W, H);
-  bb->Release();
-  return px;
-}
+std::vector<uint32_t> LayerTest::readBackBuffer() { return back_buffer_pixels(dev, W, H); }
 
 IDirect3DTexture9* LayerTest::makeTexture(int w, int h, const std::vector<uint32_t>& texels) {
   IDirect3DTexture9 *tex = nullptr, *sys = nullptr;

@@ -5,6 +5,8 @@
 #include "engine/render/d3d_textures.h"
 #include "engine/render/dynVBWriter.h"
 #include "engine/render/render_hooks.h"
+#include "tests/support/surface_pixels.h"
+#include "tests/support/vfs_mounts.h"
 
 #include <physfs.h>
 #include <cstdlib>
@@ -90,28 +92,10 @@ void RenderTest::TearDown() {
     free_all_textures();
     close_d3d();
   }
-  char** mounts = PHYSFS_getSearchPath();
-  std::vector<std::string> all;
-  for (char** m = mounts; *m; m++) all.push_back(*m);
-  PHYSFS_freeList(mounts);
-  for (const std::string& m : all) PHYSFS_unmount(m.c_str());
-  PHYSFS_setWriteDir(nullptr);
+  unmount_all();
 }
 
-std::vector<uint32_t> RenderTest::readBackBuffer() {
-  IDirect3DSurface9 *bb = nullptr, *sys = nullptr;
-  EXPECT_EQ(d3d->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb), D3D_OK);
-  EXPECT_EQ(d3d->CreateOffscreenPlainSurface(d3d_wd, d3d_ht, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &sys, nullptr), D3D_OK);
-  EXPECT_EQ(d3d->GetRenderTargetData(bb, sys), D3D_OK);
-  D3DLOCKED_RECT lr;
-  sys->LockRect(&lr, nullptr, D3DLOCK_READONLY);
-  std::vector<uint32_t> px(d3d_wd * d3d_ht);
-  for (int y = 0; y < d3d_ht; y++) memcpy(&px[y * d3d_wd], (uint8_t*)lr.pBits + y * lr.Pitch, d3d_wd * 4);
-  sys->UnlockRect();
-  sys->Release();
-  bb->Release();
-  return px;
-}
+std::vector<uint32_t> RenderTest::readBackBuffer() { return back_buffer_pixels(d3d, d3d_wd, d3d_ht); }
 
 void RenderTest::writeFile(const std::string& vfs_path, const std::string& bytes) {
   std::string full = home + vfs_path;

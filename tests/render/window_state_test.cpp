@@ -146,6 +146,22 @@ TEST_F(WindowStateTest, WithoutWindowTheDeviceAlwaysPresents) {
   EXPECT_FALSE(check_d3d_device()) << "no device, nothing to present with";
 }
 
+TEST_F(WindowStateTest, WindowedDeviceTakesTheClientSize) {
+  // Windowed, the back buffer is the window's client area, headless windows included.
+  closeDevice();
+  isFullscreen = false;
+  SetWindowPos(hwnd, nullptr, 0, 0, 360, 210, SWP_NOMOVE | SWP_NOZORDER);
+  drain_messages();
+  RECT client;
+  ASSERT_TRUE(GetClientRect(hwnd, &client));
+  ASSERT_GT(client.right, 0);
+  ASSERT_NE(client.right, 1280) << "a size the device would fall back to anyway";
+  startDevice(hwnd);
+  EXPECT_EQ(d3d_wd, client.right);
+  EXPECT_EQ(d3d_ht, client.bottom);
+  isFullscreen = true;
+}
+
 // ---- the main loop on the real device, with a scripted clock --------------------------
 
 constexpr int64_t TPS = 1000000;  // microsecond ticks

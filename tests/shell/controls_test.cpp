@@ -13,7 +13,7 @@
 #include "engine/gui/gui_host.h"
 #include "engine/gui/gui_screen.h"
 #include "engine/shell/controls.h"
-#include "support/game_window.h"
+#include "tests/support/game_window.h"
 #include "support/recording_module.h"
 
 namespace {

@@ -12,6 +12,7 @@
 #include "engine/shell/window.h"
 #include "platform/win32/sdl_glue.h"
 #include "tests/shell/test_env.h"
+#include "tests/support/game_window.h"
 
 namespace {
 
@@ -28,15 +29,7 @@ LPARAM key_lparam(int scan, bool repeat = false, bool up = false, bool alt = fal
 
 class InputTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    register_window_class();
-    isFullscreen = false;
-    app_screen_wd = 640;
-    app_screen_ht = 360;
-    main_window = create_main_window();
-    ASSERT_TRUE(main_window);
-    init_input(main_window);
-  }
+  static void SetUpTestSuite() { ASSERT_TRUE(game_window::make()); }
   void SetUp() override {
     d3d_wd = 640;
     d3d_ht = 360;

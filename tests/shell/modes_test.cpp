@@ -16,7 +16,7 @@
 #include "engine/shell/scene.h"
 #include "engine/world/camera.h"
 #include "support/engine_calls.h"
-#include "support/game_window.h"
+#include "tests/support/game_window.h"
 #include "support/recording_module.h"
 
 namespace {

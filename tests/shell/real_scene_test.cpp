@@ -14,7 +14,7 @@
 #include "engine/shell/modes/game_mode.h"
 #include "engine/shell/scene.h"
 #include "engine/shell/window.h"
-#include "support/game_window.h"
+#include "tests/support/game_window.h"
 #include "support/real_scene.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include "engine/world/camera.h"
 #include "engine/world/palette.h"
 #include "support/engine_calls.h"
-#include "support/game_window.h"
+#include "tests/support/game_window.h"
 #include "support/recording_module.h"
 
 namespace {

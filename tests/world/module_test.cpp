@@ -25,6 +25,7 @@
 #include "engine/world/collision.h"
 #include "engine/world/gameobj_host.h"
 #include "module_test_util.h"
+#include "tests/support/dynamic_symbols.h"
 
 namespace {
 
@@ -366,18 +367,10 @@ TEST_F(ModuleDeathTest, ClassTableAtIndexZeroIsNeverMatched) {
 // Symbols as `nm -D` lists them: defined or undefined, without version suffixes;
 // versioned references (the C and C++ runtime) are left out.
 std::set<std::string> dynamic_symbols(const std::string& file, bool defined) {
-  std::string cmd = "nm -D " + std::string(defined ? "--defined-only " : "--undefined-only ") + file;
-  FILE* p = popen(cmd.c_str(), "r");
   std::set<std::string> names;
-  if (!p)
-    return names;
-  char line[1024];
-  while (fgets(line, sizeof(line), p)) {
-    std::istringstream in(line);
-    std::string a, b, c;
-    in >> a >> b >> c;
-    std::string type = defined ? b : a, name = defined ? c : b;
-    if (name.empty() || type == "w" || type == "v" || name.find('@') != std::string::npos)
+  for (const DynamicSymbol& s : nm_dynamic_symbols(file, defined ? "--defined-only" : "--undefined-only")) {
+    const std::string& name = s.name;
+    if (s.type == "w" || s.type == "v" || name.find('@') != std::string::npos)
       continue;
     // Sanitizer builds: the runtime library provides its own entry points.
     if (name.rfind("__asan", 0) == 0 || name.rfind("__ubsan", 0) == 0 || name.rfind("__lsan", 0) == 0 ||
@@ -385,7 +378,6 @@ std::set<std::string> dynamic_symbols(const std::string& file, bool defined) {
       continue;
     names.insert(name);
   }
-  pclose(p);
   return names;
 }
 
@@ -400,17 +392,8 @@ std::set<std::string> runtime_symbols() {
       path[strcspn(path, "\n")] = 0;
     if (p)
       pclose(p);
-    std::string cmd2 = "nm -D --defined-only '" + std::string(path) + "'";
-    FILE* q = popen(cmd2.c_str(), "r");
-    char line[1024];
-    while (q && fgets(line, sizeof(line), q)) {
-      std::istringstream in(line);
-      std::string a, b, name;
-      in >> a >> b >> name;
-      all.insert(name.substr(0, name.find('@')));
-    }
-    if (q)
-      pclose(q);
+    for (const DynamicSymbol& s : nm_dynamic_symbols(path, "--defined-only"))
+      all.insert(s.name.substr(0, s.name.find('@')));
   }
   return all;
 }

@@ -40,14 +40,5 @@ float lane(__m128 v, int i) {
 }
 
 // ---- what the game flow provides to the libraries linked here ----------------------
-#include "engine/render/render_hooks.h"
-
-bool isFullscreen = false;
-bool app_use_vsync = false;
-void render_scene(float) {}
-void render_splash() {}
-void prepare_scene_render() {}
-void resize_scene() {}
-void pump_messages() {}
 // The module plays sound events; the game flow would log them.
 void log_sound_event(int) {}

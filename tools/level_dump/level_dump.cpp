@@ -20,17 +20,10 @@
 #include "engine/gen/level_compose.h"
 #include "engine/gen/level_map.h"
 #include "engine/shell/modes/game_flow.h"  // cur_level
+#include "engine/gen/testing/map_hash.h"
 #include "engine/gen/testing/recording_module.h"
 #include "engine/render/image.h"
 #include "engine/world/palette.h"
-
-static uint64_t map_hash() {
-  uint64_t h = 1469598103934665603ull;
-  const uint8_t* p = (const uint8_t*)level_data;
-  for (size_t i = 0; i < sizeof(level_data); i++)
-    h = (h ^ p[i]) * 1099511628211ull;
-  return h;
-}
 
 static uint32_t cell_colour(const LevelCell& c, bool tint) {
   uint32_t rgb;

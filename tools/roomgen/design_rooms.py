@@ -23,6 +23,11 @@ OUT_DIR = os.path.join(ROOT, "data", "rooms")
 SUB_SIZES = {"subG1": (5, 3), "subA1": (5, 3), "subG2": (5, 3), "subA2": (5, 3),
              "boss2Lift": (5, 3), "well2Top": (10, 7), "well2Mid": (10, 6), "well2Btm": (10, 7)}
 SOLID_SETS = {"wall", "z2wall", "mach", "hfloor"}
+# Groups whose slots are (or may turn out) solid. A plank hangs at the top of its slot,
+# 12 cells over the slot below: over anything solid it leaves a gap lower than the
+# hero, who could neither pass under it nor jump onto it.
+MAYBE_SOLID = {"solid_floor", "solid_chance", "solid", "maybe", "hfloor", "plat", "stairR", "stairL",
+               "liftU", "liftD", "exit", "sub"}
 
 
 def read_catalogue():
@@ -121,6 +126,7 @@ class Room:
         self.holes = set()    # the U and D openings: nothing may stand in them
         self.footprint = set()
         self.harmless = set()  # footprint slots where the piece itself is solid anyway
+        self.under_air = set()  # slots just under an air piece, whose planks hang over them
         self.plan_frame()
 
     def cell_attr(self, x, y):
@@ -266,13 +272,21 @@ def design(t):
             row = 0 if ("G" in sub or sub == "boss2Lift") else 1
             room.harmless |= {(a[0] + dx, a[1] + row) for dx in range(5)}
 
+    for a, gi in anchors:
+        sub = groups[gi]["sub"]
+        if "A" in sub:
+            room.under_air |= {(a[0] + dx, a[1] - 1) for dx in range(SUB_SIZES[sub][0])}
+
     def solid_cost(p):
         """Where a solid slot does least harm: anywhere free, then under a piece's own
-        solid row, then in a side opening, then elsewhere in a piece, last in a hole."""
+        solid row, then in a side opening, then under an air piece, then elsewhere in a
+        piece, last in a hole."""
         if p in room.holes:
-            return 4
+            return 5
         if p in room.footprint:
-            return 1 if p in room.harmless else 3
+            return 1 if p in room.harmless else 4
+        if p in room.under_air:
+            return 3
         return 2 if p in room.passage else 0
     for a, gi in anchors:
         grid[a] = keys[gi]
@@ -284,6 +298,22 @@ def design(t):
     order = ["exit", "stairR", "stairL", "hero", "liftU", "liftD", "hfloor", "solid_floor", "solid_chance",
              "solid", "maybe", "plat", "enemy", "bonus", "pipe", "window", "bg"]
     exit_spot = [None]
+    solid_keys = {keys[gi] for gi, g in enumerate(groups) if g["cat"] in MAYBE_SOLID}
+
+    def low_plank(p):
+        """A plank here would hang low over something solid below. Under a piece's
+        bottom row lies the parent room, which keeps those slots open; under a room's
+        bottom row lies another room's ceiling."""
+        below, above = (p[0], p[1] - 1), (p[0], p[1] + 1)
+        if grid.get(above) in plank_keys(t, keys) and grid.get(p) is None:
+            return True
+        if p in room.under_air:
+            return True
+        if p[1] == 0:
+            return t["pattern"] is not None
+        if "A" in cls and t["pattern"] is None:
+            return True  # the parent may fill an air piece's middle row with wall
+        return grid.get(below) in solid_keys or below in room.footprint
     for cat in order:
         for gi, g in enumerate(groups):
             if g["cat"] != cat:
@@ -296,7 +326,8 @@ def design(t):
             elif cat in ("stairR", "stairL"):
                 ex = exit_spot[0][0] if exit_spot[0] else w // 2
                 side = -1 if cat == "stairR" else 1
-                take(gi, n, lambda p: (pen(p), p[1] != floor_y, (p[0] - ex) * side <= 0, abs(p[0] - ex)))
+                take(gi, n, lambda p: (p in room.under_air, pen(p), p[1] != floor_y, (p[0] - ex) * side <= 0,
+                                       abs(p[0] - ex)))
             elif cat == "hero":
                 take(gi, n, lambda p: (pen(p), p[1] != floor_y, abs(p[0] - 3)))
             elif cat == "liftU":
@@ -318,8 +349,9 @@ def design(t):
                 steps = [(7, 2), (4, 3), (1, 4), (4, 5), (7, 6), (2, 2), (6, 4), (2, 6), (8, 4), (5, 2)]
                 def plat_key(p):
                     local = (p[0] % 10, p[1] % 8)
-                    return (pen(p), steps.index(local) if local in steps else 99, p[1], p[0])
-                take(gi, n, plat_key)
+                    return (low_plank(p), pen(p), steps.index(local) if local in steps else 99, p[1], p[0])
+                for _ in range(n):  # one at a time: a plank never hangs over another
+                    take(gi, 1, plat_key)
             elif cat in ("enemy", "bonus"):
                 prefer = w - 3 if cat == "bonus" else w // 2
                 take(gi, n, lambda p: (pen(p), not stands(grid, room, p), abs(p[0] - prefer), p[1]))
@@ -331,7 +363,14 @@ def design(t):
                 take(gi, n, lambda p: (not 3 <= p[0] % 10 <= 6, p[1], p[0]))
             else:
                 take(gi, n, lambda p: (p[1], p[0]))
+    bad = [p for p, k in grid.items() if k in plank_keys(t, keys) and low_plank(p)]
+    if bad:
+        sys.exit("%s: a plank hangs low over a solid slot at %s" % (t["name"], bad))
     return keys, grid
+
+
+def plank_keys(t, keys):
+    return {keys[gi] for gi, g in enumerate(t["groups"]) if g["cat"] == "plat"}
 
 
 def stands(grid, room, p):
@@ -384,24 +423,28 @@ def place_pieces(room, subs):
         options.append(opts[:40] if len(subs) > 3 else opts)
     best = [None, None]
 
-    def search(i, taken, cost, chosen):
+    def search(i, taken, cost, chosen, kept_clear):
         if best[0] is not None and cost >= best[0]:
             return
         if i == len(subs):
             best[0], best[1] = cost, list(chosen)
             return
-        sw, sh = SUB_SIZES[subs[i][1]]
+        sub = subs[i][1]
+        sw, sh = SUB_SIZES[sub]
         for c, a in options[i]:
             if best[0] is not None and cost + c >= best[0]:
                 break
             cells = piece_cells(a, sw, sh)
-            if cells & taken:
+            # An air piece's planks hang over the row under it: no other piece there.
+            # On a room's bottom row that row is the ceiling of the room below.
+            under = piece_cells((a[0], a[1] - 1), sw, 1) if "A" in sub else set()
+            if cells & (taken | kept_clear) or under & taken or (under and a[1] == 0):
                 continue
             chosen.append(a)
-            search(i + 1, taken | cells, cost + c, chosen)
+            search(i + 1, taken | cells, cost + c, chosen, kept_clear | under)
             chosen.pop()
 
-    search(0, set(), 0, [])
+    search(0, set(), 0, [], set())
     if best[1] is None:
         sys.exit("%s: no room for its sub-pieces" % room.t["name"])
     return [(a, gi) for a, (gi, _) in zip(best[1], subs)]

@@ -12,18 +12,14 @@ Run from the repository root: python3 tools/spritegen/make_sprites.py
 """
 import math
 import os
-import struct
-import zlib
+import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(ROOT, "tools", "common"))
+from palette_png import palette_colour, write_png  # noqa: E402
+
 OUT = os.path.join(ROOT, "data", "sprites")
 
-# The game palette (index 1..32), 0xRRGGBB.
-PALETTE = [None,
-           0xBE4A2F, 0xD87644, 0xEAD4AA, 0xE4A672, 0xB86F50, 0x743F39, 0x3F2832, 0x9E2835,
-           0xE43B44, 0xF77622, 0xFEAE34, 0xFEE761, 0x63C74D, 0x3E8948, 0x265C42, 0x193C3E,
-           0x124E89, 0x0095E9, 0x2CE8F5, 0xFFFFFF, 0xC0CBDC, 0x8B9BB4, 0x5A6988, 0x3A4466,
-           0x262B44, 0xFF0044, 0x181425, 0x68386C, 0xB55088, 0xF6757A, 0xE8B796, 0xC28569]
 
 # Colour names -> palette index.
 RUST, ORANGE2, CREAM, TAN, BROWN, DBROWN, DDBROWN, DRED = 1, 2, 3, 4, 5, 6, 7, 8
@@ -121,24 +117,9 @@ def sprite(name, pic, ox=None, oy=None, fw=None, nine=None):
     sprites[name] = (pic, "\n".join(cfg) + "\n" if cfg else None)
 
 
-def write_png(path, pic):
-    rows = []
-    for y in range(pic.h - 1, -1, -1):  # the PNG's top row first
-        row = b"\x00"
-        for x in range(pic.w):
-            i = pic.p[y][x]
-            row += struct.pack(">BBBB", PALETTE[i] >> 16, (PALETTE[i] >> 8) & 255, PALETTE[i] & 255, 255) if i \
-                else b"\x00\x00\x00\x00"
-        rows.append(row)
-
-    def chunk(kind, data):
-        c = kind + data
-        return struct.pack(">I", len(data)) + c + struct.pack(">I", zlib.crc32(c) & 0xFFFFFFFF)
-
-    png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", pic.w, pic.h, 8, 6, 0, 0, 0))
-    png += chunk(b"IDAT", zlib.compress(b"".join(rows), 9)) + chunk(b"IEND", b"")
-    with open(path, "wb") as f:
-        f.write(png)
+def write_sprite_png(path, pic):
+    # The PNG's top row first; y = 0 is the canvas's bottom row.
+    write_png(path, [[palette_colour(i) for i in pic.p[y]] for y in range(pic.h - 1, -1, -1)])
 
 
 # ---- the hero ------------------------------------------------------------------------
@@ -731,7 +712,7 @@ def main():
     for name, (pic, cfg) in sorted(sprites.items()):
         path = os.path.join(OUT, name)
         os.makedirs(os.path.dirname(path), exist_ok=True)
-        write_png(path + ".png", pic)
+        write_sprite_png(path + ".png", pic)
         if cfg:
             with open(path + ".cfg", "w") as f:
                 f.write(cfg)

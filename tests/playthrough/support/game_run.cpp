@@ -1,9 +1,6 @@
 #include "game_run.h"
 
-#include <fcntl.h>
 #include <png.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -16,6 +13,7 @@
 #include "engine/shell/scene.h"
 #include "engine/shell/shell.h"
 #include "platform/win32/windows.h"
+#include "tests/support/test_child.h"
 
 namespace fs = std::filesystem;
 
@@ -85,26 +83,10 @@ GameResult run_game(const GameFolder& folder, const std::string& child_test, con
   }
   std::string out_path = folder.root + "/child.out";
   std::string exe = folder.bin + "torvane";
-  pid_t pid = fork();
-  if (pid == 0) {
-    int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(out, 1);
-    dup2(out, 2);
-    setenv("XDG_DATA_HOME", folder.home.c_str(), 1);
-    setenv("TORVANE_TEST_CHILD", "1", 1);
-    for (const std::string& e : env)
-      putenv(strdup(e.c_str()));
-    std::string filter = "--gtest_filter=" + child_test;
-    execl(exe.c_str(), "torvane", filter.c_str(), "--gtest_brief=1", (char*)nullptr);
-    _exit(127);
-  }
+  ChildExit child = run_test_child(exe, "torvane", child_test, folder.home, env, out_path, out_path);
   GameResult r;
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (WIFEXITED(status))
-    r.exit_code = WEXITSTATUS(status);
-  else if (WIFSIGNALED(status))
-    r.signal = WTERMSIG(status);
+  r.exit_code = child.exit_code;
+  r.signal = child.signal;
   r.out = read_whole_file(out_path);
   r.log = read_whole_file(folder.user() + "log.txt");
   return r;

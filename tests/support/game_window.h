@@ -1,7 +1,7 @@
 #pragma once
-// Keys and mouse buttons through the real road for the shell's tests: messages posted
-// to a headless game window, pumped by processInput into the window procedure, read
-// back through the per-update queries.
+// Keys and mouse buttons through the real road for the shell's and the game's tests:
+// messages posted to a headless game window, pumped by processInput into the window
+// procedure, read back through the per-update queries.
 #include "engine/render/d3d_device.h"
 #include "engine/shell/input.h"
 #include "engine/shell/main_loop.h"
@@ -17,17 +17,25 @@ inline LPARAM key_lparam(bool up) {
   return l;
 }
 
+// Makes the window (windowed, 640 x 360) the game's main window, its messages
+// reaching the input layer; null when it cannot be made.
+inline HWND make() {
+  register_window_class();
+  isFullscreen = false;
+  app_screen_wd = 640;
+  app_screen_ht = 360;
+  main_window = create_main_window();
+  if (main_window)
+    init_input(main_window);
+  return main_window;
+}
+
 // Makes the window once per program; every call after the first only empties the
 // input of the last update.
 inline void open() {
   static bool made = false;
   if (!made) {
-    register_window_class();
-    isFullscreen = false;
-    app_screen_wd = 640;
-    app_screen_ht = 360;
-    main_window = create_main_window();
-    init_input(main_window);
+    make();
     made = true;
   }
   processInput();
