@@ -47,6 +47,7 @@
 #include "engine/render/image.h"
 #include "engine/render/level_renderer.h"
 #include "engine/render/postfx.h"
+#include "engine/render/render_hooks.h"  // voxel_scale
 #include "engine/render/sprite.h"
 #include "engine/world/junk.h"
 #include "engine/shell/modes/game_flow.h"
