@@ -57,11 +57,12 @@ void render_background(D3dColor colorA, D3dColor colorB) {
   color_constant(colorA, c[1]);
   color_constant(colorB, c[2]);
   set_vs_consts(16, c[0], 3);
-  // Every pixel is covered and nothing is behind the backdrop: no depth test, no
-  // blending. The world passes after it draw with depth test and writes on.
+  // Drawn at the far plane with the depth test and no depth writes: it shows wherever
+  // nothing was drawn before it, so drawn after opaque world layers it is shaded only
+  // where they leave holes. No blending. The world passes draw with depth writes on.
   set_blend_none();
-  set_zenable(false);
-  draw_postfx();
   set_zenable(true);
+  set_zwrite(false);
+  draw_postfx();
   set_zwrite(true);
 }

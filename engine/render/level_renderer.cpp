@@ -110,6 +110,8 @@ void start_level_rendering() {
   set_shader(level_shader);
   set_cull_mode(0);
   set_atest(128);
+  // Opaque layers, whatever was drawn before them.
+  set_blend_none();
   // The layers are drawn front to back, and the post-effects read their depth.
   set_zenable(true);
   set_zwrite(true);

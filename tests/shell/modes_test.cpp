@@ -287,9 +287,9 @@ TEST_F(ModesTest, WorldRenderSeesTheCameraRoundedAndPublishesTheView) {
   level_renderer = reinterpret_cast<LevelRenderer*>(&fake_texture);
   render_play_scene(0.02f);
   level_renderer = nullptr;
-  EXPECT_EQ(call_log, (Lines{"render_play_scene(0.02)", "render_background(00725020,0099723F)",
-                             "start_level_rendering", "render_area(renderer,-61,-41,261,141,0)", "render_boss(0.02)",
-                             "end_level_rendering", "start_sprite_render", "render_gameobj(0.02)",
+  EXPECT_EQ(call_log, (Lines{"render_play_scene(0.02)", "start_level_rendering",
+                             "render_area(renderer,-61,-41,261,141,0)", "render_boss(0.02)", "end_level_rendering",
+                             "render_background(00725020,0099723F)", "start_sprite_render", "render_gameobj(0.02)",
                              "end_sprite_render", "render_junk(0.02)"}));
   EXPECT_EQ(cur_view_cx, 100.3f);
   EXPECT_EQ(cur_view_cy, 50.7f);

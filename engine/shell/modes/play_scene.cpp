@@ -44,7 +44,6 @@ void render_play_scene(float t) {
   cur_view_y0 = iy - sh / 2;
   cur_view_y1 = cur_view_y0 + sh;
 
-  render_background(BACKGROUND_LOW, BACKGROUND_HIGH);
   start_level_rendering();
   int lw = d3d_wd / voxel_scale + 2;
   int lh = d3d_ht / voxel_scale + 2;
@@ -53,6 +52,10 @@ void render_play_scene(float t) {
   render_area(level_renderer, x0, y0, x0 + lw, y0 + lh, 0.0f);
   m.render_boss(tp);
   end_level_rendering();
+  // The backdrop lies at the far plane behind everything and is drawn with the depth
+  // test: after the level it is shaded only where the level leaves holes. The picture
+  // is the one drawing it first gives.
+  render_background(BACKGROUND_LOW, BACKGROUND_HIGH);
   start_sprite_render();
   m.render_gameobj(tp);
   end_sprite_render();
