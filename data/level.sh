@@ -1,8 +1,10 @@
 // Level layers: each cell's palette colour (point sampled from the layer texture, one
 // texel per cell) lit by the layer's detail tile, which repeats once per cell (c16 =
 // (texture width, -texture height): texture coordinates to cells, the tile upright).
-// Empty cells have alpha 0 and fall to the alpha test before the tile is read. The
-// world's projection is orthographic (w = 1): coordinates need no division by w.
+// Empty cells have alpha 0 and fall to the alpha test before the tile is read. Built
+// with TILE_SHADES where cells lie on whole pixels, the tile's shades come from pixel
+// constants instead (tile.inc). The world's projection is orthographic (w = 1):
+// coordinates need no division by w.
 #include "d3d9.inc"
 #include "world.inc"
 
@@ -22,6 +24,7 @@ void main() {
 #ifdef PSH
 layout(binding = 0) uniform sampler2D s0;
 layout(binding = 1) uniform sampler2D s1;
+#include "tile.inc"
 layout(location = 0) noperspective in vec2 v_uv;
 layout(location = 1) noperspective in vec2 v_tile;
 
@@ -29,7 +32,7 @@ void main() {
   vec4 cell = texture(s0, v_uv);
   if (cell.a == 0.0)
     discard;
-  float shade = texture(s1, v_tile).r * 2.0;
+  float shade = tile_shade(v_tile);
   d3d9_output(vec4(cell.rgb * shade, cell.a));
 }
 #endif

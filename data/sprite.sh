@@ -3,7 +3,8 @@
 // pixels, the tile upright), multiplied by colour 0 and blended toward colour 1's rgb by
 // colour 1's alpha (a hit flash). Pixels of alpha 0 fall to the alpha test. Built with
 // PLAIN_COLORS for quads of colour 0 white and colour 1 transparent, the colour steps are
-// left out: they change nothing then.
+// left out: they change nothing then. Built with TILE_SHADES where every atlas pixel
+// covers whole screen pixels, the tile's shades come from pixel constants (tile.inc).
 // The colours are the same at a quad's four corners, so they are not interpolated; the
 // world's projection is orthographic (w = 1), so neither are positions divided by w.
 #include "d3d9.inc"
@@ -31,6 +32,7 @@ void main() {
 #ifdef PSH
 layout(binding = 0) uniform sampler2D s0;
 layout(binding = 1) uniform sampler2D s1;
+#include "tile.inc"
 layout(location = 0) noperspective in vec2 v_uv;
 layout(location = 1) noperspective in vec2 v_tile;
 layout(location = 2) flat in vec4 v_color0;
@@ -38,7 +40,7 @@ layout(location = 3) flat in vec4 v_color1;
 
 void main() {
   vec4 texel = texture(s0, v_uv);
-  float shade = texture(s1, v_tile).r * 2.0;
+  float shade = tile_shade(v_tile);
   vec4 color = vec4(texel.rgb * shade, texel.a);
 #ifndef PLAIN_COLORS
   color *= v_color0;

@@ -47,6 +47,7 @@
 #include "engine/render/image.h"
 #include "engine/render/level_renderer.h"
 #include "engine/render/postfx.h"
+#include "engine/render/render_hooks.h"  // voxel_scale
 #include "engine/render/sprite.h"
 #include "engine/world/junk.h"
 #include "engine/shell/modes/game_flow.h"
@@ -123,6 +124,7 @@ bool setup() {
   PHYSFS_mount((src + "/data/").c_str(), nullptr, 1);
   PHYSFS_mount((src + "/bench/world_draw/").c_str(), nullptr, 1);
   d3d_no_scene_target = true;
+  voxel_scale = SCALE;  // as the game's layout sets it for this screen
   if (!init_d3d(nullptr, W, H))
     return false;
   common_vb_writer.create(65536, 4);
@@ -264,6 +266,32 @@ double time_of(void (*draw)(), Spent& spent) {
   return wall;
 }
 
+// The fragments one draw shades and the samples it writes, in screens' worth, as the
+// driver counts them (alpha-tested texels are shaded, not written).
+struct Fill {
+  double shaded = 0, written = 0;
+};
+
+Fill fill_of(void (*draw)()) {
+  GLuint queries[2] = {};
+  glGenQueries(2, queries);
+  bool has_stats = epoxy_has_gl_extension("GL_ARB_pipeline_statistics_query");
+  glBeginQuery(GL_SAMPLES_PASSED, queries[0]);
+  if (has_stats)
+    glBeginQuery(GL_FRAGMENT_SHADER_INVOCATIONS_ARB, queries[1]);
+  draw();
+  glEndQuery(GL_SAMPLES_PASSED);
+  if (has_stats)
+    glEndQuery(GL_FRAGMENT_SHADER_INVOCATIONS_ARB);
+  GLuint64 written = 0, shaded = 0;
+  glGetQueryObjectui64v(queries[0], GL_QUERY_RESULT, &written);
+  if (has_stats)
+    glGetQueryObjectui64v(queries[1], GL_QUERY_RESULT, &shaded);
+  glDeleteQueries(2, queries);
+  double screen = double(W) * H;
+  return {has_stats ? double(shaded) / screen : double(written) / screen, double(written) / screen};
+}
+
 // One part of the frame alone, over the depth and colour a whole frame left.
 void BM_FramePart(benchmark::State& state) {
   if (!setup())
@@ -273,6 +301,14 @@ void BM_FramePart(benchmark::State& state) {
   state.SetLabel(names[state.range(0)]);
   static int part;
   part = int(state.range(0));
+  draw_world_frame();
+  begin_scene_pass();
+  Fill fill = fill_of([] {
+    parts[part]();
+    finish_device();
+  });
+  state.counters["shaded"] = fill.shaded;
+  state.counters["written"] = fill.written;
   Spent spent;
   for (auto _ : state) {
     draw_world_frame();

@@ -7,6 +7,7 @@
 #include "engine/render/d3d_textures.h"
 #include "engine/render/d3d_vbuf.h"
 #include "engine/render/render_hooks.h"
+#include "engine/render/tile_shades.h"
 
 // A packed colour as a shader constant: each channel divided by 255.
 static void color_constant(D3dColor c, float* out) {
@@ -27,9 +28,12 @@ void init_background() {
   background_tex = load_dds_texture("background.dds");
   voxel_tile_tex = load_dds_texture("voxel-tile.dds");
   back_tile_tex = load_dds_texture("back-tile.dds");
+  remember_tile_texels(voxel_tile_tex, "voxel-tile.dds");
+  remember_tile_texels(back_tile_tex, "back-tile.dds");
 }
 
 void close_background() {
+  forget_tile_texels();
   destroy_texture(background_tex);
   destroy_texture(voxel_tile_tex);
   destroy_texture(back_tile_tex);

@@ -400,13 +400,26 @@ static bool shader_changed(const Shader& s) {
   return false;
 }
 
+// True when a slot before `s` of the same file failed to reload in this pass: the other
+// builds of a broken file keep their old shaders too, and the error is shown once.
+static bool failed_before(const Shader& s, const DynArray<const Shader*>& failed) {
+  for (const Shader* f : failed)
+    if (f->file == s.file) return true;
+  return false;
+}
+
 void reload_shaders(bool force) {
   if (!has_shader_compiler()) return;
+  DynArray<const Shader*> failed;
   for (Shader& s : shaders) {
     if (!s.vs || !(force || shader_changed(s))) continue;
     if (!reloading) {
       reloading = true;
       set_error_message(nullptr);
+    }
+    if (failed_before(s, failed)) {
+      debug("kept shader '%s' of a file that failed to reload", s.file.c_str());
+      continue;
     }
     IDirect3DVertexShader9* old_vs = s.vs;
     IDirect3DPixelShader9* old_ps = s.ps;
@@ -420,6 +433,8 @@ void reload_shaders(bool force) {
       TempString<512> msg;
       msg.format("FAILED to reload shader '%s'", s.file.c_str());
       append_error_message(msg, -1);
+      const Shader* broken = &s;
+      failed.push(&broken);
       release_stages(&s);
       s.vs = old_vs;
       s.ps = old_ps;

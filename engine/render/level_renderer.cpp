@@ -2,6 +2,7 @@
 #include "engine/render/level_renderer.h"
 
 #include <cstring>
+#include <initializer_list>
 
 #include "engine/core/fatal.h"
 #include "engine/core/log.h"
@@ -11,13 +12,18 @@
 #include "engine/render/d3d_states.h"
 #include "engine/render/d3d_textures.h"
 #include "engine/render/dynVBWriter.h"
+#include "engine/render/tile_shades.h"
 #include "engine/world/palette.h"
 
 static Shader* level_shader = nullptr;
+static Shader* tile_shades_shader = nullptr;  // the tile's shades from pixel constants
 static IDirect3DVertexDeclaration9* level_vdecl = nullptr;
 static Matrix44 level_tm;
 static Matrix44 saved_glob_tm;
 static Texture* bound_layer = nullptr;
+// Cells land on whole pixels under the current transform: the tile's shades can come
+// from the constants.
+static bool cells_on_pixels = false;
 
 constexpr uint32_t TRIANGLE_LIST = 4;
 constexpr int QUAD_BYTES = 6 * sizeof(LevelVertex);
@@ -30,12 +36,15 @@ void init_level_rendering() {
   };
   level_vdecl = create_vdecl(elements);
   level_shader = create_shader("level.sh", nullptr);
+  tile_shades_shader = create_shader("level.sh", "TILE_SHADES\0" "1\0");
 }
 
 void close_level_rendering() {
-  if (level_shader)
-    destroy_shader(level_shader);
-  level_shader = nullptr;
+  for (Shader** s : {&level_shader, &tile_shades_shader}) {
+    if (*s)
+      destroy_shader(*s);
+    *s = nullptr;
+  }
 }
 
 // ---- renderers ---------------------------------------------------------------------
@@ -96,6 +105,7 @@ void start_level_rendering() {
     assert_failed("!common_vb_writer.started()", "levelRenderer.cpp", 64);
   get_glob_tm(saved_glob_tm);
   level_tm = matrix_identity();
+  cells_on_pixels = grid_on_pixels(saved_glob_tm, 1);
   set_vdecl(level_vdecl);
   set_shader(level_shader);
   set_cull_mode(0);
@@ -122,7 +132,12 @@ void set_level_tm(const Matrix44& m) {
     return;
   common_vb_writer.flush(false);
   level_tm = m;
-  set_transform_consts(matrix_mul(m, saved_glob_tm));
+  Matrix44 tm = matrix_mul(m, saved_glob_tm);
+  set_transform_consts(tm);
+  bool on_pixels = grid_on_pixels(tm, 1);
+  if (on_pixels != cells_on_pixels)
+    bound_layer = nullptr;  // the next quad chooses its shader again
+  cells_on_pixels = on_pixels;
 }
 
 void end_level_rendering() {
@@ -153,6 +168,7 @@ static void draw_layer_quad(const LevelRenderer* r, Texture* layer, Texture* til
     w.flush(false);
     set_texture(0, layer);
     set_texture(1, tile);
+    set_shader(cells_on_pixels && set_tile_shade_consts(tile) ? tile_shades_shader : level_shader);
     alignas(16) float c16[4] = {float(r->texWd), -float(r->texHt), 0, 0};
     set_vs_consts(16, c16, 1);
     bound_layer = layer;

@@ -1,6 +1,8 @@
 // Drawing world sprites: quads into the sprite batch, and the sprite pass.
 #include <cmath>
 
+#include "engine/core/geometry.h"
+
 #include "engine/render/background.h"
 #include "engine/render/d3d_shaders.h"
 #include "engine/render/d3d_states.h"
@@ -8,6 +10,7 @@
 #include "engine/render/render_hooks.h"
 #include "engine/render/sprite.h"
 #include "engine/render/sprite_pass.h"
+#include "engine/render/tile_shades.h"
 
 void Sprite::render(__m128 pos, __m128 tm, D3dColor c0, D3dColor c1) {
   alignas(16) float p[4], m[4];
@@ -65,6 +68,43 @@ static bool plain_colors(RenderBatch& batch) {
   return true;
 }
 
+static bool near_whole(float v) { return std::fabs(v - std::nearbyint(v)) < 1e-3f; }
+
+// True when a quad's corner lies on the screen's pixel grid and its edges run along the
+// axes, one world unit per atlas texel: each texel then covers whole pixels.
+static bool quad_on_pixels(const SpriteVertex* v, float scale) {
+  const SpriteVertex &p0 = v[0], &p1 = v[1], &p3 = v[5];
+  float wx = p1.x - p0.x, wy = p1.y - p0.y, hx = p3.x - p0.x, hy = p3.y - p0.y;
+  if (!near_whole(p0.x * scale) || !near_whole(p0.y * scale))
+    return false;
+  if (!(wy == 0 && hx == 0) && !(wx == 0 && hy == 0))
+    return false;
+  float texels_per_unit = float(spriteTexSize) / 16384.0f;
+  float across = float(std::abs(p1.u - p0.u)) * texels_per_unit, up = float(std::abs(p3.v - p0.v)) * texels_per_unit;
+  return std::fabs(std::fabs(wx + wy) - across) < 1e-3f && std::fabs(std::fabs(hx + hy) - up) < 1e-3f;
+}
+
+// True when every sprite quad of the batch lies on whole pixels under the frame's
+// transform, so the tile's shades can come from the constants.
+static bool quads_on_pixels(RenderBatch& batch) {
+  Matrix44 g;
+  get_glob_tm(g);
+  float scale = float(voxel_scale);
+  if (!grid_on_pixels(g, 1.0f / scale))
+    return false;
+  for (RenderBatchGroup& group : batch.groups) {
+    if (group.state != &sprite_state)
+      continue;
+    for (RenderBatchItem* it = group.first; it; it = it->next) {
+      const SpriteVertex* v = (const SpriteVertex*)it->vertices();
+      for (int q = 0; q + 6 <= it->bytes / int(sizeof(SpriteVertex)); q += 6)
+        if (!quad_on_pixels(v + q, scale))
+          return false;
+    }
+  }
+  return true;
+}
+
 void end_sprite_render() {
   set_cull_mode(0);
   set_atest(128);
@@ -75,9 +115,10 @@ void end_sprite_render() {
   alignas(16) float c16[4] = {float(spriteTexSize), -float(spriteTexSize), 0, 0};
   set_vs_consts(16, c16, 1);
   order_sprites_nearest_first(sprite_batch);
-  sprite_state.shader = sprite_pass_shader(plain_colors(sprite_batch));
+  bool tile_shades = quads_on_pixels(sprite_batch) && set_tile_shade_consts(get_voxel_tile_tex());
+  sprite_state.shader = sprite_pass_shader(plain_colors(sprite_batch), tile_shades);
   sprite_batch.render();
-  sprite_state.shader = sprite_pass_shader(false);
+  sprite_state.shader = sprite_pass_shader(false, false);
   set_cull_mode(1);
   set_atest(0);
 }

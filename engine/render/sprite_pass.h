@@ -11,5 +11,6 @@ struct Shader;
 void order_sprites_nearest_first(RenderBatch& batch);
 
 // The sprite shader, or with plain_colors its build for quads whose colour 0 is white
-// and colour 1 transparent, which leaves out the colour steps (they change nothing then).
-Shader* sprite_pass_shader(bool plain_colors);
+// and colour 1 transparent, which leaves out the colour steps (they change nothing then);
+// with tile_shades its build that reads the tile's shades from the pixel constants.
+Shader* sprite_pass_shader(bool plain_colors, bool tile_shades);

@@ -30,8 +30,8 @@ RenderBatch sprite_batch(32768);
 StdRenderBatchState sprite_state(nullptr, nullptr, sizeof(SpriteVertex), nullptr);
 
 static Texture* sprites_tex = nullptr;
-static Shader* sprite_shader = nullptr;
-static Shader* plain_sprite_shader = nullptr;  // built with PLAIN_COLORS
+// The sprite shader's builds: [PLAIN_COLORS][TILE_SHADES], [0][0] the plain build.
+static Shader* sprite_shaders[2][2] = {};
 
 namespace {
 
@@ -328,9 +328,11 @@ void init_sprites() {
   sprite_state.vdecl = create_vdecl(elements);
   sprite_state.stride = sizeof(SpriteVertex);
   sprite_state.texture = sprites_tex;
-  sprite_shader = create_shader("sprite.sh", nullptr);
-  plain_sprite_shader = create_shader("sprite.sh", "PLAIN_COLORS\0" "1\0");
-  sprite_state.shader = sprite_shader;
+  sprite_shaders[0][0] = create_shader("sprite.sh", nullptr);
+  sprite_shaders[1][0] = create_shader("sprite.sh", "PLAIN_COLORS\0" "1\0");
+  sprite_shaders[0][1] = create_shader("sprite.sh", "TILE_SHADES\0" "1\0");
+  sprite_shaders[1][1] = create_shader("sprite.sh", "PLAIN_COLORS\0" "1\0" "TILE_SHADES\0" "1\0");
+  sprite_state.shader = sprite_shaders[0][0];
 }
 
 void reload_sprites() { build_sprites(true); }
@@ -342,10 +344,12 @@ void close_sprites() {
   sprite_batch.clear();
   destroy_texture(sprites_tex);
   sprites_tex = nullptr;
-  for (Shader* s : {sprite_shader, plain_sprite_shader})
-    if (s)
-      destroy_shader(s);
-  sprite_shader = plain_sprite_shader = nullptr;
+  for (auto& builds : sprite_shaders)
+    for (Shader*& s : builds) {
+      if (s)
+        destroy_shader(s);
+      s = nullptr;
+    }
   sprite_state.reset();
 }
 
@@ -358,4 +362,4 @@ Sprite* get_sprite(const char* name, bool mustExist) {
 
 Texture* get_sprites_tex() { return sprites_tex; }
 
-Shader* sprite_pass_shader(bool plain_colors) { return plain_colors ? plain_sprite_shader : sprite_shader; }
+Shader* sprite_pass_shader(bool plain_colors, bool tile_shades) { return sprite_shaders[plain_colors][tile_shades]; }

@@ -631,13 +631,33 @@ TEST_F(SpritePassTest, OrderGivenStaysWhereNearestFirstCouldChangeThePicture) {
 TEST_F(SpritePassTest, ColoursApplyWhereverAQuadHasThem) {
   const std::vector<PassSprite> plain = {{"pass/red", 4, 4, 1}, {"pass/blue", 20, 20, 1}};
   expectFrame(plain, drawPass(plain));
-  EXPECT_EQ(d3d9_live_device->ps, sprite_pass_shader(true)->ps) << "drawn without the colour steps";
+  EXPECT_EQ(d3d9_live_device->ps, sprite_pass_shader(true, true)->ps) << "drawn without the colour steps";
   const std::vector<PassSprite> colored = {{"pass/red", 4, 4, 1},
                                            {"pass/blue", 20, 20, 1, 0xFF808080},
                                            {"pass/green", 36, 36, 1, 0xFFFFFFFF, 0x80FF00FF}};
   expectFrame(colored, drawPass(colored));
-  EXPECT_EQ(d3d9_live_device->ps, sprite_pass_shader(false)->ps);
-  EXPECT_EQ(sprite_state.shader, sprite_pass_shader(false)) << "the state keeps the sprite shader between passes";
+  EXPECT_EQ(d3d9_live_device->ps, sprite_pass_shader(false, true)->ps);
+  EXPECT_EQ(sprite_state.shader, sprite_pass_shader(false, false)) << "the state keeps the sprite shader between passes";
+}
+
+// Texels that cover whole pixels take the tile's shades from the constants, also turned
+// a quarter; one sprite turned at another angle brings the tile texture back for the pass.
+TEST_F(SpritePassTest, TileShadesOnlyWhileEveryTexelCoversWholePixels) {
+  struct Case {
+    float dx, dy;  // the last sprite's direction
+    bool shades;
+  } cases[] = {{1, 0, true}, {0, 1, true}, {-1, 0, true}, {0.6f, 0.8f, false}};
+  for (const Case& c : cases) {
+    set_scene_target();
+    clear_view(0xFF000000);
+    set_zenable(true);
+    set_zwrite(true);
+    start_sprite_render();
+    get_sprite("pass/red", true)->draw(_mm_setr_ps(4, 4, 1, 0), false, false, 0xFFFFFFFF, 0);
+    get_sprite("pass/blue", true)->draw(_mm_setr_ps(30, 30, 1, 0), _mm_setr_ps(c.dx, c.dy, 0, 0), false, 0xFFFFFFFF, 0);
+    end_sprite_render();
+    EXPECT_EQ(d3d9_live_device->ps, sprite_pass_shader(true, c.shades)->ps) << "direction " << c.dx << "," << c.dy;
+  }
 }
 
 }  // namespace
