@@ -69,27 +69,41 @@ void draw_bar(float x, float y, float w, float h, float fraction, uint32_t fill,
     ui_box(_mm_setr_ps(x + s, y + s, x + s + inner, y + h - s), fill, fill, (h - 2 * s) * 0.5f);
 }
 
-// Where the exit lies while it is out of sight: a marker at the screen's edge, on
-// the line from the middle towards it, with the distance in tiles.
+}  // namespace
+
+// The exit marker's box on a w x h screen for an exit seen at (px, py) off the
+// screen: at the screen's edge on the line from the middle towards the exit, wide
+// enough for its text, the whole box on the screen.
+__m128 exit_marker_box(float w, float h, float px, float py, float text_w, float s) {
+  float half_w = std::fmax(24 * s, (text_w + 26 * s) * 0.5f);
+  float margin_x = half_w + 4 * s, margin_y = 28 * s;
+  float dx = px - w * 0.5f, dy = py - h * 0.5f;
+  float reach = std::fmin(dx != 0 ? (w * 0.5f - margin_x) / std::fabs(dx) : 1e9f,
+                          dy != 0 ? (h * 0.5f - margin_y) / std::fabs(dy) : 1e9f);
+  float mx = w * 0.5f + dx * reach, my = h * 0.5f + dy * reach;
+  return _mm_setr_ps(mx - half_w, my - 8 * s, mx + half_w, my + 8 * s);
+}
+
+namespace {
+
+// Where the exit lies while it is out of sight, with the distance in tiles.
 void draw_exit_marker(const HudState& h, float s) {
   int w, hh;
   gui_get_screen_size(&w, &hh);
   float vs = float(view_scale());
   float px = w * 0.5f + h.exitDx * vs, py = hh * 0.5f - h.exitDy * vs;
-  float margin = 28 * s;
   if (px > 0 && px < w && py > 0 && py < hh)
     return;
-  float dx = px - w * 0.5f, dy = py - hh * 0.5f;
-  float reach = std::fmin(dx != 0 ? (w * 0.5f - margin) / std::fabs(dx) : 1e9f,
-                          dy != 0 ? (hh * 0.5f - margin) / std::fabs(dy) : 1e9f);
-  float mx = w * 0.5f + dx * reach, my = hh * 0.5f + dy * reach;
-  const char* arrow = std::fabs(dx) >= std::fabs(dy) ? (dx > 0 ? "arrow_right" : "arrow_left")
-                                                      : (dy > 0 ? "arrow_down" : "arrow_up");
-  ui_box(_mm_setr_ps(mx - 24 * s, my - 8 * s, mx + 24 * s, my + 8 * s), 0xC0181425, 0xFF63C74D, 4 * s);
-  ui_icon(arrow, mx - 16 * s, my, 9 * s, 0xFF63C74D);
   TempString<32> text;
   text.format("EXIT %d", int(std::sqrt(h.exitDx * h.exitDx + h.exitDy * h.exitDy) / TILE_SLOT + 0.5f));
-  ui_text(text.str, mx - 9 * s, my - 4 * s, 8 * s, 0xFFFFFFFF, UI_LEFT, UI_BOLD);
+  __m128 box = exit_marker_box(float(w), float(hh), px, py, ui_text_width(text.str, 8 * s, UI_BOLD), s);
+  float x0 = v_x(box), my = (v_y(box) + v_w(box)) * 0.5f;
+  float dx = px - w * 0.5f, dy = py - hh * 0.5f;
+  const char* arrow = std::fabs(dx) >= std::fabs(dy) ? (dx > 0 ? "arrow_right" : "arrow_left")
+                                                      : (dy > 0 ? "arrow_down" : "arrow_up");
+  ui_box(box, 0xC0181425, 0xFF63C74D, 4 * s);
+  ui_icon(arrow, x0 + 8 * s, my, 9 * s, 0xFF63C74D);
+  ui_text(text.str, x0 + 15 * s, my - 4 * s, 8 * s, 0xFFFFFFFF, UI_LEFT, UI_BOLD);
 }
 
 // The first level says how the tower is climbed, for its first seconds.

@@ -4,6 +4,7 @@
 /*
 import gameobj_api
 */
+#include <xmmintrin.h>
 
 // What the HUD shows, gathered once per play step.
 struct HudState {
@@ -21,5 +22,8 @@ struct HudState {
 };
 
 HudState& hud_state();
+// The exit marker's box (x0, y0, x1, y1) on a w x h screen, for an exit seen at
+// (px, py) off the screen and a text text_w wide, at the interface's scale s.
+__m128 exit_marker_box(float w, float h, float px, float py, float text_w, float s);
 // The tooltip the GUI asked for, over the menu.
 void draw_tooltip();

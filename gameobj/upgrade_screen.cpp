@@ -130,7 +130,9 @@ class UpgradeScreen : public MenuScreen {
       bool locked = strcmp(n.state.c_str(), "locked") == 0;
       TempString<32> cost;
       cost.format("%d", n.cost);
-      b->detail = owned ? "owned" : cost.str;
+      // An owned node shows its tick and colour: a word in the cost's place would run
+      // into a long title.
+      b->detail = owned ? "" : cost.str;
       b->icon = owned ? "check" : (locked ? "lock" : "star");
       b->fill = owned ? ui_color::OWNED : (locked ? ui_color::LOCKED : ui_color::BUTTON);
     }

@@ -17,6 +17,36 @@ class MenuTest : public GameTest {
   static void TearDownTestSuite() { free_level_tiles(); }
 };
 
+TEST_F(MenuTest, ExitMarkerStaysOnTheScreenAndHoldsItsText) {
+  // The marker for an exit out of sight: the whole box on the screen and wide enough
+  // for its text after the arrow, whatever way the exit lies and however far.
+  using BoxFn = __m128 (*)(float, float, float, float, float, float);
+  auto marker_box = reinterpret_cast<BoxFn>(dlsym(gameobj_module, "_Z15exit_marker_boxffffff"));
+  ASSERT_TRUE(marker_box);
+  constexpr float W = 1280, H = 720, S = 3;
+  struct Case {
+    const char* way;
+    float px, py;
+  } cases[] = {{"right", 5000, 360}, {"left", -5000, 360}, {"above", 640, -9000}, {"below", 640, 9000},
+               {"up and right", 3000, -3000}, {"down and left", -900, 4000}, {"just off the right", 1290, 300}};
+  for (float text_w : {60.0f, 140.0f, 260.0f}) {
+    for (const Case& c : cases) {
+      alignas(16) float box[4];
+      _mm_store_ps(box, marker_box(W, H, c.px, c.py, text_w, S));
+      SCOPED_TRACE(std::string(c.way) + ", text " + std::to_string(int(text_w)));
+      EXPECT_GE(box[0], 0);
+      EXPECT_GE(box[1], 0);
+      EXPECT_LE(box[2], W);
+      EXPECT_LE(box[3], H);
+      EXPECT_GE(box[2] - (box[0] + 15 * S), text_w) << "the text runs out of its box";
+      // Its middle on the side of the screen the exit lies.
+      float cx = (box[0] + box[2]) / 2, cy = (box[1] + box[3]) / 2;
+      EXPECT_EQ(cx > W / 2, c.px > W / 2);
+      EXPECT_EQ(cy > H / 2, c.py > H / 2);
+    }
+  }
+}
+
 TEST_F(MenuTest, EnterOnTheTitleStartsANewGame) {
   build_yard();
   reset_game();
