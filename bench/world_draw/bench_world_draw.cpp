@@ -1,8 +1,9 @@
 // One frame of the play scene's world drawing, headless at 1280 x 720, in the game's
 // order: both layers of a generated level, the backdrop behind them, 300 sprites, debris
-// and the post-effects (six full-screen passes). In the same run, the floor: the frame's six full-screen passes,
-// each into the same target with the same depth states, drawn by floor.sh (one point
-// read of a screen-sized texture, written opaque through d3d9.inc's output helper):
+// and the post-effects (six full-screen passes). In the same run, the floor: six
+// full-screen passes into the frame's targets, drawn by floor.sh (one point read of a
+// screen-sized texture, written opaque through d3d9.inc's output helper), each shaded
+// in full (the frame's backdrop, depth-tested behind the level, shades only its holes):
 //   backdrop            scene image, scene depth attached, depth test off
 //   level layers (2)    scene image, depth test on, the first writing depth
 //   depth slices (2)    post-effect target, scene depth, depth test on, no writes
