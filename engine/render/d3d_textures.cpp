@@ -121,21 +121,25 @@ static void release_temp() {
   temp_locked = false;
 }
 
+static void* lock_dynamic(Texture* t, int* pitch, int level, const RECT* area) {
+  D3DLOCKED_RECT lr;
+  HRESULT hr = t->tex->LockRect(level, &lr, area, D3DLOCK_DISCARD | D3DLOCK_NOSYSLOCK);
+  if (FAILED(hr)) {
+    debug("error locking texture (code 0x%08X)", (unsigned)hr);
+    return nullptr;
+  }
+  *pitch = lr.Pitch;
+  return lr.pBits;
+}
+
 void* lock_texture(Texture* t, int* pitch, int level) {
   if (!t || !t->tex) {
     debug("error: invalid texture in lock_texture()");
     return nullptr;
   }
   D3DLOCKED_RECT lr;
-  if (is_dynamic(t)) {
-    HRESULT hr = t->tex->LockRect(level, &lr, nullptr, D3DLOCK_DISCARD | D3DLOCK_NOSYSLOCK);
-    if (FAILED(hr)) {
-      debug("error locking texture (code 0x%08X)", (unsigned)hr);
-      return nullptr;
-    }
-    *pitch = lr.Pitch;
-    return lr.pBits;
-  }
+  if (is_dynamic(t))
+    return lock_dynamic(t, pitch, level, nullptr);
   if (temp_locked) {
     debug("error: tempTex is already used in lock_texture()");
     return nullptr;
@@ -165,6 +169,13 @@ void* lock_texture(Texture* t, int* pitch, int level) {
 }
 
 void* lock_texture(Texture* t, int* pitch, int, int level) { return lock_texture(t, pitch, level); }
+
+void* lock_texture_area(Texture* t, int* pitch, int w, int h) {
+  if (!t || !t->tex || !is_dynamic(t))
+    return lock_texture(t, pitch, 0);
+  RECT area = {0, 0, w, h};
+  return lock_dynamic(t, pitch, 0, &area);
+}
 
 bool unlock_texture(Texture* t, int level) {
   if (t && t->tex && is_dynamic(t)) {

@@ -37,6 +37,9 @@ void* lock_texture(Texture* t, int* pitch, int level);
 // The form the shell's level viewer calls: (texture, pitch, 1, level); every lock of
 // this module allows writing, so the flag changes nothing.
 void* lock_texture(Texture* t, int* pitch, int write, int level);
+// Level 0's w x h texels at the top left, for writing; of a dynamic texture only they
+// are uploaded at the unlock (the rest keeps what it held). Other textures lock whole.
+void* lock_texture_area(Texture* t, int* pitch, int w, int h);
 bool unlock_texture(Texture* t, int level);
 
 void set_texture(int stage, Texture* t);

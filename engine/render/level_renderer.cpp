@@ -205,16 +205,17 @@ void render_area(LevelRenderer* r, int x0, int y0, int x1, int y1, float z) {
   // overwritten (a second rectangle of the same renderer in one pass).
   if (bound_layer == r->texLayer0 || bound_layer == r->texLayer1)
     common_vb_writer.flush(false);
+  int cols = x1 - x0 + 1, rows = y1 - y0 + 1;
+  // Only the cells drawn are converted and uploaded.
   int pitch0 = 0, pitch1 = 0;
-  uint8_t* dst0 = (uint8_t*)lock_texture(r->texLayer0, &pitch0, 0);
+  uint8_t* dst0 = (uint8_t*)lock_texture_area(r->texLayer0, &pitch0, cols, rows);
   if (!dst0)
     return;
-  uint8_t* dst1 = (uint8_t*)lock_texture(r->texLayer1, &pitch1, 0);
+  uint8_t* dst1 = (uint8_t*)lock_texture_area(r->texLayer1, &pitch1, cols, rows);
   if (!dst1) {
     unlock_texture(r->texLayer0, 0);
     return;
   }
-  int cols = x1 - x0 + 1, rows = y1 - y0 + 1;
   convert_layer(r, dst0, pitch0, x0, y0, cols, rows, 0);
   convert_layer(r, dst1, pitch1, x0, y0, cols, rows, 1);
   unlock_texture(r->texLayer1, 0);

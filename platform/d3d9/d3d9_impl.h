@@ -68,6 +68,7 @@ struct TexLevel {
   std::vector<uint8_t> cpu;  // the CPU copy (locks, system-memory pools)
   bool locked = false;
   bool lock_readonly = false;
+  RECT dirty = {};  // what the last lock may have changed, uploaded at its unlock
 };
 
 struct IDirect3DTexture9::Impl {

@@ -32,9 +32,15 @@ void texture_upload_level(IDirect3DTexture9* t, UINT level) {
                                   (GLsizei)l.cpu.size(), l.cpu.data());
     return;
   }
-  UploadTexels up = upload_texels(ti->fmt, l.cpu.data(), l.pitch, l.width, l.height, ti->dev->upload_staging);
+  // Only the rectangle the lock changed: a lock of part of a large texture every frame
+  // (the level's layers) should not copy the rest.
+  const RECT& d = l.dirty;
+  int w = d.right - d.left, h = d.bottom - d.top;
+  if (w <= 0 || h <= 0) return;
+  const uint8_t* first = l.cpu.data() + (size_t)d.top * l.pitch + (size_t)d.left * ti->fmt->bytes_per_pixel;
+  UploadTexels up = upload_texels(ti->fmt, first, l.pitch, w, h, ti->dev->upload_staging);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, up.row_length);
-  glTextureSubImage2D(ti->tex, level, 0, 0, l.width, l.height, up.format, up.type, up.data);
+  glTextureSubImage2D(ti->tex, level, d.left, d.top, w, h, up.format, up.type, up.data);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
 }
 
@@ -100,6 +106,11 @@ static HRESULT lock_level(IDirect3DTexture9* t, TexLevel& l, UINT level, D3DLOCK
   // A managed texture's copy always holds its contents; a dynamic one is read back
   // unless the lock discards.
   if (ti->gpu() && !(flags & D3DLOCK_DISCARD) && ti->pool != D3DPOOL_MANAGED) texture_download_level(t, level);
+  RECT whole = {0, 0, l.width, l.height};
+  l.dirty = whole;
+  if (rect && !ti->fmt->block_bytes)
+    l.dirty = {std::clamp<LONG>(rect->left, 0, l.width), std::clamp<LONG>(rect->top, 0, l.height),
+               std::clamp<LONG>(rect->right, 0, l.width), std::clamp<LONG>(rect->bottom, 0, l.height)};
   int x = rect ? rect->left : 0, y = rect ? rect->top : 0;
   if (ti->fmt->block_bytes) {
     x /= 4;

@@ -4,6 +4,7 @@
 #include "engine/render/d3d_textures.h"
 #include "engine/render/d3d_vbuf.h"
 
+#include <algorithm>
 #include <cstring>
 
 static bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
@@ -41,6 +42,40 @@ TEST_F(RenderTest, LockedTexelsReachTheTexture) {
   EXPECT_EQ(roundtrip(a, 4, 3, 0xFF000100), expected(4, 3, 0xFF000100));
   Texture* dyn = create_dynamic_texture(5, 2, 1);
   EXPECT_EQ(roundtrip(dyn, 5, 2, 0xFF020000), expected(5, 2, 0xFF020000));
+}
+
+// A dynamic texture locked by its top-left area takes the new texels there and keeps
+// the rest; an area beyond the texture is cut to it.
+TEST_F(RenderTest, AreaLockChangesOnlyTheArea) {
+  startDevice(16, 16);
+  const int w = 6, h = 4;
+  struct Case {
+    int area_w, area_h;
+  } cases[] = {{3, 2}, {6, 1}, {1, 4}, {9, 7}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.area_w << " x " << c.area_h);
+    Texture* dyn = create_dynamic_texture(w, h, 1);
+    ASSERT_EQ(roundtrip(dyn, w, h, 0xFF000000), expected(w, h, 0xFF000000));
+    int pitch = 0;
+    uint8_t* p = (uint8_t*)lock_texture_area(dyn, &pitch, c.area_w, c.area_h);
+    ASSERT_NE(p, nullptr);
+    int cols = std::min(c.area_w, w), rows = std::min(c.area_h, h);
+    for (int y = 0; y < rows; y++)
+      for (int x = 0; x < cols; x++) ((uint32_t*)(p + y * pitch))[x] = 0xFF7F0000u + y * w + x;
+    ASSERT_TRUE(unlock_texture(dyn, 0));
+    Texture* rt = create_render_target(w, h, 1);
+    copy_texture(dyn, rt);
+    const uint8_t* px = (const uint8_t*)read_render_target(rt, &pitch);
+    ASSERT_NE(px, nullptr);
+    for (int y = 0; y < h; y++)
+      for (int x = 0; x < w; x++) {
+        uint32_t base = x < cols && y < rows ? 0xFF7F0000u : 0xFF000000u;
+        EXPECT_EQ(((const uint32_t*)(px + y * pitch))[x], base + y * w + x) << x << ", " << y;
+      }
+    end_read_render_target(rt);
+    destroy_texture(rt);
+    destroy_texture(dyn);
+  }
 }
 
 TEST_F(RenderTest, OneNonDynamicLockAtATime) {
