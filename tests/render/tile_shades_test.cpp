@@ -81,50 +81,68 @@ TEST_F(TileShadesTest, GridOnPixelsOnlyWhereUnitsLieOnWholePixels) {
 
 // Every pixel of a cell shows its colour lit by its own sample of the tile: a mistake
 // in the order of the shades (rows, columns, the tile's upright) shows with random texels.
+// Cameras off the cells' corners catch a pixel's place in its cell found wrongly.
 TEST_F(TileShadesTest, LevelLayersShowTheFilteredTileAtEveryPixelOfACell) {
-  const int S = 3, CW = 20, CH = 12, W = CW * S, H = CH * S;
+  const int CW = 20, CH = 12, W = 80, H = 48;
   startLevel(W, H);
-  std::vector<LevelCell> cells(size_t(CW) * CH, LevelCell{0, 0, 0});
-  for (int y = 0; y < CH; y++)
-    for (int x = 0; x < CW; x++) {
-      LevelCell& c = cells[size_t(y) * CW + x];
-      c.background = x % 5 ? uint8_t(1 + (x + 2 * y) % 30) : 0;
-      c.foreground = (x + y) % 3 == 0 ? uint8_t(2 + (3 * x + y) % 29) : 0;
-    }
-  r = create_level_renderer(cells.data(), 3, 3 * CW, CW, CH, 0, 0);
-  setCamera(0, 0, S);
-  alignas(16) float zero[4] = {};
-  set_ps_consts(TILE_SHADE_SCALE_REG, zero, 1);
-  set_scene_target();
-  set_zenable(true);
-  set_zwrite(true);
-  clear_view(0xFF000000);
-  start_level_rendering();
-  render_all(r, 0);
-  end_level_rendering();
-  EXPECT_EQ(psConst(TILE_SHADE_SCALE_REG)[0], float(S)) << "the shades came from the constants";
-  std::vector<uint32_t> px = readBackBuffer();
+  struct Case {
+    int scale;
+    float left, bottom;
+  } cases[] = {{3, 0, 0}, {3, 1.0f / 3, -2.0f / 3}, {4, 0, 0}, {4, 0.25f, 0.75f}, {4, -1.5f, 2.25f}, {2, 0.5f, -0.5f}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(testing::Message() << "scale " << k.scale << " camera " << k.left << "," << k.bottom);
+    const int S = k.scale;
+    std::vector<LevelCell> cells(size_t(CW) * CH, LevelCell{0, 0, 0});
+    for (int y = 0; y < CH; y++)
+      for (int x = 0; x < CW; x++) {
+        LevelCell& c = cells[size_t(y) * CW + x];
+        c.background = x % 5 ? uint8_t(1 + (x + 2 * y) % 30) : 0;
+        c.foreground = (x + y) % 3 == 0 ? uint8_t(2 + (3 * x + y) % 29) : 0;
+      }
+    r = create_level_renderer(cells.data(), 3, 3 * CW, CW, CH, 0, 0);
+    setCamera(k.left, k.bottom, S);
+    alignas(16) float zero[4] = {};
+    set_ps_consts(TILE_SHADE_SCALE_REG, zero, 1);
+    set_scene_target();
+    set_zenable(true);
+    set_zwrite(true);
+    clear_view(0xFF000000);
+    start_level_rendering();
+    render_all(r, 0);
+    end_level_rendering();
+    EXPECT_EQ(psConst(TILE_SHADE_SCALE_REG)[0], float(S)) << "the shades came from the constants";
+    std::vector<uint32_t> px = readBackBuffer();
 
-  auto shade = [&](const std::vector<uint8_t>& tile, int i, int j) {
-    return 2 * std::nearbyint(sample_wrap_bilinear(tile, 16, (i % S + 0.5f) / S, (j % S + 0.5f) / S)) / 255;
-  };
-  auto lit = [](uint32_t color, float k) {
-    uint32_t out = 0xFF000000u;
-    for (int s : {0, 8, 16})
-      out |= uint32_t(std::min(255L, std::lround(channel(color, s) * k))) << s;
-    return out;
-  };
-  int wrong = 0;
-  for (int j = 0; j < H; j++)
-    for (int i = 0; i < W; i++) {
-      const LevelCell& c = cells[size_t(CH - 1 - j / S) * CW + i / S];
-      uint32_t want = c.foreground   ? lit(main_palette[c.foreground], shade(voxel, i, j))
-                      : c.background ? lit(main_palette[c.background], shade(back, i, j))
-                                     : 0xFF000000u;
-      uint32_t got = px[size_t(j) * W + i];
-      if (!near_color(got, want, 2) && wrong++ < 10)
-        ADD_FAILURE() << "pixel " << i << "," << j << " got " << std::hex << got << " want " << want;
-    }
+    auto shade = [&](const std::vector<uint8_t>& tile, int i, int j) {
+      return 2 * std::nearbyint(sample_wrap_bilinear(tile, 16, (i + 0.5f) / S, (j + 0.5f) / S)) / 255;
+    };
+    auto lit = [](uint32_t color, float k) {
+      uint32_t out = 0xFF000000u;
+      for (int s : {0, 8, 16})
+        out |= uint32_t(std::min(255L, std::lround(channel(color, s) * k))) << s;
+      return out;
+    };
+    int wrong = 0;
+    for (int j = 0; j < H; j++)
+      for (int i = 0; i < W; i++) {
+        // The pixel's centre in the world, its cell, and its place in the cell from the
+        // cell's top left.
+        double wx = k.left + (i + 0.5) / S, wy = k.bottom + double(H) / S - (j + 0.5) / S;
+        int cx = int(std::floor(wx)), cy = int(std::floor(wy));
+        int si = int((wx - cx) * S), sj = int((cy + 1 - wy) * S);
+        uint32_t want = 0xFF000000u;
+        if (cx >= 0 && cx < CW && cy >= 0 && cy < CH) {
+          const LevelCell& c = cells[size_t(cy) * CW + cx];
+          want = c.foreground   ? lit(main_palette[c.foreground], shade(voxel, si, sj))
+                 : c.background ? lit(main_palette[c.background], shade(back, si, sj))
+                                : 0xFF000000u;
+        }
+        uint32_t got = px[size_t(j) * W + i];
+        if (!near_color(got, want, 2) && wrong++ < 10)
+          ADD_FAILURE() << "pixel " << i << "," << j << " got " << std::hex << got << " want " << want;
+      }
+    destroy_renderer(r);
+  }
 }
 
 // A level moved by part of a pixel samples the tiles between their pixels' centres:
