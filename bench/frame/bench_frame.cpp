@@ -33,6 +33,7 @@
 #include "engine/world/camera.h"
 #include "engine/world/junk.h"
 #include "tests/shell/support/real_scene.h"
+#include "tests/support/fill_count.h"
 
 namespace {
 
@@ -82,28 +83,14 @@ bool start() {
     add_junk(_mm_setr_ps(x, y, 0, 1), _mm_setzero_ps(), 0xFF000000u | (rng() & 0xFFFFFF), 1000.0f, 0.0f);
   }
 
-  // One frame's fill, as the driver counts it: the fragments its draws shade (and,
-  // for the record, the samples they write; alpha-tested texels are shaded, not written).
-  GLuint queries[2] = {};
-  glGenQueries(2, queries);
-  bool has_stats = epoxy_has_gl_extension("GL_ARB_pipeline_statistics_query");
-  glBeginQuery(GL_SAMPLES_PASSED, queries[0]);
-  if (has_stats)
-    glBeginQuery(GL_FRAGMENT_SHADER_INVOCATIONS_ARB, queries[1]);
-  bool drawn = render_d3d(0.025f);
-  glEndQuery(GL_SAMPLES_PASSED);
-  if (has_stats)
-    glEndQuery(GL_FRAGMENT_SHADER_INVOCATIONS_ARB);
-  GLuint64 written = 0, shaded = 0;
-  glGetQueryObjectui64v(queries[0], GL_QUERY_RESULT, &written);
-  if (has_stats)
-    glGetQueryObjectui64v(queries[1], GL_QUERY_RESULT, &shaded);
-  glDeleteQueries(2, queries);
+  // One frame's fill: the fragments its draws shade set the floor's number of passes.
+  bool drawn = false;
+  Fill fill = fill_of(W, H, [&] { drawn = render_d3d(0.025f); });
   if (!drawn)
     return false;
   present_frame(true);
-  frame_written = (double)written / (double)(W * H);
-  frame_shaded = has_stats ? (double)shaded / (double)(W * H) : frame_written;
+  frame_written = fill.written;
+  frame_shaded = fill.shaded;
   floor_passes = std::max(1, (int)std::lround(frame_shaded));
 
   // The world-drawing benchmark's floor shader: one texture read per pixel.

@@ -53,6 +53,7 @@
 #include "engine/world/junk.h"
 #include "engine/shell/modes/game_flow.h"
 #include "engine/world/palette.h"
+#include "tests/support/fill_count.h"
 
 namespace {
 
@@ -285,31 +286,6 @@ double time_of(void (*draw)(), Spent& spent) {
   return wall;
 }
 
-// The fragments one draw shades and the samples it writes, in screens' worth, as the
-// driver counts them (alpha-tested texels are shaded, not written).
-struct Fill {
-  double shaded = 0, written = 0;
-};
-
-Fill fill_of(void (*draw)()) {
-  GLuint queries[2] = {};
-  glGenQueries(2, queries);
-  bool has_stats = epoxy_has_gl_extension("GL_ARB_pipeline_statistics_query");
-  glBeginQuery(GL_SAMPLES_PASSED, queries[0]);
-  if (has_stats)
-    glBeginQuery(GL_FRAGMENT_SHADER_INVOCATIONS_ARB, queries[1]);
-  draw();
-  glEndQuery(GL_SAMPLES_PASSED);
-  if (has_stats)
-    glEndQuery(GL_FRAGMENT_SHADER_INVOCATIONS_ARB);
-  GLuint64 written = 0, shaded = 0;
-  glGetQueryObjectui64v(queries[0], GL_QUERY_RESULT, &written);
-  if (has_stats)
-    glGetQueryObjectui64v(queries[1], GL_QUERY_RESULT, &shaded);
-  glDeleteQueries(2, queries);
-  double screen = double(W) * H;
-  return {has_stats ? double(shaded) / screen : double(written) / screen, double(written) / screen};
-}
 
 // One part of the frame alone, over the colour a whole frame left and the depth the
 // frame's parts before it leave.
@@ -321,7 +297,7 @@ void BM_FramePart(benchmark::State& state) {
   static int part;
   part = int(state.range(0));
   draw_parts_before(part);
-  Fill fill = fill_of([] {
+  Fill fill = fill_of(W, H, [] {
     parts[part]();
     finish_device();
   });

@@ -186,13 +186,7 @@ TEST_F(LevelRendererTest, DrawsEachCellOnItsPixelsWithTheForegroundInFront) {
     }
   r = g.renderer(0, 0);
   setCamera(0, 0, 4);  // 64 x 48 pixels show 16 x 12 cells
-  set_scene_target();
-  set_zenable(true);
-  set_zwrite(true);
-  clear_view(0xFF000000);
-  start_level_rendering();
-  render_all(r, 0);
-  end_level_rendering();
+  drawLevelOnScene(r);
   std::vector<uint32_t> px = readBackBuffer();
   float shade = 2 * 128 / 255.0f;
   auto lit = [&](uint32_t c) {

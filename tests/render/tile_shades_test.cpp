@@ -103,13 +103,7 @@ TEST_F(TileShadesTest, LevelLayersShowTheFilteredTileAtEveryPixelOfACell) {
     setCamera(k.left, k.bottom, S);
     alignas(16) float zero[4] = {};
     set_ps_consts(TILE_SHADE_SCALE_REG, zero, 1);
-    set_scene_target();
-    set_zenable(true);
-    set_zwrite(true);
-    clear_view(0xFF000000);
-    start_level_rendering();
-    render_all(r, 0);
-    end_level_rendering();
+    drawLevelOnScene(r);
     EXPECT_EQ(psConst(TILE_SHADE_SCALE_REG)[0], float(S)) << "the shades came from the constants";
     std::vector<uint32_t> px = readBackBuffer();
 

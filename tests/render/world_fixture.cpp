@@ -16,6 +16,7 @@
 #include "engine/render/d3d_vbuf.h"
 #include "engine/render/dynVBWriter.h"
 #include "engine/render/image.h"
+#include "engine/render/level_renderer.h"
 #include "engine/render/render_hooks.h"
 #include "platform/d3d9/d3d9_impl.h"  // the constants the device holds
 
@@ -83,6 +84,16 @@ void WorldTest::startWorld(int w, int h) {
   d3d_no_scene_target = true;  // as the game runs: the scene's target is the back buffer
   startDevice(w, h);
   common_vb_writer.create(65536, 4);
+}
+
+void WorldTest::drawLevelOnScene(LevelRenderer* renderer) {
+  set_scene_target();
+  set_zenable(true);
+  set_zwrite(true);
+  clear_view(0xFF000000);
+  start_level_rendering();
+  render_all(renderer, 0);
+  end_level_rendering();
 }
 
 void WorldTest::setCamera(float left, float bottom, int scale) {

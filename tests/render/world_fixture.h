@@ -9,6 +9,7 @@
 
 #include "engine/core/geometry.h"
 
+struct LevelRenderer;
 struct Texture;
 
 // One 8-bit luminance DDS file of size x size texels, row 0 first.
@@ -38,6 +39,10 @@ class WorldTest : public RenderTest {
   // for the world point (x, y) of the current camera.
   int pixelX(float x) const;
   int pixelY(float y) const;
+
+  // Every cell of the level renderer drawn into the scene image, cleared to black first,
+  // with the depth test and depth writes the play scene has on.
+  void drawLevelOnScene(LevelRenderer* renderer);
 
   // A PNG under the per-user folder (pixels 0xAARRGGBB, bottom row first).
   void writePng(const std::string& vfs_path, int w, int h, const std::vector<uint32_t>& bottom_first);
