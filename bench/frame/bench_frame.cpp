@@ -4,7 +4,8 @@
 // loop draws it (GPU work included: every frame waits for the device). In the same
 // run the fill floor: as many full-screen passes of a one-texture shader as the frame
 // shades screens' worth of fragments (counted by the driver's pipeline statistics), each
-// of them shaded in full.
+// of them shaded in full, drawn into the frame's three targets as bench_world_draw's
+// floor is.
 //   BM_PlayFrame      the frame
 //   BM_FillFloor      the floor
 //   BM_FrameAndFloor  both, alternately in each iteration, so that the machine's drift
@@ -31,6 +32,7 @@
 #include "engine/render/d3d_states.h"
 #include "engine/render/d3d_textures.h"
 #include "engine/render/d3d_vbuf.h"
+#include "engine/render/postfx.h"
 #include "engine/render/screenshot.h"
 #include "engine/shell/modes/game_flow.h"
 #include "engine/shell/modes/game_mode.h"
@@ -126,21 +128,29 @@ bool draw_frame(int n) {
   return true;
 }
 
-// The floor's passes, each shaded in full.
+// The floor's passes, each shaded in full, into the frame's targets in the frame's
+// order: the scene image (with the scene's depth, its test off) for all but three, the
+// post-effect target for two, then the back buffer for the last, which reads the scene
+// image and so waits for the passes before it, as the frame's final pass does. With the
+// depth attached llvmpipe keeps every pass: without it, an opaque full-screen draw
+// drops the draws of its target before it.
 bool draw_floor() {
   if (!begin_scene())
     return false;
-  // The back buffer with the scene's depth attached (its test off), as the frame's
-  // scene passes have it: llvmpipe drops every earlier draw of a target without depth
-  // once an opaque full-screen draw covers it, which would leave one pass shaded.
-  set_scene_target();
   set_blend_none();
   set_zenable(false);
   set_atest(0);
   set_shader(floor_shader);
   set_texture(0, floor_texture);
-  for (int i = 0; i < floor_passes; i++)
+  set_scene_target();
+  for (int i = 0; i < std::max(1, floor_passes - 3); i++)
     draw_postfx();
+  set_texture_target(get_postfx_target(), 0, true);
+  draw_postfx();
+  draw_postfx();
+  set_backbuffer_target();
+  set_texture(0, scene_image);
+  draw_postfx();
   set_zenable(true);
   end_scene();
   finish_frame();
