@@ -179,6 +179,9 @@ void BM_FillFloor(benchmark::State& state) {
     state.SkipWithError("no device");
     return;
   }
+  // The fragments the floor shades, in screens' worth: its number of passes when
+  // each is shaded in full.
+  state.counters["shaded"] = fill_of(W, H, [] { draw_floor(); }).shaded;
   double raster0 = raster_cpu_seconds();
   for (auto _ : state)
     if (!draw_floor()) {
