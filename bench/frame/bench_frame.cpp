@@ -19,11 +19,9 @@
 #include <stdlib.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <random>
 #include <string>
 
@@ -40,6 +38,7 @@
 #include "engine/world/camera.h"
 #include "engine/world/junk.h"
 #include "tests/shell/support/real_scene.h"
+#include "tests/support/draw_time.h"
 #include "tests/support/fill_count.h"
 
 namespace {
@@ -60,16 +59,6 @@ double frame_ms = 0, floor_ms = 0;
 // which spins while it waits for the device. Other programs on the machine disturb it
 // less than the wall time.
 double frame_raster_ms = 0, floor_raster_ms = 0;
-
-double cpu_seconds(clockid_t clock) {
-  timespec t;
-  clock_gettime(clock, &t);
-  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
-
-double raster_cpu_seconds() {
-  return cpu_seconds(CLOCK_PROCESS_CPUTIME_ID) - cpu_seconds(CLOCK_THREAD_CPUTIME_ID);
-}
 
 bool start() {
   if (!start_real_scene(BENCH_BIN_DIR, BENCH_FLOOR_DIR, W, H, false))
@@ -163,15 +152,19 @@ void BM_PlayFrame(benchmark::State& state) {
     return;
   }
   int n = 0;
-  double raster0 = raster_cpu_seconds(), main0 = cpu_seconds(CLOCK_THREAD_CPUTIME_ID);
-  for (auto _ : state)
-    if (!draw_frame(n++)) {
+  Spent spent;
+  for (auto _ : state) {
+    bool drawn = false;
+    time_of(spent, [&] { drawn = draw_frame(n++); });
+    if (!drawn) {
       state.SkipWithError("the frame was not rendered");
       return;
     }
-  state.counters["fps"] = benchmark::Counter((double)state.iterations(), benchmark::Counter::kIsRate);
-  state.counters["raster_cpu_ms"] = (raster_cpu_seconds() - raster0) / (double)state.iterations() * 1000;
-  state.counters["main_cpu_ms"] = (cpu_seconds(CLOCK_THREAD_CPUTIME_ID) - main0) / (double)state.iterations() * 1000;
+  }
+  double count = (double)state.iterations();
+  state.counters["fps"] = benchmark::Counter(count, benchmark::Counter::kIsRate);
+  state.counters["raster_cpu_ms"] = spent.raster() / count * 1000;
+  state.counters["main_cpu_ms"] = spent.main_cpu / count * 1000;
 }
 
 void BM_FillFloor(benchmark::State& state) {
@@ -182,29 +175,19 @@ void BM_FillFloor(benchmark::State& state) {
   // The fragments the floor shades, in screens' worth: its number of passes when
   // each is shaded in full.
   state.counters["shaded"] = fill_of(W, H, [] { draw_floor(); }).shaded;
-  double raster0 = raster_cpu_seconds();
-  for (auto _ : state)
-    if (!draw_floor()) {
+  Spent spent;
+  for (auto _ : state) {
+    bool drawn = false;
+    time_of(spent, [&] { drawn = draw_floor(); });
+    if (!drawn) {
       state.SkipWithError("no scene");
       return;
     }
-  state.counters["fps"] = benchmark::Counter((double)state.iterations(), benchmark::Counter::kIsRate);
+  }
+  double count = (double)state.iterations();
+  state.counters["fps"] = benchmark::Counter(count, benchmark::Counter::kIsRate);
   state.counters["passes"] = floor_passes;
-  state.counters["raster_cpu_ms"] = (raster_cpu_seconds() - raster0) / (double)state.iterations() * 1000;
-}
-
-// What one draw took: wall and rasteriser CPU seconds.
-struct Spent {
-  double wall = 0, raster = 0;
-};
-
-bool timed(bool (*draw)(int), int n, Spent& spent) {
-  double raster0 = raster_cpu_seconds();
-  auto t0 = std::chrono::steady_clock::now();
-  bool drawn = draw(n);
-  spent.wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  spent.raster += raster_cpu_seconds() - raster0;
-  return drawn;
+  state.counters["raster_cpu_ms"] = spent.raster() / count * 1000;
 }
 
 void BM_FrameAndFloor(benchmark::State& state) {
@@ -215,22 +198,24 @@ void BM_FrameAndFloor(benchmark::State& state) {
   Spent frame, floor;
   int n = 0;
   for (auto _ : state) {
-    Spent before = frame, floor_before = floor;
-    if (!timed(draw_frame, n++, frame) || !timed([](int) { return draw_floor(); }, 0, floor)) {
+    bool drawn = false, floor_drawn = false;
+    double wall = time_of(frame, [&] { drawn = draw_frame(n++); });
+    wall += time_of(floor, [&] { floor_drawn = draw_floor(); });
+    if (!drawn || !floor_drawn) {
       state.SkipWithError("the frame or the floor was not rendered");
       return;
     }
-    state.SetIterationTime(frame.wall - before.wall + floor.wall - floor_before.wall);
+    state.SetIterationTime(wall);
   }
   double count = (double)state.iterations();
   frame_ms = frame.wall / count * 1000;
   floor_ms = floor.wall / count * 1000;
-  frame_raster_ms = frame.raster / count * 1000;
-  floor_raster_ms = floor.raster / count * 1000;
+  frame_raster_ms = frame.raster() / count * 1000;
+  floor_raster_ms = floor.raster() / count * 1000;
   state.counters["frame_ms"] = frame_ms;
   state.counters["floor_ms"] = floor_ms;
   state.counters["ratio"] = frame.wall / floor.wall;
-  state.counters["raster_ratio"] = frame.raster / floor.raster;
+  state.counters["raster_ratio"] = frame.raster() / floor.raster();
 }
 
 }  // namespace

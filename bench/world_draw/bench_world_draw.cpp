@@ -26,10 +26,8 @@
 #include <stdlib.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <ctime>
 #include <random>
 #include <string>
 #include <vector>
@@ -53,6 +51,7 @@
 #include "engine/world/junk.h"
 #include "engine/shell/modes/game_flow.h"
 #include "engine/world/palette.h"
+#include "tests/support/draw_time.h"
 #include "tests/support/fill_count.h"
 
 namespace {
@@ -256,37 +255,6 @@ void draw_floor() {
   finish_device();
 }
 
-struct Spent {
-  double wall = 0, cpu = 0;  // seconds; cpu counts every thread of the process
-  double main_cpu = 0;       // seconds of the main thread's own work
-};
-
-double process_cpu_seconds() {
-  timespec t;
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
-
-double thread_cpu_seconds() {
-  timespec t;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
-
-// Adds what one draw took to `spent`; returns its wall time.
-double time_of(void (*draw)(), Spent& spent) {
-  double m0 = thread_cpu_seconds();
-  double c0 = process_cpu_seconds();
-  auto t0 = std::chrono::steady_clock::now();
-  draw();
-  double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  spent.wall += wall;
-  spent.cpu += process_cpu_seconds() - c0;
-  spent.main_cpu += thread_cpu_seconds() - m0;
-  return wall;
-}
-
-
 // One part of the frame alone, over the colour a whole frame left and the depth the
 // frame's parts before it leave.
 void BM_FramePart(benchmark::State& state) {
@@ -306,12 +274,10 @@ void BM_FramePart(benchmark::State& state) {
   Spent spent;
   for (auto _ : state) {
     draw_parts_before(part);
-    state.SetIterationTime(time_of(
-        [] {
-          parts[part]();
-          finish_device();
-        },
-        spent));
+    state.SetIterationTime(time_of(spent, [] {
+      parts[part]();
+      finish_device();
+    }));
   }
   state.counters["cpu_ms"] = spent.cpu / double(state.iterations()) * 1000;
 }
@@ -338,7 +304,7 @@ void BM_FrameAndFloor(benchmark::State& state) {
     return state.SkipWithError("no device");
   Spent frame, floor;
   for (auto _ : state)
-    state.SetIterationTime(time_of(draw_world_frame, frame) + time_of(draw_floor, floor));
+    state.SetIterationTime(time_of(frame, draw_world_frame) + time_of(floor, draw_floor));
   double n = double(state.iterations());
   state.counters["frame_ms"] = frame.wall / n * 1000;
   state.counters["floor_ms"] = floor.wall / n * 1000;
