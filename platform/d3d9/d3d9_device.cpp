@@ -878,7 +878,7 @@ HRESULT IDirect3DDevice9Ex::UpdateSurface(IDirect3DSurface9* src, const RECT* sr
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   const uint8_t* first = from->cpu.data() + (size_t)r.top * from->pitch + (size_t)r.left * f->bytes_per_pixel;
   int w = r.right - r.left, h = r.bottom - r.top;
-  UploadTexels up = upload_texels(f, first, from->pitch, w, h, impl->upload_staging);
+  UploadTexels up = upload_texels(f, to.bgra_storage, first, from->pitch, w, h, impl->upload_staging);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, up.row_length);
   glTextureSubImage2D(to.name, to.level, p.x, p.y, w, h, up.format, up.type, up.data);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);

@@ -48,10 +48,11 @@ int format_rows(const GlFormat* f, int height) {
   return height;
 }
 
-UploadTexels upload_texels(const GlFormat* f, const uint8_t* texels, int pitch, int w, int h,
+bool is_bgra8(const GlFormat* f) { return f->format == GL_BGRA && f->type == GL_UNSIGNED_INT_8_8_8_8_REV; }
+
+UploadTexels upload_texels(const GlFormat* f, bool bgra_storage, const uint8_t* texels, int pitch, int w, int h,
                            std::vector<uint8_t>& staging) {
-  bool bgra8 = f->format == GL_BGRA && f->type == GL_UNSIGNED_INT_8_8_8_8_REV;
-  if (!bgra8) return {texels, f->format, f->type, pitch / (f->bytes_per_pixel ? f->bytes_per_pixel : 1)};
+  if (!is_bgra8(f) || bgra_storage) return {texels, f->format, f->type, pitch / (f->bytes_per_pixel ? f->bytes_per_pixel : 1)};
   staging.resize((size_t)w * h * 4);
   uint32_t* out = (uint32_t*)staging.data();
   for (int y = 0; y < h; y++, out += w) {

@@ -23,16 +23,21 @@ const GlFormat* gl_format(D3DFORMAT format);
 // Bytes of one row of pixels (of 4x4 blocks for compressed formats) and the row count.
 int format_pitch(const GlFormat* f, int width);
 int format_rows(const GlFormat* f, int height);
-// Texels to upload as the driver stores them. The driver turns A8R8G8B8's memory order
-// (B, G, R, A) into its R, G, B, A storage one texel at a time; those rows are reordered
-// here into `staging`, many texels a step, and go up as R, G, B, A bytes, which the
-// driver copies. Other formats go up as they are. w x h texels, rows `pitch` bytes apart.
+// A8R8G8B8 and X8R8G8B8 have Direct3D's memory order, B, G, R, A. Textures that are
+// never drawn into ask the driver for storage in that order, so their texels go up as
+// they are, copied. Render targets have sized storage, which GL only offers as R, G, B,
+// A; the driver would convert B, G, R, A texels into it one at a time (many times
+// slower), so for them the rows are reordered here into `staging`, many texels a step,
+// and go up as R, G, B, A bytes.
+bool is_bgra8(const GlFormat* f);
+// Texels to upload as the driver stores them: w x h texels, rows `pitch` bytes apart,
+// into storage of B, G, R, A order or not.
 struct UploadTexels {
   const void* data;
   GLenum format, type;
   GLint row_length;  // in texels; 0 when rows are packed
 };
-UploadTexels upload_texels(const GlFormat* f, const uint8_t* texels, int pitch, int w, int h,
+UploadTexels upload_texels(const GlFormat* f, bool bgra_storage, const uint8_t* texels, int pitch, int w, int h,
                            std::vector<uint8_t>& staging);
 
 // ---- recording --------------------------------------------------------------------
@@ -78,6 +83,7 @@ struct IDirect3DTexture9::Impl {
   DWORD usage = 0;
   D3DPOOL pool = D3DPOOL_DEFAULT;
   GLuint tex = 0;  // 0 for system-memory and scratch textures
+  bool bgra_storage = false;  // the driver keeps the texels in B, G, R, A order
   std::vector<TexLevel> levels;
   bool gpu() const { return tex != 0; }
 };
@@ -110,6 +116,7 @@ struct GlImage {
   GLint level = 0;
   int width = 0, height = 0, samples = 0;
   bool depth = false;
+  bool bgra_storage = false;
 };
 bool surface_gl_image(IDirect3DSurface9* s, GlImage* out);
 TexLevel* surface_cpu(IDirect3DSurface9* s);

@@ -38,7 +38,7 @@ void texture_upload_level(IDirect3DTexture9* t, UINT level) {
   int w = d.right - d.left, h = d.bottom - d.top;
   if (w <= 0 || h <= 0) return;
   const uint8_t* first = l.cpu.data() + (size_t)d.top * l.pitch + (size_t)d.left * ti->fmt->bytes_per_pixel;
-  UploadTexels up = upload_texels(ti->fmt, first, l.pitch, w, h, ti->dev->upload_staging);
+  UploadTexels up = upload_texels(ti->fmt, ti->bgra_storage, first, l.pitch, w, h, ti->dev->upload_staging);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, up.row_length);
   glTextureSubImage2D(ti->tex, level, d.left, d.top, w, h, up.format, up.type, up.data);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
@@ -142,6 +142,20 @@ HRESULT IDirect3DTexture9::UnlockRect(UINT level) {
   return D3D_OK;
 }
 
+// Levels given by B, G, R, A texels of an unsized format, from which the driver chooses
+// storage in that order. Binding a texture is the only way to define them: the texture
+// unit's binding is put back after.
+static void create_bgra_storage(IDirect3DTexture9::Impl* ti) {
+  GLint bound = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  glGenTextures(1, &ti->tex);
+  glBindTexture(GL_TEXTURE_2D, ti->tex);
+  for (size_t i = 0; i < ti->levels.size(); i++)
+    glTexImage2D(GL_TEXTURE_2D, (GLint)i, GL_RGBA, ti->levels[i].width, ti->levels[i].height, 0, GL_BGRA,
+                 GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
+  glBindTexture(GL_TEXTURE_2D, (GLuint)bound);
+}
+
 HRESULT IDirect3DDevice9Ex::CreateTexture(UINT w, UINT h, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                                           IDirect3DTexture9** texture, HANDLE*) {
   D3D9_REC("CreateTexture(%u, %u, %u, 0x%X, %u, %u)", w, h, levels, usage, (unsigned)format, (unsigned)pool);
@@ -175,8 +189,13 @@ HRESULT IDirect3DDevice9Ex::CreateTexture(UINT w, UINT h, UINT levels, DWORD usa
     impl->make_current();
     while (glGetError() != GL_NO_ERROR) {
     }
-    glCreateTextures(GL_TEXTURE_2D, 1, &ti->tex);
-    glTextureStorage2D(ti->tex, levels, f->internal, w, h);
+    ti->bgra_storage = is_bgra8(f) && !(usage & D3DUSAGE_RENDERTARGET);
+    if (ti->bgra_storage)
+      create_bgra_storage(ti);
+    else {
+      glCreateTextures(GL_TEXTURE_2D, 1, &ti->tex);
+      glTextureStorage2D(ti->tex, levels, f->internal, w, h);
+    }
     glTextureParameteriv(ti->tex, GL_TEXTURE_SWIZZLE_RGBA, f->swizzle);
     glTextureParameteri(ti->tex, GL_TEXTURE_MAX_LEVEL, levels - 1);
     if (glGetError() != GL_NO_ERROR) {
@@ -210,7 +229,7 @@ bool surface_gl_image(IDirect3DSurface9* s, GlImage* out) {
     IDirect3DTexture9::Impl* ti = si->owner->impl;
     if (!ti->gpu()) return false;
     const TexLevel& l = ti->levels[si->level];
-    *out = {ti->tex, false, (GLint)si->level, l.width, l.height, 0, false};
+    *out = {ti->tex, false, (GLint)si->level, l.width, l.height, 0, false, ti->bgra_storage};
     return true;
   }
   if (!si->tex && !si->rb) return false;

@@ -435,6 +435,90 @@ TEST_F(LayerTest, DynamicTextureLocksReadBackWhatReachedTheTextureMeanwhile) {
   tex->Release();
 }
 
+// Textures that are never drawn into are made level by level, for storage in Direct3D's
+// byte order, which takes a binding; render targets are made at once. Texels reach
+// every kind whole, by every way up (a lock, a copy from system memory, into a smaller
+// mip level), a blit from the back buffer into a texture keeps them, and making a
+// texture leaves the texture drawn with bound.
+TEST_F(LayerTest, EightBitTexelsKeepTheirChannelsInEveryKindOfTexture) {
+  struct Case {
+    const char* name;
+    DWORD usage;
+    D3DPOOL pool;
+    UINT levels, level;
+    bool by_lock;
+  };
+  const Case cases[] = {
+      {"managed, locked", 0, D3DPOOL_MANAGED, 1, 0, true},
+      {"dynamic, locked", D3DUSAGE_DYNAMIC, D3DPOOL_DEFAULT, 1, 0, true},
+      {"mip level 1, copied", 0, D3DPOOL_DEFAULT, 2, 1, false},
+      {"render target, copied", D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT, 1, 0, false},
+  };
+  const int w = 4, h = 2;
+  setPixelSpace(W, H);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    IDirect3DTexture9* tex = nullptr;
+    ASSERT_EQ(dev->CreateTexture(w << c.level, h << c.level, c.levels, c.usage, D3DFMT_A8R8G8B8, c.pool, &tex, nullptr),
+              D3D_OK);
+    IDirect3DSurface9* sys = nullptr;
+    ASSERT_EQ(dev->CreateOffscreenPlainSurface(w, h, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &sys, nullptr), D3D_OK);
+    D3DLOCKED_RECT lr;
+    if (c.by_lock)
+      ASSERT_EQ(tex->LockRect(c.level, &lr, nullptr, 0), D3D_OK);
+    else
+      ASSERT_EQ(sys->LockRect(&lr, nullptr, 0), D3D_OK);
+    for (int y = 0; y < h; y++)
+      for (int x = 0; x < w; x++) ((uint32_t*)((uint8_t*)lr.pBits + y * lr.Pitch))[x] = texel(x, y);
+    if (c.by_lock) {
+      ASSERT_EQ(tex->UnlockRect(c.level), D3D_OK);
+    } else {
+      sys->UnlockRect();
+      IDirect3DSurface9* level = nullptr;
+      ASSERT_EQ(tex->GetSurfaceLevel(c.level, &level), D3D_OK);
+      ASSERT_EQ(dev->UpdateSurface(sys, nullptr, level, nullptr), D3D_OK);
+      level->Release();
+    }
+    sys->Release();
+    // Drawn one texel a pixel from the level written (the only one sampled).
+    dev->SetTexture(0, tex);
+    dev->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
+    dev->SetSamplerState(0, D3DSAMP_MAXMIPLEVEL, c.level);
+    useShader(true);
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    drawQuad(-0.5f, -0.5f, w - 0.5f, h - 0.5f, 0xFFFFFFFF);
+    dev->SetSamplerState(0, D3DSAMP_MAXMIPLEVEL, 0);
+    dev->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_NONE);
+    std::vector<uint32_t> px = readBackBuffer();
+    for (int y = 0; y < h; y++)
+      for (int x = 0; x < w; x++) EXPECT_EQ(px[y * W + x], texel(x, y)) << x << "," << y;
+    tex->Release();
+  }
+
+  // The back buffer's pixels blitted into a texture that is not a render target.
+  IDirect3DTexture9* copy = nullptr;
+  ASSERT_EQ(dev->CreateTexture(W, H, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &copy, nullptr), D3D_OK);
+  IDirect3DSurface9 *bb = nullptr, *dst = nullptr;
+  dev->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb);
+  copy->GetSurfaceLevel(0, &dst);
+  ASSERT_EQ(dev->StretchRect(bb, nullptr, dst, nullptr, D3DTEXF_POINT), D3D_OK);
+  dev->SetTexture(0, copy);
+  useShader(true);
+  for (const char* when : {"blit", "after making another texture"}) {
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    drawQuad(-0.5f, -0.5f, W - 0.5f, H - 0.5f, 0xFFFFFFFF);
+    std::vector<uint32_t> px = readBackBuffer();
+    for (int y = 0; y < h; y++)
+      for (int x = 0; x < w; x++) EXPECT_EQ(px[y * W + x], texel(x, y)) << when << " " << x << "," << y;
+    IDirect3DTexture9* other = nullptr;
+    ASSERT_EQ(dev->CreateTexture(4, 4, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &other, nullptr), D3D_OK);
+    other->Release();
+  }
+  dst->Release();
+  bb->Release();
+  copy->Release();
+}
+
 TEST_F(LayerTest, StretchRectAndFrontBufferCopies) {
   dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
   IDirect3DTexture9* tex = nullptr;
