@@ -52,7 +52,8 @@ bool is_bgra8(const GlFormat* f) { return f->format == GL_BGRA && f->type == GL_
 
 UploadTexels upload_texels(const GlFormat* f, bool bgra_storage, const uint8_t* texels, int pitch, int w, int h,
                            std::vector<uint8_t>& staging) {
-  if (!is_bgra8(f) || bgra_storage) return {texels, f->format, f->type, pitch / (f->bytes_per_pixel ? f->bytes_per_pixel : 1)};
+  if (!is_bgra8(f) || bgra_storage)
+    return {texels, f->format, f->type, pitch / (f->bytes_per_pixel ? f->bytes_per_pixel : 1)};
   staging.resize((size_t)w * h * 4);
   uint32_t* out = (uint32_t*)staging.data();
   for (int y = 0; y < h; y++, out += w) {

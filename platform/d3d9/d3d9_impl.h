@@ -83,9 +83,10 @@ struct IDirect3DTexture9::Impl {
   DWORD usage = 0;
   D3DPOOL pool = D3DPOOL_DEFAULT;
   GLuint tex = 0;  // 0 for system-memory and scratch textures
-  bool bgra_storage = false;  // the driver keeps the texels in B, G, R, A order
   std::vector<TexLevel> levels;
   bool gpu() const { return tex != 0; }
+  // The driver keeps the texels in B, G, R, A order (see is_bgra8).
+  bool bgra_storage() const { return is_bgra8(fmt) && !(usage & D3DUSAGE_RENDERTARGET); }
 };
 void texture_upload_level(IDirect3DTexture9* t, UINT level);
 void texture_download_level(IDirect3DTexture9* t, UINT level);

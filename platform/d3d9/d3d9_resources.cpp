@@ -38,7 +38,7 @@ void texture_upload_level(IDirect3DTexture9* t, UINT level) {
   int w = d.right - d.left, h = d.bottom - d.top;
   if (w <= 0 || h <= 0) return;
   const uint8_t* first = l.cpu.data() + (size_t)d.top * l.pitch + (size_t)d.left * ti->fmt->bytes_per_pixel;
-  UploadTexels up = upload_texels(ti->fmt, ti->bgra_storage, first, l.pitch, w, h, ti->dev->upload_staging);
+  UploadTexels up = upload_texels(ti->fmt, ti->bgra_storage(), first, l.pitch, w, h, ti->dev->upload_staging);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, up.row_length);
   glTextureSubImage2D(ti->tex, level, d.left, d.top, w, h, up.format, up.type, up.data);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
@@ -189,8 +189,7 @@ HRESULT IDirect3DDevice9Ex::CreateTexture(UINT w, UINT h, UINT levels, DWORD usa
     impl->make_current();
     while (glGetError() != GL_NO_ERROR) {
     }
-    ti->bgra_storage = is_bgra8(f) && !(usage & D3DUSAGE_RENDERTARGET);
-    if (ti->bgra_storage)
+    if (ti->bgra_storage())
       create_bgra_storage(ti);
     else {
       glCreateTextures(GL_TEXTURE_2D, 1, &ti->tex);
@@ -229,7 +228,7 @@ bool surface_gl_image(IDirect3DSurface9* s, GlImage* out) {
     IDirect3DTexture9::Impl* ti = si->owner->impl;
     if (!ti->gpu()) return false;
     const TexLevel& l = ti->levels[si->level];
-    *out = {ti->tex, false, (GLint)si->level, l.width, l.height, 0, false, ti->bgra_storage};
+    *out = {ti->tex, false, (GLint)si->level, l.width, l.height, 0, false, ti->bgra_storage()};
     return true;
   }
   if (!si->tex && !si->rb) return false;
