@@ -657,6 +657,36 @@ static bool prim_mode(D3DPRIMITIVETYPE type, UINT prims, GLenum* mode, GLsizei* 
   return false;
 }
 
+// A triangle list goes to GL in runs of at most this many vertices, all in one call.
+// The software rasteriser sends a whole draw down its clipping path when any of its
+// vertices lies off the screen, and that path does work in proportion to the draw's
+// vertex count each time it passes a few dozen vertices on: a draw of a few hundred
+// sprites, a few of them at the screen's edge, spent more on that than on its
+// triangles. In runs, the cost stays in proportion to the vertices, and runs wholly on
+// the screen keep the fast path. The triangles keep their order, so the picture is the
+// same.
+constexpr GLsizei TRIANGLE_RUN = 60;
+
+static void draw_arrays(GLenum mode, GLint first, GLsizei count) {
+  if (mode != GL_TRIANGLES || count <= TRIANGLE_RUN) {
+    glDrawArrays(mode, first, count);
+    return;
+  }
+  constexpr int RUNS = 64;
+  GLint firsts[RUNS];
+  GLsizei counts[RUNS];
+  while (count > 0) {
+    int runs = 0;
+    for (; runs < RUNS && count > 0; runs++) {
+      firsts[runs] = first;
+      counts[runs] = std::min(count, TRIANGLE_RUN);
+      first += counts[runs];
+      count -= counts[runs];
+    }
+    glMultiDrawArrays(mode, firsts, counts, runs);
+  }
+}
+
 // vertex_end: one past the last vertex a non-indexed draw reads (~0u: unknown).
 static bool prepare_draw(D3d9Device* d, UINT vertex_end) {
   if (!d->vs || !d->ps) return false;  // no fixed-function pipeline here
@@ -672,7 +702,7 @@ HRESULT IDirect3DDevice9Ex::DrawPrimitive(D3DPRIMITIVETYPE type, UINT first_vert
   GLsizei count;
   if (!prim_mode(type, prims, &mode, &count)) return D3DERR_INVALIDCALL;
   if (!prepare_draw(impl, first_vertex + count)) return D3DERR_INVALIDCALL;
-  glDrawArrays(mode, first_vertex, count);
+  draw_arrays(mode, (GLint)first_vertex, count);
   return D3D_OK;
 }
 
@@ -708,7 +738,7 @@ HRESULT IDirect3DDevice9Ex::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT prims, c
   bool ok = prepare_draw(impl, ~0u);
   if (ok) {
     glVertexArrayVertexBuffer(impl->vao, 0, impl->up_buffer, 0, stride);
-    glDrawArrays(mode, 0, count);
+    draw_arrays(mode, 0, count);
   }
   // As under Direct3D, stream 0 is left unbound after a draw from user memory.
   return ok ? D3D_OK : D3DERR_INVALIDCALL;

@@ -630,3 +630,55 @@ TEST_F(LayerTest, DynamicVertexBuffersKeepTheirContents) {
   other->Release();
   keep->Release();
 }
+
+// A long triangle list reaches GL in runs: every triangle is drawn, in order, from a
+// vertex buffer and from user memory alike, with some triangles reaching off the
+// screen (which the software rasteriser clips on a path of its own).
+TEST_F(LayerTest, LongTriangleListsDrawEveryTriangleInOrder) {
+  auto color_of = [](int x, int y) { return 0xFF000000u | uint32_t(x * 16 + y + 1); };
+  std::vector<QuadVertex> list;
+  auto triangle = [&](float x, float y, uint32_t c) {  // covers the pixel centre (x, y) only
+    for (QuadVertex v : {QuadVertex{x - 0.5f, y - 0.5f, c, 0, 0}, QuadVertex{x + 1.5f, y - 0.5f, c, 0, 0},
+                         QuadVertex{x - 0.5f, y + 1.5f, c, 0, 0}})
+      list.push_back(v);
+  };
+  const uint32_t overwritten = 0xFFABCDEFu, last = 0xFF123456u;
+  triangle(9, 6, overwritten);  // in the first run, drawn over by its own triangle later
+  for (int y = 0; y < H; y++) {
+    // Column 0 by a quad that reaches far off the screen's left edge.
+    uint32_t c = color_of(0, y);
+    float y0 = y - 0.5f, y1 = y + 0.5f;
+    for (QuadVertex v : {QuadVertex{-40, y0, c, 0, 0}, QuadVertex{0.5f, y0, c, 0, 0}, QuadVertex{-40, y1, c, 0, 0},
+                         QuadVertex{0.5f, y0, c, 0, 0}, QuadVertex{0.5f, y1, c, 0, 0}, QuadVertex{-40, y1, c, 0, 0}})
+      list.push_back(v);
+    for (int x = 1; x < W; x++) triangle(float(x), float(y), color_of(x, y));
+  }
+  triangle(5, 3, last);  // in the last run, over an earlier triangle
+  ASSERT_GT(list.size(), 200u);
+  const UINT prims = UINT(list.size() / 3);
+
+  IDirect3DVertexBuffer9* vb = nullptr;
+  ASSERT_EQ(dev->CreateVertexBuffer(UINT(list.size() * sizeof(QuadVertex)), D3DUSAGE_WRITEONLY, 0, D3DPOOL_MANAGED,
+                                    &vb, nullptr),
+            D3D_OK);
+  void* bytes = nullptr;
+  ASSERT_EQ(vb->Lock(0, 0, &bytes, 0), D3D_OK);
+  memcpy(bytes, list.data(), list.size() * sizeof(QuadVertex));
+  vb->Unlock();
+  useShader(false);
+  for (bool from_buffer : {true, false}) {
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    if (from_buffer) {
+      dev->SetStreamSource(0, vb, 0, sizeof(QuadVertex));
+      ASSERT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, prims), D3D_OK);
+    } else {
+      ASSERT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, prims, list.data(), sizeof(QuadVertex)), D3D_OK);
+    }
+    std::vector<uint32_t> px = readBackBuffer();
+    for (int y = 0; y < H; y++)
+      for (int x = 0; x < W; x++)
+        ASSERT_EQ(px[y * W + x], x == 5 && y == 3 ? last : color_of(x, y))
+            << (from_buffer ? "vertex buffer" : "user memory") << " at " << x << "," << y;
+  }
+  vb->Release();
+}
