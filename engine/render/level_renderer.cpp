@@ -12,6 +12,7 @@
 #include "engine/render/d3d_states.h"
 #include "engine/render/d3d_textures.h"
 #include "engine/render/dynVBWriter.h"
+#include "engine/render/palette_rows.h"
 #include "engine/render/tile_shades.h"
 #include "engine/world/palette.h"
 
@@ -151,19 +152,13 @@ void end_level_rendering() {
     set_transform_consts(saved_glob_tm);
 }
 
-// Rows from y0 up, one texel per cell, the palette colour of the given cell byte. The
-// strides are read once: the stores could alias the renderer, which would make the
-// compiler read them again for every cell.
+// Rows from y0 up, one texel per cell, the palette colour of the given cell byte.
 static void convert_layer(const LevelRenderer* r, uint8_t* dst, int pitch, int x0, int y0, int cols, int rows,
                           int byte) {
   const size_t cell_stride = size_t(r->cellStride), row_stride = size_t(r->rowStride);
   const uint8_t* row = (const uint8_t*)r->cells + size_t(x0) * cell_stride + size_t(y0) * row_stride + byte;
-  for (int y = 0; y < rows; y++, row += row_stride, dst += pitch) {
-    uint32_t* out = (uint32_t*)dst;
-    const uint8_t* cell = row;
-    for (int x = 0; x < cols; x++, cell += cell_stride)
-      out[x] = main_palette[*cell];
-  }
+  for (int y = 0; y < rows; y++, row += row_stride, dst += pitch)
+    palette_row(row, cell_stride, cols, (uint32_t*)dst);
 }
 
 static void draw_layer_quad(const LevelRenderer* r, Texture* layer, Texture* tile, float z, float x0, float y0,
