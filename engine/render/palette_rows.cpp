@@ -85,15 +85,23 @@ VBMI void palette_row_vbmi(const uint8_t* first, int count, uint32_t* out) {
   palette_row_plain(first + 3 * x, 3, count - x, out + x);
 }
 
-const bool has_vbmi = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                      __builtin_cpu_supports("avx512vbmi");
+// Asked on first use: the CPU's features may not be known yet while static objects are
+// being built.
+bool has_vbmi() {
+  static const bool has = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512vbmi");
+  }();
+  return has;
+}
 
 }  // namespace
 #endif
 
 void palette_row(const uint8_t* first, size_t stride, int count, uint32_t* out) {
 #ifdef PALETTE_ROWS_VBMI
-  if (stride == 3 && has_vbmi) {
+  if (stride == 3 && has_vbmi()) {
     palette_row_vbmi(first, count, out);
     return;
   }
