@@ -255,6 +255,11 @@ constexpr int GAMEOBJ_LIST_COUNT = 27;
 // Objects queued by BaseObject::destroy, deleted by the module's delete_gameobj.
 extern DynArray<BaseObject*> deleted_gameobjs;
 
+// Tuning values the engine exports for the module: the shots' wall destruction and
+// the hero's rate of fire in shots per second.
+extern int bullet_wall_destr;
+extern float hero_shoot_rate;
+
 // The 12 screen pairs: a factory slot the module fills in link_gui, and the live
 // instance (or null). The host zeroes the factory slots when it unlinks the module.
 #define GAMEOBJ_SCREEN_NAMES(X)                                                     \

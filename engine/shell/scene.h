@@ -22,6 +22,7 @@ class Bus;
 extern Texture* scene_image;         // the render target the mode draws the world into
 extern int voxel_scale;              // screen pixels per world unit, at least 1
 extern __m128 camera_ofs;            // (half pixel x, half pixel y, -180, 0) in world units
+extern __m128 light_dir;             // unit direction of the light, (0, 2, -1, 0) normalised
 extern Matrix44 cur_proj_tm;         // orthographic projection of the frame
 extern Matrix44 cur_view_itm;        // camera to world
 extern Matrix44 cur_view_tm;         // world to camera, the inverse of cur_view_itm

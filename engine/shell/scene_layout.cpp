@@ -11,10 +11,17 @@
 
 Texture* scene_image = nullptr;
 int voxel_scale = 1;
-__m128 camera_ofs = {0, 0, -180, 0};
-Matrix44 cur_proj_tm = {};
-Matrix44 cur_view_itm = {};
-Matrix44 cur_view_tm = {};
+// The screen layout and the first frame set these; until then the camera sits at the
+// origin and the matrices are the identity.
+__m128 camera_ofs = {0, 0, 0, 0};
+// (0, 2, -1, 0) normalised: from above and in front.
+__m128 light_dir = {0.0f, 0.894427191f, -0.447213595f, 0.0f};
+namespace {
+constexpr Matrix44 IDENTITY = {{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}}};
+}
+Matrix44 cur_proj_tm = IDENTITY;
+Matrix44 cur_view_itm = IDENTITY;
+Matrix44 cur_view_tm = IDENTITY;
 
 void update_screen_layout() {
   // One more pixel per world unit for every 180 lines from 360 on.

@@ -9,7 +9,7 @@ __m128 cur_cam_pos;
 __m128 prev_cam_pos;
 __m128 cam_history[CAM_HISTORY];
 // Before the first reset the camera looks at the map from a distance.
-__m128 free_cam_pos = _mm_setr_ps(0, 0, -120, 1);
+__m128 free_cam_pos = {0, 0, -120, 1};
 
 namespace {
 

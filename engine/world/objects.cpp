@@ -10,6 +10,10 @@ GAMEOBJ_LIST_NAMES(GAMEOBJ_DEFINE_LIST)
 
 DynArray<BaseObject*> deleted_gameobjs;
 
+// ---- game settings the module reads ----------------------------------------------------
+int bullet_wall_destr = 2;
+float hero_shoot_rate = 10.0f;
+
 // ---- type tags: one exported tag per scripted class of the module -------------------
 class BossJoint;
 class BossSubpartBehavior;
