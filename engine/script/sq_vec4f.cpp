@@ -13,7 +13,7 @@ using sqbind::SquirrelError;
 
 // ---- instances ----------------------------------------------------------------------
 
-static SqVec4f* new_vec(__m128 value) {
+static SqVec4f* new_vec(vec4float value) {
   SqVec4f* p = (SqVec4f*)dlmalloc(sizeof(SqVec4f));
   if (p)
     p->v = value;
@@ -29,7 +29,7 @@ void push(HSQUIRRELVM v, SqVec4f* vec) {
   });
 }
 
-void push(HSQUIRRELVM v, __m128 value) {
+void push(HSQUIRRELVM v, vec4float value) {
   // A failed allocation pushes null (push_instance does so for a null object).
   push(v, new_vec(value));
 }
@@ -62,26 +62,24 @@ static __m128 operand_at(HSQUIRRELVM v, SQInteger idx) {
 
 // Four script arguments give (a, b, c, d); any other count of at least one (a, a, a, a).
 // `a` has been read from slot 2; the others are read here.
-static __m128 vec_from_args(HSQUIRRELVM vm, float a) {
+static vec4float vec_from_args(HSQUIRRELVM vm, float a) {
   if (sq_gettop(vm) == 5) {
     float b = sqbind::get<float>(vm, 3);
     float c = sqbind::get<float>(vm, 4);
     float d = sqbind::get<float>(vm, 5);
-    return v_make(a, b, c, d);
+    return vec4float(a, b, c, d);
   }
-  return v_splat(a);
+  return vec4float(a, a, a, a);
 }
 
 static void vec4f_ctor(HSQUIRRELVM vm, float a) {
-  __m128 value = vec_from_args(vm, a);
-  SqVec4f* p = new_vec(value);
+  SqVec4f* p = new_vec(vec_from_args(vm, a));
   sqbind::init_instance_of(p, vm);
 }
 
 // clone(): the copy is a new instance without a native object; it gets its own.
 static SQInteger vec4f_cloned(HSQUIRRELVM vm) {
-  __m128 value = operand_at(vm, 2);
-  SqVec4f* p = new_vec(value);
+  SqVec4f* p = new_vec(operand_at(vm, 2));
   sqbind::init_instance_of(p, vm);
   return 0;
 }
@@ -96,7 +94,7 @@ float SqVec4f::get(SQInteger index) { return v_lane(v, checked_index(index)); }
 
 void SqVec4f::set(SQInteger index, float value) { v = v_with_lane(v, checked_index(index), value); }
 
-__m128 SqVec4f::unm() { return v_neg(v); }
+vec4float SqVec4f::unm() { return v_neg(v); }
 
 int SqVec4f::cmp(const SqObject& other, HSQUIRRELVM vm) {
   __m128 o = sqbind::get_operand(vm, other.obj);
@@ -118,7 +116,7 @@ template <__m128 (*op)(__m128, __m128)>
 static SQInteger vec4f_arith(HSQUIRRELVM vm) {
   SqVec4f* self = sqbind::getInst<SqVec4f>(vm, 1);
   __m128 o = operand_at(vm, 2);
-  sqbind::push(vm, op(self->v, o));
+  sqbind::push(vm, vec4float(op(self->v, o)));
   return 1;
 }
 
@@ -141,10 +139,6 @@ static __m128 quat_about(float angle) {
   return _mm_load_ps(f);
 }
 
-// ---- global script functions ----------------------------------------------------------
-
-static SqVec4f* make4f(HSQUIRRELVM vm, float f) { return new_vec(vec_from_args(vm, f)); }
-// The processor's approximate reciprocal square root; no test for zero length.
 static __m128 f_norm3a(__m128 v) { return v_mul(v, _mm_rsqrt_ps(v_dot3(v, v))); }
 static __m128 f_len3sq(__m128 v) { return v_dot3(v, v); }
 static float f_len2xz_sq(__m128 v) { return v_z(v) * v_z(v) + v_x(v) * v_x(v); }
@@ -162,6 +156,31 @@ static __m128 f_quat_z_axis(__m128 q) {
   float x = v_x(q), y = v_y(q), z = v_z(q), w = v_w(q);
   return v_make(2 * (x * z - w * y), 2 * (w * x + y * z), 2 * (w * w + z * z) - 1, 0);
 }
+
+// ---- global script functions ----------------------------------------------------------
+
+// The attributes of __m128 do not matter to the templates below.
+#pragma GCC diagnostic ignored "-Wignored-attributes"
+
+// A formula as scripts call it: its vectors come and go as vec4float.
+template <class T>
+struct ScriptSide {
+  using type = T;
+};
+template <>
+struct ScriptSide<__m128> {
+  using type = vec4float;
+};
+template <auto formula>
+struct ScriptForm;
+template <class R, class... A, R (*formula)(A...)>
+struct ScriptForm<formula> {
+  static typename ScriptSide<R>::type call(typename ScriptSide<A>::type... args) { return formula(args...); }
+};
+template <auto formula>
+constexpr auto script_form = &ScriptForm<formula>::call;
+
+static SqVec4f* make4f(HSQUIRRELVM vm, float f) { return new_vec(vec_from_args(vm, f)); }
 
 void register_vec4f_bindings(HSQUIRRELVM vm) {
   {
@@ -181,35 +200,36 @@ void register_vec4f_bindings(HSQUIRRELVM vm) {
   }
   using sqbind::def;
   def(vm, make4f, "make4f");
-  def(vm, v_cross3, "cross");
-  def(vm, v_norm3, "norm3");
-  def(vm, f_norm3a, "norm3a");
-  def(vm, v_dot3, "dot3");
-  def(vm, v_dot4, "dot4");
-  def(vm, v_len3, "len3");
-  def(vm, f_len3sq, "len3Sq");
-  def(vm, f_len2xz, "len2xz");
-  def(vm, f_len2xz_sq, "len2xzSq");
-  def(vm, v_x, "getx");
-  def(vm, v_y, "gety");
-  def(vm, v_z, "getz");
-  def(vm, x4f, "x4f");
-  def(vm, y4f, "y4f");
-  def(vm, z4f, "z4f");
-  def(vm, w4f, "w4f");
-  def(vm, quat_from_axis_angle, "make_quat");
-  def(vm, quat_about<0>, "quat_x");
-  def(vm, quat_about<1>, "quat_y");
-  def(vm, quat_about<2>, "quat_z");
-  def(vm, quat_norm, "quat_norm");
-  def(vm, quat_conj, "quat_inv");
-  def(vm, quat_mul, "quat_mul");
-  def(vm, quat_rotate, "quat_rotate");
-  def(vm, quat_arc, "quat_arc");
-  def(vm, f_quat_interp, "quat_interp");
-  def(vm, f_quat_x_axis, "quat_x_axis");
-  def(vm, f_quat_y_axis, "quat_y_axis");
-  def(vm, f_quat_z_axis, "quat_z_axis");
-  def(vm, vector_on_sphere, "vector_on_sphere");
-  def(vm, vector_in_sphere, "vector_in_sphere");
+  def(vm, script_form<v_cross3>, "cross");
+  def(vm, script_form<v_norm3>, "norm3");
+  // The processor's approximate reciprocal square root; no test for zero length.
+  def(vm, script_form<f_norm3a>, "norm3a");
+  def(vm, script_form<v_dot3>, "dot3");
+  def(vm, script_form<v_dot4>, "dot4");
+  def(vm, script_form<v_len3>, "len3");
+  def(vm, script_form<f_len3sq>, "len3Sq");
+  def(vm, script_form<f_len2xz>, "len2xz");
+  def(vm, script_form<f_len2xz_sq>, "len2xzSq");
+  def(vm, script_form<v_x>, "getx");
+  def(vm, script_form<v_y>, "gety");
+  def(vm, script_form<v_z>, "getz");
+  def(vm, script_form<x4f>, "x4f");
+  def(vm, script_form<y4f>, "y4f");
+  def(vm, script_form<z4f>, "z4f");
+  def(vm, script_form<w4f>, "w4f");
+  def(vm, script_form<quat_from_axis_angle>, "make_quat");
+  def(vm, script_form<quat_about<0>>, "quat_x");
+  def(vm, script_form<quat_about<1>>, "quat_y");
+  def(vm, script_form<quat_about<2>>, "quat_z");
+  def(vm, script_form<quat_norm>, "quat_norm");
+  def(vm, script_form<quat_conj>, "quat_inv");
+  def(vm, script_form<quat_mul>, "quat_mul");
+  def(vm, script_form<quat_rotate>, "quat_rotate");
+  def(vm, script_form<quat_arc>, "quat_arc");
+  def(vm, script_form<f_quat_interp>, "quat_interp");
+  def(vm, script_form<f_quat_x_axis>, "quat_x_axis");
+  def(vm, script_form<f_quat_y_axis>, "quat_y_axis");
+  def(vm, script_form<f_quat_z_axis>, "quat_z_axis");
+  def(vm, script_form<vector_on_sphere>, "vector_on_sphere");
+  def(vm, script_form<vector_in_sphere>, "vector_in_sphere");
 }

@@ -23,6 +23,7 @@
 #include "engine/core/strings.h"
 
 struct SqVec4f;
+struct vec4float;
 
 namespace sqbind {
 
@@ -278,10 +279,10 @@ inline void push(HSQUIRRELVM v, float f) { sq_pushfloat(v, f); }
 inline void push(HSQUIRRELVM v, bool b) { sq_pushbool(v, b ? SQTrue : SQFalse); }
 inline void push(HSQUIRRELVM v, const char* s) { sq_pushstring(v, s, -1); }
 inline void push(HSQUIRRELVM v, const SqObject& o) { o.push(v); }
-// Four-float values and SqVec4f pointers (the script takes ownership): defined with
-// the vector bindings.
-void push(HSQUIRRELVM v, __m128 value);
+// SqVec4f pointers (the script takes ownership) and four-float values, each as a
+// "vec4f" instance: defined with the vector bindings.
 void push(HSQUIRRELVM v, SqVec4f* vec);
+void push(HSQUIRRELVM v, vec4float value);
 
 // ---- dispatch ----------------------------------------------------------------------------
 namespace detail {

@@ -1,5 +1,6 @@
 // The script vector and quaternion API against values computed here.
 #include <cmath>
+#include <type_traits>
 
 #include "engine/core/geometry.h"
 #include "script_fixture.h"
@@ -106,6 +107,19 @@ TEST_F(Vec4fTest, ConstructionArithmeticAndFunctions) {
   };
   for (const VecCase& c : cases)
     expectVec(c.expr, c.expected, c.tolerance);
+}
+
+// The engine's value type behind every vector the scripts see.
+TEST(Vec4float, ConstructorsKeepTheLanesInArgumentOrder) {
+  static_assert(sizeof(vec4float) == 16 && alignof(vec4float) == 16, "one SIMD value");
+  static_assert(std::is_trivially_default_constructible_v<vec4float>, "the default leaves the value unset");
+  static_assert(std::is_base_of_v<vec4float, SqVec4f> && sizeof(SqVec4f) == 16, "an instance holds one value");
+  Lanes four = lanes(vec4float(1, 2, 3, 4));
+  Lanes simd = lanes(vec4float(_mm_setr_ps(5, 6, 7, 8)));
+  for (int i = 0; i < 4; i++) {
+    EXPECT_EQ(four.f[i], float(1 + i)) << "lane " << i;
+    EXPECT_EQ(simd.f[i], float(5 + i)) << "lane " << i;
+  }
 }
 
 TEST_F(Vec4fTest, NumbersAndTexts) {
