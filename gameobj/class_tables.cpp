@@ -1,6 +1,7 @@
 // The module's class tables in their fixed order: the 27 listed classes, then
-// spare slots. A rebuilt module must keep this order and every class's layout, so
-// that a reload can re-point the live objects and keep their data.
+// spare slots, and each class's size and alignment beside them. A rebuilt module must
+// keep this order and every class's layout, so that a reload can re-point the live
+// objects and keep their data; the host refuses one whose layouts differ.
 /*
 import hero
 import weapons
@@ -52,6 +53,29 @@ void add_spares(void** tables, int first, std::integer_sequence<int, N...>) {
   ((tables[first + N] = class_table_of<SpareObject<N>>()), ...);
 }
 
+template <class T>
+constexpr GameObjClassLayout layout_of() {
+  return {uint32_t(sizeof(T)), uint32_t(alignof(T))};
+}
+
+template <int... N>
+constexpr void add_spare_layouts(GameObjClassLayout* layouts, int first, std::integer_sequence<int, N...>) {
+  ((layouts[first + N] = layout_of<SpareObject<N>>()), ...);
+}
+
+// In the order of the class tables.
+struct ClassLayouts {
+  GameObjClassLayout at[GAMEOBJ_VTABLE_COUNT] = {};
+  constexpr ClassLayouts() {
+    int i = 1;
+#define GAMEOBJ_LAYOUT(name) at[i++] = layout_of<name>();
+    GAMEOBJ_LIST_NAMES(GAMEOBJ_LAYOUT)
+#undef GAMEOBJ_LAYOUT
+    add_spare_layouts(at, i, std::make_integer_sequence<int, GAMEOBJ_VTABLE_COUNT - 1 - GAMEOBJ_LIST_COUNT>());
+  }
+};
+constexpr ClassLayouts class_layouts;
+
 void** module_class_tables() {
   static void* tables[GAMEOBJ_VTABLE_COUNT];
   if (tables[1])
@@ -70,3 +94,12 @@ extern "C" __attribute__((visibility("default"))) void** get_gameobj_vtables(int
   *count = GAMEOBJ_CLASS_COUNT;
   return module_class_tables();
 }
+
+// A test build goes without (GAMEOBJ_NO_CLASS_LAYOUTS), as a module from before the
+// layouts were reported.
+#ifndef GAMEOBJ_NO_CLASS_LAYOUTS
+extern "C" __attribute__((visibility("default"))) const GameObjClassLayout* get_gameobj_class_layouts(int* count) {
+  *count = GAMEOBJ_VTABLE_COUNT;
+  return class_layouts.at;
+}
+#endif

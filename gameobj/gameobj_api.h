@@ -6,6 +6,8 @@
 
 #include <xmmintrin.h>
 
+#include <cstdint>
+
 #include <squirrel.h>
 
 #include "engine/core/dynarray.h"
@@ -164,7 +166,8 @@ inline const char* const gameobj_func_names[GAMEOBJ_FUNC_COUNT] = {
 // is linked.
 extern GameObjFuncTable gameobj_func_table;
 
-// The three functions the module exports under these C names.
+// The functions the module exports under these C names (and get_gameobj_class_layouts
+// below).
 typedef void* (*GetGameObjFuncByNameFn)(const char* name);
 typedef void** (*GetGameObjVtablesFn)(int* count);
 typedef void (*LinkGuiFn)();
@@ -172,6 +175,16 @@ typedef void (*LinkGuiFn)();
 // Size of the module's class-table list; a module reporting another count cannot be
 // linked. Index 0 is never matched, 1..45 are the module's object classes.
 constexpr int GAMEOBJ_VTABLE_COUNT = 46;
+
+// The size and alignment of each class, beside its class table (index 0 unused). A
+// reloaded module keeps the live objects' data, so each of its classes must have the
+// layout of the one it replaces. Exported as get_gameobj_class_layouts; a module
+// without it is checked by its class count alone.
+struct GameObjClassLayout {
+  uint32_t size;
+  uint32_t align;
+};
+typedef const GameObjClassLayout* (*GetGameObjClassLayoutsFn)(int* count);
 
 // ---- objects shared with the module --------------------------------------------------
 

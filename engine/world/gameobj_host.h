@@ -37,7 +37,8 @@ int find_gameobj_vtable_index(void* vtable);
 void on_gui_element_destroyed(BaseGuiElement* element);
 
 // Why a module file cannot stand in for the loaded one; null when it can: it loads,
-// it has both exports, every entry point and link_gui, 46 class tables, and every
+// it has both exports, every entry point and link_gui, 46 class tables whose classes
+// have the loaded module's sizes and alignments (when both report them), and every
 // live object's class table is known to the host. The file is loaded from a copy under
 // a name of its own, so that an image already loaded under `path` cannot answer.
 const char* check_gameobj_module(const char* path);

@@ -219,6 +219,24 @@ static bool copy_to_unique_name(const char* path, char* copy, int size) {
   return ok;
 }
 
+// False when both modules report their classes' layouts and one differs; a module
+// that does not report them is taken on its class count alone.
+static bool same_class_layouts(void* loaded, void* candidate) {
+  auto old_layouts = loaded ? (GetGameObjClassLayoutsFn)get_proc_address(loaded, "get_gameobj_class_layouts") : nullptr;
+  auto new_layouts = (GetGameObjClassLayoutsFn)get_proc_address(candidate, "get_gameobj_class_layouts");
+  if (!old_layouts || !new_layouts)
+    return true;
+  int old_count = 0, new_count = 0;
+  const GameObjClassLayout* a = old_layouts(&old_count);
+  const GameObjClassLayout* b = new_layouts(&new_count);
+  if (old_count != new_count || !a || !b)
+    return false;
+  for (int i = 1; i < old_count; i++)
+    if (a[i].size != b[i].size || a[i].align != b[i].align)
+      return false;
+  return true;
+}
+
 const char* check_gameobj_module(const char* path) {
   char copy[300];
   if (!copy_to_unique_name(path, copy, sizeof(copy)))
@@ -233,13 +251,18 @@ const char* check_gameobj_module(const char* path) {
   if (!lookup || !get_vtables) {
     problem = "invalid module";
   } else {
+    static char missing[64];
     for (int i = 0; i < GAMEOBJ_FUNC_COUNT && !problem; i++)
-      if (gameobj_func_names[i] && !lookup(gameobj_func_names[i]))
-        problem = "an entry point is missing";
+      if (gameobj_func_names[i] && !lookup(gameobj_func_names[i])) {
+        snprintf(missing, sizeof(missing), "no \"%s\" function", gameobj_func_names[i]);
+        problem = missing;
+      }
     if (!problem && !lookup("link_gui"))
-      problem = "link_gui is missing";
+      problem = "no \"link_gui\" function";
     int count = 0;
     if (!problem && (get_vtables(&count), count != GAMEOBJ_VTABLE_COUNT))
+      problem = "gameobj classes changed, need restart";
+    if (!problem && !same_class_layouts(gameobj_module, module))
       problem = "gameobj classes changed, need restart";
   }
   if (!problem)

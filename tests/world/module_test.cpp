@@ -232,22 +232,79 @@ TEST_F(ModuleTest, ForcedReloadLoadsThePresentFileAgain) {
   EXPECT_FALSE(reload_gameobj(false)) << "nothing new to load";
 }
 
+// What a refused candidate leaves: the old module running with its objects, the error
+// on screen and in the log, gameobj.so as it was and no candidate to retry.
 TEST_F(ModuleTest, ModuleThatCannotTakeOverLeavesTheOldOneRunning) {
-  const char* variants[] = {"gameobj_45.so", "gameobj_no_draw_hud.so", "gameobj_no_link_gui.so"};
+  struct Case {
+    const char* variant;
+    const char* why;
+  } cases[] = {
+      {"gameobj_45.so", "gameobj classes changed, need restart"},
+      {"gameobj_grown.so", "gameobj classes changed, need restart"},
+      {"gameobj_no_get_hero_health.so", "no \"get_hero_health\" function"},
+      {"gameobj_no_init_hud.so", "no \"init_hud\" function"},
+      {"gameobj_no_link_gui.so", "no \"link_gui\" function"},
+  };
+  bool saved_dev_tools = use_dev_tools;
+  use_dev_tools = true;  // keeps the log's history
   ASSERT_TRUE(load_gameobj_dll("gameobj.so"));
   gameobj_func_table.init_hero();
+  gameobj_func_table.reset_hero(10, 20);
   BaseObject* hero = reinterpret_cast<BaseObject*>(Hero_list[0]);
   std::string before = read_file(path_in_game_dir("gameobj.so"));
-  for (const char* variant : variants) {
+  for (const Case& c : cases) {
     set_error_message(nullptr);
-    copy_file(module_variant(variant), path_in_game_dir("gameobj_new.so"));
-    EXPECT_FALSE(reload_gameobj(false)) << variant;
-    EXPECT_EQ(generation_of(hero), 1) << variant;
-    EXPECT_NE(gameobj_func_table.get_hero_pos, nullptr) << variant;
-    EXPECT_TRUE(has_error_message()) << variant;
+    size_t log_mark = log_history().size();
+    copy_file(module_variant(c.variant), path_in_game_dir("gameobj_new.so"));
+    EXPECT_FALSE(reload_gameobj(false)) << c.variant;
+    EXPECT_EQ(generation_of(hero), 1) << c.variant;
+    EXPECT_EQ(lane(gameobj_func_table.get_hero_pos(), 1), 20) << c.variant;
+    EXPECT_GT(gameobj_func_table.get_hero_health(), 0) << c.variant;
+    ASSERT_TRUE(has_error_message()) << c.variant;
+    EXPECT_NE(strstr(error_message_text.data, (std::string("gameobj reload failed: ") + c.why).c_str()), nullptr)
+        << c.variant << ": " << error_message_text.data;
+    EXPECT_NE(log_history().find(std::string("gameobj_new.so not loaded: ") + c.why, log_mark), std::string::npos)
+        << c.variant;
     EXPECT_FALSE(file_exists(path_in_game_dir("gameobj_new.so"))) << "not retried every second";
     EXPECT_EQ(read_file(path_in_game_dir("gameobj.so")), before);
   }
+  use_dev_tools = saved_dev_tools;
+}
+
+// A module that does not report its classes' layouts, loaded or candidate, is taken
+// on its class count as before.
+TEST_F(ModuleTest, ModuleWithoutClassLayoutsIsCheckedAsBefore) {
+  copy_file(module_variant("gameobj_no_layouts.so"), path_in_game_dir("gameobj.so"));
+  ASSERT_TRUE(load_gameobj_dll("gameobj.so"));
+  gameobj_func_table.init_hero();
+  BaseObject* hero = reinterpret_cast<BaseObject*>(Hero_list[0]);
+  copy_file(module_variant("gameobj_gen2.so"), path_in_game_dir("gameobj_new.so"));
+  EXPECT_TRUE(reload_gameobj(false));
+  EXPECT_EQ(generation_of(hero), 2);
+  copy_file(module_variant("gameobj_no_layouts.so"), path_in_game_dir("gameobj_new.so"));
+  EXPECT_TRUE(reload_gameobj(false));
+  EXPECT_EQ(generation_of(hero), 1);
+}
+
+// The module answers the names it holds and nothing else.
+TEST_F(ModuleTest, LookupAnswersOnlyTheNamesTheModuleHolds) {
+  void* module = load_library(path_in_game_dir("gameobj.so").c_str());
+  ASSERT_NE(module, nullptr);
+  auto lookup = (GetGameObjFuncByNameFn)get_proc_address(module, "get_gameobj_func_by_name");
+  ASSERT_NE(lookup, nullptr);
+  std::set<void*> distinct;
+  for (const char* name : gameobj_func_names)
+    if (name) {
+      void* fn = lookup(name);
+      EXPECT_NE(fn, nullptr) << name;
+      distinct.insert(fn);
+    }
+  EXPECT_EQ(distinct.size(), size_t(GAMEOBJ_FUNC_COUNT - 1)) << "a function of its own for each name";
+  EXPECT_NE(lookup("link_gui"), nullptr);
+  for (const char* stranger : {"no_such_entry", "", "get_hero_health ", "GET_HERO_HEALTH", "get_gameobj_vtables"})
+    EXPECT_EQ(lookup(stranger), nullptr) << '"' << stranger << '"';
+  EXPECT_EQ(lookup(nullptr), nullptr);
+  free_library(module);
 }
 
 // Key presses for the module's menus, through the GUI's input seam.
@@ -308,7 +365,8 @@ TEST_F(ModuleDeathTest, LinkFailuresAreFatalWithTheirMessages) {
   } cases[] = {
       {"gameobj_45.so", "gameobj classes changed, need restart"},
       {"gameobj_47.so", "gameobj classes changed, need restart"},
-      {"gameobj_no_draw_hud.so", "no \"draw_hud\" function in gameobj.so"},
+      {"gameobj_no_get_hero_health.so", "no \"get_hero_health\" function in gameobj.so"},
+      {"gameobj_no_init_hud.so", "no \"init_hud\" function in gameobj.so"},
       {"gameobj_no_link_gui.so", "no \"link_gui\" function in gameobj.so"},
   };
   for (const Case& c : cases) {

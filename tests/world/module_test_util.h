@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "engine/core/log.h"
 #include "engine/core/utils.h"
 #include "engine/world/gameobj_host.h"
 #include "world_test_util.h"
@@ -32,6 +33,14 @@ inline void copy_file(const std::string& from, const std::string& to) {
   std::string tmp = to + ".tmp";
   write_file(tmp, data);
   ASSERT_EQ(rename(tmp.c_str(), to.c_str()), 0);
+}
+
+// The log's history so far (kept while use_dev_tools is on).
+inline std::string log_history() {
+  DynArray<int> starts;
+  DynArray<char> text;
+  copy_debug_history(starts, text);
+  return std::string(text.data ? text.data : "", text.size());
 }
 
 inline bool file_exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }

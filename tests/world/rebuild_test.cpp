@@ -224,14 +224,8 @@ TEST_F(RebuildTest, FailedRebuildIsNeverLoaded) {
 TEST_F(RebuildTest, StartUpRebuildAndSwapLogTheirLines) {
   bool saved_dev_tools = use_dev_tools;
   use_dev_tools = true;  // keeps the history
-  auto log_text = [] {
-    DynArray<int> starts;
-    DynArray<char> text;
-    copy_debug_history(starts, text);
-    return std::string(text.data ? text.data : "", text.size());
-  };
-  size_t mark = log_text().size();
-  auto logged = [&](const std::string& line) { return log_text().find(line, mark) != std::string::npos; };
+  size_t mark = log_history().size();
+  auto logged = [&](const std::string& line) { return log_history().find(line, mark) != std::string::npos; };
 
   start_host("cp '" + module_variant("gameobj_gen2.so") + "' \"$1/gameobj_new.so\"\nexit 0\n");
   EXPECT_TRUE(logged(std::string("gameobj source path: ") + make_full_path(src.c_str()).str));
