@@ -2,6 +2,7 @@
 // Textures: one fixed pool of device textures handed out by slot address, binding and
 // sampling modes, CPU writes, back-buffer-sized textures across resets, DDS files, and
 // the named, reference-counted list through which game code loads textures by name.
+#include "engine/core/strings.h"
 #include "platform/d3d9/d3d9.h"
 
 #include <cstdint>
@@ -53,7 +54,12 @@ void recreate_screen_textures();
 // Device shut-down: every pool slot and the lock copy are released.
 void release_all_pool_textures();
 
+// A DDS file into a new texture; a file that cannot be used is fatal, with a message
+// naming it.
 Texture* load_dds_texture(const char* name);
+// The same, giving null and that message in `error` instead.
+using DdsLoadError = TempString<512>;
+Texture* try_load_dds_texture(const char* name, DdsLoadError& error);
 // True when the buffer of at least 4 bytes starts with "DDS ".
 bool is_dds_data(const void* data, int size);
 

@@ -1,6 +1,6 @@
-// DDS files into pool textures. DDS textures are trusted data: a file that cannot be
-// used ends the program with a message naming it. Every size is checked against the
-// file before a byte is read.
+// DDS files into pool textures. At start-up DDS textures are trusted data: a file that
+// cannot be used ends the program with a message naming it; a reload that fails keeps
+// the texture it had. Every size is checked against the file before a byte is read.
 #include "engine/core/fatal.h"
 #include "engine/core/log.h"
 #include "engine/core/mem.h"
@@ -124,39 +124,57 @@ uint64_t total_level_bytes(const DdsInfo& dds) {
 
 bool is_dds_data(const void* data, int size) { return size >= 4 && std::memcmp(data, "DDS ", 4) == 0; }
 
-Texture* load_dds_texture(const char* name) {
+namespace {
+
+// Reads the file's header, then only the levels it describes: a file of any size that
+// is not a DDS costs one header read.
+Texture* read_dds(const char* name, DdsLoadError& error) {
   TempString<260> path(name);
   PHYSFS_File* file = PHYSFS_openRead(path);
   int64_t length = file ? PHYSFS_fileLength(file) : -1;
-  uint8_t* bytes = length >= 0 ? (uint8_t*)dlmalloc((size_t)length + 1) : nullptr;
-  if (!bytes || vfs_read(file, bytes, 1, (uint32_t)length) != length) {
+  uint8_t header[128];
+  if (length < 0 || vfs_read(file, header, 1, (uint32_t)std::min<int64_t>(length, sizeof(header))) !=
+                        std::min<int64_t>(length, sizeof(header))) {
     if (file) PHYSFS_close(file);
-    dlfree(bytes);
-    fatal("Error loading file '%s'", name);
+    error.format("Error loading file '%s'", name);
+    return nullptr;
   }
-  PHYSFS_close(file);
   DdsInfo dds;
-  if (!parse_dds(bytes, (size_t)length, &dds)) {
-    dlfree(bytes);
-    fatal("Texture '%s' is not a DDS", name);
+  if (!parse_dds(header, (size_t)std::min<int64_t>(length, sizeof(header)), &dds)) {
+    PHYSFS_close(file);
+    error.format("Texture '%s' is not a DDS", name);
+    return nullptr;
   }
-  if (total_level_bytes(dds) > (uint64_t)length - 128) {
-    dlfree(bytes);
-    fatal("DDS texture '%s' is shorter than its header says", name);
+  uint64_t data_size = total_level_bytes(dds);
+  if (data_size > (uint64_t)length - 128) {
+    PHYSFS_close(file);
+    error.format("DDS texture '%s' is shorter than its header says", name);
+    return nullptr;
+  }
+  uint8_t* data = (uint8_t*)dlmalloc((size_t)data_size);
+  bool read = data && vfs_read(file, data, 1, (uint32_t)data_size) == (int64_t)data_size;
+  PHYSFS_close(file);
+  if (!read) {
+    dlfree(data);
+    error.format("Error loading file '%s'", name);
+    return nullptr;
   }
   Texture* t = create_pool_texture(dds.width, dds.height, dds.levels, 0, dds.format, D3DPOOL_DEFAULT);
   if (!t) {
-    dlfree(bytes);
-    fatal("Error creating texture from '%s'", name);
+    dlfree(data);
+    error.format("Error creating texture from '%s'", name);
+    return nullptr;
   }
-  const uint8_t* src = dds.data;
+  const uint8_t* src = data;
   int w = dds.width, h = dds.height;
   for (int level = 0; level < dds.levels; level++) {
     int pitch = 0;
     uint8_t* dst = (uint8_t*)lock_texture(t, &pitch, level);
     if (!dst) {
-      dlfree(bytes);
-      fatal("error locking texture '%s' (level %d)", name, level);
+      dlfree(data);
+      destroy_texture(t);
+      error.format("error locking texture '%s' (level %d)", name, level);
+      return nullptr;
     }
     if (is_dxt(dds.format)) {
       uint32_t n = dxt_level_size(dds.format, w, h);
@@ -171,6 +189,21 @@ Texture* load_dds_texture(const char* name) {
     h = std::max(1, h / 2);
   }
   debug("loaded DDS texture '%s'", name);
-  dlfree(bytes);
+  dlfree(data);
+  return t;
+}
+
+}  // namespace
+
+Texture* try_load_dds_texture(const char* name, DdsLoadError& error) {
+  error.assign("");
+  return read_dds(name, error);
+}
+
+Texture* load_dds_texture(const char* name) {
+  DdsLoadError error;
+  Texture* t = read_dds(name, error);
+  if (!t)
+    fatal("%s", error.c_str());
   return t;
 }

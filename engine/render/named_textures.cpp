@@ -7,6 +7,7 @@
 #include "engine/core/vfs.h"
 #include "engine/core/watch.h"
 #include "engine/render/d3d_textures.h"
+#include "engine/render/render_hooks.h"
 
 #include <strings.h>
 
@@ -60,7 +61,10 @@ int get_texture_refcount(Texture* t) {
   return i < 0 ? 0 : named_textures[i].refcount;
 }
 
+// A file that fails to load leaves its texture as it was and shows why until the next
+// texture reload; the file is tried again when it changes.
 void reload_textures(bool force) {
+  bool reloading = false;
   for (NamedTexture& n : named_textures) {
     if (n.refcount < 1 || n.name.isEmpty()) continue;
     if (!force) {
@@ -69,8 +73,18 @@ void reload_textures(bool force) {
       if (time == n.modTime) continue;
       n.modTime = time;
     }
+    if (!reloading) {
+      reloading = true;
+      set_error_message(nullptr);
+    }
     debug("reloading %s", n.name.c_str());
-    Texture* fresh = load_dds_texture(n.name.c_str());
+    DdsLoadError error;
+    Texture* fresh = try_load_dds_texture(n.name.c_str(), error);
+    if (!fresh) {
+      debug("%s", error.c_str());
+      append_error_message(error.c_str(), -1);
+      continue;
+    }
     move_texture(n.texture, fresh);
   }
 }

@@ -21,6 +21,7 @@
 #include "engine/gen/testing/map_hash.h"
 #include "engine/gui/visual_log.h"
 #include "engine/render/d3d_device.h"
+#include "engine/render/d3d_textures.h"
 #include "engine/render/mesh.h"
 #include "engine/render/sprite.h"
 #include "engine/shell/modes/game_flow.h"
@@ -72,6 +73,8 @@ struct Fault {
   // What the game runs from the file, read while it is good and again while it is
   // broken: the same answer means the old one keeps running.
   std::function<std::string()> running;
+  // False where the error asks for a restart: the good file is not written back.
+  bool mends = true;
 };
 
 std::string append(const std::string& good, const char* tail) { return good + tail; }
@@ -104,6 +107,45 @@ int music_voices() {
 
 std::string module_state() {
   return gameobj_module && gameobj_func_table.update_gameobj ? "module linked" : "no module";
+}
+
+// The module's classes as the game runs them: the hero's class table and its data.
+std::string module_classes() {
+  if (!gameobj_module || Hero_list.isEmpty())
+    return "no hero";
+  BaseObject* hero = reinterpret_cast<BaseObject*>(Hero_list[0]);
+  char text[128];
+  snprintf(text, sizeof(text), "hero class %d, health %d", find_gameobj_vtable_index(*reinterpret_cast<void**>(hero)),
+           gameobj_func_table.get_hero_health());
+  return text;
+}
+
+// The font page's texture: whether its handle holds an image, and which.
+std::string font_page_state() {
+  Texture* t = get_texture("fonts/regular.png.dds", false);
+  std::string state = t && t->tex ? std::to_string(get_texture_width(t)) + "x" + std::to_string(get_texture_height(t)) +
+                                        " format " + std::to_string(get_texture_format(t))
+                                  : std::string("no image");
+  free_texture(t);
+  return state;
+}
+
+std::string random_bytes(const std::string&) {
+  std::string junk;
+  uint32_t x = 12345;
+  for (int i = 0; i < 65536; i++) {
+    x = x * 1664525u + 1013904223u;
+    junk += char(x >> 24);
+  }
+  return junk;
+}
+
+// The edit that moves every field of every actor: a field at the start of Actor.
+std::string grow_actor(const std::string& good) {
+  const std::string head = "class Actor : public GameObj {\n public:\n";
+  size_t at = good.find(head);
+  return at == std::string::npos ? good : good.substr(0, at + head.size()) + "  float pad[1024];\n" +
+                                              good.substr(at + head.size());
 }
 
 // The shader's old program shows in the picture: the world drawn the same.
@@ -146,6 +188,15 @@ const Fault faults[] = {
      {"gameobj rebuild failed!!!", "exit_fx.cpp:", "error:"},
      {"=== rebuilding gameobj DLL", "!!! failed to rebuild gameobj DLL"},
      "gameobj reload ok", true, module_state},
+    // A module that builds, but whose live objects would not fit its classes.
+    {"module_layout", "../gameobj/actor.h", grow_actor,
+     {"gameobj reload failed: gameobj classes changed, need restart"},
+     {"=== DLL rebuild done in ", "gameobj_new.so not loaded: gameobj classes changed, need restart"},
+     nullptr, false, module_classes, false},
+    {"texture", "fonts/regular.png.dds", random_bytes,
+     {"Texture 'fonts/regular.png.dds' is not a DDS"},
+     {"reloading fonts/regular.png.dds", "Texture 'fonts/regular.png.dds' is not a DDS"},
+     "loaded DDS texture 'fonts/regular.png.dds'", true, font_page_state},
 };
 
 const Fault* fault_named(const std::string& name) {
@@ -212,7 +263,8 @@ TEST(HotReloadChild, Fault) {
   const std::string path = game_folder() + f->file;
   const std::string good = read_text(path);
   ASSERT_FALSE(good.empty()) << path;
-  bool module_case = strcmp(f->name, "module_source") == 0;
+  ASSERT_NE(f->broken(good), good) << "the fault changes " << path;
+  bool module_case = strncmp(f->name, "module_", 7) == 0;
 
   bool sound_case = strcmp(f->name, "sound_script") == 0;
 
@@ -269,7 +321,7 @@ TEST(HotReloadChild, Fault) {
          }
          return n > 10 && read_screenshot(shot_good);
        }},
-      {"the file broken", module_case ? 3000 : 300, [&](int n) {
+      {"the file broken", module_case ? 6000 : 300, [&](int n) {
          if (n == 0)
            write_text(path, f->broken(good), 100);
          if (module_case)
@@ -300,6 +352,8 @@ TEST(HotReloadChild, Fault) {
          return true;
        }},
       {"the file mended", module_case ? 3000 : 300, [&](int n) {
+         if (!f->mends)
+           return true;
          if (n == 0) {
            write_text(path, good, 200);
            if (f->reloaded)
@@ -337,12 +391,16 @@ TEST(HotReloadChild, Fault) {
 
 namespace {
 
-// The build's compile command of one of the module's sources, from the compilation
-// database: the compiler, its flags, and where the build keeps each object.
+// The build's compile commands of the module's sources, from the compilation database:
+// the compiler, its flags, and where the build keeps each object.
+struct ModuleSource {
+  std::string name;     // file name
+  std::string object;   // the build's object file
+  std::string command;  // the build's compile command
+};
 struct ModuleBuild {
   std::string directory;
-  std::vector<std::pair<std::string, std::string>> objects;  // source file name, object file
-  std::string command;                                       // of the source asked for
+  std::vector<ModuleSource> sources;
 };
 
 std::string json_string_at(const std::string& text, size_t at) {
@@ -361,7 +419,7 @@ std::string json_field(const std::string& entry, const char* key) {
   return at == std::string::npos ? std::string() : json_string_at(entry, at + k.size());
 }
 
-ModuleBuild read_module_build(const std::string& source) {
+ModuleBuild read_module_build() {
   ModuleBuild b;
   std::string build = fs::path(TORVANE_TEST_BIN_DIR).parent_path().string();
   std::string db = read_text(build + "/compile_commands.json");
@@ -372,41 +430,47 @@ ModuleBuild read_module_build(const std::string& source) {
     std::string output = o == std::string::npos ? "" : command.substr(o + 4, command.find(' ', o + 4) - (o + 4));
     if (output.find("gameobj_objects.dir/") == std::string::npos)
       continue;
-    std::string name = fs::path(json_field(entry, "file")).filename().string();
     b.directory = json_field(entry, "directory");
-    b.objects.push_back({name, output[0] == '/' ? output : b.directory + "/" + output});
-    if (name == source)
-      b.command = command;
+    b.sources.push_back({fs::path(json_field(entry, "file")).filename().string(),
+                         output[0] == '/' ? output : b.directory + "/" + output, command});
   }
   return b;
 }
 
-// The game folder's rebuild script: the edited source compiled as the build compiles
-// it, linked with copies of the build's objects of the others, left as gameobj_new.so.
-// (The game's own script builds the project's target from the project's sources,
-// which a test never edits.)
-void write_module_rebuild(const GameFolder& folder, const std::string& source) {
-  ModuleBuild b = read_module_build(source);
-  ASSERT_FALSE(b.command.empty()) << "the compile command of " << source;
+// The game folder's rebuild script: the module's sources of the game folder compiled as
+// the build compiles them, their own headers found before the project's (the edited
+// source, or every source when a header was edited), linked with copies of the build's
+// objects of the others, left as gameobj_new.so. (The game's own script builds the
+// project's target from the project's sources, which a test never edits.)
+void write_module_rebuild(const GameFolder& folder, const std::string& edited) {
+  ModuleBuild b = read_module_build();
+  ASSERT_FALSE(b.sources.empty()) << "the module's compile commands";
+  bool header = fs::path(edited).extension() == ".h";
   std::string objects = folder.sources + "objects/";
   fs::create_directories(objects);
-  std::string own_object;
-  for (const auto& [name, object] : b.objects) {
-    std::string copy = objects + fs::path(object).filename().string();
-    fs::copy_file(object, copy, fs::copy_options::overwrite_existing);
-    if (name == source)
-      own_object = copy;
+  std::string compiles;
+  for (const ModuleSource& source : b.sources) {
+    std::string copy = objects + fs::path(source.object).filename().string();
+    fs::copy_file(source.object, copy, fs::copy_options::overwrite_existing);
+    if (!header && source.name != edited)
+      continue;
+    // The command with this copy's source and object, the game folder's headers first.
+    std::string compile = source.command;
+    size_t o = compile.find(" -o ");
+    size_t c = compile.find(" -c ");
+    ASSERT_TRUE(o != std::string::npos && c != std::string::npos) << compile;
+    size_t compiler_end = compile.find(' ');
+    compile = compile.substr(0, compiler_end) + " -I'" + folder.root + "'" + compile.substr(compiler_end, o - compiler_end) +
+              " -o '" + copy + "' -c '" + folder.sources + source.name + "'";
+    std::string script = objects + "compile_" + source.name + ".sh";
+    std::ofstream(script) << "cd '" << b.directory << "'\n" << compile << "\n";
+    compiles += "'" + script + "'\n";
   }
-  // The command with this copy's source and object.
-  std::string compile = b.command;
-  size_t o = compile.find(" -o ");
-  size_t c = compile.find(" -c ");
-  ASSERT_TRUE(o != std::string::npos && c != std::string::npos) << compile;
-  compile = compile.substr(0, o) + " -o '" + own_object + "' -c '" + folder.sources + source + "'";
+  ASSERT_FALSE(compiles.empty()) << "a compile command for " << edited;
   // The link: the compiler with the sanitizers' flags, when there are any.
-  std::string compiler = b.command.substr(0, b.command.find(' '));
-  std::string link = compiler + " -shared";
-  std::istringstream words(b.command);
+  std::string command = b.sources[0].command;
+  std::string link = command.substr(0, command.find(' ')) + " -shared";
+  std::istringstream words(command);
   for (std::string w; words >> w;)
     if (w.rfind("-fsanitize", 0) == 0)
       link += " " + w;
@@ -414,8 +478,8 @@ void write_module_rebuild(const GameFolder& folder, const std::string& source) {
   script << "#!/bin/sh\n"
          << "# Rebuilds this copy of the module (written by the hot-reload test).\n"
          << "set -e\n"
-         << "cd '" << b.directory << "'\n"
-         << compile << "\n"
+         << "xargs -P 4 -n 1 sh <<'EOF'\n"
+         << compiles << "EOF\n"
          << link << " -o \"$1/gameobj_new.so.tmp\" '" << objects << "'*.o\n"
          << "mv \"$1/gameobj_new.so.tmp\" \"$1/gameobj_new.so\"\n"
          << "echo \"gameobj_new.so ready\"\n";
@@ -423,8 +487,8 @@ void write_module_rebuild(const GameFolder& folder, const std::string& source) {
 
 void run_fault(const char* name) {
   GameFolder folder = make_game_folder(std::string("hot_reload_") + name);
-  if (strcmp(name, "module_source") == 0)
-    write_module_rebuild(folder, "exit_fx.cpp");
+  if (const Fault* f = fault_named(name); f && strncmp(f->file, "../gameobj/", 11) == 0)
+    write_module_rebuild(folder, f->file + 11);
   GameResult r = run_game(folder, "HotReloadChild.Fault", {"devkeys=1"}, {std::string("TORVANE_FAULT=") + name});
   EXPECT_EQ(r.exit_code, 0) << tail(r.out, 80);
   EXPECT_EQ(r.signal, 0) << tail(r.out, 80);
@@ -439,6 +503,8 @@ TEST(HotReload, BrokenSprite) { run_fault("sprite"); }
 TEST(HotReload, BrokenTile) { run_fault("tile"); }
 TEST(HotReload, BrokenMesh) { run_fault("mesh"); }
 TEST(HotReload, BrokenModuleSource) { run_fault("module_source"); }
+TEST(HotReload, ModuleWhoseClassesChanged) { run_fault("module_layout"); }
+TEST(HotReload, BrokenTexture) { run_fault("texture"); }
 
 // At start-up a broken tile stays fatal, with the file's name.
 TEST(HotReloadChild, StartUp) {

@@ -7,6 +7,8 @@
 #include "engine/core/watch.h"
 
 #include <cstring>
+#include <functional>
+#include <unistd.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -157,6 +159,78 @@ TEST_F(DdsTest, NamedTexturesAreSharedAndReloadedInPlace) {
   free_texture(b);
   EXPECT_EQ(get_texture_refcount(a), 0);
   EXPECT_TRUE(is_texture_slot_free(a));
+}
+
+// A texture whose file breaks while the game runs keeps its image; the reason is logged
+// and shown, and the mended file is taken up when it changes again.
+TEST_F(DdsTest, ReloadOfABrokenFileKeepsTheTextureAndShowsWhy) {
+  const std::string path = home + "tex/page.dds";
+  auto change = [&](long ahead) {
+    changed_files.push() = String(path.c_str());
+    struct timespec later[2] = {{time(nullptr) + ahead, 0}, {time(nullptr) + ahead, 0}};
+    utimensat(AT_FDCWD, path.c_str(), later, AT_SYMLINK_NOFOLLOW);
+  };
+  auto reload_log = [] {
+    testing::internal::CaptureStdout();
+    reload_textures(false);
+    return testing::internal::GetCapturedStdout();
+  };
+  auto remove_path = [&] {
+    rmdir(path.c_str());
+    unlink(path.c_str());
+  };
+  DdsHeader big;
+  big.width = big.height = 16384;
+  struct Case {
+    const char* name;
+    std::function<void()> write;
+    const char* why;
+  } cases[] = {
+      {"random bytes", [&] {
+         std::string junk;
+         for (int i = 0; i < 4096; i++) junk += char(i * 7919 % 251);
+         writeFile("tex/page.dds", junk);
+       }, "Texture 'tex/page.dds' is not a DDS"},
+      {"empty", [&] { writeFile("tex/page.dds", ""); }, "Texture 'tex/page.dds' is not a DDS"},
+      {"a folder", [&] { remove_path(); ASSERT_EQ(mkdir(path.c_str(), 0755), 0); },
+       "Error loading file 'tex/page.dds'"},
+      // 100 MB (sparse: it takes no disk).
+      {"100 MB of zeros", [&] {
+         writeFile("tex/page.dds", "");
+         ASSERT_EQ(truncate(path.c_str(), 100 << 20), 0);
+       }, "Texture 'tex/page.dds' is not a DDS"},
+      {"100 MB, a header asking for 1 GB", [&] {
+         writeFile("tex/page.dds", dds_bytes(big, 0));
+         ASSERT_EQ(truncate(path.c_str(), 100 << 20), 0);
+       }, "DDS texture 'tex/page.dds' is shorter than its header says"},
+  };
+  DdsHeader h;
+  writeFile("tex/page.dds", dds_bytes(h, 64, 0x11));
+  Texture* t = get_texture("tex/page.dds", true);
+  ASSERT_NE(t, nullptr);
+  IDirect3DTexture9* image = t->tex;
+  long ahead = 10;
+  for (const Case& c : cases) {
+    remove_path();
+    c.write();
+    change(ahead += 10);
+    error_message_text = "an older error";
+    std::string log = reload_log();
+    EXPECT_EQ(t->tex, image) << c.name << ": the texture keeps its image";
+    EXPECT_EQ(get_texture_width(t), 4) << c.name;
+    EXPECT_NE(log.find(c.why), std::string::npos) << c.name << ": " << log;
+    EXPECT_EQ(error_message_text, c.why) << c.name << ": the reload's error replaces the older one";
+    EXPECT_EQ(reload_log(), "") << c.name << ": not tried again before the file changes";
+  }
+  remove_path();
+  h.width = 8;
+  writeFile("tex/page.dds", dds_bytes(h, 128, 0x22));
+  change(ahead += 10);
+  std::string log = reload_log();
+  EXPECT_NE(log.find("loaded DDS texture 'tex/page.dds'"), std::string::npos) << log;
+  EXPECT_EQ(get_texture_width(t), 8) << "the mended file is loaded into the same handle";
+  EXPECT_EQ(error_message_text, "");
+  free_texture(t);
 }
 
 // A name longer than a path buffer is a failed consistency check, not a cut name.
