@@ -9,8 +9,12 @@ import sprites
 
 #include <cstring>
 
+#include "engine/core/log.h"
+#include "engine/core/stream.h"
+#include "engine/core/vfs.h"
 #include "engine/gui/dist_font.h"
 #include "engine/gui/ui_draw.h"
+#include "engine/gui/visual_log.h"
 #include "engine/render/d3d_states.h"
 #include "engine/render/sprite.h"
 #include "gameobj/sprites.h"
@@ -36,15 +40,51 @@ struct UiFonts {
     const char* files[2] = {"fonts/regular.fnt", "fonts/bold.fnt"};
     for (int i = 0; i < 2; i++) {
       font[i] = new DistFont();
-      if (!font[i]->load(files[i]) || !font[i]->batchState) {
+      if (!font[i]->load(files[i])) {
+        report_failure("font", files[i], "not a font description, or its page texture is missing");
         delete font[i];
+        font[i] = nullptr;
+      } else if (!font[i]->batchState) {
+        delete font[i];  // loaded before the interface's shaders: drawn by nothing
         font[i] = nullptr;
       }
     }
     icons = new DistIcons();
-    if (!icons->load("fonts/icons.txt") || !icons->batchState) {
+    if (!icons->load("fonts/icons.txt")) {
+      report_failure("icons", "fonts/icons.txt", "not an icon description, or its page texture is missing");
       delete icons;
       icons = nullptr;
+    } else if (!icons->batchState) {
+      delete icons;
+      icons = nullptr;
+    }
+  }
+
+  // The file and why it did not load, in the log and on the screen: what the file
+  // system says of the file, else `otherwise` (the file's contents are at fault).
+  static void report_failure(const char* what, const char* path, const char* otherwise) {
+    const char* why = otherwise;
+    PhysFSFileInputStream in;
+    if (vfs_is_directory(path)) {
+      why = "a folder stands in its place";
+    } else if (!in.open(path)) {
+      const char* error = vfs_last_error();
+      why = error ? error : "it cannot be opened";
+    } else if (file_is_empty(in)) {
+      why = "the file is empty";
+    }
+    debug("Error loading %s %s: %s", what, path, why);
+    // Two lines on the screen: a long reason fits the width of a small window.
+    TempString<512> text;
+    text.format("Error loading %s %s\n%s", what, path, why);
+    append_error_message(text.c_str(), -1);
+  }
+
+  static bool file_is_empty(PhysFSFileInputStream& in) {
+    try {
+      return in.fileLength() == 0;
+    } catch (...) {
+      return false;  // a length the stream cannot give is no empty file
     }
   }
 };
