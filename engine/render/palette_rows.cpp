@@ -99,9 +99,21 @@ bool has_vbmi() {
 }  // namespace
 #endif
 
+static bool byte_permutes_allowed = true;
+
+void set_palette_byte_permutes(bool allowed) { byte_permutes_allowed = allowed; }
+
+bool palette_byte_permutes_active() {
+#ifdef PALETTE_ROWS_VBMI
+  return byte_permutes_allowed && has_vbmi();
+#else
+  return false;
+#endif
+}
+
 void palette_row(const uint8_t* first, size_t stride, int count, uint32_t* out) {
 #ifdef PALETTE_ROWS_VBMI
-  if (stride == 3 && has_vbmi()) {
+  if (stride == 3 && palette_byte_permutes_active()) {
     palette_row_vbmi(first, count, out);
     return;
   }

@@ -1,6 +1,8 @@
-// Rows of level cells to palette colours: the fast path for the level's own layout
-// against a plain lookup, over every length of row up to a few blocks and every byte
-// of the cell, with cells read from a buffer that ends at the row's last cell.
+// Rows of level cells to palette colours: the level's own layout (cells three bytes
+// apart) and other strides against a plain lookup, over every length of row up to a few
+// blocks and every byte of the cell, with cells read from a buffer that ends at the
+// row's last cell. Each test runs on the plain loop and, where the CPU has byte
+// permutes, on that path too.
 #include "engine/render/palette_rows.h"
 #include "engine/world/palette.h"
 
@@ -10,7 +12,25 @@
 #include <random>
 #include <vector>
 
-TEST(PaletteRowsTest, EveryCellTakesItsPaletteColour) {
+namespace {
+
+class PaletteRowsTest : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    set_palette_byte_permutes(GetParam());
+    if (GetParam() && !palette_byte_permutes_active())
+      GTEST_SKIP() << "this CPU has no byte permutes (AVX-512 VBMI); the plain loop ran in the other case";
+    ASSERT_EQ(palette_byte_permutes_active(), GetParam());
+  }
+  void TearDown() override { set_palette_byte_permutes(true); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Paths, PaletteRowsTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "BytePermutes" : "PlainLoop");
+                         });
+
+TEST_P(PaletteRowsTest, EveryCellTakesItsPaletteColour) {
   std::mt19937 rng(5);
   for (size_t stride : {size_t(3), size_t(4), size_t(1)}) {
     for (size_t byte = 0; byte < stride; byte++) {
@@ -33,7 +53,7 @@ TEST(PaletteRowsTest, EveryCellTakesItsPaletteColour) {
 
 // Every palette index at every position of a block of 64 cells (most indices share one
 // colour, so random cells alone would miss a lookup into the wrong entry).
-TEST(PaletteRowsTest, EveryIndexInEveryPositionOfABlock) {
+TEST_P(PaletteRowsTest, EveryIndexInEveryPositionOfABlock) {
   std::vector<uint8_t> cells(3 * 300);
   std::vector<uint32_t> out(300);
   for (int shift = 0; shift < 256; shift += 37) {
@@ -44,3 +64,5 @@ TEST(PaletteRowsTest, EveryIndexInEveryPositionOfABlock) {
       ASSERT_EQ(out[i], main_palette[uint8_t(i + shift)]) << "cell " << i << ", shift " << shift;
   }
 }
+
+}  // namespace
