@@ -95,14 +95,16 @@ TEST_F(WorldPictureTest, AGeneratedLevelWithBackdropSpritesAndPostEffects) {
   for (int i = 0; i < 6; i++)
     robots.push_back({left + 20 + i * 50, bottom + 30 + (i % 3) * 40});
 
-  // The frame as the play scene draws it.
+  // The frame in the order the play scene draws it (render_play_scene): only depth
+  // cleared, the level's layers, the backdrop at the far plane behind them, the
+  // sprites, then the post-effects.
   set_texture_target(scene_image, 0, true);
   clear_view_z();
-  render_background(COLOR_A, COLOR_B);
   start_level_rendering();
   int x0 = left - 1, y0 = bottom - 1;
   render_area(level_renderer, x0, y0, x0 + vw + 2, y0 + vh + 2, 0);
   end_level_rendering();
+  render_background(COLOR_A, COLOR_B);
   start_sprite_render();
   Sprite* rs = get_sprite("robot", true);
   for (const Placed& p : robots)
