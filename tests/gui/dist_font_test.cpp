@@ -10,6 +10,7 @@
 #include "engine/gui/dist_font.h"
 #include "engine/render/d3d_textures.h"
 #include "engine/render/dynVBWriter.h"
+#include "platform/d3d9/d3d9_impl.h"  // the constants the device holds
 #include "text_fixture.h"
 
 namespace {
@@ -544,6 +545,37 @@ TEST_F(DistFontTest, BitmapFontsDrawPlainQuadsScaledByAWholeSize) {
   EXPECT_EQ(v[0].color, 0xFF112233u);
   // The item's rectangle holds the padded quads: the box grown by spread * size.
   expect_rect(batch.groups[0].first->rect, 6, 26, 34, 50);
+  bitmap.clear();
+}
+
+// The bitmap shader's constant 16: the page's size in texels, its height negative for
+// every font but the GUI's default one (the shader lights the others' glyphs).
+TEST_F(DistFontTest, BitmapFontStateGivesThePageSizeSignedByTheDefaultFont) {
+  init_bitmap_fonts();
+  BitmapFont bitmap;
+  ASSERT_TRUE(bitmap.load("fix/font.fnt"));
+  ASSERT_NE(bitmap.batchState, nullptr);
+  auto constant_16 = [] {
+    const float* c = d3d9_live_device->vs_consts[16];
+    return std::vector<float>(c, c + 4);
+  };
+  Texture* saved_default = default_font.texture;
+  struct Case {
+    const char* what;
+    Texture* default_texture;
+    std::vector<float> expected;
+  } cases[] = {
+      {"another font's page", nullptr, {64, -32, 0, 0}},
+      {"the default font's page", bitmap.texture, {64, 32, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    default_font.texture = c.default_texture;
+    d3d9_live_device->vs_consts[16][0] = 123;  // stale
+    bitmap.batchState->apply(nullptr);
+    EXPECT_EQ(constant_16(), c.expected) << c.what;
+    bitmap.batchState->finish();
+  }
+  default_font.texture = saved_default;
   bitmap.clear();
 }
 

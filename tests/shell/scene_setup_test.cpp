@@ -135,12 +135,26 @@ TEST_F(SceneSetupTest, ClosingWhatWasNeverStartedSkipsTheModuleAndTheImage) {
       << call_log_text();
 }
 
-// The audio never started: stopping the buses and the engine does nothing.
+// The audio never started (a fatal error during start-up): closing it starts nothing
+// and leaves the engine as a fresh run finds it, ready to start.
 TEST_F(SceneSetupTest, ClosingAudioThatNeverStartedIsHarmless) {
+  ASSERT_TRUE(PHYSFS_init(nullptr));
+  ASSERT_TRUE(PHYSFS_mount((std::string(TORVANE_TEST_SOURCE_DIR) + "/data/").c_str(), nullptr, 1));
   real_engine_calls.insert("close_audio");
   close_scene();
   EXPECT_EQ(call_log.back(), "close_audio");
-  EXPECT_EQ(music_bus_handle, 0u);
+  EXPECT_EQ(soloud.getBackendString(), nullptr) << "no back end runs";
+  EXPECT_EQ(soloud.getActiveVoiceCount(), 0u);
+
+  real_engine_calls.insert("init_audio");
+  init_audio();
+  EXPECT_STREQ(soloud.getBackendString(), "null driver");
+  for (unsigned int bus : {sfx_bus_handle, ui_bus_handle, music_bus_handle})
+    EXPECT_TRUE(soloud.isValidVoiceHandle(bus)) << bus;
+  EXPECT_FLOAT_EQ(get_bus_volume(music_bus_handle), 1.0f);
+  close_audio();
+  EXPECT_EQ(soloud.getBackendString(), nullptr);
+  PHYSFS_deinit();
 }
 
 TEST_F(SceneSetupTest, ClosingWithTheModuleUnlinkedSkipsItsEntryPoints) {
