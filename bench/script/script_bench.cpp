@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "engine/script/game_script.h"
-#include "gameobj/gameobj_api.h"
+#include "engine/world/gameobj_api.h"
 
 #include "engine/script/sq_vec4f.h"
 #include "engine/script/sqbind.h"

@@ -18,7 +18,7 @@
 #include "engine/world/gameobj_host.h"
 #include "engine/world/level_sweep.h"
 #include "engine/world/proximity.h"
-#include "gameobj/gameobj_api.h"
+#include "engine/world/gameobj_api.h"
 #include "tests/support/module_load.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include "engine/core/log.h"
 #include "engine/gen/room_templates.h"
 #include "engine/world/level_sweep.h"  // invalidate_level
-#include "gameobj/gameobj_api.h"
+#include "engine/world/gameobj_api.h"
 
 uint8_t level_cells[GRID_ROWS * GRID_COLS];
 DynArray<LevelGenPlacement> level_placements;

@@ -13,7 +13,7 @@
 #include "engine/core/watch.h"
 #include "engine/render/image.h"
 #include "engine/world/palette.h"
-#include "gameobj/gameobj_api.h"
+#include "engine/world/gameobj_api.h"
 
 DynArray<LevelGenTile*> level_tiles;
 

@@ -11,7 +11,7 @@
 #include "engine/gui/gui_screen.h"
 #include "engine/gui/visual_log.h"
 #include "engine/script/game_script.h"
-#include "gameobj/gameobj_api.h"
+#include "engine/world/gameobj_api.h"
 #include "script_fixture.h"
 
 using sqbind::SqObject;

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/world/camera.h"
-#include "gameobj/gameobj_api.h"
+#include "engine/world/gameobj_api.h"
 #include "world_test_util.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "engine/gen/level_map.h"
 #include "engine/world/level_sweep.h"
-#include "gameobj/gameobj_api.h"
+#include "engine/world/gameobj_api.h"
 
 GameObjFuncTable gameobj_func_table;
 std::vector<ModuleCall> module_calls;

@@ -8,7 +8,7 @@
 #include "engine/shell/controls.h"
 #include "engine/world/camera.h"
 #include "game_run.h"
-#include "gameobj/gameobj_api.h"
+#include "engine/world/gameobj_api.h"
 
 namespace play {
 
