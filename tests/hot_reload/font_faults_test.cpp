@@ -57,58 +57,50 @@ TEST(FontFaultsChild, Title) {
 }
 
 TEST(FontFaults, FileAndReasonAreLoggedAndShown) {
-  struct Case {
+  struct File {
+    const char* kind;         // as the message names it
+    const char* path;         // under the game's folder
+    const char* unreadable;   // the reason when the contents are at fault
+  } files[] = {
+      {"font", "fonts/regular.fnt", "not a font description, or its page texture is missing"},
+      {"icons", "fonts/icons.txt", "not an icon description, or its page texture is missing"},
+  };
+  struct Fault {
     const char* name;
-    const char* file;  // under the game's folder
-    std::function<void(const std::string& path)> breaks;
-    const char* expected;
-  } cases[] = {
-      {"font_random", "fonts/regular.fnt",
-       [](const std::string& p) {
+    std::function<void(const fs::path& path)> breaks;
+    const char* reason;  // null: the file's own for contents at fault
+  } faults[] = {
+      {"random",
+       [](const fs::path& p) {
          std::string junk;
          for (int i = 0; i < 3000; i++) junk += char(i * 7919 % 253);
          std::ofstream(p, std::ios::binary | std::ios::trunc) << junk;
        },
-       "Error loading font fonts/regular.fnt: not a font description, or its page texture is missing"},
-      {"font_empty", "fonts/regular.fnt", [](const std::string& p) { std::ofstream(p, std::ios::trunc); },
-       "Error loading font fonts/regular.fnt: the file is empty"},
-      {"font_folder", "fonts/regular.fnt",
-       [](const std::string& p) {
+       nullptr},
+      {"empty", [](const fs::path& p) { std::ofstream(p, std::ios::trunc); }, "the file is empty"},
+      {"folder",
+       [](const fs::path& p) {
          fs::remove(p);
          fs::create_directory(p);
        },
-       "Error loading font fonts/regular.fnt: a folder stands in its place"},
-      {"font_loop", "fonts/regular.fnt",
-       [](const std::string& p) {
+       "a folder stands in its place"},
+      {"loop",
+       [](const fs::path& p) {
          fs::remove(p);
-         fs::create_symlink("regular.fnt", p);
+         fs::create_symlink(p.filename(), p);
        },
-       "Error loading font fonts/regular.fnt: infinite symbolic link loop"},
-      {"icons_random", "fonts/icons.txt",
-       [](const std::string& p) { std::ofstream(p, std::ios::binary | std::ios::trunc) << "\x01\x02icons\xff\n\n"; },
-       "Error loading icons fonts/icons.txt: not an icon description, or its page texture is missing"},
-      {"icons_empty", "fonts/icons.txt", [](const std::string& p) { std::ofstream(p, std::ios::trunc); },
-       "Error loading icons fonts/icons.txt: the file is empty"},
-      {"icons_folder", "fonts/icons.txt",
-       [](const std::string& p) {
-         fs::remove(p);
-         fs::create_directory(p);
-       },
-       "Error loading icons fonts/icons.txt: a folder stands in its place"},
-      {"icons_loop", "fonts/icons.txt",
-       [](const std::string& p) {
-         fs::remove(p);
-         fs::create_symlink("icons.txt", p);
-       },
-       "Error loading icons fonts/icons.txt: infinite symbolic link loop"},
+       "infinite symbolic link loop"},
   };
-  for (const Case& c : cases) {
-    GameFolder folder = make_game_folder(std::string("font_fault_") + c.name);
-    c.breaks(folder.bin + c.file);
-    GameResult r = run_game(folder, "FontFaultsChild.Title", {},
-                            {std::string("TORVANE_EXPECTED_ERROR=") + c.expected,
-                             std::string("TORVANE_FAULT_NAME=") + c.name});
-    EXPECT_EQ(r.exit_code, 0) << c.name << "\n" << tail(r.out, 40);
-    EXPECT_NE(r.log.find(std::string("| ") + c.expected + "\n"), std::string::npos) << c.name << "\n" << tail(r.log, 40);
-  }
+  for (const File& file : files)
+    for (const Fault& fault : faults) {
+      std::string name = std::string(file.kind) + "_" + fault.name;
+      std::string expected = std::string("Error loading ") + file.kind + " " + file.path + ": " +
+                             (fault.reason ? fault.reason : file.unreadable);
+      GameFolder folder = make_game_folder("font_fault_" + name);
+      fault.breaks(folder.bin + file.path);
+      GameResult r = run_game(folder, "FontFaultsChild.Title", {},
+                              {"TORVANE_EXPECTED_ERROR=" + expected, "TORVANE_FAULT_NAME=" + name});
+      EXPECT_EQ(r.exit_code, 0) << name << "\n" << tail(r.out, 40);
+      EXPECT_NE(r.log.find("| " + expected + "\n"), std::string::npos) << name << "\n" << tail(r.log, 40);
+    }
 }
