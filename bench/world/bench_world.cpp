@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/gen/level_compose.h"
+#include "engine/script/sq_vec4f.h"
 #include "engine/world/collision.h"
 #include "engine/world/gameobj_host.h"
 #include "engine/world/level_sweep.h"
@@ -25,7 +26,7 @@ namespace {
 
 constexpr int NUM_OBJECTS = 2000;
 std::vector<GameObj*> objects;
-std::vector<__m128> positions;
+std::vector<vec4float> positions;
 
 __m128 box_of(__m128 p) {
   alignas(16) float f[4];
