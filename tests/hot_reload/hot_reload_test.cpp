@@ -321,7 +321,7 @@ TEST(HotReloadChild, Fault) {
          }
          return n > 10 && read_screenshot(shot_good);
        }},
-      {"the file broken", module_case ? 6000 : 300, [&](int n) {
+      {"the file broken", module_case ? 10000 : 300, [&](int n) {
          if (n == 0)
            write_text(path, f->broken(good), 100);
          if (module_case)
