@@ -12,7 +12,7 @@
 #include "engine/core/vfs.h"
 #include "engine/core/watch.h"
 #include "engine/render/image.h"
-#include "engine/world/palette.h"
+#include "engine/shared/palette.h"
 #include "engine/world/gameobj_api.h"
 
 DynArray<LevelGenTile*> level_tiles;

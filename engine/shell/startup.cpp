@@ -14,7 +14,6 @@
 #include "engine/core/utils.h"
 #include "engine/core/vfs.h"
 #include "engine/core/watch.h"
-#include "engine/gen/level_map.h"  // game_rnd_seed
 #include "engine/gui/splash.h"
 #include "engine/gui/sys_font.h"
 #include "engine/render/d3d_device.h"
@@ -22,6 +21,7 @@
 #include "engine/render/d3d_textures.h"
 #include "engine/render/dynVBWriter.h"
 #include "engine/render/mesh.h"
+#include "engine/shared/level_map.h"  // game_rnd_seed
 #include "engine/shell/input.h"
 #include "engine/shell/main_loop.h"
 #include "engine/shell/scene.h"

@@ -309,7 +309,7 @@ constexpr int GAMEOBJ_SCREEN_COUNT = 12;
 extern bool should_close_game_menu;
 extern BaseGuiScreen* cur_game_screen;
 
-#include "engine/gen/level_map.h"
+#include "engine/shared/level_map.h"
 #include "engine/world/camera.h"
 #include "engine/world/collision.h"
 #include "engine/world/junk.h"

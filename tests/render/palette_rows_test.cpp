@@ -4,7 +4,7 @@
 // row's last cell. Each test runs on the plain loop and, where the CPU has byte
 // permutes, on that path too.
 #include "engine/render/palette_rows.h"
-#include "engine/world/palette.h"
+#include "engine/shared/palette.h"
 
 #include <gtest/gtest.h>
 

@@ -4,9 +4,9 @@
 
 #include <cstdio>
 
-#include "engine/gen/level_map.h"
-#include "engine/world/level_sweep.h"
+#include "engine/shared/level_map.h"
 #include "engine/world/gameobj_api.h"
+#include "engine/world/level_sweep.h"
 
 GameObjFuncTable gameobj_func_table;
 std::vector<ModuleCall> module_calls;
