@@ -66,6 +66,17 @@ int vtable_index(void* vtable) {
   return -1;
 }
 
+// Gives an object the new module's class table of its class. An object standing in two
+// lists (or also queued) is re-pointed once: the relink mark tells the second visit to
+// leave it. Its table still points into the module just unloaded, whose type
+// information went with it, so the sanitizer's dynamic-type check cannot apply.
+__attribute__((no_sanitize("vptr"))) void relink_object(BaseObject* obj, void** vtables) {
+  if (obj->flags & OBJ_RELINKING)
+    return;
+  obj->flags |= OBJ_RELINKING;
+  vtable_of(obj) = vtables[find_gameobj_vtable_index(vtable_of(obj))];
+}
+
 // The GUI runtime reaches the module's tooltip through these while one is linked.
 void forward_hide_tooltip() {
   if (gameobj_func_table.hide_tooltip)
@@ -107,14 +118,7 @@ void link_gameobj_dll(void* module) {
   if (count != GAMEOBJ_VTABLE_COUNT)
     fatal("gameobj classes changed, need restart");
 
-  // An object standing in two lists (or also queued) is re-pointed once: the
-  // relink mark tells the second visit to leave it.
-  for_each_listed_object([&](BaseObject* obj) {
-    if (obj->flags & OBJ_RELINKING)
-      return;
-    obj->flags |= OBJ_RELINKING;
-    vtable_of(obj) = vtables[find_gameobj_vtable_index(vtable_of(obj))];
-  });
+  for_each_listed_object([&](BaseObject* obj) { relink_object(obj, vtables); });
   for_each_listed_object([](BaseObject* obj) { obj->flags &= ~OBJ_RELINKING; });
 
   for (int i = 0; i < GAMEOBJ_VTABLE_COUNT; i++)
