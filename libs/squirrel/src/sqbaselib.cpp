@@ -379,12 +379,14 @@ static bool call_item_fn(HSQUIRRELVM v, const SQObjectPtr& fn, const SQObjectPtr
   if (n > 3) n = 3;
   return v->callMeta(fn, v->_roottable, n, args, out);
 }
+// The callbacks below run over the elements the array had when the call began; one that
+// shrinks the array ends the walk early.
 static SQInteger array_map(HSQUIRRELVM v) {
   SQObjectPtr self = ARG(1), fn = ARG(2);
   SQArray* a = _array(self);
   SQArray* r = SQArray::create(v->_sharedState, 0);
   SQObjectPtr ro(r);
-  for (SQInteger i = 0; i < a->size(); i++) {
+  for (SQInteger i = 0, n = a->size(); i < n && i < a->size(); i++) {
     SQObjectPtr out, val = a->_values[i];
     if (!call_item_fn(v, fn, self, i, val, out)) return SQ_ERROR;
     r->_values.push_back(out);
@@ -394,7 +396,7 @@ static SQInteger array_map(HSQUIRRELVM v) {
 static SQInteger array_apply(HSQUIRRELVM v) {
   SQObjectPtr self = ARG(1), fn = ARG(2);
   SQArray* a = _array(self);
-  for (SQInteger i = 0; i < a->size(); i++) {
+  for (SQInteger i = 0, n = a->size(); i < n && i < a->size(); i++) {
     SQObjectPtr out, val = a->_values[i];
     if (!call_item_fn(v, fn, self, i, val, out)) return SQ_ERROR;
     if (i < a->size()) a->_values[i] = out;
@@ -412,9 +414,9 @@ static SQInteger array_reduce(HSQUIRRELVM v) {
     acc = a->_values[0];
     i = 1;
   }
-  for (; i < a->size(); i++) {
-    SQObjectPtr out;
-    SQObject args[2] = {acc, a->_values[i]};
+  for (SQInteger n = a->size(); i < n && i < a->size(); i++) {
+    SQObjectPtr out, cur = a->_values[i];
+    SQObject args[2] = {acc, cur};
     if (!v->callMeta(fn, v->_roottable, 2, args, out)) return SQ_ERROR;
     acc = out;
   }
@@ -425,7 +427,7 @@ static SQInteger array_filter(HSQUIRRELVM v) {
   SQArray* a = _array(self);
   SQArray* r = SQArray::create(v->_sharedState, 0);
   SQObjectPtr ro(r);
-  for (SQInteger i = 0; i < a->size(); i++) {
+  for (SQInteger i = 0, n = a->size(); i < n && i < a->size(); i++) {
     SQObjectPtr out, val = a->_values[i];
     SQObject args[2] = {SQObjectPtr(i), val};
     if (!v->callMeta(fn, self, 2, args, out)) return SQ_ERROR;
