@@ -768,11 +768,24 @@ SQRESULT sq_clear(HSQUIRRELVM v, SQInteger idx) {
 }
 
 // ---- calls --------------------------------------------------------------------------------
+// An allocation that fails outside the interpreter (which reports its own) is an error of
+// the call, not an exception for the embedding program.
+static bool call_reporting_memory(HSQUIRRELVM v, const SQObjectPtr& callee, SQInteger params, SQInteger base, SQObjectPtr& res, bool raiseerror) {
+  try {
+    return v->call(callee, params, base, res, raiseerror);
+  } catch (const std::bad_alloc&) {
+    v->setTop(base + params);
+    v->raiseErrorObj(v->_sharedState->_outOfMemory);
+    if (raiseerror) v->callErrorHandler(v->_lasterror);
+    return false;
+  }
+}
+
 SQRESULT sq_call(HSQUIRRELVM v, SQInteger params, SQBool retval, SQBool raiseerror) {
   SQObjectPtr res;
   SQInteger base = v->_top - params;
   SQObjectPtr callee = v->_stack[base - 1];
-  if (v->call(callee, params, base, res, raiseerror != 0)) {
+  if (call_reporting_memory(v, callee, params, base, res, raiseerror != 0)) {
     if (v->_state == SQ_VMSTATE_SUSPENDED) return SQ_OK;
     v->pop(params);
     if (retval) v->push(res);

@@ -1408,12 +1408,17 @@ struct Compiler {
       out = fs.protoRef;
       return true;
     } catch (const SQCompileError& e) {
-      _fs = nullptr;
-      if (_ss->_compilerErrorHandler)
-        _ss->_compilerErrorHandler(_vm, e.msg, _string(_sourcename)->_val, _lex._tokLine, _lex._tokCol);
-      _vm->_lasterror = SQString::create(_ss, e.msg);
-      return false;
+      return failed(e.msg, SQString::create(_ss, e.msg));
+    } catch (const std::bad_alloc&) {
+      return failed("out of memory", _ss->_outOfMemory);
     }
+  }
+  bool failed(const SQChar* msg, const SQObjectPtr& error) {
+    _fs = nullptr;
+    if (_ss->_compilerErrorHandler)
+      _ss->_compilerErrorHandler(_vm, msg, _string(_sourcename)->_val, _lex._tokLine, _lex._tokCol);
+    _vm->_lasterror = error;
+    return false;
   }
 };
 

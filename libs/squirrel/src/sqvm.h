@@ -14,6 +14,7 @@ struct SQSharedState {
   SQObjectPtr _refsTable;  // objects held through sq_addref: table obj -> count
   SQObjectPtr _metaNames[MT_LAST];
   SQObjectPtr _constructorName;
+  SQObjectPtr _outOfMemory;  // the error raised when an allocation fails, made in advance
   SQObjectPtr _tableDelegate, _arrayDelegate, _stringDelegate, _numberDelegate, _closureDelegate,
       _generatorDelegate, _threadDelegate, _classDelegate, _instanceDelegate, _weakrefDelegate;
   SQCOMPILERERROR _compilerErrorHandler = nullptr;
@@ -33,6 +34,7 @@ struct SQSharedState {
 
   SQString* findString(const SQChar* s, SQInteger len, SQHash h);
   void addString(SQString* s);
+  void growStrings();
   void removeString(SQString* s);
   SQChar* scratch(SQInteger size);
   SQString* str(const SQChar* s) { return SQString::create(this, s); }
