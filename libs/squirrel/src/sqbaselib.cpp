@@ -161,9 +161,11 @@ void sq_register_base_lib(SQVM* v) {
 static SQInteger obj_weakref(HSQUIRRELVM v) { sq_weakref(v, 1); return 1; }
 static SQInteger obj_tostring(HSQUIRRELVM v) { if (SQ_FAILED(sq_tostring(v, 1))) return SQ_ERROR; return 1; }
 static SQInteger obj_len(HSQUIRRELVM v) { return ret_obj(v, SQObjectPtr(sq_getsize(v, 1))); }
-static SQInteger obj_clear(HSQUIRRELVM v) { if (SQ_FAILED(sq_clear(v, 1))) return SQ_ERROR; v->push(ARG(1)); return 1; }
+// Functions that change their object in place return null (array.resize and
+// table.setdelegate, documented to return their object, are the exceptions).
+static SQInteger obj_clear(HSQUIRRELVM v) { if (SQ_FAILED(sq_clear(v, 1))) return SQ_ERROR; return 0; }
 static SQInteger obj_rawget(HSQUIRRELVM v) { if (SQ_FAILED(sq_rawget(v, 1))) return SQ_ERROR; return 1; }
-static SQInteger obj_rawset(HSQUIRRELVM v) { if (SQ_FAILED(sq_rawset(v, 1))) return SQ_ERROR; v->push(ARG(1)); return 1; }
+static SQInteger obj_rawset(HSQUIRRELVM v) { if (SQ_FAILED(sq_rawset(v, 1))) return SQ_ERROR; return 0; }
 static SQInteger obj_rawin(HSQUIRRELVM v) {
   SQObjectPtr self = ARG(1), key = ARG(2), res;
   bool found = false;
@@ -301,15 +303,14 @@ static SQInteger table_keys(HSQUIRRELVM v) { return table_keys_values(v, true); 
 static SQInteger table_values(HSQUIRRELVM v) { return table_keys_values(v, false); }
 
 // ---- arrays -------------------------------------------------------------------------------
-static SQInteger array_append(HSQUIRRELVM v) { _array(ARG(1))->_values.push_back(ARG(2)); v->push(ARG(1)); return 1; }
+static SQInteger array_append(HSQUIRRELVM v) { _array(ARG(1))->_values.push_back(ARG(2)); return 0; }
 static SQInteger array_extend(HSQUIRRELVM v) {
   SQArray* a = _array(ARG(1));
   SQObjectPtr other = ARG(2);
   SQArray* b = _array(other);
   SQInteger n = b->size();
   for (SQInteger i = 0; i < n; i++) a->_values.push_back(b->_values[i]);
-  v->push(ARG(1));
-  return 1;
+  return 0;
 }
 static SQInteger array_pop(HSQUIRRELVM v) {
   SQArray* a = _array(ARG(1));
@@ -328,8 +329,7 @@ static SQInteger array_insert(HSQUIRRELVM v) {
   SQInteger i = tointeger(ARG(2));
   if (i < 0 || i > a->size()) return throw_msg(v, "index out of range");
   a->_values.insert((SQUnsignedInteger)i, ARG(3));
-  v->push(ARG(1));
-  return 1;
+  return 0;
 }
 static SQInteger array_remove(HSQUIRRELVM v) {
   SQArray* a = _array(ARG(1));
@@ -350,7 +350,7 @@ static SQInteger array_resize(HSQUIRRELVM v) {
   v->push(ARG(1));
   return 1;
 }
-static SQInteger array_reverse(HSQUIRRELVM v) { sq_arrayreverse(v, 1); v->push(ARG(1)); return 1; }
+static SQInteger array_reverse(HSQUIRRELVM v) { sq_arrayreverse(v, 1); return 0; }
 static SQInteger array_slice(HSQUIRRELVM v) {
   SQArray* a = _array(ARG(1));
   SQInteger s, e;
@@ -401,7 +401,7 @@ static SQInteger array_apply(HSQUIRRELVM v) {
     if (!call_item_fn(v, fn, self, i, val, out)) return SQ_ERROR;
     if (i < a->size()) a->_values[i] = out;
   }
-  return ret_obj(v, self);
+  return 0;
 }
 static SQInteger array_reduce(HSQUIRRELVM v) {
   SQObjectPtr self = ARG(1), fn = ARG(2);
@@ -485,7 +485,7 @@ static SQInteger array_sort(HSQUIRRELVM v) {
   }
   a->_values.resize(0);
   for (SQInteger i = 0; i < n; i++) a->_values.push_back(work[i]);
-  return ret_obj(v, self);
+  return 0;
 }
 
 // ---- functions ----------------------------------------------------------------------------
