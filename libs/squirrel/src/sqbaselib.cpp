@@ -366,29 +366,19 @@ static SQInteger array_find(HSQUIRRELVM v) {
     if (v->isEqual(a->_values[i], ARG(2))) return ret_obj(v, SQObjectPtr(i));
   return 0;
 }
-// Calls fn with 1..3 of (value, index, array), as many as it accepts.
-static bool call_item_fn(HSQUIRRELVM v, const SQObjectPtr& fn, const SQObjectPtr& arr, SQInteger i, const SQObject& val, SQObjectPtr& out) {
-  SQInteger nparams = 2;
-  if (sq_type(fn) == OT_CLOSURE) {
-    SQFunctionProto* p = _closure(fn)->_proto;
-    nparams = p->_varparams ? 4 : p->_nparams;
-  }
-  SQObject args[3] = {val, SQObjectPtr(i), arr};
-  SQInteger n = nparams - 1;
-  if (n < 1) n = 1;
-  if (n > 3) n = 3;
-  return v->callMeta(fn, v->_roottable, n, args, out);
-}
 // The callbacks below run over the elements the array had when the call began; one that
-// shrinks the array ends the walk early.
+// shrinks the array ends the walk early. Each gets the array as 'this' and a fixed list of
+// arguments: map and apply the value, reduce the value so far and the next, filter the
+// index and the value.
 static SQInteger array_map(HSQUIRRELVM v) {
   SQObjectPtr self = ARG(1), fn = ARG(2);
   SQArray* a = _array(self);
   SQArray* r = SQArray::create(v->_sharedState, 0);
   SQObjectPtr ro(r);
   for (SQInteger i = 0, n = a->size(); i < n && i < a->size(); i++) {
-    SQObjectPtr out, val = a->_values[i];
-    if (!call_item_fn(v, fn, self, i, val, out)) return SQ_ERROR;
+    SQObjectPtr out;
+    SQObject args[1] = {a->_values[i]};
+    if (!v->callMeta(fn, self, 1, args, out)) return SQ_ERROR;
     r->_values.push_back(out);
   }
   return ret_obj(v, ro);
@@ -397,8 +387,9 @@ static SQInteger array_apply(HSQUIRRELVM v) {
   SQObjectPtr self = ARG(1), fn = ARG(2);
   SQArray* a = _array(self);
   for (SQInteger i = 0, n = a->size(); i < n && i < a->size(); i++) {
-    SQObjectPtr out, val = a->_values[i];
-    if (!call_item_fn(v, fn, self, i, val, out)) return SQ_ERROR;
+    SQObjectPtr out;
+    SQObject args[1] = {a->_values[i]};
+    if (!v->callMeta(fn, self, 1, args, out)) return SQ_ERROR;
     if (i < a->size()) a->_values[i] = out;
   }
   return 0;
@@ -417,7 +408,7 @@ static SQInteger array_reduce(HSQUIRRELVM v) {
   for (SQInteger n = a->size(); i < n && i < a->size(); i++) {
     SQObjectPtr out, cur = a->_values[i];
     SQObject args[2] = {acc, cur};
-    if (!v->callMeta(fn, v->_roottable, 2, args, out)) return SQ_ERROR;
+    if (!v->callMeta(fn, self, 2, args, out)) return SQ_ERROR;
     acc = out;
   }
   return ret_obj(v, acc);
