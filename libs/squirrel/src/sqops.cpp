@@ -87,6 +87,11 @@ bool SQVM::get(const SQObject& self, const SQObject& key, SQObjectPtr& out, bool
     default: break;
   }
   if (!raw) {
+    // a delegate is a table: through it, a table's or userdata's lookup reaches the table
+    // default delegate before any _get
+    if ((sq_type(self) == OT_TABLE || sq_type(self) == OT_USERDATA) && ((SQDelegable*)_refcounted(self))->_delegate &&
+        _table(_sharedState->_tableDelegate)->get(key, out))
+      return true;
     // _get metamethod
     SQObjectPtr mm;
     if (sq_type(self) != OT_CLASS && getMetaMethod(self, MT_GET, mm)) {
