@@ -74,8 +74,8 @@ SQInteger sq_getvmstate(HSQUIRRELVM v) { return v->_state; }
 SQRESULT sq_compile(HSQUIRRELVM v, SQLEXREADFUNC read, SQUserPointer p, const SQChar* sourcename, SQBool raiseerror) {
   SQObjectPtr proto;
   if (!sq_compile_source(v, read, p, sourcename, raiseerror != 0, proto)) return SQ_ERROR;
-  SQWeakRef* root = _table(v->_roottable)->getWeakRef(OT_TABLE);
-  v->push(SQObjectPtr(SQClosure::create(v->_sharedState, _funcproto(proto), root)));
+  // no root of its own: the script sees the root table of the thread that runs it
+  v->push(SQObjectPtr(SQClosure::create(v->_sharedState, _funcproto(proto), nullptr)));
   return SQ_OK;
 }
 
@@ -212,8 +212,7 @@ SQRESULT sq_setclosureroot(HSQUIRRELVM v, SQInteger idx) {
 SQRESULT sq_getclosureroot(HSQUIRRELVM v, SQInteger idx) {
   SQObjectPtr o = STK(idx);
   if (sq_type(o) != OT_CLOSURE) return api_error(v, "the target is not a closure");
-  SQClosure* c = _closure(o);
-  if (c->_root) v->push(c->_root->_obj); else v->pushNull();
+  v->push(v->closureRoot(_closure(o)));
   return SQ_OK;
 }
 

@@ -45,15 +45,15 @@ static SQInteger base_enabledebuginfo(HSQUIRRELVM v) { v->_sharedState->_debugIn
 static SQInteger base_getroottable(HSQUIRRELVM v) { return ret_obj(v, v->_roottable); }
 static SQInteger base_setroottable(HSQUIRRELVM v) {
   SQObjectPtr old = v->_roottable;
-  if (sq_type(ARG(2)) != OT_TABLE && sq_type(ARG(2)) != OT_NULL) return throw_msg(v, "wrong type");
-  v->_roottable = ARG(2);
+  sq_push(v, 2);
+  if (SQ_FAILED(sq_setroottable(v))) return SQ_ERROR;
   return ret_obj(v, old);
 }
 static SQInteger base_getconsttable(HSQUIRRELVM v) { return ret_obj(v, v->_sharedState->_consts); }
 static SQInteger base_setconsttable(HSQUIRRELVM v) {
   SQObjectPtr old = v->_sharedState->_consts;
-  if (sq_type(ARG(2)) != OT_TABLE) return throw_msg(v, "wrong type");
-  v->_sharedState->_consts = ARG(2);
+  sq_push(v, 2);
+  if (SQ_FAILED(sq_setconsttable(v))) return SQ_ERROR;
   return ret_obj(v, old);
 }
 static SQInteger base_assert(HSQUIRRELVM v) {

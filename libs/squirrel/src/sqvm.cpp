@@ -52,18 +52,6 @@ const SQObject& SQVM::closureRoot(const SQClosure* c) const {
   return _roottable;
 }
 
-SQObjectPtr& SQVM::curRoot() {
-  for (SQInteger i = (SQInteger)_calls.size() - 1; i >= 0; i--) {
-    const SQObjectPtr& c = _calls[i]._closure;
-    if (sq_type(c) == OT_CLOSURE && _closure(c)->_root) {
-      SQObject& o = _closure(c)->_root->_obj;
-      if (sq_type(o) != OT_NULL) return *(SQObjectPtr*)&o;
-      break;
-    }
-  }
-  return _roottable;
-}
-
 // ---- errors -------------------------------------------------------------------------------
 void SQVM::raiseError(const SQChar* fmt, ...) {
   SQChar buf[512];

@@ -169,8 +169,7 @@ struct SQVM : SQCollectable {
   bool resumeGenerator(SQGenerator* g, SQInteger target);
   bool wakeup(bool hasValue, const SQObject& value, bool retval, bool raiseerror, bool throwerror);
   SQObjectPtr printable(const SQObject& o, bool useMeta = true);  // tostring that never fails (always a string)
-  SQObjectPtr& curRoot();
-  // The root table a closure sees: its own, else the thread's.
+  // The root table a closure sees: the one set with setroot, else the thread's current one.
   const SQObject& closureRoot(const SQClosure* c) const;
 };
 
