@@ -103,7 +103,7 @@ struct Compiler {
 
   SQObjectPtr expectIdentifier() {
     if (tok() == TK_CONSTRUCTOR) { lex(); return SQObjectPtr(_ss->_constructorName); }
-    if (tok() != TK_IDENTIFIER) error("expected 'identifier'");
+    if (tok() != TK_IDENTIFIER) error("expected 'IDENTIFIER'");
     SQObjectPtr s = _lex._str;
     lex();
     return s;
@@ -580,6 +580,7 @@ struct Compiler {
         ExprDesc e = unary();
         if (e.kind == E_FIELDK) { emit(OP_PUSHK, e.idx, 1); }
         else if (e.kind == E_GLOBAL) { emit(OP_LOADL, 0, 1); emit(OP_PUSHK, e.idx, 1); }
+        else if (e.kind == E_LOCAL || e.kind == E_OUTER) error("cannot delete an (outer) local");
         else if (e.kind != E_FIELD) error("can't delete an expression");
         emit(OP_DELETE, 0, -1);
         return ExprDesc();
@@ -754,8 +755,6 @@ struct Compiler {
       case TK_CLASS: lex(); classExpr(); return e;
       case TK_RAWCALL: error("rawcall is not supported");
       default:
-        if (tok() == TK_EOF) error("unexpected end of script");
-        if (tok() < 256) error("expression expected, found '%c'", (int)tok());
         error("expression expected");
     }
   }
@@ -890,7 +889,7 @@ struct Compiler {
   // ---- statements ----
   void statements(SQInteger terminator) {
     while (tok() != terminator) {
-      if (tok() == TK_EOF) error("unexpected end of script");
+      if (tok() == TK_EOF) error("expression expected");  // the script ends inside a block
       statement();
     }
   }
@@ -1229,7 +1228,7 @@ struct Compiler {
       skip = emitCondJump(false);
       if (fall >= 0) patchHere(fall);
       Scope s = beginScope();
-      while (tok() != TK_CASE && tok() != TK_DEFAULT && tok() != '}') { if (tok() == TK_EOF) error("unexpected end of script"); statement(); }
+      while (tok() != TK_CASE && tok() != TK_DEFAULT && tok() != '}') { if (tok() == TK_EOF) error("expression expected"); statement(); }
       endScope(s);
       fall = emit(OP_JMP, 0, 0);
     }

@@ -148,20 +148,17 @@ bool SQVM::enterNative() {
 
 static bool check_type_mask(SQInteger mask, const SQObject& o) { return (mask & (SQInteger)sq_type(o) & _RT_MASK) != 0; }
 
-// "integer|float": the names of the types a parameter mask accepts.
+// "integer|float": the names of the types a parameter mask accepts, one for each (a
+// closure and a native closure are both "function": "function|function").
 static void type_mask_names(SQInteger mask, SQChar* out, size_t size) {
   static const SQObjectType types[] = {OT_NULL, OT_INTEGER, OT_FLOAT, OT_BOOL, OT_STRING, OT_TABLE, OT_ARRAY,
     OT_USERDATA, OT_CLOSURE, OT_NATIVECLOSURE, OT_GENERATOR, OT_USERPOINTER, OT_THREAD, OT_FUNCPROTO, OT_CLASS,
     OT_INSTANCE, OT_WEAKREF, OT_OUTER};
   size_t len = 0;
   out[0] = 0;
-  const SQChar* last = "";
   for (SQObjectType t : types) {
     if (!(mask & _RAW_TYPE(t)) || len + 1 >= size) continue;
-    const SQChar* name = sq_type_name(t);
-    if (strcmp(name, last) == 0) continue;  // closures and native closures are both "function"
-    len += (size_t)snprintf(out + len, size - len, "%s%s", len ? "|" : "", name);
-    last = name;
+    len += (size_t)snprintf(out + len, size - len, "%s%s", len ? "|" : "", sq_type_name(t));
   }
 }
 
