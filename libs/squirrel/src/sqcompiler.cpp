@@ -109,8 +109,10 @@ struct Compiler {
     return s;
   }
 
+  // A ';' just read ends a statement too: the one of a function body that was a single
+  // statement also ends the statement around the function (local f = function() return 1;).
   bool isEndOfStatement() {
-    return _lex._prevNewline || tok() == TK_EOF || tok() == '}' || tok() == ';';
+    return _lex._prevNewline || tok() == TK_EOF || tok() == '}' || tok() == ';' || _lex._prevTok == ';';
   }
   void optionalSemicolon() {
     if (tok() == ';') { lex(); return; }
@@ -852,8 +854,7 @@ struct Compiler {
       expression();
       emit(OP_RETURN, 0, -1);
     } else {
-      if (tok() != '{') error("expected '{'");
-      statement();
+      statement();  // usually a block, but any statement will do: function f(x) return x;
       emit(OP_RETURNNULL, 0, 0);
     }
     endFunction(fs);
