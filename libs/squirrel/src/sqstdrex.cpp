@@ -297,12 +297,14 @@ bool run(SQRex* r, SQInteger pc, const SQChar* sp, SQInteger depth, const SQChar
       }
       case R_BALANCED: {
         if (sp >= r->eol || (unsigned char)*sp != in.a) return false;
-        SQInteger depth = 1;
-        for (sp++; sp < r->eol && depth > 0; sp++) {
-          if ((unsigned char)*sp == in.b) depth--;
-          else if ((unsigned char)*sp == in.a) depth++;
+        // each character scanned counts as a step, as the other instructions do
+        SQInteger open = 1;
+        for (sp++; sp < r->eol && open > 0; sp++) {
+          if (++r->steps > REX_MAX_STEPS) return false;
+          if ((unsigned char)*sp == in.b) open--;
+          else if ((unsigned char)*sp == in.a) open++;
         }
-        if (depth > 0) return false;
+        if (open > 0) return false;
         pc++;
         continue;
       }
