@@ -579,7 +579,23 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
       }
     }
   } guard{this, entryFrame, std::uncaught_exceptions()};
+  // An allocation that fails inside the loop raises "out of memory" where the instruction
+  // ran, as any script error: a try there catches it. Whatever may allocate records the
+  // frame's position (SYNC) first, so the error path finds the stack and the frame in
+  // order; the stack's slots above _top hold no references. (The handler lives out here:
+  // inside the loop's function it would slow every instruction down.)
+  bool outOfMemory = false;
+  for (;;) {
+    try {
+      return run(entryFrame, raiseerror, outOfMemory);
+    } catch (const std::bad_alloc&) {
+      raiseErrorObj(_sharedState->_outOfMemory);
+      outOfMemory = true;
+    }
+  }
+}
 
+bool SQVM::run(SQInteger entryFrame, bool raiseerror, bool startInError) {
   // the execution budget is set before scripts run (sq_setopslimit), never by them
   const bool limitOps = _sharedState->_limitOps;
   SQCallInfo* ci;
@@ -607,15 +623,8 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
     SQ_OPCODES(SQ_OPCODE_LABEL)
 #undef SQ_OPCODE_LABEL
   };
-  // An allocation that fails inside the loop raises "out of memory" where the instruction
-  // ran, as any script error: a try there catches it. Whatever may allocate records the
-  // frame's position (SYNC) first, so the error path finds the stack and the frame in
-  // order; the stack's slots above _top hold no references.
   SQUnsignedInteger32 w;
-  bool outOfMemory = false;
-resume:
-  try {
-  if (outOfMemory) { outOfMemory = false; goto error; }
+  if (startInError) goto error;
   LOADFRAME();
   for (;;) {
     w = *ip++;
@@ -1477,11 +1486,6 @@ resume:
       _lasterror = err;
       return false;
     }
-  }
-  } catch (const std::bad_alloc&) {
-    raiseErrorObj(_sharedState->_outOfMemory);
-    outOfMemory = true;
-    goto resume;
   }
 }
 

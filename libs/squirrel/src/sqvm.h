@@ -131,6 +131,9 @@ struct SQVM : SQCollectable {
   // calls: the callee sits at stack[_top - nargs - 1], followed by 'this' and the arguments.
   bool call(const SQObject& callee, SQInteger nargs, SQInteger stackbase, SQObjectPtr& ret, bool raiseerror);
   bool execute(SQInteger entryFrame, bool raiseerror);
+  // The interpreter loop of execute; startInError: the last error was raised at the
+  // current instruction, its handling comes first.
+  __attribute__((noinline)) bool run(SQInteger entryFrame, bool raiseerror, bool startInError);
   // Starts the call of stack[target] with nargs values ('this' first) above it. A script
   // closure gets a new frame (pushedFrame); anything else runs now and leaves its result
   // in stack[target] with the top just above.
