@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/gen/level_compose.h"
+#include "engine/shared/game_state.h"
 #include "engine/world/collision.h"
 #include "engine/world/gameobj_host.h"
 #include "engine/world/level_sweep.h"

@@ -4,7 +4,7 @@
 
 #include "engine/core/log.h"
 #include "engine/gen/room_templates.h"
-#include "engine/shell/modes/game_flow.h"  // cur_level
+#include "engine/shared/game_state.h"
 #include "engine/world/gameobj_api.h"
 
 LevelGenTemplate level_root_template;

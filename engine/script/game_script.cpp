@@ -6,6 +6,7 @@
 #include "engine/gui/visual_log.h"
 #include "engine/script/sq_perf_timer.h"
 #include "engine/script/sq_vec4f.h"
+#include "engine/shared/game_state.h"
 #include "engine/world/gameobj_api.h"
 
 using sqbind::SqObject;
