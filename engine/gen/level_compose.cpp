@@ -5,7 +5,7 @@
 #include "engine/core/log.h"
 #include "engine/gen/room_templates.h"
 #include "engine/shared/game_state.h"
-#include "engine/world/gameobj_api.h"
+#include "engine/shared/gameobj_funcs.h"
 
 LevelGenTemplate level_root_template;
 static const int32_t no_classes[1] = {-1};
