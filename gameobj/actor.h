@@ -4,14 +4,13 @@
 // keeps everything it needs in itself (a reload keeps objects, not module globals)
 // and never points into the module's image.
 /*
-import gameobj_api
 import shell_api
 */
 #include <cmath>
 #include <cstdint>
 
 #include "engine/core/geometry.h"
-#include "gameobj/gameobj_api.h"
+#include "engine/world/gameobj_api.h"
 #include "gameobj/shell_api.h"
 
 #ifndef GAMEOBJ_GENERATION

@@ -8,7 +8,7 @@ import sprites
 */
 #include "gameobj/bullet.h"
 
-#include "engine/world/palette.h"
+#include "engine/shared/palette.h"
 #include "gameobj/effects.h"
 #include "gameobj/hero.h"
 #include "gameobj/sound.h"

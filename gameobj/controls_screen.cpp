@@ -6,7 +6,7 @@ import menus
 import shell_api
 import sound
 */
-#include "gameobj/gameobj_api.h"
+#include "engine/world/gameobj_api.h"
 #include "gameobj/menus.h"
 #include "gameobj/shell_api.h"
 #include "gameobj/sound.h"

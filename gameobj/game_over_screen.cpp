@@ -4,7 +4,7 @@
 import menus
 import shell_api
 */
-#include "gameobj/gameobj_api.h"
+#include "engine/world/gameobj_api.h"
 #include "gameobj/menus.h"
 #include "gameobj/shell_api.h"
 

@@ -1,9 +1,6 @@
 #pragma once
 // The HUD: health, points, level, weapon and the boss's health during play, the
 // victory screen after the last boss, the crosshair and tooltips.
-/*
-import gameobj_api
-*/
 #include <xmmintrin.h>
 
 // What the HUD shows, gathered once per play step.

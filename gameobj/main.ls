@@ -35,7 +35,6 @@ import exit_fx
 import expl_barrel
 import explosion
 import game_over_screen
-import gameobj_api
 import hero
 import hero_stats
 import hud

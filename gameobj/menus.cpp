@@ -9,7 +9,7 @@ import sound
 #include "gameobj/menus.h"
 
 #include "engine/script/game_script.h"
-#include "gameobj/gameobj_api.h"
+#include "engine/world/gameobj_api.h"
 #include "gameobj/hud.h"
 #include "gameobj/shell_api.h"
 #include "gameobj/sound.h"

@@ -11,7 +11,7 @@ import sound
 #include "engine/gui/dist_font.h"
 #include "engine/gui/gui_behaviors.h"
 #include "engine/gui/ui_draw.h"
-#include "gameobj/gameobj_api.h"
+#include "engine/world/gameobj_api.h"
 #include "gameobj/sound.h"
 
 // Entry points defined by the files of their kind.

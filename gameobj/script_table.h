@@ -1,9 +1,6 @@
 #pragma once
 // Reading the game script's tables: a field as a number or a text, and a list of
 // texts joined. The VM's stack is left as it was.
-/*
-import gameobj_api
-*/
 #include <squirrel.h>
 
 #include "engine/core/strings.h"

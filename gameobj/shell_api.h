@@ -4,9 +4,6 @@
 // game flow (the module host's own tests): there these names are absent, so the
 // module takes them as weak references, and the wrappers below answer "nothing
 // there" for any that the host lacks.
-/*
-import gameobj_api
-*/
 #include "engine/core/strings.h"
 #include "engine/shell/controls.h"
 #include "engine/shell/modes/game_flow.h"

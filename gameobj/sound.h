@@ -1,9 +1,6 @@
 #pragma once
 // The sound events the module plays, by their fixed ids, and playing them where
 // they happen: quieter far from the camera, panned to the side they come from.
-/*
-import gameobj_api
-*/
 
 enum SoundEvent : int {
   SND_PISTOL_SHOT = 0,

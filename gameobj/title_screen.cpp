@@ -3,7 +3,7 @@
 import menus
 import sound
 */
-#include "gameobj/gameobj_api.h"
+#include "engine/world/gameobj_api.h"
 #include "gameobj/menus.h"
 #include "gameobj/sound.h"
 

@@ -5,7 +5,7 @@ import sound
 */
 #include "gameobj/ui.h"
 
-#include "gameobj/gameobj_api.h"
+#include "engine/world/gameobj_api.h"
 #include "gameobj/sound.h"
 
 namespace {

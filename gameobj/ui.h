@@ -3,7 +3,6 @@
 // layout scale), drawn by themselves; buttons take the mouse through the GUI's
 // "button" behaviour and play the interface sounds through "sound".
 /*
-import gameobj_api
 import ui_draw
 */
 #include "engine/gui/gui_behaviors.h"

@@ -2,9 +2,6 @@
 // The interface drawing the screens and the HUD use: boxes, text and icons in
 // back-buffer pixels (origin top left, y down), collected between ui_begin and
 // ui_end and drawn in one go.
-/*
-import gameobj_api
-*/
 #include <xmmintrin.h>
 
 #include <cstdint>

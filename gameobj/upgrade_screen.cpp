@@ -10,7 +10,7 @@ import sound
 #include <cstring>
 
 #include "engine/script/game_script.h"
-#include "gameobj/gameobj_api.h"
+#include "engine/world/gameobj_api.h"
 #include "gameobj/menus.h"
 #include "gameobj/script_table.h"
 #include "gameobj/shell_api.h"

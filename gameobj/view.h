@@ -1,9 +1,6 @@
 #pragma once
 // Between the screen and the world: pixels per world unit, and the crosshair's
 // place in the world.
-/*
-import gameobj_api
-*/
 
 // Pixels per world unit at the current back-buffer height (at least 1).
 int view_scale();

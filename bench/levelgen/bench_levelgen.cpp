@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "engine/gen/level_compose.h"
-#include "engine/gen/level_map.h"
 #include "engine/gen/level_tiles.h"
-#include "engine/shell/modes/game_flow.h"  // cur_level
 #include "engine/gen/testing/recording_module.h"
+#include "engine/shared/level_map.h"
+#include "engine/shell/modes/game_flow.h"  // cur_level
 
 namespace {
 

@@ -33,7 +33,6 @@
 #include <vector>
 
 #include "engine/gen/level_compose.h"
-#include "engine/gen/level_map.h"
 #include "engine/gen/level_tiles.h"
 #include "engine/gen/testing/recording_module.h"
 #include "engine/render/background.h"
@@ -48,9 +47,10 @@
 #include "engine/render/postfx.h"
 #include "engine/render/render_hooks.h"  // voxel_scale
 #include "engine/render/sprite.h"
-#include "engine/world/junk.h"
+#include "engine/shared/level_map.h"
+#include "engine/shared/palette.h"
 #include "engine/shell/modes/game_flow.h"
-#include "engine/world/palette.h"
+#include "engine/world/junk.h"
 #include "tests/support/draw_time.h"
 #include "tests/support/fill_count.h"
 

@@ -7,8 +7,8 @@
 #include "engine/audio/sound_natives.h"
 #include "engine/core/fatal.h"
 #include "engine/core/log.h"
-#include "engine/gen/level_map.h"
 #include "engine/gui/visual_log.h"
+#include "engine/shared/level_map.h"
 #include "libs/profiler/profiler.h"
 
 const char* sound_event_name[NUM_SOUND_EVENTS] = {

@@ -3,8 +3,8 @@
 #include <emmintrin.h>
 
 #include "engine/core/fatal.h"
-#include "engine/gen/cell_scan.h"
-#include "engine/gen/level_map.h"
+#include "engine/shared/cell_scan.h"
+#include "engine/shared/level_map.h"
 
 LevelGenGlobalCoordList level_coord_lists[NUM_COORD_LISTS];
 

@@ -12,8 +12,8 @@
 #include "engine/core/vfs.h"
 #include "engine/core/watch.h"
 #include "engine/render/image.h"
-#include "engine/world/palette.h"
-#include "gameobj/gameobj_api.h"
+#include "engine/shared/gameobj_funcs.h"
+#include "engine/shared/palette.h"
 
 DynArray<LevelGenTile*> level_tiles;
 

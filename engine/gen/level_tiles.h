@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "engine/core/dynarray.h"
-#include "engine/gen/level_map.h"
+#include "engine/shared/level_map.h"
 
 class ConfigNode;
 

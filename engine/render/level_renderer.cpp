@@ -6,7 +6,6 @@
 
 #include "engine/core/fatal.h"
 #include "engine/core/log.h"
-#include "engine/gen/level_map.h"
 #include "engine/render/background.h"
 #include "engine/render/d3d_shaders.h"
 #include "engine/render/d3d_states.h"
@@ -14,7 +13,8 @@
 #include "engine/render/dynVBWriter.h"
 #include "engine/render/palette_rows.h"
 #include "engine/render/tile_shades.h"
-#include "engine/world/palette.h"
+#include "engine/shared/level_map.h"
+#include "engine/shared/palette.h"
 
 static Shader* level_shader = nullptr;
 static Shader* tile_shades_shader = nullptr;  // the tile's shades from pixel constants

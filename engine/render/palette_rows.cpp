@@ -5,7 +5,7 @@
 // palette, and the planes are woven back into texels.
 #include "engine/render/palette_rows.h"
 
-#include "engine/world/palette.h"
+#include "engine/shared/palette.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>

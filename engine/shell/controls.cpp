@@ -6,7 +6,7 @@
 
 #include "engine/core/settings.h"
 #include "engine/shell/input.h"
-#include "gameobj/gameobj_api.h"
+#include "engine/world/gameobj_api.h"
 
 int button_keys[NUM_BUTTONS];
 

@@ -3,7 +3,8 @@
 
 #include <algorithm>
 
-#include "gameobj/gameobj_api.h"
+#include "engine/shared/game_state.h"
+#include "engine/world/gameobj_api.h"
 
 __m128 cur_cam_pos;
 __m128 prev_cam_pos;

@@ -8,7 +8,7 @@
 #include "engine/core/dynarray.h"
 #include "engine/core/strings.h"
 #include "engine/gui/gui_element.h"
-#include "gameobj/gameobj_api.h"
+#include "engine/world/gameobj_api.h"
 
 // The host's copy of the module's class-table list (all null before the first link).
 extern void* gameobj_vtables[GAMEOBJ_VTABLE_COUNT];

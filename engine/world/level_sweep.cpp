@@ -5,7 +5,7 @@
 
 #include "engine/core/stats.h"
 #include "engine/render/level_renderer.h"
-#include "gameobj/gameobj_api.h"
+#include "engine/world/gameobj_api.h"
 
 UpdateStatsTracker scanPerf("scan");
 UpdateStatsTracker tracePerf("trace");

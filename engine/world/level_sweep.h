@@ -6,7 +6,7 @@
 // collision class 3 was examined.
 #include <xmmintrin.h>
 
-#include "engine/gen/level_map.h"
+#include "engine/shared/level_map.h"
 
 struct GameObj;
 

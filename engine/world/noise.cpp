@@ -4,7 +4,7 @@
 #include <array>
 #include <cmath>
 
-#include "engine/gen/level_map.h"
+#include "engine/shared/level_map.h"
 
 // clang-format off
 // The built-in permutation of 0..255.

@@ -2,7 +2,7 @@
 // operations and the script type tags of the module's classes.
 #include "engine/core/strings.h"
 #include "engine/script/sqbind.h"
-#include "gameobj/gameobj_api.h"
+#include "engine/world/gameobj_api.h"
 
 #define GAMEOBJ_DEFINE_LIST(name) DynArray<name*> name##_list;
 GAMEOBJ_LIST_NAMES(GAMEOBJ_DEFINE_LIST)

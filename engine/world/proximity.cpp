@@ -1,7 +1,7 @@
 // The proximity hash over the module's objects.
 #include "engine/world/proximity.h"
 
-#include "gameobj/gameobj_api.h"
+#include "engine/world/gameobj_api.h"
 
 ProximityBin proximity[PROXIMITY_BUCKETS];
 

@@ -8,5 +8,4 @@
 #include "engine/world/junk.h"
 #include "engine/world/level_sweep.h"
 #include "engine/world/noise.h"
-#include "engine/world/palette.h"
 #include "engine/world/proximity.h"

@@ -9,7 +9,7 @@
 #include "engine/audio/sound_natives.h"
 #include "engine/core/settings.h"
 #include "engine/gui/visual_log.h"
-#include "engine/gen/level_map.h"
+#include "engine/shared/level_map.h"
 
 TEST(SoundEventTable, NamesAndIds) {
   std::set<std::string> names;

@@ -8,7 +8,7 @@
 #include "audio_fixture.h"
 #include "engine/audio/sound_events.h"
 #include "engine/audio/sound_natives.h"
-#include "engine/gen/level_map.h"
+#include "engine/shared/level_map.h"
 
 struct SqSoundTest : AudioTest {
   void SetUp() override {

@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "engine/core/utils.h"
-#include "engine/gen/level_map.h"
 #include "engine/gen/level_tiles.h"
 #include "engine/gui/gui_screen.h"
 #include "engine/render/d3d_device.h"
@@ -14,6 +13,7 @@
 #include "engine/render/d3d_states.h"
 #include "engine/render/image.h"
 #include "engine/script/game_script.h"
+#include "engine/shared/level_map.h"
 #include "engine/shell/input.h"
 #include "engine/shell/main_loop.h"
 #include "engine/shell/scene.h"

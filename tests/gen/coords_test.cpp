@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "engine/gen/coords.h"
-#include "engine/gen/level_map.h"
+#include "engine/shared/level_map.h"
 #include "gen_test_util.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "engine/gen/level_map.h"
+#include "engine/shared/level_map.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "engine/gen/level_map.h"
 #include "engine/gen/testing/recording_module.h"
+#include "engine/shared/level_map.h"
 
 void write_test_png(const std::string& path, int w, int h, const std::vector<uint32_t>& px) {
   FILE* f = fopen(path.c_str(), "wb");

@@ -1,7 +1,7 @@
 // The colour palette conversions.
 #include <gtest/gtest.h>
 
-#include "engine/world/palette.h"
+#include "engine/shared/palette.h"
 
 namespace {
 

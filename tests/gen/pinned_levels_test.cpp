@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "engine/gen/level_compose.h"
-#include "engine/gen/level_map.h"
+#include "engine/shared/level_map.h"
 #include "engine/shell/modes/game_flow.h"  // cur_level
 #include "gen_test_util.h"
 

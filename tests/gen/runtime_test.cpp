@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "engine/gen/gen_runtime.h"
-#include "engine/gen/level_map.h"
 #include "engine/gen/testing/recording_module.h"
+#include "engine/shared/level_map.h"
 #include "gen_test_util.h"
 
 namespace {

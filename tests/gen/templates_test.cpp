@@ -5,9 +5,9 @@
 #include <cstring>
 #include <string>
 
-#include "engine/gen/level_map.h"
 #include "engine/gen/room_templates.h"
 #include "engine/gen/testing/recording_module.h"
+#include "engine/shared/level_map.h"
 #include "gen_test_util.h"
 
 namespace {

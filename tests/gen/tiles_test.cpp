@@ -11,7 +11,7 @@
 #include "engine/core/watch.h"
 #include "engine/gen/level_tiles.h"
 #include "engine/gen/testing/recording_module.h"
-#include "engine/world/palette.h"
+#include "engine/shared/palette.h"
 #include "gen_test_util.h"
 
 namespace {

@@ -5,7 +5,6 @@
 #include <cmath>
 
 #include "engine/core/fatal.h"
-#include "engine/gen/level_map.h"
 #include "engine/render/background.h"
 #include "engine/render/d3d_states.h"
 #include "engine/render/d3d_textures.h"
@@ -13,7 +12,8 @@
 #include "engine/render/dynVBWriter.h"
 #include "engine/render/level_renderer.h"
 #include "engine/render/render_hooks.h"
-#include "engine/world/palette.h"
+#include "engine/shared/level_map.h"
+#include "engine/shared/palette.h"
 #include "platform/d3d9/d3d9_impl.h"  // the bytes of a drawn ring buffer
 
 namespace {

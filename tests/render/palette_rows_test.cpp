@@ -2,7 +2,7 @@
 // against a plain lookup, over every length of row up to a few blocks and every byte
 // of the cell, with cells read from a buffer that ends at the row's last cell.
 #include "engine/render/palette_rows.h"
-#include "engine/world/palette.h"
+#include "engine/shared/palette.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,6 @@
 #include <cmath>
 #include <random>
 
-#include "engine/gen/level_map.h"
 #include "engine/render/background.h"
 #include "engine/render/d3d_shaders.h"
 #include "engine/render/d3d_states.h"
@@ -15,7 +14,8 @@
 #include "engine/render/level_renderer.h"
 #include "engine/render/render_hooks.h"
 #include "engine/render/tile_shades.h"
-#include "engine/world/palette.h"
+#include "engine/shared/level_map.h"
+#include "engine/shared/palette.h"
 
 namespace {
 

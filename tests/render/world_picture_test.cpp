@@ -9,7 +9,6 @@
 #include <cmath>
 
 #include "engine/gen/level_compose.h"
-#include "engine/gen/level_map.h"
 #include "engine/gen/level_tiles.h"
 #include "engine/gen/testing/recording_module.h"
 #include "engine/render/background.h"
@@ -20,8 +19,9 @@
 #include "engine/render/level_renderer.h"
 #include "engine/render/postfx.h"
 #include "engine/render/sprite.h"
+#include "engine/shared/level_map.h"
+#include "engine/shared/palette.h"
 #include "engine/shell/modes/game_flow.h"
-#include "engine/world/palette.h"
 
 
 namespace {

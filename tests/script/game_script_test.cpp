@@ -11,7 +11,8 @@
 #include "engine/gui/gui_screen.h"
 #include "engine/gui/visual_log.h"
 #include "engine/script/game_script.h"
-#include "gameobj/gameobj_api.h"
+#include "engine/shared/game_state.h"
+#include "engine/world/gameobj_api.h"
 #include "script_fixture.h"
 
 using sqbind::SqObject;

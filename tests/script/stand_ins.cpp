@@ -1,8 +1,7 @@
 // What the game-script bridge reads of the shell and the game-object host, which
 // this test program does not link.
 #include "engine/script/game_script.h"
-#include "gameobj/gameobj_api.h"
+#include "engine/world/gameobj_api.h"
 
-GameObjFuncTable gameobj_func_table;
 BaseGuiScreen* upgrade_screen = nullptr;
 BaseGuiScreen* (*upgrade_screen_Class::createScreen)() = nullptr;

@@ -11,15 +11,15 @@
 #include "engine/gen/gen_runtime.h"
 #include "engine/gui/sys_font.h"
 #include "engine/render/d3d_device.h"
+#include "engine/shared/palette.h"
 #include "engine/shell/modes/game_flow.h"
 #include "engine/shell/modes/modes.h"
 #include "engine/shell/scene.h"
 #include "engine/shell/window.h"
 #include "engine/world/camera.h"
-#include "engine/world/palette.h"
 #include "support/engine_calls.h"
-#include "tests/support/game_window.h"
 #include "support/recording_module.h"
+#include "tests/support/game_window.h"
 
 namespace {
 

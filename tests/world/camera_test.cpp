@@ -1,8 +1,9 @@
 // The following camera: reset, smoothing and interpolation.
 #include <gtest/gtest.h>
 
+#include "engine/shared/game_state.h"
 #include "engine/world/camera.h"
-#include "gameobj/gameobj_api.h"
+#include "engine/world/gameobj_api.h"
 #include "world_test_util.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include "engine/world/collision.h"
 #include "engine/world/level_sweep.h"
-#include "gameobj/gameobj_api.h"
+#include "engine/world/gameobj_api.h"
 #include "world_test_util.h"
 
 namespace {

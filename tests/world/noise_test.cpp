@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "engine/gen/level_map.h"
+#include "engine/shared/level_map.h"
 #include "engine/world/noise.h"
 
 namespace {

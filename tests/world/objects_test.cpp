@@ -5,7 +5,7 @@
 #include <string>
 
 #include "engine/script/sqbind.h"
-#include "gameobj/gameobj_api.h"
+#include "engine/world/gameobj_api.h"
 
 namespace {
 

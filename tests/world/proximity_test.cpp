@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/world/proximity.h"
-#include "gameobj/gameobj_api.h"
+#include "engine/world/gameobj_api.h"
 #include "world_test_util.h"
 
 namespace {

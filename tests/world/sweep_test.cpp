@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "engine/world/level_sweep.h"
-#include "gameobj/gameobj_api.h"
+#include "engine/world/gameobj_api.h"
 #include "world_test_util.h"
 
 namespace {

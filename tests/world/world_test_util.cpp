@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "gameobj/gameobj_api.h"
+#include "engine/world/gameobj_api.h"
 
 void clear_level() { memset(level_data, 0, sizeof(level_data)); }
 

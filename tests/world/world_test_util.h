@@ -3,7 +3,7 @@
 // module table whose object entry points are the test's own.
 #include <xmmintrin.h>
 
-#include "engine/gen/level_map.h"
+#include "engine/shared/level_map.h"
 
 void clear_level();
 void set_cell(int x, int y, int collision);

@@ -18,12 +18,12 @@
 
 #include "engine/gen/gen_runtime.h"
 #include "engine/gen/level_compose.h"
-#include "engine/gen/level_map.h"
-#include "engine/shell/modes/game_flow.h"  // cur_level
 #include "engine/gen/testing/map_hash.h"
 #include "engine/gen/testing/recording_module.h"
 #include "engine/render/image.h"
-#include "engine/world/palette.h"
+#include "engine/shared/level_map.h"
+#include "engine/shared/palette.h"
+#include "engine/shell/modes/game_flow.h"  // cur_level
 
 static uint32_t cell_colour(const LevelCell& c, bool tint) {
   uint32_t rgb;

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/gen/level_map.h"
+#include "engine/shared/level_map.h"
 
 // The FNV-1a hash of level_data's bytes.
 inline uint64_t map_hash() {

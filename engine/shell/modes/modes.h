@@ -5,7 +5,7 @@
 
 #include "engine/core/dynarray.h"
 #include "engine/gen/gen_runtime.h"
-#include "engine/gen/level_map.h"
+#include "engine/shared/level_map.h"
 #include "engine/shell/modes/game_mode.h"
 
 struct LevelRenderer;

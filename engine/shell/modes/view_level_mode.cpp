@@ -11,6 +11,7 @@
 #include "engine/render/d3d_device.h"
 #include "engine/render/d3d_textures.h"
 #include "engine/render/debug_vis.h"
+#include "engine/shared/palette.h"
 #include "engine/shell/input.h"
 #include "engine/shell/modes/game_flow.h"
 #include "engine/shell/modes/modes.h"
@@ -18,7 +19,6 @@
 #include "engine/shell/window.h"
 #include "engine/world/camera.h"
 #include "engine/world/gameobj_host.h"
-#include "engine/world/palette.h"
 
 namespace {
 

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/gen/level_map.h"
 #include "engine/render/d3d_device.h"
+#include "engine/shared/level_map.h"
 #include "engine/shell/controls.h"
 #include "engine/world/camera.h"
+#include "engine/world/gameobj_api.h"
 #include "game_run.h"
-#include "gameobj/gameobj_api.h"
 
 namespace play {
 

@@ -4,7 +4,7 @@
 #include <queue>
 #include <unordered_map>
 
-#include "engine/gen/level_map.h"
+#include "engine/shared/level_map.h"
 
 namespace play {
 

@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "engine/core/geometry.h"
-#include "engine/gen/level_map.h"
 #include "engine/render/d3d_textures.h"
+#include "engine/shared/level_map.h"
 #include "recording_module.h"
 
 struct LevelRenderer;

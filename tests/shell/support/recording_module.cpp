@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "engine/core/geometry.h"
-#include "gameobj/gameobj_api.h"
+#include "engine/world/gameobj_api.h"
 
 std::vector<std::string> call_log;
 RecordingModuleState module_state;

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "engine/gen/level_map.h"
+#include "engine/shared/level_map.h"
 
 // Byte masks selecting one layer of 16 interleaved cells (48 bytes).
 struct LayerMasks {

@@ -1,4 +1,4 @@
-#include "engine/world/palette.h"
+#include "engine/shared/palette.h"
 
 #define PAL_MAGENTA8 0xFFFF00FFu, 0xFFFF00FFu, 0xFFFF00FFu, 0xFFFF00FFu, \
                      0xFFFF00FFu, 0xFFFF00FFu, 0xFFFF00FFu, 0xFFFF00FFu

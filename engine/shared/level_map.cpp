@@ -1,8 +1,8 @@
-#include "engine/gen/level_map.h"
+#include "engine/shared/level_map.h"
 
 #include <cstring>
 
-#include "engine/gen/cell_scan.h"
+#include "engine/shared/cell_scan.h"
 
 LevelCell level_data[LEVEL_HEIGHT][LEVEL_WIDTH];
 uint16_t level_tile_map[SLOTS_Y][SLOTS_X];
