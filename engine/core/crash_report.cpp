@@ -5,9 +5,9 @@
 
 #include "engine/core/fatal.h"
 #include "engine/core/log.h"
-#include "engine/core/utils.h"
 #include "platform/debug/crash.h"
 #include "platform/debug/stack.h"
+#include "platform/win32/program_path.h"
 
 namespace {
 
