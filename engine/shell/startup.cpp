@@ -31,6 +31,9 @@
 #include "engine/shell/window.h"
 #include "engine/world/level_sweep.h"
 #include "platform/d3d9/d3d9_platform.h"
+#include "platform/win32/gpu_activity.h"
+#include "platform/win32/main_window.h"
+#include "platform/win32/program_path.h"
 #include "platform/win32/sdl_glue.h"
 
 HINSTANCE app_instance = nullptr;

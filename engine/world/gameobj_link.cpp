@@ -16,6 +16,7 @@
 #include "engine/gui/gui_screen.h"
 #include "engine/gui/gui_style.h"
 #include "engine/world/gameobj_host.h"
+#include "platform/win32/dynamic_library.h"
 
 void* gameobj_vtables[GAMEOBJ_VTABLE_COUNT];
 void* gameobj_module = nullptr;
