@@ -12,7 +12,6 @@
 
 // What the game-script bridge reads of the module host, not linked here (the shell's
 // globals come from tests/support/shell_globals.cpp).
-GameObjFuncTable gameobj_func_table;
 BaseGuiScreen* upgrade_screen = nullptr;
 BaseGuiScreen* (*upgrade_screen_Class::createScreen)() = nullptr;
 

@@ -15,11 +15,12 @@
 
 #include "engine/gen/level_compose.h"
 #include "engine/script/sq_vec4f.h"
+#include "engine/shared/game_state.h"
 #include "engine/world/collision.h"
+#include "engine/world/gameobj_api.h"
 #include "engine/world/gameobj_host.h"
 #include "engine/world/level_sweep.h"
 #include "engine/world/proximity.h"
-#include "engine/world/gameobj_api.h"
 #include "tests/support/module_load.h"
 
 namespace {

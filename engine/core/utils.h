@@ -1,9 +1,9 @@
 #pragma once
-// Platform utilities: the program's path, the per-user folder, absolute paths,
-// file times, the high-resolution clock, dynamic libraries, shell execution, the
-// pipe peek of the module rebuild, the main window and the GPU-activity figure.
+// Clocks and paths: the program's folder, the per-user folder, absolute and real
+// paths, file times, folder creation, and the high-resolution clock. The platform's
+// own parts (the program's file, the per-user data root, libraries, shell execution,
+// pipes, the main window, the GPU figure) are in platform/win32/.
 #include <cstdint>
-#include <cstdio>
 
 #include "engine/core/strings.h"
 
@@ -23,15 +23,11 @@ int get_time_msec(int64_t ticks);
 int64_t get_time_usec(int64_t ticks);
 int64_t msec_to_ticks(int msec);
 
-// The running program's full file name; false on failure or truncation.
-bool get_exe_filename(char* buffer, int size);
-// Its folder with the trailing '/'; false on failure or truncation.
-bool get_exe_path(char* buffer, int size);
 // Last-modification time of a real file (seconds since 1970); 0 when unknown.
 int64_t get_file_time(const char* path);
 
-// The per-user data root ($XDG_DATA_HOME, else ~/.local/share) with a trailing
-// '/', optionally followed by `sub`.
+// The per-user data root ($XDG_DATA_HOME, else ~/.local/share, else the program's
+// folder) with a trailing '/', optionally followed by `sub`.
 TempString<260> get_appdata_path();
 TempString<260> get_appdata_path(const char* sub);
 // The per-user data folder of the game: <data root>TORVANE/<sub>.
@@ -40,24 +36,6 @@ TempString<260> get_appdata_folder_path(const char* sub);
 TempString<260> get_real_path(const char* vfs_path);
 // An absolute path: relative paths are joined to app_path; null gives app_path.
 TempString<260> make_full_path(const char* path);
-
-void* load_library(const char* file_name);
-void* get_proc_address(void* library, const char* name);
-bool free_library(void* library);
-
-// Starts the desktop's action for `file` ("open": xdg-open) without waiting.
-bool shell_execute(const char* operation, const char* file, const char* parameters, const char* directory);
-// 0 for null; the bytes waiting in the pipe behind `file`, or 1 when it cannot be peeked.
-int peek_pipe(FILE* file);
-
-// The main window handle, set by the window layer.
-void* get_main_window();
-void set_main_window(void* window);
-
-// GPU activity through the AMD display library (absent here: always unavailable).
-bool init_gpu_activity();
-bool get_gpu_activity(int* percent);
-void close_gpu_activity();
 
 // Creates a folder and any missing parents; true when it exists afterwards.
 bool create_directories(const char* path);

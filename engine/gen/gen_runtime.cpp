@@ -4,9 +4,9 @@
 
 #include "engine/core/fatal.h"
 #include "engine/core/log.h"
+#include "engine/gen/gen_hooks.h"
 #include "engine/gen/room_templates.h"
-#include "engine/world/level_sweep.h"  // invalidate_level
-#include "engine/world/gameobj_api.h"
+#include "engine/shared/gameobj_funcs.h"
 
 uint8_t level_cells[GRID_ROWS * GRID_COLS];
 DynArray<LevelGenPlacement> level_placements;
@@ -15,6 +15,8 @@ DynArray<LevelGenPlacement> level_placements;
 // choice and the stamping cannot leave it dangling.
 static char exit_tile_name[260];
 static int exit_slot_x, exit_slot_y;
+
+static LevelInvalidateFunc level_invalidate_hook = nullptr;
 
 static int attr_histogram[8];
 static int class_histogram[ROOM_CLASS_COUNT];
@@ -286,6 +288,10 @@ void choose_exit(const TileSet& set, const ILevelGenCoords& coords) {
   }
 }
 
+void set_level_invalidate_hook(LevelInvalidateFunc invalidate) {
+  level_invalidate_hook = invalidate;
+}
+
 __m128 put_exit_tile() {
   int x = exit_slot_x * TILE_SLOT, y = exit_slot_y * TILE_SLOT;
   LevelGenTile* tile = exit_tile_name[0] ? find_level_tile(exit_tile_name) : nullptr;
@@ -293,7 +299,8 @@ __m128 put_exit_tile() {
     stamp_level_tile(tile, x, y);
     // Refresh the rectangle the tile really covers, offsets included.
     int x0 = x + tile->dx, y0 = y + tile->dy;
-    invalidate_level(x0, y0, x0 + tile->width, y0 + tile->height);
+    if (level_invalidate_hook)
+      level_invalidate_hook(x0, y0, x0 + tile->width, y0 + tile->height);
   }
   return _mm_setr_ps(float(x), float(y), 0.0f, 1.0f);
 }

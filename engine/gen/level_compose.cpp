@@ -4,8 +4,8 @@
 
 #include "engine/core/log.h"
 #include "engine/gen/room_templates.h"
-#include "engine/shell/modes/game_flow.h"  // cur_level
-#include "engine/world/gameobj_api.h"
+#include "engine/shared/game_state.h"
+#include "engine/shared/gameobj_funcs.h"
 
 LevelGenTemplate level_root_template;
 static const int32_t no_classes[1] = {-1};

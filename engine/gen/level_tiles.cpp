@@ -12,8 +12,8 @@
 #include "engine/core/vfs.h"
 #include "engine/core/watch.h"
 #include "engine/render/image.h"
+#include "engine/shared/gameobj_funcs.h"
 #include "engine/shared/palette.h"
-#include "engine/world/gameobj_api.h"
 
 DynArray<LevelGenTile*> level_tiles;
 

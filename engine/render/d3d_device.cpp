@@ -3,13 +3,13 @@
 
 #include "engine/core/fatal.h"
 #include "engine/core/log.h"
-#include "engine/core/utils.h"
 #include "engine/render/d3d_shaders.h"
 #include "engine/render/d3d_states.h"
 #include "engine/render/d3d_textures.h"
 #include "engine/render/d3d_vbuf.h"
 #include "engine/render/render_hooks.h"
 #include "libs/profiler/profiler.h"
+#include "platform/win32/main_window.h"
 
 #include <cstring>
 

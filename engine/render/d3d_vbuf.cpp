@@ -3,10 +3,10 @@
 
 #include "engine/core/fatal.h"
 #include "engine/core/log.h"
-#include "engine/core/utils.h"
 #include "engine/render/d3d_device.h"
 #include "engine/render/d3d_textures.h"
 #include "platform/d3d9/d3d9_platform.h"
+#include "platform/win32/main_window.h"
 
 #include <algorithm>
 

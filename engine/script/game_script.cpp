@@ -6,7 +6,8 @@
 #include "engine/gui/visual_log.h"
 #include "engine/script/sq_perf_timer.h"
 #include "engine/script/sq_vec4f.h"
-#include "engine/world/gameobj_api.h"
+#include "engine/shared/game_state.h"
+#include "engine/shared/gameobj_funcs.h"
 
 using sqbind::SqObject;
 using sqbind::SquirrelError;

@@ -10,10 +10,6 @@ class BaseGuiScreen;
 class InputStream;
 class OutputStream;
 
-// Read from the shell's game flow.
-extern int cur_level;
-extern int up_points;
-
 // The module's upgrade screen (null when none) and the factory slot that makes a
 // new one; both belong to the game-object host, which fills the slot on linking.
 extern BaseGuiScreen* upgrade_screen;

@@ -18,6 +18,7 @@
 #include "engine/shell/steam_glue.h"
 #include "engine/shell/window.h"
 #include "libs/profiler/profiler.h"
+#include "platform/win32/gpu_activity.h"
 
 float time_dt = 0;
 float time_ik = 0;

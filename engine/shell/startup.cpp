@@ -14,6 +14,7 @@
 #include "engine/core/utils.h"
 #include "engine/core/vfs.h"
 #include "engine/core/watch.h"
+#include "engine/gen/gen_hooks.h"
 #include "engine/gui/splash.h"
 #include "engine/gui/sys_font.h"
 #include "engine/render/d3d_device.h"
@@ -28,7 +29,11 @@
 #include "engine/shell/shell.h"
 #include "engine/shell/steam_glue.h"
 #include "engine/shell/window.h"
+#include "engine/world/level_sweep.h"
 #include "platform/d3d9/d3d9_platform.h"
+#include "platform/win32/gpu_activity.h"
+#include "platform/win32/main_window.h"
+#include "platform/win32/program_path.h"
 #include "platform/win32/sdl_glue.h"
 
 HINSTANCE app_instance = nullptr;
@@ -166,6 +171,7 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   init_time();
   set_error_box_handler(show_error_box);
   set_close_all_systems(close_all_systems_steps);
+  set_level_invalidate_hook(invalidate_level);
   win32_install_quit_signals();
 
   PHYSFS_setAllocator(&physfs_allocator);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "engine/shared/game_state.h"
 #include "engine/world/gameobj_api.h"
 
 __m128 cur_cam_pos;

@@ -10,9 +10,6 @@ extern __m128 prev_cam_pos;
 extern __m128 cam_history[CAM_HISTORY];
 extern __m128 free_cam_pos;
 
-// Read by the interpolation: while paused every frame shows the current position.
-extern bool game_paused;
-
 __m128 get_camera_pos();
 void move_camera(__m128 pos, float);
 void interp_camera(float t);

@@ -16,8 +16,8 @@
 #include "engine/gui/gui_screen.h"
 #include "engine/gui/gui_style.h"
 #include "engine/world/gameobj_host.h"
+#include "platform/win32/dynamic_library.h"
 
-GameObjFuncTable gameobj_func_table;
 void* gameobj_vtables[GAMEOBJ_VTABLE_COUNT];
 void* gameobj_module = nullptr;
 char gameobj_module_path[260];

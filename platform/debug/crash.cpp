@@ -1,8 +1,8 @@
 // Crash report for hardware faults. A fault (SIGSEGV, SIGBUS, SIGILL, SIGFPE)
 // runs the handler on an alternate stack, so a stack overflow is reported too.
 // The handler logs the signal's name and address, the registers and the call
-// stack; on the main thread it then ends through fatal, as program entry does
-// with a crash, which shows the error, runs the orderly shut-down and exits 100.
+// stack through the program's hooks; on the main thread it then ends through the
+// program's shut-down, which shows the error, closes everything and exits 100.
 // A fault while that runs exits with 100 at once. A watchdog guards the report and
 // the shut-down: the fault may have left a lock held that either needs, and a
 // crashed game must end rather than hang.
@@ -19,9 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/core/fatal.h"
-#include "engine/core/log.h"
-#include "engine/core/utils.h"
+#include "platform/debug/crash.h"
 #include "platform/debug/modules.h"
 #include "platform/debug/stack.h"
 #include "platform/debug/symtab.h"
@@ -35,6 +33,7 @@ const unsigned watchdog_sec = 10;
 
 pid_t main_thread_tid = 0;
 std::atomic<int> crash_depth{0};
+CrashReportHooks program = {};
 
 pid_t current_tid() {
   return (pid_t)syscall(SYS_gettid);
@@ -45,9 +44,7 @@ void write_stderr(const char* text) {
   (void)unused;
 }
 
-// The log line of the report. The fault may have struck inside the log (its
-// mutex held by this thread) or while another thread held it: then the report
-// is written without the locks rather than never.
+// One line of the report, through the program's log.
 void report(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 void report(const char* fmt, ...) {
   char line[1024];
@@ -55,12 +52,7 @@ void report(const char* fmt, ...) {
   va_start(args, fmt);
   vsnprintf(line, sizeof(line), fmt, args);
   va_end(args);
-  if (log_lock_for_report()) {
-    log_unlock_for_report();
-    debug("%s", line);
-  } else {
-    debug_unlocked("%s", line);
-  }
+  program.write_line(line);
 }
 
 const char* signal_name(int sig) {
@@ -134,7 +126,7 @@ void write_crash_report(int sig, siginfo_t* info, ucontext_t* uc) {
 
   report("exception %s", signal_name(sig));
   report("Exception %s at %016llX", signal_name(sig), (unsigned long long)ip);
-  debug_flush();
+  program.flush();
   report("  %s", fault_name(sig, info->si_code, stack_overflow));
   if (sig == SIGSEGV && !stack_overflow) {
     // Bit 1 of the page fault's error code is set for a write.
@@ -153,14 +145,8 @@ void write_crash_report(int sig, siginfo_t* info, ucontext_t* uc) {
          reg(REG_R15), (unsigned)((segs >> 32) & 0xffff), (unsigned)((segs >> 16) & 0xffff));
   void* frames[max_stack_frames];
   int n = capture_fault_stack(frames, ip);
-  const char* stack = format_stack(frames, n);
-  if (log_lock_for_report()) {
-    log_unlock_for_report();
-    debug("%s", stack);
-  } else {
-    debug_unlocked("%s", stack);
-  }
-  debug_flush();
+  program.write_line(format_stack(frames, n));
+  program.flush();
 }
 
 void crash_handler(int sig, siginfo_t* info, void* context) {
@@ -169,7 +155,7 @@ void crash_handler(int sig, siginfo_t* info, void* context) {
     write_stderr("\n\nsecond fault while handling a crash\n");
     _exit(100);
   }
-  fatal_error_happened = true;
+  program.fault_caught();
 
   // The report runs where the fault struck, perhaps inside the heap or a lock it
   // needs: a watchdog ends a report that hangs.
@@ -185,8 +171,8 @@ void crash_handler(int sig, siginfo_t* info, void* context) {
   }
   // The shut-down runs in this handler, too: it gets a watchdog of its own once the
   // error box is closed.
-  guard_next_shutdown(watchdog_sec);
-  fatal("Oops! The game crashed. See log file for more info.");
+  program.shut_down("Oops! The game crashed. See log file for more info.", watchdog_sec);
+  _exit(100);
 }
 
 void install_alt_stack() {
@@ -201,19 +187,14 @@ void install_alt_stack() {
 
 }  // namespace
 
-void set_except_report_handler() {
+void install_crash_handler(const CrashReportHooks& hooks) {
+  program = hooks;
   main_thread_tid = current_tid();
 
   // The unwinder loads on its first use: do that now, not inside a fault.
   void* warm_up[4];
   capture_stack(warm_up, 4, 0);
   load_program_symbols();
-
-  char exe[260];
-  if (!get_exe_filename(exe, sizeof(exe)))
-    snprintf(exe, sizeof(exe), "%s", "/proc/self/exe");
-  if (!symhlp_load(exe, 0, 0))
-    debug("can't load sym for: %s", exe);
 
   start_watchdog();
   install_alt_stack();
@@ -227,29 +208,26 @@ void set_except_report_handler() {
     sigaction(sig, &sa, nullptr);
 }
 
-bool symhlp_load(const char* module_name, uintptr_t base, uint32_t size) {
+bool register_module_symbols(const char* module_name, uintptr_t* base, uint32_t* size) {
   // Finds the mapped module and reads its full symbol table, so that call
   // stacks name its internal functions too (its exported ones are always known).
   ModuleInfo m = {};
-  bool found = module_name && find_module(module_name, &m);
-  if (base == 0 && found) {
-    base = m.base;
-    size = m.size;
-  }
-  debug("symhlp_load: <%s> base=%08llX size=%08X", module_name ? module_name : "", (unsigned long long)base, size);
-  if (!found)
+  if (!module_name || !find_module(module_name, &m))
     return false;
+  if (*base == 0) {
+    *base = m.base;
+    *size = m.size;
+  }
   load_module_symbols(m.path, m.bias, m.base, m.size);
   return true;
 }
 
-bool symhlp_unload(const char* module_name, uintptr_t base) {
+bool unregister_module_symbols(const char* module_name, uintptr_t* base) {
   ModuleInfo m = {};
   bool found = module_name && find_module(module_name, &m);
-  if (base == 0 && found)
-    base = m.base;
-  debug("symhlp_unload: <%s> base=%08llX", module_name ? module_name : "", (unsigned long long)base);
-  if (base)
-    unload_module_symbols(base);
+  if (*base == 0 && found)
+    *base = m.base;
+  if (*base)
+    unload_module_symbols(*base);
   return found;
 }

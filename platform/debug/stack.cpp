@@ -12,8 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/core/fatal.h"
-#include "engine/core/log.h"
 #include "platform/debug/modules.h"
 #include "platform/debug/symtab.h"
 
@@ -121,15 +119,4 @@ const char* format_stack(void* const* addresses, int count) {
     text.append("\n");
   }
   return stack_text;
-}
-
-__attribute__((noinline)) void debug_dump_stack(const char* msg, int skip) {
-  void* frames[max_stack_frames];
-  // capture_stack omits itself, so a skip of 0 starts at this function.
-  int n = capture_stack(frames, max_stack_frames, skip);
-  const char* stack = format_stack(frames, n);
-  if (msg)
-    debug("%s: %s", msg, stack);
-  else
-    debug("%s", stack);
 }

@@ -32,8 +32,8 @@
 #include "disk_audio.h"
 #include "engine/audio/audio_engine.h"
 #include "engine/audio/sound_events.h"
-#include "tests/shell/test_env.h"
 #include "tests/support/game_process.h"
+#include "tests/support/test_env.h"
 #include "tests/support/xvfb_session.h"
 
 namespace {

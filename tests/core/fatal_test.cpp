@@ -14,6 +14,7 @@
 #include "engine/core/log.h"
 #include "engine/core/utils.h"
 #include "platform/debug/stack.h"
+#include "platform/win32/program_path.h"
 
 // Exported (not static) so that the call stacks can name them.
 extern "C" __attribute__((noinline)) void fatal_test_check_count(int n) {

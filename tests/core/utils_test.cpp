@@ -12,6 +12,13 @@
 #include <thread>
 
 #include "child_process.h"
+#include "platform/win32/dynamic_library.h"
+#include "platform/win32/gpu_activity.h"
+#include "platform/win32/main_window.h"
+#include "platform/win32/pipe_peek.h"
+#include "platform/win32/program_path.h"
+#include "platform/win32/shell_execute.h"
+#include "platform/win32/user_folder.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 
 #include "libs/profiler/prof_format.h"
 #include "libs/profiler/profiler.h"
-#include "tests/shell/test_env.h"
+#include "tests/support/test_env.h"
 
 namespace {
 

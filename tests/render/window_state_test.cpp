@@ -6,11 +6,11 @@
 #include <cstring>
 #include <string>
 
-#include "engine/core/utils.h"
 #include "engine/render/d3d_device.h"
 #include "engine/render/dynVBWriter.h"
 #include "engine/render/render_hooks.h"
 #include "engine/shell/main_loop.h"
+#include "platform/win32/main_window.h"
 #include "platform/win32/windows.h"
 
 namespace {

@@ -11,6 +11,7 @@
 #include "engine/gui/gui_screen.h"
 #include "engine/gui/visual_log.h"
 #include "engine/script/game_script.h"
+#include "engine/shared/game_state.h"
 #include "engine/world/gameobj_api.h"
 #include "script_fixture.h"
 

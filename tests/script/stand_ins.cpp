@@ -3,6 +3,5 @@
 #include "engine/script/game_script.h"
 #include "engine/world/gameobj_api.h"
 
-GameObjFuncTable gameobj_func_table;
 BaseGuiScreen* upgrade_screen = nullptr;
 BaseGuiScreen* (*upgrade_screen_Class::createScreen)() = nullptr;

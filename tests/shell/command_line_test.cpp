@@ -14,7 +14,7 @@
 #include "engine/render/d3d_shaders.h"
 #include "engine/shell/shell.h"
 #include "libs/profiler/profiler.h"
-#include "tests/shell/test_env.h"
+#include "tests/support/test_env.h"
 
 namespace {
 

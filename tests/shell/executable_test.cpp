@@ -23,8 +23,8 @@
 #include <gtest/gtest.h>
 
 #include "libs/profiler/prof_format.h"
-#include "tests/shell/test_env.h"
 #include "tests/support/game_process.h"
+#include "tests/support/test_env.h"
 
 namespace {
 

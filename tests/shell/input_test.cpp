@@ -11,8 +11,8 @@
 #include "engine/shell/shell.h"
 #include "engine/shell/window.h"
 #include "platform/win32/sdl_glue.h"
-#include "tests/shell/test_env.h"
 #include "tests/support/game_window.h"
+#include "tests/support/test_env.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "engine/core/stats.h"
 #include "engine/core/watch.h"
 #include "engine/shell/main_loop.h"
-#include "tests/shell/test_env.h"
+#include "tests/support/test_env.h"
 
 namespace {
 

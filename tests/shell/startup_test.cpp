@@ -11,7 +11,7 @@
 
 #include "engine/core/fatal.h"
 #include "engine/shell/shell.h"
-#include "tests/shell/test_env.h"
+#include "tests/support/test_env.h"
 
 namespace {
 

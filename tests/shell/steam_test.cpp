@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/shell/steam_glue.h"
-#include "tests/shell/test_env.h"
+#include "tests/support/test_env.h"
 
 namespace {
 

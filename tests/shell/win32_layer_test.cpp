@@ -17,7 +17,7 @@
 
 #include "platform/win32/sdl_glue.h"
 #include "platform/win32/win32_internal.h"
-#include "tests/shell/test_env.h"
+#include "tests/support/test_env.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "engine/shell/window.h"
 #include "platform/d3d9/d3d9_platform.h"
 #include "platform/win32/sdl_glue.h"
-#include "tests/shell/test_env.h"
+#include "tests/support/test_env.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <sstream>
 #include <thread>
 
-#include "tests/shell/test_env.h"
+#include "tests/support/test_env.h"
 
 namespace {
 

@@ -7,9 +7,6 @@
 #include "engine/shell/modes/game_mode.h"
 #include "engine/shell/scene.h"
 
-int cur_level = 1;
-int up_points = 0;
-bool game_paused = false;
 bool should_close_game_menu = false;
 int voxel_scale = 1;
 Texture* scene_image = nullptr;

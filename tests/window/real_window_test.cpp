@@ -29,8 +29,8 @@
 #include "support/game_run.h"
 #include "support/screens.h"
 #include "support/stages.h"
-#include "tests/shell/test_env.h"
 #include "tests/support/game_process.h"
+#include "tests/support/test_env.h"
 #include "tests/support/xvfb_session.h"
 
 using namespace play;

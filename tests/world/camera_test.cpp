@@ -1,6 +1,7 @@
 // The following camera: reset, smoothing and interpolation.
 #include <gtest/gtest.h>
 
+#include "engine/shared/game_state.h"
 #include "engine/world/camera.h"
 #include "engine/world/gameobj_api.h"
 #include "world_test_util.h"

@@ -16,6 +16,7 @@
 #include "engine/core/watch.h"
 #include "engine/gui/visual_log.h"
 #include "module_test_util.h"
+#include "platform/win32/dynamic_library.h"
 
 namespace {
 

@@ -4,15 +4,14 @@
 
 #include <cstdio>
 
+#include "engine/gen/gen_hooks.h"
+#include "engine/shared/gameobj_funcs.h"
 #include "engine/shared/level_map.h"
-#include "engine/world/gameobj_api.h"
-#include "engine/world/level_sweep.h"
 
-GameObjFuncTable gameobj_func_table;
 std::vector<ModuleCall> module_calls;
 std::vector<InvalidatedRect> invalidated_rects;
 
-void invalidate_level(int x0, int y0, int x1, int y1) { invalidated_rects.push_back({x0, y0, x1, y1}); }
+static void record_invalidated(int x0, int y0, int x1, int y1) { invalidated_rects.push_back({x0, y0, x1, y1}); }
 
 static void record(ModuleCall c) { module_calls.push_back(std::move(c)); }
 
@@ -42,6 +41,7 @@ void install_recording_module() {
   gameobj_func_table.reset_hero = rec_reset_hero;
   gameobj_func_table.mark_level_tiles = rec_mark_level_tiles;
   gameobj_func_table.reload_boss_parts = rec_reload_boss_parts;
+  set_level_invalidate_hook(record_invalidated);
   clear_module_calls();
 }
 

@@ -1,5 +1,6 @@
-// A stand-in for the game-object module's level entry points and for the shell's level
-// edits (the shell's globals come from tests/support/shell_globals.cpp), for tests, tools and benchmarks that run level generation without the game:
+// A stand-in for the game-object module's level entry points and for the level's
+// drawing (the shell's globals come from tests/support/shell_globals.cpp), for tests,
+// tools and benchmarks that run level generation without the game:
 // every call is recorded; mark_level_tiles marks the solid tiles as the game's module
 // does, so enemies are placed as in the game.
 #pragma once
@@ -18,7 +19,7 @@ struct ModuleCall {
 };
 
 extern std::vector<ModuleCall> module_calls;
-// Rectangles passed to invalidate_level.
+// Rectangles the generator asked the level's drawing to take in.
 struct InvalidatedRect {
   int x0, y0, x1, y1;
 };

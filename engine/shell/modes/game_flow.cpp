@@ -9,8 +9,6 @@
 #include "engine/world/gameobj_host.h"
 #include "engine/world/junk.h"
 
-int cur_level = 1;
-int up_points = 0;
 double level_play_time = 0.0;
 double game_play_time = 0.0;
 bool reached_exit = false;

@@ -4,6 +4,8 @@
 // and what play needs for the whole run.
 #include <xmmintrin.h>
 
+#include "engine/shared/game_state.h"
+
 struct LevelRenderer;
 
 // Sound events the game flow plays through the module.
@@ -25,8 +27,6 @@ enum : int {
 };
 
 // ---- progress ------------------------------------------------------------------------------
-extern int cur_level;           // counts from 1
-extern int up_points;
 extern double level_play_time;  // seconds
 extern double game_play_time;
 extern bool reached_exit;       // set by the module when the hero reaches the exit

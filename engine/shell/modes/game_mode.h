@@ -4,6 +4,7 @@
 // scene runs; the scene calls its update once per step and its render and overlay
 // once per frame. Switching always goes through set_game_mode, which tells the old
 // mode to leave and the new one to enter, each given the other.
+#include "engine/shared/game_state.h"
 
 // Mode objects are static and live for the whole run: no virtual destructor.
 class GameMode {
@@ -35,8 +36,6 @@ extern GameMode* view_level_mode;
 // Written only by the module while its menu screen runs; the menu modes read it
 // after each update_game_menu.
 extern bool should_close_game_menu;
-// True while the pause menu is current (and toggled by a developer key).
-extern bool game_paused;
 
 // A mode switching to itself does nothing; otherwise the old mode leaves (given the
 // new one), then the new mode enters (given the old one).

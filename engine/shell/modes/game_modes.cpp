@@ -23,7 +23,6 @@ GameMode* upgrade_mode = &upgrade_mode_instance;
 GameMode* view_level_mode = &view_level_mode_instance;
 
 bool should_close_game_menu = false;
-bool game_paused = false;
 
 void set_game_mode(GameMode* mode) {
   if (mode == cur_game_mode)

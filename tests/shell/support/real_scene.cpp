@@ -18,6 +18,7 @@
 #include "engine/shell/shell.h"
 #include "engine/shell/window.h"
 #include "platform/d3d9/d3d9_platform.h"
+#include "platform/win32/main_window.h"
 #include "platform/win32/sdl_glue.h"
 
 namespace {

@@ -1,0 +1,5 @@
+#include "engine/shared/game_state.h"
+
+int cur_level = 1;
+int up_points = 0;
+bool game_paused = false;

@@ -1,0 +1,3 @@
+#include "engine/shared/gameobj_funcs.h"
+
+GameObjFuncTable gameobj_func_table;
