@@ -25,6 +25,7 @@
 #include "engine/world/collision.h"
 #include "engine/world/gameobj_host.h"
 #include "module_test_util.h"
+#include "platform/win32/dynamic_library.h"
 #include "tests/support/dynamic_symbols.h"
 
 namespace {
