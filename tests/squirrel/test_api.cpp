@@ -512,6 +512,23 @@ TEST(SquirrelApi, StdlibRegistersIntoTheTableOnTop) {
   EXPECT_NE(g_err.find("[z] 0"), std::string::npos);
 }
 
+TEST(SquirrelApi, CallStackNamesUserdataAndUserPointersByType) {
+  Vm vm;
+  HSQUIRRELVM v = vm.v;
+  sqstd_seterrorhandlers(v);
+  sq_pushroottable(v);
+  sq_pushstring(v, "ud", -1);
+  sq_newuserdata(v, 8);
+  sq_newslot(v, -3, SQFalse);
+  sq_pushstring(v, "up", -1);
+  sq_pushuserpointer(v, &vm);
+  sq_newslot(v, -3, SQFalse);
+  sq_pop(v, 1);
+  EXPECT_TRUE(SQ_FAILED(vm.run("function f() { local u = ud, p = up; throw \"x\"; } f();")));
+  EXPECT_NE(g_err.find("[u] USERDATA\n"), std::string::npos) << g_err;
+  EXPECT_NE(g_err.find("[p] USERPOINTER\n"), std::string::npos) << g_err;
+}
+
 TEST(SquirrelApi, RegexpCApi) {
   const SQChar* err = nullptr;
   SQRex* r = sqstd_rex_compile("(\\d+)-(\\d+)", &err);

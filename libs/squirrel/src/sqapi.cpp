@@ -74,8 +74,8 @@ SQInteger sq_getvmstate(HSQUIRRELVM v) { return v->_state; }
 SQRESULT sq_compile(HSQUIRRELVM v, SQLEXREADFUNC read, SQUserPointer p, const SQChar* sourcename, SQBool raiseerror) {
   SQObjectPtr proto;
   if (!sq_compile_source(v, read, p, sourcename, raiseerror != 0, proto)) return SQ_ERROR;
-  SQWeakRef* root = _table(v->_roottable)->getWeakRef(OT_TABLE);
-  v->push(SQObjectPtr(SQClosure::create(v->_sharedState, _funcproto(proto), root)));
+  // no root of its own: the script sees the root table of the thread that runs it
+  v->push(SQObjectPtr(SQClosure::create(v->_sharedState, _funcproto(proto), nullptr)));
   return SQ_OK;
 }
 
@@ -212,8 +212,7 @@ SQRESULT sq_setclosureroot(HSQUIRRELVM v, SQInteger idx) {
 SQRESULT sq_getclosureroot(HSQUIRRELVM v, SQInteger idx) {
   SQObjectPtr o = STK(idx);
   if (sq_type(o) != OT_CLOSURE) return api_error(v, "the target is not a closure");
-  SQClosure* c = _closure(o);
-  if (c->_root) v->push(c->_root->_obj); else v->pushNull();
+  v->push(v->closureRoot(_closure(o)));
   return SQ_OK;
 }
 
@@ -768,11 +767,24 @@ SQRESULT sq_clear(HSQUIRRELVM v, SQInteger idx) {
 }
 
 // ---- calls --------------------------------------------------------------------------------
+// An allocation that fails outside the interpreter (which reports its own) is an error of
+// the call, not an exception for the embedding program.
+static bool call_reporting_memory(HSQUIRRELVM v, const SQObjectPtr& callee, SQInteger params, SQInteger base, SQObjectPtr& res, bool raiseerror) {
+  try {
+    return v->call(callee, params, base, res, raiseerror);
+  } catch (const std::bad_alloc&) {
+    v->setTop(base + params);
+    v->raiseErrorObj(v->_sharedState->_outOfMemory);
+    if (raiseerror) v->callErrorHandler(v->_lasterror);
+    return false;
+  }
+}
+
 SQRESULT sq_call(HSQUIRRELVM v, SQInteger params, SQBool retval, SQBool raiseerror) {
   SQObjectPtr res;
   SQInteger base = v->_top - params;
   SQObjectPtr callee = v->_stack[base - 1];
-  if (v->call(callee, params, base, res, raiseerror != 0)) {
+  if (call_reporting_memory(v, callee, params, base, res, raiseerror != 0)) {
     if (v->_state == SQ_VMSTATE_SUSPENDED) return SQ_OK;
     v->pop(params);
     if (retval) v->push(res);

@@ -45,15 +45,15 @@ static SQInteger base_enabledebuginfo(HSQUIRRELVM v) { v->_sharedState->_debugIn
 static SQInteger base_getroottable(HSQUIRRELVM v) { return ret_obj(v, v->_roottable); }
 static SQInteger base_setroottable(HSQUIRRELVM v) {
   SQObjectPtr old = v->_roottable;
-  if (sq_type(ARG(2)) != OT_TABLE && sq_type(ARG(2)) != OT_NULL) return throw_msg(v, "wrong type");
-  v->_roottable = ARG(2);
+  sq_push(v, 2);
+  if (SQ_FAILED(sq_setroottable(v))) return SQ_ERROR;
   return ret_obj(v, old);
 }
 static SQInteger base_getconsttable(HSQUIRRELVM v) { return ret_obj(v, v->_sharedState->_consts); }
 static SQInteger base_setconsttable(HSQUIRRELVM v) {
   SQObjectPtr old = v->_sharedState->_consts;
-  if (sq_type(ARG(2)) != OT_TABLE) return throw_msg(v, "wrong type");
-  v->_sharedState->_consts = ARG(2);
+  sq_push(v, 2);
+  if (SQ_FAILED(sq_setconsttable(v))) return SQ_ERROR;
   return ret_obj(v, old);
 }
 static SQInteger base_assert(HSQUIRRELVM v) {
@@ -109,40 +109,47 @@ static SQInteger base_suspend(HSQUIRRELVM v) {
   return SQ_SUSPEND_FLAG;
 }
 
-// ---- registration helpers -----------------------------------------------------------------
+// ---- registration -------------------------------------------------------------------------
 bool sq_compile_typemask(sqvec<SQInteger>& res, const SQChar* typemask);
 
-static void reg(SQSharedState* ss, SQTable* t, const SQChar* name, SQFUNCTION f, SQInteger nparams, const SQChar* mask) {
-  SQNativeClosure* nc = SQNativeClosure::create(ss, f, 0);
-  SQObjectPtr o(nc);
-  nc->_nparamscheck = nparams;
-  nc->_name = ss->str(name);
-  if (mask) sq_compile_typemask(nc->_typecheck, mask);
-  t->newSlot(SQObjectPtr(ss->str(name)), o);
+// Each table ends with a null name.
+static void reg_all(SQSharedState* ss, SQTable* t, const SQRegFunction* fns) {
+  for (const SQRegFunction* f = fns; f->name; f++) {
+    SQNativeClosure* nc = SQNativeClosure::create(ss, f->f, 0);
+    SQObjectPtr o(nc);
+    nc->_nparamscheck = f->nparamscheck;
+    nc->_name = ss->str(f->name);
+    if (f->typemask) sq_compile_typemask(nc->_typecheck, f->typemask);
+    t->newSlot(SQObjectPtr(ss->str(f->name)), o);
+  }
 }
+
+static const SQRegFunction g_baseFns[] = {
+  {"print", base_print, 2, nullptr},
+  {"error", base_error, 2, nullptr},
+  {"array", base_array, -2, ".n"},
+  {"seterrorhandler", base_seterrorhandler, 2, nullptr},
+  {"callee", base_callee, 0, nullptr},
+  {"setdebughook", base_setdebughook, 2, nullptr},
+  {"enabledebuginfo", base_enabledebuginfo, 2, nullptr},
+  {"getroottable", base_getroottable, 0, nullptr},
+  {"setroottable", base_setroottable, 2, nullptr},
+  {"getconsttable", base_getconsttable, 0, nullptr},
+  {"setconsttable", base_setconsttable, 2, nullptr},
+  {"assert", base_assert, -2, nullptr},
+  {"compilestring", base_compilestring, -2, ".ss"},
+  {"collectgarbage", base_collectgarbage, 0, nullptr},
+  {"resurrectunreachable", base_resurrectunreachable, 0, nullptr},
+  {"type", base_type, 2, nullptr},
+  {"getstackinfos", base_getstackinfos, 2, ".n"},
+  {"newthread", base_newthread, 2, ".c"},
+  {"suspend", base_suspend, -1, nullptr},
+  {nullptr, nullptr, 0, nullptr}};
 
 void sq_register_base_lib(SQVM* v) {
   SQSharedState* ss = v->_sharedState;
   SQTable* t = _table(v->_roottable);
-  reg(ss, t, "print", base_print, 2, nullptr);
-  reg(ss, t, "error", base_error, 2, nullptr);
-  reg(ss, t, "array", base_array, -2, ".n");
-  reg(ss, t, "seterrorhandler", base_seterrorhandler, 2, nullptr);
-  reg(ss, t, "callee", base_callee, 0, nullptr);
-  reg(ss, t, "setdebughook", base_setdebughook, 2, nullptr);
-  reg(ss, t, "enabledebuginfo", base_enabledebuginfo, 2, nullptr);
-  reg(ss, t, "getroottable", base_getroottable, 0, nullptr);
-  reg(ss, t, "setroottable", base_setroottable, 2, nullptr);
-  reg(ss, t, "getconsttable", base_getconsttable, 0, nullptr);
-  reg(ss, t, "setconsttable", base_setconsttable, 2, nullptr);
-  reg(ss, t, "assert", base_assert, -2, nullptr);
-  reg(ss, t, "compilestring", base_compilestring, -2, ".ss");
-  reg(ss, t, "collectgarbage", base_collectgarbage, 0, nullptr);
-  reg(ss, t, "resurrectunreachable", base_resurrectunreachable, 0, nullptr);
-  reg(ss, t, "type", base_type, 2, nullptr);
-  reg(ss, t, "getstackinfos", base_getstackinfos, 2, ".n");
-  reg(ss, t, "newthread", base_newthread, 2, ".c");
-  reg(ss, t, "suspend", base_suspend, -1, nullptr);
+  reg_all(ss, t, g_baseFns);
   t->newSlot(SQObjectPtr(ss->str("_versionnumber_")), SQObjectPtr((SQInteger)SQUIRREL_VERSION_NUMBER));
   t->newSlot(SQObjectPtr(ss->str("_version_")), SQObjectPtr(ss->str(SQUIRREL_VERSION)));
   t->newSlot(SQObjectPtr(ss->str("_charsize_")), SQObjectPtr((SQInteger)sizeof(SQChar)));
@@ -154,9 +161,11 @@ void sq_register_base_lib(SQVM* v) {
 static SQInteger obj_weakref(HSQUIRRELVM v) { sq_weakref(v, 1); return 1; }
 static SQInteger obj_tostring(HSQUIRRELVM v) { if (SQ_FAILED(sq_tostring(v, 1))) return SQ_ERROR; return 1; }
 static SQInteger obj_len(HSQUIRRELVM v) { return ret_obj(v, SQObjectPtr(sq_getsize(v, 1))); }
-static SQInteger obj_clear(HSQUIRRELVM v) { if (SQ_FAILED(sq_clear(v, 1))) return SQ_ERROR; v->push(ARG(1)); return 1; }
+// Functions that change their object in place return null (array.resize and
+// table.setdelegate, documented to return their object, are the exceptions).
+static SQInteger obj_clear(HSQUIRRELVM v) { if (SQ_FAILED(sq_clear(v, 1))) return SQ_ERROR; return 0; }
 static SQInteger obj_rawget(HSQUIRRELVM v) { if (SQ_FAILED(sq_rawget(v, 1))) return SQ_ERROR; return 1; }
-static SQInteger obj_rawset(HSQUIRRELVM v) { if (SQ_FAILED(sq_rawset(v, 1))) return SQ_ERROR; v->push(ARG(1)); return 1; }
+static SQInteger obj_rawset(HSQUIRRELVM v) { if (SQ_FAILED(sq_rawset(v, 1))) return SQ_ERROR; return 0; }
 static SQInteger obj_rawin(HSQUIRRELVM v) {
   SQObjectPtr self = ARG(1), key = ARG(2), res;
   bool found = false;
@@ -294,15 +303,14 @@ static SQInteger table_keys(HSQUIRRELVM v) { return table_keys_values(v, true); 
 static SQInteger table_values(HSQUIRRELVM v) { return table_keys_values(v, false); }
 
 // ---- arrays -------------------------------------------------------------------------------
-static SQInteger array_append(HSQUIRRELVM v) { _array(ARG(1))->_values.push_back(ARG(2)); v->push(ARG(1)); return 1; }
+static SQInteger array_append(HSQUIRRELVM v) { _array(ARG(1))->_values.push_back(ARG(2)); return 0; }
 static SQInteger array_extend(HSQUIRRELVM v) {
   SQArray* a = _array(ARG(1));
   SQObjectPtr other = ARG(2);
   SQArray* b = _array(other);
   SQInteger n = b->size();
   for (SQInteger i = 0; i < n; i++) a->_values.push_back(b->_values[i]);
-  v->push(ARG(1));
-  return 1;
+  return 0;
 }
 static SQInteger array_pop(HSQUIRRELVM v) {
   SQArray* a = _array(ARG(1));
@@ -321,8 +329,7 @@ static SQInteger array_insert(HSQUIRRELVM v) {
   SQInteger i = tointeger(ARG(2));
   if (i < 0 || i > a->size()) return throw_msg(v, "index out of range");
   a->_values.insert((SQUnsignedInteger)i, ARG(3));
-  v->push(ARG(1));
-  return 1;
+  return 0;
 }
 static SQInteger array_remove(HSQUIRRELVM v) {
   SQArray* a = _array(ARG(1));
@@ -343,7 +350,7 @@ static SQInteger array_resize(HSQUIRRELVM v) {
   v->push(ARG(1));
   return 1;
 }
-static SQInteger array_reverse(HSQUIRRELVM v) { sq_arrayreverse(v, 1); v->push(ARG(1)); return 1; }
+static SQInteger array_reverse(HSQUIRRELVM v) { sq_arrayreverse(v, 1); return 0; }
 static SQInteger array_slice(HSQUIRRELVM v) {
   SQArray* a = _array(ARG(1));
   SQInteger s, e;
@@ -359,27 +366,19 @@ static SQInteger array_find(HSQUIRRELVM v) {
     if (v->isEqual(a->_values[i], ARG(2))) return ret_obj(v, SQObjectPtr(i));
   return 0;
 }
-// Calls fn with 1..3 of (value, index, array), as many as it accepts.
-static bool call_item_fn(HSQUIRRELVM v, const SQObjectPtr& fn, const SQObjectPtr& arr, SQInteger i, const SQObject& val, SQObjectPtr& out) {
-  SQInteger nparams = 2;
-  if (sq_type(fn) == OT_CLOSURE) {
-    SQFunctionProto* p = _closure(fn)->_proto;
-    nparams = p->_varparams ? 4 : p->_nparams;
-  }
-  SQObject args[3] = {val, SQObjectPtr(i), arr};
-  SQInteger n = nparams - 1;
-  if (n < 1) n = 1;
-  if (n > 3) n = 3;
-  return v->callMeta(fn, v->_roottable, n, args, out);
-}
+// The callbacks below run over the elements the array had when the call began; one that
+// shrinks the array ends the walk early. Each gets the array as 'this' and a fixed list of
+// arguments: map and apply the value, reduce the value so far and the next, filter the
+// index and the value.
 static SQInteger array_map(HSQUIRRELVM v) {
   SQObjectPtr self = ARG(1), fn = ARG(2);
   SQArray* a = _array(self);
   SQArray* r = SQArray::create(v->_sharedState, 0);
   SQObjectPtr ro(r);
-  for (SQInteger i = 0; i < a->size(); i++) {
-    SQObjectPtr out, val = a->_values[i];
-    if (!call_item_fn(v, fn, self, i, val, out)) return SQ_ERROR;
+  for (SQInteger i = 0, n = a->size(); i < n && i < a->size(); i++) {
+    SQObjectPtr out;
+    SQObject args[1] = {a->_values[i]};
+    if (!v->callMeta(fn, self, 1, args, out)) return SQ_ERROR;
     r->_values.push_back(out);
   }
   return ret_obj(v, ro);
@@ -387,12 +386,13 @@ static SQInteger array_map(HSQUIRRELVM v) {
 static SQInteger array_apply(HSQUIRRELVM v) {
   SQObjectPtr self = ARG(1), fn = ARG(2);
   SQArray* a = _array(self);
-  for (SQInteger i = 0; i < a->size(); i++) {
-    SQObjectPtr out, val = a->_values[i];
-    if (!call_item_fn(v, fn, self, i, val, out)) return SQ_ERROR;
+  for (SQInteger i = 0, n = a->size(); i < n && i < a->size(); i++) {
+    SQObjectPtr out;
+    SQObject args[1] = {a->_values[i]};
+    if (!v->callMeta(fn, self, 1, args, out)) return SQ_ERROR;
     if (i < a->size()) a->_values[i] = out;
   }
-  return ret_obj(v, self);
+  return 0;
 }
 static SQInteger array_reduce(HSQUIRRELVM v) {
   SQObjectPtr self = ARG(1), fn = ARG(2);
@@ -405,10 +405,10 @@ static SQInteger array_reduce(HSQUIRRELVM v) {
     acc = a->_values[0];
     i = 1;
   }
-  for (; i < a->size(); i++) {
-    SQObjectPtr out;
-    SQObject args[2] = {acc, a->_values[i]};
-    if (!v->callMeta(fn, v->_roottable, 2, args, out)) return SQ_ERROR;
+  for (SQInteger n = a->size(); i < n && i < a->size(); i++) {
+    SQObjectPtr out, cur = a->_values[i];
+    SQObject args[2] = {acc, cur};
+    if (!v->callMeta(fn, self, 2, args, out)) return SQ_ERROR;
     acc = out;
   }
   return ret_obj(v, acc);
@@ -418,7 +418,7 @@ static SQInteger array_filter(HSQUIRRELVM v) {
   SQArray* a = _array(self);
   SQArray* r = SQArray::create(v->_sharedState, 0);
   SQObjectPtr ro(r);
-  for (SQInteger i = 0; i < a->size(); i++) {
+  for (SQInteger i = 0, n = a->size(); i < n && i < a->size(); i++) {
     SQObjectPtr out, val = a->_values[i];
     SQObject args[2] = {SQObjectPtr(i), val};
     if (!v->callMeta(fn, self, 2, args, out)) return SQ_ERROR;
@@ -476,7 +476,7 @@ static SQInteger array_sort(HSQUIRRELVM v) {
   }
   a->_values.resize(0);
   for (SQInteger i = 0; i < n; i++) a->_values.push_back(work[i]);
-  return ret_obj(v, self);
+  return 0;
 }
 
 // ---- functions ----------------------------------------------------------------------------
@@ -629,118 +629,142 @@ static SQInteger instance_getclass(HSQUIRRELVM v) { if (SQ_FAILED(sq_getclass(v,
 // ---- weak references ----------------------------------------------------------------------
 static SQInteger weakref_ref(HSQUIRRELVM v) { if (SQ_FAILED(sq_getweakrefval(v, 1))) return SQ_ERROR; return 1; }
 
-static SQTable* new_delegate(SQSharedState* ss, SQObjectPtr& slot) {
-  SQTable* t = SQTable::create(ss, 0);
-  slot = SQObjectPtr(t);
-  return t;
-}
+// ---- the default delegates ----------------------------------------------------------------
+static const SQRegFunction g_numberDelegateFns[] = {
+  {"tofloat", num_tofloat, 1, "n|b"},
+  {"tointeger", num_tointeger, 1, "n|b"},
+  {"tostring", obj_tostring, 1, "."},
+  {"tochar", num_tochar, 1, "n|b"},
+  {"weakref", obj_weakref, 1, nullptr},
+  {nullptr, nullptr, 0, nullptr}};
+
+static const SQRegFunction g_stringDelegateFns[] = {
+  {"len", obj_len, 1, "s"},
+  {"tointeger", str_tointeger, -1, "sn"},
+  {"tofloat", str_tofloat, 1, "s"},
+  {"tostring", obj_tostring, 1, "."},
+  {"slice", str_slice, -1, "snn"},
+  {"find", str_find, -2, "ssn"},
+  {"tolower", str_tolower, -1, "snn"},
+  {"toupper", str_toupper, -1, "snn"},
+  {"weakref", obj_weakref, 1, nullptr},
+  {nullptr, nullptr, 0, nullptr}};
+
+static const SQRegFunction g_tableDelegateFns[] = {
+  {"len", obj_len, 1, "t"},
+  {"rawget", obj_rawget, 2, "t"},
+  {"rawset", obj_rawset, 3, "t"},
+  {"rawdelete", table_rawdelete, 2, "t"},
+  {"rawin", obj_rawin, 2, "t"},
+  {"weakref", obj_weakref, 1, nullptr},
+  {"tostring", obj_tostring, 1, "."},
+  {"clear", obj_clear, 1, "."},
+  {"setdelegate", table_setdelegate, 2, ".t|o"},
+  {"getdelegate", table_getdelegate, 1, "."},
+  {"filter", table_filter, 2, "tc"},
+  {"keys", table_keys, 1, "t"},
+  {"values", table_values, 1, "t"},
+  {nullptr, nullptr, 0, nullptr}};
+
+static const SQRegFunction g_arrayDelegateFns[] = {
+  {"len", obj_len, 1, "a"},
+  {"append", array_append, 2, "a"},
+  {"push", array_append, 2, "a"},
+  {"extend", array_extend, 2, "aa"},
+  {"pop", array_pop, 1, "a"},
+  {"top", array_top, 1, "a"},
+  {"insert", array_insert, 3, "an"},
+  {"remove", array_remove, 2, "an"},
+  {"resize", array_resize, -2, "an"},
+  {"sort", array_sort, -1, "ac"},
+  {"reverse", array_reverse, 1, "a"},
+  {"slice", array_slice, -1, "ann"},
+  {"weakref", obj_weakref, 1, nullptr},
+  {"tostring", obj_tostring, 1, "."},
+  {"clear", obj_clear, 1, "."},
+  {"map", array_map, 2, "ac"},
+  {"apply", array_apply, 2, "ac"},
+  {"reduce", array_reduce, -2, "ac"},
+  {"filter", array_filter, 2, "ac"},
+  {"find", array_find, 2, "a."},
+  {nullptr, nullptr, 0, nullptr}};
+
+static const SQRegFunction g_closureDelegateFns[] = {
+  {"call", closure_call, -1, "c"},
+  {"pcall", closure_pcall, -1, "c"},
+  {"acall", closure_acall, 2, "ca"},
+  {"pacall", closure_pacall, 2, "ca"},
+  {"weakref", obj_weakref, 1, nullptr},
+  {"tostring", obj_tostring, 1, "."},
+  {"bindenv", closure_bindenv, 2, "c x|y|t"},
+  {"getinfos", closure_getinfos, 1, "c"},
+  {"setroot", closure_setroot, 2, "ct"},
+  {"getroot", closure_getroot, 1, "c"},
+  {nullptr, nullptr, 0, nullptr}};
+
+static const SQRegFunction g_generatorDelegateFns[] = {
+  {"getstatus", generator_getstatus, 1, "g"},
+  {"weakref", obj_weakref, 1, nullptr},
+  {"tostring", obj_tostring, 1, "."},
+  {nullptr, nullptr, 0, nullptr}};
+
+static const SQRegFunction g_threadDelegateFns[] = {
+  {"call", thread_call, -1, "v"},
+  {"wakeup", thread_wakeup, -1, "v"},
+  {"wakeupthrow", thread_wakeupthrow, -2, "v"},
+  {"getstatus", thread_getstatus, 1, "v"},
+  {"weakref", obj_weakref, 1, nullptr},
+  {"getstackinfos", thread_getstackinfos, 2, "vn"},
+  {"tostring", obj_tostring, 1, "."},
+  {nullptr, nullptr, 0, nullptr}};
+
+static const SQRegFunction g_classDelegateFns[] = {
+  {"getattributes", class_getattributes, 2, "y."},
+  {"setattributes", class_setattributes, 3, "y.."},
+  {"rawget", obj_rawget, 2, "y"},
+  {"rawset", obj_rawset, 3, "y"},
+  {"rawin", obj_rawin, 2, "y"},
+  {"weakref", obj_weakref, 1, nullptr},
+  {"tostring", obj_tostring, 1, "."},
+  {"instance", class_instance, 1, "y"},
+  {"getbase", class_getbase, 1, "y"},
+  {"newmember", class_newmember, -3, "y"},
+  {"rawnewmember", class_rawnewmember, -3, "y"},
+  {nullptr, nullptr, 0, nullptr}};
+
+static const SQRegFunction g_instanceDelegateFns[] = {
+  {"getclass", instance_getclass, 1, "x"},
+  {"rawget", obj_rawget, 2, "x"},
+  {"rawset", obj_rawset, 3, "x"},
+  {"rawin", obj_rawin, 2, "x"},
+  {"weakref", obj_weakref, 1, nullptr},
+  {"tostring", obj_tostring, 1, "."},
+  {nullptr, nullptr, 0, nullptr}};
+
+static const SQRegFunction g_weakrefDelegateFns[] = {
+  {"ref", weakref_ref, 1, "r"},
+  {"weakref", obj_weakref, 1, nullptr},
+  {"tostring", obj_tostring, 1, "."},
+  {nullptr, nullptr, 0, nullptr}};
+
+struct DefaultDelegate { SQObjectPtr SQSharedState::*slot; const SQRegFunction* fns; };
+static const DefaultDelegate g_defaultDelegates[] = {
+  {&SQSharedState::_numberDelegate, g_numberDelegateFns},
+  {&SQSharedState::_stringDelegate, g_stringDelegateFns},
+  {&SQSharedState::_tableDelegate, g_tableDelegateFns},
+  {&SQSharedState::_arrayDelegate, g_arrayDelegateFns},
+  {&SQSharedState::_closureDelegate, g_closureDelegateFns},
+  {&SQSharedState::_generatorDelegate, g_generatorDelegateFns},
+  {&SQSharedState::_threadDelegate, g_threadDelegateFns},
+  {&SQSharedState::_classDelegate, g_classDelegateFns},
+  {&SQSharedState::_instanceDelegate, g_instanceDelegateFns},
+  {&SQSharedState::_weakrefDelegate, g_weakrefDelegateFns},
+};
 
 void sq_init_default_delegates(SQSharedState* ss, SQVM*) {
-  SQTable* t;
-  t = new_delegate(ss, ss->_numberDelegate);
-  reg(ss, t, "tofloat", num_tofloat, 1, "n|b");
-  reg(ss, t, "tointeger", num_tointeger, 1, "n|b");
-  reg(ss, t, "tostring", obj_tostring, 1, ".");
-  reg(ss, t, "tochar", num_tochar, 1, "n|b");
-  reg(ss, t, "weakref", obj_weakref, 1, nullptr);
-
-  t = new_delegate(ss, ss->_stringDelegate);
-  reg(ss, t, "len", obj_len, 1, "s");
-  reg(ss, t, "tointeger", str_tointeger, -1, "sn");
-  reg(ss, t, "tofloat", str_tofloat, 1, "s");
-  reg(ss, t, "tostring", obj_tostring, 1, ".");
-  reg(ss, t, "slice", str_slice, -1, "snn");
-  reg(ss, t, "find", str_find, -2, "ssn");
-  reg(ss, t, "tolower", str_tolower, -1, "snn");
-  reg(ss, t, "toupper", str_toupper, -1, "snn");
-  reg(ss, t, "weakref", obj_weakref, 1, nullptr);
-
-  t = new_delegate(ss, ss->_tableDelegate);
-  reg(ss, t, "len", obj_len, 1, "t");
-  reg(ss, t, "rawget", obj_rawget, 2, "t");
-  reg(ss, t, "rawset", obj_rawset, 3, "t");
-  reg(ss, t, "rawdelete", table_rawdelete, 2, "t");
-  reg(ss, t, "rawin", obj_rawin, 2, "t");
-  reg(ss, t, "weakref", obj_weakref, 1, nullptr);
-  reg(ss, t, "tostring", obj_tostring, 1, ".");
-  reg(ss, t, "clear", obj_clear, 1, ".");
-  reg(ss, t, "setdelegate", table_setdelegate, 2, ".t|o");
-  reg(ss, t, "getdelegate", table_getdelegate, 1, ".");
-  reg(ss, t, "filter", table_filter, 2, "tc");
-  reg(ss, t, "keys", table_keys, 1, "t");
-  reg(ss, t, "values", table_values, 1, "t");
-
-  t = new_delegate(ss, ss->_arrayDelegate);
-  reg(ss, t, "len", obj_len, 1, "a");
-  reg(ss, t, "append", array_append, 2, "a");
-  reg(ss, t, "push", array_append, 2, "a");
-  reg(ss, t, "extend", array_extend, 2, "aa");
-  reg(ss, t, "pop", array_pop, 1, "a");
-  reg(ss, t, "top", array_top, 1, "a");
-  reg(ss, t, "insert", array_insert, 3, "an");
-  reg(ss, t, "remove", array_remove, 2, "an");
-  reg(ss, t, "resize", array_resize, -2, "an");
-  reg(ss, t, "sort", array_sort, -1, "ac");
-  reg(ss, t, "reverse", array_reverse, 1, "a");
-  reg(ss, t, "slice", array_slice, -1, "ann");
-  reg(ss, t, "weakref", obj_weakref, 1, nullptr);
-  reg(ss, t, "tostring", obj_tostring, 1, ".");
-  reg(ss, t, "clear", obj_clear, 1, ".");
-  reg(ss, t, "map", array_map, 2, "ac");
-  reg(ss, t, "apply", array_apply, 2, "ac");
-  reg(ss, t, "reduce", array_reduce, -2, "ac");
-  reg(ss, t, "filter", array_filter, 2, "ac");
-  reg(ss, t, "find", array_find, 2, "a.");
-
-  t = new_delegate(ss, ss->_closureDelegate);
-  reg(ss, t, "call", closure_call, -1, "c");
-  reg(ss, t, "pcall", closure_pcall, -1, "c");
-  reg(ss, t, "acall", closure_acall, 2, "ca");
-  reg(ss, t, "pacall", closure_pacall, 2, "ca");
-  reg(ss, t, "weakref", obj_weakref, 1, nullptr);
-  reg(ss, t, "tostring", obj_tostring, 1, ".");
-  reg(ss, t, "bindenv", closure_bindenv, 2, "c x|y|t");
-  reg(ss, t, "getinfos", closure_getinfos, 1, "c");
-  reg(ss, t, "setroot", closure_setroot, 2, "ct");
-  reg(ss, t, "getroot", closure_getroot, 1, "c");
-
-  t = new_delegate(ss, ss->_generatorDelegate);
-  reg(ss, t, "getstatus", generator_getstatus, 1, "g");
-  reg(ss, t, "weakref", obj_weakref, 1, nullptr);
-  reg(ss, t, "tostring", obj_tostring, 1, ".");
-
-  t = new_delegate(ss, ss->_threadDelegate);
-  reg(ss, t, "call", thread_call, -1, "v");
-  reg(ss, t, "wakeup", thread_wakeup, -1, "v");
-  reg(ss, t, "wakeupthrow", thread_wakeupthrow, -2, "v");
-  reg(ss, t, "getstatus", thread_getstatus, 1, "v");
-  reg(ss, t, "weakref", obj_weakref, 1, nullptr);
-  reg(ss, t, "getstackinfos", thread_getstackinfos, 2, "vn");
-  reg(ss, t, "tostring", obj_tostring, 1, ".");
-
-  t = new_delegate(ss, ss->_classDelegate);
-  reg(ss, t, "getattributes", class_getattributes, 2, "y.");
-  reg(ss, t, "setattributes", class_setattributes, 3, "y..");
-  reg(ss, t, "rawget", obj_rawget, 2, "y");
-  reg(ss, t, "rawset", obj_rawset, 3, "y");
-  reg(ss, t, "rawin", obj_rawin, 2, "y");
-  reg(ss, t, "weakref", obj_weakref, 1, nullptr);
-  reg(ss, t, "tostring", obj_tostring, 1, ".");
-  reg(ss, t, "instance", class_instance, 1, "y");
-  reg(ss, t, "getbase", class_getbase, 1, "y");
-  reg(ss, t, "newmember", class_newmember, -3, "y");
-  reg(ss, t, "rawnewmember", class_rawnewmember, -3, "y");
-
-  t = new_delegate(ss, ss->_instanceDelegate);
-  reg(ss, t, "getclass", instance_getclass, 1, "x");
-  reg(ss, t, "rawget", obj_rawget, 2, "x");
-  reg(ss, t, "rawset", obj_rawset, 3, "x");
-  reg(ss, t, "rawin", obj_rawin, 2, "x");
-  reg(ss, t, "weakref", obj_weakref, 1, nullptr);
-  reg(ss, t, "tostring", obj_tostring, 1, ".");
-
-  t = new_delegate(ss, ss->_weakrefDelegate);
-  reg(ss, t, "ref", weakref_ref, 1, "r");
-  reg(ss, t, "weakref", obj_weakref, 1, nullptr);
-  reg(ss, t, "tostring", obj_tostring, 1, ".");
+  for (const DefaultDelegate& d : g_defaultDelegates) {
+    SQTable* t = SQTable::create(ss, 0);
+    ss->*d.slot = SQObjectPtr(t);
+    reg_all(ss, t, d.fns);
+  }
 }

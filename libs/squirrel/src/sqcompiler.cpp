@@ -103,14 +103,16 @@ struct Compiler {
 
   SQObjectPtr expectIdentifier() {
     if (tok() == TK_CONSTRUCTOR) { lex(); return SQObjectPtr(_ss->_constructorName); }
-    if (tok() != TK_IDENTIFIER) error("expected 'identifier'");
+    if (tok() != TK_IDENTIFIER) error("expected 'IDENTIFIER'");
     SQObjectPtr s = _lex._str;
     lex();
     return s;
   }
 
+  // A ';' just read ends a statement too: the one of a function body that was a single
+  // statement also ends the statement around the function (local f = function() return 1;).
   bool isEndOfStatement() {
-    return _lex._prevNewline || tok() == TK_EOF || tok() == '}' || tok() == ';';
+    return _lex._prevNewline || tok() == TK_EOF || tok() == '}' || tok() == ';' || _lex._prevTok == ';';
   }
   void optionalSemicolon() {
     if (tok() == ';') { lex(); return; }
@@ -580,6 +582,7 @@ struct Compiler {
         ExprDesc e = unary();
         if (e.kind == E_FIELDK) { emit(OP_PUSHK, e.idx, 1); }
         else if (e.kind == E_GLOBAL) { emit(OP_LOADL, 0, 1); emit(OP_PUSHK, e.idx, 1); }
+        else if (e.kind == E_LOCAL || e.kind == E_OUTER) error("cannot delete an (outer) local");
         else if (e.kind != E_FIELD) error("can't delete an expression");
         emit(OP_DELETE, 0, -1);
         return ExprDesc();
@@ -754,8 +757,6 @@ struct Compiler {
       case TK_CLASS: lex(); classExpr(); return e;
       case TK_RAWCALL: error("rawcall is not supported");
       default:
-        if (tok() == TK_EOF) error("unexpected end of script");
-        if (tok() < 256) error("expression expected, found '%c'", (int)tok());
         error("expression expected");
     }
   }
@@ -853,8 +854,7 @@ struct Compiler {
       expression();
       emit(OP_RETURN, 0, -1);
     } else {
-      if (tok() != '{') error("expected '{'");
-      statement();
+      statement();  // usually a block, but any statement will do: function f(x) return x;
       emit(OP_RETURNNULL, 0, 0);
     }
     endFunction(fs);
@@ -890,7 +890,7 @@ struct Compiler {
   // ---- statements ----
   void statements(SQInteger terminator) {
     while (tok() != terminator) {
-      if (tok() == TK_EOF) error("unexpected end of script");
+      if (tok() == TK_EOF) error("expression expected");  // the script ends inside a block
       statement();
     }
   }
@@ -1229,7 +1229,7 @@ struct Compiler {
       skip = emitCondJump(false);
       if (fall >= 0) patchHere(fall);
       Scope s = beginScope();
-      while (tok() != TK_CASE && tok() != TK_DEFAULT && tok() != '}') { if (tok() == TK_EOF) error("unexpected end of script"); statement(); }
+      while (tok() != TK_CASE && tok() != TK_DEFAULT && tok() != '}') { if (tok() == TK_EOF) error("expression expected"); statement(); }
       endScope(s);
       fall = emit(OP_JMP, 0, 0);
     }
@@ -1408,12 +1408,17 @@ struct Compiler {
       out = fs.protoRef;
       return true;
     } catch (const SQCompileError& e) {
-      _fs = nullptr;
-      if (_ss->_compilerErrorHandler)
-        _ss->_compilerErrorHandler(_vm, e.msg, _string(_sourcename)->_val, _lex._tokLine, _lex._tokCol);
-      _vm->_lasterror = SQString::create(_ss, e.msg);
-      return false;
+      return failed(e.msg, SQString::create(_ss, e.msg));
+    } catch (const std::bad_alloc&) {
+      return failed("out of memory", _ss->_outOfMemory);
     }
+  }
+  bool failed(const SQChar* msg, const SQObjectPtr& error) {
+    _fs = nullptr;
+    if (_ss->_compilerErrorHandler)
+      _ss->_compilerErrorHandler(_vm, msg, _string(_sourcename)->_val, _lex._tokLine, _lex._tokCol);
+    _vm->_lasterror = error;
+    return false;
   }
 };
 

@@ -19,10 +19,10 @@ const SQChar* sq_token_name(SQInteger tok) {
   for (auto& k : g_keywords) if (k.tok == tok) return k.name;
   switch (tok) {
     case TK_EOF: return "end of file";
-    case TK_IDENTIFIER: return "identifier";
-    case TK_STRING_LITERAL: return "string literal";
-    case TK_INTEGER: return "integer";
-    case TK_FLOAT: return "float";
+    case TK_IDENTIFIER: return "IDENTIFIER";
+    case TK_STRING_LITERAL: return "STRING_LITERAL";
+    case TK_INTEGER: return "INTEGER";
+    case TK_FLOAT: return "FLOAT";
   }
   return nullptr;
 }

@@ -37,12 +37,18 @@ __attribute__((weak)) void sq_vm_free(void* p, SQUnsignedInteger size) { if (p) 
 static int g_releaseDepth = 0;
 static sqvec<SQRefCounted*>* g_pending = nullptr;
 
-void sq_release_object(SQRefCounted* r) {
-  if (g_releaseDepth > 64) {
+static bool defer_release(SQRefCounted* r) {
+  try {
     if (!g_pending) { g_pending = (sqvec<SQRefCounted*>*)sq_vm_malloc(sizeof(sqvec<SQRefCounted*>)); new (g_pending) sqvec<SQRefCounted*>(); }
     g_pending->push_back(r);
-    return;
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;  // no memory for the list: the object goes now, deeper in the C stack
   }
+}
+
+void sq_release_object(SQRefCounted* r) {
+  if (g_releaseDepth > 64 && defer_release(r)) return;
   g_releaseDepth++;
   r->destroy();
   if (g_releaseDepth == 1) {
@@ -119,26 +125,33 @@ SQString* SQSharedState::findString(const SQChar* s, SQInteger len, SQHash h) {
 }
 
 void SQSharedState::addString(SQString* s) {
-  if (_numStrings >= _numBuckets) {
-    SQUnsignedInteger nb = _numBuckets * 2;
-    SQString** nbk = (SQString**)sq_vm_malloc(nb * sizeof(SQString*));
-    memset(nbk, 0, nb * sizeof(SQString*));
-    for (SQUnsignedInteger i = 0; i < _numBuckets; i++) {
-      for (SQString* p = _strings[i]; p;) {
-        SQString* next = p->_nextInBucket;
-        p->_nextInBucket = nbk[p->_hash & (nb - 1)];
-        nbk[p->_hash & (nb - 1)] = p;
-        p = next;
-      }
-    }
-    sq_vm_free(_strings, _numBuckets * sizeof(SQString*));
-    _strings = nbk;
-    _numBuckets = nb;
-  }
+  if (_numStrings >= _numBuckets) growStrings();
   SQString** b = &_strings[s->_hash & (_numBuckets - 1)];
   s->_nextInBucket = *b;
   *b = s;
   _numStrings++;
+}
+
+void SQSharedState::growStrings() {
+  SQUnsignedInteger nb = _numBuckets * 2;
+  SQString** nbk;
+  try {
+    nbk = (SQString**)sq_vm_malloc(nb * sizeof(SQString*));
+  } catch (const std::bad_alloc&) {
+    return;  // the chains grow longer instead; the string itself is already made
+  }
+  memset(nbk, 0, nb * sizeof(SQString*));
+  for (SQUnsignedInteger i = 0; i < _numBuckets; i++) {
+    for (SQString* p = _strings[i]; p;) {
+      SQString* next = p->_nextInBucket;
+      p->_nextInBucket = nbk[p->_hash & (nb - 1)];
+      nbk[p->_hash & (nb - 1)] = p;
+      p = next;
+    }
+  }
+  sq_vm_free(_strings, _numBuckets * sizeof(SQString*));
+  _strings = nbk;
+  _numBuckets = nb;
 }
 
 void SQSharedState::removeString(SQString* s) {
@@ -672,6 +685,7 @@ SQSharedState* sq_new_shared_state() {
   memset(ss->_strings, 0, ss->_numBuckets * sizeof(SQString*));
   for (int i = 0; i < MT_LAST; i++) ss->_metaNames[i] = SQString::create(ss, g_metaNames[i]);
   ss->_constructorName = SQString::create(ss, "constructor");
+  ss->_outOfMemory = SQString::create(ss, "out of memory");
   ss->_registry = SQTable::create(ss, 0);
   ss->_consts = SQTable::create(ss, 0);
   ss->_refsTable = SQTable::create(ss, 0);
@@ -697,6 +711,7 @@ void sq_free_shared_state(SQSharedState* ss) {
   }
   for (int i = 0; i < MT_LAST; i++) ss->_metaNames[i].Null();
   ss->_constructorName.Null();
+  ss->_outOfMemory.Null();
   sq_vm_free(ss->_scratch, ss->_scratchSize);
   // strings still referenced from outside (leaked handles) keep their memory
   sq_vm_free(ss->_strings, ss->_numBuckets * sizeof(SQString*));

@@ -33,16 +33,20 @@ template <class T> struct sqvec {
     _alloc = n;
   }
   void grow() { reserve(_alloc ? _alloc * 2 : 4); }
-  T& push_back(const T& v) { if (_size == _alloc) grow(); new (&_vals[_size]) T(v); return _vals[_size++]; }
+  T& push_back(const T& v) {
+    if (_size == _alloc) return growAndPush(v);
+    new (&_vals[_size]) T(v);
+    return _vals[_size++];
+  }
   T& push_back() { if (_size == _alloc) grow(); new (&_vals[_size]) T(); return _vals[_size++]; }
   // Room for one more element, not constructed: the caller constructs it in place.
   T* pushRaw() { if (_size == _alloc) grow(); return &_vals[_size++]; }
   void pop_back() { _size--; _vals[_size].~T(); }
   void resize(SQUnsignedInteger n, const T& fill = T()) {
-    if (n > _alloc) reserve(n);
-    for (SQUnsignedInteger i = _size; i < n; i++) new (&_vals[i]) T(fill);
-    for (SQUnsignedInteger i = n; i < _size; i++) _vals[i].~T();
-    _size = n;
+    if (n <= _alloc) { setSize(n, fill); return; }
+    T copy(fill);  // fill may be one of our elements
+    reserve(n);
+    setSize(n, copy);
   }
   void insert(SQUnsignedInteger at, const T& v) {
     T copy(v);
@@ -66,6 +70,19 @@ template <class T> struct sqvec {
   T& back() const { return _vals[_size - 1]; }
   SQUnsignedInteger size() const { return _size; }
   bool empty() const { return _size == 0; }
+ private:
+  void setSize(SQUnsignedInteger n, const T& fill) {
+    for (SQUnsignedInteger i = _size; i < n; i++) new (&_vals[i]) T(fill);
+    for (SQUnsignedInteger i = n; i < _size; i++) _vals[i].~T();
+    _size = n;
+  }
+  // v may be one of our elements (a.extend(a)): it is copied before the storage moves.
+  __attribute__((noinline)) T& growAndPush(const T& v) {
+    T copy(v);
+    grow();
+    new (&_vals[_size]) T(std::move(copy));
+    return _vals[_size++];
+  }
 };
 
 struct SQRefCounted {

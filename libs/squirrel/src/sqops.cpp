@@ -87,6 +87,11 @@ bool SQVM::get(const SQObject& self, const SQObject& key, SQObjectPtr& out, bool
     default: break;
   }
   if (!raw) {
+    // a delegate is a table: through it, a table's or userdata's lookup reaches the table
+    // default delegate before any _get
+    if ((sq_type(self) == OT_TABLE || sq_type(self) == OT_USERDATA) && ((SQDelegable*)_refcounted(self))->_delegate &&
+        _table(_sharedState->_tableDelegate)->get(key, out))
+      return true;
     // _get metamethod
     SQObjectPtr mm;
     if (sq_type(self) != OT_CLASS && getMetaMethod(self, MT_GET, mm)) {
@@ -239,18 +244,21 @@ bool SQVM::createClass(SQClass* base, const SQObject& attrs, SQObjectPtr& out) {
 }
 
 bool SQVM::deleteSlot(const SQObject& self, const SQObject& key, SQObjectPtr& out, bool raw) {
-  if (sq_type(self) != OT_TABLE) {
-    if (sq_type(self) == OT_INSTANCE || sq_type(self) == OT_CLASS) { raiseError("cannot delete a slot from %s", sq_type_name(sq_type(self))); return false; }
-    if (sq_type(self) != OT_USERDATA) { raiseError("attempt to delete a slot from a %s", sq_type_name(sq_type(self))); return false; }
+  SQObjectType type = sq_type(self);
+  if (type != OT_TABLE && type != OT_INSTANCE && type != OT_USERDATA && type != OT_CLASS) {
+    raiseError("attempt to delete a slot from a %s", sq_type_name(type));
+    return false;
   }
   if (!raw) {
+    // a table's delegate, or an instance's class, may handle it
     SQObjectPtr mm;
     if (getMetaMethod(self, MT_DELSLOT, mm)) {
       SQObject args[1] = {key};
       return callMeta(mm, self, 1, args, out);
     }
   }
-  if (sq_type(self) != OT_TABLE) { raiseIdxError(key); return false; }
+  if (type == OT_INSTANCE || type == OT_CLASS) { raiseError("cannot delete a slot from %s", sq_type_name(type)); return false; }
+  if (type != OT_TABLE) { raiseIdxError(key); return false; }
   SQTable* t = _table(self);
   if (!t->get(key, out)) { raiseIdxError(key); return false; }
   t->remove(key);

@@ -2,6 +2,25 @@
 #include "sqstdaux.h"
 #include "sqvm.h"
 
+// How a local's value appears: strings quoted, numbers and booleans as text, anything else
+// by its type alone, so that the report is the same from run to run.
+static const SQChar* container_name(SQObjectType t) {
+  switch (t) {
+    case OT_TABLE: return "TABLE";
+    case OT_ARRAY: return "ARRAY";
+    case OT_CLOSURE: return "CLOSURE";
+    case OT_NATIVECLOSURE: return "NATIVECLOSURE";
+    case OT_GENERATOR: return "GENERATOR";
+    case OT_USERDATA: return "USERDATA";
+    case OT_USERPOINTER: return "USERPOINTER";
+    case OT_THREAD: return "THREAD";
+    case OT_CLASS: return "CLASS";
+    case OT_INSTANCE: return "INSTANCE";
+    case OT_WEAKREF: return "WEAKREF";
+    default: return nullptr;
+  }
+}
+
 void sqstd_printcallstack(HSQUIRRELVM v) {
   SQPRINTFUNCTION pf = sq_geterrorfunc(v);
   if (!pf) return;
@@ -20,6 +39,7 @@ void sqstd_printcallstack(HSQUIRRELVM v) {
       SQObjectPtr val = v->top();
       v->pop();
       if (sq_type(val) == OT_STRING) pf(v, "[%s] \"%s\"\n", name, _string(val)->_val);
+      else if (const SQChar* container = container_name(sq_type(val))) pf(v, "[%s] %s\n", name, container);
       else pf(v, "[%s] %s\n", name, _string(v->printable(val, false))->_val);
     }
   }

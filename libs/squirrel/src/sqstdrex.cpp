@@ -8,11 +8,12 @@
 
 namespace {
 
-enum RexOp { R_CHAR, R_ANY, R_CLASS, R_BOL, R_EOL, R_WORDB, R_NWORDB, R_SPLIT, R_JMP, R_SAVE, R_MATCH };
-struct RexInst { RexOp op; SQInteger a, b; };  // a: char/class index/target/save slot, b: second target
+enum RexOp { R_CHAR, R_ANY, R_CLASS, R_BOL, R_EOL, R_WORDB, R_NWORDB, R_BALANCED, R_SPLIT, R_JMP, R_SAVE, R_MATCH };
+// a: char, class index, target, save slot or opening char; b: second target or closing char
+struct RexInst { RexOp op; SQInteger a, b; };
 struct RexClass { unsigned char bits[32]; };
 
-enum NodeType { N_CHAR, N_ANY, N_CLASS, N_BOL, N_EOL, N_WORDB, N_NWORDB, N_CONCAT, N_ALT, N_GROUP, N_REPEAT, N_EMPTY };
+enum NodeType { N_CHAR, N_ANY, N_CLASS, N_BOL, N_EOL, N_WORDB, N_NWORDB, N_BALANCED, N_CONCAT, N_ALT, N_GROUP, N_REPEAT, N_EMPTY };
 struct RexNode { NodeType type; SQInteger a = 0, b = 0; SQInteger left = -1, right = -1; };  // children by index
 
 }  // namespace
@@ -51,6 +52,7 @@ struct Parser {
     SQInteger left = concat();
     while (*p == '|') {
       p++;
+      if (!*p || *p == '|' || *p == ')') fail("letter expected");  // an empty alternative
       SQInteger right = concat();
       left = node(N_ALT, 0, 0, left, right);
     }
@@ -68,7 +70,7 @@ struct Parser {
   SQInteger number() {
     if (!isdigit((unsigned char)*p)) fail("number expected");
     SQInteger n = 0;
-    while (isdigit((unsigned char)*p)) { n = n * 10 + (*p - '0'); if (n > 1000) fail("repetition count too large"); p++; }
+    while (isdigit((unsigned char)*p)) { n = n * 10 + (*p - '0'); if (n > 0xFFFF) fail("overflow in numeric constant"); p++; }
     return n;
   }
   SQInteger repeat() {
@@ -83,9 +85,9 @@ struct Parser {
         mn = number();
         mx = mn;
         if (*p == ',') { p++; mx = *p == '}' ? -1 : number(); }
-        if (*p != '}') fail("expected '}'");
+        if (*p != '}') fail(", or } expected");
         p++;
-        if (mx >= 0 && mx < mn) fail("invalid repetition range");
+        if (mx >= 0 && mx < mn) fail("invalid range");
       } else return a;
       a = node(N_REPEAT, mn, mx, a);
     }
@@ -113,6 +115,40 @@ struct Parser {
     }
     return true;
   }
+  // One bound of a range in a class, escapes read; false for a predefined class (\d).
+  bool classChar(RexClass& cls, int& ch) {
+    if (!*p) fail("letter expected");
+    if (*p != '\\') { ch = (unsigned char)*p++; return true; }
+    p++;
+    if (!*p) fail("letter expected");
+    if (predefined(*p, cls)) { p++; return false; }
+    ch = (unsigned char)escapeChar(*p++);
+    return true;
+  }
+  // The class after '[', up to and past its ']'.
+  RexClass charClass() {
+    RexClass cls;
+    memset(&cls, 0, sizeof(cls));
+    bool neg = false;
+    if (*p == '^') { neg = true; p++; }
+    if (*p == ']') fail("empty class");
+    while (*p != ']') {
+      int lo, hi;
+      bool single = classChar(cls, lo);
+      if (*p != '-' || p[1] == ']') {  // a '-' before the ']' is itself
+        if (single) classSet(cls, lo);
+        continue;
+      }
+      p++;
+      if (!*p) fail("unfinished range");
+      if (!single || !classChar(cls, hi)) fail("cannot use character classes in ranges");
+      if (hi < lo) fail("invalid range");
+      for (int ch = lo; ch <= hi; ch++) classSet(cls, ch);
+    }
+    p++;
+    if (neg) for (int i = 0; i < 32; i++) cls.bits[i] = (unsigned char)~cls.bits[i];
+    return cls;
+  }
   SQChar escapeChar(SQChar e) {
     switch (e) {
       case 't': return '\t';
@@ -136,57 +172,34 @@ struct Parser {
         if (p[0] == '?' && p[1] == ':') p += 2;
         else group = r->ngroups++;
         SQInteger inner = alt();
-        if (*p != ')') fail("expected ')'");
+        if (*p != ')') fail("expected paren");
         p++;
         return node(N_GROUP, group, 0, inner);
       }
-      case '[': {
-        p++;
-        RexClass cls;
-        memset(&cls, 0, sizeof(cls));
-        bool neg = false;
-        if (*p == '^') { neg = true; p++; }
-        bool first = true;
-        while (*p && (*p != ']' || first)) {
-          first = false;
-          int lo;
-          if (*p == '\\') {
-            p++;
-            if (!*p) fail("unfinished range");
-            if (predefined(*p, cls)) { p++; continue; }
-            lo = (unsigned char)escapeChar(*p++);
-          } else lo = (unsigned char)*p++;
-          if (*p == '-' && p[1] && p[1] != ']') {
-            p++;
-            int hi;
-            if (*p == '\\') { p++; if (!*p) fail("unfinished range"); hi = (unsigned char)escapeChar(*p++); }
-            else hi = (unsigned char)*p++;
-            if (hi < lo) fail("invalid range");
-            for (int ch = lo; ch <= hi; ch++) classSet(cls, ch);
-          } else classSet(cls, lo);
-        }
-        if (*p != ']') fail("expected ']'");
-        p++;
-        if (neg) for (int i = 0; i < 32; i++) cls.bits[i] = (unsigned char)~cls.bits[i];
-        return node(N_CLASS, newClass(cls));
-      }
+      case '[': p++; return node(N_CLASS, newClass(charClass()));
       case '.': p++; return node(N_ANY);
       case '^': p++; return node(N_BOL);
       case '$': p++; return node(N_EOL);
       case '\\': {
         p++;
         SQChar e = *p;
-        if (!e) fail("unfinished escape");
+        if (!e) fail("letter expected");
         p++;
         if (e == 'b') return node(N_WORDB);
         if (e == 'B') return node(N_NWORDB);
+        if (e == 'm') {
+          // \mXY: a run from X to its matching Y
+          if (!p[0] || !p[1]) fail("balanced chars expected");
+          if (p[0] == p[1]) fail("open/close char can't be the same");
+          p += 2;
+          return node(N_BALANCED, (unsigned char)p[-2], (unsigned char)p[-1]);
+        }
         RexClass cls;
         memset(&cls, 0, sizeof(cls));
         if (predefined(e, cls)) return node(N_CLASS, newClass(cls));
         return node(N_CHAR, (unsigned char)escapeChar(e));
       }
-      case '*': case '+': case '?': case '{': fail("nothing to repeat");
-      case ')': fail("unexpected ')'");
+      case '*': case '+': case '?': case '{': case ')': fail("unexpected character");
       default: p++; return node(N_CHAR, (unsigned char)c);
     }
   }
@@ -212,6 +225,7 @@ struct Codegen {
       case N_EOL: emit(R_EOL); break;
       case N_WORDB: emit(R_WORDB); break;
       case N_NWORDB: emit(R_NWORDB); break;
+      case N_BALANCED: emit(R_BALANCED, n.a, n.b); break;
       case N_CONCAT: gen(n.left, depth + 1); gen(n.right, depth + 1); break;
       case N_ALT: {
         SQInteger split = emit(R_SPLIT);
@@ -281,12 +295,28 @@ bool run(SQRex* r, SQInteger pc, const SQChar* sp, SQInteger depth, const SQChar
         if ((a != b) == (in.op == R_WORDB)) { pc++; continue; }
         return false;
       }
+      case R_BALANCED: {
+        if (sp >= r->eol || (unsigned char)*sp != in.a) return false;
+        // each character scanned counts as a step, as the other instructions do
+        SQInteger open = 1;
+        for (sp++; sp < r->eol && open > 0; sp++) {
+          if (++r->steps > REX_MAX_STEPS) return false;
+          if ((unsigned char)*sp == in.b) open--;
+          else if ((unsigned char)*sp == in.a) open++;
+        }
+        if (open > 0) return false;
+        pc++;
+        continue;
+      }
       case R_JMP: pc = in.a; continue;
       case R_SPLIT:
         if (run(r, in.a, sp, depth + 1, end)) return true;
         pc = in.b;
         continue;
       case R_SAVE: {
+        // a repeated group keeps the span of its first round: once its end is set, the
+        // later rounds leave it
+        if (r->caps[in.a | 1]) { pc++; continue; }
         const SQChar* old = r->caps[in.a];
         r->caps[in.a] = sp;
         if (run(r, pc + 1, sp, depth + 1, end)) return true;

@@ -5,8 +5,17 @@
 #include <stdio.h>
 #include <string.h>
 
+// A conversion ("%-08.3f") is at most this long; its width and its precision take at most
+// two digits each.
 #define MAX_FORMAT_LEN 20
-#define MAX_WFORMAT_LEN 3
+#define MAX_WFORMAT_LEN 2
+
+// Reads the digits of a width or a precision; false when there are too many.
+static bool format_digits(const SQChar* format, SQInteger fmtlen, SQInteger& i) {
+  SQInteger start = i;
+  while (i < fmtlen && isdigit((unsigned char)format[i])) i++;
+  return i - start <= MAX_WFORMAT_LEN;
+}
 
 SQRESULT sqstd_format(HSQUIRRELVM v, SQInteger nformatstringidx, SQInteger* outlen, SQChar** output) {
   const SQChar* format;
@@ -18,43 +27,37 @@ SQRESULT sqstd_format(HSQUIRRELVM v, SQInteger nformatstringidx, SQInteger* outl
   while (i < fmtlen) {
     if (format[i] != '%') { out.push_back(format[i++]); continue; }
     if (i + 1 < fmtlen && format[i + 1] == '%') { out.push_back('%'); i += 2; continue; }
-    // copy the conversion spec: flags, width, precision
-    SQChar spec[MAX_FORMAT_LEN + 4];
-    SQInteger n = 0;
-    spec[n++] = format[i++];
-    while (i < fmtlen && strchr("-+ #0", format[i])) {
-      if (n >= MAX_FORMAT_LEN) return sq_throwerror(v, "format too long");
-      spec[n++] = format[i++];
-    }
-    SQInteger wc = 0;
-    while (i < fmtlen && isdigit((unsigned char)format[i])) {
-      if (++wc > MAX_WFORMAT_LEN) return sq_throwerror(v, "width format too long");
-      spec[n++] = format[i++];
-    }
+    if (nparam > sq_gettop(v)) return sq_throwerror(v, "not enough parameters for the given format string");
+    // the conversion spec: flags, width, precision
+    SQInteger start = i++;
+    while (i < fmtlen && strchr("-+ #0", format[i])) i++;
+    if (!format_digits(format, fmtlen, i)) return sq_throwerror(v, "width format too long");
     if (i < fmtlen && format[i] == '.') {
-      spec[n++] = format[i++];
-      wc = 0;
-      while (i < fmtlen && isdigit((unsigned char)format[i])) {
-        if (++wc > MAX_WFORMAT_LEN) return sq_throwerror(v, "precision format too long");
-        spec[n++] = format[i++];
-      }
+      i++;
+      if (!format_digits(format, fmtlen, i)) return sq_throwerror(v, "precision format too long");
     }
+    if (i - start + 1 > MAX_FORMAT_LEN) return sq_throwerror(v, "format too long");
     if (i >= fmtlen) return sq_throwerror(v, "invalid format");
     SQChar conv = format[i++];
-    if (nparam > sq_gettop(v)) return sq_throwerror(v, "not enough parameters for the given format string");
+    SQChar spec[MAX_FORMAT_LEN + 4];
+    SQInteger n = i - 1 - start;
+    memcpy(spec, format + start, (size_t)n);
+    SQObjectType type = sq_gettype(v, nparam);
     SQChar buf[512];
     int written = 0;
     switch (conv) {
       case 'd': case 'i': case 'x': case 'X': case 'o': case 'u': case 'c': {
+        if (type != OT_INTEGER && type != OT_FLOAT) return sq_throwerror(v, "integer expected for the specified format");
         SQInteger iv;
-        if (SQ_FAILED(sq_getinteger(v, nparam, &iv))) return sq_throwerror(v, "integer expected for the specified format");
+        sq_getinteger(v, nparam, &iv);
         if (conv == 'c') { spec[n++] = 'c'; spec[n] = 0; written = snprintf(buf, sizeof(buf), spec, (int)iv); }
         else { spec[n++] = 'l'; spec[n++] = 'l'; spec[n++] = conv; spec[n] = 0; written = snprintf(buf, sizeof(buf), spec, (long long)iv); }
         break;
       }
       case 'f': case 'g': case 'G': case 'e': case 'E': {
+        if (type != OT_INTEGER && type != OT_FLOAT) return sq_throwerror(v, "float expected for the specified format");
         SQFloat fv;
-        if (SQ_FAILED(sq_getfloat(v, nparam, &fv))) return sq_throwerror(v, "float expected for the specified format");
+        sq_getfloat(v, nparam, &fv);
         spec[n++] = conv; spec[n] = 0;
         written = snprintf(buf, sizeof(buf), spec, (double)fv);
         break;
@@ -69,7 +72,7 @@ SQRESULT sqstd_format(HSQUIRRELVM v, SQInteger nformatstringidx, SQInteger* outl
           nparam++;
           continue;
         }
-        SQInteger need = slen + 1024;
+        SQInteger need = slen + 128;
         sqvec<SQChar> big;
         big.resize((SQUnsignedInteger)need);
         written = snprintf(&big[0], (size_t)need, spec, s);

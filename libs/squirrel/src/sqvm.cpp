@@ -52,18 +52,6 @@ const SQObject& SQVM::closureRoot(const SQClosure* c) const {
   return _roottable;
 }
 
-SQObjectPtr& SQVM::curRoot() {
-  for (SQInteger i = (SQInteger)_calls.size() - 1; i >= 0; i--) {
-    const SQObjectPtr& c = _calls[i]._closure;
-    if (sq_type(c) == OT_CLOSURE && _closure(c)->_root) {
-      SQObject& o = _closure(c)->_root->_obj;
-      if (sq_type(o) != OT_NULL) return *(SQObjectPtr*)&o;
-      break;
-    }
-  }
-  return _roottable;
-}
-
 // ---- errors -------------------------------------------------------------------------------
 void SQVM::raiseError(const SQChar* fmt, ...) {
   SQChar buf[512];
@@ -90,7 +78,12 @@ void SQVM::callErrorHandler(const SQObject& err) {
   // an error inside the handler does not call the handler again
   _inErrorHandler = true;
   struct Reset { bool& f; ~Reset() { f = false; } } reset{_inErrorHandler};
-  callMeta(handler, _roottable, 1, args, ret, false);
+  SQInteger top = _top;
+  try {
+    callMeta(handler, _roottable, 1, args, ret, false);
+  } catch (const std::bad_alloc&) {
+    setTop(top);  // a handler short of memory reports nothing more
+  }
   _lasterror = saved;
   _errorHandled = true;
 }
@@ -155,20 +148,17 @@ bool SQVM::enterNative() {
 
 static bool check_type_mask(SQInteger mask, const SQObject& o) { return (mask & (SQInteger)sq_type(o) & _RT_MASK) != 0; }
 
-// "integer|float": the names of the types a parameter mask accepts.
+// "integer|float": the names of the types a parameter mask accepts, one for each (a
+// closure and a native closure are both "function": "function|function").
 static void type_mask_names(SQInteger mask, SQChar* out, size_t size) {
   static const SQObjectType types[] = {OT_NULL, OT_INTEGER, OT_FLOAT, OT_BOOL, OT_STRING, OT_TABLE, OT_ARRAY,
     OT_USERDATA, OT_CLOSURE, OT_NATIVECLOSURE, OT_GENERATOR, OT_USERPOINTER, OT_THREAD, OT_FUNCPROTO, OT_CLASS,
     OT_INSTANCE, OT_WEAKREF, OT_OUTER};
   size_t len = 0;
   out[0] = 0;
-  const SQChar* last = "";
   for (SQObjectType t : types) {
     if (!(mask & _RAW_TYPE(t)) || len + 1 >= size) continue;
-    const SQChar* name = sq_type_name(t);
-    if (strcmp(name, last) == 0) continue;  // closures and native closures are both "function"
-    len += (size_t)snprintf(out + len, size - len, "%s%s", len ? "|" : "", name);
-    last = name;
+    len += (size_t)snprintf(out + len, size - len, "%s%s", len ? "|" : "", sq_type_name(t));
   }
 }
 
@@ -370,7 +360,10 @@ bool SQVM::resumeGenerator(SQGenerator* g, SQInteger target) {
   SQFunctionProto* p = _closure(g->_closure)->_proto;
   SQInteger base = _top;
   SQInteger n = (SQInteger)g->_stack.size();
+  // the room the frame needs, taken before anything moves out of the generator
   if (base + p->_stacksize + n + 8 > _stackSize) growStack(base + p->_stacksize + n + 8);
+  _traps.reserve(_traps.size() + g->_traps.size());
+  _calls.reserve(_calls.size() + 1);
   for (SQInteger i = 0; i < n; i++) _stack[base + i] = std::move(g->_stack[i]);
   g->_stack.resize(0);
   _top = base + n;
@@ -586,7 +579,23 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
       }
     }
   } guard{this, entryFrame, std::uncaught_exceptions()};
+  // An allocation that fails inside the loop raises "out of memory" where the instruction
+  // ran, as any script error: a try there catches it. Whatever may allocate records the
+  // frame's position (SYNC) first, so the error path finds the stack and the frame in
+  // order; the stack's slots above _top hold no references. (The handler lives out here:
+  // inside the loop's function it would slow every instruction down.)
+  bool outOfMemory = false;
+  for (;;) {
+    try {
+      return run(entryFrame, raiseerror, outOfMemory);
+    } catch (const std::bad_alloc&) {
+      raiseErrorObj(_sharedState->_outOfMemory);
+      outOfMemory = true;
+    }
+  }
+}
 
+bool SQVM::run(SQInteger entryFrame, bool raiseerror, bool startInError) {
   // the execution budget is set before scripts run (sq_setopslimit), never by them
   const bool limitOps = _sharedState->_limitOps;
   SQCallInfo* ci;
@@ -614,9 +623,11 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
     SQ_OPCODES(SQ_OPCODE_LABEL)
 #undef SQ_OPCODE_LABEL
   };
+  SQUnsignedInteger32 w;
+  if (startInError) goto error;
   LOADFRAME();
   for (;;) {
-    SQUnsignedInteger32 w = *ip++;
+    w = *ip++;
     switch (SQ_OP(w)) {
       case OP_PUSHNULL: L_OP_PUSHNULL: (sp++)->Null(); break;
       case OP_PUSHTRUE: L_OP_PUSHTRUE: *sp++ = SQObjectPtr(true); break;
@@ -937,7 +948,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
       }
       case OP_NOT: L_OP_NOT: sp[-1].setBool(sq_isfalse(sp[-1])); break;
       case OP_BNOT: L_OP_BNOT: {
-        if (sq_type(sp[-1]) != OT_INTEGER) { raiseError("attempt to perform a bitwise op on a %s", sq_type_name(sq_type(sp[-1]))); SYNC(); goto error; }
+        if (sq_type(sp[-1]) != OT_INTEGER) { SYNC(); raiseError("attempt to perform a bitwise op on a %s", sq_type_name(sq_type(sp[-1]))); goto error; }
         _integer(sp[-1]) = ~_integer(sp[-1]);
         break;
       }
@@ -1243,6 +1254,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         break;
       }
       case OP_CLOSURE: L_OP_CLOSURE: {
+        SYNC();
         SQFunctionProto* p = _funcproto(clo->_proto->_functions[SQ_ARG(w)]);
         SQClosure* nc = SQClosure::create(_sharedState, p, clo->_root);
         SQObjectPtr ncref(nc);
@@ -1258,12 +1270,19 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         *sp++ = std::move(ncref);
         break;
       }
-      case OP_NEWTABLE: L_OP_NEWTABLE: *sp++ = SQObjectPtr(SQTable::create(_sharedState, SQ_ARG(w))); break;
-      case OP_NEWARRAY: L_OP_NEWARRAY: { SQArray* a = SQArray::create(_sharedState, 0); a->_values.reserve(SQ_ARG(w)); *sp++ = SQObjectPtr(a); break; }
-      case OP_APPENDA: L_OP_APPENDA: _array(sp[-2])->_values.push_back(std::move(sp[-1])); (--sp)->Null(); break;
+      case OP_NEWTABLE: L_OP_NEWTABLE: SYNC(); *sp++ = SQObjectPtr(SQTable::create(_sharedState, SQ_ARG(w))); break;
+      case OP_NEWARRAY: L_OP_NEWARRAY: {
+        SYNC();
+        SQObjectPtr a(SQArray::create(_sharedState, 0));
+        _array(a)->_values.reserve(SQ_ARG(w));
+        *sp++ = std::move(a);
+        break;
+      }
+      case OP_APPENDA: L_OP_APPENDA: SYNC(); _array(sp[-2])->_values.push_back(std::move(sp[-1])); (--sp)->Null(); break;
       case OP_NEWSLOTT: L_OP_NEWSLOTT: {
-        if (sq_type(sp[-2]) == OT_NULL) { SYNC(); raiseError("null cannot be used as index"); goto error; }
-        if (sq_type(sp[-2]) == OT_FLOAT && isnan(_float(sp[-2]))) { SYNC(); raiseError("NaN cannot be used as index"); goto error; }
+        SYNC();
+        if (sq_type(sp[-2]) == OT_NULL) { raiseError("null cannot be used as index"); goto error; }
+        if (sq_type(sp[-2]) == OT_FLOAT && isnan(_float(sp[-2]))) { raiseError("NaN cannot be used as index"); goto error; }
         _table(sp[-3])->newSlot(sp[-2], sp[-1]);
         (--sp)->Null(); (--sp)->Null();
         break;
@@ -1308,8 +1327,17 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         break;
       }
       case OP_YIELD: L_OP_YIELD: {
-        if (!ci->_generator) { SYNC(); raiseError("yield outside a generator"); goto error; }
+        SYNC();
+        if (!ci->_generator) { raiseError("yield outside a generator"); goto error; }
         SQGenerator* g = ci->_gen;
+        {
+          // the room the frame needs in the generator, taken before anything moves
+          SQInteger nouters = 0;
+          for (SQOuter* o = _openOuters; o && o->_idx >= ci->_base; o = o->_nextOpen) nouters++;
+          g->_outers.reserve(g->_outers.size() + nouters);
+          g->_stack.reserve(g->_stack.size() + (sp - stk) + 1);
+          g->_traps.reserve(g->_traps.size() + ci->_ntraps);
+        }
         SQObjectPtr val = std::move(sp[-1]);
         (--sp)->Null();
         SQInteger base = ci->_base;
@@ -1399,6 +1427,7 @@ bool SQVM::execute(SQInteger entryFrame, bool raiseerror) {
         if (hookActive()) { SYNC(); callDebugHook('l', SQ_ARG(w)); RELOAD(); }
         break;
       case OP_PUSHTRAP: L_OP_PUSHTRAP: {
+        SYNC();
         SQExceptionTrap t;
         t._stackTop = sp - _stack;
         t._ip = ip + SQ_ARG(w);

@@ -14,6 +14,7 @@ struct SQSharedState {
   SQObjectPtr _refsTable;  // objects held through sq_addref: table obj -> count
   SQObjectPtr _metaNames[MT_LAST];
   SQObjectPtr _constructorName;
+  SQObjectPtr _outOfMemory;  // the error raised when an allocation fails, made in advance
   SQObjectPtr _tableDelegate, _arrayDelegate, _stringDelegate, _numberDelegate, _closureDelegate,
       _generatorDelegate, _threadDelegate, _classDelegate, _instanceDelegate, _weakrefDelegate;
   SQCOMPILERERROR _compilerErrorHandler = nullptr;
@@ -33,6 +34,7 @@ struct SQSharedState {
 
   SQString* findString(const SQChar* s, SQInteger len, SQHash h);
   void addString(SQString* s);
+  void growStrings();
   void removeString(SQString* s);
   SQChar* scratch(SQInteger size);
   SQString* str(const SQChar* s) { return SQString::create(this, s); }
@@ -129,6 +131,9 @@ struct SQVM : SQCollectable {
   // calls: the callee sits at stack[_top - nargs - 1], followed by 'this' and the arguments.
   bool call(const SQObject& callee, SQInteger nargs, SQInteger stackbase, SQObjectPtr& ret, bool raiseerror);
   bool execute(SQInteger entryFrame, bool raiseerror);
+  // The interpreter loop of execute; startInError: the last error was raised at the
+  // current instruction, its handling comes first.
+  __attribute__((noinline)) bool run(SQInteger entryFrame, bool raiseerror, bool startInError);
   // Starts the call of stack[target] with nargs values ('this' first) above it. A script
   // closure gets a new frame (pushedFrame); anything else runs now and leaves its result
   // in stack[target] with the top just above.
@@ -167,8 +172,7 @@ struct SQVM : SQCollectable {
   bool resumeGenerator(SQGenerator* g, SQInteger target);
   bool wakeup(bool hasValue, const SQObject& value, bool retval, bool raiseerror, bool throwerror);
   SQObjectPtr printable(const SQObject& o, bool useMeta = true);  // tostring that never fails (always a string)
-  SQObjectPtr& curRoot();
-  // The root table a closure sees: its own, else the thread's.
+  // The root table a closure sees: the one set with setroot, else the thread's current one.
   const SQObject& closureRoot(const SQClosure* c) const;
 };
 

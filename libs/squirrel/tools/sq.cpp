@@ -8,6 +8,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <malloc.h>
+#include <new>
 #include <string>
 
 static void print_func(HSQUIRRELVM, const SQChar* fmt, ...) {
@@ -23,7 +24,20 @@ static void error_func(HSQUIRRELVM, const SQChar* fmt, ...) {
   va_end(ap);
 }
 
+static int run(int argc, char** argv);
+
 int main(int argc, char** argv) {
+  // the VM turns a failed allocation in a script into a script error; this catches one
+  // outside any script (opening the VM, reading the arguments)
+  try {
+    return run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    fprintf(stderr, "out of memory\n");
+    return 1;
+  }
+}
+
+static int run(int argc, char** argv) {
   if (argc < 2) {
     fprintf(stderr, "usage: sq FILE [ARGS...]\n");
     return 1;

@@ -1,0 +1,2 @@
+local a = [];
+while (true) a.append(array(100000, 1));
