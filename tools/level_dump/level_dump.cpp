@@ -18,7 +18,7 @@
 
 #include "engine/gen/gen_runtime.h"
 #include "engine/gen/level_compose.h"
-#include "engine/gen/testing/map_hash.h"
+#include "tests/support/map_hash.h"
 #include "engine/gen/testing/recording_module.h"
 #include "engine/render/image.h"
 #include "engine/shared/level_map.h"
