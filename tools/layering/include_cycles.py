@@ -25,8 +25,10 @@ def node_of(path):
 
 
 def folder_of(path):
+    # tests/support is a layer of its own, below the tools and the tests that share it.
     parts = path.split("/")
-    return "/".join(parts[:2]) if parts[0] in ("engine", "platform", "libs") else parts[0]
+    two = "/".join(parts[:2])
+    return two if parts[0] in ("engine", "platform", "libs") or two == "tests/support" else parts[0]
 
 
 def strongly_connected(nodes, edges):
