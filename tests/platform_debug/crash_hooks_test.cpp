@@ -3,20 +3,14 @@
 // report's lines with their flushes, then the shut-down with its message and
 // watchdog); and the module symbol registrations report what they found.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <algorithm>
-#include <cstring>
+#include <cstdio>
 #include <string>
 
 #include "platform/debug/crash.h"
-#include "tests/support/test_child.h"
-
-#define CHILD_ONLY()                 \
-  if (!getenv("TORVANE_TEST_CHILD")) \
-  GTEST_SKIP() << "runs only as a child process of another test"
+#include "tests/core/child_process.h"
 
 extern "C" __attribute__((noinline, no_sanitize("address", "undefined"))) int crash_hooks_null_read(volatile int* p) {
   return *p;
@@ -41,18 +35,6 @@ void shut_down(const char* message, unsigned watchdog_sec) {
   _exit(100);
 }
 
-std::string read_file(const std::string& path) {
-  std::string text;
-  if (FILE* f = fopen(path.c_str(), "rb")) {
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof(buf), f)) > 0)
-      text.append(buf, n);
-    fclose(f);
-  }
-  return text;
-}
-
 }  // namespace
 
 TEST(CrashHooksChild, NullRead) {
@@ -63,12 +45,9 @@ TEST(CrashHooksChild, NullRead) {
 }
 
 TEST(CrashHooks, AFaultReachesTheProgramOnlyThroughItsHooksInOrder) {
-  std::string home = ::testing::TempDir() + "crash_hooks_" + std::to_string(getpid());
-  mkdir(home.c_str(), 0755);
-  std::string out = home + "/child.out";
-  ChildExit child = run_test_child("/proc/self/exe", "child", "CrashHooksChild.NullRead", home, {}, out, home + "/child.err");
-  std::string text = read_file(out);
-  EXPECT_EQ(child.exit_code, 100) << text;
+  ChildResult child = run_child("CrashHooksChild.NullRead", fresh_folder("crash_hooks"));
+  const std::string& text = child.out;
+  EXPECT_EQ(child.exit_code, 100) << text << child.err;
 
   size_t fault = text.find("fault \n");
   size_t first = text.find("line exception SIGSEGV\n");
