@@ -41,8 +41,22 @@ function(torvane_link_objects target)
   foreach(lib IN LISTS ARGN)
     _torvane_collect(${lib} all)
   endforeach()
-  # Linking an OBJECT library directly adds its object files and usage requirements.
+  # Global objects are constructed in link order (engine/core/globals.cpp): the
+  # subsystems go in the order their folders are added, whatever their dependencies.
+  get_property(subsystems GLOBAL PROPERTY TORVANE_OBJECT_LIBS)
+  set(ordered "")
+  foreach(lib IN LISTS subsystems)
+    if(lib IN_LIST all)
+      list(APPEND ordered ${lib})
+    endif()
+  endforeach()
   foreach(lib IN LISTS all)
+    if(NOT lib IN_LIST ordered)
+      list(APPEND ordered ${lib})
+    endif()
+  endforeach()
+  # Linking an OBJECT library directly adds its object files and usage requirements.
+  foreach(lib IN LISTS ordered)
     target_link_libraries(${target} PRIVATE ${lib})
   endforeach()
 endfunction()

@@ -9,7 +9,7 @@ packages=(
   libphysfs-dev libpng-dev zlib1g-dev libstb-dev libsndfile1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool
-  lua5.4
+  lua5.4 python3
   libfreetype-dev fonts-dejavu-core xfonts-base
 )
 

@@ -14,9 +14,10 @@
 
 #include "engine/gen/level_compose.h"
 #include "engine/gen/level_tiles.h"
-#include "engine/gen/testing/recording_module.h"
 #include "engine/shared/level_map.h"
 #include "engine/shell/modes/game_flow.h"  // cur_level
+#include "tests/support/stand_in_module.h"
+#include "tests/support/vfs_mounts.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ void setup_once() {
     return;
   ready = true;
   mount_game_data("bench_levelgen", BENCH_DATA_DIR);
-  install_recording_module();
+  install_stand_in_module(STAND_IN_LEVEL);
   load_level_tiles();
   module_calls.reserve(4096);
 }

@@ -34,7 +34,6 @@
 
 #include "engine/gen/level_compose.h"
 #include "engine/gen/level_tiles.h"
-#include "engine/gen/testing/recording_module.h"
 #include "engine/render/background.h"
 #include "engine/render/d3d_device.h"
 #include "engine/render/d3d_shaders.h"
@@ -53,6 +52,7 @@
 #include "engine/world/junk.h"
 #include "tests/support/draw_time.h"
 #include "tests/support/fill_count.h"
+#include "tests/support/stand_in_module.h"
 
 namespace {
 
@@ -130,7 +130,7 @@ bool setup() {
     return false;
   common_vb_writer.create(65536, 4);
 
-  install_recording_module();
+  install_stand_in_module(STAND_IN_LEVEL);
   load_level_tiles();
   cur_level = 3;
   game_rnd_seed = 0x9E3779B97F4A7C15ull;

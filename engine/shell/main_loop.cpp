@@ -108,6 +108,185 @@ void run_periodic_work() {
   clear_changed_files();
 }
 
+namespace {
+
+// The loop's state from one step to the next.
+struct LoopState {
+  const MainLoopServices& services;
+  int64_t ticks_per_sec;
+  int64_t step_ticks;         // one update
+  int catchup_limit;          // updates that may run back to back before a frame is shown
+  int64_t stall_limit;        // a longer gap (a breakpoint, a suspended process) is not caught up
+  const profiler::BlockDescriptor* render_loop_block;
+  const profiler::BlockDescriptor* sleep_block;
+  const profiler::BlockDescriptor* frame_event;
+
+  bool frame_pending = false;  // rendered and not yet presented
+  int64_t render_start = 0;    // when the pending frame's render began
+  bool second_passed = false;  // the once-a-second work is due
+  // Updates run back to back since frames were last drawn between updates; -1 after a
+  // pass of the frame loop that stayed for another frame.
+  int catchup_updates = 0;
+  int64_t fps_second_start = 0;
+  int frames_this_second = 0;
+};
+
+void clear_loop_stats() {
+  last_update_ticks = 0;
+  update_ring_pos = 0;
+  frame_ring_pos = 0;
+  memset(update_time_ring, 0, sizeof(update_time_ring));
+  memset(frame_time_ring, 0, sizeof(frame_time_ring));
+  memset(gpu_activity_ring, 0, sizeof(gpu_activity_ring));
+}
+
+void run_periodic_work_if_due(LoopState& loop) {
+  if (!loop.second_passed)
+    return;
+  loop.second_passed = false;
+  if (periodicPerf.id < 0)
+    register_update_stats_tracker(&periodicPerf);
+  int64_t stamp = loop.services.now();
+  loop.services.periodic();
+  periodicPerf.accumulated += loop.services.now() - stamp;
+}
+
+// One fixed step: the statistics of the last one, a pending window-mode change, input,
+// the once-a-second work when due, then the scene's update.
+void run_update(LoopState& loop) {
+  update_time_ring[update_ring_pos] = (int)ticks_to_usec(last_update_ticks, loop.ticks_per_sec);
+  store_update_stats();
+  update_ring_pos = (update_ring_pos + 1) % STATS_RING_SIZE;
+  if (window_mode_change_pending) {
+    window_mode_change_pending = false;
+    apply_window_mode();
+  }
+  loop.services.process_input();
+  update_start_time = loop.services.now();
+  reset_update_stats();
+  time_dt = (float)((double)loop.step_ticks / (double)loop.ticks_per_sec);
+  time_ik = 1.0f;
+  run_periodic_work_if_due(loop);
+  loop.services.update(time_dt);
+  reset_frame_input();
+}
+
+// A presented frame's render-to-present time, GPU figure and frame count; a whole
+// second of frames makes the frame rate and the once-a-second work due.
+void count_presented_frame(LoopState& loop, int64_t presented) {
+  int64_t duration = presented - loop.render_start;
+  frame_time_ring[frame_ring_pos] = (int)ticks_to_usec(duration, loop.ticks_per_sec);
+  frame_prediction.add(duration);
+  int gpu = 0;
+  gpu_activity_ring[frame_ring_pos] = get_gpu_activity(&gpu) ? gpu : -1;
+  frame_ring_pos = (frame_ring_pos + 1) % STATS_RING_SIZE;
+  loop.frames_this_second++;
+  if (presented - loop.fps_second_start >= loop.ticks_per_sec) {
+    last_fps = loop.frames_this_second;
+    loop.fps_second_start = presented;
+    loop.frames_this_second = 0;
+    loop.second_passed = true;
+  }
+}
+
+// True when the pending frame went to the screen.
+bool present_pending_frame(LoopState& loop) {
+  if (!loop.frame_pending || !loop.services.present(false))
+    return false;
+  profiler::storeEvent(loop.frame_event);
+  loop.frame_pending = false;
+  count_presented_frame(loop, loop.services.now());
+  return true;
+}
+
+// With no frame to present, or a present that failed, ask the device: one that can't
+// draw (minimised, hidden, a display mode that failed to reset) makes the loop wait
+// instead of spinning on presents that keep failing.
+void wait_while_device_cannot_draw(LoopState& loop) {
+  if (loop.services.check_device())
+    return;
+  int64_t behind = loop.services.now() - update_clock;
+  if (behind > 0) {
+    profiler::ScopedBlock sleep_block(loop.sleep_block);
+    loop.services.sleep((int)(behind * 1000 / loop.ticks_per_sec) / 2);
+  }
+}
+
+// Ticks since the last update's time on the update clock. A clock a whole step behind
+// it, or further ahead than the stall limit, moves the update clock to now.
+int64_t ticks_since_update(const LoopState& loop, int64_t now) {
+  int64_t since = now - update_clock;
+  if (since <= -loop.step_ticks) {
+    update_clock = now;
+    since = 0;
+  }
+  if (since > loop.stall_limit) {
+    update_clock = now - loop.step_ticks;
+    since = loop.step_ticks;
+  }
+  return since;
+}
+
+// A frame interpolated to the point of the step where it is expected to be seen:
+// halfway through its predicted render time.
+void render_frame(LoopState& loop, int64_t now, int64_t since_update, int64_t predicted) {
+  int64_t t = std::clamp<int64_t>(since_update + predicted / 2, 0, loop.step_ticks);
+  time_dt = (float)((double)t / (double)loop.ticks_per_sec);
+  time_ik = time_dt / (float)((double)loop.step_ticks / (double)loop.ticks_per_sec);
+  loop.frame_pending = loop.services.render(time_dt);
+  if (loop.frame_pending)
+    loop.render_start = now;
+}
+
+// Renders a frame when one fits before the next update; true when the next update is
+// due (or the loop is to end).
+bool frame_step(LoopState& loop, int64_t now) {
+  int64_t since_update = ticks_since_update(loop, now);
+  int64_t predicted = std::min(frame_prediction.sum / 5, loop.step_ticks / 2);
+  bool render_now = false;
+  if (since_update + predicted >= loop.step_ticks) {
+    // The next update is due before another frame could be shown.
+    if (loop.frame_pending) {
+      update_clock += loop.step_ticks;
+      return true;
+    }
+    loop.catchup_updates++;
+    if (loop.catchup_updates <= loop.catchup_limit) {
+      update_clock += loop.step_ticks;
+      return true;
+    }
+    // As many updates ran back to back as may: a frame first.
+    render_now = true;
+  } else if (!loop.frame_pending) {
+    render_now = true;
+  }
+  if (render_now)
+    render_frame(loop, now, since_update, predicted);
+  if (loop.catchup_updates > loop.catchup_limit) {
+    // Too far behind: drop the backlog and start counting again from now.
+    loop.catchup_updates = 0;
+    update_clock = loop.services.now();
+    return true;
+  }
+  loop.catchup_updates = -1;
+  return quit_requested;
+}
+
+// Presents, waits and renders until the next update is due.
+void run_frames_until_update(LoopState& loop) {
+  for (;;) {
+    profiler::ScopedBlock render_loop_block(loop.render_loop_block);
+    loop.services.file_notify();
+    if (!present_pending_frame(loop))
+      wait_while_device_cannot_draw(loop);
+    loop.services.process_input();
+    if (frame_step(loop, loop.services.now()))
+      return;
+  }
+}
+
+}  // namespace
+
 void run_main_loop() {
   static const profiler::BlockDescriptor* main_loop_desc = block_desc("main loop");
   static const profiler::BlockDescriptor* render_loop_desc = block_desc("render loop");
@@ -115,143 +294,23 @@ void run_main_loop() {
   static const profiler::BlockDescriptor* frame_desc =
       profiler::registerDescription("FRAME", kLoopColor, __FILE__, __LINE__, profiler::BlockKind::Frame);
 
-  const MainLoopServices& s = main_loop_services;
-  const int64_t tps = s.ticks_per_sec();
-  const int64_t S = update_step_ticks;
-  const int L = max_catchup_updates;
-  const int64_t stall_limit = tps / 2;  // 500 ms
-
-  bool frame_pending = false;
-  bool second_passed = false;
-  int n = 0;
-  int64_t render_start = 0;
-  update_clock = s.now();
-  int64_t fps_second_start = update_clock;
-  int frames_this_second = 0;
-  last_update_ticks = 0;
-  update_ring_pos = 0;
-  frame_ring_pos = 0;
-  memset(update_time_ring, 0, sizeof(update_time_ring));
-  memset(frame_time_ring, 0, sizeof(frame_time_ring));
-  memset(gpu_activity_ring, 0, sizeof(gpu_activity_ring));
+  const MainLoopServices& services = main_loop_services;
+  const int64_t ticks_per_sec = services.ticks_per_sec();
+  LoopState loop{services, ticks_per_sec, update_step_ticks, max_catchup_updates, ticks_per_sec / 2,
+                 render_loop_desc, sleep_desc, frame_desc};
+  update_clock = services.now();
+  loop.fps_second_start = update_clock;
+  clear_loop_stats();
 
   while (!quit_requested) {
-    // ---- one update pass ----
     profiler::beginBlock(main_loop_desc);
-    update_time_ring[update_ring_pos] = (int)ticks_to_usec(last_update_ticks, tps);
-    store_update_stats();
-    update_ring_pos = (update_ring_pos + 1) % STATS_RING_SIZE;
-    if (window_mode_change_pending) {
-      window_mode_change_pending = false;
-      apply_window_mode();
-    }
-    s.process_input();
-    update_start_time = s.now();
-    reset_update_stats();
-    time_dt = (float)((double)S / (double)tps);
-    time_ik = 1.0f;
-    if (second_passed) {
-      second_passed = false;
-      if (periodicPerf.id < 0)
-        register_update_stats_tracker(&periodicPerf);
-      int64_t stamp = s.now();
-      s.periodic();
-      periodicPerf.accumulated += s.now() - stamp;
-    }
-    s.update(time_dt);
-    reset_frame_input();
-    if (quit_requested) {
-      profiler::endBlock();
-      break;
-    }
-
-    // ---- frames until the next update is due ----
-    for (;;) {
-      profiler::ScopedBlock render_loop_block(render_loop_desc);
-      s.file_notify();
-      bool presented_now = false;
-      if (frame_pending) {
-        if (s.present(false)) {
-          presented_now = true;
-          profiler::storeEvent(frame_desc);
-          frame_pending = false;
-          int64_t presented = s.now();
-          int64_t d = presented - render_start;
-          frame_time_ring[frame_ring_pos] = (int)ticks_to_usec(d, tps);
-          frame_prediction.add(d);
-          int gpu = 0;
-          gpu_activity_ring[frame_ring_pos] = get_gpu_activity(&gpu) ? gpu : -1;
-          frame_ring_pos = (frame_ring_pos + 1) % STATS_RING_SIZE;
-          frames_this_second++;
-          if (presented - fps_second_start >= tps) {
-            last_fps = frames_this_second;
-            fps_second_start = presented;
-            frames_this_second = 0;
-            second_passed = true;
-          }
-        }
-      }
-      // With no frame to present, or a present that failed, ask the device: one that
-      // can't draw (minimised, hidden, a display mode that failed to reset) makes the
-      // loop wait instead of spinning on presents that keep failing.
-      if (!presented_now && !s.check_device()) {
-        int64_t behind = s.now() - update_clock;
-        if (behind > 0) {
-          profiler::ScopedBlock sleep_block(sleep_desc);
-          s.sleep((int)(behind * 1000 / tps) / 2);
-        }
-      }
-      s.process_input();
-
-      int64_t T = s.now();
-      int64_t e = T - update_clock;
-      if (e <= -S) {
-        update_clock = T;
-        e = 0;
-      }
-      if (e > stall_limit) {
-        update_clock = T - S;
-        e = S;
-      }
-      int64_t p = std::min(frame_prediction.sum / 5, S / 2);
-
-      bool render_now = false;
-      if (e + p >= S) {
-        if (frame_pending) {
-          update_clock += S;
-          break;
-        }
-        n++;
-        if (n <= L) {
-          update_clock += S;
-          break;
-        }
-        render_now = true;
-      } else if (!frame_pending) {
-        render_now = true;
-      }
-      if (render_now) {
-        int64_t t = std::clamp<int64_t>(e + p / 2, 0, S);
-        time_dt = (float)((double)t / (double)tps);
-        time_ik = time_dt / (float)((double)S / (double)tps);
-        frame_pending = s.render(time_dt);
-        if (frame_pending)
-          render_start = T;
-      }
-      if (n > L) {
-        // Too far behind: drop the backlog and start counting again from now.
-        n = 0;
-        update_clock = s.now();
-        break;
-      }
-      n = -1;
-      if (quit_requested)
-        break;
-    }
+    run_update(loop);
+    if (!quit_requested)
+      run_frames_until_update(loop);
     profiler::endBlock();
   }
 
-  if (frame_pending)
-    s.present(true);
+  if (loop.frame_pending)
+    services.present(true);
   reset_frame_input();
 }

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "engine/gen/testing/recording_module.h"
 #include "engine/shared/level_map.h"
+#include "tests/support/stand_in_module.h"
 
 void write_test_png(const std::string& path, int w, int h, const std::vector<uint32_t>& px) {
   FILE* f = fopen(path.c_str(), "wb");
@@ -57,7 +57,7 @@ std::string repo_data_dir() {
 }
 
 void use_game_tiles() {
-  install_recording_module();
+  install_stand_in_module(STAND_IN_LEVEL);
   static bool loaded = false;
   if (loaded && level_tiles.size() == 83 && find_level_tile("z2stairL"))
     return;

@@ -12,12 +12,12 @@
 
 #include "engine/gen/level_compose.h"
 #include "engine/gen/room_templates.h"
-#include "engine/gen/testing/recording_module.h"
 #include "engine/render/image.h"
 #include "engine/shared/level_map.h"
 #include "engine/shared/palette.h"
 #include "engine/shell/modes/game_flow.h"  // cur_level
 #include "gen_test_util.h"
+#include "tests/support/stand_in_module.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "engine/gen/gen_runtime.h"
-#include "engine/gen/testing/recording_module.h"
 #include "engine/shared/level_map.h"
 #include "gen_test_util.h"
+#include "tests/support/stand_in_module.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ struct GenRuntime : ::testing::Test {
     level_placements.clear();
     clear_global_coord_lists();
     reset_exit();
-    install_recording_module();
+    install_stand_in_module(STAND_IN_LEVEL);
   }
 };
 

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "engine/gen/room_templates.h"
-#include "engine/gen/testing/recording_module.h"
 #include "engine/shared/level_map.h"
 #include "gen_test_util.h"
+#include "tests/support/stand_in_module.h"
 
 namespace {
 

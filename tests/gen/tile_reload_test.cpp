@@ -9,9 +9,9 @@
 
 #include "engine/core/watch.h"
 #include "engine/gen/level_tiles.h"
-#include "engine/gen/testing/recording_module.h"
 #include "engine/gui/visual_log.h"
 #include "gen_test_util.h"
+#include "tests/support/stand_in_module.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ struct TileReload : ::testing::Test {
   TempDir dir;
 
   void SetUp() override {
-    install_recording_module();
+    install_stand_in_module(STAND_IN_LEVEL);
     free_level_tiles();
     std::filesystem::copy(repo_data_dir() + "/tiles", dir.file("tiles"), std::filesystem::copy_options::recursive);
     mount_only(dir.path);

@@ -10,9 +10,9 @@
 #include "engine/core/config.h"
 #include "engine/core/watch.h"
 #include "engine/gen/level_tiles.h"
-#include "engine/gen/testing/recording_module.h"
 #include "engine/shared/palette.h"
 #include "gen_test_util.h"
+#include "tests/support/stand_in_module.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ constexpr uint32_t WHITE = 0xFFFFFFFFu, BLACK = 0xFF000000u, CLEAR = 0;
 struct GenTiles : ::testing::Test {
   TempDir dir;
   void SetUp() override {
-    install_recording_module();
+    install_stand_in_module(STAND_IN_LEVEL);
     free_level_tiles();
     mkdir(dir.file("tiles").c_str(), 0755);
   }

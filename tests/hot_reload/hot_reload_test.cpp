@@ -17,7 +17,6 @@
 #include "engine/audio/sound_events.h"
 #include "engine/audio/sound_files.h"
 #include "engine/gen/level_tiles.h"
-#include "engine/gen/testing/map_hash.h"
 #include "engine/gui/visual_log.h"
 #include "engine/render/d3d_device.h"
 #include "engine/render/d3d_textures.h"
@@ -33,6 +32,7 @@
 #include "support/hero_model.h"
 #include "support/screens.h"
 #include "support/stages.h"
+#include "tests/support/map_hash.h"
 
 using namespace play;
 namespace fs = std::filesystem;

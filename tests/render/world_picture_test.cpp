@@ -10,7 +10,6 @@
 
 #include "engine/gen/level_compose.h"
 #include "engine/gen/level_tiles.h"
-#include "engine/gen/testing/recording_module.h"
 #include "engine/render/background.h"
 #include "engine/render/d3d_states.h"
 #include "engine/render/d3d_textures.h"
@@ -22,6 +21,7 @@
 #include "engine/shared/level_map.h"
 #include "engine/shared/palette.h"
 #include "engine/shell/modes/game_flow.h"
+#include "tests/support/stand_in_module.h"
 
 
 namespace {
@@ -67,7 +67,7 @@ TEST_F(WorldPictureTest, AGeneratedLevelWithBackdropSpritesAndPostEffects) {
   writePng("sprites/robot.png", RW, RH, robot);
 
   startWorld(W, H);
-  install_recording_module();
+  install_stand_in_module(STAND_IN_LEVEL);
   load_level_tiles();
   cur_level = 3;
   game_rnd_seed = 0x9E3779B97F4A7C15ull;

@@ -14,7 +14,7 @@
 #include "engine/gui/gui_screen.h"
 #include "engine/shell/controls.h"
 #include "tests/support/game_window.h"
-#include "support/recording_module.h"
+#include "tests/support/stand_in_module.h"
 
 namespace {
 
@@ -28,12 +28,12 @@ class ControlsTest : public ::testing::Test {
     mkdir(user.c_str(), 0755);
     std::remove((user + "/settings.cfg").c_str());
     clear_behavior_registry();
-    install_recording_module();
+    install_stand_in_module(STAND_IN_ALL);
   }
   void TearDown() override {
     close_app_config();
     clear_behavior_registry();
-    uninstall_recording_module();
+    uninstall_stand_in_module();
   }
 };
 

@@ -1,4 +1,4 @@
-// The elevator ride with a recording module: finding and copying the lift, opening
+// The elevator ride with the stand-in module: finding and copying the lift, opening
 // the shaft, the ride's speed, carrying the hero, the copies drawn below the hero,
 // the ride's end, and a level without a lift.
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@
 #include "engine/shell/modes/modes.h"
 #include "engine/shell/scene.h"
 #include "support/engine_calls.h"
-#include "support/recording_module.h"
+#include "tests/support/stand_in_module.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ class ElevatorTest : public ::testing::Test {
  protected:
   ElevatorGameMode& elevator = elevator_mode_instance;
   void SetUp() override {
-    install_recording_module();
+    install_stand_in_module(STAND_IN_ALL);
     reset_engine_calls();
     real_engine_calls.erase("render_play_scene");  // its own passes are tested with the play mode
     memset(level_data, 0, sizeof(level_data));

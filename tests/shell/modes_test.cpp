@@ -1,4 +1,4 @@
-// Game modes with a recording module table: the switch and its protocol, the game
+// Game modes with the stand-in module: the switch and its protocol, the game
 // flow (new game, level start, level advance), the play step, the world render, the
 // menu modes and game over. Keys reach the modes through the real input road.
 #include <gtest/gtest.h>
@@ -17,7 +17,7 @@
 #include "engine/world/camera.h"
 #include "support/engine_calls.h"
 #include "tests/support/game_window.h"
-#include "support/recording_module.h"
+#include "tests/support/stand_in_module.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ class ModesTest : public ::testing::Test {
     game_window::open();
     close_app_config();
     std::remove((std::string(getenv("XDG_DATA_HOME")) + "/TORVANE/settings.cfg").c_str());
-    install_recording_module();
+    install_stand_in_module(STAND_IN_ALL);
     reset_engine_calls();
     init_controls();
     d3d_wd = 1280;

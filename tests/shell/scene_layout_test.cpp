@@ -12,7 +12,7 @@
 #include "engine/shell/scene.h"
 #include "engine/world/camera.h"
 #include "support/engine_calls.h"
-#include "support/recording_module.h"
+#include "tests/support/stand_in_module.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ namespace {
 class SceneLayoutTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    install_recording_module();
+    install_stand_in_module(STAND_IN_ALL);
     reset_engine_calls();
     screen_shake_x = screen_shake_y = 0;
     shake_time = 0;

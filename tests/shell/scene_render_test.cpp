@@ -16,7 +16,7 @@
 #include "engine/world/camera.h"
 #include "soloud_wav.h"
 #include "support/engine_calls.h"
-#include "support/recording_module.h"
+#include "tests/support/stand_in_module.h"
 
 namespace {
 
@@ -46,7 +46,7 @@ class SceneRenderTest : public ::testing::Test {
  protected:
   FrameMode mode;
   void SetUp() override {
-    install_recording_module();
+    install_stand_in_module(STAND_IN_ALL);
     reset_engine_calls();
     d3d_wd = 1280;
     d3d_ht = 720;

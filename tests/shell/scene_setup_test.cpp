@@ -1,4 +1,4 @@
-// Scene start-up and close-down: the order of every call with a recording module,
+// Scene start-up and close-down: the order of every call with the stand-in module,
 // the close-down of a scene whose module is not linked, the settings the scene reads,
 // real audio, and the profiler dump.
 #include <gtest/gtest.h>
@@ -18,7 +18,7 @@
 #include "engine/shell/window.h"
 #include "libs/profiler/profiler.h"
 #include "support/engine_calls.h"
-#include "support/recording_module.h"
+#include "tests/support/stand_in_module.h"
 
 namespace {
 
@@ -29,8 +29,8 @@ class SceneSetupTest : public ::testing::Test {
   void SetUp() override {
     close_app_config();
     std::remove((std::string(getenv("XDG_DATA_HOME")) + "/TORVANE/settings.cfg").c_str());
-    install_recording_module();
-    uninstall_recording_module();  // linked by init_gameobj_dll
+    install_stand_in_module(STAND_IN_ALL);
+    uninstall_stand_in_module();  // linked by init_gameobj_dll
     reset_engine_calls();
     d3d_wd = 1280;
     d3d_ht = 720;
@@ -160,7 +160,7 @@ TEST_F(SceneSetupTest, ClosingAudioThatNeverStartedIsHarmless) {
 TEST_F(SceneSetupTest, ClosingWithTheModuleUnlinkedSkipsItsEntryPoints) {
   init_scene();
   set_game_mode(nullptr);
-  uninstall_recording_module();
+  uninstall_stand_in_module();
   call_log.clear();
   close_scene();
   EXPECT_EQ(call_log, (Lines{"close_play_level", "close_junk", "destroy_renderer(renderer)", "free_level_tiles",

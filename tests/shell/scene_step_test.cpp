@@ -15,7 +15,7 @@
 #include "engine/world/camera.h"
 #include "support/engine_calls.h"
 #include "tests/support/game_window.h"
-#include "support/recording_module.h"
+#include "tests/support/stand_in_module.h"
 
 namespace {
 
@@ -54,7 +54,7 @@ class SceneStepTest : public ::testing::Test {
   StepMode mode;
   void SetUp() override {
     game_window::open();
-    install_recording_module();
+    install_stand_in_module(STAND_IN_ALL);
     reset_engine_calls();
     show_fps = game_paused = use_vis_debug = sound_event_logging = false;
     use_postfx = true;

@@ -1,4 +1,4 @@
-// The level viewer with a recording module: its map of the level, the keys that leave
+// The level viewer with the stand-in module: its map of the level, the keys that leave
 // it, the mouse pan, the placements under the view and the overlay it draws.
 #include <gtest/gtest.h>
 
@@ -18,8 +18,8 @@
 #include "engine/shell/window.h"
 #include "engine/world/camera.h"
 #include "support/engine_calls.h"
-#include "support/recording_module.h"
 #include "tests/support/game_window.h"
+#include "tests/support/stand_in_module.h"
 
 namespace {
 
@@ -35,7 +35,7 @@ class ViewLevelTest : public ::testing::Test {
   ViewLevelMode& viewer = view_level_mode_instance;
   void SetUp() override {
     game_window::open();
-    install_recording_module();
+    install_stand_in_module(STAND_IN_ALL);
     reset_engine_calls();
     real_engine_calls.erase("render_play_scene");
     d3d_wd = 1280;

@@ -1,4 +1,4 @@
-#include "vfs_mounts.h"
+#include "tests/support/vfs_mounts.h"
 
 #include <physfs.h>
 
@@ -13,4 +13,15 @@ void unmount_all() {
   PHYSFS_freeList(mounts);
   for (const std::string& m : all) PHYSFS_unmount(m.c_str());
   PHYSFS_setWriteDir(nullptr);
+}
+
+bool mount_game_data(const char* argv0, const char* data_dir) {
+  if (!PHYSFS_isInit() && !PHYSFS_init(argv0))
+    return false;
+  PHYSFS_permitSymbolicLinks(1);
+  // With the separator at the end, as the game mounts its folders.
+  std::string root = data_dir;
+  if (root.empty() || root.back() != '/')
+    root += '/';
+  return PHYSFS_mount(root.c_str(), nullptr, 1) != 0;
 }

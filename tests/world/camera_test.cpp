@@ -4,6 +4,7 @@
 #include "engine/shared/game_state.h"
 #include "engine/world/camera.h"
 #include "engine/world/gameobj_api.h"
+#include "tests/support/stand_in_module.h"
 #include "world_test_util.h"
 
 namespace {
@@ -13,7 +14,7 @@ __m128 hero_pos_value, hero_target_value;
 class CameraTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    install_test_module();
+    install_stand_in_module(STAND_IN_OBJECTS);
     gameobj_func_table.get_hero_pos = [] { return hero_pos_value; };
     gameobj_func_table.get_hero_target = [] { return hero_target_value; };
     game_paused = false;

@@ -3,8 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "engine/world/collision.h"
-#include "engine/world/level_sweep.h"
 #include "engine/world/gameobj_api.h"
+#include "engine/world/level_sweep.h"
+#include "tests/support/stand_in_module.h"
 #include "world_test_util.h"
 
 namespace {
@@ -13,7 +14,7 @@ class CollisionTest : public ::testing::Test {
  protected:
   void SetUp() override {
     clear_level();
-    install_test_module();
+    install_stand_in_module(STAND_IN_OBJECTS);
   }
 };
 

@@ -4,8 +4,9 @@
 #include <cmath>
 #include <limits>
 
-#include "engine/world/level_sweep.h"
 #include "engine/world/gameobj_api.h"
+#include "engine/world/level_sweep.h"
+#include "tests/support/stand_in_module.h"
 #include "world_test_util.h"
 
 namespace {
@@ -14,7 +15,7 @@ class SweepTest : public ::testing::Test {
  protected:
   void SetUp() override {
     clear_level();
-    install_test_module();
+    install_stand_in_module(STAND_IN_OBJECTS);
   }
 };
 

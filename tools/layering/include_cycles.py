@@ -5,7 +5,11 @@ Each header is folded with the source file of the same name (log.h and log.cpp a
 node "log"), so a call that follows an include counts as the include does. A set of more
 than one node is a knot: none of its files can be read, built or tested without the rest.
 
-    tools/layering/include_cycles.py [--root DIR] [--all]
+With --folders each subsystem or library folder (engine/gen, platform/debug, gameobj,
+...) is one node: a knot there means subsystems that cannot be built one without the
+other.
+
+    tools/layering/include_cycles.py [--root DIR] [--all] [--folders]
 """
 
 import argparse
@@ -18,6 +22,13 @@ import include_graph  # noqa: E402
 
 def node_of(path):
     return os.path.splitext(path)[0]
+
+
+def folder_of(path):
+    # tests/support is a layer of its own, below the tools and the tests that share it.
+    parts = path.split("/")
+    two = "/".join(parts[:2])
+    return two if parts[0] in ("engine", "platform", "libs") or two == "tests/support" else parts[0]
 
 
 def strongly_connected(nodes, edges):
@@ -68,22 +79,24 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--root", default=os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
     parser.add_argument("--all", action="store_true", help="print every set of more than one node")
+    parser.add_argument("--folders", action="store_true", help="one node per subsystem or library folder")
     args = parser.parse_args()
     root = os.path.abspath(args.root)
+    node_of_file = folder_of if args.folders else node_of
 
     files, includes = include_graph.includes(root)
-    nodes = sorted({node_of(path) for path in files})
+    nodes = sorted({node_of_file(path) for path in files})
     edges = {}
     for source, _, target in includes:
-        if node_of(source) != node_of(target):
-            edges.setdefault(node_of(source), set()).add(node_of(target))
+        if node_of_file(source) != node_of_file(target):
+            edges.setdefault(node_of_file(source), set()).add(node_of_file(target))
 
     knots = sorted((c for c in strongly_connected(nodes, edges) if len(c) > 1), key=len, reverse=True)
     if not knots:
         print("largest strongly connected set: 1 node (no include cycles)")
         return 0
     for knot in knots if args.all else knots[:1]:
-        members = [path for path in files if node_of(path) in set(knot)]
+        members = [path for path in files if node_of_file(path) in set(knot)]
         print("strongly connected set: %d nodes, %d files" % (len(knot), len(members)))
         for node in knot:
             print("  " + node)

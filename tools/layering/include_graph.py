@@ -28,7 +28,7 @@ def library_include_folders(root):
     """The libraries' public header folders, searched for <...> includes as the build does."""
     libs = os.path.join(root, "libs")
     folders = []
-    for name in sorted(os.listdir(libs)):
+    for name in sorted(os.listdir(libs)) if os.path.isdir(libs) else []:
         if os.path.isdir(os.path.join(libs, name, "include")):
             folders.append("libs/%s/include" % name)
     return folders

@@ -18,12 +18,13 @@
 
 #include "engine/gen/gen_runtime.h"
 #include "engine/gen/level_compose.h"
-#include "engine/gen/testing/map_hash.h"
-#include "engine/gen/testing/recording_module.h"
 #include "engine/render/image.h"
 #include "engine/shared/level_map.h"
 #include "engine/shared/palette.h"
 #include "engine/shell/modes/game_flow.h"  // cur_level
+#include "tests/support/map_hash.h"
+#include "tests/support/stand_in_module.h"
+#include "tests/support/vfs_mounts.h"
 
 static uint32_t cell_colour(const LevelCell& c, bool tint) {
   uint32_t rgb;
@@ -83,7 +84,7 @@ int main(int argc, char** argv) {
     fprintf(stderr, "level_dump: cannot mount %s\n", data.c_str());
     return 1;
   }
-  install_recording_module();
+  install_stand_in_module(STAND_IN_LEVEL);
   load_level_tiles();
   cur_level = level;
   game_rnd_seed = seed;

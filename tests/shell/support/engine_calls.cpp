@@ -9,7 +9,7 @@
 #include "engine/core/geometry.h"
 #include "engine/render/d3d_textures.h"
 #include "engine/shared/level_map.h"
-#include "recording_module.h"
+#include "tests/support/stand_in_module.h"
 
 struct LevelRenderer;
 
@@ -129,12 +129,12 @@ extern "C" void __wrap__Z15destroy_textureP7Texture(Texture* t) { record_callf("
 
 extern "C" void __wrap__Z16init_gameobj_dllPKcS0_(const char* dir, const char* main_file) {
   record_callf("init_gameobj_dll(%s,%s)", dir, main_file);
-  install_recording_table();
+  install_stand_in_table(STAND_IN_ALL);
 }
 
 extern "C" void __wrap__Z17close_gameobj_dllv() {
   record_call("close_gameobj_dll");
-  uninstall_recording_module();
+  uninstall_stand_in_module();
 }
 
 extern "C" LevelRenderer* __wrap__Z21create_level_rendererP9LevelCelliiiiii(LevelCell* cells, int cell_stride,

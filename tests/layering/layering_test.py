@@ -1,0 +1,139 @@
+#!/usr/bin/env python3
+"""The layering check and the include-cycle report, run on small trees made here."""
+
+import io
+import os
+import sys
+import tempfile
+import unittest
+from contextlib import redirect_stdout
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "layering"))
+import check_layers  # noqa: E402
+import include_cycles  # noqa: E402
+
+
+def make_tree(files):
+    """A temporary source tree: {path: text}."""
+    root = tempfile.mkdtemp(prefix="layering_")
+    for path, text in files.items():
+        full = os.path.join(root, path)
+        os.makedirs(os.path.dirname(full), exist_ok=True)
+        with open(full, "w") as f:
+            f.write(text)
+    return root
+
+
+class CheckLayers(unittest.TestCase):
+    def violations(self, files):
+        return [(source, line, target) for source, line, target, _ in check_layers.violations(make_tree(files))]
+
+    def test_includes_that_point_down_pass(self):
+        self.assertEqual(self.violations({
+            "engine/core/log.h": "#pragma once\n",
+            "engine/shell/main.cpp": '#include "engine/core/log.h"\n#include <vector>\n',
+            "engine/render/image.cpp": '#include "engine/core/log.h"\n#include "image.h"\n',
+            "engine/render/image.h": "#pragma once\n",
+            "platform/d3d9/types.h": "#pragma once\n",
+            "platform/win32/windows.h": '#include "platform/d3d9/types.h"\n',
+            "libs/squirrel/include/squirrel.h": "#pragma once\n",
+            "engine/shared/table.h": "#include <squirrel.h>\n",
+            "gameobj/hero.cpp": '#include "engine/shell/main.cpp"\n',
+            "tests/core/log_test.cpp": '#include "tests/support/temp.h"\n#include "tools/meshgen/writer.h"\n',
+            "tests/support/temp.h": '#include "gameobj/hero.cpp"\n',
+            "tools/meshgen/writer.h": '#include "tests/support/temp.h"\n',
+        }), [])
+
+    def test_each_forbidden_include_is_named_with_its_file_and_line(self):
+        cases = [
+            # (including file, included file): up, sideways between libraries, into the module
+            ("engine/core/fatal.cpp", "engine/shell/scene.h"),
+            ("engine/gen/level.cpp", "engine/world/camera.h"),
+            ("libs/squirrel/src/vm.cpp", "libs/soloud/include/soloud.h"),
+            ("libs/profiler/profiler.cpp", "engine/core/log.h"),
+            ("platform/debug/crash.cpp", "engine/core/log.h"),
+            ("platform/d3d9/device.cpp", "platform/win32/windows.h"),
+            ("engine/world/host.h", "gameobj/gameobj_api.h"),
+            ("tests/support/helper.h", "tests/shell/env.h"),
+            ("tools/dump/dump.cpp", "bench/frame/frame.cpp"),
+        ]
+        for source, target in cases:
+            with self.subTest(source=source, target=target):
+                found = self.violations({
+                    source: '// first line\n#include <cstdio>\n#include "%s"\n' % target,
+                    target: "#pragma once\n",
+                })
+                self.assertEqual(found, [(source, 3, target)])
+
+    def test_a_quoted_include_is_found_beside_its_file_too(self):
+        found = self.violations({
+            "engine/core/strings.cpp": '#include "../shell/scene.h"\n',
+            "engine/shell/scene.h": "#pragma once\n",
+        })
+        self.assertEqual(found, [("engine/core/strings.cpp", 1, "engine/shell/scene.h")])
+
+    def test_the_report_names_file_and_line_and_fails(self):
+        root = make_tree({
+            "engine/gen/runtime.cpp": '\n#include "engine/world/level_sweep.h"\n',
+            "engine/world/level_sweep.h": "#pragma once\n",
+        })
+        sys.argv = ["check_layers.py", "--root", root]
+        out = io.StringIO()
+        with redirect_stdout(out):
+            code = check_layers.main()
+        self.assertEqual(code, 1)
+        self.assertIn('engine/gen/runtime.cpp:2: includes "engine/world/level_sweep.h": '
+                      "engine/gen/ may not include engine/world/, which is above it", out.getvalue())
+
+    def test_every_layer_of_the_table_is_a_folder_of_the_tree(self):
+        root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+        for row in check_layers.LAYERS:
+            for folder in row:
+                self.assertTrue(os.path.isdir(os.path.join(root, folder)), folder)
+
+
+class IncludeCycles(unittest.TestCase):
+    def test_strongly_connected_sets(self):
+        edges = {"a": {"b"}, "b": {"c"}, "c": {"a", "d"}, "d": {"e"}, "e": {"d"}, "f": {"a"}}
+        sets = include_cycles.strongly_connected(sorted("abcdef"), edges)
+        self.assertEqual(sorted(sets), [["a", "b", "c"], ["d", "e"], ["f"]])
+
+    def test_a_header_and_its_source_are_one_node(self):
+        # log.h -> nothing; log.cpp -> fatal.h; fatal.cpp -> log.h: one knot of two nodes.
+        root = make_tree({
+            "engine/core/log.h": "#pragma once\n",
+            "engine/core/log.cpp": '#include "engine/core/log.h"\n#include "engine/core/fatal.h"\n',
+            "engine/core/fatal.h": "#pragma once\n",
+            "engine/core/fatal.cpp": '#include "engine/core/fatal.h"\n#include "engine/core/log.h"\n',
+            "engine/core/mem.h": '#include "engine/core/log.h"\n',
+        })
+        sys.argv = ["include_cycles.py", "--root", root]
+        out = io.StringIO()
+        with redirect_stdout(out):
+            include_cycles.main()
+        self.assertEqual(out.getvalue(), "strongly connected set: 2 nodes, 4 files\n"
+                                         "  engine/core/fatal\n  engine/core/log\n")
+
+    def test_folders_fold_a_subsystem_into_one_node(self):
+        # gen includes the shell for one global while the shell includes gen: two
+        # subsystems knotted, though no file reaches itself.
+        root = make_tree({
+            "engine/gen/compose.cpp": '#include "engine/shell/modes/flow.h"\n',
+            "engine/gen/tiles.h": "#pragma once\n",
+            "engine/shell/modes/flow.h": "#pragma once\n",
+            "engine/shell/scene.cpp": '#include "engine/gen/tiles.h"\n',
+            "engine/core/log.h": "#pragma once\n",
+        })
+        out = io.StringIO()
+        for options, expected in [([], "largest strongly connected set: 1 node (no include cycles)\n"),
+                                  (["--folders"], "strongly connected set: 2 nodes, 4 files\n"
+                                                  "  engine/gen\n  engine/shell\n")]:
+            sys.argv = ["include_cycles.py", "--root", root] + options
+            out = io.StringIO()
+            with redirect_stdout(out):
+                include_cycles.main()
+            self.assertEqual(out.getvalue(), expected, options)
+
+
+if __name__ == "__main__":
+    unittest.main()
