@@ -27,5 +27,11 @@ Texture* load_page_texture(const char* page, const char* description) {
     debug("page texture '%s' of '%s' not found", name.str, description);
     return nullptr;
   }
-  return get_texture(name.str, false);
+  // A page that fails to load (a reload of the module after the file was broken while
+  // the game ran) fails the font as well, as a missing page does.
+  DdsLoadError error;
+  Texture* t = try_get_texture(name.str, error);
+  if (!t)
+    debug("%s", error.c_str());
+  return t;
 }

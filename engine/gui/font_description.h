@@ -25,5 +25,5 @@ inline bool valid_count(int n) { return n >= 0 && n <= 65536; }
 // or the file does not open.
 PHYSFS_File* open_description(const char* path);
 
-// The page texture "<page>.dds"; null (logged with both names) when it is missing.
+// The page texture "<page>.dds"; null (logged) when it is missing or does not load.
 Texture* load_page_texture(const char* page, const char* description);

@@ -64,6 +64,9 @@ Texture* try_load_dds_texture(const char* name, DdsLoadError& error);
 bool is_dds_data(const void* data, int size);
 
 Texture* get_texture(const char* name, bool required);
+// The same for a texture whose failure the caller reports: null and the reason in
+// `error` instead of ending the program.
+Texture* try_get_texture(const char* name, DdsLoadError& error);
 void free_texture(Texture* t);
 void reload_textures(bool force);
 void free_all_textures();

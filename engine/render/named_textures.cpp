@@ -27,18 +27,13 @@ static int find_named(Texture* t) {
   return -1;
 }
 
-Texture* get_texture(const char* name, bool required) {
-  for (NamedTexture& n : named_textures) {
-    if (strcasecmp(n.name.c_str(), name) == 0) {
-      n.refcount++;
-      return n.texture;
-    }
-  }
-  Texture* t = load_dds_texture(name);
-  if (!t) {
-    if (required) fatal("Can't load texture from '%s'", name);
-    return nullptr;
-  }
+static NamedTexture* find_named_by_name(const char* name) {
+  for (NamedTexture& n : named_textures)
+    if (strcasecmp(n.name.c_str(), name) == 0) return &n;
+  return nullptr;
+}
+
+static Texture* add_named(const char* name, Texture* t) {
   NamedTexture& n = named_textures.push();
   n.texture = t;
   n.refcount = 1;
@@ -46,6 +41,29 @@ Texture* get_texture(const char* name, bool required) {
   n.realPath.assign(get_real_path(name).c_str());
   n.modTime = vfs_last_mod_time(name);
   return t;
+}
+
+Texture* get_texture(const char* name, bool required) {
+  if (NamedTexture* n = find_named_by_name(name)) {
+    n->refcount++;
+    return n->texture;
+  }
+  Texture* t = load_dds_texture(name);
+  if (!t) {
+    if (required) fatal("Can't load texture from '%s'", name);
+    return nullptr;
+  }
+  return add_named(name, t);
+}
+
+Texture* try_get_texture(const char* name, DdsLoadError& error) {
+  error.assign("");
+  if (NamedTexture* n = find_named_by_name(name)) {
+    n->refcount++;
+    return n->texture;
+  }
+  Texture* t = try_load_dds_texture(name, error);
+  return t ? add_named(name, t) : nullptr;
 }
 
 void free_texture(Texture* t) {

@@ -175,6 +175,24 @@ TEST_F(DistFontTest, MissingFilesAndOverlongPathsFailWithoutEndingTheProgram) {
   EXPECT_FALSE(font.load(nullptr));
 }
 
+// A page broken while the game runs is met again when the module reloads its fonts:
+// the font fails to load, the program goes on, and a mended page loads once more.
+TEST_F(DistFontTest, ABrokenPageFailsTheFontWithoutEndingTheProgram) {
+  const std::vector<std::pair<const char*, std::string>> pages = {
+      {"random bytes", std::string("\x13\x37 not a texture at all", 23)},
+      {"empty", ""},
+      {"a DDS header cut short", std::string("DDS \x7c\x00\x00\x00", 8)},
+  };
+  for (const auto& [what, bytes] : pages) {
+    writeFile("fix/page.png.dds", bytes);
+    EXPECT_FALSE(font.load("fix/font.fnt")) << what;
+    EXPECT_EQ(font.texture, nullptr) << what;
+  }
+  writeFile("fix/page.png.dds", l8_dds(64, 32, std::vector<uint8_t>(64 * 32, 0)));
+  ASSERT_TRUE(font.load("fix/font.fnt"));
+  EXPECT_EQ(get_texture_width(font.texture), 64);
+}
+
 TEST_F(DistFontTest, IdsInAnyOrderGiveTheSameLookups) {
   // 32..126 in order make one range; with 65 moved to the end, three.
   auto description = [](bool moved) {
