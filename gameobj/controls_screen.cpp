@@ -63,7 +63,8 @@ class ControlsScreen : public MenuScreen {
     return nullptr;
   }
 
-  // The hint line tells of a swap: the other box changed too.
+  // The Menu key leaves instead. After a swap the hint line names the other box's
+  // new key, which changed as well.
   void onKeyBound(UiKeyBox* box, int code) override {
     if (code == shell::menu_key()) {
       pendingAction = ACTION_BACK;  // leaves outside the event dispatch
