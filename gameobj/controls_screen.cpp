@@ -1,6 +1,7 @@
 // The controls screen: one key box per button. Point at a box and press the key
 // (or mouse button) to bind it, or pick a box with the keyboard, press Enter and
-// then the key. Escape leaves for the title.
+// then the key. A key another button holds is swapped: that button takes the old
+// key. The Menu button's key leaves for the title and binds nothing.
 /*
 import menus
 import shell_api
@@ -14,12 +15,24 @@ import sound
 namespace {
 
 constexpr int BACK = 100;
+constexpr const char* HINT = "Point at a box and press a key, or pick it with Enter";
+
+// The button other than `except` that `key` is bound to, or -1.
+int button_bound_to(int key, int except) {
+  for (int b = 0; b < shell::NUM_BUTTONS; b++)
+    if (b != except && shell::bound_key(b) == key)
+      return b;
+  return -1;
+}
 
 class ControlsScreen : public MenuScreen {
  public:
+  UiLabel* hint = nullptr;
+
   ControlsScreen() {
     makePanel(240, 180, "CONTROLS");
-    addLabel(panel, "Point at a box and press a key, or pick it with Enter", 0, 22, 240, 6)->color = ui_color::DIM;
+    hint = addLabel(panel, HINT, 0, 22, 240, 6);
+    hint->color = ui_color::DIM;
     for (int b = 0; b < shell::NUM_BUTTONS; b++)
       addKeyBox(b, 36 + b * 19);
     addItem("Back", BACK, 36 + shell::NUM_BUTTONS * 19 + 4)->icon = "arrow_left";
@@ -50,21 +63,41 @@ class ControlsScreen : public MenuScreen {
     return nullptr;
   }
 
+  // The Menu key leaves instead. After a swap the hint line names the other box's
+  // new key, which changed as well.
   void onKeyBound(UiKeyBox* box, int code) override {
+    if (code == shell::menu_key()) {
+      pendingAction = ACTION_BACK;  // leaves outside the event dispatch
+      return;
+    }
+    int old_key = shell::bound_key(box->button);
+    int other = button_bound_to(code, box->button);
     shell::bind_key(box->button, code);
+    if (other >= 0)
+      shell::bind_key(other, old_key);
     play_event(SND_UI_CLICK);
     refresh();
+    showSwap(other);
     setFocus(box->button, false);
   }
 
+  void showSwap(int other) {
+    if (other < 0) {
+      hint->text = HINT;
+      hint->color = ui_color::DIM;
+      return;
+    }
+    const char* name = shell::ui_name(other);
+    TempString<300> text;
+    text.format("Swapped: %s is now on %s", name ? name : "?", shell::key_name(other).str);
+    hint->text = text.str;
+    hint->color = ui_color::TITLE;
+  }
+
   void onKey(int code) override {
-    if (UiKeyBox* box = waitingBox()) {
-      if (code == KEY_ESCAPE) {
-        box->waiting = false;
-        play_event(SND_UI_BACK);
-      } else {
-        onKeyBound(box, code);
-      }
+    UiKeyBox* box = waitingBox();
+    if (box && code != shell::menu_key()) {
+      onKeyBound(box, code);
       return;
     }
     MenuScreen::onKey(code);

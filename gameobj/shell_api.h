@@ -16,6 +16,7 @@ SHELL_LINK bool button_state(int button);
 SHELL_LINK void set_button_key(int button, int key);
 SHELL_LINK TempString<260> get_button_key_name(int button);
 SHELL_LINK const char* get_button_ui_name(int button);
+extern int button_keys[NUM_BUTTONS] SHELL_LINK;
 SHELL_LINK void go_to_main_menu();
 extern GameMode* cur_game_mode SHELL_LINK;
 extern GameMode* title_mode SHELL_LINK;
@@ -45,6 +46,10 @@ inline void bind_key(int b, int key) {
 }
 inline TempString<260> key_name(int b) { return get_button_key_name ? get_button_key_name(b) : TempString<260>(); }
 inline const char* ui_name(int b) { return get_button_ui_name ? get_button_ui_name(b) : nullptr; }
+// The key bound to a button; -1 for no button or without a game flow.
+inline int bound_key(int b) { return &button_keys && b >= 0 && b < NUM_BUTTONS ? button_keys[b] : -1; }
+// The key that leaves a menu: the Menu button's, Escape without a game flow.
+inline int menu_key() { return &button_keys ? button_keys[BUTTON_MENU] : 27; }
 
 inline int level() { return &cur_level ? cur_level : 1; }
 inline int points() { return &up_points ? up_points : 0; }

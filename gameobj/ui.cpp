@@ -1,11 +1,13 @@
 // The screens' elements and the menu screen.
 /*
 import ui
+import shell_api
 import sound
 */
 #include "gameobj/ui.h"
 
 #include "engine/world/gameobj_api.h"
+#include "gameobj/shell_api.h"
 #include "gameobj/sound.h"
 
 namespace {
@@ -93,7 +95,7 @@ void UiButton::draw(float) {
   uint32_t f = !enabled ? ui_color::LOCKED : (isPressed() ? ui_color::BUTTON_PRESSED : (focused ? ui_color::BUTTON_FOCUS : fill));
   ui_box(rect, f, focused ? ui_color::FOCUS_EDGE : ui_color::BUTTON_EDGE, 3 * s);
   float size = textSize * s, y = (py0() + py1()) * 0.5f - size * 0.5f;
-  uint32_t c = enabled ? ui_color::TEXT : ui_color::DIM;
+  uint32_t c = enabled ? textColor : ui_color::DIM;
   float x = px0() + 6 * s;
   if (icon) {
     ui_icon(icon, x + size * 0.5f, y + size * 0.55f, size, c);
@@ -101,7 +103,7 @@ void UiButton::draw(float) {
   }
   if (detail.len()) {
     ui_text(text.c_str(), x, y, size, c, UI_LEFT, UI_REGULAR);
-    ui_text(detail.c_str(), px1() - 6 * s, y, size, c, UI_RIGHT, UI_BOLD);
+    ui_text(detail.c_str(), px1() - 6 * s, y, size, enabled ? detailColor : ui_color::DIM, UI_RIGHT, UI_BOLD);
   } else if (icon) {
     ui_text(text.c_str(), x, y, size, c, UI_LEFT, UI_REGULAR);
   } else {
@@ -229,6 +231,11 @@ void MenuScreen::activate(int index) {
 }
 
 void MenuScreen::onKey(int code) {
+  // The Menu button's key leaves every screen, as it pauses the play.
+  if (code == shell::menu_key()) {
+    pendingAction = ACTION_BACK;
+    return;
+  }
   switch (code) {
     case KEY_UP:
     case KEY_LEFT:
@@ -244,9 +251,6 @@ void MenuScreen::onKey(int code) {
         play_event(SND_UI_CLICK);
         activate(focus);
       }
-      break;
-    case KEY_ESCAPE:
-      pendingAction = ACTION_BACK;
       break;
     default:
       break;

@@ -75,6 +75,7 @@ class UiButton : public UiElement {
   bool enabled = true;
   float textSize = 8;  // interface units
   uint32_t fill = ui_color::BUTTON;
+  uint32_t textColor = ui_color::TEXT, detailColor = ui_color::TEXT;
   void draw(float t) override;
 };
 
@@ -87,7 +88,7 @@ class UiKeyBox : public UiButton {
 };
 
 // A screen of menu items: the mouse picks through the GUI, the keyboard moves the
-// focus (up/down) and activates (Enter or Space); Escape goes back.
+// focus (up/down) and activates (Enter or Space); the Menu button's key goes back.
 class MenuScreen : public BaseGuiScreen {
  public:
   UiRoot* ui = nullptr;
@@ -125,7 +126,7 @@ class MenuScreen : public BaseGuiScreen {
   void activate(int index);
 };
 
-// The action of Escape, for every screen.
+// The action of the Menu button's key, for every screen.
 constexpr int ACTION_BACK = 1000;
 
 // Keyboard codes the menus use.

@@ -1,6 +1,7 @@
 // The upgrade screen between two levels: the game script's upgrade tree with each
-// node's cost and state, and the points left. Clicking a node buys it when the
-// script allows; Continue (the first item) goes on to the next level.
+// node's cost (in red while it is more than the points left) and state, and the
+// points left. Clicking a node buys it when the script allows; Continue (the first
+// item) goes on to the next level.
 /*
 import menus
 import script_table
@@ -135,6 +136,10 @@ class UpgradeScreen : public MenuScreen {
       b->detail = owned ? "" : cost.str;
       b->icon = owned ? "check" : (locked ? "lock" : "star");
       b->fill = owned ? ui_color::OWNED : (locked ? ui_color::LOCKED : ui_color::BUTTON);
+      // A node the points do not buy yet: its title dimmed, its price in red.
+      bool short_of_points = !owned && n.cost > shell::points();
+      b->textColor = short_of_points ? ui_color::DIM : ui_color::TEXT;
+      b->detailColor = short_of_points ? ui_color::WARN : ui_color::TEXT;
     }
   }
 

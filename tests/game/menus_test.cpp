@@ -3,8 +3,13 @@
 
 #include <dlfcn.h>
 
+#include <vector>
+
+#include "engine/core/settings.h"
 #include "engine/gen/level_tiles.h"
 #include "engine/gui/gui_screen.h"
+#include "gameobj/ui.h"
+#include "tests/support/game_window.h"
 
 namespace {
 
@@ -163,6 +168,208 @@ TEST_F(MenuTest, ControlsScreenRebindsAButton) {
   step();
   EXPECT_TRUE(main_menu_screen) << "back on the title";
   EXPECT_EQ(cur_game_screen, main_menu_screen);
+}
+
+// The controls screen opened from the title, laid out; the bindings of the test are
+// the defaults, and the defaults come back after it.
+class ControlsScreenTest : public MenuTest {
+ protected:
+  static constexpr int DEFAULTS[NUM_BUTTONS] = {'A', 'D', 'W', VK_LBUTTON, VK_RBUTTON, VK_ESCAPE};
+
+  void SetUp() override {
+    MenuTest::SetUp();
+    bind_defaults();
+  }
+  void TearDown() override {
+    MenuTest::TearDown();
+    bind_defaults();
+  }
+  static void bind_defaults() {
+    for (int b = 0; b < NUM_BUTTONS; b++)
+      set_button_key(b, DEFAULTS[b]);
+  }
+
+  void open_controls() {
+    build_yard();
+    reset_game();
+    set_game_mode(title_mode);
+    press(VK_DOWN);
+    press(VK_RETURN);
+    step();
+    release(VK_DOWN);
+    release(VK_RETURN);
+    step();  // the new screen's first update lays it out
+    ASSERT_TRUE(game_controls_screen);
+    ASSERT_EQ(cur_game_screen, game_controls_screen);
+  }
+  static GuiElement* panel() { return game_controls_screen->root->children[0]; }
+  // The key boxes in button order.
+  static std::vector<UiButton*> key_boxes() {
+    std::vector<UiButton*> out;
+    NewGuiEventHandler* keybox = get_behavior("keybox");
+    for (int i = 0; i < panel()->children.size(); i++)
+      if (panel()->children[i]->hasBehavior(keybox))
+        out.push_back(static_cast<UiButton*>(panel()->children[i]));
+    return out;
+  }
+  // The line under the title.
+  static UiLabel* hint() { return static_cast<UiLabel*>(panel()->children[0]); }
+  static std::string drawn_key(int button) { return key_boxes()[size_t(button)]->detail.c_str(); }
+  static void point_at(int button) {
+    UiButton* box = key_boxes()[size_t(button)];
+    int x = int((box->px0() + box->px1()) / 2), y = int((box->py0() + box->py1()) / 2);
+    PostMessageA(main_window, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+  }
+  static void pointer_away() { PostMessageA(main_window, WM_MOUSEMOVE, 0, 0); }
+  // The box of a button picked with the keyboard, waiting for its key.
+  void pick(int button) {
+    pointer_away();
+    for (int i = 0; i < button; i++)
+      press(VK_DOWN);
+    press(VK_RETURN);
+    step();
+    for (int vk : {VK_DOWN, VK_RETURN})
+      release(vk);
+    step();
+  }
+  static std::string stored(const char* settings_key) {
+    char text[64] = {};
+    return get_config_str(settings_key, text, sizeof(text)) ? text : "(none)";
+  }
+  static std::vector<int> bindings() { return std::vector<int>(button_keys, button_keys + NUM_BUTTONS); }
+};
+
+// The Menu button's key leaves for the title and binds nothing: over a box, and
+// while a box waits for its key; also when Menu is on another key.
+TEST_F(ControlsScreenTest, TheMenuKeyLeavesAndBindsNothing) {
+  struct Case {
+    const char* how;
+    int menu_key;
+    bool waiting;  // Jump picked with Enter (else the pointer over it)
+  } cases[] = {{"pointing at Jump", VK_ESCAPE, false},
+               {"Jump waiting for its key", VK_ESCAPE, true},
+               {"pointing at Jump, Menu on M", 'M', false},
+               {"Jump waiting for its key, Menu on M", 'M', true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.how);
+    set_button_key(BUTTON_MENU, c.menu_key);
+    std::vector<int> before = bindings();
+    open_controls();
+    if (c.waiting) {
+      pick(BUTTON_JUMP);
+      ASSERT_TRUE(static_cast<UiKeyBox*>(key_boxes()[BUTTON_JUMP])->waiting) << "Jump waits for its key";
+    } else {
+      point_at(BUTTON_JUMP);
+      step();
+    }
+    press(c.menu_key);
+    step();
+    release(c.menu_key);
+    step();
+    EXPECT_EQ(bindings(), before);
+    EXPECT_EQ(stored("B_jump"), "#87");
+    EXPECT_TRUE(main_menu_screen) << "back on the title";
+    EXPECT_EQ(cur_game_screen, main_menu_screen);
+    pointer_away();
+    set_game_mode(nullptr);
+    bind_defaults();
+  }
+}
+
+// A key that another button holds is swapped: that button takes the old key of the
+// one being bound. Both bindings are stored, both boxes show their new key, and the
+// line under the title names the other button's change.
+TEST_F(ControlsScreenTest, AKeyOfAnotherButtonSwapsTheTwo) {
+  struct Case {
+    const char* how;
+    int button, key;
+    bool by_pointer;  // else picked with Enter
+    int other;
+    const char* button_setting;
+    const char* other_setting;
+    std::string button_stored, other_stored, button_drawn, other_drawn, note;
+  } cases[] = {
+      {"W on Left, pointing", BUTTON_LEFT, 'W', true, BUTTON_JUMP, "B_left", "B_jump", "#87", "#65", "W", "A",
+       "Swapped: Jump is now on A"},
+      {"A on Menu, picked", BUTTON_MENU, 'A', false, BUTTON_LEFT, "B_menu", "B_left", "#65", "#27", "A", "Escape",
+       "Swapped: Left is now on Escape"},
+      {"right button on Shoot primary, pointing", BUTTON_SHOOT_PRI, VK_RBUTTON, true, BUTTON_SHOOT_SEC, "B_shootPri",
+       "B_shootSec", "#2", "#1", "Right Mouse Button", "Left Mouse Button",
+       "Swapped: Shoot secondary is now on Left Mouse Button"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.how);
+    open_controls();
+    if (c.by_pointer) {
+      point_at(c.button);
+      step();
+    } else {
+      pick(c.button);
+    }
+    if (c.key == VK_RBUTTON) {
+      UiButton* box = key_boxes()[size_t(c.button)];
+      int x = int((box->px0() + box->px1()) / 2), y = int((box->py0() + box->py1()) / 2);
+      game_window::post_button(VK_RBUTTON, true, x, y);
+      step();
+      game_window::post_button(VK_RBUTTON, false, x, y);
+    } else {
+      press(c.key);
+      step();
+      release(c.key);
+    }
+    step();
+    ASSERT_EQ(cur_game_screen, game_controls_screen) << "still on the controls screen";
+    EXPECT_EQ(button_keys[c.button], c.key);
+    EXPECT_EQ(button_keys[c.other], DEFAULTS[c.button]);
+    for (int b = 0; b < NUM_BUTTONS; b++)
+      if (b != c.button && b != c.other)
+        EXPECT_EQ(button_keys[b], DEFAULTS[b]) << "button " << b << " keeps its key";
+    EXPECT_EQ(stored(c.button_setting), c.button_stored);
+    EXPECT_EQ(stored(c.other_setting), c.other_stored);
+    EXPECT_EQ(drawn_key(c.button), c.button_drawn);
+    EXPECT_EQ(drawn_key(c.other), c.other_drawn);
+    EXPECT_EQ(std::string(hint()->text.c_str()), c.note);
+    EXPECT_EQ(hint()->color, ui_color::TITLE);
+    pointer_away();
+    set_game_mode(nullptr);
+    bind_defaults();
+  }
+}
+
+// A key no other button holds binds only its own button, and the hint stays.
+TEST_F(ControlsScreenTest, AFreeKeyBindsOnlyItsButton) {
+  open_controls();
+  point_at(BUTTON_JUMP);
+  step();
+  press(VK_SPACE);
+  step();
+  release(VK_SPACE);
+  step();
+  std::vector<int> want(DEFAULTS, DEFAULTS + NUM_BUTTONS);
+  want[BUTTON_JUMP] = VK_SPACE;
+  EXPECT_EQ(bindings(), want);
+  EXPECT_EQ(stored("B_jump"), "#32");
+  EXPECT_EQ(drawn_key(BUTTON_JUMP), "Space");
+  EXPECT_EQ(hint()->color, ui_color::DIM) << hint()->text.c_str();
+}
+
+// The pause menu leaves with the Menu button's key too, whatever key that is.
+TEST_F(ControlsScreenTest, TheMenuKeyPausesAndContinuesWhateverItIs) {
+  set_button_key(BUTTON_MENU, 'M');
+  start_at(100, yard::FLOOR);
+  press('M');
+  step();
+  release('M');
+  step();
+  ASSERT_EQ(cur_game_mode, pause_menu_mode);
+  press(VK_ESCAPE);
+  step();
+  release(VK_ESCAPE);
+  EXPECT_EQ(cur_game_mode, pause_menu_mode) << "Escape is no longer the Menu key";
+  press('M');
+  step();
+  release('M');
+  EXPECT_EQ(cur_game_mode, play_mode);
 }
 
 TEST_F(MenuTest, ReloadKeepsEveryLiveObject) {

@@ -69,8 +69,9 @@ void check_title(const Picture& shot) {
 }
 
 // The upgrade screen: a button per node of the script's tree, after Continue, each
-// filled as its node's state says (the focused one in the focus colour).
-void check_upgrade_nodes(const Picture& shot, const std::vector<UpgradeNode>& tree) {
+// filled as its node's state says (the focused one in the focus colour); the nodes
+// the points do not buy show a dimmed title and a red price, the others white ones.
+void check_upgrade_nodes(const Picture& shot, const std::vector<UpgradeNode>& tree, int points) {
   MenuLayout m;
   ASSERT_TRUE(read_menu_layout(m));
   ASSERT_EQ(m.buttons.size(), tree.size() + 1) << "Continue and one button per node";
@@ -94,6 +95,12 @@ void check_upgrade_nodes(const Picture& shot, const std::vector<UpgradeNode>& tr
     EXPECT_FALSE(near_colour(shot.at(int(b[0]) - 2, centre_y(b)), got, 4)) << tree[i].name;
   }
   EXPECT_LE(focused, 1);
+  for (const TextSpot& t : upgrade_node_texts(m, tree, points)) {
+    EXPECT_TRUE(text_shows(shot, t)) << "at " << points << " points";
+    if (t.colour == (ui_color::DIM & 0xFFFFFF))
+      EXPECT_TRUE(text_gone(shot, TextSpot{t.text, t.box, ui_color::TEXT & 0xFFFFFF, t.iconLeft}))
+          << "the title of a node the points do not buy is dimmed";
+  }
 }
 
 }  // namespace
@@ -199,7 +206,7 @@ TEST(PlaythroughChild, Play) {
          }
          if (n > 5 && read_screenshot(shot)) {
            keep_picture(shot, "upgrades");
-           check_upgrade_nodes(shot, tree);
+           check_upgrade_nodes(shot, tree, up_points);
            return true;
          }
          return false;
@@ -227,7 +234,7 @@ TEST(PlaythroughChild, Play) {
            request_screenshot();
          if (n > 4 && read_screenshot(shot)) {
            keep_picture(shot, "upgrades_spent");
-           check_upgrade_nodes(shot, tree);
+           check_upgrade_nodes(shot, tree, up_points);
            click(centre_x(m.buttons[0]), centre_y(m.buttons[0]));  // Continue
            return true;
          }

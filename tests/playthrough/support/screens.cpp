@@ -76,6 +76,7 @@ std::vector<UpgradeNode> read_upgrade_tree() {
     UpgradeNode n;
     float cost = 0;
     read_field(vm, node, "name", &n.name, nullptr);
+    read_field(vm, node, "title", &n.title, nullptr);
     read_field(vm, node, "state", &n.state, nullptr);
     read_field(vm, node, "cost", nullptr, &cost);
     n.cost = int(cost);
@@ -190,6 +191,60 @@ std::vector<TextSpot> title_screen_texts(const MenuLayout& m) {
                               ts, ui_color::TEXT, true));
   }
   return texts;
+}
+
+namespace {
+
+// A button's text at `size` units after its icon (when it has one), and its detail
+// right-aligned at its right edge, as the menus draw them.
+TextSpot button_text(const Rect& b, float s, float size, bool icon, const std::string& text, uint32_t colour) {
+  float ts = size * s, ty = (b[1] + b[3]) * 0.5f - ts * 0.5f;
+  float tx = b[0] + 6 * s + (icon ? ts * 1.4f : 0);
+  return text_spot("fonts/regular.fnt", text.c_str(), Rect{tx, ty, tx + WIDE, ty + ts}, TEXT_LEFT | TEXT_TOP, ts,
+                   colour, icon);
+}
+TextSpot button_detail(const Rect& b, float s, float size, const std::string& text, uint32_t colour) {
+  float ts = size * s, ty = (b[1] + b[3]) * 0.5f - ts * 0.5f, right = b[2] - 6 * s;
+  return text_spot("fonts/bold.fnt", text.c_str(), Rect{right - WIDE, ty, right, ty + ts}, TEXT_RIGHT | TEXT_TOP,
+                   ts, colour);
+}
+
+}  // namespace
+
+std::vector<TextSpot> upgrade_node_texts(const MenuLayout& m, const std::vector<UpgradeNode>& tree, int points) {
+  std::vector<TextSpot> texts;
+  float s = float(m.scale);
+  for (size_t i = 0; i < tree.size() && i + 1 < m.buttons.size(); i++) {
+    const UpgradeNode& n = tree[i];
+    if (n.state == "owned")
+      continue;  // no price
+    bool affordable = n.cost <= points;
+    const Rect& b = m.buttons[i + 1];
+    texts.push_back(button_text(b, s, 7, true, n.title, affordable ? ui_color::TEXT : ui_color::DIM));
+    texts.push_back(button_detail(b, s, 7, std::to_string(n.cost), affordable ? ui_color::TEXT : ui_color::WARN));
+  }
+  return texts;
+}
+
+std::vector<TextSpot> controls_key_texts(const MenuLayout& m, const std::vector<std::string>& names,
+                                         const std::vector<std::string>& keys) {
+  std::vector<TextSpot> texts;
+  float s = float(m.scale);
+  for (size_t i = 0; i < names.size() && i + 1 < m.others.size(); i++) {
+    texts.push_back(button_text(m.others[i + 1], s, 8, false, names[i], ui_color::TEXT));
+    texts.push_back(button_detail(m.others[i + 1], s, 8, keys[i], ui_color::TEXT));
+  }
+  return texts;
+}
+
+TextSpot controls_hint_text(const MenuLayout& m, const char* text, uint32_t colour) {
+  if (m.others.empty())
+    return TextSpot{text, Rect{}, colour & 0xFFFFFF};
+  float s = float(m.scale);
+  const Rect& line = m.others[0];
+  float size = (line[3] - line[1]) - 4 * s;  // a label is its text's size and 4 units high
+  float y = (line[1] + line[3]) * 0.5f - size * 0.5f, x = (line[0] + line[2]) * 0.5f;
+  return text_spot("fonts/regular.fnt", text, Rect{x - WIDE, y, x + WIDE, y + size}, TEXT_TOP, size, colour);
 }
 
 std::string text_spot_line(const TextSpot& t) {

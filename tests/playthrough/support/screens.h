@@ -32,7 +32,7 @@ int centre_y(const Rect& r);
 
 // The upgrade tree as the game script gives it, in display order.
 struct UpgradeNode {
-  std::string name, state;
+  std::string name, title, state;
   int cost = 0;
 };
 std::vector<UpgradeNode> read_upgrade_tree();
@@ -75,6 +75,16 @@ TextSpot text_spot(const char* font_file, const char* text, const Rect& rect, in
 TextSpot panel_title_text(const MenuLayout& m, const char* title);
 // The title screen's texts: the panel's title, its line under it and the three items.
 std::vector<TextSpot> title_screen_texts(const MenuLayout& m);
+// The upgrade screen's node buttons (after Continue) that show a price, each with its
+// title and price: both white while `points` buy the node, else the title dimmed and
+// the price red.
+std::vector<TextSpot> upgrade_node_texts(const MenuLayout& m, const std::vector<UpgradeNode>& tree, int points);
+// The controls screen's key boxes (the panel's children after the line under the
+// title): each button's name and the name of its key, white.
+std::vector<TextSpot> controls_key_texts(const MenuLayout& m, const std::vector<std::string>& names,
+                                         const std::vector<std::string>& keys);
+// The controls screen's line under the title, in `colour`.
+TextSpot controls_hint_text(const MenuLayout& m, const char* text, uint32_t colour);
 // A spot as a line of text ("colour icon x0 y0 x1 y1 text"), and back.
 std::string text_spot_line(const TextSpot& t);
 bool parse_text_spot(const std::string& line, TextSpot& out);
