@@ -67,7 +67,8 @@ TEST_F(MenuTest, EnterOnTheTitleStartsANewGame) {
 }
 
 // The pointer alone picks: motion over an item highlights it, with no key or button
-// pressed at any time, on the title and on the pause menu.
+// pressed while it moves, on the title, the Controls screen's key boxes and the pause
+// menu.
 TEST_F(MenuTest, MotionAloneMovesTheHighlight) {
   auto focus_of = [] {
     auto* menu = static_cast<MenuScreen*>(cur_game_screen);
@@ -93,6 +94,29 @@ TEST_F(MenuTest, MotionAloneMovesTheHighlight) {
     step();
     EXPECT_EQ(focus_of(), item) << "over item " << item;
   }
+
+  move_to(0, 0);
+  press(VK_DOWN);
+  press(VK_RETURN);
+  step();
+  release(VK_DOWN);
+  release(VK_RETURN);
+  step();
+  ASSERT_EQ(cur_game_screen, game_controls_screen) << "Controls";
+  ASSERT_EQ(focus_of(), 0);
+  for (int item : {3, 5, 1}) {
+    auto [x, y] = centre_of(item);
+    move_to(x - 3, y);
+    move_to(x, y);
+    step();
+    EXPECT_EQ(focus_of(), item) << "over key box " << item;
+  }
+  move_to(0, 0);
+  press(VK_ESCAPE);
+  step();
+  release(VK_ESCAPE);
+  step();
+  ASSERT_EQ(cur_game_screen, main_menu_screen);
 
   start_at(100, yard::FLOOR);
   press(VK_ESCAPE);
