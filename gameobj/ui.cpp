@@ -204,6 +204,10 @@ UiKeyBox* MenuScreen::addKeyBox(int button, float y) {
   box->addBehavior("keybox");
   box->addBehavior("sound");
   box->clickSignal.connect([this, box](GuiElement*, int code) { onKeyBound(box, code); });
+  box->hoverSignal.connect([this, index](GuiElement*, bool over) {
+    if (over && pointerMoved)
+      setFocus(index, false);
+  });
   panel->addChild(box);
   items.push((UiButton**)&box);
   box->focused = index == focus;

@@ -1,11 +1,13 @@
 #!/bin/sh
 # Runs the renderer benchmark headless with one, two and all rasteriser threads of
-# llvmpipe. Usage: bench/render/run.sh [build folder] (default: build).
-build=${1:-build}
+# llvmpipe. Usage: bench/render/run.sh [build folder] (default: build/test, the
+# folder ./test builds).
+build=${1:-build/test}
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 bin="$root/$build/bench/bench_render"
 [ -x "$bin" ] || bin="$build/bench/bench_render"
+[ -x "$bin" ] || { echo "no $bin: build it first (./test)" >&2; exit 1; }
 home=$(mktemp -d)
 for threads in 1 2 all; do
   echo "== LP_NUM_THREADS=$threads"

@@ -2,13 +2,15 @@
 # Times each benchmark program under our sq runner and under lua5.4 and prints the ratio.
 # Times are CPU seconds (user + system), the best of several runs that alternate between
 # the two interpreters, to damp the noise of a shared machine.
-# Usage: bench/squirrel/compare.sh [REPEATS] [path/to/sq] [RUNS]
+# Needs lua5.4 on the path. Usage: bench/squirrel/compare.sh [REPEATS] [path/to/sq] [RUNS]
+# (sq by default from build/test, the folder ./test builds).
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 repeats="${1:-20}"
-sq="${2:-$here/../../build/bin/sq}"
+sq="${2:-$here/../../build/test/bin/sq}"
 runs="${3:-5}"
-[[ -x "$sq" ]] || sq="$(ls -d "$here"/../../build-*/bin/sq 2>/dev/null | head -1)"
+[[ -x "$sq" ]] || { echo "no $sq: build it first (./test)" >&2; exit 1; }
+command -v lua5.4 > /dev/null || { echo "lua5.4 is missing (apt-get install lua5.4)" >&2; exit 1; }
 
 cpu_time() {  # prints the CPU seconds the command took
   local TIMEFORMAT='%U %S'

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "engine/core/user_folder_check.h"
 #include "engine/core/utils.h"
 
 int num_debug_log_files = 5;
@@ -84,6 +85,9 @@ void rotate_and_open_log() {
     return;
   snprintf(log_file_path, sizeof(log_file_path), "%s", path.c_str());
   fprintf(log_file, "Log file path: %s\n", log_file_path);
+  // Standard error heard of the stand-in folder already; the log says it once too.
+  if (const char* note = user_folder_note())
+    fprintf(log_file, "%s\n", note);
 }
 
 // Writes to every destination; the caller holds the log mutex (or, on the fatal

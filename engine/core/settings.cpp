@@ -307,15 +307,16 @@ bool flush_app_config() {
     ok = false;
     err = errno;
   }
+  // A failed save is not tried again every second: the next change tries again.
+  settings_saved = true;
   if (!ok) {
     unlink(temp);
     if (!settings_write_failing)
-      debug("settings: can't save '%s' (%s); will retry", target, strerror(err));
+      debug("settings: can't save '%s' (%s); will try again after the next change", target, strerror(err));
     settings_write_failing = true;
     return false;
   }
   settings_write_failing = false;
-  settings_saved = true;
   debug("app config saved");
   return true;
 }

@@ -12,6 +12,7 @@
 #include <physfs.h>
 
 #include "engine/core/fatal.h"
+#include "engine/core/user_folder_check.h"
 #include "platform/win32/user_folder.h"
 
 char app_path[260] = "";
@@ -106,6 +107,8 @@ TempString<260> get_appdata_path(const char* sub) {
 }
 
 TempString<260> get_appdata_folder_path(const char* sub) {
+  if (const char* stand_in = stand_in_user_folder())
+    return join_path(stand_in, sub);
   return join_path(get_appdata_path(), product_name, join_path("/", sub));
 }
 

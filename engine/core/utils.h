@@ -30,7 +30,8 @@ int64_t get_file_time(const char* path);
 // folder) with a trailing '/', optionally followed by `sub`.
 TempString<260> get_appdata_path();
 TempString<260> get_appdata_path(const char* sub);
-// The per-user data folder of the game: <data root>TORVANE/<sub>.
+// The per-user data folder of the game: <data root>TORVANE/<sub>, or the stand-in
+// chosen by check_user_folder when that can't be written.
 TempString<260> get_appdata_folder_path(const char* sub);
 // The real path of a virtual-file-system file; empty when not found or too long.
 TempString<260> get_real_path(const char* vfs_path);

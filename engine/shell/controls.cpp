@@ -82,12 +82,14 @@ int KeyBoxBehavior::handle(NewGuiEvent& event, GuiElement* element, int) {
   }
   if (!element->isActive())
     return GUI_UNHANDLED;
-  if (event.mask & GUI_EVENT_ENTER) {
-    element->setHovered(true);
-    return GUI_HANDLED;
-  }
-  if (event.mask & GUI_EVENT_LEAVE) {
-    element->setHovered(false);
+  if (event.mask & (GUI_EVENT_ENTER | GUI_EVENT_LEAVE)) {
+    // The hover signal tells of the change, as a button's does: the menu's focus and
+    // the hover sound follow it.
+    bool hovered = (event.mask & GUI_EVENT_ENTER) != 0;
+    bool changed = element->isHovered() != hovered;
+    element->setHovered(hovered);
+    if (changed)
+      element->hoverSignal.fire(element, hovered);
     return GUI_HANDLED;
   }
   const GuiInput& in = static_cast<NewGuiInputEvent&>(event).input;

@@ -11,6 +11,7 @@
 #include "engine/core/log.h"
 #include "engine/core/mem.h"
 #include "engine/core/settings.h"
+#include "engine/core/user_folder_check.h"
 #include "engine/core/utils.h"
 #include "engine/core/vfs.h"
 #include "engine/core/watch.h"
@@ -94,12 +95,12 @@ void log_start_time() {
   debug("%s", text);
 }
 
-// The per-user folder becomes the write folder; it is made first when missing. When
-// it can't be used, writes go beside the executable.
+// The per-user folder (or the stand-in that check_user_folder chose) becomes the
+// write folder. Nothing is written beside the executable: when no folder can be
+// written, screenshots and the shader cache are not kept.
 void set_up_file_system(const char* user_dir) {
-  create_directories(user_dir);
   if (!PHYSFS_setWriteDir(user_dir))
-    PHYSFS_setWriteDir(PHYSFS_getBaseDir());
+    debug("no write folder: %s", vfs_last_error());
   PHYSFS_mount(user_dir, nullptr, 0);
   PHYSFS_mount(PHYSFS_getBaseDir(), nullptr, 1);
 }
@@ -177,6 +178,8 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   PHYSFS_setAllocator(&physfs_allocator);
   if (!get_exe_path(app_path, sizeof(app_path)))
     app_path[0] = 0;
+  // Before anything is logged: the log goes to the folder chosen here.
+  check_user_folder();
   if (!PHYSFS_init(nullptr))
     fatal("physfs initialization failed: %s", vfs_last_error());
   PHYSFS_permitSymbolicLinks(1);

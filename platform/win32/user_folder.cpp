@@ -14,3 +14,8 @@ bool get_user_data_root(char* out, int size) {
     return false;
   return true;
 }
+
+void get_temp_root(char* out, int size) {
+  const char* tmp = getenv("TMPDIR");
+  snprintf(out, (size_t)size, "%s/", tmp && tmp[0] == '/' ? tmp : "/tmp");
+}

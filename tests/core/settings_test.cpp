@@ -185,7 +185,7 @@ TEST_F(SettingsTest, RefusesWhatTheFileCouldNotCarry) {
   EXPECT_EQ(setting_records.size(), (int)(sizeof(carried) / sizeof(carried[0])));
 }
 
-TEST_F(SettingsTest, FailedWriteKeepsTheOldFileAndRetries) {
+TEST_F(SettingsTest, FailedWriteKeepsTheOldFileAndWaitsForTheNextChange) {
   write_file(file, std::string(HEADER) + "keep=1\n");
   std::string before = read_file(file);
   std::string longValue(4000, 'v');
@@ -197,15 +197,23 @@ TEST_F(SettingsTest, FailedWriteKeepsTheOldFileAndRetries) {
   EXPECT_EQ(read_file(file), before);
   EXPECT_FALSE(fs::exists(file + ".tmp"));
 
-  // The temporary file cannot even be created.
+  // The once-a-second flush does not try again on its own.
+  EXPECT_TRUE(flush_app_config());
+  EXPECT_EQ(read_file(file), before);
+
+  // The next change tries again; the temporary file cannot even be created.
   fs::create_directories(file + ".tmp");
+  ASSERT_TRUE(set_config_int("screen_wd", 640));
   EXPECT_FALSE(flush_app_config());
   EXPECT_EQ(read_file(file), before);
   fs::remove(file + ".tmp");
-
-  // Retried at the next flush, without a further change.
   EXPECT_TRUE(flush_app_config());
-  EXPECT_EQ(read_file(file), std::string(HEADER) + "keep=1\nlong=" + longValue + "\n");
+  EXPECT_EQ(read_file(file), before);
+
+  // And the one after it writes the whole list.
+  ASSERT_TRUE(set_config_int("screen_wd", 800));
+  EXPECT_TRUE(flush_app_config());
+  EXPECT_EQ(read_file(file), std::string(HEADER) + "keep=1\nlong=" + longValue + "\nscreen_wd=800\n");
 }
 
 TEST_F(SettingsTest, UnreadableFileIsNeverOverwritten) {

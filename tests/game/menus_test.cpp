@@ -8,6 +8,7 @@
 #include "engine/core/settings.h"
 #include "engine/gen/level_tiles.h"
 #include "engine/gui/gui_screen.h"
+#include "engine/shell/shell.h"
 #include "gameobj/ui.h"
 #include "tests/support/game_window.h"
 
@@ -67,6 +68,73 @@ TEST_F(MenuTest, EnterOnTheTitleStartsANewGame) {
   EXPECT_EQ(cur_game_mode, play_mode);
   EXPECT_EQ(cur_level, 1);
   EXPECT_TRUE(hero());
+}
+
+// The pointer alone picks: motion over an item highlights it, with no key or button
+// pressed while it moves, on the title, the Controls screen's key boxes and the pause
+// menu.
+TEST_F(MenuTest, MotionAloneMovesTheHighlight) {
+  auto focus_of = [] {
+    auto* menu = static_cast<MenuScreen*>(cur_game_screen);
+    return menu ? menu->focus : -1;
+  };
+  auto centre_of = [](int item) {
+    auto* menu = static_cast<MenuScreen*>(cur_game_screen);
+    alignas(16) float r[4];
+    _mm_store_ps(r, menu->items[item]->rect);
+    return std::pair<int, int>{int((r[0] + r[2]) / 2), int((r[1] + r[3]) / 2)};
+  };
+  auto move_to = [](int x, int y) { PostMessageA(main_window, WM_MOUSEMOVE, 0, MAKELPARAM(x, y)); };
+
+  build_yard();
+  reset_game();
+  set_game_mode(title_mode);
+  step();
+  ASSERT_EQ(focus_of(), 0);
+  for (int item : {2, 1, 2, 0}) {
+    auto [x, y] = centre_of(item);
+    move_to(x - 3, y);
+    move_to(x, y);
+    step();
+    EXPECT_EQ(focus_of(), item) << "over item " << item;
+  }
+
+  move_to(0, 0);
+  press(VK_DOWN);
+  press(VK_RETURN);
+  step();
+  release(VK_DOWN);
+  release(VK_RETURN);
+  step();
+  ASSERT_EQ(cur_game_screen, game_controls_screen) << "Controls";
+  ASSERT_EQ(focus_of(), 0);
+  for (int item : {3, 5, 1}) {
+    auto [x, y] = centre_of(item);
+    move_to(x - 3, y);
+    move_to(x, y);
+    step();
+    EXPECT_EQ(focus_of(), item) << "over key box " << item;
+  }
+  move_to(0, 0);
+  press(VK_ESCAPE);
+  step();
+  release(VK_ESCAPE);
+  step();
+  ASSERT_EQ(cur_game_screen, main_menu_screen);
+
+  start_at(100, yard::FLOOR);
+  press(VK_ESCAPE);
+  step();
+  release(VK_ESCAPE);
+  step();
+  ASSERT_EQ(cur_game_mode, pause_menu_mode);
+  ASSERT_EQ(focus_of(), 0);
+  auto [x, y] = centre_of(1);
+  move_to(x, y - 2);
+  step();
+  move_to(x, y);
+  step();
+  EXPECT_EQ(focus_of(), 1);
 }
 
 TEST_F(MenuTest, MenuButtonPausesAndEscapeContinues) {

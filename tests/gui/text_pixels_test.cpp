@@ -299,6 +299,70 @@ TEST_F(TextPixelsTest, StatisticsOverlayWithTheSystemFont) {
   EXPECT_EQ(line_gap, 0);
 }
 
+// The boxes of the overlay's texts, as the system font places them.
+struct TextBox {
+  std::string text;
+  int x0, y0, x1, y1;  // bottom-left origin; the gap after the last glyph holds the shadow, the row below too
+};
+std::vector<TextBox> overlay_texts;
+
+void record_text(const char* text, int len, int x, int y, int alignX, int alignY, D3dColor color) {
+  std::string s = len < 0 ? std::string(text) : std::string(text, (size_t)len);
+  int w = 0, h = 0;
+  calc_text_size(s.c_str(), (int)s.size(), w, h);
+  int left = x - ((alignX + 1) * w) / 2;
+  int bottom = y + line_gap - ((alignY + 1) * h) / 2;
+  overlay_texts.push_back({s, left, bottom - 1, left + w, bottom + h});
+  draw_text(text, len, x, y, alignX, alignY, color);
+}
+
+void set_text_layout(int lineSpacing, int charSpacing, int scale) {
+  line_gap = lineSpacing;
+  char_gap = charSpacing;
+  font_scale = scale;
+}
+
+TEST_F(TextPixelsTest, StatisticsOverlayTextsStayOnA1920x1080Screen) {
+  startDevice(1920, 1080);
+  init_font();
+  StatsCanvas canvas;
+  canvas.width = 1920;
+  canvas.height = 1080;
+  canvas.cellHeight = font_cell_height;
+  canvas.pushTextState = push_text_state;
+  canvas.popTextState = pop_text_state;
+  canvas.setTextLayout = set_text_layout;
+  canvas.drawText = record_text;
+  canvas.drawRect = draw_rect;
+  canvas.freeTexmem = [] { return 4095u << 20; };
+  canvas.updateStepUsec = [] { return 50000; };
+  ASSERT_TRUE(set_stats_canvas(&canvas));
+  // The widest figures the panel shows: six-digit frame times, GPU load present.
+  for (int i = 0; i < STATS_RING_SIZE; i++) {
+    frame_time_ring[i] = 999999 - i;
+    update_time_ring[i] = 99999 - i;
+    gpu_activity_ring[i] = 100;
+  }
+  last_fps = 9999;
+  overlay_texts.clear();
+  beginFrame(0xFF404040);
+  start_draw_text();
+  draw_update_stats();
+  end_draw_text();
+  endFrame();
+  keepPicture("stats_overlay_1080");
+  set_stats_canvas(nullptr);
+
+  ASSERT_GE(overlay_texts.size(), 20u);
+  for (const TextBox& t : overlay_texts) {
+    SCOPED_TRACE("\"" + t.text + "\"");
+    EXPECT_GE(t.x0, 0);
+    EXPECT_GE(t.y0, 0);
+    EXPECT_LE(t.x1, 1920);
+    EXPECT_LE(t.y1, 1080);
+  }
+}
+
 TEST_F(TextPixelsTest, StatisticsCanvasMustBeComplete) {
   StatsCanvas partial;
   partial.pushTextState = [] {};

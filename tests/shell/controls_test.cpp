@@ -206,11 +206,16 @@ TEST_F(ControlsTest, KeyBoxReportsTheKeyOrButtonPressedOverIt) {
 
 TEST_F(ControlsTest, KeyBoxHoverAndReset) {
   KeyBox k(new GuiElement);
+  // The hover signal tells of each change, once.
+  std::vector<bool> heard;
+  k.box->hoverSignal.connect([&](GuiElement*, bool over) { heard.push_back(over); });
   k.box->setPressed(true);
   EXPECT_EQ(k.send(GUI_EVENT_ENTER, GuiInput::MOUSE_MOVE, 0, 20, 20), GUI_HANDLED);
   EXPECT_TRUE(k.box->isHovered());
+  k.send(GUI_EVENT_ENTER, GuiInput::MOUSE_MOVE, 0, 21, 20);
   EXPECT_EQ(k.send(GUI_EVENT_LEAVE, GuiInput::MOUSE_MOVE, 0, 90, 90), GUI_HANDLED);
   EXPECT_FALSE(k.box->isHovered());
+  EXPECT_EQ(heard, (std::vector<bool>{true, false}));
   k.send(GUI_EVENT_ENTER, GuiInput::MOUSE_MOVE, 0, 20, 20);
   EXPECT_EQ(k.send(GUI_EVENT_RESET, 0, 0, 0, 0), GUI_UNHANDLED);
   EXPECT_FALSE(k.box->isHovered());

@@ -300,14 +300,65 @@ TEST(Executable, ReloadsAChangedScriptAndShaderWhileRunning) {
   EXPECT_EQ(system(cmd.c_str()), 0);
 }
 
-TEST(Executable, UnwritableUserFolderFallsBackToTheGameFolder) {
-  // The per-user folder can't be made (its parent is a file): writes go beside the
-  // executable and the game runs all the same.
-  GameRun run = run_game({"-win", "-360"}, "/dev/null/no-home", "free video memory:", SIGTERM, 100);
-  ASSERT_TRUE(run.exited) << run.output;
-  EXPECT_EQ(run.exit_code, 0) << run.output;
-  expect_in_order(run.output, {"physfs write dir: " + test_env::bin_dir() + "/", "total start-up time: ",
-                               "closed all systems"});
+size_t count_of(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+    n++;
+  return n;
+}
+
+bool exists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+TEST(Executable, UnwritableUserFolderMovesToAnnouncedStandIn) {
+  // The per-user folder can't be made: its parent is a file, which stops root too.
+  // The log, settings and shader cache go to a stand-in in the temporary folder,
+  // announced once on standard error and once in the log; nothing is written
+  // beside the executable.
+  std::string home = fresh_home("unwritable");
+  std::string blocker = home + "/file";
+  FILE* f = fopen(blocker.c_str(), "wb");
+  ASSERT_TRUE(f);
+  fclose(f);
+  std::string game = make_game_folder(home + "/game", {});
+  struct Case {
+    const char* name;
+    std::vector<std::string> env;
+    std::string folder;  // the per-user folder that can't be written
+  } cases[] = {
+      {"xdg", {}, blocker + "/data/TORVANE/"},
+      {"home", {"XDG_DATA_HOME=", "HOME=" + blocker + "/home"}, blocker + "/home/.local/share/TORVANE/"},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string tmp = home + "/tmp-" + c.name;
+    mkdir(tmp.c_str(), 0755);
+    std::string stand_in = tmp + "/TORVANE-" + std::to_string(geteuid()) + "/";
+    std::string error_path = home + "/stderr-" + c.name;
+    c.env.push_back("TMPDIR=" + tmp);
+    GameProcess run({{"-win", "-360"}, blocker + "/data", game, "", c.env, error_path});
+    ASSERT_NE(run.waitForOutput("free video memory:", 60000), std::string::npos) << run.output();
+    run.signal(SIGTERM);
+    ASSERT_EQ(run.waitForExit(60000), 0) << run.output();
+
+    std::string note = "The per-user folder '" + c.folder +
+                       "' can't be written (Not a directory): the log, settings and cache are kept in '" + stand_in +
+                       "'";
+    std::string output = run.output(), errors = read_file(error_path), log = read_file(stand_in + "log.txt");
+    EXPECT_EQ(count_of(errors, note), 1u) << errors;
+    EXPECT_EQ(count_of(output, note), 0u) << output;
+    EXPECT_EQ(count_of(log, note), 1u) << log;
+    EXPECT_NE(log.find("Log file path: " + stand_in + "log.txt"), std::string::npos) << log;
+    EXPECT_NE(output.find("physfs write dir: " + stand_in), std::string::npos) << output;
+    EXPECT_FALSE(read_file(stand_in + "settings.cfg").empty());
+    EXPECT_TRUE(exists(stand_in + "cache"));
+    for (const char* name : {"cache", "settings.cfg", "log.txt", "shots"})
+      EXPECT_FALSE(exists(game + "/" + name)) << name << " beside the executable";
+  }
+  std::string cmd = "rm -rf '" + home + "'";
+  EXPECT_EQ(system(cmd.c_str()), 0);
 }
 
 }  // namespace

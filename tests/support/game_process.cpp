@@ -55,7 +55,7 @@ GameProcess::GameProcess(const GameLaunch& launch) : out_path_(next_output_path(
   if (pid_ == 0) {
     int out = open(out_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(out, 1);
-    dup2(out, 2);
+    dup2(launch.error_path.empty() ? out : open(launch.error_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
     set_child_environment(launch);
     std::vector<char*> argv{(char*)exe.c_str()};
     for (const std::string& a : launch.args)

@@ -13,6 +13,7 @@ struct GameLaunch {
   std::string game_dir;           // the folder of the executable; empty: the build's
   std::string display;            // the X display of the window; empty: headless
   std::vector<std::string> env;   // "NAME=value" settings, applied last
+  std::string error_path;         // standard error to this file alone; empty: with the output
 };
 
 class GameProcess {
