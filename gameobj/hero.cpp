@@ -136,7 +136,13 @@ void Hero::updateMovement(float dt) {
 
   vy = std::fmax(vy - GRAVITY * dt, -MAX_FALL);
   // A lift under the hero moves it itself.
+  bool wasOnGround = onGround;
   int hit = moveTo(x + vx * dt, y + vy * dt, onGround || vy <= 0 ? STEP_HEIGHT : 0);
+  // Walking down a slope keeps the feet on it, so the hero can jump from every step
+  // of the way instead of tumbling down from ledge to ledge. (The move went down
+  // before it went across: the ground it reported may be behind the hero now.)
+  if (wasOnGround && vy <= 0)
+    stepDown(STEP_HEIGHT);
   if ((hit & HIT_UP) && vy > 0)
     vy = 0;
   if (hit & (HIT_LEFT | HIT_RIGHT))
