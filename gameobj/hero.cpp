@@ -28,7 +28,9 @@ HeroStats& current_hero_stats() {
 
 Hero::Hero() {
   category = CAT_HERO;
-  setShape(-3, 0, 3, 12, 100);
+  // A hair under 12 cells: standing keeps the feet 0.01 over the floor, and a gap of
+  // 12 cells (a step up under a ceiling) must let the hero through.
+  setShape(-3, 0, 3, HEIGHT, 100);
 }
 
 void Hero::applyStats(const HeroStats& s) {

@@ -187,6 +187,24 @@ TEST_F(SlopeTest, HeroWalksOverEveryPyramidOfTheStairTilesBothWays) {
     }
 }
 
+// Under a ceiling 12 cells over the pyramid's top, just the hero's height, the walk
+// still goes over it.
+TEST_F(SlopeTest, HeroWalksOverAPyramidUnderACeilingJustItsHeightAbove) {
+  for (const Pyramid& p : PYRAMIDS)
+    for (int dir : {1, -1}) {
+      SCOPED_TRACE(name_of(p) + (dir > 0 ? " with D" : " with A"));
+      float x = dir > 0 ? float(Pyramid::X0) - 3.01f : p.x1() + 3.01f;
+      Hero* h = start_on(p, x, Pyramid::FLOOR);
+      fill(Pyramid::X0 - 40, int(Pyramid::TOP) + 12, int(p.x1()) + 40, int(Pyramid::TOP) + 15, 2);
+      int key = dir > 0 ? 'D' : 'A';
+      press(key);
+      float goal = dir > 0 ? p.x1() + 12 : float(Pyramid::X0) - 12;
+      bool over = step_until(60, [&] { return dir > 0 ? h->x > goal : h->x < goal; });
+      release(key);
+      EXPECT_TRUE(over) << "stuck at " << h->x << ", " << h->y;
+    }
+}
+
 // Walking down, the hero keeps to the slope (it does not fall down it step by step)
 // and can jump from it at any moment.
 TEST_F(SlopeTest, HeroWalksDownEverySlopeOnItsFeetAndJumpsFromIt) {
