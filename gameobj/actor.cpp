@@ -27,6 +27,21 @@ int Actor::moveTo(float tx, float ty, float step) {
   return hit;
 }
 
+bool Actor::stepDown(float depth) {
+  int hit = 0;
+  float ground[2] = {0, 0};
+  float dy = collide_box_y(box(), -depth, hit, this, ground);
+  // A ceiling in the sweep means the box does not fit there.
+  if (!(hit & HIT_DOWN) || (hit & HIT_UP) || dy >= 0)
+    return false;
+  y += dy;
+  onGround = true;
+  groundVx = ground[0];
+  groundVy = ground[1];
+  moved();
+  return true;
+}
+
 void weak_ref_link(WeakRefNode* n, BaseObject* target) {
   n->target = target;
   n->link = target;

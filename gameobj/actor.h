@@ -84,6 +84,9 @@ class Actor : public GameObj {
   // Moves the box towards (tx, ty) through the level and the objects in the way;
   // sets onGround and the ground's velocity. Returns the hit flags.
   int moveTo(float tx, float ty, float step);
+  // Puts the feet back on ground that fell away under them by at most `depth` (a
+  // slope walked down, a low step); true when it stands again.
+  bool stepDown(float depth);
 };
 
 // Everything about a class's list: its name, unlisting and making.

@@ -28,7 +28,9 @@ HeroStats& current_hero_stats() {
 
 Hero::Hero() {
   category = CAT_HERO;
-  setShape(-3, 0, 3, 12, 100);
+  // A hair under 12 cells: standing keeps the feet 0.01 over the floor, and a gap of
+  // 12 cells (a step up under a ceiling) must let the hero through.
+  setShape(-3, 0, 3, HEIGHT, 100);
 }
 
 void Hero::applyStats(const HeroStats& s) {
@@ -136,7 +138,13 @@ void Hero::updateMovement(float dt) {
 
   vy = std::fmax(vy - GRAVITY * dt, -MAX_FALL);
   // A lift under the hero moves it itself.
+  bool wasOnGround = onGround;
   int hit = moveTo(x + vx * dt, y + vy * dt, onGround || vy <= 0 ? STEP_HEIGHT : 0);
+  // Walking down a slope keeps the feet on it, so the hero can jump from every step
+  // of the way instead of tumbling down from ledge to ledge. (The move went down
+  // before it went across: the ground it reported may be behind the hero now.)
+  if (wasOnGround && vy <= 0)
+    stepDown(STEP_HEIGHT);
   if ((hit & HIT_UP) && vy > 0)
     vy = 0;
   if (hit & (HIT_LEFT | HIT_RIGHT))

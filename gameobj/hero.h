@@ -32,6 +32,7 @@ constexpr float JUMP_CUT = 0.5f;      // vertical speed kept when jump is let go
 constexpr float COYOTE_TIME = 0.1f;   // a jump still starts this long after leaving a ledge
 constexpr float JUMP_BUFFER = 0.12f;  // a jump pressed this long before landing still happens
 constexpr float STEP_HEIGHT = 4.5f;
+constexpr float HEIGHT = 11.9f;
 constexpr float HURT_TIME = 1.0f;     // no damage for this long after a hit
 constexpr float ARRIVAL_SHIELD = 1.5f;  // nor for this long at the start of a level
 constexpr float FALL_DEATH_Y = -40;

@@ -197,6 +197,16 @@ Hero* GameTest::start_at(float x, float y) {
   return hero();
 }
 
+Hero* GameTest::start_in_level(float x, float y) {
+  reset_game();
+  gameobj_func_table.reset_hero(x, y);
+  gameobj_func_table.mark_level_tiles();
+  set_game_mode(play_mode);
+  sounds();
+  sounds_heard.clear();
+  return hero();
+}
+
 float GameTest::run_both_ways() {
   Hero* h = hero();
   float x = h->x;

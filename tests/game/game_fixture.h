@@ -77,6 +77,8 @@ class GameTest : public ::testing::Test {
   float run_both_ways();
   // The hero standing at (x, y) of a fresh game, in the play mode.
   Hero* start_at(float x, float y);
+  // The same in the level the test built itself (no lift added).
+  Hero* start_in_level(float x, float y);
   // The scene's camera on (cx, cy) and the matrices of a frame drawn through it.
   static void set_scene_camera(float cx, float cy);
   // The back buffer's pixels (0xAARRGGBB, top row first).

@@ -69,10 +69,22 @@ void hero_step(HeroState& s, const HeroInput& in, const HeroBody& body) {
   __m128 target = _mm_setr_ps(s.x + s.vx * DT, s.y + s.vy * DT, 0, 1);
   __m128 ext = _mm_setr_ps(body.ext[0], body.ext[1], body.ext[2], body.ext[3]);
   float ground[2] = {0, 0};
+  bool wasOnGround = s.onGround;
   int hit = collide_moving_box(pos, target, ext, nullptr, ground, s.onGround || s.vy <= 0 ? STEP_HEIGHT : 0);
   s.x = lane(pos, 0);
   s.y = lane(pos, 1);
   s.onGround = (hit & HIT_DOWN) != 0;
+  // The hero keeps its feet on a slope it walks down.
+  if (wasOnGround && s.vy <= 0) {
+    int down = 0;
+    float box[4];
+    hero_box(s, body, box);
+    float dy = collide_box_y(_mm_setr_ps(box[0], box[1], box[2], box[3]), -STEP_HEIGHT, down, nullptr, ground);
+    if ((down & HIT_DOWN) && !(down & HIT_UP) && dy < 0) {
+      s.y += dy;
+      s.onGround = true;
+    }
+  }
   if ((hit & HIT_UP) && s.vy > 0)
     s.vy = 0;
   if (hit & (HIT_LEFT | HIT_RIGHT))
