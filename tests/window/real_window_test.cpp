@@ -6,7 +6,8 @@
 // Down and Enter go back to the title. Alt+Enter switches to fullscreen and back, and
 // Alt+F4 quits: exit code 0, the log ending with the last shut-down step.
 // Started fullscreen, Alt+Enter twice gives a window and then the whole screen again,
-// each showing the whole picture with the world behind the title menu.
+// each showing the whole picture with the world behind the title menu. A start-up that
+// is fatal shows its error box centred, and a click on OK ends the game with code 100.
 //
 // The menus' layout comes from the same game run headless at the same back-buffer
 // size (a child of this program, reading the screens the module built), since the
@@ -23,6 +24,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -416,6 +418,57 @@ TEST_F(RealDesktopWindow, AltEnterFromAFullscreenStartShowsTheWholePictureInBoth
 
   key("alt+F4");
   EXPECT_EQ(game.waitForExit(30000), 0) << game.output();
+}
+
+// The error box of a fatal start-up, found among the X server's windows by its title:
+// where it stands, or a width of 0 while it is not there.
+Geometry error_box_geometry(const XvfbSession& x) {
+  Geometry g;
+  std::string list = x.xwininfo("-root -children");
+  size_t at = list.find("\"TORVANE! 0.20 - FATAL ERROR\"");
+  if (at == std::string::npos)
+    return g;
+  // "<id> "<name>": (<class>)  WxH+X+Y  +X+Y"
+  size_t size = list.find(")", at);
+  if (size == std::string::npos || sscanf(list.c_str() + size + 1, " %dx%d+%d+%d", &g.width, &g.height, &g.x, &g.y) != 4)
+    return Geometry{};
+  return g;
+}
+
+// A start-up that is fatal (here: no sound device) shows the error box centred across
+// the screen, in the upper half, whatever the window's mode, and a click on its OK
+// button (centred in the box's lower part) ends the game with code 100 at once.
+TEST_F(RealWindow, AFatalStartUpShowsItsBoxCentredAndAClickOnOkEndsTheGame) {
+  int status = -1;
+  x->xwininfo("-version", &status);
+  if (status != 0)
+    GTEST_SKIP() << "skipped: xwininfo is not installed";
+  struct Case {
+    const char* mode;
+    std::vector<std::string> args;
+  };
+  const Case cases[] = {{"fullscreen", {"-fullscr"}}, {"windowed", {"-win", "-360"}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode);
+    std::string home = fresh_home(std::string("fatal_") + c.mode);
+    GameProcess game({c.args, home, "", x->display(), {"SDL_AUDIODRIVER=no_such_driver"}});
+    ASSERT_NE(game.waitForOutput("ERROR: error initializing SoLoud: ", 60000), std::string::npos) << game.output();
+    Geometry box;
+    for (int i = 0; i < 200 && box.width == 0; i++) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      box = error_box_geometry(*x);
+    }
+    ASSERT_GT(box.width, 0) << "no error box\n" << x->xwininfo("-root -children");
+    EXPECT_NEAR(box.x + box.width / 2, screen_w / 2, 1) << "the box is centred across the screen";
+    EXPECT_GE(box.y, 0);
+    EXPECT_LE(box.y + box.height / 2, screen_h / 2) << "the box stands in the upper half";
+
+    std::string click = "mousemove --sync " + std::to_string(box.x + box.width / 2) + " " +
+                        std::to_string(box.y + box.height - 28) + " click 1";
+    x->xdotool(click, &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(game.waitForExit(5000), 100) << "the click on OK ends the game\n" << game.output();
+  }
 }
 
 }  // namespace
