@@ -8,7 +8,7 @@ packages=(
   libsdl2-dev libepoxy-dev libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri
   libphysfs-dev libpng-dev zlib1g-dev libstb-dev libsndfile1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xdotool
+  xvfb xdotool x11-utils
   lua5.4 python3
   libfreetype-dev fonts-dejavu-core xfonts-base
 )

@@ -67,3 +67,9 @@ void render_scene(float t);
 void draw_bus_meter(SoLoud::Bus& bus, bool clipped, float y);
 void render_splash();
 void prepare_scene_render();
+// For the modes that draw nothing and show the last world picture behind their screen
+// (title, upgrade): a device reset empties the scene image, and this draws that picture
+// again once, through the mode that drew it.
+void keep_last_world_picture(float t);
+// A device reset emptied the scene image.
+void forget_world_picture();

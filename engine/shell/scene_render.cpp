@@ -35,6 +35,12 @@ constexpr D3dColor MASTER_LEVEL = 0xFFFFFF00;
 constexpr D3dColor CLIP_MARK = 0xFFFF0000;
 constexpr D3dColor TEXT_COLOR = 0xFFFFFFFF;
 
+// The mode whose render left the picture in the scene image, and whether a device
+// reset has emptied it since.
+GameMode* world_picture_mode = nullptr;
+bool world_picture_lost = false;
+bool mode_keeps_picture = false;  // set by the current mode's render in this frame
+
 float line_height() { return (float)(font_scale * font_cell_height); }
 
 template <class Source>
@@ -82,6 +88,15 @@ void draw_bus_meter(SoLoud::Bus& bus, bool clipped, float y) {
   draw_meter(bus.getApproximateVolume(0), bus.getApproximateVolume(1), BUS_LEVEL, clipped, y);
 }
 
+void keep_last_world_picture(float t) {
+  mode_keeps_picture = true;
+  if (world_picture_lost && world_picture_mode)
+    world_picture_mode->render(t);
+  world_picture_lost = false;
+}
+
+void forget_world_picture() { world_picture_lost = true; }
+
 void render_scene(float t) {
   PROFILE_BLOCK("render_scene", SCENE_BLOCK_COLOR);
   interp_camera(t);
@@ -102,8 +117,13 @@ void render_scene(float t) {
   // Only depth is cleared: the colour stays until the mode draws over it.
   set_texture_target(scene_image, 0, true);
   clear_view_z();
+  mode_keeps_picture = false;
   if (cur_game_mode)
     cur_game_mode->render(t);
+  if (!mode_keeps_picture) {
+    world_picture_mode = cur_game_mode;
+    world_picture_lost = false;
+  }
   apply_postfx();
 
   set_backbuffer_target();

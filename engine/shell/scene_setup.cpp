@@ -124,6 +124,7 @@ void close_scene() {
 }
 
 void resize_scene() {
+  forget_world_picture();
   update_font_scale();
   update_screen_layout();
   reset_level_renderer();

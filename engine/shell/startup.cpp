@@ -51,9 +51,15 @@ namespace {
 
 PHYSFS_Allocator physfs_allocator = {nullptr, nullptr, physfs_malloc, physfs_realloc, physfs_free};
 
-// The fatal-error box goes through the window layer's message box.
+// The fatal-error box goes through the window layer's message box, with no owner.
+// The game ends after it: a fullscreen window, always on top and holding the cursor,
+// is hidden first, so that the box shows above everything and the pointer reaches it.
 void show_error_box(const char* title, const char* text) {
-  MessageBoxA(main_window, text, title, MB_OK | MB_ICONERROR);
+  if (main_window && isFullscreen) {
+    ClipCursor(nullptr);
+    ShowWindow(main_window, SW_HIDE);
+  }
+  MessageBoxA(nullptr, text, title, MB_OK | MB_ICONERROR);
 }
 
 void close_all_systems_steps() {

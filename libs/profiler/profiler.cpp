@@ -280,10 +280,41 @@ void append_news(Client& client, RecordWriter& w, uint64_t until) {
   }
 }
 
-void accept_client() {
+// Out of descriptors, accept leaves the connection queued and the socket stays
+// readable, so polling it again at once would spin. The listener waits instead, twice
+// as long after each such failure up to a limit, and from the start after a success.
+constexpr int ACCEPT_FIRST_WAIT_MS = 100;
+constexpr int ACCEPT_LONGEST_WAIT_MS = 1600;
+
+struct AcceptBackoff {
+  int wait_ms = 0;  // 0: accepting normally
+  uint64_t retry_at = 0;
+};
+
+bool out_of_descriptors(int error) { return error == EMFILE || error == ENFILE; }
+
+void note_accept_failure(AcceptBackoff& backoff, int error) {
+  if (backoff.wait_ms == 0)
+    log_line("profiler: can't accept a client (%s); trying again at intervals up to %.1f s", strerror(error),
+             ACCEPT_LONGEST_WAIT_MS / 1000.0);
+  backoff.wait_ms = backoff.wait_ms ? std::min(backoff.wait_ms * 2, ACCEPT_LONGEST_WAIT_MS) : ACCEPT_FIRST_WAIT_MS;
+  backoff.retry_at = now() + (uint64_t)backoff.wait_ms * 1000000u;
+}
+
+// Milliseconds until the listening socket is polled again; 0 when it is polled now.
+int accept_wait_left(const AcceptBackoff& backoff) {
+  uint64_t t = now();
+  return t >= backoff.retry_at ? 0 : (int)((backoff.retry_at - t + 999999) / 1000000);
+}
+
+void accept_client(AcceptBackoff& backoff) {
   int fd = accept(listen_fd, nullptr, nullptr);
-  if (fd < 0)
+  if (fd < 0) {
+    if (out_of_descriptors(errno))
+      note_accept_failure(backoff, errno);
     return;
+  }
+  backoff.wait_ms = 0;
   fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
   auto client = std::make_unique<Client>();
   client->fd = fd;
@@ -358,16 +389,18 @@ void close_client(size_t i) {
 }
 
 void listener_main() {
+  AcceptBackoff backoff;
   while (!listener_stop) {
+    int accept_wait = accept_wait_left(backoff);
     std::vector<pollfd> fds;
-    fds.push_back(pollfd{listen_fd, POLLIN, 0});
+    fds.push_back(pollfd{listen_fd, (short)(accept_wait ? 0 : POLLIN), 0});
     fds.push_back(pollfd{wake_pipe[0], POLLIN, 0});
     {
       std::lock_guard<std::mutex> guard(registry_lock);
       for (auto& c : clients)
         fds.push_back(pollfd{c->fd, (short)(POLLIN | (c->waiting() || !c->streaming ? POLLOUT : 0)), 0});
     }
-    if (poll(fds.data(), fds.size(), 200) < 0 && errno != EINTR)
+    if (poll(fds.data(), fds.size(), accept_wait ? std::min(accept_wait, 200) : 200) < 0 && errno != EINTR)
       break;
     if (fds[1].revents & POLLIN) {
       char buf[64];
@@ -375,7 +408,7 @@ void listener_main() {
       }
     }
     if (fds[0].revents & POLLIN)
-      accept_client();
+      accept_client(backoff);
     // Only this thread adds or removes clients, so the pointers stay valid while the
     // snapshot pieces are written without the lock.
     std::vector<Client*> snapshotting;

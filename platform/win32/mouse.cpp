@@ -16,6 +16,7 @@ bool cursor_hidden = false;
 bool clip_active = false;
 RECT clip_rect = {};
 HWND capture_window = nullptr;
+bool grabs_suspended = false;
 POINT virtual_cursor = {0, 0};
 
 // Raw input records by handle - 1. A record is never overwritten while its message
@@ -74,7 +75,14 @@ void win32_reapply_mouse_state() {
   if (!use_sdl())
     return;
   if (HWND hwnd = grab_window())
-    SDL_SetWindowGrab(hwnd->sdl, clip_active ? SDL_TRUE : SDL_FALSE);
+    SDL_SetWindowGrab(hwnd->sdl, clip_active && !grabs_suspended ? SDL_TRUE : SDL_FALSE);
+}
+
+void win32_suspend_pointer_grabs(bool suspend) {
+  grabs_suspended = suspend;
+  win32_reapply_mouse_state();
+  if (use_sdl() && capture_window)
+    SDL_CaptureMouse(suspend ? SDL_FALSE : SDL_TRUE);
 }
 
 HCURSOR LoadCursorA(HINSTANCE, LPCSTR name) {
@@ -167,7 +175,7 @@ BOOL SetCursorPos(int x, int y) {
 HWND SetCapture(HWND hwnd) {
   HWND old = capture_window;
   capture_window = hwnd;
-  if (use_sdl())
+  if (use_sdl() && !grabs_suspended)
     SDL_CaptureMouse(SDL_TRUE);
   return old;
 }

@@ -150,14 +150,21 @@ BOOL SetThreadPriority(HANDLE, int priority) {
 
 int GetThreadPriority(HANDLE) { return thread_priority; }
 
-int MessageBoxA(HWND hwnd, LPCSTR text, LPCSTR caption, UINT type) {
+// The box is shown without a parent whatever the owner: SDL places a box that has one
+// by the parent's position counted twice, off towards the lower right, and centres one
+// without a parent on the display.
+int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
   text = text ? text : "";
   caption = caption ? caption : "";
   if (!win32_headless() && win32_platform_start()) {
     Uint32 flags = (type & MB_ICONERROR) == MB_ICONERROR         ? SDL_MESSAGEBOX_ERROR
                    : (type & MB_ICONWARNING) == MB_ICONWARNING ? SDL_MESSAGEBOX_WARNING
                                                                : SDL_MESSAGEBOX_INFORMATION;
-    if (SDL_ShowSimpleMessageBox(flags, caption, text, win32_sdl_window(hwnd)) == 0)
+    // A grab held by the game's window would keep every click away from the box.
+    win32_suspend_pointer_grabs(true);
+    int shown = SDL_ShowSimpleMessageBox(flags, caption, text, nullptr);
+    win32_suspend_pointer_grabs(false);
+    if (shown == 0)
       return IDOK;
   }
   fprintf(stderr, "%s: %s\n", caption, text);

@@ -52,6 +52,9 @@ void win32_post_key(HWND hwnd, const SDL_KeyboardEvent& key);
 
 // Mouse: applies the cursor clip and visibility to SDL after window changes.
 void win32_reapply_mouse_state();
+// Lets go of the pointer grab of a clip and a capture while a message box shows (the
+// box is a window of its own that must take clicks); false grabs again what is set.
+void win32_suspend_pointer_grabs(bool suspend);
 // Headless cursor position (screen coordinates).
 POINT& win32_virtual_cursor();
 // A raw input record stays readable while its WM_INPUT message waits in the queue

@@ -58,8 +58,15 @@ void apply_to_sdl(HWND hwnd) {
   SDL_SetWindowResizable(hwnd->sdl, (hwnd->style & WS_THICKFRAME) ? SDL_TRUE : SDL_FALSE);
   SDL_SetWindowAlwaysOnTop(hwnd->sdl, (hwnd->ex_style & WS_EX_TOPMOST) ? SDL_TRUE : SDL_FALSE);
   if (fullscreen) {
-    if (!hwnd->fullscreen)
+    if (!hwnd->fullscreen) {
+      // The window is given the display's bounds first: the switch itself is only a
+      // request to the window manager, which may be missing or may keep the size of
+      // the window as it was.
+      RECT screen = win32_screen_rect();
+      SDL_SetWindowPosition(hwnd->sdl, screen.left, screen.top);
+      SDL_SetWindowSize(hwnd->sdl, std::max(1, width_of(screen)), std::max(1, height_of(screen)));
       SDL_SetWindowFullscreen(hwnd->sdl, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    }
     hwnd->fullscreen = true;
   } else {
     RECT client = win32_client_screen_rect(hwnd);

@@ -75,7 +75,15 @@ XvfbSession::~XvfbSession() {
 }
 
 std::string XvfbSession::xdotool(const std::string& args, int* status) const {
-  std::string cmd = "DISPLAY=" + display_ + " timeout 30 xdotool " + args + " 2>&1";
+  return run("xdotool", args, status);
+}
+
+std::string XvfbSession::xwininfo(const std::string& args, int* status) const {
+  return run("xwininfo", args, status);
+}
+
+std::string XvfbSession::run(const std::string& tool, const std::string& args, int* status) const {
+  std::string cmd = "DISPLAY=" + display_ + " timeout 30 " + tool + " " + args + " 2>&1";
   FILE* p = popen(cmd.c_str(), "r");
   std::string out;
   if (!p) {

@@ -1,6 +1,6 @@
 #pragma once
 // A virtual X display of its own for one test (Xvfb picks a free display number),
-// and keys sent to the windows on it through xdotool.
+// keys sent to the windows on it through xdotool, and its windows listed by xwininfo.
 #include <sys/types.h>
 
 #include <string>
@@ -20,8 +20,12 @@ class XvfbSession {
 
   // Runs xdotool with these arguments on this display; its standard output.
   std::string xdotool(const std::string& args, int* status = nullptr) const;
+  // The same for xwininfo, which also lists windows that xdotool cannot name.
+  std::string xwininfo(const std::string& args, int* status = nullptr) const;
 
  private:
+  std::string run(const std::string& tool, const std::string& args, int* status) const;
+
   pid_t pid_ = -1;
   std::string display_;
   std::string error_;

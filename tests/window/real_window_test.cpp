@@ -5,6 +5,9 @@
 // Escape in play opens the pause menu, Escape or Enter there closes it again, and
 // Down and Enter go back to the title. Alt+Enter switches to fullscreen and back, and
 // Alt+F4 quits: exit code 0, the log ending with the last shut-down step.
+// Started fullscreen, Alt+Enter twice gives a window and then the whole screen again,
+// each showing the whole picture with the world behind the title menu. A start-up that
+// is fatal shows its error box centred, and a click on OK ends the game with code 100.
 //
 // The menus' layout comes from the same game run headless at the same back-buffer
 // size (a child of this program, reading the screens the module built), since the
@@ -12,6 +15,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -19,6 +24,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -113,19 +119,22 @@ TEST(RealWindowChild, Layouts) {
        }},
   };
   StageRunner runner(stages);
-  // Fullscreen at the window's size: without a window the windowed size would be
-  // the desktop's.
-  EXPECT_EQ(run_entry({"-fullscr", "-360"}, 0x717E, [&](int step) { runner(step); }), 0);
+  // Fullscreen at the window's size (TORVANE_LAYOUTS_SIZE, "-360" when unset): without
+  // a window the windowed size would be the desktop's.
+  const char* size = getenv("TORVANE_LAYOUTS_SIZE");
+  EXPECT_EQ(run_entry({"-fullscr", size ? size : "-360"}, 0x717E, [&](int step) { runner(step); }), 0);
   EXPECT_TRUE(runner.completed()) << "stopped in '" << runner.current_name() << "'";
 }
 
 namespace {
 
-Layouts layouts_of_the_game() {
+// The layouts at the size that the size option gives ("-360", "-1080", ...).
+Layouts layouts_of_the_game(const std::string& size = "-360") {
   Layouts l;
   GameFolder folder = make_game_folder("window_layouts");
   std::string file = folder.root + "/layouts.txt";
-  GameResult r = run_game(folder, "RealWindowChild.Layouts", {}, {"TORVANE_LAYOUTS=" + file});
+  GameResult r =
+      run_game(folder, "RealWindowChild.Layouts", {}, {"TORVANE_LAYOUTS=" + file, "TORVANE_LAYOUTS_SIZE=" + size});
   EXPECT_EQ(r.exit_code, 0) << tail(r.out);
   std::ifstream in(file);
   for (std::string line; std::getline(in, line);) {
@@ -148,14 +157,33 @@ Layouts layouts_of_the_game() {
 // The window is started at 640x360: centred on the virtual screen, all of it shows.
 // (Without a window manager nothing maximises a window of the default size, which the
 // game places for a maximised start.)
+struct Geometry {
+  int x = 0, y = 0, width = 0, height = 0;
+};
+
+// The world drawn behind the screens fills the picture up to its edges, where the menus
+// leave it uncovered: most of the picture's left and right tenths are not black.
+::testing::AssertionResult world_shows(const Picture& shot) {
+  int strip = std::max(1, shot.width / 10), lit = 0, all = 0;
+  for (int y = 0; y < shot.height; y++)
+    for (int x : {0, shot.width - strip})
+      for (int i = 0; i < strip; i++, all++)
+        lit += !near_colour(shot.at(x + i, y), 0xFF000000, 24);
+  if (lit * 2 < all)
+    return ::testing::AssertionFailure() << "no world at the edges of " << shot.path << " (" << lit << " of " << all
+                                         << " pixels lit)";
+  return ::testing::AssertionSuccess();
+}
+
 class RealWindow : public ::testing::Test {
  protected:
   std::unique_ptr<XvfbSession> x;
   std::string window;  // the X window id of the game's window
   size_t shot_mark = 0;
+  int screen_width = screen_w, screen_height = screen_h;
 
   void SetUp() override {
-    x = std::make_unique<XvfbSession>(screen_w, screen_h);
+    x = std::make_unique<XvfbSession>(screen_width, screen_height);
     if (!x->ok())
       GTEST_SKIP() << "skipped: Xvfb cannot start (" << x->error() << ")";
   }
@@ -175,6 +203,18 @@ class RealWindow : public ::testing::Test {
     // cursor over the menus: it goes to the screen's corner, outside the window.
     x->xdotool("mousemove --sync 0 0", &status);
     ASSERT_EQ(status, 0);
+  }
+
+  // Where the X server has the game's window, and its size.
+  Geometry windowGeometry() {
+    Geometry g;
+    std::string out = x->xdotool("getwindowgeometry --shell " + window);
+    auto value = [&](const char* name) {
+      size_t at = out.find(std::string(name) + "=");
+      return at == std::string::npos ? -1 : atoi(out.c_str() + at + strlen(name) + 1);
+    };
+    g = Geometry{value("X"), value("Y"), value("WIDTH"), value("HEIGHT")};
+    return g;
   }
 
   void key(const std::string& keys) {
@@ -299,6 +339,136 @@ TEST_F(RealWindow, TheTitleShowsAndEnterAndEscapeReachTheMenus) {
   EXPECT_EQ(game.waitForExit(30000), 0) << game.output();
   std::string log = read_file(home + "/TORVANE/log.txt");
   EXPECT_NE(last_line(log).find("closed all systems"), std::string::npos) << log;
+}
+
+// The desktop of a common screen, so that a game started fullscreen draws at the size
+// that the headless game of the layouts has with "-1080".
+class RealDesktopWindow : public RealWindow {
+ protected:
+  RealDesktopWindow() {
+    screen_width = 1920;
+    screen_height = 1080;
+  }
+};
+
+// Started fullscreen with no size of its own, the game goes through a game to the title,
+// whose menu then stands over the world's last picture. Alt+Enter gives a window of half
+// the screen (its frame within it), then the whole screen again: each time the window
+// shows a picture of its own size, and the world is still behind the menu.
+TEST_F(RealDesktopWindow, AltEnterFromAFullscreenStartShowsTheWholePictureInBothModes) {
+  Layouts l = layouts_of_the_game("-1080");
+  ASSERT_EQ(l.width, screen_width) << "the layouts are the desktop's";
+  ASSERT_EQ(l.title.size(), 5u) << "the title's texts";
+  ASSERT_FALSE(l.pause.text.empty()) << "the pause menu's title";
+
+  std::string home = fresh_home("fullscreen_start");
+  GameProcess game({{"-fullscr"}, home, "", x->display(), {}});
+  findWindow(game);
+  int w = 0, h = 0;
+  ASSERT_TRUE(back_buffer_size(game.output(), &w, &h)) << game.output();
+  ASSERT_EQ(w, screen_width) << "a fullscreen start with no size takes the desktop's";
+  ASSERT_EQ(h, screen_height);
+
+  auto play = [&](const Picture& shot) {
+    return health_bar_fill(shot) > 0 ? ::testing::AssertionSuccess()
+                                     : ::testing::AssertionFailure() << "no health bar in " << shot.path;
+  };
+  auto pause = [&](const Picture& shot) { return text_shows(shot, l.pause); };
+  // The shot is the window's size, and the world shows behind the menu.
+  auto whole_picture = [&](const Picture& shot) {
+    Geometry g = windowGeometry();
+    if (shot.width != g.width || shot.height != g.height)
+      return ::testing::AssertionFailure() << "a shot of " << shot.width << "x" << shot.height << " in a window of "
+                                           << g.width << "x" << g.height;
+    return world_shows(shot);
+  };
+  auto title_fullscreen = [&](const Picture& shot) {
+    Geometry g = windowGeometry();
+    if (g.x != 0 || g.y != 0 || g.width != screen_width || g.height != screen_height)
+      return ::testing::AssertionFailure() << "the window is " << g.width << "x" << g.height << " at " << g.x << ","
+                                           << g.y << ", not the screen";
+    ::testing::AssertionResult whole = whole_picture(shot);
+    return whole ? texts_show(shot, l.title) : whole;
+  };
+  auto title_windowed = [&](const Picture& shot) {
+    Geometry g = windowGeometry();
+    if (g.width >= screen_width || g.height >= screen_height)
+      return ::testing::AssertionFailure() << "a window of " << g.width << "x" << g.height << " fills the screen";
+    return whole_picture(shot);
+  };
+
+  key("Return");  // a new game
+  ASSERT_TRUE(waitForScreen(game, home, "fullscreen_play", play));
+  key("Escape");
+  ASSERT_TRUE(waitForScreen(game, home, "fullscreen_pause", pause));
+  key("Down Return");  // the main menu
+  ASSERT_TRUE(waitForScreen(game, home, "fullscreen_title", title_fullscreen));
+
+  size_t mark = game.output().size();
+  key("alt+Return");
+  size_t at = game.waitForOutput(" windowed", 20000, mark);
+  ASSERT_NE(at, std::string::npos) << "no switch to a window\n" << game.output().substr(mark);
+  EXPECT_TRUE(waitForScreen(game, home, "fullscreen_start_windowed", title_windowed));
+
+  key("alt+Return");
+  std::string fullscreen = "resized d3d to " + std::to_string(w) + "x" + std::to_string(h) + " fullscreen";
+  ASSERT_NE(game.waitForOutput(fullscreen, 20000, at), std::string::npos)
+      << "no switch back to fullscreen\n" << game.output().substr(mark);
+  EXPECT_TRUE(waitForScreen(game, home, "fullscreen_start_fullscreen_again", title_fullscreen));
+
+  key("alt+F4");
+  EXPECT_EQ(game.waitForExit(30000), 0) << game.output();
+}
+
+// The error box of a fatal start-up, found among the X server's windows by its title:
+// where it stands, or a width of 0 while it is not there.
+Geometry error_box_geometry(const XvfbSession& x) {
+  Geometry g;
+  std::string list = x.xwininfo("-root -children");
+  size_t at = list.find("\"TORVANE! 0.20 - FATAL ERROR\"");
+  if (at == std::string::npos)
+    return g;
+  // "<id> "<name>": (<class>)  WxH+X+Y  +X+Y"
+  size_t size = list.find(")", at);
+  if (size == std::string::npos || sscanf(list.c_str() + size + 1, " %dx%d+%d+%d", &g.width, &g.height, &g.x, &g.y) != 4)
+    return Geometry{};
+  return g;
+}
+
+// A start-up that is fatal (here: no sound device) shows the error box centred across
+// the screen, in the upper half, whatever the window's mode, and a click on its OK
+// button (centred in the box's lower part) ends the game with code 100 at once.
+TEST_F(RealWindow, AFatalStartUpShowsItsBoxCentredAndAClickOnOkEndsTheGame) {
+  int status = -1;
+  x->xwininfo("-version", &status);
+  if (status != 0)
+    GTEST_SKIP() << "skipped: xwininfo is not installed";
+  struct Case {
+    const char* mode;
+    std::vector<std::string> args;
+  };
+  const Case cases[] = {{"fullscreen", {"-fullscr"}}, {"windowed", {"-win", "-360"}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode);
+    std::string home = fresh_home(std::string("fatal_") + c.mode);
+    GameProcess game({c.args, home, "", x->display(), {"SDL_AUDIODRIVER=no_such_driver"}});
+    ASSERT_NE(game.waitForOutput("ERROR: error initializing SoLoud: ", 60000), std::string::npos) << game.output();
+    Geometry box;
+    for (int i = 0; i < 200 && box.width == 0; i++) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      box = error_box_geometry(*x);
+    }
+    ASSERT_GT(box.width, 0) << "no error box\n" << x->xwininfo("-root -children");
+    EXPECT_NEAR(box.x + box.width / 2, screen_w / 2, 1) << "the box is centred across the screen";
+    EXPECT_GE(box.y, 0);
+    EXPECT_LE(box.y + box.height / 2, screen_h / 2) << "the box stands in the upper half";
+
+    std::string click = "mousemove --sync " + std::to_string(box.x + box.width / 2) + " " +
+                        std::to_string(box.y + box.height - 28) + " click 1";
+    x->xdotool(click, &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(game.waitForExit(5000), 100) << "the click on OK ends the game\n" << game.output();
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The upgrade screen between two levels; closing it starts the next level.
 #include "engine/shell/modes/game_flow.h"
 #include "engine/shell/modes/modes.h"
+#include "engine/shell/scene.h"
 #include "engine/world/gameobj_host.h"
 
 void UpgradeGameMode::enter(GameMode*) {
@@ -20,8 +21,9 @@ void UpgradeGameMode::update(float dt) {
   set_game_mode(play_mode);
 }
 
-// Nothing: the end of the elevator ride stays behind the screen.
-void UpgradeGameMode::render(float) {}
+// Nothing: the end of the elevator ride stays behind the screen (drawn again after a
+// device reset emptied it).
+void UpgradeGameMode::render(float t) { keep_last_world_picture(t); }
 
 void UpgradeGameMode::renderOverlay(float t) { gameobj_func_table.draw_game_menu(t); }
 
