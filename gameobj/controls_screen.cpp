@@ -1,7 +1,8 @@
 // The controls screen: one key box per button. Point at a box and press the key
 // (or mouse button) to bind it, or pick a box with the keyboard, press Enter and
 // then the key. A key another button holds is swapped: that button takes the old
-// key. The Menu button's key leaves for the title and binds nothing.
+// key. The Menu button's key leaves for the title and binds nothing, and Print Screen
+// stays the screenshot key.
 /*
 import menus
 import shell_api
@@ -66,6 +67,9 @@ class ControlsScreen : public MenuScreen {
   // The Menu key leaves instead. After a swap the hint line names the other box's
   // new key, which changed as well.
   void onKeyBound(UiKeyBox* box, int code) override {
+    // Print Screen takes the screenshot: a picture of this screen binds nothing.
+    if (code == KEY_PRINT_SCREEN)
+      return;
     if (code == shell::menu_key()) {
       pendingAction = ACTION_BACK;  // leaves outside the event dispatch
       return;

@@ -131,4 +131,4 @@ constexpr int ACTION_BACK = 1000;
 
 // Keyboard codes the menus use.
 enum : int { KEY_ENTER = 13, KEY_ESCAPE = 27, KEY_SPACE = 32, KEY_LEFT = 37, KEY_UP = 38, KEY_RIGHT = 39,
-             KEY_DOWN = 40 };
+             KEY_DOWN = 40, KEY_PRINT_SCREEN = 0x2C };

@@ -421,6 +421,36 @@ TEST_F(ControlsScreenTest, AFreeKeyBindsOnlyItsButton) {
   EXPECT_EQ(hint()->color, ui_color::DIM) << hint()->text.c_str();
 }
 
+// Print Screen takes a screenshot of the screen: over a box or while a box waits for
+// its key it binds nothing, and the box still takes the next key.
+TEST_F(ControlsScreenTest, PrintScreenBindsNothing) {
+  for (bool waiting : {false, true}) {
+    SCOPED_TRACE(waiting ? "Jump waiting for its key" : "pointing at Jump");
+    open_controls();
+    if (waiting) {
+      pick(BUTTON_JUMP);
+    } else {
+      point_at(BUTTON_JUMP);
+      step();
+    }
+    press(VK_SNAPSHOT);
+    step();
+    release(VK_SNAPSHOT);
+    step();
+    EXPECT_EQ(bindings(), std::vector<int>(DEFAULTS, DEFAULTS + NUM_BUTTONS));
+    EXPECT_EQ(stored("B_jump"), "#87");
+    EXPECT_EQ(cur_game_screen, game_controls_screen);
+    press(VK_SPACE);
+    step();
+    release(VK_SPACE);
+    step();
+    EXPECT_EQ(button_keys[BUTTON_JUMP], VK_SPACE);
+    pointer_away();
+    set_game_mode(nullptr);
+    bind_defaults();
+  }
+}
+
 // The pause menu leaves with the Menu button's key too, whatever key that is.
 TEST_F(ControlsScreenTest, TheMenuKeyPausesAndContinuesWhateverItIs) {
   set_button_key(BUTTON_MENU, 'M');
