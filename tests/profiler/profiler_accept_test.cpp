@@ -29,6 +29,7 @@
 
 #include "libs/profiler/prof_format.h"
 #include "libs/profiler/profiler.h"
+#include "tests/profiler/loopback_client.h"
 
 namespace {
 
@@ -63,23 +64,6 @@ int lines_logged_with(const std::string& text) {
   for (const std::string& line : logged_lines)
     n += line.find(text) != std::string::npos;
   return n;
-}
-
-int connect_loopback(uint16_t port) {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  if (fd < 0)
-    return -1;
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(port);
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (connect(fd, (sockaddr*)&addr, sizeof(addr)) != 0) {
-    close(fd);
-    return -1;
-  }
-  timeval tv{5, 0};
-  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof(tv));
-  return fd;
 }
 
 int highest_open_fd() {
@@ -166,7 +150,7 @@ TEST_P(ProfilerAcceptTest, ListenerWaitsBetweenTriesAndTakesTheClientOnceDescrip
     used_up = std::make_unique<DescriptorsUsedUp>();
   ASSERT_TRUE(!used_up || used_up->ok()) << "could not use up the descriptors";
   accept_calls = 0;
-  int fd = connect_loopback(port);
+  int fd = loopback_client::connect(port);
   ASSERT_GE(fd, 0) << "the connection is queued by the system, not by the listener";
 
   // Three seconds of a connection that cannot be taken: spinning makes thousands of
@@ -188,12 +172,8 @@ TEST_P(ProfilerAcceptTest, ListenerWaitsBetweenTriesAndTakesTheClientOnceDescrip
   // And served as any client is: everything recorded so far.
   profiler::ProfileData data;
   profiler::RecordReader reader(data);
-  uint8_t buf[4096];
-  while (!data.snapshot_done) {
-    ssize_t n = recv(fd, buf, sizeof(buf), 0);
-    ASSERT_GT(n, 0) << "the stream ended before the snapshot did";
-    ASSERT_TRUE(reader.feed(buf, (size_t)n)) << reader.error();
-  }
+  ASSERT_TRUE(loopback_client::read_until(fd, reader, [&] { return data.snapshot_done; }))
+      << "the stream ended before the snapshot did " << reader.error();
   EXPECT_EQ(data.threads.size(), 1u);
   close(fd);
 }

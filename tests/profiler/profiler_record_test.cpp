@@ -17,6 +17,7 @@
 
 #include "libs/profiler/prof_format.h"
 #include "libs/profiler/profiler.h"
+#include "tests/profiler/loopback_client.h"
 #include "tests/support/test_env.h"
 
 namespace {
@@ -183,32 +184,7 @@ TEST_F(ProfilerTest, ReaderToolPrintsTheTable) {
   EXPECT_EQ(row_count("FRAME"), 4) << out;
 }
 
-int connect_loopback(uint16_t port) {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(port);
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (connect(fd, (sockaddr*)&addr, sizeof(addr)) != 0) {
-    close(fd);
-    return -1;
-  }
-  timeval tv{5, 0};
-  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof(tv));
-  return fd;
-}
-
-// Reads until the condition holds or the stream stops.
-template <class Done>
-bool read_until(int fd, profiler::RecordReader& reader, Done done) {
-  uint8_t buf[4096];
-  while (!done()) {
-    ssize_t n = recv(fd, buf, sizeof(buf), 0);
-    if (n <= 0 || !reader.feed(buf, (size_t)n))
-      return false;
-  }
-  return true;
-}
+using loopback_client::read_until;
 
 TEST_F(ProfilerTest, LoopbackClientGetsSnapshotThenEachFrame) {
   const uint16_t port = 29000 + (getpid() % 1000);  // away from the game's 28077
@@ -216,7 +192,7 @@ TEST_F(ProfilerTest, LoopbackClientGetsSnapshotThenEachFrame) {
   record_frame_work(2);  // recorded before the client connects
   ASSERT_TRUE(profiler::startListen(port));
   EXPECT_TRUE(profiler::startListen(port)) << "listening twice is harmless";
-  int fd = connect_loopback(port);
+  int fd = loopback_client::connect(port);
   ASSERT_GE(fd, 0);
 
   profiler::ProfileData data;
@@ -302,7 +278,7 @@ TEST_F(ProfilerTest, ClientThatDoesNotReadIsDroppedWithALogLine) {
   profiler::setLimits(0, size_t(256) << 10);
   profiler::registerThread("Main");
   ASSERT_TRUE(profiler::startListen(port));
-  int fd = connect_loopback(port);
+  int fd = loopback_client::connect(port);
   ASSERT_GE(fd, 0);
   int small = 4096;
   setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof(small));
@@ -321,7 +297,7 @@ TEST_F(ProfilerTest, ClientThatDoesNotReadIsDroppedWithALogLine) {
       << logged_lines[0];
   // The game records on, and a new client is served.
   record_big_frames(1, 1);
-  int again = connect_loopback(port);
+  int again = loopback_client::connect(port);
   ASSERT_GE(again, 0);
   profiler::ProfileData data;
   profiler::RecordReader reader(data);
@@ -336,7 +312,7 @@ TEST_F(ProfilerTest, ClientConnectingToALongHistoryGetsAllOfItWhileFramesGoOn) {
   const int history_frames = 200, per_frame = 1000;
   record_big_frames(history_frames, per_frame);  // some 6 MB in the stream
   ASSERT_TRUE(profiler::startListen(port));
-  int fd = connect_loopback(port);
+  int fd = loopback_client::connect(port);
   ASSERT_GE(fd, 0);
   for (int i = 0; i < 200 && profiler::connectedClients() == 0; i++)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
