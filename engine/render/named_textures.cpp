@@ -43,19 +43,6 @@ static Texture* add_named(const char* name, Texture* t) {
   return t;
 }
 
-Texture* get_texture(const char* name, bool required) {
-  if (NamedTexture* n = find_named_by_name(name)) {
-    n->refcount++;
-    return n->texture;
-  }
-  Texture* t = load_dds_texture(name);
-  if (!t) {
-    if (required) fatal("Can't load texture from '%s'", name);
-    return nullptr;
-  }
-  return add_named(name, t);
-}
-
 Texture* try_get_texture(const char* name, DdsLoadError& error) {
   error.assign("");
   if (NamedTexture* n = find_named_by_name(name)) {
@@ -64,6 +51,16 @@ Texture* try_get_texture(const char* name, DdsLoadError& error) {
   }
   Texture* t = try_load_dds_texture(name, error);
   return t ? add_named(name, t) : nullptr;
+}
+
+// A file that cannot be used is fatal whether or not the texture is required: the
+// loader's message names the file and the fault.
+Texture* get_texture(const char* name, bool) {
+  DdsLoadError error;
+  Texture* t = try_get_texture(name, error);
+  if (!t)
+    fatal("%s", error.c_str());
+  return t;
 }
 
 void free_texture(Texture* t) {
