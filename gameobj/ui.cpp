@@ -170,47 +170,37 @@ UiLabel* MenuScreen::addLabel(UiElement* parent, const char* text, float x, floa
   return label;
 }
 
-UiButton* MenuScreen::addItem(UiButton* button, const char* text, int action, float y) {
+int MenuScreen::placeItem(UiButton* item, const char* behavior, float y) {
   int index = items.size();
-  button->text = text;
-  button->action = action;
-  button->uw = panel->uw - 24, button->uh = 16;
-  button->centreX = true;
-  button->uy = y;
-  button->addBehavior("solid_box");
-  button->addBehavior("button");
-  button->addBehavior("sound");
-  button->clickSignal.connect([this, index](GuiElement*, int) { activate(index); });
-  button->hoverSignal.connect([this, index](GuiElement*, bool over) {
+  item->uw = panel->uw - 24, item->uh = 16;
+  item->centreX = true;
+  item->uy = y;
+  item->addBehavior("solid_box");
+  item->addBehavior(behavior);
+  item->addBehavior("sound");
+  item->hoverSignal.connect([this, index](GuiElement*, bool over) {
     if (over && pointerMoved)
       setFocus(index, false);
   });
-  panel->addChild(button);
-  items.push(&button);
-  if (index == focus)
-    button->focused = true;
+  panel->addChild(item);
+  items.push(&item);
+  item->focused = index == focus;
+  return index;
+}
+
+UiButton* MenuScreen::addItem(UiButton* button, const char* text, int action, float y) {
+  button->text = text;
+  button->action = action;
+  int index = placeItem(button, "button", y);
+  button->clickSignal.connect([this, index](GuiElement*, int) { activate(index); });
   return button;
 }
 
 UiKeyBox* MenuScreen::addKeyBox(int button, float y) {
   UiKeyBox* box = new UiKeyBox();
-  int index = items.size();
   box->button = button;
-  box->action = index;
-  box->uw = panel->uw - 24, box->uh = 16;
-  box->centreX = true;
-  box->uy = y;
-  box->addBehavior("solid_box");
-  box->addBehavior("keybox");
-  box->addBehavior("sound");
+  box->action = placeItem(box, "keybox", y);
   box->clickSignal.connect([this, box](GuiElement*, int code) { onKeyBound(box, code); });
-  box->hoverSignal.connect([this, index](GuiElement*, bool over) {
-    if (over && pointerMoved)
-      setFocus(index, false);
-  });
-  panel->addChild(box);
-  items.push((UiButton**)&box);
-  box->focused = index == focus;
   return box;
 }
 

@@ -115,6 +115,9 @@ class MenuScreen : public BaseGuiScreen {
 
   UiPanel* makePanel(float w, float h, const char* title);
   UiLabel* addLabel(UiElement* parent, const char* text, float x, float y, float w, float size);
+  // Puts an item of the menu at row y, with its behaviour; the pointer moving over it
+  // takes the focus. Returns its index.
+  int placeItem(UiButton* item, const char* behavior, float y);
   UiButton* addItem(UiButton* button, const char* text, int action, float y);
   UiButton* addItem(const char* text, int action, float y) { return addItem(new UiButton(), text, action, y); }
   // A key box for one of the six buttons: a key (or mouse button) pressed while
