@@ -189,16 +189,15 @@ Hero* GameTest::start_at(float x, float y) {
   build_yard();
   reset_game();
   gameobj_func_table.add_lift(yard::LIFT_X, 20, 16, 1);
-  gameobj_func_table.reset_hero(x, y);
-  gameobj_func_table.mark_level_tiles();
-  set_game_mode(play_mode);
-  sounds();
-  sounds_heard.clear();
-  return hero();
+  return play_from(x, y);
 }
 
 Hero* GameTest::start_in_level(float x, float y) {
   reset_game();
+  return play_from(x, y);
+}
+
+Hero* GameTest::play_from(float x, float y) {
   gameobj_func_table.reset_hero(x, y);
   gameobj_func_table.mark_level_tiles();
   set_game_mode(play_mode);

@@ -79,6 +79,8 @@ class GameTest : public ::testing::Test {
   Hero* start_at(float x, float y);
   // The same in the level the test built itself (no lift added).
   Hero* start_in_level(float x, float y);
+  // The hero put at (x, y) of the game as it stands, the tiles marked, in the play mode.
+  Hero* play_from(float x, float y);
   // The scene's camera on (cx, cy) and the matrices of a frame drawn through it.
   static void set_scene_camera(float cx, float cy);
   // The back buffer's pixels (0xAARRGGBB, top row first).

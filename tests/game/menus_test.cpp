@@ -85,19 +85,23 @@ TEST_F(MenuTest, MotionAloneMovesTheHighlight) {
     return std::pair<int, int>{int((r[0] + r[2]) / 2), int((r[1] + r[3]) / 2)};
   };
   auto move_to = [](int x, int y) { PostMessageA(main_window, WM_MOUSEMOVE, 0, MAKELPARAM(x, y)); };
+  // The pointer moved onto each item in turn: the highlight follows it.
+  auto hover_each = [&](std::initializer_list<int> order, const char* what) {
+    for (int item : order) {
+      auto [x, y] = centre_of(item);
+      move_to(x - 3, y);
+      move_to(x, y);
+      step();
+      EXPECT_EQ(focus_of(), item) << what << " " << item;
+    }
+  };
 
   build_yard();
   reset_game();
   set_game_mode(title_mode);
   step();
   ASSERT_EQ(focus_of(), 0);
-  for (int item : {2, 1, 2, 0}) {
-    auto [x, y] = centre_of(item);
-    move_to(x - 3, y);
-    move_to(x, y);
-    step();
-    EXPECT_EQ(focus_of(), item) << "over item " << item;
-  }
+  hover_each({2, 1, 2, 0}, "over item");
 
   move_to(0, 0);
   press(VK_DOWN);
@@ -108,13 +112,7 @@ TEST_F(MenuTest, MotionAloneMovesTheHighlight) {
   step();
   ASSERT_EQ(cur_game_screen, game_controls_screen) << "Controls";
   ASSERT_EQ(focus_of(), 0);
-  for (int item : {3, 5, 1}) {
-    auto [x, y] = centre_of(item);
-    move_to(x - 3, y);
-    move_to(x, y);
-    step();
-    EXPECT_EQ(focus_of(), item) << "over key box " << item;
-  }
+  hover_each({3, 5, 1}, "over key box");
   move_to(0, 0);
   press(VK_ESCAPE);
   step();

@@ -148,6 +148,18 @@ class SlopeTest : public GeneratedLevelTest {
     return h;
   }
 
+  // How far the hero rises in the 12 steps after W goes down.
+  float jump_height(Hero* h) {
+    float from = h->y, highest = from;
+    press('W');
+    for (int i = 0; i < 12; i++) {
+      step();
+      highest = std::fmax(highest, h->y);
+    }
+    release('W');
+    return highest - from;
+  }
+
   // The height of the ground under column x.
   static float ground_at(int x) {
     int y = LEVEL_HEIGHT - 1;
@@ -223,16 +235,10 @@ TEST_F(SlopeTest, HeroWalksDownEverySlopeOnItsFeetAndJumpsFromIt) {
       });
       ASSERT_TRUE(there) << "stuck at " << h->x << ", " << h->y;
       EXPECT_EQ(airborne, 0) << "steps off the ground while walking down";
-      float from = h->y;
-      press('W');
-      float highest = from;
-      for (int i = 0; i < 12; i++) {
-        step();
-        highest = std::fmax(highest, h->y);
-      }
-      release('W');
+      float x = h->x;
+      float height = jump_height(h);
       release(key);
-      EXPECT_GT(highest, from + 20) << "jumped from the slope at " << h->x;
+      EXPECT_GT(height, 20) << "jumped from the slope at " << x;
     }
 }
 
@@ -252,15 +258,8 @@ TEST_F(SlopeTest, HeroJumpsFromEveryCellOfThePyramid) {
         ground = std::fmax(ground, ground_at(c));
       Hero* h = start_on(p, x, ground);
       ASSERT_TRUE(h->onGround) << "at " << h->x << ", " << h->y;
-      float from = h->y;
-      press('W');
-      float highest = from;
-      for (int i = 0; i < 12; i++) {
-        step();
-        highest = std::fmax(highest, h->y);
-      }
-      release('W');
-      EXPECT_GT(highest, from + 20) << "stood at " << h->x << ", " << from;
+      float stood = h->x, from = h->y;
+      EXPECT_GT(jump_height(h), 20) << "stood at " << stood << ", " << from;
     }
   }
 }
