@@ -23,6 +23,20 @@ float music_volume_from_setting(int setting) {
   return setting * 0.0001f;
 }
 
+namespace {
+
+// The mixer's own error text says little ("Other error"): the back end's reason (SDL's
+// text: no device, a driver missing) is logged and added to the message.
+[[noreturn]] void fail_audio_start(SoLoud::result res) {
+  const char* reason = soloud.getBackendErrorString();
+  if (!reason[0])
+    fatal("error initializing SoLoud: %s", soloud.getErrorString(res));
+  debug("SoLoud back end: %s", reason);
+  fatal("error initializing SoLoud: %s (%s)", soloud.getErrorString(res), reason);
+}
+
+}  // namespace
+
 void init_audio() {
   debug("Initializing SoLoud...");
   // Headless runs (tests, CI, no display) have no sound device: the null back end
@@ -30,7 +44,7 @@ void init_audio() {
   unsigned int backend = win32_headless() ? SoLoud::Soloud::NULLDRIVER : SoLoud::Soloud::XAUDIO2;
   SoLoud::result res = soloud.init(0, backend, 0, 1024, 2);
   if (res != SoLoud::SO_NO_ERROR)
-    fatal("error initializing SoLoud: %s", soloud.getErrorString(res));
+    fail_audio_start(res);
   debug("SoLoud: %s, %d Hz x %d, %d", soloud.getBackendString(), (int)soloud.getBackendSamplerate(),
         (int)soloud.getBackendChannels(), (int)soloud.getBackendBufferSize());
 

@@ -14,8 +14,9 @@ extern unsigned int ui_bus_handle;
 extern unsigned int music_bus_handle;
 
 // Starts the engine (SDL2 audio, or the null back end when the game runs headless;
-// failure is fatal "error initializing SoLoud: %s"), plays the three buses, runs
-// the sound script and applies the "music_volume" setting.
+// failure is fatal "error initializing SoLoud: %s (%s)" with the mixer's error text
+// and the back end's reason, which is logged on the line before), plays the three
+// buses, runs the sound script and applies the "music_volume" setting.
 void init_audio();
 // Closes the sound script, stops the buses and all voices, shuts the engine down.
 void close_audio();

@@ -6,6 +6,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -192,17 +193,33 @@ TempString<260> make_full_path(const char* path) {
   return result;
 }
 
+namespace {
+
+// mkdir of one folder; the first real failure (an existing entry is none) is kept in
+// *first_error: the steps after it fail only because of it.
+void make_folder(const char* path, int* first_error) {
+  if (mkdir(path, 0755) != 0 && errno != EEXIST && *first_error == 0)
+    *first_error = errno;
+}
+
+}  // namespace
+
 bool create_directories(const char* path) {
   char buf[520];
   snprintf(buf, sizeof(buf), "%s", path);
+  int first_error = 0;
   for (char* p = buf + 1; *p; p++) {
     if (*p != '/')
       continue;
     *p = 0;
-    mkdir(buf, 0755);
+    make_folder(buf, &first_error);
     *p = '/';
   }
-  mkdir(buf, 0755);
+  make_folder(buf, &first_error);
   struct stat st;
-  return stat(buf, &st) == 0 && S_ISDIR(st.st_mode);
+  bool exists = stat(buf, &st) == 0;
+  if (exists && S_ISDIR(st.st_mode))
+    return true;
+  errno = first_error ? first_error : exists ? ENOTDIR : errno;
+  return false;
 }

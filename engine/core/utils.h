@@ -38,5 +38,7 @@ TempString<260> get_real_path(const char* vfs_path);
 // An absolute path: relative paths are joined to app_path; null gives app_path.
 TempString<260> make_full_path(const char* path);
 
-// Creates a folder and any missing parents; true when it exists afterwards.
+// Creates a folder and any missing parents; true when it exists afterwards. On
+// failure errno holds the reason of the step that failed (the first mkdir refused,
+// or ENOTDIR for a file in the folder's place).
 bool create_directories(const char* path);

@@ -131,6 +131,10 @@ void start_up_and_run() {
   isFullscreen = fullscreen_setting;
   apply_process_priority();
 
+  // A display that is named but can't be opened ends the start here, rather than
+  // letting the game run on with nothing shown.
+  if (!win32_platform_start())
+    fatal("%s", win32_platform_error());
   main_window = create_main_window();
   if (!main_window)
     fatal("Error creating the game window: %s", win32_platform_error());

@@ -110,13 +110,13 @@ void register_window_class() {
     exit(0);
 }
 
-RECT centered_window_rect(DWORD style) {
+RECT centered_window_rect(DWORD style, int client_wd, int client_ht) {
   RECT area = work_area();
   RECT r;
-  r.left = area.left + (area.right - area.left - app_screen_wd) / 2;
-  r.top = area.top + (area.bottom - area.top - app_screen_ht) / 2;
-  r.right = r.left + app_screen_wd;
-  r.bottom = r.top + app_screen_ht;
+  r.left = area.left + (area.right - area.left - client_wd) / 2;
+  r.top = area.top + (area.bottom - area.top - client_ht) / 2;
+  r.right = r.left + client_wd;
+  r.bottom = r.top + client_ht;
   AdjustWindowRectEx(&r, style, FALSE, WS_EX_APPWINDOW);
   return r;
 }
@@ -129,7 +129,7 @@ HWND create_main_window() {
       ShowWindow(hwnd, SW_SHOW);
     return hwnd;
   }
-  RECT r = centered_window_rect(WS_OVERLAPPEDWINDOW);
+  RECT r = centered_window_rect(WS_OVERLAPPEDWINDOW, app_screen_wd, app_screen_ht);
   int width = app_screen_wd > 0 ? r.right - r.left : CW_USEDEFAULT;
   int height = app_screen_ht > 0 ? r.bottom - r.top : CW_USEDEFAULT;
   HWND hwnd = CreateWindowExA(WS_EX_APPWINDOW, "TorvaneWindow", app_title, WS_OVERLAPPEDWINDOW, r.left, r.top,
@@ -172,17 +172,20 @@ void apply_window_mode() {
   }
   resize_d3d(new_wd, new_ht, target, true);
 
-  RECT r = windowed_rect;
-  if (isFullscreen || r.left == r.right)
-    r = RECT{0, 0, d3d_wd, d3d_ht};
   SetWindowLongA(main_window, GWL_STYLE, (LONG)(isFullscreen ? (WS_POPUP | WS_VISIBLE) : windowed_style));
   if (isFullscreen) {
     SetWindowLongA(main_window, GWL_EXSTYLE, GetWindowLongA(main_window, GWL_EXSTYLE) | (LONG)WS_EX_TOPMOST);
-    SetWindowPos(main_window, HWND_TOPMOST, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_FRAMECHANGED);
+    SetWindowPos(main_window, HWND_TOPMOST, 0, 0, d3d_wd, d3d_ht, SWP_FRAMECHANGED);
     clip_cursor_to_window(main_window);
   } else {
+    // The window left for fullscreen comes back, unless a size is configured; with
+    // neither (a fullscreen start) the device's new size is the client area. A size
+    // is centred in the work area, as at a windowed start.
+    RECT r = windowed_rect;
     if (app_screen_wd > 0)
-      r = centered_window_rect(windowed_style);
+      r = centered_window_rect(windowed_style, app_screen_wd, app_screen_ht);
+    else if (r.left == r.right)
+      r = centered_window_rect(windowed_style, d3d_wd, d3d_ht);
     SetWindowLongA(main_window, GWL_EXSTYLE, GetWindowLongA(main_window, GWL_EXSTYLE) & ~(LONG)WS_EX_TOPMOST);
     SetWindowPos(main_window, HWND_NOTOPMOST, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_FRAMECHANGED);
     release_cursor_clip();

@@ -17,8 +17,8 @@ LRESULT window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
 // Creates and shows the game window in the mode of isFullscreen; null on failure.
 HWND create_main_window();
 
-// The configured client size centred in the work area, as a window rectangle of `style`.
-RECT centered_window_rect(DWORD style);
+// A client area of that size centred in the work area, as a window rectangle of `style`.
+RECT centered_window_rect(DWORD style, int client_wd, int client_ht);
 
 void set_fullscreen(bool fullscreen);
 void apply_window_mode();

@@ -18,7 +18,9 @@ bool win32_headless();
 
 // Starts SDL video when a display is used; true headless or when it started.
 // Called by every function that needs the display; a failure leaves the reason
-// in win32_platform_error().
+// in win32_platform_error(): "can't open the display ':93' (SDL's reason)" when the
+// named display can't be opened (SDL's drivers that show nothing are never used
+// then), and it is not tried again.
 bool win32_platform_start();
 
 // The last platform failure (SDL's message), or an empty text.

@@ -16,6 +16,7 @@ namespace {
 thread_local DWORD last_error = 0;
 std::string platform_error;
 bool video_started = false;
+bool display_failed = false;  // once the display can't be opened, it isn't tried again
 int headless_state = -1;  // -1 undecided, 0 display, 1 headless
 
 DWORD process_priority_class = NORMAL_PRIORITY_CLASS;
@@ -29,6 +30,29 @@ constexpr int kHeadlessScreenHt = 1080;
 bool env_set(const char* name) {
   const char* value = getenv(name);
   return value && value[0];
+}
+
+// SDL falls back to video drivers that show nothing (offscreen, dummy) when no display
+// answers; a game with a display named must show on it.
+bool shows_on_the_display(const char* driver) {
+  return driver && (strcmp(driver, "x11") == 0 || strcmp(driver, "wayland") == 0);
+}
+
+// Why the named display can't be used. SDL's text after a failed start of its video
+// is not to be trusted (it may be garbage), so the display's own driver is asked again:
+// its reason, or, when it works after all (SDL was told to use another driver), the
+// driver asked for.
+std::string display_failure() {
+  const char* name = env_set("DISPLAY") ? getenv("DISPLAY") : getenv("WAYLAND_DISPLAY");
+  std::string reason;
+  if (SDL_VideoInit(env_set("DISPLAY") ? "x11" : "wayland") != 0) {
+    reason = SDL_GetError();
+  } else {
+    SDL_VideoQuit();
+    const char* asked = getenv("SDL_VIDEODRIVER");
+    reason = std::string("SDL_VIDEODRIVER is '") + (asked ? asked : "") + "'";
+  }
+  return "can't open the display '" + std::string(name) + "' (" + reason + ")";
 }
 
 }  // namespace
@@ -45,12 +69,18 @@ bool win32_headless() {
 bool win32_platform_start() {
   if (win32_headless() || video_started)
     return true;
+  if (display_failed)
+    return false;
   // Quit requests come through our own signal handlers, so that the game shuts down
   // in order whether or not a window exists yet.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-    platform_error = std::string("SDL video initialisation failed: ") + SDL_GetError();
+  bool started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+  if (!started || !shows_on_the_display(SDL_GetCurrentVideoDriver())) {
+    if (started)
+      SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    platform_error = display_failure();
+    display_failed = true;
     return false;
   }
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 4);

@@ -2,7 +2,9 @@
 // with small scripts, and each event playing on its bus.
 #include <climits>
 #include <cstring>
+#include <fstream>
 #include <set>
+#include <sstream>
 
 #include "audio_fixture.h"
 #include "engine/audio/sound_events.h"
@@ -10,6 +12,7 @@
 #include "engine/core/settings.h"
 #include "engine/gui/visual_log.h"
 #include "engine/shared/level_map.h"
+#include "tests/support/test_child.h"
 
 TEST(SoundEventTable, NamesAndIds) {
   std::set<std::string> names;
@@ -357,4 +360,57 @@ TEST(AudioStartUp, StartsHeadlessOnTheNullBackEndWithTheMusicVolumeSetting) {
   EXPECT_EQ(soloud.getVoiceCount(), 0u);
   close_app_config();
   PHYSFS_deinit();
+}
+
+// The audio start-up with a display named (so not headless; no display is opened) and
+// the sound device the parent's environment chooses.
+TEST(AudioStartUpChild, OnTheDeviceOfTheEnvironment) {
+  if (!getenv("TORVANE_TEST_CHILD"))
+    GTEST_SKIP() << "runs only as a child process of another test";
+  init_audio();
+}
+
+std::string file_text(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+// A sound device that can't be opened, or an audio driver that doesn't exist: SDL's
+// reason is logged on the line before the fatal error, and the error message keeps
+// the mixer's text and adds that reason.
+TEST(AudioStartUp, ADeviceThatCannotStartIsFatalWithTheBackEndsReason) {
+  std::string home = getenv("XDG_DATA_HOME");
+  std::string unwritable = home + "/no_such_folder/out.raw";
+  struct Case {
+    const char* name;
+    std::vector<std::string> env;
+    std::string message;  // the mixer's text, then SDL's reason
+    std::string reason;
+  } cases[] = {
+      {"no device", {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + unwritable}, "Other error",
+       "Couldn't open " + unwritable},
+      {"no driver", {"SDL_AUDIODRIVER=no_such_driver"}, "Audio library or device not available",
+       "Audio target 'no_such_driver' not available"},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.env.insert(c.env.end(), {"TORVANE_HEADLESS=0", "DISPLAY=:0"});
+    std::string out_path = home + "/audio_child.out";
+    ChildExit child = run_test_child("/proc/self/exe", "child", "AudioStartUpChild.OnTheDeviceOfTheEnvironment", home,
+                                     c.env, out_path, out_path);
+    std::string out = file_text(out_path), log = file_text(home + "/TORVANE/log.txt");
+    EXPECT_EQ(child.exit_code, 100) << out;
+    std::string error = "error initializing SoLoud: " + c.message + " (" + c.reason + ")";
+    size_t reason_at = log.find("| SoLoud back end: " + c.reason + "\n");
+    ASSERT_NE(reason_at, std::string::npos) << log;
+    size_t next_line = log.find('\n', reason_at) + 1;
+    std::string next = log.substr(next_line, log.find('\n', next_line) - next_line);
+    EXPECT_EQ(next.substr(std::min(next.size(), next.find("| ") + 2), error.size() + 2), error + ": ")
+        << "the fatal error's report on the next line\n"
+        << log;
+    EXPECT_NE(log.find("| ERROR: " + error + "\n"), std::string::npos) << log;
+    EXPECT_NE(out.find("TORVANE! 0.20 - FATAL ERROR: " + error + "\n"), std::string::npos) << out;
+  }
 }

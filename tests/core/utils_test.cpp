@@ -5,13 +5,20 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <physfs.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <utime.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstddef>
 #include <thread>
 
 #include "child_process.h"
+#include "engine/core/user_folder_check.h"
 #include "platform/win32/dynamic_library.h"
 #include "platform/win32/gpu_activity.h"
 #include "platform/win32/main_window.h"
@@ -248,6 +255,54 @@ TEST(Folders, CreateDirectories) {
   EXPECT_TRUE(fs::is_directory(folder + "/a/b/c"));
   std::ofstream(folder + "/file") << "x";
   EXPECT_FALSE(create_directories((folder + "/file/sub").c_str()));
+  EXPECT_EQ(errno, ENOTDIR);
+  errno = 0;
+  EXPECT_FALSE(create_directories((folder + "/file").c_str())) << "a file in the folder's place";
+  EXPECT_EQ(errno, ENOTDIR);
+}
+
+// Every mkdir of this process fails with `error` from now on, as on a read-only file
+// system (which a test can't mount); looking at files still works.
+void refuse_every_mkdir(int error) {
+  sock_filter filter[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_mkdir, 2, 0),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_mkdirat, 1, 0),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (unsigned)error),
+  };
+  sock_fprog program{(unsigned short)(sizeof(filter) / sizeof(filter[0])), filter};
+  ASSERT_EQ(prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0), 0) << strerror(errno);
+  ASSERT_EQ(prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program), 0) << strerror(errno);
+}
+
+// The per-user folder on a read-only file system: its mkdir fails with EROFS, while
+// the stat that follows finds nothing (ENOENT). The reason given is the mkdir's, for
+// the folder itself and for a folder whose parents are missing too.
+TEST(FoldersChild, OnAReadOnlyFileSystem) {
+  CHILD_ONLY();
+  refuse_every_mkdir(EROFS);
+  std::string home = getenv("XDG_DATA_HOME");
+  for (const char* sub : {"/TORVANE", "/a/b/c"}) {
+    errno = 0;
+    EXPECT_FALSE(create_directories((home + sub).c_str())) << sub;
+    EXPECT_EQ(errno, EROFS) << sub << ": " << strerror(errno);
+  }
+  check_user_folder();
+}
+
+TEST(Folders, AnUnwritablePerUserFolderIsReportedWithTheFailingStepsReason) {
+  std::string home = fresh_folder("read_only");
+  std::string tmp = fresh_folder("read_only_tmp");
+  // The stand-in exists already: it needs no mkdir.
+  std::string stand_in = tmp + "/TORVANE-" + std::to_string(geteuid()) + "/";
+  fs::create_directories(stand_in);
+  ChildResult r = run_child("FoldersChild.OnAReadOnlyFileSystem", home, {"TMPDIR=" + tmp});
+  EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+  EXPECT_NE(r.err.find("The per-user folder '" + home + "/TORVANE/' can't be written (Read-only file system): " +
+                       "the log, settings and cache are kept in '" + stand_in + "'\n"),
+            std::string::npos)
+      << r.err;
 }
 
 }  // namespace

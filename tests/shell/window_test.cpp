@@ -207,23 +207,28 @@ TEST_F(WindowTest, SwitchesBetweenFullscreenAndWindowed) {
   ASSERT_GT(full_wd, 0);
 
   // To windowed in a game that started fullscreen with no configured size: half the
-  // back buffer, at 0,0, in the default windowed style.
+  // back buffer is the client area, centred in the work area as at a windowed start,
+  // in the default windowed style.
   set_fullscreen(false);
   window_mode_change_pending = false;
   apply_window_mode();
+  drain_queue();
   EXPECT_FALSE(isFullscreen);
-  RECT outer;
-  GetWindowRect(hwnd, &outer);
-  EXPECT_EQ(outer.left, 0);
-  EXPECT_EQ(outer.top, 0);
-  EXPECT_EQ(width(outer), full_wd / 2);
-  EXPECT_EQ(height(outer), full_ht / 2);
+  RECT client, work;
+  GetClientRect(hwnd, &client);
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  EXPECT_EQ(width(client), full_wd / 2);
+  EXPECT_EQ(height(client), full_ht / 2);
+  POINT origin{0, 0};
+  ClientToScreen(hwnd, &origin);
+  EXPECT_EQ(origin.x, work.left + (width(work) - full_wd / 2) / 2);
+  EXPECT_EQ(origin.y, work.top + (height(work) - full_ht / 2) / 2);
   EXPECT_EQ((DWORD)GetWindowLongA(hwnd, GWL_STYLE), WS_OVERLAPPEDWINDOW | WS_VISIBLE | WS_CLIPSIBLINGS);
   EXPECT_EQ((DWORD)GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST, 0u);
-  RECT client;
-  GetClientRect(hwnd, &client);
-  EXPECT_EQ(d3d_wd, width(client)) << "the window's size message resized the device to the client";
-  EXPECT_EQ(d3d_ht, height(client));
+  EXPECT_EQ(d3d_wd, full_wd / 2) << "the size the resize asked for stands";
+  EXPECT_EQ(d3d_ht, full_ht / 2);
+  RECT first_outer, outer;
+  GetWindowRect(hwnd, &first_outer);
   int windowed_wd = d3d_wd, windowed_ht = d3d_ht;
 
   // Minimising sends no resize; restoring resizes to the client.
@@ -259,8 +264,10 @@ TEST_F(WindowTest, SwitchesBetweenFullscreenAndWindowed) {
   EXPECT_EQ(d3d_wd, windowed_wd);
   EXPECT_EQ(d3d_ht, windowed_ht);
   GetWindowRect(hwnd, &outer);
-  EXPECT_EQ(outer.left, 0);
-  EXPECT_EQ(width(outer), full_wd / 2);
+  EXPECT_EQ(outer.left, first_outer.left);
+  EXPECT_EQ(outer.top, first_outer.top);
+  EXPECT_EQ(width(outer), width(first_outer));
+  EXPECT_EQ(height(outer), height(first_outer));
   GetClipCursor(&clip);
   EXPECT_EQ(clip.right, GetSystemMetrics(SM_CXSCREEN)) << "clip released";
   SendMessageA(hwnd, WM_ACTIVATE, WA_INACTIVE, 0);

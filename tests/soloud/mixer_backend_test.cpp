@@ -1,7 +1,10 @@
-// The SDL2 back end (on SDL's dummy audio driver here) mixes on its own thread.
+// The SDL2 back end (on SDL's dummy audio driver here) mixes on its own thread; a
+// start that fails keeps SDL's reason.
 #include <SDL2/SDL.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <string>
 #include <thread>
 
 #include "mixer_fixture.h"
@@ -65,4 +68,31 @@ TEST(MixerSdl2, PlayingStoppingAndDeletingWhileTheDeviceMixes)
 	EXPECT_GT(rounds, 10);
 	EXPECT_TRUE(soloud.isValidVoiceHandle(busHandle));
 	soloud.deinit();
+}
+
+// A device or driver that can't start: the result code's text stays the mixer's own,
+// SDL's reason comes with it; an init that succeeds afterwards has no reason left.
+TEST(MixerSdl2, AFailedStartKeepsSdlsReason)
+{
+	std::string file = std::string(getenv("XDG_DATA_HOME")) + "/no_such_folder/out.raw";
+	struct Case
+	{
+		const char *driver;
+		result expected;
+		std::string reason;
+	} cases[] = {
+		{"disk", UNKNOWN_ERROR, "Couldn't open " + file},
+		{"no_such_driver", DLL_NOT_FOUND, "Audio target 'no_such_driver' not available"},
+		{"dummy", SO_NO_ERROR, ""},
+	};
+	setenv("SDL_DISKAUDIOFILE", file.c_str(), 1);
+	Soloud soloud;
+	for (const Case &c : cases)
+	{
+		SCOPED_TRACE(c.driver);
+		setenv("SDL_AUDIODRIVER", c.driver, 1);
+		EXPECT_EQ(soloud.init(0, Soloud::XAUDIO2, 0, 1024, 2), c.expected);
+		EXPECT_EQ(soloud.getBackendErrorString(), c.reason);
+		soloud.deinit();
+	}
 }

@@ -5,8 +5,8 @@
 // Escape in play opens the pause menu, Escape or Enter there closes it again, and
 // Down and Enter go back to the title. Alt+Enter switches to fullscreen and back, and
 // Alt+F4 quits: exit code 0, the log ending with the last shut-down step.
-// Started fullscreen, Alt+Enter twice gives a window and then the whole screen again,
-// each showing the whole picture with the world behind the title menu. A start-up that
+// Started fullscreen, Alt+Enter twice gives a centred window of half the screen's size
+// and then the whole screen again, each showing the whole picture with the world behind the title menu. A start-up that
 // is fatal shows its error box centred, and a click on OK ends the game with code 100.
 //
 // The menus' layout comes from the same game run headless at the same back-buffer
@@ -352,9 +352,9 @@ class RealDesktopWindow : public RealWindow {
 };
 
 // Started fullscreen with no size of its own, the game goes through a game to the title,
-// whose menu then stands over the world's last picture. Alt+Enter gives a window of half
-// the screen (its frame within it), then the whole screen again: each time the window
-// shows a picture of its own size, and the world is still behind the menu.
+// whose menu then stands over the world's last picture. Alt+Enter gives a window whose
+// client area is half the screen, centred, then the whole screen again: each time the
+// window shows a picture of its own size, and the world is still behind the menu.
 TEST_F(RealDesktopWindow, AltEnterFromAFullscreenStartShowsTheWholePictureInBothModes) {
   Layouts l = layouts_of_the_game("-1080");
   ASSERT_EQ(l.width, screen_width) << "the layouts are the desktop's";
@@ -390,10 +390,14 @@ TEST_F(RealDesktopWindow, AltEnterFromAFullscreenStartShowsTheWholePictureInBoth
     ::testing::AssertionResult whole = whole_picture(shot);
     return whole ? texts_show(shot, l.title) : whole;
   };
+  // The client area is the half-size back buffer the switch asked for, centred on the
+  // screen as a windowed start is (no window manager: the X window is the client area).
   auto title_windowed = [&](const Picture& shot) {
     Geometry g = windowGeometry();
-    if (g.width >= screen_width || g.height >= screen_height)
-      return ::testing::AssertionFailure() << "a window of " << g.width << "x" << g.height << " fills the screen";
+    int x = (screen_width - w / 2) / 2, y = (screen_height - h / 2) / 2;
+    if (g.width != w / 2 || g.height != h / 2 || g.x != x || g.y != y)
+      return ::testing::AssertionFailure() << "a window of " << g.width << "x" << g.height << " at " << g.x << ","
+                                           << g.y << ", not " << w / 2 << "x" << h / 2 << " at " << x << "," << y;
     return whole_picture(shot);
   };
 
@@ -406,7 +410,8 @@ TEST_F(RealDesktopWindow, AltEnterFromAFullscreenStartShowsTheWholePictureInBoth
 
   size_t mark = game.output().size();
   key("alt+Return");
-  size_t at = game.waitForOutput(" windowed", 20000, mark);
+  std::string windowed = "resized d3d to " + std::to_string(w / 2) + "x" + std::to_string(h / 2) + " windowed";
+  size_t at = game.waitForOutput(windowed, 20000, mark);
   ASSERT_NE(at, std::string::npos) << "no switch to a window\n" << game.output().substr(mark);
   EXPECT_TRUE(waitForScreen(game, home, "fullscreen_start_windowed", title_windowed));
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <string>
 
 #include "soloud_file.h"
 
@@ -199,6 +200,9 @@ namespace SoLoud
 		void deinit();
 		unsigned int getVersion() const { return SOLOUD_VERSION; }
 		const char *getErrorString(result aErrorCode) const;
+		// The back end's own reason why the last init failed (SDL's error text for SDL2
+		// audio), or an empty text.
+		const char *getBackendErrorString() const { return mBackendError.c_str(); }
 		unsigned int getBackendId();
 		const char *getBackendString();
 		unsigned int getBackendChannels();
@@ -280,6 +284,7 @@ namespace SoLoud
 		void (*mBackendCleanupFunc)(Soloud *aSoloud) = 0;
 		const char *mBackendString = 0;
 		unsigned int mBackendID = 0;
+		std::string mBackendError;
 
 		// Internal: used by the sources and buses, under the lock.
 		friend class AudioSource;

@@ -39,6 +39,7 @@ namespace SoLoud
 		{
 			if (SDL_InitSubSystem(SDL_INIT_AUDIO) < 0)
 			{
+				aSoloud->mBackendError = SDL_GetError();
 				delete backend;
 				return DLL_NOT_FOUND;
 			}
@@ -54,6 +55,8 @@ namespace SoLoud
 		backend->device = SDL_OpenAudioDevice(0, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
 		if (!backend->device)
 		{
+			// Taken before the clean-up, which may leave another error behind.
+			aSoloud->mBackendError = SDL_GetError();
 			if (backend->startedSubsystem)
 				SDL_QuitSubSystem(SDL_INIT_AUDIO);
 			delete backend;

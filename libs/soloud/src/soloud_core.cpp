@@ -169,6 +169,7 @@ namespace SoLoud
 	{
 		if (mInited)
 			deinit();
+		mBackendError.clear();
 		if (aChannels != 1 && aChannels != 2)
 			return INVALID_PARAMETER;
 		if (aBackend >= BACKEND_MAX)
