@@ -9,11 +9,11 @@
 #include <cctype>
 #include <cstdio>
 
+#include "engine/core/error_message.h"
 #include "engine/core/fatal.h"
 #include "engine/core/log.h"
 #include "engine/core/utils.h"
 #include "engine/core/watch.h"
-#include "engine/gui/visual_log.h"
 #include "engine/world/gameobj_host.h"
 #include "platform/win32/child_process.h"
 
