@@ -9,12 +9,12 @@ import sprites
 
 #include <cstring>
 
+#include "engine/core/error_message.h"
 #include "engine/core/log.h"
 #include "engine/core/stream.h"
 #include "engine/core/vfs.h"
 #include "engine/gui/dist_font.h"
 #include "engine/gui/ui_draw.h"
-#include "engine/gui/visual_log.h"
 #include "engine/render/d3d_states.h"
 #include "engine/render/sprite.h"
 #include "gameobj/sprites.h"

@@ -5,9 +5,9 @@
 
 #include "engine/audio/sound_files.h"
 #include "engine/audio/sound_natives.h"
+#include "engine/core/error_message.h"
 #include "engine/core/fatal.h"
 #include "engine/core/log.h"
-#include "engine/gui/visual_log.h"
 #include "engine/shared/level_map.h"
 #include "libs/profiler/profiler.h"
 

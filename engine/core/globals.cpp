@@ -6,16 +6,16 @@
 // subsystems in this order, each with its files in name order:
 //
 //   profiler; win32 layer (messages, system, window); Direct3D layer; Steam layer;
-//   engine core: fatal, this file (settings records, the tracker list, changed-file
-//   and watcher lists, physfsPerf), log (its mutex, then its history), utils;
+//   engine core: error_message (the on-screen error message), fatal, this file
+//   (settings records, the tracker list, changed-file and watcher lists,
+//   physfsPerf), log (its mutex, then its history), utils;
 //   script bridge (engine/script/globals.cpp: game_script_vm, then its seven
 //   handles); level generation (coordinate lists, placements, tiles); world (the
 //   module's source list, debris, the object lists and deleted_gameobjs,
 //   proximity); renderer (shader table, common_vb_writer, named textures); GUI
-//   (behaviours, queues and registry, signals, styles, then the visual-log lines
-//   and error-message text); audio (soloud, then sfx_bus, ui_bus and music_bus;
-//   sound files; sound_script_vm, then sound_events); shell (main loop, Steam
-//   glue).
+//   (behaviours, queues and registry, signals, styles, then the visual-log lines);
+//   audio (soloud, then sfx_bus, ui_bus and music_bus; sound files;
+//   sound_script_vm, then sound_events); shell (main loop, Steam glue).
 //
 // So the core's globals, the log among them, are made before and destroyed after
 // those of every subsystem that follows it.

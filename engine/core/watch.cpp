@@ -1,22 +1,15 @@
-// Directory watching on inotify, and the change queries.
+// Directory watching on the platform's folder watcher, and the change queries.
 #include "engine/core/watch.h"
 
 #include <dirent.h>
-#include <sys/inotify.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstring>
 #include <strings.h>
 
 #include "engine/core/fatal.h"
 #include "engine/core/utils.h"
-
-// Creation, deletion, both names of a rename, writes and time stamps: the file
-// name, folder name and last-write changes a reloader cares about.
-static const uint32_t WATCH_MASK =
-    IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB;
+#include "platform/win32/dir_watcher.h"
 
 // ---- paths ----------------------------------------------------------------------
 
@@ -70,7 +63,7 @@ static void report(const DirWatch& w, const char* rel, const char* name) {
 static void watch_folder(DirWatch& w, const char* rel, bool reportContents, DynArray<int>* visited) {
   DynArray<char> path;
   full_path(w, rel, "", path);
-  int wd = inotify_add_watch(w.fd, path.data, WATCH_MASK);
+  int wd = add_dir_watch(w.fd, path.data);
   if (wd < 0)
     return;
   bool known = find_folder_by_wd(w, wd) >= 0;
@@ -120,13 +113,14 @@ static void forget_folder(DirWatch& w, const char* rel, const char* name) {
   for (int i = w.folders.size() - 1; i >= 0; i--) {
     if (strncmp(w.folders[i].relPath.c_str(), prefix.data, (size_t)l) != 0)
       continue;
-    inotify_rm_watch(w.fd, w.folders[i].wd);
+    remove_dir_watch(w.fd, w.folders[i].wd);
     w.folders.remove(i, 1);
   }
 }
 
-static void handle_event(DirWatch& w, const inotify_event& ev) {
-  if (ev.mask & IN_Q_OVERFLOW) {
+static void handle_change(const DirChange& change, void* context) {
+  DirWatch& w = *(DirWatch*)context;
+  if (change.what & DIR_CHANGE_OVERFLOW) {
     // Events were lost: everything under the root counts as changed, and
     // folders that appeared meanwhile must still be watched.
     w.everythingChanged = true;
@@ -134,49 +128,35 @@ static void handle_event(DirWatch& w, const inotify_event& ev) {
     watch_folder(w, "", false, &visited);
     return;
   }
-  int i = find_folder_by_wd(w, ev.wd);
+  int i = find_folder_by_wd(w, change.folder);
   if (i < 0)
     return;
-  if (ev.mask & IN_IGNORED) {
+  if (change.what & DIR_CHANGE_FOLDER_GONE) {
     w.folders.remove(i, 1);
     return;
   }
-  if (ev.len == 0 || !ev.name[0])
-    return;  // an event of the folder itself; its parent reports it by name
+  if (!change.name[0])
+    return;  // a change of the folder itself; its parent reports it by name
   // Copy: watching a new folder may grow the table.
   String rel = w.folders[i].relPath;
-  report(w, rel.c_str(), ev.name);
-  if (ev.mask & IN_MOVED_FROM) {
-    if (ev.mask & IN_ISDIR)
-      forget_folder(w, rel.c_str(), ev.name);
+  report(w, rel.c_str(), change.name);
+  if (change.what & DIR_CHANGE_MOVED_AWAY) {
+    if (change.what & DIR_CHANGE_IS_FOLDER)
+      forget_folder(w, rel.c_str(), change.name);
     return;
   }
-  if (!(ev.mask & (IN_CREATE | IN_MOVED_TO)))
+  if (!(change.what & DIR_CHANGE_ADDED))
     return;
   // A new folder, or a link to one.
   DynArray<char> path;
   struct stat st;
-  if (stat(full_path(w, rel.c_str(), ev.name, path), &st) != 0 || !S_ISDIR(st.st_mode))
+  if (stat(full_path(w, rel.c_str(), change.name, path), &st) != 0 || !S_ISDIR(st.st_mode))
     return;
   DynArray<char> childRel;
   childRel.append(rel.len(), rel.c_str());
-  childRel.append((int)strlen(ev.name), ev.name);
+  childRel.append((int)strlen(change.name), change.name);
   childRel.append(2, "/");
   watch_folder(w, childRel.data, true, nullptr);
-}
-
-static void poll_watch(DirWatch& w) {
-  alignas(inotify_event) static char buffer[64000];
-  for (;;) {
-    ssize_t got = read(w.fd, buffer, sizeof(buffer));
-    if (got <= 0)
-      return;  // EAGAIN: nothing more now
-    for (char* p = buffer; p < buffer + got;) {
-      const inotify_event* ev = (const inotify_event*)p;
-      handle_event(w, *ev);
-      p += sizeof(inotify_event) + ev->len;
-    }
-  }
 }
 
 // ---- the interface --------------------------------------------------------------
@@ -185,8 +165,7 @@ static void close_all_watches() {
   for (int i = dir_watches.size() - 1; i >= 0; i--) {
     DirWatch* w = dir_watches[i];
     dir_watches.remove(i, 1);
-    if (w->fd >= 0)
-      close(w->fd);  // drops all of its watches
+    close_dir_watcher(w->fd);
     delete w;
   }
   dir_watches.clearAndFree();
@@ -204,11 +183,11 @@ void watch_real_dir(const char* path) {
     assert_failed("strlen(path)<_MAX_PATH", __FILE__, __LINE__);
   DirWatch* w = new DirWatch;
   strcpy(w->path, path);
-  w->fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  w->fd = open_dir_watcher();
   if (w->fd >= 0) {
     watch_folder(*w, "", false, nullptr);
     if (w->folders.isEmpty()) {  // the root cannot be watched: report nothing
-      close(w->fd);
+      close_dir_watcher(w->fd);
       w->fd = -1;
     }
   }
@@ -218,7 +197,7 @@ void watch_real_dir(const char* path) {
 void update_file_notify() {
   for (DirWatch* w : dir_watches)
     if (w->fd >= 0)
-      poll_watch(*w);
+      read_dir_changes(w->fd, handle_change, w);
 }
 
 void clear_changed_files() {

@@ -5,14 +5,15 @@
 // changed below them, and reloaders ask whether a file or folder changed. The
 // list is emptied once a second by clear_changed_files.
 //
-// Built on inotify: one watch per folder of a tree, new sub-folders are watched
-// as they appear, symbolic links to folders are followed, and an overflowed
-// event queue counts as "everything under this root changed" until the next
-// clear. Paths are compared without regard to letter case.
+// Built on the platform's folder watcher (platform/win32/dir_watcher.h): one
+// watch per folder of a tree, new sub-folders are watched as they appear,
+// symbolic links to folders are followed, and an overflowed event queue counts
+// as "everything under this root changed" until the next clear. Paths are
+// compared without regard to letter case.
 #include "engine/core/dynarray.h"
 #include "engine/core/strings.h"
 
-// One folder of a watched tree: its inotify watch and its path relative to the
+// One folder of a watched tree: its watch and its path relative to the
 // tree's root ("" for the root, else ending in '/').
 struct WatchedFolder {
   int wd;
@@ -21,7 +22,7 @@ struct WatchedFolder {
 
 // One watched directory tree.
 struct DirWatch {
-  int fd = -1;            // inotify instance; -1 when the tree could not be watched
+  int fd = -1;            // the tree's folder watcher; -1 when the tree could not be watched
   char path[260] = {};    // as passed to watch_real_dir
   DynArray<WatchedFolder> folders;
   bool everythingChanged = false;  // the event queue overflowed since the last clear

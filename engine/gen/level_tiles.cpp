@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/core/config.h"
+#include "engine/core/error_message.h"
 #include "engine/core/fatal.h"
 #include "engine/core/log.h"
 #include "engine/core/mem.h"
@@ -16,11 +17,6 @@
 #include "engine/shared/palette.h"
 
 DynArray<LevelGenTile*> level_tiles;
-
-// The on-screen error message belongs to the GUI; tools that generate levels without
-// it only log a failed reload.
-void set_error_message(const char* text) __attribute__((weak));
-void append_error_message(const char* text, int len) __attribute__((weak));
 
 // How a load meets a broken tile: at start-up the game cannot run without its tiles and
 // the error is fatal; a reload records the first error and stops, and the tiles loaded
@@ -311,8 +307,7 @@ void reload_tiles() {
   if (!was_physfs_dir_changed("tiles/"))
     return;
   // The whole set is read again: the last error goes, and a failure shows it again.
-  if (set_error_message)
-    set_error_message(nullptr);
+  set_error_message(nullptr);
   DynArray<LevelGenTile*> in_use = static_cast<DynArray<LevelGenTile*>&&>(level_tiles);
   TileLoad load;
   load.reload = true;
@@ -321,8 +316,7 @@ void reload_tiles() {
     level_tiles = static_cast<DynArray<LevelGenTile*>&&>(in_use);
     bind_tile_sets();
     debug("%s", load.error.c_str());
-    if (append_error_message)
-      append_error_message(load.error.c_str(), -1);
+    append_error_message(load.error.c_str(), -1);
     return;
   }
   free_tiles(in_use);

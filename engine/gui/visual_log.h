@@ -1,10 +1,11 @@
 #pragma once
-// Two on-screen channels for development problems and traces: the error message,
-// one block of text shown as a banner across the top of the screen until it is
-// cleared (script, shader and module build errors), and the visual log, a
-// scrolling list of short formatted lines in the bottom left corner (developer
-// traces such as sound-event logging). Both are drawn with the system font.
+// Two on-screen channels for development problems and traces: the error message
+// (engine/core/error_message.h), one block of text shown as a banner across the top
+// of the screen until it is cleared, and the visual log, a scrolling list of short
+// formatted lines in the bottom left corner (developer traces such as sound-event
+// logging). Both are drawn here, with the system font.
 #include "engine/core/dynarray.h"
+#include "engine/core/error_message.h"
 
 constexpr int VISUAL_LOG_MAX_LINES = 100;
 
@@ -14,18 +15,6 @@ struct VisualLogLine {
 
 // Oldest first, at most VISUAL_LOG_MAX_LINES after each addition.
 extern DynArray<VisualLogLine> visual_log_lines;
-// The message with its terminating NUL; empty (no elements) when there is none.
-extern DynArray<char> error_message_text;
-
-// A non-empty text replaces the message and is logged as "ERROR MESSAGE SET: %s";
-// null or empty text clears it without logging.
-void set_error_message(const char* text);
-// Appends `len` bytes of text (-1: up to its NUL; a NUL within the bytes ends
-// them), on a new line when a message exists. Null, empty or len 0: nothing. Not
-// logged.
-void append_error_message(const char* text, int len);
-bool has_error_message();
-
 // Formats one line (cut at 127 characters) and appends it; the oldest lines go
 // so that at most VISUAL_LOG_MAX_LINES remain.
 void visual_log(const char* format, ...) __attribute__((format(printf, 1, 2)));

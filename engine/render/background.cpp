@@ -23,7 +23,6 @@ static Texture* voxel_tile_tex = nullptr;
 static Texture* back_tile_tex = nullptr;
 
 void init_background() {
-  show_splash("Compiling background shaders", -1);
   background_shader = create_shader("background.sh", nullptr);
   background_tex = load_dds_texture("background.dds");
   voxel_tile_tex = load_dds_texture("voxel-tile.dds");

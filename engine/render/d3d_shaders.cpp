@@ -1,6 +1,7 @@
 // Shader slots, the shader cache, compiling and hot reload.
 #include "engine/render/d3d_shaders.h"
 
+#include "engine/core/error_message.h"
 #include "engine/core/fatal.h"
 #include "engine/core/log.h"
 #include "engine/core/mem.h"
@@ -9,7 +10,6 @@
 #include "engine/core/vfs.h"
 #include "engine/core/watch.h"
 #include "engine/render/d3d_device.h"
-#include "engine/render/render_hooks.h"
 
 #include <physfs.h>
 #include <cstdio>

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "engine/core/error_message.h"
 #include "engine/core/fatal.h"
 #include "engine/core/log.h"
 #include "engine/core/mem.h"
@@ -13,7 +14,6 @@
 #include "engine/core/vfs.h"
 #include "engine/core/watch.h"
 #include "engine/render/d3d_vbuf.h"
-#include "engine/render/render_hooks.h"
 
 DynArray<Mesh*> mesh_list;
 

@@ -1,5 +1,6 @@
 // Textures loaded by name, shared by reference count and reloaded in place.
 #include "engine/core/dynarray.h"
+#include "engine/core/error_message.h"
 #include "engine/core/fatal.h"
 #include "engine/core/log.h"
 #include "engine/core/strings.h"
@@ -7,7 +8,6 @@
 #include "engine/core/vfs.h"
 #include "engine/core/watch.h"
 #include "engine/render/d3d_textures.h"
-#include "engine/render/render_hooks.h"
 
 #include <strings.h>
 

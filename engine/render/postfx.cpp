@@ -22,7 +22,6 @@ static Shader* slice_shader = nullptr;
 static Texture* postfx_target = nullptr;
 
 void init_postfx() {
-  show_splash("Compiling post-effect shaders", -1);
   final_shader = create_shader("postfx_final.sh", nullptr);
   final_color_shader = create_shader("postfx_final.sh", "POST_COLOR\0" "1\0");
   slice_shader = create_shader("postfx_slice.sh", nullptr);

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "engine/core/error_message.h"
 #include "engine/core/fatal.h"
 #include "engine/core/log.h"
 #include "engine/core/vfs.h"
@@ -19,7 +20,6 @@
 #include "engine/render/d3d_states.h"
 #include "engine/render/d3d_textures.h"
 #include "engine/render/image.h"
-#include "engine/render/render_hooks.h"
 #include "engine/render/sprite.h"
 #include "engine/render/sprite_atlas.h"
 #include "engine/render/sprite_pass.h"

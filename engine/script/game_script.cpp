@@ -1,9 +1,9 @@
 // The bridge between the engine and the game script's entry functions.
 #include "engine/script/game_script.h"
 
+#include "engine/core/error_message.h"
 #include "engine/core/log.h"
 #include "engine/gui/gui_screen.h"
-#include "engine/gui/visual_log.h"
 #include "engine/script/sq_perf_timer.h"
 #include "engine/script/sq_vec4f.h"
 #include "engine/shared/game_state.h"

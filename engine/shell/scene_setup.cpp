@@ -10,6 +10,7 @@
 #include "engine/core/log.h"
 #include "engine/core/mem.h"
 #include "engine/core/settings.h"
+#include "engine/gui/splash.h"
 #include "engine/gui/sys_font.h"
 #include "engine/render/background.h"
 #include "engine/render/d3d_textures.h"
@@ -77,7 +78,10 @@ void init_scene() {
   if (!scene_image)
     fatal("can't create scene image texture");
   init_sprites();
+  // Compiling the shaders takes a moment: the splash says what is under way.
+  show_splash("Compiling background shaders", -1);
   init_background();
+  show_splash("Compiling post-effect shaders", -1);
   init_postfx();
   init_debug_vis();
   update_screen_layout();

@@ -2,6 +2,7 @@
 // matrices, the current mode's update and the GUI's queued deletions; and the
 // once-a-second hot reload of sprites, tiles, the module and the two scripts.
 #include "engine/audio/sound_events.h"
+#include "engine/core/error_message.h"
 #include "engine/core/log.h"
 #include "engine/gen/level_tiles.h"
 #include "engine/gui/gui_screen.h"

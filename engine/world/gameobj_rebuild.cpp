@@ -3,25 +3,19 @@
 // listed file changes, "rebuild_dll.sh" runs as a child process whose output is read
 // a little at a time on the periodic checks, and a module that built cleanly and
 // passes the checks replaces the loaded one.
-#include <errno.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
 #include <strings.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <cstdio>
 
+#include "engine/core/error_message.h"
 #include "engine/core/fatal.h"
 #include "engine/core/log.h"
 #include "engine/core/utils.h"
 #include "engine/core/watch.h"
-#include "engine/gui/visual_log.h"
 #include "engine/world/gameobj_host.h"
-
-extern char** environ;
+#include "platform/win32/child_process.h"
 
 DynArray<GameObjSourceFile> gameobj_source_files;
 char gameobj_source_dir[260];
@@ -33,10 +27,9 @@ const char* const MODULE_FILE = "gameobj.so";
 const char* const NEW_MODULE_FILE = "gameobj_new.so";
 const char* const REBUILD_SCRIPT = "rebuild_dll.sh";
 
-// The running rebuild: the child and the read end of its output pipe.
+// The running rebuild: the script's process and its output, gathered into lines.
 struct RebuildPipe {
-  int fd = -1;
-  pid_t pid = -1;
+  ChildProcess script;
   bool outputEnded = false;
   char line[1024];
   int lineLen = 0;
@@ -89,16 +82,14 @@ void handle_rebuild_line(const char* text) {
 void read_rebuild_output() {
   for (;;) {
     char chunk[512];
-    ssize_t n = read(rebuild.fd, chunk, sizeof(chunk));
-    if (n < 0 && errno == EINTR)
-      continue;
+    int n = read_child_output(&rebuild.script, chunk, sizeof(chunk));
     if (n < 0)
-      return;  // nothing waiting (EAGAIN), or a broken pipe that ends below
+      return;  // nothing waiting now
     if (n == 0) {
       rebuild.outputEnded = true;
       break;
     }
-    for (ssize_t i = 0; i < n; i++) {
+    for (int i = 0; i < n; i++) {
       char c = chunk[i];
       if (c == '\n' || rebuild.lineLen == (int)sizeof(rebuild.line) - 1) {
         rebuild.line[rebuild.lineLen] = 0;
@@ -118,57 +109,18 @@ void read_rebuild_output() {
   }
 }
 
+// In a process group of its own, so that the build's tools end with the script.
 bool start_rebuild_script(const char* script) {
-  int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0)
-    return false;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
-  // A process group of its own: the build's tools can be ended with the script.
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-  posix_spawnattr_setpgroup(&attributes, 0);
   // The script learns where the game's folder is from its first argument.
-  char* argv[] = {(char*)"sh", (char*)script, app_path, nullptr};
-  pid_t pid = -1;
-  int err = posix_spawn(&pid, "/bin/sh", &actions, &attributes, argv, environ);
-  posix_spawnattr_destroy(&attributes);
-  posix_spawn_file_actions_destroy(&actions);
-  close(fds[1]);
-  if (err != 0) {
-    close(fds[0]);
-    return false;
-  }
-  fcntl(fds[0], F_SETFL, fcntl(fds[0], F_GETFL) | O_NONBLOCK);
+  const char* argv[] = {"sh", script, app_path, nullptr};
   rebuild = RebuildPipe();
-  rebuild.fd = fds[0];
-  rebuild.pid = pid;
-  return true;
+  return start_child_process(&rebuild.script, "/bin/sh", argv);
 }
 
-// Ends a running rebuild at once: its whole process group is asked to stop and, after
-// a second, killed; the script is waited for, so that it leaves no zombie and writes
-// no module afterwards.
+// Ends a running rebuild at once, with the build's tools; the script is waited for, so
+// that it leaves no zombie and writes no module afterwards.
 void stop_rebuild() {
-  if (rebuild.pid > 0) {
-    kill(-rebuild.pid, SIGTERM);
-    // WNOWAIT: the script's id stays reserved, so the group can still be named below.
-    siginfo_t info = {};
-    for (int i = 0; i < 100; i++) {
-      info.si_pid = 0;
-      if (waitid(P_PID, rebuild.pid, &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid != 0)
-        break;
-      usleep(10000);
-    }
-    kill(-rebuild.pid, SIGKILL);  // what did not stop, or what the script left behind
-    while (waitpid(rebuild.pid, nullptr, 0) < 0 && errno == EINTR) {
-    }
-  }
-  if (rebuild.fd >= 0)
-    close(rebuild.fd);
+  kill_child_process(&rebuild.script);
   rebuild = RebuildPipe();
 }
 
@@ -183,14 +135,9 @@ bool advance_rebuild() {
   read_rebuild_output();
   if (!rebuild.outputEnded)
     return true;
-  int status = 0;
-  pid_t done = waitpid(rebuild.pid, &status, WNOHANG);
-  if (done == 0)
+  int code = 0;
+  if (!child_process_ended(&rebuild.script, &code))
     return true;  // output closed, the script is still finishing
-  close(rebuild.fd);
-  rebuild.fd = -1;
-  rebuild.pid = -1;
-  int code = done < 0 ? -1 : WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   if (code == 0 && !has_error_message()) {
     debug("=== DLL rebuild done in %d ms", get_time_msec(get_ref_time() - rebuild_start_time));
     return false;
@@ -261,7 +208,7 @@ bool gameobj_sources_changed() {
   return false;
 }
 
-bool gameobj_rebuild_running() { return rebuild.fd >= 0; }
+bool gameobj_rebuild_running() { return rebuild.script.pid > 0; }
 
 bool poll_gameobj_rebuild() {
   if (gameobj_rebuild_running())

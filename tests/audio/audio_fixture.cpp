@@ -20,9 +20,9 @@
 std::vector<std::string> shown_error_messages;
 std::vector<int> logged_sound_events;
 
-// Every message the code under test shows, passed on to the GUI's own error message.
+// Every message the code under test shows, passed on to the engine's own error message.
 // The test links with --wrap on set_error_message's symbol (_Z17set_error_messagePKc),
-// so the audio code's calls land here and __real_ reaches the GUI.
+// so the audio code's calls land here and __real_ reaches the engine's.
 extern "C" void __real__Z17set_error_messagePKc(const char* text);
 extern "C" void __wrap__Z17set_error_messagePKc(const char* text) {
   shown_error_messages.push_back(text ? text : "");

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""The layering check and the include-cycle report, run on small trees made here."""
+"""The layering check, its symbol side and the include-cycle report, run on small trees
+and symbol tables made here."""
 
 import io
 import os
@@ -10,6 +11,7 @@ from contextlib import redirect_stdout
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "layering"))
 import check_layers  # noqa: E402
+import check_symbols  # noqa: E402
 import include_cycles  # noqa: E402
 
 
@@ -90,6 +92,41 @@ class CheckLayers(unittest.TestCase):
         for row in check_layers.LAYERS:
             for folder in row:
                 self.assertTrue(os.path.isdir(os.path.join(root, folder)), folder)
+
+
+class CheckSymbols(unittest.TestCase):
+    def test_a_use_is_an_edge_when_the_definition_the_link_takes_lies_above_or_beside(self):
+        # (folder using the symbol, [(defining folder, weak?)], the edge or None)
+        cases = [
+            ("engine/render", [("engine/gui", False)], ("engine/render", "engine/gui")),
+            ("engine/render", [("engine/core", False)], None),
+            ("engine/render", [("engine/render", False)], None),
+            ("platform/d3d9", [("platform/steam", False)], ("platform/d3d9", "platform/steam")),
+            # A weak stand-in of its own does not hide the strong definition above.
+            ("engine/render", [("engine/render", True), ("engine/gui", False)], ("engine/render", "engine/gui")),
+            ("engine/render", [("engine/render", True), ("engine/gui", True)], None),
+            ("engine/gui", [("engine/shell", True)], ("engine/gui", "engine/shell")),
+            ("engine/world", [("engine/render", False), ("engine/shell", True)], None),
+            ("engine/audio", [], None),  # the C runtime's, or a library's
+        ]
+        for user, definers, edge in cases:
+            with self.subTest(user=user, definers=definers):
+                objects = [(folder, {"_Z4usedv": weak}, set()) for folder, weak in definers]
+                objects.append((user, {}, {"_Z4usedv"}))
+                expected = {edge: {"_Z4usedv"}} if edge else {}
+                self.assertEqual(check_symbols.upward_uses(objects), expected)
+
+    def test_only_the_cores_operators_new_and_delete_serve_everyone(self):
+        objects = [
+            ("engine/core", {"_Znwm": False, "_ZdlPvm": False, "_Z5fatalPKcz": False}, set()),
+            ("libs/squirrel", {}, {"_Znwm", "_ZdlPvm", "_Z5fatalPKcz"}),
+            ("engine/shell", {"_Znam": False}, set()),
+            ("engine/gen", {}, {"_Znam"}),
+        ]
+        self.assertEqual(check_symbols.upward_uses(objects), {
+            ("libs/squirrel", "engine/core"): {"_Z5fatalPKcz"},
+            ("engine/gen", "engine/shell"): {"_Znam"},
+        })
 
 
 class IncludeCycles(unittest.TestCase):

@@ -191,17 +191,17 @@ TEST_F(MeshTest, AFailedReloadKeepsTheLiveMeshAndShowsTheError) {
   changeFile("meshes/b.mesh", bytes_of(next_b), 60);
   std::string log = logOf([] { reload_meshes(false); });
   EXPECT_TRUE(contains(log, "Error reading mesh file 'meshes/a.mesh':\n")) << log;
-  EXPECT_TRUE(contains(error_message_text, "Error reading mesh file 'meshes/a.mesh':\n")) << error_message_text;
+  EXPECT_TRUE(contains(error_shown(), "Error reading mesh file 'meshes/a.mesh':\n")) << error_shown();
   EXPECT_EQ(a->vb, vb);
   expectMesh(a, good);
   expectMesh(b, next_b);  // the meshes after the broken one still reload
 
   // A file that went away is reported the same way.
   std::remove((home + "meshes/a.mesh").c_str());
-  error_message_text.clear();
+  set_error_message(nullptr);
   reload_meshes(true);
-  EXPECT_TRUE(contains(error_message_text, "Error reading mesh file 'meshes/a.mesh':\nCan't open file (offset -1)"))
-      << error_message_text;
+  EXPECT_TRUE(contains(error_shown(), "Error reading mesh file 'meshes/a.mesh':\nCan't open file (offset -1)"))
+      << error_shown();
   expectMesh(a, good);
 }
 

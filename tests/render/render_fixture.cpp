@@ -10,17 +10,15 @@
 
 #include <physfs.h>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <sys/stat.h>
 
-// ---- what the shell and the interface layer provide in the game ----------------------
+// ---- what the shell provides in the game ---------------------------------------------
 bool isFullscreen = false;
 bool app_use_vsync = false;
 std::function<void(float)> on_render_scene;
 int resize_scene_calls = 0;
 std::function<void()> on_resize_scene;
-std::string error_message_text;
 
 void render_scene(float t) {
   if (on_render_scene) on_render_scene(t);
@@ -33,12 +31,8 @@ void resize_scene() {
   if (on_resize_scene) on_resize_scene();
 }
 void pump_messages() { pump_messages_calls++; }
-void set_error_message(const char* text) { error_message_text = text ? text : ""; }
-void append_error_message(const char* text, int len) {
-  if (!text || !len || !*text) return;
-  if (!error_message_text.empty()) error_message_text += "\n";
-  error_message_text.append(text, len < 0 ? strlen(text) : (size_t)len);
-}
+
+std::string error_shown() { return has_error_message() ? error_message_text.data : ""; }
 
 std::string source_dir() {
   const char* dir = getenv("TORVANE_SOURCE_DIR");
@@ -70,7 +64,7 @@ void RenderTest::SetUp() {
   on_render_scene = nullptr;
   resize_scene_calls = 0;
   on_resize_scene = nullptr;
-  error_message_text.clear();
+  set_error_message(nullptr);
   d3d9_compiler_disabled = false;
   d3d9_set_client_origin(nullptr);
   for (const char* method : {"CreateDeviceEx", "ResetEx", "PresentEx", "CheckDeviceState"})

@@ -1,8 +1,9 @@
 #pragma once
 // The renderer on a headless device, with a fresh per-user folder mounted first in the
 // virtual file system (then data/ and the test fixtures), the call recorder at hand and
-// the callbacks of the shell and the interface layer stubbed.
+// the callbacks of the shell stubbed.
 #include "platform/d3d9/d3d9_platform.h"
+#include "engine/core/error_message.h"
 #include "engine/render/d3d_device.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +16,8 @@ extern std::function<void(float)> on_render_scene;
 extern int resize_scene_calls;
 extern int render_splash_calls, pump_messages_calls;
 extern std::function<void()> on_resize_scene;  // run by resize_scene
-extern std::string error_message_text;
+// The on-screen error message, "" when there is none.
+std::string error_shown();
 
 std::string source_dir();
 std::string make_temp_dir();

@@ -248,7 +248,7 @@ TEST_F(ShaderTest, ChangedIncludeRecompilesAtTheNextCheck) {
   reload_shaders(false);
   EXPECT_TRUE(contains(testing::internal::GetCapturedStdout(), "reloaded shader 'edit.sh'"));
   EXPECT_NE(s->vs, nullptr);
-  EXPECT_EQ(error_message_text, "");
+  EXPECT_EQ(error_shown(), "");
   std::string cache = read_file(cachePath("edit.sh", ""));
   EXPECT_TRUE(contains(cache, "vec4(0.5)"));
 
@@ -258,9 +258,9 @@ TEST_F(ShaderTest, ChangedIncludeRecompilesAtTheNextCheck) {
   set_mtime(home + "tint.inc", time(nullptr) + 10);
   reload_shaders(false);
   EXPECT_EQ(s->ps, kept);
-  EXPECT_TRUE(contains(error_message_text, "HLSL 'edit.sh', func 'vsh':")) << error_message_text;
-  EXPECT_TRUE(contains(error_message_text, "#error tint is broken"));
-  EXPECT_TRUE(contains(error_message_text, "FAILED to reload shader 'edit.sh'"));
+  EXPECT_TRUE(contains(error_shown(), "HLSL 'edit.sh', func 'vsh':")) << error_shown();
+  EXPECT_TRUE(contains(error_shown(), "#error tint is broken"));
+  EXPECT_TRUE(contains(error_shown(), "FAILED to reload shader 'edit.sh'"));
   destroy_shader(s);
 }
 
@@ -274,7 +274,7 @@ TEST_F(ShaderTest, DriverErrorsNameTheirFileAndLine) {
   EXPECT_TRUE(contains(log, "HLSL 'broken.sh', func 'vsh':")) << log;
   EXPECT_TRUE(contains(log, "broken.sh(3): error: `no_such_vertex' undeclared")) << log;
   EXPECT_TRUE(contains(log, "FAILED to compile HLSL shader 'broken.sh', func 'vsh'")) << log;
-  EXPECT_EQ(error_message_text, "");  // not reloading: the log only
+  EXPECT_EQ(error_shown(), "");  // not reloading: the log only
 
   includeTint("// the tint of the quad\nconst vec4 tint = vec4(1.0);\n");
   Shader* s = create_shader("edit.sh", nullptr);
@@ -286,11 +286,11 @@ TEST_F(ShaderTest, DriverErrorsNameTheirFileAndLine) {
   log = testing::internal::GetCapturedStdout();
   EXPECT_EQ(s->vs, kept_vs);
   EXPECT_EQ(s->ps, kept_ps);
-  for (const std::string& text : {log, error_message_text}) {
+  for (const std::string& text : {log, error_shown()}) {
     EXPECT_TRUE(contains(text, "HLSL 'edit.sh', func 'vsh':")) << text;
     EXPECT_TRUE(contains(text, "tint.inc(3): error: `no_such_level' undeclared")) << text;
   }
-  EXPECT_TRUE(contains(error_message_text, "FAILED to reload shader 'edit.sh'"));
+  EXPECT_TRUE(contains(error_shown(), "FAILED to reload shader 'edit.sh'"));
   destroy_shader(s);
 }
 

@@ -370,10 +370,10 @@ TEST_F(SpriteTest, BrokenFilesAtReloadAreShownAndKeepEverything) {
     writeFile(c.file, c.bytes);
     setMtime(c.file, 200);
     setMtime("sprites/zz_good.png", 200);
-    error_message_text.clear();
+    set_error_message(nullptr);
     markSpritesChanged();
     std::string log = logOf([] { reload_sprites(); });
-    EXPECT_TRUE(contains(error_message_text, c.message)) << error_message_text;
+    EXPECT_TRUE(contains(error_shown(), c.message)) << error_shown();
     EXPECT_TRUE(contains(log, c.message)) << log;
     EXPECT_EQ(get_sprite("a", true), a);
     EXPECT_EQ(a->wd, 4);

@@ -132,6 +132,10 @@ extern "C" void __wrap__Z16init_gameobj_dllPKcS0_(const char* dir, const char* m
   install_stand_in_table(STAND_IN_ALL);
 }
 
+extern "C" void __wrap__Z11show_splashPKcf(const char* text, float progress) {
+  record_callf("show_splash(%s,%g)", text, progress);
+}
+
 extern "C" void __wrap__Z17close_gameobj_dllv() {
   record_call("close_gameobj_dll");
   uninstall_stand_in_module();
