@@ -4,6 +4,7 @@ import actor
 import menus
 import hud
 import sound
+import ui_draw
 */
 #include <cstring>
 
@@ -13,6 +14,7 @@ import sound
 #include "engine/gui/ui_draw.h"
 #include "engine/world/gameobj_api.h"
 #include "gameobj/sound.h"
+#include "gameobj/ui_draw.h"
 
 // Entry points defined by the files of their kind.
 void update_gameobj(float dt);
@@ -78,6 +80,12 @@ void init_new_gui() {
   init_dist_fonts();
   init_dist_icons();
   register_std_behaviors();
+}
+// The screens' factories; on a reload (the interface is set up already) also the
+// fonts, at once, while the engine still holds the pages the old module's fonts used.
+void link_module_gui() {
+  link_screens();
+  ui_load_fonts();
 }
 void play_sound_event_no_pos(int id) { play_event(id); }
 // Play-level set-up of the shots, and its close: nothing beyond the objects.
@@ -244,7 +252,7 @@ const NamedEntry entries[] = {
     UNUSED_ENTRY(new_gameobj_by_id),
     UNUSED_ENTRY(gameobj_id_by_name),
     ENTRY(bind_gameobj),
-    {"link_gui", entry_of<LinkGuiFn>(link_screens)},
+    {"link_gui", entry_of<LinkGuiFn>(link_module_gui)},
 };
 #undef ENTRY
 #undef UNUSED_ENTRY
@@ -273,5 +281,5 @@ __attribute__((visibility("default"))) void* get_gameobj_func_by_name(const char
   return nullptr;
 }
 
-__attribute__((visibility("default"))) void link_gui() { link_screens(); }
+__attribute__((visibility("default"))) void link_gui() { link_module_gui(); }
 }

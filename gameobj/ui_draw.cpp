@@ -21,8 +21,8 @@ import sprites
 
 namespace {
 
-// The fonts and icons belong to this image of the module: made on first use, freed
-// when the module is unloaded (a reload makes them anew).
+// The fonts and icons belong to this image of the module: made on first use, or as a
+// reloaded module links, and freed when the module is unloaded.
 struct UiFonts {
   DistFont* font[2] = {nullptr, nullptr};
   DistIcons* icons = nullptr;
@@ -41,7 +41,7 @@ struct UiFonts {
     for (int i = 0; i < 2; i++) {
       font[i] = new DistFont();
       if (!font[i]->load(files[i])) {
-        report_failure("font", files[i], "not a font description, or its page texture is missing");
+        report_failure("font", files[i], "not a font description");
         delete font[i];
         font[i] = nullptr;
       } else if (!font[i]->batchState) {
@@ -51,7 +51,7 @@ struct UiFonts {
     }
     icons = new DistIcons();
     if (!icons->load("fonts/icons.txt")) {
-      report_failure("icons", "fonts/icons.txt", "not an icon description, or its page texture is missing");
+      report_failure("icons", "fonts/icons.txt", "not an icon description");
       delete icons;
       icons = nullptr;
     } else if (!icons->batchState) {
@@ -99,6 +99,11 @@ DistFont* font_of(int which) {
 constexpr uint32_t TEXT_SHADOW = 0xC0000000;
 
 }  // namespace
+
+void ui_load_fonts() {
+  if (dist_font_shader)
+    fonts.load();
+}
 
 void ui_begin() {
   fonts.load();

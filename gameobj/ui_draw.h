@@ -9,6 +9,9 @@
 enum UiAlign : int { UI_LEFT = 0, UI_CENTRE = 1, UI_RIGHT = 2 };
 enum UiFont : int { UI_REGULAR = 0, UI_BOLD = 1 };
 
+// Loads the fonts and icons once the interface's shaders exist (the first ui_begin
+// does it otherwise): a module loaded again while the game runs loads them as it links.
+void ui_load_fonts();
 void ui_begin();
 void ui_end();
 // A plain filled rectangle.

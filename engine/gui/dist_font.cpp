@@ -92,14 +92,14 @@ static bool read_font(DescriptionReader& in, DistFont& f, char* page) {
 bool DistFont::load(const char* path) {
   PHYSFS_File* file = open_description(path);
   if (!file) return false;
+  PreviousPage previous(texture);
   clear();
   char page[256];
   DescriptionReader in(file);
   bool ok = read_font(in, *this, page);
   PHYSFS_close(file);
   if (!ok) return false;
-  texture = load_page_texture(page, path);
-  if (!texture) return false;
+  texture = load_page_texture(page);
   if (dist_font_shader)
     batchState = new DistFontBatchState(dist_font_shader, dist_font_vdecl, sizeof(DistTextVertex), texture);
   return true;

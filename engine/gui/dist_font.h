@@ -101,8 +101,9 @@ public:
   DistFont(const DistFont&) = delete;
   DistFont& operator=(const DistFont&) = delete;
 
-  // Reads the description and its page texture; false on any failure (a missing
-  // page is logged with its name). What was read before a failure stays.
+  // Reads the description and its page texture; false when the description does
+  // not open or does not match (what was read before stays). A page that cannot be
+  // loaded is fatal; loaded again with the same page, the font keeps it as it stands.
   bool load(const char* path);
   void clear();
   // Bounding box (x0, y0, x1, y1) of the visible glyphs in font units; len -1 means up
@@ -141,6 +142,7 @@ public:
   DistIcons(const DistIcons&) = delete;
   DistIcons& operator=(const DistIcons&) = delete;
 
+  // As DistFont::load, for an icon description.
   bool load(const char* path);
   void clear();
   // Index of the first icon named exactly `name`, -1 when none.

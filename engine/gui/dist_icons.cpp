@@ -57,14 +57,14 @@ static bool read_icons(DescriptionReader& in, DistIcons& set, char* page) {
 bool DistIcons::load(const char* path) {
   PHYSFS_File* file = open_description(path);
   if (!file) return false;
+  PreviousPage previous(texture);
   clear();
   char page[256];
   DescriptionReader in(file);
   bool ok = read_icons(in, *this, page);
   PHYSFS_close(file);
   if (!ok) return false;
-  texture = load_page_texture(page, path);
-  if (!texture) return false;
+  texture = load_page_texture(page);
   if (dist_icon_shader)
     batchState = new DistFontBatchState(dist_icon_shader, dist_icon_vdecl, sizeof(DistIconVertex), texture);
   return true;

@@ -18,20 +18,13 @@ PHYSFS_File* open_description(const char* path) {
   return PHYSFS_openRead(path);
 }
 
-Texture* load_page_texture(const char* page, const char* description) {
+Texture* load_page_texture(const char* page) {
   TempString<260> name;
   name.format("%s.dds", page);
-  // A missing page would be fatal in the texture loader; a font without its page
-  // is only a font that fails to load.
-  if (!PHYSFS_exists(name.str)) {
-    debug("page texture '%s' of '%s' not found", name.str, description);
-    return nullptr;
-  }
-  // A page that fails to load (a reload of the module after the file was broken while
-  // the game ran) fails the font as well, as a missing page does.
-  DdsLoadError error;
-  Texture* t = try_get_texture(name.str, error);
-  if (!t)
-    debug("%s", error.c_str());
-  return t;
+  // A page is a texture the game needs, and one that cannot be used is fatal with the
+  // loader's message, as every texture at start-up. A reloaded module finds its pages
+  // still loaded (the host holds them meanwhile) and takes them as they stand.
+  return get_texture(name.str, true);
 }
+
+PreviousPage::~PreviousPage() { free_texture(page); }

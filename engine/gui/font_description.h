@@ -25,5 +25,19 @@ inline bool valid_count(int n) { return n >= 0 && n <= 65536; }
 // or the file does not open.
 PHYSFS_File* open_description(const char* path);
 
-// The page texture "<page>.dds"; null (logged) when it is missing or does not load.
-Texture* load_page_texture(const char* page, const char* description);
+// The page texture "<page>.dds"; fatal, with the texture loader's message naming the
+// file and the fault, when it is missing or cannot be used.
+Texture* load_page_texture(const char* page);
+
+// A font's page while the font loads again: let go only once the new page is had, so
+// that a font loaded again with the same page keeps that page as it stands.
+class PreviousPage {
+public:
+  explicit PreviousPage(Texture*& page) : page(page) { page = nullptr; }
+  ~PreviousPage();
+  PreviousPage(const PreviousPage&) = delete;
+  PreviousPage& operator=(const PreviousPage&) = delete;
+
+private:
+  Texture* page;
+};

@@ -72,3 +72,8 @@ void reload_textures(bool force);
 void free_all_textures();
 // Named textures: the reference count of a loaded texture, 0 when it is not in the list.
 int get_texture_refcount(Texture* t);
+// While the game-object module is replaced: every named texture gets one more
+// reference until the release, so that what the old module loaded stays loaded for
+// the new one to take as it stands (a page file broken since is not read again).
+void hold_named_textures();
+void release_held_textures();

@@ -154,18 +154,43 @@ bool save_tga(const char* path, const uint32_t* pixels, int width, int height, i
   return out.close();
 }
 
-bool save_png(const char* path, int width, int height, int components, const uint8_t* pixels, int pitch) {
+// The reason of the file system's last failure; `fallback` when it gave none.
+static const char* file_error(const char* fallback) {
+  const char* why = vfs_last_error();
+  return why ? why : fallback;
+}
+
+bool save_png(const char* path, int width, int height, int components, const uint8_t* pixels, int pitch,
+              const char** why) {
+  const char* unused;
+  if (!why)
+    why = &unused;
   int size = 0;
   unsigned char* png = stbi_write_png_to_mem(pixels, pitch, width, height, components, &size);
-  if (!png)
+  if (!png) {
+    *why = "the picture cannot be encoded";
     return false;
+  }
   PHYSFS_File* file = PHYSFS_openWrite(path);
   if (!file) {
     STBIW_FREE(png);
+    *why = file_error("the file cannot be made");
     return false;
   }
-  bool ok = vfs_write(file, png, 1, uint32_t(size)) == size;
-  PHYSFS_close(file);
+  // A write may take part of the bytes; the next one then tells why it stopped.
+  int64_t written = 0, put = 0;
+  while (written < size && (put = PHYSFS_writeBytes(file, png + written, PHYSFS_uint64(size - written))) > 0)
+    written += put;
+  bool ok = written == size;
+  if (!ok)
+    *why = file_error("the file was not written whole");
+  if (!PHYSFS_close(file) && ok) {
+    ok = false;
+    *why = file_error("the file cannot be closed");
+  }
   STBIW_FREE(png);
+  // A full disk stops the write part way: no partial picture stays behind.
+  if (!ok)
+    PHYSFS_delete(path);
   return ok;
 }

@@ -17,4 +17,7 @@ void read_tga(InputStream& in, int* width, int* height, DynArray<uint32_t>& pixe
 // Rows are written from the last one of the source back to the first.
 void write_tga(OutputStream& out, const uint32_t* pixels, int width, int height, int pitch);
 bool save_tga(const char* path, const uint32_t* pixels, int width, int height, int pitch);
-bool save_png(const char* path, int width, int height, int components, const uint8_t* pixels, int pitch);
+// False when the file cannot be written whole; then no file is left at `path` and
+// `why`, when given, tells the reason.
+bool save_png(const char* path, int width, int height, int components, const uint8_t* pixels, int pitch,
+              const char** why = nullptr);

@@ -104,7 +104,23 @@ void reload_textures(bool force) {
   }
 }
 
+static DynArray<Texture*> held_textures;
+
+void hold_named_textures() {
+  for (NamedTexture& n : named_textures) {
+    n.refcount++;
+    held_textures.push() = n.texture;
+  }
+}
+
+void release_held_textures() {
+  for (Texture* t : held_textures)
+    free_texture(t);
+  held_textures.clearAndFree();
+}
+
 void free_all_textures() {
   for (NamedTexture& n : named_textures) destroy_texture(n.texture);
   named_textures.clearAndFree();
+  held_textures.clearAndFree();
 }

@@ -2,9 +2,11 @@
 #include "engine/render/screenshot.h"
 
 #include "engine/core/dynarray.h"
+#include "engine/core/error_message.h"
 #include "engine/core/log.h"
 #include "engine/core/strings.h"
 #include "engine/core/utils.h"
+#include "engine/core/vfs.h"
 #include "engine/render/d3d_vbuf.h"
 #include "engine/render/image.h"
 
@@ -19,6 +21,44 @@ static bool local_time_now(struct tm* out) {
 
 bool (*screenshot_local_time)(struct tm* out) = local_time_now;
 
+// "shots/shot<date>_<time>.png" after the local time; a further shot within the same
+// second takes the first free of "...-2.png", "...-3.png", ..., so none replaces
+// another. Without the local time every shot is "shots/shot.png".
+static void name_screenshot(TempString<260>& name) {
+  struct tm local;
+  if (!screenshot_local_time(&local)) {
+    name.assign("shots/shot.png");
+    return;
+  }
+  TempString<260> stem;
+  stem.format("shots/shot%4u_%02u_%02u_%02u_%02u_%02u", (unsigned)local.tm_year + 1900, (unsigned)local.tm_mon + 1,
+              (unsigned)local.tm_mday, (unsigned)local.tm_hour, (unsigned)local.tm_min, (unsigned)local.tm_sec);
+  name.format("%s.png", stem.c_str());
+  for (int n = 2; PHYSFS_exists(name); n++)
+    name.format("%s-%d.png", stem.c_str(), n);
+}
+
+// Why "shots" in the write folder cannot take the shot; null when it can. The file
+// system's own reason for a file standing in the folder's place is "not found".
+static const char* shots_folder_problem() {
+  if (PHYSFS_exists("shots") && !vfs_is_directory("shots"))
+    return "a file stands where the folder 'shots' belongs";
+  if (!PHYSFS_mkdir("shots")) {
+    const char* why = vfs_last_error();
+    return why ? why : "the folder 'shots' cannot be made";
+  }
+  return nullptr;
+}
+
+// In the log and on the screen: a player who pressed the key learns that no shot was
+// kept, and why. On the screen in short lines, which fit the width of a small window.
+static void report_failed_save(const char* name, const char* why) {
+  debug("failed to save screenshot to '%s': %s", name, why);
+  TempString<512> text;
+  text.format("failed to save screenshot to\n'%s':\n%s", name, why);
+  append_error_message(text.c_str(), -1);
+}
+
 void take_screenshot() {
   int64_t start = get_ref_time();
   debug("screenshot...");
@@ -27,14 +67,8 @@ void take_screenshot() {
   if (!bits) return;
 
   TempString<260> name;
-  struct tm local;
-  if (screenshot_local_time(&local))
-    name.format("shots/shot%4u_%02u_%02u_%02u_%02u_%02u.png", (unsigned)local.tm_year + 1900,
-                (unsigned)local.tm_mon + 1, (unsigned)local.tm_mday, (unsigned)local.tm_hour, (unsigned)local.tm_min,
-                (unsigned)local.tm_sec);
-  else
-    name.assign("shots/shot.png");
-  PHYSFS_mkdir("shots");
+  name_screenshot(name);
+  const char* why = shots_folder_problem();
 
   // B, G, R, A in memory become R, G, B and an opaque A.
   DynArray<uint8_t> rgba;
@@ -49,8 +83,8 @@ void take_screenshot() {
       dst[3] = 255;
     }
   }
-  bool ok = save_png(name, w, h, 4, rgba.data, w * 4);
+  bool ok = !why && save_png(name, w, h, 4, rgba.data, w * 4, &why);
   release_front_buffer_capture();
-  if (!ok) debug("failed to save screenshot to '%s'", name.c_str());
+  if (!ok) report_failed_save(name.c_str(), why);
   else debug("screenshot captured to '%s' in %d ms", name.c_str(), get_time_msec(get_ref_time() - start));
 }

@@ -36,7 +36,8 @@ int find_gameobj_vtable_index(void* vtable);
 // Tells every live screen that a GUI element was destroyed; null does nothing.
 void on_gui_element_destroyed(BaseGuiElement* element);
 
-// Why a module file cannot stand in for the loaded one; null when it can: it loads,
+// Why a module file cannot stand in for the loaded one; null when it can: it loads
+// (else the dynamic loader's reason follows "cannot be loaded"),
 // it has both exports, every entry point and link_gui, 46 class tables whose classes
 // have the loaded module's sizes and alignments (when both report them), and every
 // live object's class table is known to the host. The file is loaded from a copy under

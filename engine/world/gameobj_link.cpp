@@ -2,12 +2,12 @@
 // gameobj_func_table, its class tables replace the host's copy (re-pointing every
 // live object), and link_gui fills the screen factories. Unlinking empties the table
 // and drops what the module's screens and styles hold before the code goes away.
-#include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "engine/core/fatal.h"
 #include "engine/core/log.h"
@@ -165,7 +165,7 @@ bool load_gameobj_dll(const char* file_name) {
   snprintf(gameobj_module_path, sizeof(gameobj_module_path), "%s", path.str);
   gameobj_module = load_library(gameobj_module_path);
   if (!gameobj_module) {
-    const char* why = dlerror();
+    const char* why = library_error();
     debug("cannot load %s: %s", gameobj_module_path, why ? why : "unknown error");
     return false;
   }
@@ -241,14 +241,29 @@ static bool same_class_layouts(void* loaded, void* candidate) {
   return true;
 }
 
+// "cannot be loaded" with the dynamic loader's reason (the symbol it could not find,
+// ...), without the copy's name in front of it: that file is gone already.
+static const char* cannot_load(const char* copy) {
+  const char* why = library_error();
+  if (!why)
+    return "cannot be loaded";
+  size_t n = strlen(copy);
+  if (strncmp(why, copy, n) == 0 && strncmp(why + n, ": ", 2) == 0)
+    why += n + 2;
+  static char text[600];
+  snprintf(text, sizeof(text), "cannot be loaded: %s", why);
+  return text;
+}
+
 const char* check_gameobj_module(const char* path) {
   char copy[300];
   if (!copy_to_unique_name(path, copy, sizeof(copy)))
     return "cannot be loaded";
   void* module = load_library(copy);
+  const char* refused = module ? nullptr : cannot_load(copy);
   unlink(copy);  // the loaded image stays mapped
-  if (!module)
-    return "cannot be loaded";
+  if (refused)
+    return refused;
   const char* problem = nullptr;
   auto lookup = (GetGameObjFuncByNameFn)get_proc_address(module, "get_gameobj_func_by_name");
   auto get_vtables = (GetGameObjVtablesFn)get_proc_address(module, "get_gameobj_vtables");

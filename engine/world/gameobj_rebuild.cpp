@@ -14,6 +14,7 @@
 #include "engine/core/log.h"
 #include "engine/core/utils.h"
 #include "engine/core/watch.h"
+#include "engine/render/d3d_textures.h"
 #include "engine/world/gameobj_host.h"
 #include "platform/win32/child_process.h"
 
@@ -256,6 +257,9 @@ bool reload_gameobj(bool force) {
       return false;
     }
   }
+  // The new module takes the textures the old one loaded as they stand: a font page
+  // broken since keeps the picture it had instead of failing the font.
+  hold_named_textures();
   unload_gameobj_dll();
   const char* status = "ok";
   bool result = true;
@@ -267,6 +271,7 @@ bool reload_gameobj(bool force) {
   }
   if (!load_gameobj_dll(MODULE_FILE))
     fatal("can't load gameobj.so");
+  release_held_textures();
   debug("gameobj reload %s", status);
   return result;
 }

@@ -124,6 +124,7 @@ int wake_pipe[2] = {-1, -1};
 std::thread listener;
 std::atomic<bool> listener_stop{false};
 std::atomic<int> client_count{0};
+bool refusing_clients = false;  // the listener thread's: in a run of refusals
 
 void log_line(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 void log_line(const char* fmt, ...) {
@@ -315,6 +316,17 @@ void accept_client(AcceptBackoff& backoff) {
     return;
   }
   backoff.wait_ms = 0;
+  // Each client may hold up to the backlog limit of unsent data and a descriptor of
+  // the game's: their number stays small.
+  if (client_count >= MAX_CLIENTS) {
+    if (!refusing_clients)
+      log_line("profiler: %d clients connected, the most served at once; refusing more until one leaves",
+               MAX_CLIENTS);
+    refusing_clients = true;
+    close(fd);
+    return;
+  }
+  refusing_clients = false;
   fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
   auto client = std::make_unique<Client>();
   client->fd = fd;
@@ -537,6 +549,7 @@ bool startListen(uint16_t port) {
   }
   listen_fd = fd;
   listener_stop = false;
+  refusing_clients = false;
   listener = std::thread(listener_main);
   return true;
 }

@@ -43,6 +43,10 @@ void storeEvent(const BlockDescriptor* desc);
 void setEnabled(bool enabled);
 bool isEnabled();
 
+// Clients served at once: a viewer needs one or two. A further connection is closed
+// as soon as it is accepted, with one log line for each run of such refusals.
+constexpr int MAX_CLIENTS = 8;
+
 // Starts listening on 127.0.0.1:port for clients; true when listening (also when it
 // was already). A client receives everything recorded so far, then each frame.
 bool startListen(uint16_t port = DEFAULT_PORT);

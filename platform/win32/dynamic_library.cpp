@@ -13,3 +13,5 @@ void* get_proc_address(void* library, const char* name) {
 bool free_library(void* library) {
   return library && dlclose(library) == 0;
 }
+
+const char* library_error() { return dlerror(); }

@@ -7,3 +7,6 @@ void* load_library(const char* file_name);
 void* get_proc_address(void* library, const char* name);
 // False for null or when the library cannot be closed.
 bool free_library(void* library);
+// The dynamic loader's own text for the last of these calls that failed ("<file>:
+// undefined symbol: <name>", ...), null when it gave none; reading it clears it.
+const char* library_error();

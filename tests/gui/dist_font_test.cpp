@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -135,7 +137,6 @@ TEST_F(DistFontTest, RefusesBrokenDescriptions) {
       {"page width 0", 1, "common lineHeight=12 base=0 scaleW=0 scaleH=32"},
       {"no page line", 2, nullptr},
       {"no kernings line", 9, nullptr},
-      {"missing page texture", 2, "page id=0 file=\"fix/nothing.png\""},
       {"face name past the line buffer", 0, long_face_line.c_str()},
       {"empty file", -2, nullptr},
   };
@@ -158,14 +159,14 @@ TEST_F(DistFontTest, RefusesBrokenDescriptions) {
 
 TEST_F(DistFontTest, AFailedLoadKeepsWhatWasReadAndStaysUsable) {
   std::vector<std::string> lines = fixture_font();
-  lines[2] = "page id=0 file=\"fix/nothing.png\"";
-  writeFile("fix/nopage.fnt", join(lines));
-  ASSERT_FALSE(font.load("fix/nopage.fnt"));
+  lines.erase(lines.begin() + 9);  // no kernings line after the glyphs
+  writeFile("fix/nokernings.fnt", join(lines));
+  ASSERT_FALSE(font.load("fix/nokernings.fnt"));
   EXPECT_EQ(font.glyphs.size(), 5);
   int n = -1;
   __m128 box = font.calcTextBox("ab", -1, &n);
   EXPECT_EQ(n, 2);
-  expect_rect(box, 0, -8, 10, 0);
+  expect_rect(box, 0, -8, 11, 0);  // b one further right: no kerning was read
 }
 
 TEST_F(DistFontTest, MissingFilesAndOverlongPathsFailWithoutEndingTheProgram) {
@@ -175,22 +176,61 @@ TEST_F(DistFontTest, MissingFilesAndOverlongPathsFailWithoutEndingTheProgram) {
   EXPECT_FALSE(font.load(nullptr));
 }
 
-// A page broken while the game runs is met again when the module reloads its fonts:
-// the font fails to load, the program goes on, and a mended page loads once more.
-TEST_F(DistFontTest, ABrokenPageFailsTheFontWithoutEndingTheProgram) {
-  const std::vector<std::pair<const char*, std::string>> pages = {
-      {"random bytes", std::string("\x13\x37 not a texture at all", 23)},
-      {"empty", ""},
-      {"a DDS header cut short", std::string("DDS \x7c\x00\x00\x00", 8)},
+// A page is a texture the game needs: one that cannot be loaded ends the program with
+// the texture loader's message, for fonts and icon sets alike.
+TEST_F(DistFontTest, APageThatCannotBeLoadedIsFatal) {
+  const struct {
+    const char* what;
+    const char* description;  // fix/font.fnt or fix/icons.txt, reading fix/page.png.dds
+    const char* page;         // the page's bytes; null: no page file
+    const char* message;
+  } cases[] = {
+      {"random bytes", "fix/font.fnt", "\x13\x37 not a texture at all", "Texture 'fix/page.png.dds' is not a DDS"},
+      {"empty", "fix/font.fnt", "", "Texture 'fix/page.png.dds' is not a DDS"},
+      {"a DDS header cut short", "fix/font.fnt", "DDS \x7c", "Texture 'fix/page.png.dds' is not a DDS"},
+      {"missing", "fix/font.fnt", nullptr, "Error loading file 'fix/page.png.dds'"},
+      {"icons, random bytes", "fix/icons.txt", "\x13\x37 not a texture at all",
+       "Texture 'fix/page.png.dds' is not a DDS"},
   };
-  for (const auto& [what, bytes] : pages) {
-    writeFile("fix/page.png.dds", bytes);
-    EXPECT_FALSE(font.load("fix/font.fnt")) << what;
-    EXPECT_EQ(font.texture, nullptr) << what;
+  writeFile("fix/icons.txt", "info file=\"fix/page.png\" scaleW=64 scaleH=32 spread=2\nicons count=0\n");
+  for (const auto& c : cases) {
+    if (c.page)
+      writeFile("fix/page.png.dds", c.page);
+    else
+      std::remove((home + "fix/page.png.dds").c_str());
+    EXPECT_EXIT(
+        {
+          if (strstr(c.description, ".fnt"))
+            DistFont().load(c.description);
+          else
+            DistIcons().load(c.description);
+          exit(0);
+        },
+        ::testing::ExitedWithCode(100), c.message)
+        << c.what;
   }
-  writeFile("fix/page.png.dds", l8_dds(64, 32, std::vector<uint8_t>(64 * 32, 0)));
+}
+
+// Loaded again once its page file broke, a font keeps the page it has: the page is
+// not read again. So does a new font of the same page while the engine holds the
+// textures over a module reload, after the old font is gone.
+TEST_F(DistFontTest, LoadedAgainAfterItsPageBrokeAFontKeepsThePage) {
   ASSERT_TRUE(font.load("fix/font.fnt"));
-  EXPECT_EQ(get_texture_width(font.texture), 64);
+  Texture* page = font.texture;
+  writeFile("fix/page.png.dds", "\x13\x37 not a texture at all");
+  ASSERT_TRUE(font.load("fix/font.fnt"));
+  EXPECT_EQ(font.texture, page);
+  EXPECT_EQ(get_texture_refcount(page), 1);
+  EXPECT_EQ(get_texture_width(page), 64);
+
+  hold_named_textures();
+  font.clear();
+  DistFont reloaded;
+  ASSERT_TRUE(reloaded.load("fix/font.fnt"));
+  release_held_textures();
+  EXPECT_EQ(reloaded.texture, page);
+  EXPECT_EQ(get_texture_refcount(page), 1);
+  EXPECT_EQ(get_texture_width(page), 64);
 }
 
 TEST_F(DistFontTest, IdsInAnyOrderGiveTheSameLookups) {
@@ -476,7 +516,6 @@ TEST_F(DistIconsTest, RefusesBrokenDescriptions) {
       {"count above 65536", 1, "icons count=65537"},
       {"icon line with 8 numbers", 2, "icon \"Heart\" 16 16 0 0 20 20 -10"},
       {"more icons announced than given", 1, "icons count=4"},
-      {"missing page", 0, "info file=\"fix/none.png\" scaleW=64 scaleH=32 spread=2"},
   };
   for (const BadFont& c : cases) {
     std::vector<std::string> bad = lines;

@@ -39,13 +39,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string read_text(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
 // Written under another name and moved in place, as an editor saves, so the game never
 // reads half a file; dated `ahead` seconds from now, as the reloads compare file times
 // to the second.
@@ -236,19 +229,9 @@ void expect_same_game(const GameState& a, const GameState& b, const char* when) 
   EXPECT_EQ(a.hero, b.hero) << "the hero object " << when;
 }
 
-// Pixels of the error banner's yellow text in the middle of the screen's top.
-int banner_ink(const Picture& p) {
-  Rect top{float(p.width / 4), 0, float(p.width * 3 / 4), float(p.height / 6)};
-  return count_colour(p, top, 0xFFEE00, 40);
-}
-
 // Pixels that differ between two pictures below the error banner, as a share of them.
 double changed_share(const Picture& a, const Picture& b) {
-  int changed = 0, all = 0;
-  for (int y = a.height / 3; y < a.height; y++)
-    for (int x = 0; x < a.width; x++, all++)
-      changed += !near_colour(a.at(x, y), b.at(x, y), 24);
-  return all ? double(changed) / all : 1.0;
+  return play::changed_share(a, b, Rect{0, float(a.height / 3), float(a.width), float(a.height)});
 }
 
 std::string error_shown() { return has_error_message() ? std::string(error_message_text.data) : std::string(); }
@@ -261,7 +244,7 @@ TEST(HotReloadChild, Fault) {
   const Fault* f = which ? fault_named(which) : nullptr;
   ASSERT_TRUE(f) << "TORVANE_FAULT names a case";
   const std::string path = game_folder() + f->file;
-  const std::string good = read_text(path);
+  const std::string good = read_whole_file(path);
   ASSERT_FALSE(good.empty()) << path;
   ASSERT_NE(f->broken(good), good) << "the fault changes " << path;
   bool module_case = strncmp(f->name, "module_", 7) == 0;
@@ -422,7 +405,7 @@ std::string json_field(const std::string& entry, const char* key) {
 ModuleBuild read_module_build() {
   ModuleBuild b;
   std::string build = fs::path(TORVANE_TEST_BIN_DIR).parent_path().string();
-  std::string db = read_text(build + "/compile_commands.json");
+  std::string db = read_whole_file(build + "/compile_commands.json");
   for (size_t at = db.find('{'); at != std::string::npos; at = db.find('{', at + 1)) {
     std::string entry = db.substr(at, db.find('}', at) - at);
     std::string command = json_field(entry, "command");

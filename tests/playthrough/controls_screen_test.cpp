@@ -4,9 +4,6 @@
 // settings file keeps both bindings after the game has closed.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "engine/gui/gui_screen.h"
 #include "engine/world/gameobj_api.h"
 #include "engine/shell/controls.h"
@@ -48,13 +45,6 @@ bool open_controls(int n) {
     tap(VK_RETURN);
   }
   return n > 2 && controls_shown();
-}
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 }  // namespace
@@ -134,7 +124,7 @@ TEST(Playthrough, ControlsScreenSwapsAKeyAndLeavesWithEscape) {
   EXPECT_EQ(r.exit_code, 0) << tail(r.out);
   EXPECT_EQ(r.signal, 0);
   // Both bindings of the swap are in the settings file the game left behind.
-  std::string settings = read_file(folder.user() + "settings.cfg");
+  std::string settings = read_whole_file(folder.user() + "settings.cfg");
   EXPECT_NE(settings.find("B_left=#87\n"), std::string::npos) << settings;
   EXPECT_NE(settings.find("B_jump=#65\n"), std::string::npos) << settings;
   EXPECT_EQ(settings.find("#27"), std::string::npos) << "Escape stayed Menu's default, never stored\n" << settings;

@@ -1,6 +1,7 @@
 // Recording, the dump read back (by the format reader and by the prof_reader tool),
 // and a loopback client receiving the stream.
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -8,6 +9,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -40,9 +43,31 @@ const profiler::BlockRecord* find_named(const profiler::ProfileData& data, const
   return nullptr;
 }
 
+// The profiler's log lines, written by its listener thread.
+std::mutex log_mutex;
+std::vector<std::string> logged_lines;
+void capture_log(const char* line) {
+  std::lock_guard<std::mutex> guard(log_mutex);
+  logged_lines.push_back(line);
+}
+std::vector<std::string> lines_logged() {
+  std::lock_guard<std::mutex> guard(log_mutex);
+  return logged_lines;
+}
+int lines_logged_with(const std::string& text) {
+  int n = 0;
+  for (const std::string& line : lines_logged())
+    n += line.find(text) != std::string::npos;
+  return n;
+}
+
 class ProfilerTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    {
+      std::lock_guard<std::mutex> guard(log_mutex);
+      logged_lines.clear();
+    }
     profiler::clearRecorded();
     profiler::setEnabled(true);
   }
@@ -268,12 +293,9 @@ TEST_F(ProfilerTest, HistoryKeepsItsLimitDroppingTheOldestFramesFirst) {
   EXPECT_EQ(fresh.frames_dropped, 0u);
 }
 
-std::vector<std::string> logged_lines;
-void capture_log(const char* line) { logged_lines.push_back(line); }
 
 TEST_F(ProfilerTest, ClientThatDoesNotReadIsDroppedWithALogLine) {
   const uint16_t port = 30000 + (getpid() % 1000);
-  logged_lines.clear();
   profiler::setLogFunction(capture_log);
   profiler::setLimits(0, size_t(256) << 10);
   profiler::registerThread("Main");
@@ -292,9 +314,9 @@ TEST_F(ProfilerTest, ClientThatDoesNotReadIsDroppedWithALogLine) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   EXPECT_EQ(profiler::connectedClients(), 0);
-  ASSERT_EQ(logged_lines.size(), 1u);
-  EXPECT_NE(logged_lines[0].find("profiler: dropped a client that does not read"), std::string::npos)
-      << logged_lines[0];
+  std::vector<std::string> lines = lines_logged();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find("profiler: dropped a client that does not read"), std::string::npos) << lines[0];
   // The game records on, and a new client is served.
   record_big_frames(1, 1);
   int again = loopback_client::connect(port);
@@ -345,6 +367,90 @@ TEST_F(ProfilerTest, ClientConnectingToALongHistoryGetsAllOfItWhileFramesGoOn) {
   ASSERT_TRUE(read_until(fd, reader, [&] { return data.frames == 4; })) << reader.error();
   EXPECT_EQ(count_named(data, "bulk work"), history_frames * per_frame + 4 * 10);
   close(fd);
+}
+
+// A viewer connected to the listener, with what it has read so far.
+struct Viewer {
+  int fd = -1;
+  profiler::ProfileData data;
+  profiler::RecordReader reader{data};
+  explicit Viewer(uint16_t port) : fd(loopback_client::connect(port)) {}
+  ~Viewer() {
+    if (fd >= 0)
+      close(fd);
+  }
+  // Served: the listener sent everything recorded so far.
+  bool served() { return fd >= 0 && read_until(fd, reader, [&] { return data.snapshot_done; }); }
+  bool frames_read(uint32_t n) { return read_until(fd, reader, [&] { return data.frames == n; }); }
+};
+
+bool closed_at_once(int fd) {
+  uint8_t byte;
+  return recv(fd, &byte, 1, 0) == 0;
+}
+
+int open_descriptors() {
+  int n = 0;
+  if (DIR* dir = opendir("/proc/self/fd")) {
+    while (dirent* e = readdir(dir))
+      n += e->d_name[0] != '.';
+    closedir(dir);
+  }
+  return n;
+}
+
+void wait_for_clients(int n) {
+  for (int i = 0; i < 400 && profiler::connectedClients() != n; i++)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+// Each client costs the game a descriptor and up to the backlog limit of memory, so
+// their number is capped: connections past the cap are closed at once, the first of
+// each run of refusals logged, and a place that comes free is taken again.
+TEST_F(ProfilerTest, ListenerServesAtMostMaxClientsAndClosesTheRestAtOnce) {
+  const uint16_t port = 33000 + (getpid() % 1000);
+  const std::string refusal =
+      "profiler: " + std::to_string(profiler::MAX_CLIENTS) + " clients connected, the most served at once";
+  profiler::setLogFunction(capture_log);
+  profiler::registerThread("Main");
+  record_frame_work(1);
+  ASSERT_TRUE(profiler::startListen(port));
+
+  std::vector<std::unique_ptr<Viewer>> kept;
+  for (int i = 0; i < profiler::MAX_CLIENTS; i++) {
+    kept.push_back(std::make_unique<Viewer>(port));
+    ASSERT_TRUE(kept.back()->served()) << "client " << i;
+  }
+  wait_for_clients(profiler::MAX_CLIENTS);
+  ASSERT_EQ(profiler::connectedClients(), profiler::MAX_CLIENTS);
+  const int descriptors = open_descriptors();
+
+  // Many more than the cap, one after another, as idle viewers would come.
+  for (int i = 0; i < 3 * profiler::MAX_CLIENTS; i++) {
+    int fd = loopback_client::connect(port);
+    ASSERT_GE(fd, 0);
+    EXPECT_TRUE(closed_at_once(fd)) << "extra client " << i;
+    close(fd);
+  }
+  EXPECT_EQ(profiler::connectedClients(), profiler::MAX_CLIENTS);
+  EXPECT_EQ(open_descriptors(), descriptors) << "the game holds no descriptor for a refused client";
+  EXPECT_EQ(lines_logged_with(refusal), 1) << "one line for the run of refusals";
+
+  // The served clients still get every frame.
+  record_frame_work(1);
+  for (auto& viewer : kept)
+    EXPECT_TRUE(viewer->frames_read(1)) << viewer->reader.error();
+
+  // A client that leaves frees its place for the next one; the run of refusals that
+  // follows is logged anew.
+  kept.pop_back();
+  wait_for_clients(profiler::MAX_CLIENTS - 1);
+  kept.push_back(std::make_unique<Viewer>(port));
+  EXPECT_TRUE(kept.back()->served());
+  int fd = loopback_client::connect(port);
+  EXPECT_TRUE(closed_at_once(fd));
+  close(fd);
+  EXPECT_EQ(lines_logged_with(refusal), 2);
 }
 
 }  // namespace

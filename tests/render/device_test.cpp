@@ -1,14 +1,12 @@
-// The device: frames, presenting, resets, display modes, multisampling and screenshots.
+// The device: frames, presenting, resets, display modes, multisampling and the capture
+// of the front buffer.
 #include "render_fixture.h"
 
 #include "engine/render/d3d_textures.h"
 #include "engine/render/d3d_vbuf.h"
-#include "engine/render/image.h"
-#include "engine/render/screenshot.h"
 #include "engine/render/render_hooks.h"
 
 #include <physfs.h>
-#include <dirent.h>
 
 using Lines = std::vector<std::string>;
 
@@ -146,38 +144,6 @@ TEST_F(RenderTest, ResizeGuardAndWindowedKeepSize) {
   EXPECT_EQ(d3d_wd, 32);
   EXPECT_EQ(d3d_ht, 16);
   EXPECT_EQ(resize_scene_calls, calls_before + 1);
-}
-
-TEST_F(RenderTest, ScreenshotSavesTheShownPictureAsPng) {
-  startDevice(20, 10);
-  on_render_scene = [](float) {
-    clear_view_color(0x80102030);
-    D3DRECT r = {0, 0, 5, 2};
-    d3d->Clear(1, &r, D3DCLEAR_TARGET, 0xFFFFFFFF, 1, 0);
-  };
-  ASSERT_TRUE(render_d3d(0));
-  ASSERT_TRUE(present_frame(true));
-  testing::internal::CaptureStdout();
-  take_screenshot();
-  std::string log = testing::internal::GetCapturedStdout();
-  EXPECT_TRUE(contains(log, "screenshot captured to 'shots/shot")) << log;
-  std::string name;
-  DIR* dir = opendir((home + "shots").c_str());
-  ASSERT_NE(dir, nullptr);
-  while (dirent* e = readdir(dir))
-    if (e->d_name[0] != '.') name = e->d_name;
-  closedir(dir);
-  // shot<year>_<month>_<day>_<hour>_<minute>_<second>.png
-  ASSERT_EQ(name.size(), strlen("shot2026_12_10_13_14_15.png")) << name;
-  int w = 0, h = 0;
-  DynArray<uint32_t> pixels;
-  ASSERT_TRUE(load_png(("shots/" + name).c_str(), &w, &h, pixels));
-  ASSERT_EQ(w, 20);
-  ASSERT_EQ(h, 10);
-  // Bottom row first; alpha made opaque.
-  EXPECT_EQ(pixels[(h - 1) * w + 0], 0xFFFFFFFFu);
-  EXPECT_EQ(pixels[(h - 1) * w + 5], 0xFF102030u);
-  EXPECT_EQ(pixels[0], 0xFF102030u);
 }
 
 // An unchanged size and mode without force resets nothing; a resize asked for while one
@@ -328,34 +294,6 @@ TEST_F(RenderTest, FailedResetFallsBackToDiscard) {
   EXPECT_TRUE(resize_d3d(24, 8, false, true));
   EXPECT_EQ(d3d_wd, 24);
   EXPECT_NE(d3d_scene_depth, nullptr);
-}
-
-// Without the local time every screenshot goes to "shots/shot.png", replacing the last.
-TEST_F(RenderTest, ScreenshotWithoutLocalTimeReplacesShotPng) {
-  startDevice(8, 4);
-  bool (*saved)(struct tm*) = screenshot_local_time;
-  screenshot_local_time = [](struct tm*) { return false; };
-  uint32_t colors[] = {0xFF112233, 0xFF445566};
-  for (uint32_t color : colors) {
-    on_render_scene = [color](float) { clear_view_color(color); };
-    ASSERT_TRUE(render_d3d(0));
-    ASSERT_TRUE(present_frame(true));
-    testing::internal::CaptureStdout();
-    take_screenshot();
-    std::string log = testing::internal::GetCapturedStdout();
-    EXPECT_TRUE(contains(log, "screenshot captured to 'shots/shot.png'")) << log;
-  }
-  screenshot_local_time = saved;
-  int w = 0, h = 0;
-  DynArray<uint32_t> pixels;
-  ASSERT_TRUE(load_png("shots/shot.png", &w, &h, pixels));
-  EXPECT_EQ(pixels[0], 0xFF445566u);
-  int files = 0;
-  DIR* dir = opendir((home + "shots").c_str());
-  ASSERT_NE(dir, nullptr);
-  while (dirent* e = readdir(dir)) files += e->d_name[0] != '.';
-  closedir(dir);
-  EXPECT_EQ(files, 1);
 }
 
 // The capture is the window's part of the screen: a window partly off the left or the

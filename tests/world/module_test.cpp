@@ -246,6 +246,8 @@ TEST_F(ModuleTest, ModuleThatCannotTakeOverLeavesTheOldOneRunning) {
       {"gameobj_no_get_hero_health.so", "no \"get_hero_health\" function"},
       {"gameobj_no_init_hud.so", "no \"init_hud\" function"},
       {"gameobj_no_link_gui.so", "no \"link_gui\" function"},
+      // The loader's own words, which name what it could not find.
+      {"gameobj_missing_symbol.so", "cannot be loaded: undefined symbol: engine_function_that_is_not_there"},
   };
   bool saved_dev_tools = use_dev_tools;
   use_dev_tools = true;  // keeps the log's history

@@ -23,6 +23,16 @@ const char* fuzz_put_file(const char* name, const uint8_t* data, size_t size);
 // GPU buffers or textures.
 void fuzz_init_device();
 
+// The page a font or icon description names on its line number `line` (from 0),
+// matched with `pattern` (whose first conversion is %255[^"]), read through the
+// engine's own line reader; empty when that line does not match.
+std::string fuzz_page_named(const char* path, int line, const char* pattern);
+// Puts a 4 x 4 page (an L8 DDS) at "<page>.dds" in the folder and starts the device
+// its texture needs, so that a description naming `page` loads whole. False, putting
+// nothing, for a name that is no plain path inside the folder: the file system would
+// not open it, and a page the game cannot load ends the program, as it should.
+bool fuzz_put_page(const std::string& page);
+
 [[noreturn]] void fuzz_check_failed(const char* file, int line, const char* condition);
 #define FUZZ_CHECK(cond) \
   do {                   \

@@ -21,14 +21,14 @@ namespace play {
 
 // ---- the parent's side ----------------------------------------------------------------
 
-namespace {
-
 std::string read_whole_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream ss;
   ss << in.rdbuf();
   return ss.str();
 }
+
+namespace {
 
 // The program's own file, through the link /proc/self/exe points along.
 std::string own_executable() {

@@ -38,6 +38,9 @@ struct GameResult {
 GameResult run_game(const GameFolder& folder, const std::string& child_test,
                     const std::vector<std::string>& settings = {}, const std::vector<std::string>& env = {});
 
+// A file's bytes; empty when it cannot be read.
+std::string read_whole_file(const std::string& path);
+
 // The child's output, for failure messages: its last lines.
 std::string tail(const std::string& text, int lines = 60);
 

@@ -123,6 +123,19 @@ Rect text_ink_box(const char* font_file, const char* text, const Rect& rect, int
   return Rect{v_x(box), v_y(box), v_z(box), v_w(box)};
 }
 
+double changed_share(const Picture& a, const Picture& b, const Rect& r) {
+  int changed = 0, all = 0;
+  for (int y = std::max(0, int(r[1])); y < std::min(a.height, int(r[3])); y++)
+    for (int x = std::max(0, int(r[0])); x < std::min(a.width, int(r[2])); x++, all++)
+      changed += !near_colour(a.at(x, y), b.at(x, y), 24);
+  return all ? double(changed) / all : 1.0;
+}
+
+int banner_ink(const Picture& p) {
+  Rect top{float(p.width / 4), 0, float(p.width * 3 / 4), float(p.height / 6)};
+  return count_colour(p, top, 0xFFEE00, 40);
+}
+
 void keep_picture(const Picture& p, const std::string& stem) {
   std::string to = p.path.substr(0, p.path.rfind('/') + 1) + stem + ".png";
   std::error_code ec;

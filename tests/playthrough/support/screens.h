@@ -53,6 +53,13 @@ int count_colour_around(const Picture& p, const Rect& r, float gap, float width,
 // layout, without the outline's and the shadow's spread).
 Rect text_ink_box(const char* font_file, const char* text, const Rect& rect, int flags, float size);
 
+// Pixels that differ between two pictures of one size inside the rectangle, as a
+// share of them.
+double changed_share(const Picture& a, const Picture& b, const Rect& r);
+
+// Pixels of the error banner's yellow text in the middle of the screen's top.
+int banner_ink(const Picture& p);
+
 // Writes a picture file for a person to look at: "<stem>.png" beside the shots.
 void keep_picture(const Picture& p, const std::string& stem);
 

@@ -1,6 +1,6 @@
 // The distance-field font description reader: any description is read or refused
-// without harm (its page never exists here, so every load ends refused after the
-// description), and text laid out with whatever tables it left stays inside them.
+// without harm (a description that reads whole finds the page it names), and text
+// laid out with whatever tables it left stays inside them.
 #include <cstring>
 
 #include "engine/gui/dist_font.h"
@@ -8,8 +8,13 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz_init_folder();
+  const char* path = fuzz_put_file("input.fnt", data, size);
+  std::string page = fuzz_page_named(path, 2, "page id=0 file=\"%255[^\"]\"");
+  if (!page.empty() && !fuzz_put_page(page))
+    return 0;  // its page cannot be had: loading it ends the program
   DistFont font;
-  FUZZ_CHECK(!font.load(fuzz_put_file("input.fnt", data, size)));
+  bool loaded = font.load(path);
+  FUZZ_CHECK(!loaded || font.texture);
   const char* text = "Wave AVA\nTo, ft\xC3\xA9\xE2\x82\xAC\xEF\xBF\xBD\xF0\x9F\x98\x80 \xFF end";
   int count = -1;
   font.calcTextBox(text, -1, &count);
