@@ -70,6 +70,23 @@ bool open_controls(int n) {
   return n > 2 && controls_shown();
 }
 
+// Plays the stages through the game's entry; the last one, "quit", ends the game.
+void play_until_quit(std::vector<Stage> stages) {
+  StageRunner runner(std::move(stages));
+  int result = run_entry({"-fullscr", "-360"}, CLOCK_START, [&](int step) { runner(step); });
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(runner.current_name(), "quit");
+}
+
+// Runs the child test `child` as the game of a fresh folder: the settings file it left.
+std::string settings_after(const std::string& folder_name, const std::string& child) {
+  GameFolder folder = make_game_folder(folder_name);
+  GameResult r = run_game(folder, child);
+  EXPECT_EQ(r.exit_code, 0) << tail(r.out);
+  EXPECT_EQ(r.signal, 0);
+  return read_whole_file(folder.user() + "settings.cfg");
+}
+
 }  // namespace
 
 TEST(PlaythroughChild, Controls) {
@@ -135,19 +152,12 @@ TEST(PlaythroughChild, Controls) {
        }},
       {"quit", 20, [&](int) { return false; }},
   };
-  StageRunner runner(stages);
-  int result = run_entry({"-fullscr", "-360"}, CLOCK_START, [&](int step) { runner(step); });
-  EXPECT_EQ(result, 0);
-  EXPECT_EQ(runner.current_name(), "quit");
+  play_until_quit(std::move(stages));
 }
 
 TEST(Playthrough, ControlsScreenSwapsAKeyAndLeavesWithEscape) {
-  GameFolder folder = make_game_folder("controls");
-  GameResult r = run_game(folder, "PlaythroughChild.Controls");
-  EXPECT_EQ(r.exit_code, 0) << tail(r.out);
-  EXPECT_EQ(r.signal, 0);
   // Both bindings of the swap are in the settings file the game left behind.
-  std::string settings = read_whole_file(folder.user() + "settings.cfg");
+  std::string settings = settings_after("controls", "PlaythroughChild.Controls");
   EXPECT_NE(settings.find("B_left=#87\n"), std::string::npos) << settings;
   EXPECT_NE(settings.find("B_jump=#65\n"), std::string::npos) << settings;
   EXPECT_EQ(settings.find("#27"), std::string::npos) << "Escape stayed Menu's default, never stored\n" << settings;
@@ -220,17 +230,10 @@ TEST(PlaythroughChild, ControlsKeysOverARestingPointer) {
          return false;
        }},
   };
-  StageRunner runner(stages);
-  int result = run_entry({"-fullscr", "-360"}, CLOCK_START, [&](int step) { runner(step); });
-  EXPECT_EQ(result, 0);
-  EXPECT_EQ(runner.current_name(), "quit");
+  play_until_quit(std::move(stages));
 }
 
 TEST(Playthrough, ControlsKeysOverARestingPointerBindNothing) {
-  GameFolder folder = make_game_folder("controls_resting");
-  GameResult r = run_game(folder, "PlaythroughChild.ControlsKeysOverARestingPointer");
-  EXPECT_EQ(r.exit_code, 0) << tail(r.out);
-  EXPECT_EQ(r.signal, 0);
-  std::string settings = read_whole_file(folder.user() + "settings.cfg");
+  std::string settings = settings_after("controls_resting", "PlaythroughChild.ControlsKeysOverARestingPointer");
   EXPECT_EQ(settings.find("B_"), std::string::npos) << "no binding stored\n" << settings;
 }

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -53,6 +54,18 @@ bool exists(const std::string& path) {
 }
 
 void write_file(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
+
+// A folder for a script's arguments: a file that is no folder, and a folder where the
+// script looks for the program it runs.
+struct ScriptArgsFolder {
+  TempFolder dir{"torvane-tools-"};
+  std::string file = dir / "file.txt";
+  std::string program;
+  explicit ScriptArgsFolder(const std::string& program_path) : program(dir / program_path) {
+    write_file(file, "x");
+    std::filesystem::create_directories(program);
+  }
+};
 
 std::string bin(const char* tool) { return test_env::bin_dir() + "/" + tool; }
 std::string script(const char* path) { return std::string(TORVANE_TEST_SOURCE_DIR) + "/" + path; }
@@ -124,11 +137,9 @@ TEST(ToolArguments, SqRefusesWhatIsNoScriptFile) {
 
 // The scripts check their arguments before they look for what they run.
 TEST(ToolArguments, StartupTimeScriptRefusesBadArguments) {
-  TempFolder dir("torvane-tools-");
-  std::string file = dir / "file.txt";
-  write_file(file, "x");
-  mkdir((dir / "bin").c_str(), 0755);
-  mkdir((dir / "bin/torvane").c_str(), 0755);
+  ScriptArgsFolder f("bin/torvane");
+  const TempFolder& dir = f.dir;
+  const std::string& file = f.file;
   std::vector<BadArgs> cases = {
       {dir.path + " abc", "RUNS: 'abc' is not a whole number from 1 to 1000"},
       {dir.path + " 0", "RUNS: '0'"},
@@ -136,25 +147,23 @@ TEST(ToolArguments, StartupTimeScriptRefusesBadArguments) {
       {dir.path + " 3x", "RUNS: '3x'"},
       {dir.path + " 99999999999999999999", "RUNS: '99999999999999999999'"},
       {file + " 3", "BUILD: '" + file + "' is not a folder"},
-      {dir.path + " 3", "BUILD/bin/torvane: '" + dir.path + "/bin/torvane' is not a program"},
+      {dir.path + " 3", "BUILD/bin/torvane: '" + f.program + "' is not a program"},
       {dir.path + " 3 4", "arguments: '" + dir.path + " 3 4' are too many"},
   };
   expect_refused("sh " + script("bench/startup_time.sh"), cases, 2);
 }
 
 TEST(ToolArguments, SoakScriptRefusesBadArguments) {
-  TempFolder dir("torvane-tools-");
-  std::string file = dir / "file.txt";
-  write_file(file, "x");
-  mkdir((dir / "tests").c_str(), 0755);
-  mkdir((dir / "tests/playthrough_test").c_str(), 0755);
+  ScriptArgsFolder f("tests/playthrough_test");
+  const TempFolder& dir = f.dir;
+  const std::string& file = f.file;
   std::vector<BadArgs> cases = {
       {dir.path + " 500", "UPDATES: '500' is not a whole number from 1000 to 1000000"},
       {dir.path + " abc", "UPDATES: 'abc'"},
       {dir.path + " -2000", "UPDATES: '-2000'"},
       {dir.path + " 1000001", "UPDATES: '1000001'"},
       {file + " 2000", "BUILD: '" + file + "' is not a folder"},
-      {dir.path + " 2000", "BUILD/tests/playthrough_test: '" + dir.path + "/tests/playthrough_test' is not a program"},
+      {dir.path + " 2000", "BUILD/tests/playthrough_test: '" + f.program + "' is not a program"},
       {dir.path + " 2000 1", "are too many"},
   };
   expect_refused("sh " + script("bench/soak.sh"), cases, 2);
