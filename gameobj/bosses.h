@@ -71,12 +71,12 @@ class Boss2 : public Boss {
   void renderMesh(float t);
 };
 
-// A part of a boss: a gun pod of Boss1 or an armour plate of Boss2.
 // The last level is left only by its boss's fall: an exit reached there (the
 // developer's key to finish a level) brings the boss down, and the game is won as
 // ever, never ridden on to a level the game does not have.
 void end_last_level_by_its_boss();
 
+// A part of a boss: a gun pod of Boss1 or an armour plate of Boss2.
 class BossPart : public Actor {
   ACTOR_CLASS(BossPart)
   WeakPtr<Boss> boss;
