@@ -3,15 +3,23 @@
 # levels for 20,000 updates (about 17 minutes of game time), as the test Soak plays
 # 1,000. Reports the run time and the heap in use after the warm-up (the first tenth)
 # and at the end; fails when it grew by more than 1 MB.
-# Usage: bench/soak.sh [build folder, default build/test] [updates, default 20000]
+# Usage: bench/soak.sh [build folder, default build/test] [updates, 1000 to 1000000,
+# default 20000]: fewer updates than 1000 play too few levels for the soak's own checks.
+# A bad argument is named and the exit code is 2.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
+. "$here/args.sh"
+[ $# -le 2 ] || bad_argument "arguments" "$*" "are too many: [BUILD] [UPDATES]"
 build=${1:-build/test}
 steps=${2:-20000}
+whole_number UPDATES "$steps" 1000 1000000
+given=$build
 case "$build" in /*) ;; *) build="$root/$build" ;; esac
+[ -d "$build" ] || bad_argument BUILD "$given" "is not a folder"
 program="$build/tests/playthrough_test"
-[ -x "$program" ] || { echo "no $program: build the tests first (./test)" >&2; exit 1; }
+[ -e "$program" ] || { echo "no $program: build the tests first (./test)" >&2; exit 1; }
+program "BUILD/tests/playthrough_test" "$program"
 
 out=$(mktemp)
 trap 'rm -f "$out"' EXIT

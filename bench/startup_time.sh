@@ -2,15 +2,23 @@
 # Start-up time of the game, headless, to its first frame of the title mode with a
 # warm shader cache: the log's "total start-up time" over several runs (the first run,
 # which fills the cache, is not counted). Prints every run, the fastest and the median.
-# Usage: bench/startup_time.sh [build folder, default build/release] [runs, default 7]
+# Usage: bench/startup_time.sh [build folder, default build/release] [runs, 1 to 1000,
+# default 7]. A bad argument is named and the exit code is 2; a run that fails ends
+# the script with exit code 1.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
+. "$here/args.sh"
+[ $# -le 2 ] || bad_argument "arguments" "$*" "are too many: [BUILD] [RUNS]"
 build=${1:-build/release}
 runs=${2:-7}
+whole_number RUNS "$runs" 1 1000
+given=$build
 case "$build" in /*) ;; *) build="$root/$build" ;; esac
+[ -d "$build" ] || bad_argument BUILD "$given" "is not a folder"
 bin="$build/bin/torvane"
-[ -x "$bin" ] || { echo "no $bin: build the game first" >&2; exit 1; }
+[ -e "$bin" ] || { echo "no $bin: build the game first" >&2; exit 1; }
+program "BUILD/bin/torvane" "$bin"
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
 
@@ -41,6 +49,7 @@ times=""
 i=1
 while [ "$i" -le "$runs" ]; do
   ms=$(start_once)
+  [ -n "$ms" ] || { echo "run $i: the log holds no start-up time" >&2; exit 1; }
   echo "run $i: $ms ms"
   times="$times $ms"
   i=$((i + 1))

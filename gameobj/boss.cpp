@@ -4,16 +4,23 @@
 import bosses
 import effects
 import hero
+import shell_api
 import sound
 import sprites
 */
 #include "gameobj/bosses.h"
 #include "gameobj/effects.h"
 #include "gameobj/hero.h"
+#include "gameobj/shell_api.h"
 #include "gameobj/sound.h"
 #include "gameobj/sprites.h"
 
 namespace {
+// The view shows 160 world units on each side of the camera at every window size. A
+// boss wakes and fires only with the hero this near: the camera's lean and trail and
+// the boss's own half-width stay inside the view.
+constexpr float VIEW_HALF_WIDTH = 160, VIEW_MARGIN = 40;
+constexpr float IN_VIEW_RANGE = VIEW_HALF_WIDTH - VIEW_MARGIN;
 constexpr float DYING_TIME = 2.5f;
 constexpr float BLAST_EVERY = 0.25f;
 }  // namespace
@@ -41,12 +48,24 @@ bool Boss::hurt(int damage, float, float) {
   }
   health -= damage;
   play_event_at(SND_BOSS_PART_DAMAGED, x, centreY());
-  if (health <= 0) {
-    health = 0;
-    dyingTime = 0;
-    contact = 0;
-  }
+  if (health <= 0)
+    fall();
   return true;
+}
+
+void Boss::fall() {
+  health = 0;
+  dyingTime = 0;
+  contact = 0;
+}
+
+void end_last_level_by_its_boss() {
+  if (shell::level() < LAST_LEVEL || !shell::exit_pending())
+    return;
+  shell::cancel_exit();
+  Boss* boss = the_boss();
+  if (boss && boss->dyingTime < 0)
+    boss->fall();
 }
 
 uint32_t Boss::warningGlow(float flash_time) const {
@@ -63,12 +82,16 @@ void Boss::activate() {
   play_event(activationSound());
 }
 
-void Boss::activateWhenHeroNear(float range) {
+bool Boss::heroInView() const {
   Hero* hero = the_hero();
-  if (activated || !hero || hero->dead)
-    return;
+  if (!hero || hero->dead)
+    return false;
   float dx = hero->x - x, dy = hero->y - y;
-  if (dx * dx + dy * dy < range * range)
+  return dx * dx + dy * dy < IN_VIEW_RANGE * IN_VIEW_RANGE;
+}
+
+void Boss::activateWhenInView() {
+  if (!activated && heroInView())
     activate();
 }
 

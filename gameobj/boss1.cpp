@@ -14,7 +14,7 @@ import sprites
 #include "gameobj/sprites.h"
 
 namespace {
-constexpr float HOVER = 70, SPEED = 35, PATROL = 140, WAKE_RANGE = 180;
+constexpr float HOVER = 70, SPEED = 35, PATROL = 140;
 constexpr float POD_RELOAD = 1.6f, CORE_RELOAD = 1.0f, BOMB_RELOAD = 3.5f, SHOT_SPEED = 140;
 constexpr int POD_HEALTH = 40;
 const float pod_offsets[2][2] = {{-15, -2}, {15, -2}};
@@ -57,7 +57,7 @@ void Boss1::update(float dt) {
     updateDying(dt, SND_BOSS1_DYING);
     return;
   }
-  activateWhenHeroNear(WAKE_RANGE);
+  activateWhenInView();
   Hero* hero = the_hero();
   float ty = homeY + std::sin(age * 2.0f) * 3.0f;
   if (!activated || !hero || hero->dead) {
@@ -71,6 +71,8 @@ void Boss1::update(float dt) {
   int hit = moveTo(x + vx * dt, ty, 0);
   if (hit & (HIT_LEFT | HIT_RIGHT))
     vx = 0;
+  if (!heroInView())
+    return;  // it holds its fire until it is on the screen
 
   shootTimer -= dt;
   bombTimer -= dt;

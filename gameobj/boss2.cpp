@@ -17,7 +17,7 @@ import sound
 namespace {
 constexpr int PLATES = 4;
 constexpr int PLATE_HEALTH = 30, REASSEMBLED_HEALTH = 20;
-constexpr float ORBIT_RADIUS = 28, WAKE_RANGE = 220;
+constexpr float ORBIT_RADIUS = 28;
 constexpr float FAN_RELOAD = 2.4f, VOLLEY_RELOAD = 1.2f, REASSEMBLE_TIME = 5.0f, SHOT_SPEED = 120;
 
 int plates_of(const Boss2* boss) {
@@ -76,7 +76,7 @@ void Boss2::update(float dt) {
   moveTo(x, y + vy * dt, 0);
   if (onGround)
     vy = 0;
-  activateWhenHeroNear(WAKE_RANGE);
+  activateWhenInView();
   int plates = plates_of(this);
   spin += dt * (1.2f + (PLATES - plates) * 0.35f);
   if (plates == 0 && !reassembled) {
@@ -90,8 +90,8 @@ void Boss2::update(float dt) {
     }
   }
   Hero* hero = the_hero();
-  if (!activated || !hero || hero->dead)
-    return;
+  if (!activated || !heroInView())
+    return;  // it holds its fire until it is on the screen
   float cy = y + 20;
   float aim = std::atan2(hero->centreY() - cy, hero->x - x);
   shootTimer -= dt;

@@ -9,6 +9,9 @@ import actor
 */
 #include "gameobj/actor.h"
 
+// Boss2's level: the game has no level after it.
+constexpr int LAST_LEVEL = 10;
+
 class Boss : public Actor {
  public:
   int32_t activated = 0;
@@ -19,14 +22,18 @@ class Boss : public Actor {
   bool hurt(int damage, float fromX, float fromY) override;
   // True when its parts protect it.
   virtual bool shielded() const = 0;
-  // Wakes up (its alarm sounds) when the hero comes near or hurts it.
+  // Wakes up (its alarm sounds) when it comes into the hero's view or is hurt.
   void activate();
+  // The hero is near enough that the boss is on the screen.
+  bool heroInView() const;
+  // Beaten: it starts blowing apart.
+  void fall();
   // The blink of a boss (and its parts) about to fire, else the hit flash.
   uint32_t warningGlow(float flash_time) const;
   virtual int activationSound() const = 0;
 
  protected:
-  void activateWhenHeroNear(float range);
+  void activateWhenInView();
   // Explodes bit by bit, then opens the exit.
   void updateDying(float dt, int dying_sound);
 };
@@ -63,6 +70,11 @@ class Boss2 : public Boss {
   // Draws the core's mesh (inside the level pass).
   void renderMesh(float t);
 };
+
+// The last level is left only by its boss's fall: an exit reached there (the
+// developer's key to finish a level) brings the boss down, and the game is won as
+// ever, never ridden on to a level the game does not have.
+void end_last_level_by_its_boss();
 
 // A part of a boss: a gun pod of Boss1 or an armour plate of Boss2.
 class BossPart : public Actor {

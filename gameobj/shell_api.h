@@ -61,6 +61,12 @@ inline void exit_reached() {
   if (&reached_exit)
     reached_exit = true;
 }
+// The level's exit was reached this step (by the hero, or by the developer's key).
+inline bool exit_pending() { return &reached_exit && reached_exit; }
+inline void cancel_exit() {
+  if (&reached_exit)
+    reached_exit = false;
+}
 inline bool debug_drawing() { return &use_vis_debug && use_vis_debug; }
 
 // A shake at least this strong; the play step decays it.

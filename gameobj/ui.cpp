@@ -9,8 +9,11 @@ import sound
 #include "engine/world/gameobj_api.h"
 #include "gameobj/shell_api.h"
 #include "gameobj/sound.h"
+#include "platform/win32/windows.h"
 
 namespace {
+
+bool is_mouse_button(int code) { return code == VK_LBUTTON || code == VK_RBUTTON || code == VK_MBUTTON; }
 
 // Takes the menus' keys at the root of a menu screen.
 struct MenuKeysBehavior : NewGuiEventHandler {
@@ -200,7 +203,14 @@ UiKeyBox* MenuScreen::addKeyBox(int button, float y) {
   UiKeyBox* box = new UiKeyBox();
   box->button = button;
   box->action = placeItem(box, "keybox", y);
-  box->clickSignal.connect([this, box](GuiElement*, int code) { onKeyBound(box, code); });
+  box->clickSignal.connect([this, box](GuiElement*, int code) {
+    // The box takes the key only when the player chose it: clicked, or the pointer
+    // moved onto it. A pointer resting where the box appeared chose nothing.
+    if (is_mouse_button(code) || pointerMovedSinceKeys)
+      onKeyBound(box, code);
+    else
+      onKey(code);
+  });
   return box;
 }
 
@@ -227,20 +237,24 @@ void MenuScreen::activate(int index) {
 void MenuScreen::onKey(int code) {
   // The Menu button's key leaves every screen, as it pauses the play.
   if (code == shell::menu_key()) {
+    pointerMovedSinceKeys = false;
     pendingAction = ACTION_BACK;
     return;
   }
   switch (code) {
     case KEY_UP:
     case KEY_LEFT:
+      pointerMovedSinceKeys = false;
       setFocus(focus - 1, true);
       break;
     case KEY_DOWN:
     case KEY_RIGHT:
+      pointerMovedSinceKeys = false;
       setFocus(focus + 1, true);
       break;
     case KEY_ENTER:
     case KEY_SPACE:
+      pointerMovedSinceKeys = false;
       if (focus < items.size() && items[focus]->enabled) {
         play_event(SND_UI_CLICK);
         activate(focus);
@@ -257,6 +271,7 @@ void MenuScreen::update(float) {
   float px, py;
   gui_get_mouse_pos(&px, &py);
   pointerMoved = px != lastPointerX || py != lastPointerY;
+  pointerMovedSinceKeys = pointerMovedSinceKeys || pointerMoved;
   lastPointerX = px, lastPointerY = py;
   processInput();
   // Actions run outside the event dispatch: they may replace this screen.

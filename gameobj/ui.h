@@ -100,6 +100,9 @@ class MenuScreen : public BaseGuiScreen {
   // screen leaves the keyboard's focus alone.
   float lastPointerX = 0, lastPointerY = 0;
   bool pointerMoved = false;
+  // The pointer moved since the screen opened or since the last keyboard navigation:
+  // a box under it was pointed at by the player, not left there by chance.
+  bool pointerMovedSinceKeys = false;
 
   MenuScreen();
   ~MenuScreen() override;
@@ -120,8 +123,9 @@ class MenuScreen : public BaseGuiScreen {
   int placeItem(UiButton* item, const char* behavior, float y);
   UiButton* addItem(UiButton* button, const char* text, int action, float y);
   UiButton* addItem(const char* text, int action, float y) { return addItem(new UiButton(), text, action, y); }
-  // A key box for one of the six buttons: a key (or mouse button) pressed while
-  // the pointer is over it is bound.
+  // A key box for one of the six buttons: a key pressed while the pointer is over it
+  // is bound once the pointer moved onto it, a mouse button clicked on it always;
+  // otherwise the key navigates the screen as anywhere else.
   UiKeyBox* addKeyBox(int button, float y);
   // Bound: a key box's key was taken.
   virtual void onKeyBound(UiKeyBox* box, int code) {}

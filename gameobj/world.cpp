@@ -82,6 +82,7 @@ void update_gameobj(float dt) {
 #define UPDATE(name) update_all(name##_list, dt);
   UPDATE_ORDER(UPDATE)
 #undef UPDATE
+  end_last_level_by_its_boss();
   update_camera(dt);
   delete_gameobj();
 }

@@ -3,13 +3,19 @@
 # Times are CPU seconds (user + system), the best of several runs that alternate between
 # the two interpreters, to damp the noise of a shared machine.
 # Needs lua5.4 on the path. Usage: bench/squirrel/compare.sh [REPEATS] [path/to/sq] [RUNS]
-# (sq by default from build/test, the folder ./test builds).
+# (REPEATS 1 to 1000000, default 20; sq by default from build/test, the folder ./test
+# builds; RUNS 1 to 1000, default 5). A bad argument is named and the exit code is 2.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+. "$here/../args.sh"
+(($# <= 3)) || bad_argument "arguments" "$*" "are too many: [REPEATS] [SQ] [RUNS]"
 repeats="${1:-20}"
 sq="${2:-$here/../../build/test/bin/sq}"
 runs="${3:-5}"
-[[ -x "$sq" ]] || { echo "no $sq: build it first (./test)" >&2; exit 1; }
+whole_number REPEATS "$repeats" 1 1000000
+whole_number RUNS "$runs" 1 1000
+[[ -e "$sq" ]] || { echo "no $sq: build it first (./test)" >&2; exit 1; }
+program SQ "$sq"
 command -v lua5.4 > /dev/null || { echo "lua5.4 is missing (apt-get install lua5.4)" >&2; exit 1; }
 
 cpu_time() {  # prints the CPU seconds the command took

@@ -449,6 +449,79 @@ TEST_F(ControlsScreenTest, PrintScreenBindsNothing) {
   }
 }
 
+// A box takes a key only when the player chose it: the pointer moved onto it, or it
+// was picked with Enter. Opened with the pointer resting where a box appears (the
+// Controls item of the title clicked, or Enter with the pointer over it), the keys
+// that move the highlight and pick a box bind nothing.
+TEST_F(ControlsScreenTest, OnlyABoxThePlayerChoseTakesAKey) {
+  struct Case {
+    const char* how;
+    bool opened_by_click;    // else Enter with the pointer resting over Controls
+    int pointed_at;          // the box the pointer then moves onto, or -1
+    std::vector<int> keys;
+    int bound_button;        // the button that takes the last key, or -1
+  } cases[] = {
+      {"clicked open, Down", true, -1, {VK_DOWN}, -1},
+      {"opened with Enter, Down Down Enter", false, -1, {VK_DOWN, VK_DOWN, VK_RETURN}, -1},
+      {"opened with Enter, Down Down Enter, K", false, -1, {VK_DOWN, VK_DOWN, VK_RETURN, 'K'}, BUTTON_JUMP},
+      {"clicked open, Down Down Enter, K", true, -1, {VK_DOWN, VK_DOWN, VK_RETURN, 'K'}, BUTTON_JUMP},
+      {"clicked open, pointer onto Right, K", true, BUTTON_RIGHT, {'K'}, BUTTON_RIGHT},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.how);
+    build_yard();
+    reset_game();
+    set_game_mode(title_mode);
+    step();
+    auto* title = static_cast<MenuScreen*>(cur_game_screen);
+    ASSERT_TRUE(title);
+    UiButton* item = title->items[1];
+    int x = int((item->px0() + item->px1()) / 2), y = int((item->py0() + item->py1()) / 2);
+    PostMessageA(main_window, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+    if (c.opened_by_click) {
+      game_window::post_button(VK_LBUTTON, true, x, y);
+      step();
+      game_window::post_button(VK_LBUTTON, false, x, y);
+      step();
+    } else {
+      step();
+      press(VK_RETURN);
+      step();
+      release(VK_RETURN);
+    }
+    step();
+    ASSERT_EQ(cur_game_screen, game_controls_screen) << "Controls";
+    GuiElement* under = hit_test(game_controls_screen->root, float(x), float(y));
+    ASSERT_TRUE(under && under->hasBehavior(get_behavior("keybox"))) << "the pointer rests over a key box";
+    if (c.pointed_at >= 0) {
+      point_at(c.pointed_at);
+      step();
+    }
+    for (int vk : c.keys) {
+      press(vk);
+      step();
+      release(vk);
+      step();
+    }
+    std::vector<int> want(DEFAULTS, DEFAULTS + NUM_BUTTONS);
+    if (c.bound_button >= 0)
+      want[c.bound_button] = c.keys.back();
+    EXPECT_EQ(bindings(), want);
+    EXPECT_EQ(stored("B_shootPri"), "#1");
+    EXPECT_EQ(stored("B_jump"), c.bound_button == BUTTON_JUMP ? "#75" : "#87");
+    EXPECT_EQ(cur_game_screen, game_controls_screen);
+    press(VK_ESCAPE);
+    step();
+    release(VK_ESCAPE);
+    step();
+    EXPECT_EQ(cur_game_screen, main_menu_screen) << "Escape leaves";
+    EXPECT_EQ(bindings(), want) << "and binds nothing";
+    pointer_away();
+    set_game_mode(nullptr);
+    bind_defaults();
+  }
+}
+
 // The pause menu leaves with the Menu button's key too, whatever key that is.
 TEST_F(ControlsScreenTest, TheMenuKeyPausesAndContinuesWhateverItIs) {
   set_button_key(BUTTON_MENU, 'M');

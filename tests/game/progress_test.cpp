@@ -5,8 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/log.h"
 #include "engine/gui/gui_screen.h"
 #include "engine/script/game_script.h"
+#include "engine/shell/window.h"
+#include "engine/world/camera.h"
+#include "gameobj/bullet.h"
 
 namespace {
 
@@ -133,6 +137,100 @@ TEST_F(GeneratedLevelTest, BeatingTheLastBossWinsTheGame) {
   bool title = step_until(200, [&] { return cur_game_mode == title_mode; });
   EXPECT_TRUE(title) << "then the title screen";
   EXPECT_FALSE(reached_exit);
+}
+
+// Ctrl+F1, the developer's "finish the level", on the last level: its boss falls, the
+// victory screen shows, then the title; the game never rides on to a level after it.
+TEST_F(GeneratedLevelTest, FinishingTheLastLevelWinsTheGame) {
+  start_level(10);
+  ASSERT_EQ(Boss2_list.size(), 1);
+  bool dev_tools = use_dev_tools, active = isAppActive;
+  use_dev_tools = isAppActive = true;
+  press(VK_CONTROL);
+  press(VK_F1);
+  step();
+  release(VK_F1);
+  release(VK_CONTROL);
+  step();
+  use_dev_tools = dev_tools, isAppActive = active;
+  bool won = step_until(100, [&] {
+    ExitFx* exit = exit_fx();
+    return (exit && exit->victoryTime >= 0) || cur_game_mode != play_mode;
+  });
+  EXPECT_TRUE(won);
+  EXPECT_EQ(cur_game_mode, play_mode) << "the victory screen, no elevator ride";
+  EXPECT_TRUE(Boss2_list.isEmpty()) << "the boss fell";
+  bool title = step_until(200, [&] { return cur_game_mode == title_mode; });
+  EXPECT_TRUE(title) << "then the title screen";
+  EXPECT_EQ(cur_level, 10);
+  EXPECT_FALSE(reached_exit);
+}
+
+// The enemies other than the bosses leave: only a boss may shoot at the hero.
+void remove_all_but_the_bosses() {
+  auto destroy_list = [](auto& list) {
+    for (int i = 0; i < list.size(); i++)
+      list[i]->destroy();
+  };
+  destroy_list(EnemyHWheels_list);
+  destroy_list(EnemyTWheels_list);
+  destroy_list(EnemyHFly_list);
+  destroy_list(EnemyVFly_list);
+  destroy_list(EnemySimpleJumper_list);
+  destroy_list(EnemySimpleSpike_list);
+  destroy_list(EnemyMagnetSpikes_list);
+}
+
+int boss_shots_in_flight() {
+  int n = 0;
+  for (int i = 0; i < Bullet_list.size(); i++)
+    n += Bullet_list[i]->alive() && !Bullet_list[i]->fromHero;
+  return n;
+}
+
+// The view shows 160 world units on each side of the camera at every window size: a
+// boss is inside it when its whole body is.
+constexpr float VIEW_HALF_WIDTH = 160;
+bool inside_the_view(const Boss* boss) {
+  float from_camera = std::fabs(boss->x - v_x(get_camera_pos()));
+  return from_camera + std::fmax(-boss->ext[0], boss->ext[2]) <= VIEW_HALF_WIDTH;
+}
+
+// The hero walks right towards the boss of each boss level: the boss is neither woken
+// nor shoots, nor is the hero hit, before the boss is inside the view; once there it
+// wakes.
+TEST_F(GeneratedLevelTest, BossesWakeAndFireOnlyOnTheScreen) {
+  auto walk_towards = [&](Boss* boss, Hero* h) {
+    h->invulnerable = 0;
+    step(20);  // down on the arena's floor
+    int health = h->health;
+    bool seen = false;
+    press('D');
+    for (int i = 0; i < 200 && !seen; i++) {
+      step();
+      seen = inside_the_view(boss);
+      if (seen)
+        break;
+      ASSERT_FALSE(boss->activated) << "woke at " << boss->x - h->x << " from the hero";
+      ASSERT_EQ(boss_shots_in_flight(), 0) << "shot at " << boss->x - h->x << " from the hero";
+      ASSERT_EQ(h->health, health) << "hit at " << boss->x - h->x << " from the hero";
+    }
+    ASSERT_TRUE(seen) << "the hero reached the boss (at " << boss->x - h->x << ")";
+    bool woke = step_until(60, [&] { return boss->activated != 0; });
+    release('D');
+    step();
+    EXPECT_TRUE(woke) << "the boss on the screen wakes";
+  };
+  for (int level : {5, 10}) {
+    SCOPED_TRACE(level);
+    start_level(level);
+    remove_all_but_the_bosses();
+    Boss* boss = level == 5 ? static_cast<Boss*>(Boss1_list[0]) : static_cast<Boss*>(Boss2_list[0]);
+    step();
+    gameobj_func_table.reset_hero(boss->x - 240, boss->y + 4);
+    walk_towards(boss, hero());
+    release('D');
+  }
 }
 
 TEST_F(GeneratedLevelTest, GeneratedLevelsArePopulated) {

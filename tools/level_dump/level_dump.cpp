@@ -1,15 +1,19 @@
 // level_dump --seed S --level N --out FILE.png [--data DIR] [--no-flags] [--no-calls]
 //            [--crop X0 X1] [--no-tint]
 //
-// Generates level N from generator state S with the game's tiles and templates (the
+// Generates level N (1 to 10) from generator state S (1 to 2^64-1) with the game's tiles and templates (the
 // game-object module's level calls are recorded; mark_level_tiles marks the solid
 // tiles as the game's module does) and writes the cell map as a PNG, one pixel per
 // cell, top row first, in palette colours: the foreground where there is one, else the
 // background darkened; lift cells are tinted blue, other solid classes red. Prints
 // "hash XXXXXXXXXXXXXXXX" of the map, then the slot flags and the module calls (left
-// out with --no-flags, --no-calls). --crop writes only the cell columns X0..X1-1.
+// out with --no-flags, --no-calls). --crop writes only the cell columns X0..X1-1
+// (0 <= X0 < X1 <= the map's width). A bad argument is named on standard error and the
+// exit code is 2.
 #include <physfs.h>
+#include <sys/stat.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +29,7 @@
 #include "tests/support/map_hash.h"
 #include "tests/support/stand_in_module.h"
 #include "tests/support/vfs_mounts.h"
+#include "tools/common/arg_checks.h"
 
 static uint32_t cell_colour(const LevelCell& c, bool tint) {
   uint32_t rgb;
@@ -41,44 +46,79 @@ static uint32_t cell_colour(const LevelCell& c, bool tint) {
   return rgb;
 }
 
-static int usage() {
+namespace {
+
+constexpr const char* TOOL = "level_dump";
+constexpr uint64_t GAME_LEVELS = 10;  // the levels a game plays, 1 to 10
+
+int usage() {
   fprintf(stderr, "usage: level_dump --seed S --level N --out FILE.png [--data DIR] [--no-flags] [--no-calls] [--crop X0 X1] [--no-tint]\n");
-  return 2;
+  return BAD_ARGUMENT;
 }
 
+int refuse(const char* name, const char* what) {
+  fprintf(stderr, "%s: %s: %s\n", TOOL, name, what);
+  return usage();
+}
+
+// The output: a file in an existing folder; a file already there is replaced, anything
+// else of that name is refused.
+bool output_arg(const char* path) {
+  std::string p = path;
+  size_t slash = p.rfind('/');
+  std::string dir = slash == std::string::npos ? "." : p.substr(0, slash + 1);
+  struct stat st;
+  if (stat(path, &st) == 0)
+    return regular_file_arg(TOOL, "--out", path);
+  return folder_arg(TOOL, "--out", dir.c_str());
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  uint64_t seed = 12345;
-  int level = 1;
+  uint64_t seed = 0, level = 0, x0 = 0, x1 = LEVEL_WIDTH;
   const char* out = nullptr;
   std::string data = LEVEL_DUMP_DATA_DIR;
   bool flags = true, calls = true, tint = true;
-  int x0 = 0, x1 = LEVEL_WIDTH;
   for (int i = 1; i < argc; i++) {
-    auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
     const char* a = argv[i];
-    const char* v = nullptr;
-    if (!strcmp(a, "--seed") && (v = next()))
-      seed = strtoull(v, nullptr, 0);
-    else if (!strcmp(a, "--level") && (v = next()))
-      level = atoi(v);
-    else if (!strcmp(a, "--out") && (v = next()))
-      out = v;
-    else if (!strcmp(a, "--data") && (v = next()))
-      data = v;
+    // The options that take values take the next one or two words whole.
+    int values = !strcmp(a, "--crop") ? 2
+                 : (!strcmp(a, "--seed") || !strcmp(a, "--level") || !strcmp(a, "--out") || !strcmp(a, "--data")) ? 1
+                                                                                                                   : 0;
+    if (i + values >= argc)
+      return refuse(a, values == 2 ? "needs two values" : "needs a value");
+    const char* v = values ? argv[i + 1] : nullptr;
+    bool ok = true;
+    if (!strcmp(a, "--seed"))
+      ok = whole_number_arg(TOOL, a, v, 1, UINT64_MAX, seed);
+    else if (!strcmp(a, "--level"))
+      ok = whole_number_arg(TOOL, a, v, 1, GAME_LEVELS, level);
+    else if (!strcmp(a, "--out"))
+      ok = output_arg(out = v);
+    else if (!strcmp(a, "--data"))
+      ok = folder_arg(TOOL, a, (data = v).c_str());
+    else if (!strcmp(a, "--crop"))
+      ok = whole_number_arg(TOOL, "--crop X0", v, 0, LEVEL_WIDTH - 1, x0) &&
+           whole_number_arg(TOOL, "--crop X1", argv[i + 2], x0 + 1, LEVEL_WIDTH, x1);
     else if (!strcmp(a, "--no-flags"))
       flags = false;
     else if (!strcmp(a, "--no-calls"))
       calls = false;
-    else if (!strcmp(a, "--crop") && i + 2 < argc) {
-      x0 = atoi(argv[++i]);
-      x1 = atoi(argv[++i]);
-    } else if (!strcmp(a, "--no-tint"))
+    else if (!strcmp(a, "--no-tint"))
       tint = false;
     else
+      return refuse(a, "unknown argument");
+    if (!ok)
       return usage();
+    i += values;
   }
-  if (!out || seed == 0 || x0 < 0 || x1 > LEVEL_WIDTH || x0 >= x1)
-    return usage();
+  if (!seed)
+    return refuse("--seed", "missing");
+  if (!level)
+    return refuse("--level", "missing");
+  if (!out)
+    return refuse("--out", "missing");
 
   if (!mount_game_data(argv[0], data.c_str())) {
     fprintf(stderr, "level_dump: cannot mount %s\n", data.c_str());
@@ -86,7 +126,7 @@ int main(int argc, char** argv) {
   }
   install_stand_in_module(STAND_IN_LEVEL);
   load_level_tiles();
-  cur_level = level;
+  cur_level = int(level);
   game_rnd_seed = seed;
   generate_level();
 
@@ -99,7 +139,7 @@ int main(int argc, char** argv) {
     fprintf(stderr, "level_dump: cannot write to %s\n", dir.c_str());
     return 1;
   }
-  int w = x1 - x0;
+  int w = int(x1 - x0);
   std::vector<uint8_t> rgb(size_t(w) * LEVEL_HEIGHT * 3);
   for (int y = 0; y < LEVEL_HEIGHT; y++)
     for (int x = 0; x < w; x++) {

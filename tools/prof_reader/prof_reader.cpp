@@ -11,14 +11,20 @@
 #include <string>
 
 #include "libs/profiler/prof_format.h"
+#include "tools/common/arg_checks.h"
 
 namespace {
+
+constexpr const char* TOOL = "prof_reader";
+constexpr uint64_t MAX_FRAMES = 2147483647;
 
 int usage() {
   fprintf(stderr,
           "usage: prof_reader FILE\n"
-          "       prof_reader --live [HOST:]PORT [--frames N]\n");
-  return 2;
+          "       prof_reader --live [HOST:]PORT [--frames N]\n"
+          "PORT is 1 to 65535, N (frames to read before the table) 1 to %llu\n",
+          (unsigned long long)MAX_FRAMES);
+  return BAD_ARGUMENT;
 }
 
 int print_file(const char* path) {
@@ -32,14 +38,24 @@ int print_file(const char* path) {
   return 0;
 }
 
-int connect_to(const std::string& where) {
-  std::string host = "127.0.0.1";
-  std::string port = where;
+// "[HOST:]PORT" split, the port checked whole.
+bool address_arg(const std::string& where, std::string& host, std::string& port) {
+  host = "127.0.0.1";
+  port = where;
   size_t colon = where.rfind(':');
   if (colon != std::string::npos) {
     host = where.substr(0, colon);
     port = where.substr(colon + 1);
   }
+  uint64_t number = 0;
+  if (host.empty()) {
+    fprintf(stderr, "%s: --live: no host before ':' in '%s'\n", TOOL, where.c_str());
+    return false;
+  }
+  return whole_number_arg(TOOL, "--live PORT", port.c_str(), 1, 65535, number);
+}
+
+int connect_to(const std::string& host, const std::string& port) {
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;
@@ -55,8 +71,11 @@ int connect_to(const std::string& where) {
   return fd;
 }
 
-int print_live(const std::string& where, long max_frames) {
-  int fd = connect_to(where);
+int print_live(const std::string& where, uint64_t max_frames) {
+  std::string host, port;
+  if (!address_arg(where, host, port))
+    return usage();
+  int fd = connect_to(host, port);
   if (fd < 0) {
     fprintf(stderr, "prof_reader: can't connect to %s\n", where.c_str());
     return 1;
@@ -79,7 +98,7 @@ int print_live(const std::string& where, long max_frames) {
       printf("== recorded before connecting\n%s", profiler::format_block_table(data).c_str());
       snapshot_printed = true;
     }
-    if (max_frames > 0 && data.frames >= (uint32_t)max_frames)
+    if (max_frames > 0 && data.frames >= max_frames)
       break;
     if (data.frames >= last_printed_frame + 100) {
       last_printed_frame = data.frames;
@@ -96,13 +115,15 @@ int print_live(const std::string& where, long max_frames) {
 
 int main(int argc, char** argv) {
   if (argc == 2 && argv[1][0] != '-')
-    return print_file(argv[1]);
+    return regular_file_arg(TOOL, "FILE", argv[1]) ? print_file(argv[1]) : usage();
   if (argc >= 3 && strcmp(argv[1], "--live") == 0) {
-    long frames = 0;
-    if (argc == 5 && strcmp(argv[3], "--frames") == 0)
-      frames = strtol(argv[4], nullptr, 10);
-    else if (argc != 3)
+    uint64_t frames = 0;  // none: read until the game closes the stream
+    if (argc == 5 && strcmp(argv[3], "--frames") == 0) {
+      if (!whole_number_arg(TOOL, "--frames", argv[4], 1, MAX_FRAMES, frames))
+        return usage();
+    } else if (argc != 3) {
       return usage();
+    }
     return print_live(argv[2], frames);
   }
   return usage();

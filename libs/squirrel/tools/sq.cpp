@@ -1,5 +1,6 @@
 // sq FILE [ARGS...]: runs a script with the math and string libraries. Errors go to
-// stderr with the call stack, and the exit code is 1.
+// stderr with the call stack, and the exit code is 1; so does a FILE that is no
+// regular file (a folder, say), named with what is wrong.
 #include "squirrel.h"
 #include "sqstdaux.h"
 #include "sqstdmath.h"
@@ -8,6 +9,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <malloc.h>
+#include <sys/stat.h>
 #include <new>
 #include <string>
 
@@ -42,16 +44,26 @@ static int run(int argc, char** argv) {
     fprintf(stderr, "usage: sq FILE [ARGS...]\n");
     return 1;
   }
+  struct stat st;
+  if (stat(argv[1], &st) == 0 && !S_ISREG(st.st_mode)) {
+    fprintf(stderr, "sq: FILE: '%s' is not a regular file\n", argv[1]);
+    return 1;
+  }
   FILE* f = fopen(argv[1], "rb");
   if (!f) {
-    fprintf(stderr, "sq: cannot open '%s'\n", argv[1]);
+    fprintf(stderr, "sq: FILE: cannot open '%s'\n", argv[1]);
     return 1;
   }
   std::string text;
   char buf[65536];
   size_t n;
   while ((n = fread(buf, 1, sizeof(buf), f)) > 0) text.append(buf, n);
+  bool unread = ferror(f) != 0;
   fclose(f);
+  if (unread) {
+    fprintf(stderr, "sq: FILE: cannot read '%s'\n", argv[1]);
+    return 1;
+  }
   if (text.size() >= 2 && text[0] == '#' && text[1] == '!') text[0] = '/', text[1] = '/';
 
   // Scripts free and re-create large tables often: keep freed memory in the heap rather
