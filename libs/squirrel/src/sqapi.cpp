@@ -74,8 +74,7 @@ SQInteger sq_getvmstate(HSQUIRRELVM v) { return v->_state; }
 SQRESULT sq_compile(HSQUIRRELVM v, SQLEXREADFUNC read, SQUserPointer p, const SQChar* sourcename, SQBool raiseerror) {
   SQObjectPtr proto;
   if (!sq_compile_source(v, read, p, sourcename, raiseerror != 0, proto)) return SQ_ERROR;
-  // no root of its own: the script sees the root table of the thread that runs it
-  v->push(SQObjectPtr(SQClosure::create(v->_sharedState, _funcproto(proto), nullptr)));
+  v->push(SQObjectPtr(SQClosure::create(v->_sharedState, _funcproto(proto), v->currentRootRef())));
   return SQ_OK;
 }
 
