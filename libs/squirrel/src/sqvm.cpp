@@ -1237,7 +1237,7 @@ bool SQVM::run(SQInteger entryFrame, bool raiseerror, bool startInError) {
         if (!startCall(target, nargs, pushed, suspended)) goto error;
         if (suspended) {
           if (_nativeCalls != 1 || (SQInteger)_calls.size() <= 0) {
-            raiseError("cannot suspend through native calls");
+            raiseError("cannot suspend through native calls/metamethods");
             goto error;
           }
           _state = SQ_VMSTATE_SUSPENDED;
