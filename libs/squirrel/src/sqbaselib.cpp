@@ -186,15 +186,9 @@ static SQInteger num_tofloat(HSQUIRRELVM v) {
   if (sq_type(o) == OT_BOOL) return ret_obj(v, SQObjectPtr((SQFloat)(_integer(o) ? 1 : 0)));
   return ret_obj(v, SQObjectPtr(tofloat(o)));
 }
-// Out of the integer range (and NaN) gives 0 instead of undefined behaviour.
-static SQInteger float_to_integer(SQFloat f) {
-  if (!(f >= -9.2233720368547758e18f && f < 9.2233720368547758e18f)) return 0;
-  return (SQInteger)f;
-}
 static SQInteger num_tointeger(HSQUIRRELVM v) {
   SQObjectPtr& o = ARG(1);
   if (sq_type(o) == OT_BOOL) return ret_obj(v, SQObjectPtr((SQInteger)(_integer(o) ? 1 : 0)));
-  if (sq_type(o) == OT_FLOAT) return ret_obj(v, SQObjectPtr(float_to_integer(_float(o))));
   return ret_obj(v, SQObjectPtr(tointeger(o)));
 }
 static SQInteger num_tochar(HSQUIRRELVM v) {
@@ -224,7 +218,7 @@ static SQInteger str_tointeger(HSQUIRRELVM v) {
   if (sq_gettop(v) > 1) { base = tointeger(ARG(2)); if (base < 2 || base > 36) return throw_msg(v, "invalid base"); }
   SQObjectPtr res;
   if (!str_to_number(_string(ARG(1))->_val, base, res)) return throw_msg(v, "cannot convert the string");
-  if (sq_type(res) == OT_FLOAT) res = SQObjectPtr(float_to_integer(_float(res)));
+  if (sq_type(res) == OT_FLOAT) res = SQObjectPtr(sq_float_to_integer(_float(res)));
   return ret_obj(v, res);
 }
 static SQInteger str_tofloat(HSQUIRRELVM v) {
