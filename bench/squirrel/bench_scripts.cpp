@@ -60,6 +60,7 @@ void BM_Methods(benchmark::State& s) { run_script_benchmark(s, "methods"); }
 void BM_Closures(benchmark::State& s) { run_script_benchmark(s, "closures"); }
 void BM_Generators(benchmark::State& s) { run_script_benchmark(s, "generators"); }
 void BM_Float(benchmark::State& s) { run_script_benchmark(s, "float"); }
+void BM_Globals(benchmark::State& s) { run_script_benchmark(s, "globals"); }
 BENCHMARK(BM_Fib)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Loop)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Table)->Unit(benchmark::kMillisecond);
@@ -69,6 +70,7 @@ BENCHMARK(BM_Methods)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Closures)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Generators)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Float)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Globals)->Unit(benchmark::kMillisecond);
 
 // Bytes per object: 10000 objects of a kind held in an array, measured through the
 // allocation hooks, divided by the count (the array's own slots excluded).

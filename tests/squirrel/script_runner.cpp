@@ -1,9 +1,9 @@
 #include "script_runner.h"
 #include "squirrel.h"
+#include "libs/squirrel/tools/bounded_heap.h"
 #include "sqstdaux.h"
 #include "sqstdmath.h"
 #include "sqstdstring.h"
-#include <malloc.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -13,28 +13,8 @@
 namespace {
 ScriptResult* g_current = nullptr;
 
-// Scripts run on a heap of bounded size, as under a memory limit: one that fills it meets
-// "out of memory" errors instead of the machine's own limit. Blocks are counted by their
-// real size, whatever size the library says.
+// Scripts run on a heap of bounded size, as under a memory limit.
 const size_t kHeapBudget = 256u << 20;
-size_t g_heapUsed = 0;
-void* budget_malloc(SQUnsignedInteger size) {
-  if (g_heapUsed + size > kHeapBudget) return nullptr;
-  void* p = malloc(size);
-  if (p) g_heapUsed += malloc_usable_size(p);
-  return p;
-}
-void* budget_realloc(void* p, SQUnsignedInteger, SQUnsignedInteger size) {
-  size_t old = p ? malloc_usable_size(p) : 0;
-  if (size > old && g_heapUsed + (size - old) > kHeapBudget) return nullptr;
-  void* q = realloc(p, size);
-  if (q) g_heapUsed = g_heapUsed - old + malloc_usable_size(q);
-  return q;
-}
-void budget_free(void* p, SQUnsignedInteger) {
-  if (p) g_heapUsed -= malloc_usable_size(p);
-  free(p);
-}
 
 void append(std::string& to, const SQChar* fmt, va_list ap) {
   char buf[4096];
@@ -54,8 +34,7 @@ void print_err(HSQUIRRELVM, const SQChar* fmt, ...) { va_list ap; va_start(ap, f
 ScriptResult run_script_text(const std::string& text, const std::string& sourceName) {
   ScriptResult r;
   g_current = &r;
-  g_heapUsed = 0;
-  sq_setallocator(budget_malloc, budget_realloc, budget_free);
+  bounded_heap_init(kHeapBudget);
   HSQUIRRELVM v = sq_open(1024);
   sq_setprintfunc(v, print_out, print_err);
   sqstd_seterrorhandlers(v);
@@ -69,7 +48,7 @@ ScriptResult run_script_text(const std::string& text, const std::string& sourceN
     sq_pop(v, 1);
   }
   sq_close(v);
-  sq_setallocator(nullptr, nullptr, nullptr);
+  bounded_heap_close();
   g_current = nullptr;
   return r;
 }

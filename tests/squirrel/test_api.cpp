@@ -496,6 +496,37 @@ TEST(SquirrelApi, EveryAllocationGoesThroughTheHooks) {
   EXPECT_EQ(g_allocs, g_frees);  // nothing leaked, nothing freed behind the hooks' back
 }
 
+// From the n-th allocation after arming on, every allocation fails (-1: none fails).
+int g_allocsBeforeFailing = -1;
+bool allocation_allowed() {
+  if (g_allocsBeforeFailing == 0) return false;
+  if (g_allocsBeforeFailing > 0) g_allocsBeforeFailing--;
+  return true;
+}
+void* failing_malloc(SQUnsignedInteger n) { return allocation_allowed() ? malloc(n) : nullptr; }
+void* failing_realloc(void* p, SQUnsignedInteger, SQUnsignedInteger n) { return allocation_allowed() ? realloc(p, n) : nullptr; }
+void plain_free(void* p, SQUnsignedInteger) { free(p); }
+
+// Whichever allocation of a compile fails (in the compiler or in making the closure it
+// returns), the compile is an error for the host, never an exception thrown at it.
+TEST(SquirrelApi, CompilingWithoutMemoryIsAnError) {
+  const std::string src = "local f = function(x) { return x + 1; }; return f(1);";
+  bool compiled = false;
+  for (int n = 0; n < 2000 && !compiled; n++) {
+    sq_setallocator(failing_malloc, failing_realloc, plain_free);
+    g_allocsBeforeFailing = -1;
+    HSQUIRRELVM v = sq_open(64);
+    g_allocsBeforeFailing = n;
+    SQRESULT r = SQ_ERROR;
+    EXPECT_NO_THROW(r = sq_compilebuffer(v, src.data(), (SQInteger)src.size(), "t", SQFalse)) << "failing from allocation " << n;
+    g_allocsBeforeFailing = -1;
+    if (SQ_SUCCEEDED(r)) { compiled = true; sq_pop(v, 1); }
+    sq_close(v);
+    sq_setallocator(nullptr, nullptr, nullptr);
+  }
+  EXPECT_TRUE(compiled);
+}
+
 TEST(SquirrelApi, StdlibRegistersIntoTheTableOnTop) {
   Vm vm;
   HSQUIRRELVM v = vm.v;

@@ -71,12 +71,18 @@ SQRESULT sq_wakeupvm(HSQUIRRELVM v, SQBool wakeupret, SQBool retval, SQBool rais
 SQInteger sq_getvmstate(HSQUIRRELVM v) { return v->_state; }
 
 // ---- compiler -----------------------------------------------------------------------------
+// A failed allocation anywhere in a compile (the compiler's own, the closure's) is an
+// error of the call, not an exception for the embedding program.
 SQRESULT sq_compile(HSQUIRRELVM v, SQLEXREADFUNC read, SQUserPointer p, const SQChar* sourcename, SQBool raiseerror) {
-  SQObjectPtr proto;
-  if (!sq_compile_source(v, read, p, sourcename, raiseerror != 0, proto)) return SQ_ERROR;
-  // no root of its own: the script sees the root table of the thread that runs it
-  v->push(SQObjectPtr(SQClosure::create(v->_sharedState, _funcproto(proto), nullptr)));
-  return SQ_OK;
+  try {
+    SQObjectPtr proto;
+    if (!sq_compile_source(v, read, p, sourcename, raiseerror != 0, proto)) return SQ_ERROR;
+    v->push(SQObjectPtr(SQClosure::create(v->_sharedState, _funcproto(proto), v->currentRootRef())));
+    return SQ_OK;
+  } catch (const std::bad_alloc&) {
+    v->raiseErrorObj(v->_sharedState->_outOfMemory);
+    return SQ_ERROR;
+  }
 }
 
 struct BufState { const SQChar* buf; SQInteger ptr; SQInteger size; };

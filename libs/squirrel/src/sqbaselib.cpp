@@ -5,6 +5,7 @@
 #include <string.h>
 #include <ctype.h>
 #include <math.h>
+#include <utility>
 
 #define ARG(i) v->stackAt(i)
 static SQInteger ret_obj(HSQUIRRELVM v, const SQObject& o) { v->push(o); return 1; }
@@ -161,8 +162,8 @@ void sq_register_base_lib(SQVM* v) {
 static SQInteger obj_weakref(HSQUIRRELVM v) { sq_weakref(v, 1); return 1; }
 static SQInteger obj_tostring(HSQUIRRELVM v) { if (SQ_FAILED(sq_tostring(v, 1))) return SQ_ERROR; return 1; }
 static SQInteger obj_len(HSQUIRRELVM v) { return ret_obj(v, SQObjectPtr(sq_getsize(v, 1))); }
-// Functions that change their object in place return null (array.resize and
-// table.setdelegate, documented to return their object, are the exceptions).
+// Functions that change their object in place return null (table.setdelegate, documented
+// to return its object, is the exception).
 static SQInteger obj_clear(HSQUIRRELVM v) { if (SQ_FAILED(sq_clear(v, 1))) return SQ_ERROR; return 0; }
 static SQInteger obj_rawget(HSQUIRRELVM v) { if (SQ_FAILED(sq_rawget(v, 1))) return SQ_ERROR; return 1; }
 static SQInteger obj_rawset(HSQUIRRELVM v) { if (SQ_FAILED(sq_rawset(v, 1))) return SQ_ERROR; return 0; }
@@ -185,15 +186,9 @@ static SQInteger num_tofloat(HSQUIRRELVM v) {
   if (sq_type(o) == OT_BOOL) return ret_obj(v, SQObjectPtr((SQFloat)(_integer(o) ? 1 : 0)));
   return ret_obj(v, SQObjectPtr(tofloat(o)));
 }
-// Out of the integer range (and NaN) gives 0 instead of undefined behaviour.
-static SQInteger float_to_integer(SQFloat f) {
-  if (!(f >= -9.2233720368547758e18f && f < 9.2233720368547758e18f)) return 0;
-  return (SQInteger)f;
-}
 static SQInteger num_tointeger(HSQUIRRELVM v) {
   SQObjectPtr& o = ARG(1);
   if (sq_type(o) == OT_BOOL) return ret_obj(v, SQObjectPtr((SQInteger)(_integer(o) ? 1 : 0)));
-  if (sq_type(o) == OT_FLOAT) return ret_obj(v, SQObjectPtr(float_to_integer(_float(o))));
   return ret_obj(v, SQObjectPtr(tointeger(o)));
 }
 static SQInteger num_tochar(HSQUIRRELVM v) {
@@ -223,7 +218,7 @@ static SQInteger str_tointeger(HSQUIRRELVM v) {
   if (sq_gettop(v) > 1) { base = tointeger(ARG(2)); if (base < 2 || base > 36) return throw_msg(v, "invalid base"); }
   SQObjectPtr res;
   if (!str_to_number(_string(ARG(1))->_val, base, res)) return throw_msg(v, "cannot convert the string");
-  if (sq_type(res) == OT_FLOAT) res = SQObjectPtr(float_to_integer(_float(res)));
+  if (sq_type(res) == OT_FLOAT) res = SQObjectPtr(sq_float_to_integer(_float(res)));
   return ret_obj(v, res);
 }
 static SQInteger str_tofloat(HSQUIRRELVM v) {
@@ -347,8 +342,7 @@ static SQInteger array_resize(HSQUIRRELVM v) {
   SQObjectPtr fill;
   if (sq_gettop(v) > 2) fill = ARG(3);
   a->_values.resize((SQUnsignedInteger)n, fill);
-  v->push(ARG(1));
-  return 1;
+  return 0;
 }
 static SQInteger array_reverse(HSQUIRRELVM v) { sq_arrayreverse(v, 1); return 0; }
 static SQInteger array_slice(HSQUIRRELVM v) {
@@ -426,52 +420,46 @@ static SQInteger array_filter(HSQUIRRELVM v) {
   }
   return ret_obj(v, ro);
 }
-struct SortCtx { HSQUIRRELVM v; SQObjectPtr fn; bool failed; };
-static bool sort_less(SortCtx& c, const SQObjectPtr& a, const SQObjectPtr& b, bool& lt) {
-  SQInteger r;
-  if (sq_type(c.fn) == OT_NULL) {
-    if (!c.v->compare(a, b, r)) return false;
-  } else {
-    SQObjectPtr out;
-    SQObject args[2] = {a, b};
-    if (!c.v->callMeta(c.fn, c.v->_roottable, 2, args, out)) return false;
-    if (!sq_isnumeric(out)) { c.v->raiseError("numeric value expected as return value of the compare function"); return false; }
-    r = tointeger(out);
-  }
-  lt = r < 0;
+struct SortCtx { HSQUIRRELVM v; SQObjectPtr fn; };
+static bool sort_compare(SortCtx& c, const SQObjectPtr& a, const SQObjectPtr& b, SQInteger& r) {
+  if (sq_type(c.fn) == OT_NULL) return c.v->compare(a, b, r);
+  SQObjectPtr out;
+  SQObject args[2] = {a, b};
+  if (!c.v->callMeta(c.fn, c.v->_roottable, 2, args, out)) return false;
+  if (!sq_isnumeric(out)) { c.v->raiseError("numeric value expected as return value of the compare function"); return false; }
+  r = tointeger(out);
   return true;
 }
-// Heap sort: in place, no extra memory, and a comparison that fails cannot corrupt it.
+// Heap sort in the exact shape scripts can observe through the order of equal keys: the
+// children of index r are 2r and 2r+1 (so index 0 is its own first child), and a sift stops
+// at the first parent not smaller than its larger child. A comparison that fails leaves the
+// work array whole.
 static bool sift_down(SortCtx& c, sqvec<SQObjectPtr>& arr, SQInteger root, SQInteger bottom) {
-  while (root * 2 + 1 <= bottom) {
-    SQInteger child = root * 2 + 1;
-    bool lt;
-    if (child < bottom) {
-      if (!sort_less(c, arr[child], arr[child + 1], lt)) return false;
-      if (lt) child++;
+  while (root * 2 <= bottom) {
+    SQInteger child = root * 2, r;
+    if (child != bottom) {
+      if (!sort_compare(c, arr[child], arr[child + 1], r)) return false;
+      if (r <= 0) child++;
     }
-    if (!sort_less(c, arr[root], arr[child], lt)) return false;
-    if (!lt) return true;
-    SQObjectPtr t = std::move(arr[root]);
-    arr[root] = std::move(arr[child]);
-    arr[child] = std::move(t);
+    if (!sort_compare(c, arr[root], arr[child], r)) return false;
+    if (r >= 0) return true;
+    if (child == root) { c.v->raiseError("inconsistent compare function"); return false; }
+    std::swap(arr[root], arr[child]);
     root = child;
   }
   return true;
 }
 static SQInteger array_sort(HSQUIRRELVM v) {
   SQObjectPtr self = ARG(1);
-  SortCtx c{v, sq_gettop(v) > 1 ? SQObjectPtr(ARG(2)) : SQObjectPtr(), false};
+  SortCtx c{v, sq_gettop(v) > 1 ? SQObjectPtr(ARG(2)) : SQObjectPtr()};
   SQArray* a = _array(self);
   // sort a copy so that a compare function touching the array cannot break the sort
   sqvec<SQObjectPtr> work;
   for (SQInteger i = 0; i < a->size(); i++) work.push_back(a->_values[i]);
   SQInteger n = (SQInteger)work.size();
-  for (SQInteger i = n / 2 - 1; i >= 0; i--) if (!sift_down(c, work, i, n - 1)) return SQ_ERROR;
+  for (SQInteger i = n / 2; i >= 0; i--) if (!sift_down(c, work, i, n - 1)) return SQ_ERROR;
   for (SQInteger i = n - 1; i > 0; i--) {
-    SQObjectPtr t = std::move(work[0]);
-    work[0] = std::move(work[i]);
-    work[i] = std::move(t);
+    std::swap(work[0], work[i]);
     if (!sift_down(c, work, 0, i - 1)) return SQ_ERROR;
   }
   a->_values.resize(0);
@@ -515,9 +503,11 @@ static SQInteger closure_getinfos(HSQUIRRELVM v) {
     SQFunctionProto* p = _closure(o)->_proto;
     SQArray* params = SQArray::create(ss, 0);
     SQArray* defs = SQArray::create(ss, 0);
+    // a function with ... lists its hidden vargv parameter before the "..."
+    SQInteger nnamed = p->_nparams + (p->_varparams ? 1 : 0);
     for (SQUnsignedInteger i = 0; i < p->_locals.size(); i++) {
       SQLocalVarInfo& lv = p->_locals[i];
-      if (lv.pos < p->_nparams && lv.startPc == 0) {
+      if (lv.pos < nnamed && lv.startPc == 0) {
         if ((SQInteger)params->_values.size() <= lv.pos) params->_values.resize(lv.pos + 1);
         params->_values[lv.pos] = lv.name;
       }

@@ -891,8 +891,15 @@ struct Compiler {
   void statements(SQInteger terminator) {
     while (tok() != terminator) {
       if (tok() == TK_EOF) error("expression expected");  // the script ends inside a block
-      statement();
+      listStatement();
     }
+  }
+  // A return or yield ends where its expression ends (function(x) return x + 1), so only
+  // inside a list of statements must the next one start apart from it.
+  void listStatement() {
+    bool endsWithExpression = tok() == TK_RETURN || tok() == TK_YIELD;
+    statement();
+    if (endsWithExpression) optionalSemicolon();
   }
 
   void statement() {
@@ -930,7 +937,7 @@ struct Compiler {
           if (isYield) { emit(OP_PUSHNULL, 0, 1); emit(OP_YIELD, 0, 0); emit(OP_POP, 0, -1); }
           else emit(OP_RETURNNULL, 0, 0);
         }
-        optionalSemicolon();
+        if (tok() == ';') lex();
         return;
       }
       case TK_BREAK: case TK_CONTINUE: {
@@ -1229,7 +1236,7 @@ struct Compiler {
       skip = emitCondJump(false);
       if (fall >= 0) patchHere(fall);
       Scope s = beginScope();
-      while (tok() != TK_CASE && tok() != TK_DEFAULT && tok() != '}') { if (tok() == TK_EOF) error("expression expected"); statement(); }
+      while (tok() != TK_CASE && tok() != TK_DEFAULT && tok() != '}') { if (tok() == TK_EOF) error("expression expected"); listStatement(); }
       endScope(s);
       fall = emit(OP_JMP, 0, 0);
     }

@@ -63,9 +63,12 @@ void sq_release_object(SQRefCounted* r) {
 
 SQRefCounted::~SQRefCounted() {
   if (_weakref) {
-    _weakref->_obj._type = OT_NULL;
-    _weakref->_obj._unVal.raw = 0;
+    SQWeakRef* w = _weakref;
     _weakref = nullptr;
+    w->_obj._type = OT_NULL;
+    w->_obj._unVal.raw = 0;
+    // made but never held: an allocation failed before its holder could take it
+    if (w->_uiRef == 0) w->destroy();
   }
 }
 

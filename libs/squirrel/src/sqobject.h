@@ -170,7 +170,12 @@ struct SQObjectPtr : public SQObject {
 #define _refcounted(o) ((o)._unVal.pRefCounted)
 #define _rawval(o) ((o)._unVal.raw)
 #define tofloat(o) ((sq_type(o) == OT_INTEGER) ? (SQFloat)_integer(o) : _float(o))
-#define tointeger(o) ((sq_type(o) == OT_FLOAT) ? (SQInteger)_float(o) : _integer(o))
+// A float out of the integer range (or NaN) converts to 0 instead of undefined behaviour.
+inline SQInteger sq_float_to_integer(SQFloat f) {
+  if (!(f >= -9.2233720368547758e18f && f < 9.2233720368547758e18f)) return 0;
+  return (SQInteger)f;
+}
+#define tointeger(o) ((sq_type(o) == OT_FLOAT) ? sq_float_to_integer(_float(o)) : _integer(o))
 #define sq_isfalse(o) (((o)._type & SQOBJECT_CANBEFALSE) && (sq_type(o) == OT_FLOAT ? _float(o) == 0.0f : _integer(o) == 0))
 
 struct SQString : SQRefCounted {

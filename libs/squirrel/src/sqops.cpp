@@ -536,30 +536,28 @@ bool SQVM::typeOf(const SQObject& o, SQObjectPtr& out) {
   return true;
 }
 
+// Lets a fresh copy finish itself: its _cloned metamethod, when it has one, runs on the copy
+// with the original as its argument.
+static bool callCloned(SQVM* v, const SQObjectPtr& copy, const SQObject& original) {
+  SQObjectPtr fn;
+  if (!v->getMetaMethod(copy, MT_CLONED, fn)) return true;
+  SQObject args[1] = {original};
+  SQObjectPtr r;
+  return v->callMeta(fn, copy, 1, args, r);
+}
+
 bool SQVM::clone(const SQObject& o, SQObjectPtr& out) {
   switch (sq_type(o)) {
     case OT_TABLE: {
       out = SQObjectPtr(_table(o)->clone());
-      SQObjectPtr fn;
-      if (getMetaMethod(out, MT_CLONED, fn)) {
-        SQObject args[1] = {o};
-        SQObjectPtr r;
-        if (!callMeta(fn, out, 1, args, r)) return false;
-      }
-      return true;
+      return callCloned(this, out, o);
     }
     case OT_INSTANCE: {
       SQInstance* src = _instance(o);
       SQInstance* inst = src->_class->createInstance();
       out = SQObjectPtr(inst);
       for (SQInteger i = 0; i < src->_nvalues; i++) inst->_values[i] = src->_values[i];
-      SQObjectPtr fn;
-      if (getMetaMethod(out, MT_CLONED, fn)) {
-        SQObject args[1] = {o};
-        SQObjectPtr r;
-        if (!callMeta(fn, out, 1, args, r)) return false;
-      }
-      return true;
+      return callCloned(this, out, o);
     }
     case OT_ARRAY: {
       SQArray* src = _array(o);
@@ -608,16 +606,8 @@ bool SQVM::iterate(const SQObject& o, SQObjectPtr& iter, SQObjectPtr& key, SQObj
         iter = next;
         return true;
       }
-      if (sq_type(o) == OT_INSTANCE) {
-        SQInteger i = sq_type(iter) == OT_INTEGER ? _integer(iter) : 0;
-        SQObjectPtr k, m;
-        SQInteger n = _instance(o)->_class->_members->next(i, k, m);
-        if (n < 0) { done = true; return true; }
-        key = k;
-        _instance(o)->get(k, val);
-        iter.setInt(n);
-        return true;
-      }
+      // an instance is walked only by its class's _nexti, never by its fields
+      if (sq_type(o) == OT_INSTANCE) { raiseError("_nexti failed"); return false; }
       break;
     }
     default: break;

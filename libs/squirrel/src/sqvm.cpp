@@ -47,6 +47,10 @@ void SQVM::growStack(SQInteger needed) {
   _stackSize = n;
 }
 
+SQWeakRef* SQVM::currentRootRef() {
+  return sq_type(_roottable) == OT_TABLE ? _table(_roottable)->getWeakRef(OT_TABLE) : nullptr;
+}
+
 const SQObject& SQVM::closureRoot(const SQClosure* c) const {
   if (c->_root && sq_type(c->_root->_obj) != OT_NULL) return c->_root->_obj;
   return _roottable;
@@ -1233,7 +1237,7 @@ bool SQVM::run(SQInteger entryFrame, bool raiseerror, bool startInError) {
         if (!startCall(target, nargs, pushed, suspended)) goto error;
         if (suspended) {
           if (_nativeCalls != 1 || (SQInteger)_calls.size() <= 0) {
-            raiseError("cannot suspend through native calls");
+            raiseError("cannot suspend through native calls/metamethods");
             goto error;
           }
           _state = SQ_VMSTATE_SUSPENDED;
@@ -1256,7 +1260,7 @@ bool SQVM::run(SQInteger entryFrame, bool raiseerror, bool startInError) {
       case OP_CLOSURE: L_OP_CLOSURE: {
         SYNC();
         SQFunctionProto* p = _funcproto(clo->_proto->_functions[SQ_ARG(w)]);
-        SQClosure* nc = SQClosure::create(_sharedState, p, clo->_root);
+        SQClosure* nc = SQClosure::create(_sharedState, p, currentRootRef());
         SQObjectPtr ncref(nc);
         for (SQUnsignedInteger i = 0; i < p->_outers.size(); i++) {
           SQOuterInfo& oi = p->_outers[i];

@@ -172,7 +172,9 @@ struct SQVM : SQCollectable {
   bool resumeGenerator(SQGenerator* g, SQInteger target);
   bool wakeup(bool hasValue, const SQObject& value, bool retval, bool raiseerror, bool throwerror);
   SQObjectPtr printable(const SQObject& o, bool useMeta = true);  // tostring that never fails (always a string)
-  // The root table a closure sees: the one set with setroot, else the thread's current one.
+  // A closure keeps the root table current when it was made (or the one set with setroot):
+  // :: and its globals read that table, the thread's current one once that table is gone.
+  SQWeakRef* currentRootRef();
   const SQObject& closureRoot(const SQClosure* c) const;
 };
 

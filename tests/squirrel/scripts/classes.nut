@@ -77,7 +77,8 @@ class NM2 extends NewMem { a = 1; b = 2; }
 print(::nmLog + "\n");
 print(Base.rawin("who") + " " + c.rawin("name") + " " + c.rawget("name") + "\n");
 local memberSum = 0;
-foreach (k, v in Vector3(4, 5, 6)) if (typeof v == "integer") memberSum += v;
+// without a _nexti in its class an instance cannot be walked
+try { foreach (k, v in Vector3(4, 5, 6)) if (typeof v == "integer") memberSum += v; } catch (e) print(e + " ");
 print(memberSum + "\n");
 // statics are read-only, also through an instance; a class that has instances takes no new fields
 class Counted { static count = 0; field = 1; function bump() { count++; } }
@@ -90,3 +91,6 @@ try { Counted.extra <- 1; } catch (e) { print(e + "\n"); }
 try { Counted.field <- 5; } catch (e) { print(e + "\n"); }
 Counted.later <- function() { return "methods still"; };
 print(Counted().later() + "\n");
+// an instance is walked only through its class's _nexti
+class Pt { x = 1; }
+try { foreach (k, v in Pt()) print(k + " "); print("walked\n"); } catch (e) print(e + "\n");

@@ -35,3 +35,14 @@ function gen() foreach (i in [1, 2, 3]) yield i * 10;
 foreach (x in gen()) print(x + " ");
 print("\n");
 print(compilestring("function f(a) return a * 3; return f(5);")() + "\n");
+// a return or yield body ends with its expression: no ';' or new line is needed after it
+local five = (function(x) return x + 1)(4);
+print(five + "\n");
+print([1, 2].map(function(x) return x * 2)[1] + "\n");
+foreach (x in (function() foreach (v in [1, 2, 3]) yield v * 10)()) print(x + " ");
+print("\n");
+// in a list of statements the next one must still start apart from a return
+foreach (src in ["function f() { return 1 2 }", "return 3 print(4)", "local g = function() return 1 2;",
+                 "return (function(x) return x * 3)(2)", "function h() { return 1 }"]) {
+  try { compilestring(src); print(src + " -> compiles\n"); } catch (e) print(src + " -> " + e + "\n");
+}

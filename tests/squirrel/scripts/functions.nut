@@ -67,3 +67,6 @@ function pickD(c) { try { return c ? "t" : "f"; } catch (x) { return x; } }
 function pickE(c) { if (c) return c ? "x" : "y"; return c ? 1 : null; }
 print(pickA(true) + " " + pickA(false) + " " + pickB(7) + " " + pickB(2) + " " + pickB(0) + " " + pickC(true) + " " +
       pickC(false) + " " + pickD(1) + " " + pickD(0) + " " + pickE(1) + " " + pickE(0) + "\n");
+function va(a, ...) {}
+foreach (p in va.getinfos().parameters) print(p + " ");
+print("\n");

@@ -1,4 +1,5 @@
-// :: and the globals read the root table in use now; closures given their own root keep it
+// :: and the globals read the root table that was current when their function was made
+// (or the one given with setroot); setroottable changes what functions made later see
 x <- "first root";
 local first = getroottable();
 local second = { x = "second root", print = print, setroottable = setroottable, getroottable = getroottable };

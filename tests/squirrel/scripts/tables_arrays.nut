@@ -40,3 +40,14 @@ print(nested[1][0] + "\n");
 local del = { v = 1 };
 local obj = {}.setdelegate(del);
 print(obj.v + " " + (obj.getdelegate() == del) + " " + obj.rawin("v") + "\n");
+// sort is a heap sort: keys that tie come out in its order, not the order they went in
+local tied = [[1, "a"], [0, "b"], [1, "c"], [0, "d"]];
+tied.sort(@(x, y) x[0] <=> y[0]);
+foreach (p in tied) print(p[1] + " ");
+print("\n");
+local ranks = [[2, "p"], [1, "q"], [2, "r"], [1, "s"], [2, "t"], [1, "u"], [3, "v"]];
+ranks.sort(@(x, y) x[0] <=> y[0]);
+foreach (p in ranks) print(p[1]);
+print("\n");
+try { [5].sort(@(x, y) -1); print("no error\n"); } catch (e) print(e + "\n");
+print(typeof [3, 1].resize(4) + "\n");

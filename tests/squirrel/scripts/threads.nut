@@ -32,3 +32,5 @@ print(th.getstatus() + "\n");
 function nestThreads(n) { return newthread(nestThreads).call(n + 1); }
 seterrorhandler(function(e) {});
 try { nestThreads(0); print("no error\n"); } catch (e) { print("nested threads: " + e + "\n"); }
+local sorter = newthread(function() { [3, 1, 2].sort(function(x, y) { suspend(0); return x <=> y; }); return "sorted"; });
+try { print(sorter.call() + "\n"); } catch (e) print("sort in a thread: " + e + "\n");
