@@ -184,4 +184,13 @@ TEST(ToolArguments, SquirrelCompareScriptRefusesBadArguments) {
   expect_refused("bash " + script("bench/squirrel/compare.sh"), cases, 2);
 }
 
+// A runner that fails on every script: no ratios of failed runs, and a failure.
+TEST(ToolArguments, SquirrelCompareScriptFailsWhenItsRunsFail) {
+  TempFolder dir("torvane-tools-");
+  std::string sq = dir / "failing_sq";
+  write_file(sq, "#!/bin/sh\necho 'no such script' >&2\nexit 3\n");
+  ASSERT_EQ(chmod(sq.c_str(), 0755), 0);
+  expect_refused("bash " + script("bench/squirrel/compare.sh"), {{"1 " + sq + " 1", "failed"}}, 1);
+}
+
 }  // namespace
