@@ -99,7 +99,11 @@ bool DistFont::load(const char* path) {
   bool ok = read_font(in, *this, page);
   PHYSFS_close(file);
   if (!ok) return false;
-  texture = load_page_texture(page);
+  texture = load_page_texture(page, pageError);
+  if (!texture) {
+    clear();
+    return false;
+  }
   if (dist_font_shader)
     batchState = new DistFontBatchState(dist_font_shader, dist_font_vdecl, sizeof(DistTextVertex), texture);
   return true;

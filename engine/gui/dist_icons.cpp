@@ -64,7 +64,11 @@ bool DistIcons::load(const char* path) {
   bool ok = read_icons(in, *this, page);
   PHYSFS_close(file);
   if (!ok) return false;
-  texture = load_page_texture(page);
+  texture = load_page_texture(page, pageError);
+  if (!texture) {
+    clear();
+    return false;
+  }
   if (dist_icon_shader)
     batchState = new DistFontBatchState(dist_icon_shader, dist_icon_vdecl, sizeof(DistIconVertex), texture);
   return true;

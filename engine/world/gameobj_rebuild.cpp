@@ -27,6 +27,8 @@ namespace {
 const char* const MODULE_FILE = "gameobj.so";
 const char* const NEW_MODULE_FILE = "gameobj_new.so";
 const char* const REBUILD_SCRIPT = "rebuild_dll.sh";
+// The on-screen errors of the build and of the swap that follows it.
+const char* const MODULE_ERRORS = "gameobj rebuild";
 
 // The running rebuild: the script's process and its output, gathered into lines.
 struct RebuildPipe {
@@ -75,7 +77,7 @@ void handle_rebuild_line(const char* text) {
   fputc('\n', stdout);
   fflush(stdout);
   if (line_has_error_word(text))
-    append_error_message(text, -1);
+    append_source_error(MODULE_ERRORS, text, -1);
 }
 
 // Reads what the pipe holds without waiting; every complete line (or 1023
@@ -139,12 +141,12 @@ bool advance_rebuild() {
   int code = 0;
   if (!child_process_ended(&rebuild.script, &code))
     return true;  // output closed, the script is still finishing
-  if (code == 0 && !has_error_message()) {
+  if (code == 0 && !has_source_error(MODULE_ERRORS)) {
     debug("=== DLL rebuild done in %d ms", get_time_msec(get_ref_time() - rebuild_start_time));
     return false;
   }
   const char* failed = "gameobj rebuild failed!!!";
-  append_error_message(failed, -1);
+  append_source_error(MODULE_ERRORS, failed, -1);
   debug("!!! failed to rebuild gameobj DLL (code %d)", code);
   // A failed build is never loaded, whatever file it left behind.
   remove_new_module_file();
@@ -219,7 +221,7 @@ bool poll_gameobj_rebuild() {
 
   clear_gameobj_source_files();
   add_gameobj_source_file(gameobj_main_file);
-  set_error_message(nullptr);
+  set_source_error(MODULE_ERRORS, nullptr);
   debug("=== rebuilding gameobj DLL");
 
   TempString<260> dir = make_full_path(gameobj_source_dir);
@@ -252,7 +254,7 @@ bool reload_gameobj(bool force) {
       debug("!!! %s not loaded: %s", NEW_MODULE_FILE, why);
       TempString<512> msg;
       msg.format("gameobj reload failed: %s", why);
-      append_error_message(msg.str, -1);
+      append_source_error(MODULE_ERRORS, msg.str, -1);
       remove_new_module_file();
       return false;
     }
