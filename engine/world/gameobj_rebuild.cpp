@@ -2,7 +2,8 @@
 // listed from "main.ls" in its source folder by following "import " lines; when a
 // listed file changes, "rebuild_dll.sh" runs as a child process whose output is read
 // a little at a time on the periodic checks, and a module that built cleanly and
-// passes the checks replaces the loaded one.
+// passes the checks replaces the loaded one. A source saved while the build ran is
+// built once more when it ends.
 #include <strings.h>
 #include <unistd.h>
 
@@ -39,6 +40,9 @@ struct RebuildPipe {
 };
 RebuildPipe rebuild;
 int64_t rebuild_start_time = 0;
+// A source was saved while the last build ran: the build may have read it before
+// the save, so the next check builds again.
+bool rebuild_again = false;
 
 bool is_word_char(char c) { return isalnum((unsigned char)c) || c == '_'; }
 
@@ -132,6 +136,17 @@ void remove_new_module_file() {
   unlink(path.str);
 }
 
+// True when a listed source's time is no longer the one it was listed with, at the
+// start of the build. Its change notice may have come and gone while the build ran.
+bool sources_saved_during_build() {
+  for (const GameObjSourceFile& f : gameobj_source_files)
+    if (get_file_time(f.path.c_str()) != f.time) {
+      debug("gameobj source %s changed during the rebuild", f.path.c_str());
+      return true;
+    }
+  return false;
+}
+
 // The running case of the poll: false once the script has ended and its end was
 // reported.
 bool advance_rebuild() {
@@ -141,6 +156,7 @@ bool advance_rebuild() {
   int code = 0;
   if (!child_process_ended(&rebuild.script, &code))
     return true;  // output closed, the script is still finishing
+  rebuild_again = sources_saved_during_build();
   if (code == 0 && !has_source_error(MODULE_ERRORS)) {
     debug("=== DLL rebuild done in %d ms", get_time_msec(get_ref_time() - rebuild_start_time));
     return false;
@@ -216,8 +232,9 @@ bool gameobj_rebuild_running() { return rebuild.script.pid > 0; }
 bool poll_gameobj_rebuild() {
   if (gameobj_rebuild_running())
     return advance_rebuild();
-  if (!gameobj_sources_changed())
+  if (!rebuild_again && !gameobj_sources_changed())
     return false;
+  rebuild_again = false;
 
   clear_gameobj_source_files();
   add_gameobj_source_file(gameobj_main_file);
@@ -307,4 +324,5 @@ void close_gameobj_dll() {
     debug("=== gameobj rebuild stopped");
     stop_rebuild();
   }
+  rebuild_again = false;
 }

@@ -526,6 +526,86 @@ TEST(HotReload, BrokenTileAtStartUpIsFatal) {
   EXPECT_NE(r.log.find("Error loading tile image wall0_f.png"), std::string::npos) << tail(r.log);
 }
 
+// ---- an edit saved while the module builds -------------------------------------------------
+
+namespace {
+
+// The generation the hero's class table was built with; -1 without a hero.
+int hero_generation() {
+  if (!gameobj_module || Hero_list.isEmpty())
+    return -1;
+  return reinterpret_cast<BaseObject*>(Hero_list[0])->handleRequest(GAMEOBJ_REQUEST_GENERATION);
+}
+
+// Files the rebuild script below leaves in the game's folder: once its compiler has
+// read the sources, and which it waits for before it links.
+const char* const COMPILED_MARK = "compiled";
+const char* const LINK_GATE = "go";
+
+}  // namespace
+
+// The module's main file is saved and a rebuild starts; once its compiler has read the
+// sources, another source is saved with an edit the running module shows (its classes'
+// generation), before the build ends. The build of the first edit is loaded without
+// the second; one more build then takes the second in.
+TEST(HotReloadChild, EditSavedDuringRebuild) {
+  GAME_CHILD_ONLY();
+  const std::string sources = game_folder() + "../gameobj/";
+  const std::string module_cpp = read_whole_file(sources + "module.cpp");
+  const std::string actor_cpp = read_whole_file(sources + "actor.cpp");
+  ASSERT_FALSE(module_cpp.empty());
+  ASSERT_FALSE(actor_cpp.empty());
+  std::vector<Stage> stages = {
+      new_game_stage(),
+      {"the level", 40, [&](int n) {
+         if (n == 20) {
+           EXPECT_EQ(hero_generation(), 1);
+         }
+         return n >= 20;
+       }},
+      {"the first edit compiled", 10000, [&](int n) {
+         if (n == 0)
+           write_text(sources + "module.cpp", module_cpp + "\n// saved first\n", 100);
+         usleep(20000);  // the compiler runs meanwhile, in real time
+         return fs::exists(game_folder() + COMPILED_MARK);
+       }},
+      {"the second edit saved", 10, [&](int) {
+         write_text(sources + "actor.cpp", "#define GAMEOBJ_GENERATION 2\n" + actor_cpp, 200);
+         std::ofstream(game_folder() + LINK_GATE) << "go\n";
+         return true;
+       }},
+      {"the first build loaded", 10000, [&](int) {
+         usleep(20000);
+         if (count_logged("gameobj reload ok") < 1)
+           return false;
+         EXPECT_EQ(hero_generation(), 1) << "the first build compiled the second source before its edit";
+         return true;
+       }},
+      {"the second edit loaded", 10000, [&](int) {
+         usleep(20000);
+         return count_logged("gameobj reload ok") >= 2;
+       }},
+      {"the game after", 5, [&](int) {
+         EXPECT_EQ(hero_generation(), 2) << "the edit saved during the build runs";
+         EXPECT_EQ(count_logged("=== rebuilding gameobj DLL"), 2);
+         EXPECT_TRUE(logged("actor.cpp changed during the rebuild"));
+         EXPECT_FALSE(has_error_message()) << error_shown();
+         return true;
+       }},
+  };
+  play_stages(std::move(stages));
+}
+
+TEST(HotReload, EditSavedDuringRebuildIsBuiltNext) {
+  GameFolder folder = make_game_folder("hot_reload_edit_during_rebuild");
+  // The first build waits, between its compiles and its link, until the test has saved
+  // the second edit; the next one finds the gate open.
+  write_module_rebuild(folder, {"module.cpp", "actor.cpp"},
+                       std::string("touch \"$1/") + COMPILED_MARK + "\"\nwhile [ ! -e \"$1/" + LINK_GATE +
+                           "\" ]; do sleep 0.05; done\n");
+  expect_clean_run(folder, "HotReloadChild.EditSavedDuringRebuild");
+}
+
 // ---- the data folder linked as the build links it -------------------------------------------
 
 namespace {
