@@ -408,18 +408,10 @@ static bool shader_changed(const Shader& s) {
   return false;
 }
 
-// True when a slot before `s` of the same file failed to reload in this pass: the other
-// builds of a broken file keep their old shaders too, and the error is shown once.
-static bool failed_before(const Shader& s, const DynArray<const Shader*>& failed) {
-  for (const Shader* f : failed)
-    if (f->file == s.file) return true;
-  return false;
-}
-
-// True when a slot before `s` of the same file was compiled in this pass.
-static bool compiled_before(const Shader& s, const DynArray<const Shader*>& compiled) {
-  for (const Shader* c : compiled)
-    if (c != &s && c->file == s.file) return true;
+// True when a slot of the listed ones is of the same file as `s`.
+static bool file_listed(const Shader& s, const DynArray<const Shader*>& slots) {
+  for (const Shader* other : slots)
+    if (other->file == s.file) return true;
   return false;
 }
 
@@ -429,13 +421,15 @@ void reload_shaders(bool force) {
   reloading = true;
   for (Shader& s : shaders) {
     if (!s.vs || !(force || shader_changed(s))) continue;
-    if (failed_before(s, failed)) {
+    // The other builds of a file that failed in this pass keep their old shaders too,
+    // and the error is shown once.
+    if (file_listed(s, failed)) {
       debug("kept shader '%s' of a file that failed to reload", s.file.c_str());
       continue;
     }
     // The file's error stands until every build of it compiles: the first build of
     // the file in this pass starts it afresh, and a failure of any build shows again.
-    if (!compiled_before(s, compiled)) set_source_error(shader_error_source(&s), nullptr);
+    if (!file_listed(s, compiled)) set_source_error(shader_error_source(&s), nullptr);
     const Shader* attempt = &s;
     compiled.push(&attempt);
     IDirect3DVertexShader9* old_vs = s.vs;
