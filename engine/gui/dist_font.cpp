@@ -90,6 +90,7 @@ static bool read_font(DescriptionReader& in, DistFont& f, char* page) {
 }
 
 bool DistFont::load(const char* path) {
+  pageError.assign("");
   PHYSFS_File* file = open_description(path);
   if (!file) return false;
   PreviousPage previous(texture);

@@ -55,6 +55,7 @@ static bool read_icons(DescriptionReader& in, DistIcons& set, char* page) {
 }
 
 bool DistIcons::load(const char* path) {
+  pageError.assign("");
   PHYSFS_File* file = open_description(path);
   if (!file) return false;
   PreviousPage previous(texture);
