@@ -21,6 +21,9 @@ import sprites
 
 namespace {
 
+// The interface fonts' part of the on-screen errors.
+const char* const FONT_ERRORS = "fonts";
+
 // The fonts and icons belong to this image of the module: made on first use, or as a
 // reloaded module links, and freed when the module is unloaded.
 struct UiFonts {
@@ -37,11 +40,13 @@ struct UiFonts {
     if (tried)
       return;
     tried = true;
+    // This image's fonts report afresh what stands against them.
+    set_source_error(FONT_ERRORS, nullptr);
     const char* files[2] = {"fonts/regular.fnt", "fonts/bold.fnt"};
     for (int i = 0; i < 2; i++) {
       font[i] = new DistFont();
       if (!font[i]->load(files[i])) {
-        report_failure("font", files[i], "not a font description");
+        report_failure("font", files[i], font[i]->pageError, "not a font description");
         delete font[i];
         font[i] = nullptr;
       } else if (!font[i]->batchState) {
@@ -51,7 +56,7 @@ struct UiFonts {
     }
     icons = new DistIcons();
     if (!icons->load("fonts/icons.txt")) {
-      report_failure("icons", "fonts/icons.txt", "not an icon description");
+      report_failure("icons", "fonts/icons.txt", icons->pageError, "not an icon description");
       delete icons;
       icons = nullptr;
     } else if (!icons->batchState) {
@@ -60,12 +65,15 @@ struct UiFonts {
     }
   }
 
-  // The file and why it did not load, in the log and on the screen: what the file
-  // system says of the file, else `otherwise` (the file's contents are at fault).
-  static void report_failure(const char* what, const char* path, const char* otherwise) {
+  // The file and why it did not load, in the log and on the screen: the page's own
+  // message when its page failed, else what the file system says of the file, else
+  // `otherwise` (the file's contents are at fault).
+  static void report_failure(const char* what, const char* path, const char* pageError, const char* otherwise) {
     const char* why = otherwise;
     PhysFSFileInputStream in;
-    if (vfs_is_directory(path)) {
+    if (pageError[0]) {
+      why = pageError;
+    } else if (vfs_is_directory(path)) {
       why = "a folder stands in its place";
     } else if (!in.open(path)) {
       const char* error = vfs_last_error();
@@ -77,7 +85,7 @@ struct UiFonts {
     // Two lines on the screen: a long reason fits the width of a small window.
     TempString<512> text;
     text.format("Error loading %s %s\n%s", what, path, why);
-    append_error_message(text.c_str(), -1);
+    append_source_error(FONT_ERRORS, text.c_str(), -1);
   }
 
   static bool file_is_empty(PhysFSFileInputStream& in) {

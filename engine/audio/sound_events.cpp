@@ -11,6 +11,9 @@
 #include "engine/shared/level_map.h"
 #include "libs/profiler/profiler.h"
 
+// The sound script's part of the on-screen errors.
+static const char* const SOUND_SCRIPT_ERRORS = "sound script";
+
 const char* sound_event_name[NUM_SOUND_EVENTS] = {
     "pistol_shot",           "plasma_shot",         "plasma_misfire",          "punch_swing",
     "punch_hit",             "hero_jump",           "hero_hurt",               "hero_dead",
@@ -49,7 +52,7 @@ int get_sound_event(const char* name) {
 static void show_sound_script_error(const char* prefix, const char* text) {
   String message(prefix);
   message.insert(message.len(), text, (int)strlen(text));
-  set_error_message(message.c_str());
+  set_source_error(SOUND_SCRIPT_ERRORS, message.c_str());
 }
 
 unsigned int play_sfx_event(int id, float volume, float pan) {
@@ -110,7 +113,7 @@ static void report_missing_sound_files() {
   if (missing_sound_files > 0) {
     TempString<64> message;
     message.format("%d missing sound files", missing_sound_files);
-    set_error_message(message);
+    set_source_error(SOUND_SCRIPT_ERRORS, message);
   }
 }
 
@@ -203,7 +206,7 @@ static void rerun_sound_files(const DynArray<SqReloadableVM::LoadedFile>& files)
 void check_sound_script() {
   if (!sound_script_vm.getVM() || !sound_script_vm.filesChanged())
     return;
-  set_error_message(nullptr);
+  set_source_error(SOUND_SCRIPT_ERRORS, nullptr);
   PlayingScript old = set_playing_script_aside();
   open_sound_script_vm(sound_script_vm);
   missing_sound_files = 0;

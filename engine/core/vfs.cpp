@@ -130,7 +130,21 @@ bool vfs_is_symbolic_link(const char* path) {
 
 int64_t vfs_last_mod_time(const char* path) {
   PHYSFS_Stat st;
-  return PHYSFS_stat(path, &st) != 0 ? st.modtime : -1;
+  if (PHYSFS_stat(path, &st) == 0)
+    return -1;
+  if (st.filetype != PHYSFS_FILETYPE_SYMLINK)
+    return st.modtime;
+  // The virtual file system gives a link's own time, which an edit of the file it leads
+  // to never changes: the file's time, as its reader sees the file.
+  const char* dir = PHYSFS_getRealDir(path);
+  if (!dir)
+    return st.modtime;
+  std::string native = dir;
+  if (native.empty() || native.back() != '/')
+    native += '/';
+  native += path;
+  struct stat target;
+  return stat(native.c_str(), &target) == 0 ? (int64_t)target.st_mtime : st.modtime;
 }
 
 const char* vfs_last_error() {

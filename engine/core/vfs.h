@@ -21,7 +21,8 @@ bool vfs_is_directory(const char* path);
 char** vfs_enumerate_files(const char* dir);
 // PHYSFS_isSymbolicLink.
 bool vfs_is_symbolic_link(const char* path);
-// PHYSFS_getLastModTime: seconds since 1970, -1 when unknown.
+// PHYSFS_getLastModTime: seconds since 1970, -1 when unknown. For a symbolic link, the
+// time of the file it leads to.
 int64_t vfs_last_mod_time(const char* path);
 // PHYSFS_getLastError: the text of the last error of this thread, null when none;
 // the error state is cleared.

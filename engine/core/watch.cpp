@@ -2,6 +2,8 @@
 #include "engine/core/watch.h"
 
 #include <dirent.h>
+#include <limits.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <cstring>
@@ -53,6 +55,54 @@ static void report(const DirWatch& w, const char* rel, const char* name) {
   add_changed_file(full_path(w, rel, name, path));
 }
 
+// ---- links to files ----------------------------------------------------------------
+
+// True when root + rel + name is a symbolic link that leads to a file.
+static bool is_link_to_file(const DirWatch& w, const char* rel, const char* name) {
+  DynArray<char> path;
+  full_path(w, rel, name, path);
+  struct stat link, target;
+  return lstat(path.data, &link) == 0 && S_ISLNK(link.st_mode) && stat(path.data, &target) == 0 &&
+         S_ISREG(target.st_mode);
+}
+
+// Watches the folder of the file that the link root + rel + name leads to; the
+// link's entry is made or brought up to date.
+static void watch_linked_file(DirWatch& w, const char* rel, const char* name) {
+  DynArray<char> path;
+  full_path(w, rel, name, path);
+  char target[PATH_MAX];
+  if (!realpath(path.data, target))
+    return;
+  char* slash = strrchr(target, '/');
+  if (!slash)
+    return;
+  *slash = 0;
+  int wd = add_dir_watch(w.fd, target[0] ? target : "/");
+  if (wd < 0)
+    return;
+  DynArray<char> linkRel;
+  linkRel.append((int)strlen(rel), rel);
+  linkRel.append((int)strlen(name) + 1, name);
+  LinkedFile* entry = nullptr;
+  for (LinkedFile& f : w.linkedFiles)
+    if (strcmp(f.linkRel.c_str(), linkRel.data) == 0)
+      entry = &f;
+  if (!entry) {
+    entry = &w.linkedFiles.push();
+    entry->linkRel.assign(linkRel.data);
+  }
+  entry->wd = wd;
+  entry->target.assign(slash + 1);
+}
+
+// Reports the links whose file is `name` in the watched folder `wd`.
+static void report_linked_files(const DirWatch& w, int wd, const char* name) {
+  for (const LinkedFile& f : w.linkedFiles)
+    if (f.wd == wd && strcmp(f.target.c_str(), name) == 0)
+      report(w, "", f.linkRel.c_str());
+}
+
 // Watches the folder root + rel (rel empty or ending in '/') and every folder
 // below it, following links to folders. A folder this tree already watches (the
 // same folder reached again, as through a link) is not entered again, except by
@@ -90,6 +140,10 @@ static void watch_folder(DirWatch& w, const char* rel, bool reportContents, DynA
       continue;
     if (reportContents)
       report(w, rel, name);
+    if (is_link_to_file(w, rel, name)) {
+      watch_linked_file(w, rel, name);
+      continue;
+    }
     DynArray<char> child;
     struct stat st;
     if (stat(full_path(w, rel, name, child), &st) != 0 || !S_ISDIR(st.st_mode))
@@ -128,6 +182,8 @@ static void handle_change(const DirChange& change, void* context) {
     watch_folder(w, "", false, &visited);
     return;
   }
+  if (change.name[0])
+    report_linked_files(w, change.folder, change.name);
   int i = find_folder_by_wd(w, change.folder);
   if (i < 0)
     return;
@@ -147,7 +203,11 @@ static void handle_change(const DirChange& change, void* context) {
   }
   if (!(change.what & DIR_CHANGE_ADDED))
     return;
-  // A new folder, or a link to one.
+  // A new folder, or a link to one or to a file.
+  if (is_link_to_file(w, rel.c_str(), change.name)) {
+    watch_linked_file(w, rel.c_str(), change.name);
+    return;
+  }
   DynArray<char> path;
   struct stat st;
   if (stat(full_path(w, rel.c_str(), change.name, path), &st) != 0 || !S_ISDIR(st.st_mode))

@@ -7,9 +7,10 @@
 //
 // Built on the platform's folder watcher (platform/win32/dir_watcher.h): one
 // watch per folder of a tree, new sub-folders are watched as they appear,
-// symbolic links to folders are followed, and an overflowed event queue counts
-// as "everything under this root changed" until the next clear. Paths are
-// compared without regard to letter case.
+// symbolic links to folders are followed, a symbolic link to a file reports the
+// changes of the file it leads to under the link's own path, and an overflowed event
+// queue counts as "everything under this root changed" until the next clear. Paths
+// are compared without regard to letter case.
 #include "engine/core/dynarray.h"
 #include "engine/core/strings.h"
 
@@ -20,11 +21,20 @@ struct WatchedFolder {
   String relPath;
 };
 
+// A link of a watched tree to a file: the folder holding the file it leads to is
+// watched, and a change of that file is reported as a change of the link.
+struct LinkedFile {
+  int wd;          // the watch of the folder holding the file
+  String target;   // the file's name in that folder
+  String linkRel;  // the link's path relative to the tree's root
+};
+
 // One watched directory tree.
 struct DirWatch {
   int fd = -1;            // the tree's folder watcher; -1 when the tree could not be watched
   char path[260] = {};    // as passed to watch_real_dir
   DynArray<WatchedFolder> folders;
+  DynArray<LinkedFile> linkedFiles;
   bool everythingChanged = false;  // the event queue overflowed since the last clear
 };
 

@@ -306,8 +306,8 @@ void free_level_tiles() {
 void reload_tiles() {
   if (!was_physfs_dir_changed("tiles/"))
     return;
-  // The whole set is read again: the last error goes, and a failure shows it again.
-  set_error_message(nullptr);
+  // The whole set is read again: its error goes with a set that loads, and a failure
+  // shows its own.
   DynArray<LevelGenTile*> in_use = static_cast<DynArray<LevelGenTile*>&&>(level_tiles);
   TileLoad load;
   load.reload = true;
@@ -316,9 +316,10 @@ void reload_tiles() {
     level_tiles = static_cast<DynArray<LevelGenTile*>&&>(in_use);
     bind_tile_sets();
     debug("%s", load.error.c_str());
-    append_error_message(load.error.c_str(), -1);
+    set_source_error("tiles", load.error.c_str());
     return;
   }
+  set_source_error("tiles", nullptr);
   free_tiles(in_use);
   gameobj_func_table.reload_boss_parts();
 }

@@ -90,6 +90,7 @@ static bool read_font(DescriptionReader& in, DistFont& f, char* page) {
 }
 
 bool DistFont::load(const char* path) {
+  pageError.assign("");
   PHYSFS_File* file = open_description(path);
   if (!file) return false;
   PreviousPage previous(texture);
@@ -99,7 +100,11 @@ bool DistFont::load(const char* path) {
   bool ok = read_font(in, *this, page);
   PHYSFS_close(file);
   if (!ok) return false;
-  texture = load_page_texture(page);
+  texture = load_page_texture(page, pageError);
+  if (!texture) {
+    clear();
+    return false;
+  }
   if (dist_font_shader)
     batchState = new DistFontBatchState(dist_font_shader, dist_font_vdecl, sizeof(DistTextVertex), texture);
   return true;

@@ -23,6 +23,7 @@
 
 #include "engine/core/dynarray.h"
 #include "engine/core/geometry.h"
+#include "engine/core/strings.h"
 #include "engine/render/renderBatch.h"
 
 struct Texture;
@@ -101,9 +102,14 @@ public:
   DistFont(const DistFont&) = delete;
   DistFont& operator=(const DistFont&) = delete;
 
+  // Why the page of the last load did not load; empty when it did or was not reached.
+  TempString<512> pageError;
+
   // Reads the description and its page texture; false when the description does
   // not open or does not match (what was read before stays). A page that cannot be
-  // loaded is fatal; loaded again with the same page, the font keeps it as it stands.
+  // loaded is fatal, except while the module is replaced: then the font is emptied,
+  // pageError says why and the answer is false. Loaded again with the same page, the
+  // font keeps it as it stands.
   bool load(const char* path);
   void clear();
   // Bounding box (x0, y0, x1, y1) of the visible glyphs in font units; len -1 means up
@@ -136,6 +142,7 @@ public:
   Texture* texture;
   StdRenderBatchState* batchState;
   DynArray<DistIcon> icons;
+  TempString<512> pageError;  // as DistFont's
 
   DistIcons();
   ~DistIcons();

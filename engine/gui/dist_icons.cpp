@@ -55,6 +55,7 @@ static bool read_icons(DescriptionReader& in, DistIcons& set, char* page) {
 }
 
 bool DistIcons::load(const char* path) {
+  pageError.assign("");
   PHYSFS_File* file = open_description(path);
   if (!file) return false;
   PreviousPage previous(texture);
@@ -64,7 +65,11 @@ bool DistIcons::load(const char* path) {
   bool ok = read_icons(in, *this, page);
   PHYSFS_close(file);
   if (!ok) return false;
-  texture = load_page_texture(page);
+  texture = load_page_texture(page, pageError);
+  if (!texture) {
+    clear();
+    return false;
+  }
   if (dist_icon_shader)
     batchState = new DistFontBatchState(dist_icon_shader, dist_icon_vdecl, sizeof(DistIconVertex), texture);
   return true;

@@ -26,8 +26,10 @@ inline bool valid_count(int n) { return n >= 0 && n <= 65536; }
 PHYSFS_File* open_description(const char* path);
 
 // The page texture "<page>.dds"; fatal, with the texture loader's message naming the
-// file and the fault, when it is missing or cannot be used.
-Texture* load_page_texture(const char* page);
+// file and the fault, when it is missing or cannot be used. While the game-object
+// module is replaced (named textures held), such a page gives null and that message in
+// `error` instead.
+Texture* load_page_texture(const char* page, TempString<512>& error);
 
 // A font's page while the font loads again: let go only once the new page is had, so
 // that a font loaded again with the same page keeps that page as it stands.

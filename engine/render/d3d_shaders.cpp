@@ -301,6 +301,13 @@ static void write_shader_cache(Shader* s, ID3DBlob* vcode, ID3DBlob* pcode) {
 
 // ---- compiling ----------------------------------------------------------------------
 
+// A shader file's part of the on-screen errors.
+static TempString<300> shader_error_source(const Shader* s) {
+  TempString<300> source;
+  source.format("shader %s", s->file.c_str());
+  return source;
+}
+
 ID3DBlob* compile_hlsl_shader(const char* file, const char* entry, const char* profile, Shader* owner) {
   D3D_SHADER_MACRO macros[130];
   int n = 0;
@@ -335,11 +342,12 @@ ID3DBlob* compile_hlsl_shader(const char* file, const char* entry, const char* p
     int len = (int)strnlen(text, errors->GetBufferSize());
     debug("HLSL '%s', func '%s':", file, entry);
     debug("%.*s", len, text);
-    if (reloading) {
+    if (reloading && owner) {
       TempString<512> head;
       head.format("HLSL '%s', func '%s':", file, entry);
-      append_error_message(head, -1);
-      append_error_message(text, len);
+      TempString<300> source = shader_error_source(owner);
+      append_source_error(source, head, -1);
+      append_source_error(source, text, len);
     }
     errors->Release();
   }
@@ -400,27 +408,30 @@ static bool shader_changed(const Shader& s) {
   return false;
 }
 
-// True when a slot before `s` of the same file failed to reload in this pass: the other
-// builds of a broken file keep their old shaders too, and the error is shown once.
-static bool failed_before(const Shader& s, const DynArray<const Shader*>& failed) {
-  for (const Shader* f : failed)
-    if (f->file == s.file) return true;
+// True when a slot of the listed ones is of the same file as `s`.
+static bool file_listed(const Shader& s, const DynArray<const Shader*>& slots) {
+  for (const Shader* other : slots)
+    if (other->file == s.file) return true;
   return false;
 }
 
 void reload_shaders(bool force) {
   if (!has_shader_compiler()) return;
-  DynArray<const Shader*> failed;
+  DynArray<const Shader*> failed, compiled;
+  reloading = true;
   for (Shader& s : shaders) {
     if (!s.vs || !(force || shader_changed(s))) continue;
-    if (!reloading) {
-      reloading = true;
-      set_error_message(nullptr);
-    }
-    if (failed_before(s, failed)) {
+    // The other builds of a file that failed in this pass keep their old shaders too,
+    // and the error is shown once.
+    if (file_listed(s, failed)) {
       debug("kept shader '%s' of a file that failed to reload", s.file.c_str());
       continue;
     }
+    // The file's error stands until every build of it compiles: the first build of
+    // the file in this pass starts it afresh, and a failure of any build shows again.
+    if (!file_listed(s, compiled)) set_source_error(shader_error_source(&s), nullptr);
+    const Shader* attempt = &s;
+    compiled.push(&attempt);
     IDirect3DVertexShader9* old_vs = s.vs;
     IDirect3DPixelShader9* old_ps = s.ps;
     s.vs = nullptr;
@@ -432,7 +443,7 @@ void reload_shaders(bool force) {
     } else {
       TempString<512> msg;
       msg.format("FAILED to reload shader '%s'", s.file.c_str());
-      append_error_message(msg, -1);
+      append_source_error(shader_error_source(&s), msg, -1);
       const Shader* broken = &s;
       failed.push(&broken);
       release_stages(&s);

@@ -77,3 +77,5 @@ int get_texture_refcount(Texture* t);
 // the new one to take as it stands (a page file broken since is not read again).
 void hold_named_textures();
 void release_held_textures();
+// True between the two.
+bool named_textures_held();

@@ -251,7 +251,6 @@ void free_all_meshes() {
 }
 
 void reload_meshes(bool force) {
-  bool reloading = false;
   for (Mesh* m : mesh_list) {
     if (m->refCount < 1 || m->name.isEmpty())
       continue;
@@ -263,21 +262,19 @@ void reload_meshes(bool force) {
         continue;
       m->fileTime = time;
     }
-    // The first mesh reloaded takes the last error off the screen: a failure shows
-    // it again.
-    if (!reloading) {
-      reloading = true;
-      set_error_message(nullptr);
-    }
+    // Each mesh's error stands until that mesh reads cleanly.
+    TempString<300> source;
+    source.format("mesh %s", m->name.c_str());
     debug("reloading %s", m->name.c_str());
     try {
       PhysFSFileInputStream in;
       open_mesh_file(in, m->name.c_str());
       read_mesh(in, *m);
+      set_source_error(source, nullptr);
     } catch (const Error& e) {
       TempString<1024> text = read_error_text(m->name.c_str(), e);
       debug("%s", text.c_str());
-      append_error_message(text.c_str(), -1);
+      set_source_error(source, text.c_str());
     }
   }
 }

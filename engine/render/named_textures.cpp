@@ -76,10 +76,9 @@ int get_texture_refcount(Texture* t) {
   return i < 0 ? 0 : named_textures[i].refcount;
 }
 
-// A file that fails to load leaves its texture as it was and shows why until the next
-// texture reload; the file is tried again when it changes.
+// A file that fails to load leaves its texture as it was and shows why until it loads;
+// the file is tried again when it changes.
 void reload_textures(bool force) {
-  bool reloading = false;
   for (NamedTexture& n : named_textures) {
     if (n.refcount < 1 || n.name.isEmpty()) continue;
     if (!force) {
@@ -88,25 +87,28 @@ void reload_textures(bool force) {
       if (time == n.modTime) continue;
       n.modTime = time;
     }
-    if (!reloading) {
-      reloading = true;
-      set_error_message(nullptr);
-    }
     debug("reloading %s", n.name.c_str());
     DdsLoadError error;
     Texture* fresh = try_load_dds_texture(n.name.c_str(), error);
+    TempString<300> source;
+    source.format("texture %s", n.name.c_str());
     if (!fresh) {
       debug("%s", error.c_str());
-      append_error_message(error.c_str(), -1);
+      set_source_error(source, error.c_str());
       continue;
     }
+    set_source_error(source, nullptr);
     move_texture(n.texture, fresh);
   }
 }
 
 static DynArray<Texture*> held_textures;
+static bool textures_held = false;
+
+bool named_textures_held() { return textures_held; }
 
 void hold_named_textures() {
+  textures_held = true;
   for (NamedTexture& n : named_textures) {
     n.refcount++;
     held_textures.push() = n.texture;
@@ -117,10 +119,12 @@ void release_held_textures() {
   for (Texture* t : held_textures)
     free_texture(t);
   held_textures.clearAndFree();
+  textures_held = false;
 }
 
 void free_all_textures() {
   for (NamedTexture& n : named_textures) destroy_texture(n.texture);
   named_textures.clearAndFree();
   held_textures.clearAndFree();
+  textures_held = false;
 }

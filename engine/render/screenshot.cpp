@@ -50,13 +50,16 @@ static const char* shots_folder_problem() {
   return nullptr;
 }
 
+// The screenshots' part of the on-screen errors: it stands until a shot is saved.
+static const char* const SCREENSHOT_ERRORS = "screenshot";
+
 // In the log and on the screen: a player who pressed the key learns that no shot was
 // kept, and why. On the screen in short lines, which fit the width of a small window.
 static void report_failed_save(const char* name, const char* why) {
   debug("failed to save screenshot to '%s': %s", name, why);
   TempString<512> text;
   text.format("failed to save screenshot to\n'%s':\n%s", name, why);
-  append_error_message(text.c_str(), -1);
+  set_source_error(SCREENSHOT_ERRORS, text.c_str());
 }
 
 void take_screenshot() {
@@ -85,6 +88,10 @@ void take_screenshot() {
   }
   bool ok = !why && save_png(name, w, h, 4, rgba.data, w * 4, &why);
   release_front_buffer_capture();
-  if (!ok) report_failed_save(name.c_str(), why);
-  else debug("screenshot captured to '%s' in %d ms", name.c_str(), get_time_msec(get_ref_time() - start));
+  if (!ok) {
+    report_failed_save(name.c_str(), why);
+    return;
+  }
+  set_source_error(SCREENSHOT_ERRORS, nullptr);  // saving works again
+  debug("screenshot captured to '%s' in %d ms", name.c_str(), get_time_msec(get_ref_time() - start));
 }

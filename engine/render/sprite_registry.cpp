@@ -291,13 +291,13 @@ void build_sprites(bool reload) {
   SpriteScan scan{reload, sprite_list.size(), {}, {}, {}};
   scan_sprite_dir(scan, "");
   bool loaded = !scan.images.isEmpty() || !scan.configs.isEmpty();
-  // A reload that met a changed file starts without the last error: a failure shows
-  // it again, a success leaves the screen clear.
-  if (reload && (loaded || scan.failed()))
-    set_error_message(nullptr);
+  // The sprites' error stands until a scan that met a changed file reads them all:
+  // a failed scan leaves every changed file to be read again.
+  if (reload && loaded && !scan.failed())
+    set_source_error("sprites", nullptr);
   if (scan.failed()) {
     debug("%s", scan.error.c_str());
-    append_error_message(scan.error.c_str(), -1);
+    set_source_error("sprites", scan.error.c_str());
     discard_scan(scan);
     return;
   }

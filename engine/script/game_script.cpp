@@ -12,6 +12,9 @@
 using sqbind::SqObject;
 using sqbind::SquirrelError;
 
+// The game script's part of the on-screen errors.
+static const char* const GAME_SCRIPT_ERRORS = "game script";
+
 // Runs `call`; a script error becomes the on-screen message and the game goes on.
 template <class F>
 static bool guarded(F&& call) {
@@ -21,7 +24,7 @@ static bool guarded(F&& call) {
   } catch (const SquirrelError& e) {
     TempString<1024> text;
     snprintf(text.str, sizeof(text.str), "Error in game script:\n%s", e.message);
-    set_error_message(text);
+    set_source_error(GAME_SCRIPT_ERRORS, text);
     return false;
   }
 }
@@ -84,7 +87,7 @@ static void rebuild_upgrade_screen() {
 void check_game_script() {
   if (!game_script_vm.filesChanged())
     return;
-  set_error_message(nullptr);
+  set_source_error(GAME_SCRIPT_ERRORS, nullptr);
   guarded([] {
     debug("--- reloading game script ---");
     if (!game_script_vm.reload(true))

@@ -2,7 +2,8 @@
 // listed from "main.ls" in its source folder by following "import " lines; when a
 // listed file changes, "rebuild_dll.sh" runs as a child process whose output is read
 // a little at a time on the periodic checks, and a module that built cleanly and
-// passes the checks replaces the loaded one.
+// passes the checks replaces the loaded one. A source saved while the build ran is
+// built once more when it ends.
 #include <strings.h>
 #include <unistd.h>
 
@@ -27,6 +28,8 @@ namespace {
 const char* const MODULE_FILE = "gameobj.so";
 const char* const NEW_MODULE_FILE = "gameobj_new.so";
 const char* const REBUILD_SCRIPT = "rebuild_dll.sh";
+// The on-screen errors of the build and of the swap that follows it.
+const char* const MODULE_ERRORS = "gameobj rebuild";
 
 // The running rebuild: the script's process and its output, gathered into lines.
 struct RebuildPipe {
@@ -37,6 +40,9 @@ struct RebuildPipe {
 };
 RebuildPipe rebuild;
 int64_t rebuild_start_time = 0;
+// A source was saved while the last build ran: the build may have read it before
+// the save, so the next check builds again.
+bool rebuild_again = false;
 
 bool is_word_char(char c) { return isalnum((unsigned char)c) || c == '_'; }
 
@@ -75,7 +81,7 @@ void handle_rebuild_line(const char* text) {
   fputc('\n', stdout);
   fflush(stdout);
   if (line_has_error_word(text))
-    append_error_message(text, -1);
+    append_source_error(MODULE_ERRORS, text, -1);
 }
 
 // Reads what the pipe holds without waiting; every complete line (or 1023
@@ -130,6 +136,17 @@ void remove_new_module_file() {
   unlink(path.str);
 }
 
+// True when a listed source's time is no longer the one it was listed with, at the
+// start of the build. Its change notice may have come and gone while the build ran.
+bool sources_saved_during_build() {
+  for (const GameObjSourceFile& f : gameobj_source_files)
+    if (get_file_time(f.path.c_str()) != f.time) {
+      debug("gameobj source %s changed during the rebuild", f.path.c_str());
+      return true;
+    }
+  return false;
+}
+
 // The running case of the poll: false once the script has ended and its end was
 // reported.
 bool advance_rebuild() {
@@ -139,12 +156,13 @@ bool advance_rebuild() {
   int code = 0;
   if (!child_process_ended(&rebuild.script, &code))
     return true;  // output closed, the script is still finishing
-  if (code == 0 && !has_error_message()) {
+  rebuild_again = sources_saved_during_build();
+  if (code == 0 && !has_source_error(MODULE_ERRORS)) {
     debug("=== DLL rebuild done in %d ms", get_time_msec(get_ref_time() - rebuild_start_time));
     return false;
   }
   const char* failed = "gameobj rebuild failed!!!";
-  append_error_message(failed, -1);
+  append_source_error(MODULE_ERRORS, failed, -1);
   debug("!!! failed to rebuild gameobj DLL (code %d)", code);
   // A failed build is never loaded, whatever file it left behind.
   remove_new_module_file();
@@ -214,12 +232,13 @@ bool gameobj_rebuild_running() { return rebuild.script.pid > 0; }
 bool poll_gameobj_rebuild() {
   if (gameobj_rebuild_running())
     return advance_rebuild();
-  if (!gameobj_sources_changed())
+  if (!rebuild_again && !gameobj_sources_changed())
     return false;
+  rebuild_again = false;
 
   clear_gameobj_source_files();
   add_gameobj_source_file(gameobj_main_file);
-  set_error_message(nullptr);
+  set_source_error(MODULE_ERRORS, nullptr);
   debug("=== rebuilding gameobj DLL");
 
   TempString<260> dir = make_full_path(gameobj_source_dir);
@@ -252,7 +271,7 @@ bool reload_gameobj(bool force) {
       debug("!!! %s not loaded: %s", NEW_MODULE_FILE, why);
       TempString<512> msg;
       msg.format("gameobj reload failed: %s", why);
-      append_error_message(msg.str, -1);
+      append_source_error(MODULE_ERRORS, msg.str, -1);
       remove_new_module_file();
       return false;
     }
@@ -305,4 +324,5 @@ void close_gameobj_dll() {
     debug("=== gameobj rebuild stopped");
     stop_rebuild();
   }
+  rebuild_again = false;
 }

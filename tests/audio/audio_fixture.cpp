@@ -21,12 +21,12 @@ std::vector<std::string> shown_error_messages;
 std::vector<int> logged_sound_events;
 
 // Every message the code under test shows, passed on to the engine's own error message.
-// The test links with --wrap on set_error_message's symbol (_Z17set_error_messagePKc),
+// The test links with --wrap on set_source_error's symbol (_Z16set_source_errorPKcS0_),
 // so the audio code's calls land here and __real_ reaches the engine's.
-extern "C" void __real__Z17set_error_messagePKc(const char* text);
-extern "C" void __wrap__Z17set_error_messagePKc(const char* text) {
+extern "C" void __real__Z16set_source_errorPKcS0_(const char* source, const char* text);
+extern "C" void __wrap__Z16set_source_errorPKcS0_(const char* source, const char* text) {
   shown_error_messages.push_back(text ? text : "");
-  __real__Z17set_error_messagePKc(text);
+  __real__Z16set_source_errorPKcS0_(source, text);
 }
 
 // Stand-in for the shell's event log, which these tests do not link.

@@ -1,6 +1,9 @@
 // Byte streams over the virtual file system and over standard files.
 #include "engine/core/stream.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -299,6 +302,24 @@ TEST_F(PhysFSStreamTest, FileListFollowsALinkedFolder) {
   PHYSFS_permitSymbolicLinks(1);
   ASSERT_NE(PHYSFS_unmount(user.path.c_str()), 0);
   EXPECT_EQ(list_of("tiles"), (std::vector<std::string>{"a.png", "b.png", "sub"}));
+}
+
+// The game's folder links the files at the top of data/: a link's time is the time of
+// the file it leads to, which an edit of that file changes.
+TEST_F(PhysFSStreamTest, LinkedFileHasItsTargetsTime) {
+  TempFolder data("torvane-linked-");
+  write_file(data / "shader.sh", "1");
+  fs::create_symlink(data / "shader.sh", dir / "shader.sh");
+  write_file(dir / "plain.sh", "2");
+  PHYSFS_permitSymbolicLinks(1);
+  for (long when : {1000000000L, 1500000000L}) {
+    struct timespec times[2] = {{when, 0}, {when, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, (data / "shader.sh").c_str(), times, 0), 0);
+    ASSERT_EQ(utimensat(AT_FDCWD, (dir / "plain.sh").c_str(), times, 0), 0);
+    EXPECT_EQ(vfs_last_mod_time("shader.sh"), when);
+    EXPECT_EQ(vfs_last_mod_time("plain.sh"), when);
+  }
+  EXPECT_EQ(vfs_last_mod_time("missing.sh"), -1);
 }
 
 TEST(PhysFSTiming, TrackerRegistersOnlyWhenStarted) {

@@ -126,6 +126,49 @@ TEST_F(WatchTest, LinkedFoldersAreFollowed) {
   ASSERT_TRUE(poll_until([&] { return file_changed(root + "later/l.txt"); }));
 }
 
+// The game's folder links each file at the top of its data folder: an edit of the file
+// the link leads to is a change of the link, whether written in place or saved under
+// another name and moved over it, for a link found at the start, inside a linked
+// folder, or made while watching.
+TEST_F(WatchTest, LinkedFilesReportTheirTargetsChanges) {
+  TempFolder data;
+  fs::create_directories(data / "sub");
+  write_file(data / "top.sh", "1");
+  write_file(data / "sub/inner.sh", "1");
+  write_file(data / "unlinked.sh", "1");
+  fs::create_symlink(data / "top.sh", root + "top.sh");
+  fs::create_directories(root + "linked");
+  fs::create_directory_symlink(data / "sub", root + "folder");
+  fs::create_symlink(data / "sub/inner.sh", root + "linked/inner.sh");
+  close_file_notify();
+  init_file_notify();
+  watch_real_dir(root.c_str());
+
+  struct Case {
+    const char* link;    // under the watched tree
+    const char* target;  // under the data folder
+  } cases[] = {{"top.sh", "top.sh"}, {"linked/inner.sh", "sub/inner.sh"}};
+  for (const Case& c : cases) {
+    clear_changed_files();
+    append(data / c.target, "2");
+    EXPECT_TRUE(poll_until([&] { return file_changed(root + c.link); })) << c.link << " written in place";
+    clear_changed_files();
+    write_file(data / "saving.part", "3");
+    fs::rename(data / "saving.part", data / c.target);
+    EXPECT_TRUE(poll_until([&] { return file_changed(root + c.link); })) << c.link << " replaced";
+  }
+
+  write_file(data / "later.sh", "1");
+  fs::create_symlink(data / "later.sh", root + "later.sh");
+  ASSERT_TRUE(poll_until([&] { return file_changed(root + "later.sh"); }));
+  clear_changed_files();
+  append(data / "unlinked.sh", "2");
+  append(data / "later.sh", "2");
+  ASSERT_TRUE(poll_until([&] { return file_changed(root + "later.sh"); }));
+  EXPECT_FALSE(file_changed(root + "unlinked.sh"));
+  EXPECT_FALSE(file_changed(root + "top.sh"));
+}
+
 TEST_F(WatchTest, QueriesIgnoreCaseAndListEachPathOnce) {
   append(root + "File.TXT", "1");
   append(root + "File.TXT", "2");

@@ -61,6 +61,37 @@ TEST(ErrorMessage, AppendAddsLines) {
   set_error_message(nullptr);
 }
 
+// Two files broken at once: each one's error stands until that file loads cleanly.
+TEST(ErrorMessage, EachSourceClearsOnlyItsOwnPart) {
+  set_error_message(nullptr);
+  set_source_error("shader level.sh", "level.sh(3): error: x");
+  append_source_error("shader level.sh", "FAILED to reload shader 'level.sh'", -1);
+  set_source_error("tiles", "Error loading tile image wall0_f.png");
+  append_error_message("of no source", -1);
+  EXPECT_EQ(message(),
+            "level.sh(3): error: x\nFAILED to reload shader 'level.sh'\nError loading tile image wall0_f.png\n"
+            "of no source");
+  EXPECT_TRUE(has_source_error("tiles"));
+
+  set_source_error("shader level.sh", nullptr);  // the shader compiles again
+  EXPECT_EQ(message(), "Error loading tile image wall0_f.png\nof no source");
+  EXPECT_FALSE(has_source_error("shader level.sh"));
+  set_source_error("tiles", "Error loading tile image wall1_f.png");  // replaced in its place
+  set_source_error("shader postfx.sh", "");
+  EXPECT_EQ(message(), "Error loading tile image wall1_f.png\nof no source");
+  set_source_error("tiles", nullptr);
+  EXPECT_EQ(message(), "of no source");
+
+  // A part's text taken from the message itself.
+  set_source_error("a", "abc");
+  append_source_error("a", error_message_text.data, 2);
+  EXPECT_EQ(message(), "of no source\nabc\nof");
+  set_error_message(nullptr);
+  EXPECT_FALSE(has_error_message());
+  EXPECT_FALSE(has_source_error("a"));
+  EXPECT_EQ(error_message_text.size(), 0);
+}
+
 TEST(VisualLog, KeepsTheLast100Lines) {
   clear_visual_log();
   for (int i = 0; i < 101; i++)

@@ -211,3 +211,45 @@ TEST(FontFaults, AReloadedModuleKeepsTheFontPageItHad) {
   EXPECT_EQ(r.exit_code, 0) << tail(r.out, 60);
   EXPECT_EQ(r.log.find("Error loading font"), std::string::npos) << tail(r.log, 40);
 }
+
+// While the game runs, a font's description is made to name a page never loaded
+// before, which is no texture, and the module is loaded again: that font fails with
+// the page's file and reason, on the screen and in the log, and the game goes on.
+TEST(FontFaultsChild, NewPageFailsOnModuleReload) {
+  GAME_CHILD_ONLY();
+  const std::string page_error = "Error loading font fonts/bold.fnt: Texture 'fonts/junk.png.dds' is not a DDS";
+  std::string shown = page_error;
+  shown.replace(shown.find(": "), 2, "\n");
+  int reloaded_at = -1;
+  run_entry({"-fullscr", "-360"}, 1, [&](int step) {
+    if (step == 10) {
+      std::string path = game_folder() + "fonts/bold.fnt";
+      std::ifstream in(path);
+      std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      text.replace(text.find("fonts/bold.png"), strlen("fonts/bold.png"), "fonts/junk.png");
+      std::ofstream(path, std::ios::trunc) << text;
+      std::ofstream(game_folder() + "fonts/junk.png.dds", std::ios::binary) << junk_bytes();
+      ASSERT_TRUE(reload_gameobj(true));
+      game_script_after_gameobj_reload();
+      gameobj_func_table.open_main_menu();
+      reloaded_at = step;
+    }
+    if (reloaded_at >= 0 && step == reloaded_at + 10) {
+      EXPECT_EQ(cur_game_mode, title_mode);
+      std::string message = has_error_message() ? error_message_text.data : "";
+      EXPECT_NE(message.find(shown), std::string::npos) << message;
+      EXPECT_TRUE(logged(page_error));
+      quit();
+    }
+  });
+  EXPECT_GE(reloaded_at, 0) << "the module was never loaded again";
+}
+
+TEST(FontFaults, ANewPageThatFailsOnReloadFailsOnlyItsFont) {
+  GameFolder folder = make_game_folder("font_page_new_on_reload");
+  GameResult r = run_game(folder, "FontFaultsChild.NewPageFailsOnModuleReload", {"devkeys=1"});
+  EXPECT_EQ(r.exit_code, 0) << tail(r.out, 60);
+  EXPECT_NE(r.log.find("Error loading font fonts/bold.fnt: Texture 'fonts/junk.png.dds' is not a DDS"),
+            std::string::npos)
+      << tail(r.log, 40);
+}

@@ -7,6 +7,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -236,6 +237,30 @@ double changed_share(const Picture& a, const Picture& b) {
 
 std::string error_shown() { return has_error_message() ? std::string(error_message_text.data) : std::string(); }
 
+int count_logged(const char* text) {
+  int n = 0;
+  for (const std::string& l : log_lines_seen())
+    n += l.find(text) != std::string::npos;
+  return n;
+}
+
+// Plays the stages in the game at its smallest size; each must end in its time.
+void play_stages(std::vector<Stage> stages) {
+  StageRunner runner(std::move(stages));
+  EXPECT_EQ(run_entry({"-fullscr", "-360"}, 0xF4017, [&](int step) { runner(step); }), 0);
+  EXPECT_TRUE(runner.completed()) << "stopped in '" << runner.current_name() << "'";
+}
+
+// The first stages of every case: a new game from the title screen, a few updates of
+// its first level.
+Stage new_game_stage() {
+  return {"a new game", 100, [](int n) {
+            if (n == 5)
+              tap(VK_RETURN);
+            return n > 5 && mode_is(play_mode);
+          }};
+}
+
 }  // namespace
 
 TEST(HotReloadChild, Fault) {
@@ -257,19 +282,9 @@ TEST(HotReloadChild, Fault) {
   Picture shot_good, shot_broken;
   int reloads_logged = 0;
   double play_time_before = 0;
-  auto count_logged = [](const char* text) {
-    int n = 0;
-    for (const std::string& l : log_lines_seen())
-      n += l.find(text) != std::string::npos;
-    return n;
-  };
 
   std::vector<Stage> stages = {
-      {"a new game", 100, [&](int n) {
-         if (n == 5)
-           tap(VK_RETURN);
-         return n > 5 && mode_is(play_mode);
-       }},
+      new_game_stage(),
       // The mesh is the level-10 boss's: the developer key starts that level.
       {"the level", 200, [&](int n) {
          if (strcmp(f->name, "mesh") != 0)
@@ -365,9 +380,7 @@ TEST(HotReloadChild, Fault) {
          return true;
        }},
   };
-  StageRunner runner(stages);
-  EXPECT_EQ(run_entry({"-fullscr", "-360"}, 0xF4017, [&](int step) { runner(step); }), 0);
-  EXPECT_TRUE(runner.completed()) << "stopped in '" << runner.current_name() << "'";
+  play_stages(std::move(stages));
 }
 
 // ---- the parent's side ---------------------------------------------------------------------
@@ -422,20 +435,24 @@ ModuleBuild read_module_build() {
 
 // The game folder's rebuild script: the module's sources of the game folder compiled as
 // the build compiles them, their own headers found before the project's (the edited
-// source, or every source when a header was edited), linked with copies of the build's
-// objects of the others, left as gameobj_new.so. (The game's own script builds the
-// project's target from the project's sources, which a test never edits.)
-void write_module_rebuild(const GameFolder& folder, const std::string& edited) {
+// sources, or every source when a header was edited), linked with copies of the build's
+// objects of the others, left as gameobj_new.so. `before_link` runs between the
+// compiles and the link. (The game's own script builds the project's target from the
+// project's sources, which a test never edits.)
+void write_module_rebuild(const GameFolder& folder, const std::vector<std::string>& edited,
+                          const std::string& before_link = "") {
   ModuleBuild b = read_module_build();
   ASSERT_FALSE(b.sources.empty()) << "the module's compile commands";
-  bool header = fs::path(edited).extension() == ".h";
+  bool header = false;
+  for (const std::string& e : edited)
+    header |= fs::path(e).extension() == ".h";
   std::string objects = folder.sources + "objects/";
   fs::create_directories(objects);
   std::string compiles;
   for (const ModuleSource& source : b.sources) {
     std::string copy = objects + fs::path(source.object).filename().string();
     fs::copy_file(source.object, copy, fs::copy_options::overwrite_existing);
-    if (!header && source.name != edited)
+    if (!header && std::find(edited.begin(), edited.end(), source.name) == edited.end())
       continue;
     // The command with this copy's source and object, the game folder's headers first.
     std::string compile = source.command;
@@ -449,7 +466,7 @@ void write_module_rebuild(const GameFolder& folder, const std::string& edited) {
     std::ofstream(script) << "cd '" << b.directory << "'\n" << compile << "\n";
     compiles += "'" + script + "'\n";
   }
-  ASSERT_FALSE(compiles.empty()) << "a compile command for " << edited;
+  ASSERT_FALSE(compiles.empty()) << "a compile command for " << edited[0];
   // The link: the compiler with the sanitizers' flags, when there are any.
   std::string command = b.sources[0].command;
   std::string link = command.substr(0, command.find(' ')) + " -shared";
@@ -463,18 +480,23 @@ void write_module_rebuild(const GameFolder& folder, const std::string& edited) {
          << "set -e\n"
          << "xargs -P 4 -n 1 sh <<'EOF'\n"
          << compiles << "EOF\n"
-         << link << " -o \"$1/gameobj_new.so.tmp\" '" << objects << "'*.o\n"
+         << before_link << link << " -o \"$1/gameobj_new.so.tmp\" '" << objects << "'*.o\n"
          << "mv \"$1/gameobj_new.so.tmp\" \"$1/gameobj_new.so\"\n"
          << "echo \"gameobj_new.so ready\"\n";
+}
+
+// Runs a case of the child's side with the developer tools on; the game must end cleanly.
+void expect_clean_run(const GameFolder& folder, const char* child, const std::vector<std::string>& env = {}) {
+  GameResult r = run_game(folder, child, {"devkeys=1"}, env);
+  EXPECT_EQ(r.exit_code, 0) << tail(r.out, 80);
+  EXPECT_EQ(r.signal, 0) << tail(r.out, 80);
 }
 
 void run_fault(const char* name) {
   GameFolder folder = make_game_folder(std::string("hot_reload_") + name);
   if (const Fault* f = fault_named(name); f && strncmp(f->file, "../gameobj/", 11) == 0)
-    write_module_rebuild(folder, f->file + 11);
-  GameResult r = run_game(folder, "HotReloadChild.Fault", {"devkeys=1"}, {std::string("TORVANE_FAULT=") + name});
-  EXPECT_EQ(r.exit_code, 0) << tail(r.out, 80);
-  EXPECT_EQ(r.signal, 0) << tail(r.out, 80);
+    write_module_rebuild(folder, {f->file + 11});
+  expect_clean_run(folder, "HotReloadChild.Fault", {std::string("TORVANE_FAULT=") + name});
 }
 
 }  // namespace
@@ -502,4 +524,217 @@ TEST(HotReload, BrokenTileAtStartUpIsFatal) {
   GameResult r = run_game(folder, "HotReloadChild.StartUp");
   EXPECT_EQ(r.exit_code, 100) << tail(r.out);
   EXPECT_NE(r.log.find("Error loading tile image wall0_f.png"), std::string::npos) << tail(r.log);
+}
+
+// ---- an edit saved while the module builds -------------------------------------------------
+
+namespace {
+
+// The generation the hero's class table was built with; -1 without a hero.
+int hero_generation() {
+  if (!gameobj_module || Hero_list.isEmpty())
+    return -1;
+  return reinterpret_cast<BaseObject*>(Hero_list[0])->handleRequest(GAMEOBJ_REQUEST_GENERATION);
+}
+
+// Files the rebuild script below leaves in the game's folder: once its compiler has
+// read the sources, and which it waits for before it links.
+const char* const COMPILED_MARK = "compiled";
+const char* const LINK_GATE = "go";
+
+}  // namespace
+
+// The module's main file is saved and a rebuild starts; once its compiler has read the
+// sources, another source is saved with an edit the running module shows (its classes'
+// generation), before the build ends. The build of the first edit is loaded without
+// the second; one more build then takes the second in.
+TEST(HotReloadChild, EditSavedDuringRebuild) {
+  GAME_CHILD_ONLY();
+  const std::string sources = game_folder() + "../gameobj/";
+  const std::string module_cpp = read_whole_file(sources + "module.cpp");
+  const std::string actor_cpp = read_whole_file(sources + "actor.cpp");
+  ASSERT_FALSE(module_cpp.empty());
+  ASSERT_FALSE(actor_cpp.empty());
+  std::vector<Stage> stages = {
+      new_game_stage(),
+      {"the level", 40, [&](int n) {
+         if (n == 20) {
+           EXPECT_EQ(hero_generation(), 1);
+         }
+         return n >= 20;
+       }},
+      {"the first edit compiled", 10000, [&](int n) {
+         if (n == 0)
+           write_text(sources + "module.cpp", module_cpp + "\n// saved first\n", 100);
+         usleep(20000);  // the compiler runs meanwhile, in real time
+         return fs::exists(game_folder() + COMPILED_MARK);
+       }},
+      {"the second edit saved", 10, [&](int) {
+         write_text(sources + "actor.cpp", "#define GAMEOBJ_GENERATION 2\n" + actor_cpp, 200);
+         std::ofstream(game_folder() + LINK_GATE) << "go\n";
+         return true;
+       }},
+      {"the first build loaded", 10000, [&](int) {
+         usleep(20000);
+         if (count_logged("gameobj reload ok") < 1)
+           return false;
+         EXPECT_EQ(hero_generation(), 1) << "the first build compiled the second source before its edit";
+         return true;
+       }},
+      {"the second edit loaded", 10000, [&](int) {
+         usleep(20000);
+         return count_logged("gameobj reload ok") >= 2;
+       }},
+      {"the game after", 5, [&](int) {
+         EXPECT_EQ(hero_generation(), 2) << "the edit saved during the build runs";
+         EXPECT_EQ(count_logged("=== rebuilding gameobj DLL"), 2);
+         EXPECT_TRUE(logged("actor.cpp changed during the rebuild"));
+         EXPECT_FALSE(has_error_message()) << error_shown();
+         return true;
+       }},
+  };
+  play_stages(std::move(stages));
+}
+
+TEST(HotReload, EditSavedDuringRebuildIsBuiltNext) {
+  GameFolder folder = make_game_folder("hot_reload_edit_during_rebuild");
+  // The first build waits, between its compiles and its link, until the test has saved
+  // the second edit; the next one finds the gate open.
+  write_module_rebuild(folder, {"module.cpp", "actor.cpp"},
+                       std::string("touch \"$1/") + COMPILED_MARK + "\"\nwhile [ ! -e \"$1/" + LINK_GATE +
+                           "\" ]; do sleep 0.05; done\n");
+  expect_clean_run(folder, "HotReloadChild.EditSavedDuringRebuild");
+}
+
+// ---- the data folder linked as the build links it -------------------------------------------
+
+namespace {
+
+// The game's folder laid out as the build lays it out: the data folder beside it, and
+// each of its top-level entries a link into it.
+GameFolder make_linked_game_folder(const std::string& name) {
+  GameFolder f = make_game_folder(name);
+  std::string data = f.root + "/data/";
+  fs::create_directories(data);
+  for (const fs::directory_entry& e : fs::directory_iterator(std::string(TORVANE_TEST_SOURCE_DIR) + "/data")) {
+    std::string entry = e.path().filename().string();
+    fs::rename(f.bin + entry, data + entry);
+    fs::create_symlink(data + entry, f.bin + entry);
+  }
+  return f;
+}
+
+// The final composite with its colours inverted.
+std::string inverted_composite(const std::string& good) {
+  const std::string out = "d3d9_output(vec4(color, 1.0));";
+  size_t at = good.find(out);
+  return at == std::string::npos ? good
+                                 : good.substr(0, at) + "d3d9_output(vec4(1.0 - color, 1.0));" +
+                                       good.substr(at + out.size());
+}
+
+}  // namespace
+
+// A shader at the top of the data folder, edited there: reloaded, and the picture
+// shows the edit.
+TEST(HotReloadChild, TopLevelShaderEditedInData) {
+  GAME_CHILD_ONLY();
+  const std::string path = game_folder() + "../data/postfx_final.sh";
+  const std::string good = read_whole_file(path);
+  ASSERT_NE(inverted_composite(good), good);
+  Picture before, after;
+  std::vector<Stage> stages = {
+      new_game_stage(),
+      {"the picture before", 60, [&](int n) {
+         if (n == 5)
+           tap(VK_F2);  // the world stands still for the comparison
+         if (n == 20)
+           request_screenshot();
+         return n > 20 && read_screenshot(before);
+       }},
+      {"the shader edited", 300, [&](int n) {
+         if (n == 0)
+           write_text(path, inverted_composite(good), 100);
+         return logged("reloaded shader 'postfx_final.sh'");
+       }},
+      {"the picture after", 40, [&](int n) {
+         if (n == 5)
+           request_screenshot();
+         if (n <= 5 || !read_screenshot(after))
+           return false;
+         keep_picture(before, "linked_data_before");
+         keep_picture(after, "linked_data_after");
+         EXPECT_GT(changed_share(before, after), 0.5) << "the inverted picture: " << after.path;
+         EXPECT_FALSE(has_error_message()) << error_shown();
+         return true;
+       }},
+  };
+  play_stages(std::move(stages));
+}
+
+TEST(HotReload, TopLevelShaderOfTheLinkedDataFolderReloads) {
+  GameFolder folder = make_linked_game_folder("hot_reload_linked_data");
+  expect_clean_run(folder, "HotReloadChild.TopLevelShaderEditedInData");
+}
+
+// ---- several files broken at once -------------------------------------------------------------
+
+// Two shaders and the game script broken at once: every error stands on the screen, and
+// each goes only when its own file is mended.
+TEST(HotReloadChild, ErrorsStandUntilTheirOwnFileIsMended) {
+  GAME_CHILD_ONLY();
+  struct File {
+    const char* path;
+    const char* shown;  // on the screen while broken
+    const char* mended; // logged when it reloads
+    std::string good;
+  } files[] = {
+      {"postfx_final.sh", "FAILED to reload shader 'postfx_final.sh'", "reloaded shader 'postfx_final.sh'", ""},
+      {"script/main.nut", "Error in game script:", "--- reloading game script ---", ""},
+      {"level.sh", "FAILED to reload shader 'level.sh'", "reloaded shader 'level.sh'", ""},
+  };
+  for (File& f : files) {
+    f.good = read_whole_file(game_folder() + f.path);
+    ASSERT_FALSE(f.good.empty()) << f.path;
+  }
+  auto shown = [](const File& f) { return error_shown().find(f.shown) != std::string::npos; };
+  std::vector<Stage> stages = {
+      new_game_stage(),
+      {"all broken", 300, [&](int n) {
+         if (n == 0)
+           for (const File& f : files)
+             write_text(game_folder() + f.path, f.good + "\nthis is broken (\n", 100);
+         for (const File& f : files)
+           if (!shown(f))
+             return false;
+         return true;
+       }},
+  };
+  // Mended one at a time: that one's error goes, the others' stand.
+  int reloads = 0;
+  for (size_t i = 0; i < std::size(files); i++)
+    stages.push_back({std::string("mended ") + files[i].path, 300, [&, i](int n) {
+                        if (n == 0) {
+                          reloads = count_logged(files[i].mended);
+                          write_text(game_folder() + files[i].path, files[i].good, 200);
+                        }
+                        if (count_logged(files[i].mended) <= reloads || shown(files[i]))
+                          return false;
+                        for (size_t j = i + 1; j < std::size(files); j++) {
+                          EXPECT_TRUE(shown(files[j])) << files[j].path << " is still broken: " << error_shown();
+                        }
+                        return true;
+                      }});
+  stages.push_back({"all mended", 40, [&](int n) {
+                      if (n < 20)
+                        return false;
+                      EXPECT_FALSE(has_error_message()) << error_shown();
+                      return true;
+                    }});
+  play_stages(std::move(stages));
+}
+
+TEST(HotReload, ErrorsStandUntilTheirOwnFileIsMended) {
+  GameFolder folder = make_game_folder("hot_reload_errors_stand");
+  expect_clean_run(folder, "HotReloadChild.ErrorsStandUntilTheirOwnFileIsMended");
 }
