@@ -15,10 +15,12 @@ Prints one line per forbidden include, "file:line: ...", and exits 1 when there 
 LAYERS = [
     # The libraries we write from their manuals: nothing of ours.
     ["libs/squirrel", "libs/soloud", "libs/profiler"],
-    # Our layers over the platform: the libraries, and the types the 3D layer shares
-    # with the window layer.
-    ["platform/d3d9", "platform/steam", "platform/debug"],
+    # Our layers over the platform: the Windows types that the window layer and the 3D
+    # layer share sit below both; the 3D layer draws into the window layer's windows.
+    ["platform/wintypes"],
+    ["platform/steam", "platform/debug"],
     ["platform/win32"],
+    ["platform/d3d9"],
     # The engine's subsystems in their order.
     ["engine/core"],
     ["engine/shared"],      # the data every subsystem reads
