@@ -12,6 +12,9 @@
 using sqbind::SqObject;
 using sqbind::SquirrelError;
 
+BaseGuiScreen* upgrade_screen = nullptr;
+BaseGuiScreen* (*upgrade_screen_Class::createScreen)() = nullptr;
+
 // Runs `call`; a script error becomes the on-screen message and the game goes on.
 template <class F>
 static bool guarded(F&& call) {
