@@ -4,6 +4,7 @@ and symbol tables made here."""
 
 import io
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -112,6 +113,20 @@ class CheckLayers(unittest.TestCase):
             "engine/shell/main.cpp": "#include <engine/world/camera.h>\n",
         })
         self.assertEqual(found, [("engine/gen/level.cpp", 2, "engine/world/camera.h")])
+
+    def test_the_build_adds_and_links_the_folders_in_the_order_of_the_table(self):
+        root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+        with open(os.path.join(root, "CMakeLists.txt")) as f:
+            text = f.read()
+        match = re.search(r"set\(TORVANE_FOLDERS\s([^)]*)\)", text)
+        self.assertIsNotNone(match, "no TORVANE_FOLDERS list in CMakeLists.txt")
+        folders = match.group(1).split()
+        rows = [check_layers.layer_of(folder)[0] for folder in folders]
+        self.assertEqual(rows, sorted(rows), "TORVANE_FOLDERS, by row of LAYERS: %s" % list(zip(folders, rows)))
+        for row in check_layers.LAYERS:
+            for folder in row:
+                if os.path.isfile(os.path.join(root, folder, "CMakeLists.txt")):
+                    self.assertIn(folder, folders)
 
     def test_every_layer_of_the_table_is_a_folder_of_the_tree(self):
         root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")

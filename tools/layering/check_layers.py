@@ -22,7 +22,7 @@ LAYERS = [
     # Our layers over the platform: the Windows types that the window layer and the 3D
     # layer share sit below both; the 3D layer draws into the window layer's windows.
     ["platform/wintypes"],
-    ["platform/steam", "platform/debug"],
+    ["platform/debug", "platform/steam"],
     ["platform/win32"],
     ["platform/d3d9"],
     # The engine's subsystems in their order.
