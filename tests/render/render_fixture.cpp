@@ -32,8 +32,6 @@ static void connect_render_hooks() {
   render_hooks.pump_messages = [] { pump_messages_calls++; };
 }
 
-std::string error_shown() { return has_error_message() ? error_message_text.data : ""; }
-
 std::string source_dir() {
   const char* dir = getenv("TORVANE_SOURCE_DIR");
   return dir ? dir : "../..";
