@@ -4,16 +4,8 @@
 
 #include <cstring>
 
-#include "engine/script/game_script.h"
-#include "engine/world/gameobj_api.h"
-
 #include "engine/script/sq_vec4f.h"
 #include "engine/script/sqbind.h"
-
-// What the game-script bridge reads of the module host, not linked here (the shell's
-// globals come from tests/support/shell_globals.cpp).
-BaseGuiScreen* upgrade_screen = nullptr;
-BaseGuiScreen* (*upgrade_screen_Class::createScreen)() = nullptr;
 
 namespace {
 

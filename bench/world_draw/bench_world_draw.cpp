@@ -44,7 +44,7 @@
 #include "engine/render/image.h"
 #include "engine/render/level_renderer.h"
 #include "engine/render/postfx.h"
-#include "engine/render/render_hooks.h"  // voxel_scale
+#include "engine/render/scene_view.h"
 #include "engine/render/sprite.h"
 #include "engine/shared/level_map.h"
 #include "engine/shared/palette.h"

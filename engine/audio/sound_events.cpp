@@ -3,6 +3,7 @@
 #include <cstring>
 #include <utility>
 
+#include "engine/audio/audio_hooks.h"
 #include "engine/audio/sound_files.h"
 #include "engine/audio/sound_natives.h"
 #include "engine/core/error_message.h"
@@ -30,6 +31,8 @@ const char* sound_event_name[NUM_SOUND_EVENTS] = {
     "boss1_drop_bomb",       "boss1_dying",         "boss2_activated",         "boss2_reassemble",
     "boss2_shoot",           "boss2_dying",
 };
+
+AudioHooks audio_hooks;
 
 UpdateStatsTracker soundScriptPerf("sound script");
 UpdateStatsTracker soundPerf("sound");
@@ -61,7 +64,8 @@ unsigned int play_sfx_event(int id, float volume, float pan) {
   if ((unsigned int)id >= (unsigned int)NUM_SOUND_EVENTS || !sound_event_name[id])
     return 0;
   soundScriptPerf.start();
-  log_sound_event(id);
+  if (audio_hooks.log_sound_event)
+    audio_hooks.log_sound_event(id);
   soundScriptPerf.stop();
   SqFunc<int>& event = sound_events[id];
   if (event.isNull())

@@ -26,9 +26,6 @@ int get_sound_event(const char* name);
 // out of range, the event is unbound or the script failed (the error is shown).
 unsigned int play_sfx_event(int id, float volume, float pan);
 void play_misc_sound_event(int id);
-// The shell's sound-event log, told of every event the player accepts (a log and
-// visual-log line while sound-event logging is on).
-void log_sound_event(int id);
 
 // Starts the script side: the generator seed, the VM (failure is fatal "error
 // creating sound script VM"), the natives, the script run and the binding. Script

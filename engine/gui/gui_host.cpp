@@ -29,3 +29,5 @@ void gui_get_screen_size(int* width, int* height) {
 }
 
 float gui_time_dt() { return gui_host.get_time_dt ? gui_host.get_time_dt() : 0.0f; }
+
+int gui_update_step_usec() { return gui_host.get_update_step_usec ? gui_host.get_update_step_usec() : 50000; }

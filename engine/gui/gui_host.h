@@ -2,10 +2,10 @@
 // What the GUI runtime needs from the rest of the engine, behind one table of
 // function pointers: the step's input events and mouse state (the shell), the
 // tooltip calls (the game-object module), the back-buffer size (the renderer)
-// and the step time (the main loop). The owners fill the table at start-up;
+// and the step times (the main loop). The owners fill the table at start-up;
 // tests fill it with their own functions. A null entry means "nothing there":
 // no events, the mouse at (0, 0) over the window and not blocked, no tooltip,
-// a 0 x 0 screen, a step time of 0.
+// a 0 x 0 screen, a step time of 0 and the fixed update step of 1/20 s.
 #include <cstdint>
 #include <xmmintrin.h>
 
@@ -36,6 +36,7 @@ struct GuiHost {
   void (*show_tooltip)(const String* text, __m128 box) = nullptr;
   void (*get_screen_size)(int* width, int* height) = nullptr;
   float (*get_time_dt)() = nullptr;
+  int (*get_update_step_usec)() = nullptr;          // the fixed update step in microseconds
 };
 
 extern GuiHost gui_host;
@@ -49,3 +50,4 @@ void gui_hide_tooltip();
 void gui_show_tooltip(const String* text, __m128 box);
 void gui_get_screen_size(int* width, int* height);
 float gui_time_dt();
+int gui_update_step_usec();

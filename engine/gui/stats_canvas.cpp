@@ -2,15 +2,11 @@
 #include "engine/gui/stats_canvas.h"
 
 #include "engine/core/stats.h"
+#include "engine/gui/gui_host.h"
 #include "engine/gui/sys_font.h"
 #include "engine/render/d3d_device.h"
 #include "engine/render/d3d_states.h"
 
-
-// The main loop's update step, when the shell is linked in (programs without it,
-// such as tests of the text layer, see a step of 1/20 s).
-int get_update_step_usec() __attribute__((weak));
-static int update_step_usec() { return get_update_step_usec ? get_update_step_usec() : 50000; }
 
 static StatsCanvas sys_font_canvas;
 
@@ -33,7 +29,7 @@ void install_stats_canvas() {
   sys_font_canvas.drawText = draw_text;
   sys_font_canvas.drawRect = draw_rect;
   sys_font_canvas.freeTexmem = get_free_texmem;
-  sys_font_canvas.updateStepUsec = update_step_usec;
+  sys_font_canvas.updateStepUsec = gui_update_step_usec;
   update_stats_canvas_size();
   set_stats_canvas(&sys_font_canvas);
 }

@@ -6,7 +6,7 @@
 #include "engine/render/d3d_states.h"
 #include "engine/render/d3d_textures.h"
 #include "engine/render/d3d_vbuf.h"
-#include "engine/render/render_hooks.h"
+#include "engine/render/scene_view.h"
 #include "engine/render/tile_shades.h"
 
 // A packed colour as a shader constant: each channel divided by 255.

@@ -25,6 +25,9 @@ DWORD d3d_multisample_quality = 0;
 IDirect3DSurface9* d3d_scene_color = nullptr;
 IDirect3DSurface9* d3d_scene_depth = nullptr;
 IDirect3DQuery9* flush_query = nullptr;
+bool isFullscreen = false;
+bool app_use_vsync = true;
+RenderHooks render_hooks;
 
 static HRESULT present_state = 0;
 static bool use_flipex = true;
@@ -258,7 +261,7 @@ bool render_d3d(float t) {
     if (hr == S_FALSE || hr == D3DERR_DEVICELOST) return false;
   }
   if (present_state != 0) return false;
-  prepare_scene_render();
+  if (render_hooks.prepare_scene_render) render_hooks.prepare_scene_render();
   if (FAILED(d3d->BeginScene())) return false;
   d3d->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
   d3d->SetRenderState(D3DRS_LIGHTING, FALSE);
@@ -268,7 +271,7 @@ bool render_d3d(float t) {
   d3d->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
   d3d->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
   d3d->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
-  render_scene(t);
+  if (render_hooks.render_scene) render_hooks.render_scene(t);
   d3d->EndScene();
   if (q) q->Issue(D3DISSUE_END);
   cur_frame_query ^= 1;
@@ -346,16 +349,16 @@ bool resize_d3d(int width, int height, bool fullscreen, bool force) {
   create_queries();
   set_default_sampler_states();
   debug("resized d3d to %dx%d %s", d3d_wd, d3d_ht, fullscreen ? "fullscreen" : "windowed");
-  resize_scene();
+  if (render_hooks.resize_scene) render_hooks.resize_scene();
   return true;
 }
 
 void present_splash() {
-  pump_messages();
+  if (render_hooks.pump_messages) render_hooks.pump_messages();
   if (!d3d) return;
   if (SUCCEEDED(d3d->BeginScene())) {
     d3d->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
-    render_splash();
+    if (render_hooks.render_splash) render_hooks.render_splash();
     d3d->EndScene();
   }
   d3d->Present(nullptr, nullptr, nullptr, nullptr);

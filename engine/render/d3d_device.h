@@ -16,6 +16,8 @@ extern DWORD d3d_multisample_quality;
 extern IDirect3DSurface9* d3d_scene_color;  // null while d3d_no_scene_target is set
 extern IDirect3DSurface9* d3d_scene_depth;
 extern IDirect3DQuery9* flush_query;
+extern bool isFullscreen;   // the display mode wanted and, after resize_d3d, in use
+extern bool app_use_vsync;  // present on the vertical blank ("vsync", "-vs"/"-novs")
 
 struct D3dMode {
   int width, height;

@@ -57,6 +57,8 @@ static int next_power_of_two(int v) {
   return p;
 }
 
+LevelRenderer* level_renderer = nullptr;
+
 LevelRenderer* create_level_renderer(LevelCell* cells, int cellStride, int rowStride, int wd, int ht, int texWd,
                                      int texHt) {
   LevelRenderer* r = new LevelRenderer{cells, cellStride, rowStride, wd, ht, nullptr, nullptr, 0, 0};

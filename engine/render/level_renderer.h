@@ -25,7 +25,8 @@ struct LevelVertex {
 };
 static_assert(sizeof(LevelVertex) == 16);
 
-// The renderer of the whole level map (the scene creates it).
+// The renderer of the whole level map: the play scene (engine/shell) creates it, the
+// level sweeps (engine/world) tell it of changed cells.
 extern LevelRenderer* level_renderer;
 
 void init_level_rendering();

@@ -9,8 +9,6 @@ struct Texture;
 
 // Pixel constant 17 of the final pass (r, g, b, a); zero but in the game-over mode.
 extern __m128 postfx_final_color;
-// The texture the scene was drawn into (the scene defines it).
-extern Texture* scene_image;
 
 void init_postfx();
 void close_postfx();

@@ -1,12 +1,14 @@
 #pragma once
-// What the renderer reaches in the application shell: its frame and window callbacks
-// and the settings it reads.
+// What the renderer calls in the application shell above it: the scene's drawing, the
+// splash, the scene's resize and the message pump while the splash shows. The shell
+// fills the table at start-up; an empty entry does nothing, so the renderer also runs
+// alone (tests, tools, benchmarks).
+struct RenderHooks {
+  void (*prepare_scene_render)() = nullptr;  // before the frame's BeginScene
+  void (*render_scene)(float t) = nullptr;   // the frame's drawing, t the step fraction
+  void (*render_splash)() = nullptr;         // one splash frame
+  void (*resize_scene)() = nullptr;          // after every device reset
+  void (*pump_messages)() = nullptr;         // before a splash frame
+};
 
-extern bool isFullscreen;   // fullscreen wanted; written by resize_d3d
-extern bool app_use_vsync;  // present on the vertical blank
-void render_scene(float t);
-void render_splash();
-void prepare_scene_render();
-void resize_scene();
-void pump_messages();
-extern int voxel_scale;  // whole screen pixels per world unit
+extern RenderHooks render_hooks;

@@ -7,7 +7,7 @@
 #include "engine/render/d3d_shaders.h"
 #include "engine/render/d3d_states.h"
 #include "engine/render/d3d_textures.h"
-#include "engine/render/render_hooks.h"
+#include "engine/render/scene_view.h"
 #include "engine/render/sprite.h"
 #include "engine/render/sprite_pass.h"
 #include "engine/render/tile_shades.h"

@@ -10,7 +10,7 @@
 #include "engine/render/d3d_device.h"
 #include "engine/render/d3d_shaders.h"
 #include "engine/render/dds.h"
-#include "engine/render/render_hooks.h"
+#include "engine/render/scene_view.h"
 
 namespace {
 

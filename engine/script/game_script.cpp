@@ -12,6 +12,9 @@
 using sqbind::SqObject;
 using sqbind::SquirrelError;
 
+BaseGuiScreen* upgrade_screen = nullptr;
+BaseGuiScreen* (*upgrade_screen_Class::createScreen)() = nullptr;
+
 // The game script's part of the on-screen errors.
 static const char* const GAME_SCRIPT_ERRORS = "game script";
 

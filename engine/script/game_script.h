@@ -11,7 +11,8 @@ class InputStream;
 class OutputStream;
 
 // The module's upgrade screen (null when none) and the factory slot that makes a
-// new one; both belong to the game-object host, which fills the slot on linking.
+// new one. They live here, with the script reload that rebuilds the screen; the
+// game-object host above fills and empties the slot with the other screens'.
 extern BaseGuiScreen* upgrade_screen;
 struct upgrade_screen_Class {
   static BaseGuiScreen* (*createScreen)();

@@ -8,6 +8,14 @@ LevelCell level_data[LEVEL_HEIGHT][LEVEL_WIDTH];
 uint16_t level_tile_map[SLOTS_Y][SLOTS_X];
 uint64_t game_rnd_seed = 12345;
 
+uint64_t level_map_hash() {
+  uint64_t h = 1469598103934665603ull;
+  const uint8_t* p = (const uint8_t*)level_data;
+  for (size_t i = 0; i < sizeof(level_data); i++)
+    h = (h ^ p[i]) * 1099511628211ull;
+  return h;
+}
+
 float rnd_float(uint64_t& s) {
   uint32_t bits = 0x3F800000u | (rnd_u32(s) & 0x7FFFFFu);
   float f;

@@ -22,6 +22,9 @@ static_assert(sizeof(LevelCell) == 3);
 extern LevelCell level_data[LEVEL_HEIGHT][LEVEL_WIDTH];
 // Slot flags, slot (sx, sy) at [sy][sx].
 extern uint16_t level_tile_map[SLOTS_Y][SLOTS_X];
+// One number for the whole cell map (the FNV-1a hash of level_data's bytes), so that
+// two generated levels compare at a glance: level_dump prints it.
+uint64_t level_map_hash();
 
 // Flag bits of level_tile_map.
 enum : uint16_t {

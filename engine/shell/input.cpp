@@ -302,4 +302,5 @@ void connect_gui_input() {
   gui_host.is_mouse_over = isMouseOver;
   gui_host.get_screen_size = gui_screen_size;
   gui_host.get_time_dt = gui_step_time;
+  gui_host.get_update_step_usec = get_update_step_usec;
 }

@@ -18,6 +18,8 @@ int get_update_step_usec();
 void end_update_timing();
 void reset_update_time();
 void processInput();
+// The message pump run before each splash frame.
+void pump_messages();
 // The once-a-second work: resource reloads while developer keys are on, the
 // periodic scene check, the settings flush and the clearing of collected changes.
 void run_periodic_work();

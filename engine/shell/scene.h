@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "engine/core/geometry.h"
+#include "engine/render/scene_view.h"  // scene_image, voxel_scale
 
 // The colour of the scene's profiler blocks.
 constexpr uint32_t SCENE_BLOCK_COLOR = 0xFFFFECB3;
@@ -19,8 +20,6 @@ class Bus;
 }
 
 // ---- set-up, close-down, layout ------------------------------------------------------------
-extern Texture* scene_image;         // the render target the mode draws the world into
-extern int voxel_scale;              // screen pixels per world unit, at least 1
 extern __m128 camera_ofs;            // (half pixel x, half pixel y, -180, 0) in world units
 extern __m128 light_dir;             // unit direction of the light, (0, 2, -1, 0) normalised
 extern Matrix44 cur_proj_tm;         // orthographic projection of the frame
@@ -57,6 +56,9 @@ void start_scene_update(float dt);
 void on_periodic_check();
 // The sound script's errors reach the screen through this.
 void show_error_message(const char* text);
+// A log and visual-log line for a sound event the player accepts, while sound-event
+// logging is on.
+void log_sound_event(int id);
 
 // ---- the frame --------------------------------------------------------------------------
 // Set on the first frame on which the engine's or a bus's output exceeds 1.0.

@@ -9,8 +9,6 @@
 #include "engine/shell/scene.h"
 #include "engine/world/camera.h"
 
-Texture* scene_image = nullptr;
-int voxel_scale = 1;
 // The screen layout and the first frame set these; until then the camera sits at the
 // origin and the matrices are the identity.
 __m128 camera_ofs = {0, 0, 0, 0};

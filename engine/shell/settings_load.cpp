@@ -9,8 +9,6 @@
 
 int app_screen_wd = 0, app_screen_ht = 0;
 bool fullscreen_setting = false;
-bool isFullscreen = false;
-bool app_use_vsync = true;
 
 namespace {
 

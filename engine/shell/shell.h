@@ -3,6 +3,7 @@
 // command line, the process priority and the orderly shut-down.
 #include <cstdint>
 
+#include "engine/render/d3d_device.h"  // isFullscreen, app_use_vsync
 #include "platform/win32/windows.h"
 
 extern HINSTANCE app_instance;
@@ -10,8 +11,6 @@ extern const char app_title[];          // "TORVANE! 0.20"
 extern HWND main_window;
 extern int app_screen_wd, app_screen_ht;  // configured client size; 0 or less: not set
 extern bool fullscreen_setting;
-extern bool isFullscreen;
-extern bool app_use_vsync;
 extern int process_priority_level;      // 0 normal, 1 above normal, 2+ high
 extern char vs_profile[32];
 extern char ps_profile[32];
@@ -20,6 +19,12 @@ extern char ps_profile[32];
 void set_command_line(int argc, char** argv);
 
 int WinMain(HINSTANCE instance, HINSTANCE prev_instance, LPSTR command_line, int show_command);
+
+// Fills the tables through which the subsystems below the shell call it: the renderer's
+// frame, splash and resize calls, the sound-event log and the level's redraw after
+// the generator changes it. Start-up does it first; tests that run the shell's frames
+// without its start-up call it themselves.
+void connect_engine_hooks();
 
 // Settings and command line into the globals above; registers the thread with the
 // profiler as "Main".

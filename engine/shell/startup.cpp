@@ -15,7 +15,6 @@
 #include "engine/core/utils.h"
 #include "engine/core/vfs.h"
 #include "engine/core/watch.h"
-#include "engine/gen/gen_hooks.h"
 #include "engine/gui/splash.h"
 #include "engine/gui/sys_font.h"
 #include "engine/render/d3d_device.h"
@@ -182,7 +181,7 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   init_time();
   set_error_box_handler(show_error_box);
   set_close_all_systems(close_all_systems_steps);
-  set_level_invalidate_hook(invalidate_level);
+  connect_engine_hooks();
   win32_install_quit_signals();
 
   PHYSFS_setAllocator(&physfs_allocator);

@@ -134,24 +134,18 @@ extern float hero_shoot_rate;
   X(main_menu_screen) X(reserved_screen) X(game_options_screen)                     \
   X(game_controls_screen) X(tooltip_screen)
 
-// upgrade_screen and its factory are declared with the game script, which rebuilds
-// the upgrade screen; the other eleven here.
+// upgrade_screen and its factory are declared and defined with the game script, which
+// rebuilds the upgrade screen; the host declares and defines the other eleven.
+#define GAMEOBJ_HOST_SCREEN_NAMES(X)                                               \
+  X(credits_screen) X(game_menu_screen) X(hud_screen) X(game_over_screen)          \
+  X(alpha_warning_screen) X(interworld_warning_screen) X(main_menu_screen)          \
+  X(reserved_screen) X(game_options_screen) X(game_controls_screen) X(tooltip_screen)
 #define GAMEOBJ_DECLARE_SCREEN(name)          \
   extern BaseGuiScreen* name;                 \
   struct name##_Class {                       \
     static BaseGuiScreen* (*createScreen)();  \
   };
-GAMEOBJ_DECLARE_SCREEN(credits_screen)
-GAMEOBJ_DECLARE_SCREEN(game_menu_screen)
-GAMEOBJ_DECLARE_SCREEN(hud_screen)
-GAMEOBJ_DECLARE_SCREEN(game_over_screen)
-GAMEOBJ_DECLARE_SCREEN(alpha_warning_screen)
-GAMEOBJ_DECLARE_SCREEN(interworld_warning_screen)
-GAMEOBJ_DECLARE_SCREEN(main_menu_screen)
-GAMEOBJ_DECLARE_SCREEN(reserved_screen)
-GAMEOBJ_DECLARE_SCREEN(game_options_screen)
-GAMEOBJ_DECLARE_SCREEN(game_controls_screen)
-GAMEOBJ_DECLARE_SCREEN(tooltip_screen)
+GAMEOBJ_HOST_SCREEN_NAMES(GAMEOBJ_DECLARE_SCREEN)
 #undef GAMEOBJ_DECLARE_SCREEN
 
 constexpr int GAMEOBJ_SCREEN_COUNT = 12;
@@ -159,9 +153,9 @@ constexpr int GAMEOBJ_SCREEN_COUNT = 12;
 // Engine functions and globals the module calls, resolved from the executable when
 // the module is loaded: the world services (sweeps and level edits, box collision,
 // proximity hash, camera, debris, noise), the level map, and the game flow's menu flag.
-extern bool should_close_game_menu;
 extern BaseGuiScreen* cur_game_screen;
 
+#include "engine/shared/game_state.h"  // should_close_game_menu
 #include "engine/shared/level_map.h"
 #include "engine/world/camera.h"
 #include "engine/world/collision.h"

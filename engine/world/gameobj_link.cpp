@@ -26,7 +26,7 @@ char gameobj_module_path[260];
 #define GAMEOBJ_DEFINE_SCREEN(name)                    \
   BaseGuiScreen* name = nullptr;                       \
   BaseGuiScreen* (*name##_Class::createScreen)() = nullptr;
-GAMEOBJ_SCREEN_NAMES(GAMEOBJ_DEFINE_SCREEN)
+GAMEOBJ_HOST_SCREEN_NAMES(GAMEOBJ_DEFINE_SCREEN)
 #undef GAMEOBJ_DEFINE_SCREEN
 
 namespace {

@@ -5,7 +5,7 @@
 // Pixels land where Direct3D 9 puts them: row 0 is the top row of every surface, pixel
 // centres sit on whole coordinates, and clip-space depth runs 0..1. Render and sampler
 // states start at Direct3D's defaults.
-#include "platform/d3d9/d3d9_wintypes.h"
+#include "platform/wintypes/wintypes.h"
 
 #define D3D_SDK_VERSION 32
 #define MAKEFOURCC(a, b, c, d) ((DWORD)(BYTE)(a) | ((DWORD)(BYTE)(b) << 8) | ((DWORD)(BYTE)(c) << 16) | ((DWORD)(BYTE)(d) << 24))

@@ -2,6 +2,7 @@
 // platform when running headless. Either way the device draws into offscreen images;
 // presenting copies the back buffer into the window, if there is one.
 #include "platform/d3d9/d3d9_impl.h"
+#include "platform/win32/sdl_glue.h"
 
 #include <SDL2/SDL.h>
 #include <epoxy/egl.h>
@@ -22,19 +23,14 @@ struct GlContext {
 
 static std::map<HWND, SDL_Window*> registered_windows;
 
-// The window layer (platform/win32), when it is linked in, knows the SDL window behind
-// each window handle and the client origin; without it only registered windows count.
-SDL_Window* win32_sdl_window(HWND hwnd) __attribute__((weak));
-BOOL ClientToScreen(HWND hwnd, POINT* pt) __attribute__((weak));
-BOOL IsWindow(HWND hwnd) __attribute__((weak));
-BOOL IsIconic(HWND hwnd) __attribute__((weak));
-BOOL IsWindowVisible(HWND hwnd) __attribute__((weak));
-BOOL GetClientRect(HWND hwnd, RECT* rect) __attribute__((weak));
+// The window layer (platform/win32, below this one) knows the SDL window behind each of
+// its window handles and the client origin; a handle it does not know counts only
+// when it was registered here.
 
 static SDL_Window* find_window(HWND window) {
   auto it = registered_windows.find(window);
   if (it != registered_windows.end()) return it->second;
-  return (window && win32_sdl_window) ? win32_sdl_window(window) : nullptr;
+  return window ? win32_sdl_window(window) : nullptr;
 }
 
 void d3d9_register_window(HWND window, SDL_Window* sdl_window) { registered_windows[window] = sdl_window; }
@@ -60,7 +56,7 @@ POINT d3d9_client_origin(HWND window) {
   if (origin_forced) return forced_origin;
   POINT p = {0, 0};
   if (d3d9_is_headless()) return p;
-  if (window && ClientToScreen && !registered_windows.count(window)) {
+  if (window && !registered_windows.count(window)) {
     ClientToScreen(window, &p);
     return p;
   }
@@ -75,7 +71,7 @@ POINT d3d9_client_origin(HWND window) {
 
 bool d3d9_window_occluded(HWND window) {
   if (!window) return false;
-  if (IsWindow && IsIconic && IsWindowVisible && IsWindow(window))
+  if (IsWindow(window))
     return IsIconic(window) || !IsWindowVisible(window);
   auto it = registered_windows.find(window);
   if (it != registered_windows.end() && it->second)
@@ -166,7 +162,7 @@ void gl_context_drawable_size(GlContext* c, int* w, int* h) {
   }
   // Headless, the window layer's window still has the client size the game asked for.
   RECT client;
-  if (c->hwnd && GetClientRect && GetClientRect(c->hwnd, &client)) {
+  if (c->hwnd && GetClientRect(c->hwnd, &client)) {
     *w = client.right - client.left;
     *h = client.bottom - client.top;
   }

@@ -1,7 +1,7 @@
 #pragma once
 // What the rest of the program sets up around the Direct3D layer: the window the device
 // presents to, the headless switch and the call recorder used by tests.
-#include "platform/d3d9/d3d9_wintypes.h"
+#include "platform/wintypes/wintypes.h"
 #include <string>
 #include <vector>
 
@@ -9,9 +9,9 @@ struct SDL_Window;
 struct D3DDISPLAYMODEEX;
 
 // The SDL window behind a window handle (created with SDL_WINDOW_OPENGL) is found
-// through the window layer's win32_sdl_window when that layer is linked in, or through
-// a registration made here; CreateDeviceEx for that handle then makes a GL 4.5 core
-// context on it and presents into it. An unknown handle, or headless mode, gives an
+// through the window layer's win32_sdl_window, or through a registration made here;
+// CreateDeviceEx for that handle then makes a GL 4.5 core context on it and presents
+// into it. An unknown handle, or headless mode, gives an
 // EGL surfaceless context and presents nowhere. While the device's window is
 // minimised or hidden (the window layer's IsIconic / IsWindowVisible, or SDL's flags for
 // a window registered without it), CheckDeviceState and PresentEx answer

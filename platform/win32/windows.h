@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstddef>
 
-#include "platform/d3d9/d3d9_wintypes.h"
+#include "platform/wintypes/wintypes.h"
 
 typedef int16_t SHORT;
 typedef uint16_t USHORT;

@@ -11,6 +11,7 @@
 
 #include <unistd.h>
 
+#include "engine/audio/audio_hooks.h"
 #include "engine/audio/sound_events.h"
 #include "engine/audio/sound_files.h"
 #include "engine/core/watch.h"
@@ -29,10 +30,8 @@ extern "C" void __wrap__Z16set_source_errorPKcS0_(const char* source, const char
   __real__Z16set_source_errorPKcS0_(source, text);
 }
 
-// Stand-in for the shell's event log, which these tests do not link.
-void log_sound_event(int id) {
-  logged_sound_events.push_back(id);
-}
+// The shell's event log, which these tests do not link, records the events instead.
+static void record_sound_event(int id) { logged_sound_events.push_back(id); }
 
 // The game's random state starts where these tests have always had it.
 static const bool game_rnd_seeded = (game_rnd_seed = 0x9e3779b97f4a7c15ULL, true);
@@ -125,6 +124,7 @@ void AudioTest::SetUp() {
   set_error_message(nullptr);
   shown_error_messages.clear();
   logged_sound_events.clear();
+  audio_hooks.log_sound_event = record_sound_event;
   missing_sound_files = 0;
 }
 

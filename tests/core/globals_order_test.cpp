@@ -51,11 +51,11 @@ TEST(GlobalsOrder, FilesAreConstructedInLinkOrder) {
   ASSERT_FALSE(order.empty()) << "no initialisers found in the executable";
   // One file of each run the comment names, in its order ("globals.cpp" is the
   // core's, then the script bridge's).
-  const char* runs[] = {"profiler.cpp", "messages.cpp", "d3d9_context.cpp", "steam_api.cpp", "error_message.cpp",
-                        "fatal.cpp", "globals.cpp", "log.cpp", "utils.cpp", "globals.cpp",
-                        "coords.cpp", "level_tiles.cpp", "gameobj_rebuild.cpp", "objects.cpp", "proximity.cpp",
+  const char* runs[] = {"profiler.cpp", "steam_api.cpp", "messages.cpp", "d3d9_context.cpp", "error_message.cpp",
+                        "fatal.cpp", "globals.cpp", "log.cpp", "utils.cpp",
                         "d3d_shaders.cpp", "dynVBWriter.cpp", "gui_queue.cpp", "gui_style.cpp", "visual_log.cpp",
-                        "audio_engine.cpp", "sound_events.cpp", "main_loop.cpp"};
+                        "globals.cpp", "coords.cpp", "level_tiles.cpp", "gameobj_rebuild.cpp", "objects.cpp",
+                        "proximity.cpp", "audio_engine.cpp", "sound_events.cpp", "main_loop.cpp"};
   std::string listed;
   for (const std::string& file : order)
     listed += file + " ";

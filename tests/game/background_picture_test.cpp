@@ -9,7 +9,7 @@
 #include "engine/render/d3d_vbuf.h"
 #include "engine/render/dynVBWriter.h"
 #include "engine/render/image.h"
-#include "engine/render/render_hooks.h"
+#include "engine/render/scene_view.h"
 #include "engine/render/sprite.h"
 #include "engine/shell/scene.h"
 #include "engine/world/camera.h"

@@ -45,6 +45,7 @@ void GameTest::SetUpTestSuite() {
   ready = true;
   ASSERT_TRUE(game_window::make());
   connect_gui_input();
+  connect_engine_hooks();
 
   // The game's data, as the game mounts its folder; the per-user folder for what
   // the renderer writes (the shader cache).

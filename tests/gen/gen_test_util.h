@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "engine/gen/level_tiles.h"
-#include "tests/support/map_hash.h"
 #include "tests/support/temp_folder.h"
 
 // A temporary folder, removed with everything in it when the object goes.

@@ -53,15 +53,15 @@ struct GenLevels : ::testing::TestWithParam<int> {
 
 TEST_P(GenLevels, SameSeedSameLevelOtherSeedOtherLevel) {
   generate(1234567);
-  uint64_t a = map_hash(), state_a = game_rnd_seed;
+  uint64_t a = level_map_hash(), state_a = game_rnd_seed;
   size_t calls_a = module_calls.size();
   generate(1234567);
-  EXPECT_EQ(map_hash(), a);
+  EXPECT_EQ(level_map_hash(), a);
   EXPECT_EQ(game_rnd_seed, state_a);
   EXPECT_EQ(module_calls.size(), calls_a);
   generate(7654321);
   if (!(boss() && zone() >= 1)) {  // the boss rooms of zone 2 and on have nothing random
-    EXPECT_NE(map_hash(), a);
+    EXPECT_NE(level_map_hash(), a);
   }
 }
 
@@ -305,7 +305,7 @@ TEST(GenLevelDump, WritesTheMapPictureAndTheHash) {
   game_rnd_seed = 4242;
   generate_level();
   char line[64];
-  snprintf(line, sizeof(line), "hash %016llx\n", (unsigned long long)map_hash());
+  snprintf(line, sizeof(line), "hash %016llx\n", (unsigned long long)level_map_hash());
   EXPECT_NE(text.find(line), std::string::npos) << text.substr(0, 200);
   EXPECT_NE(text.find("slot flags"), std::string::npos);
   EXPECT_NE(text.find("reset_hero "), std::string::npos);

@@ -41,8 +41,8 @@ TEST(GenPinnedLevels, FixedSeedsGiveThePinnedLevels) {
     generate_level();
     char got[128];
     snprintf(got, sizeof(got), "{%d, %llu, 0x%016llxull, 0x%016llxull}", p.level, (unsigned long long)p.seed,
-             (unsigned long long)map_hash(), (unsigned long long)game_rnd_seed);
-    EXPECT_EQ(map_hash(), p.hash) << "level " << p.level << " seed " << p.seed << " is now " << got
+             (unsigned long long)level_map_hash(), (unsigned long long)game_rnd_seed);
+    EXPECT_EQ(level_map_hash(), p.hash) << "level " << p.level << " seed " << p.seed << " is now " << got
                                   << "\nA changed state after it means the draws changed; the same state with "
                                      "another hash, the tiles or room pictures. When the change is meant, look at "
                                      "the level with level_dump and pin the new values.";

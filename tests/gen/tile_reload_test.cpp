@@ -11,6 +11,7 @@
 #include "engine/gen/level_tiles.h"
 #include "engine/gui/visual_log.h"
 #include "gen_test_util.h"
+#include "tests/support/error_shown.h"
 #include "tests/support/stand_in_module.h"
 
 namespace {
@@ -52,7 +53,6 @@ struct TileReload : ::testing::Test {
     reload_tiles();
     clear_changed_files();
   }
-  std::string error_shown() { return has_error_message() ? std::string(error_message_text.data) : std::string(); }
 };
 
 TEST_F(TileReload, BrokenTileKeepsTheTilesInUseUntilItIsMended) {

@@ -23,15 +23,6 @@
 #include "tests/support/surface_pixels.h"
 #include "tests/support/vfs_mounts.h"
 
-// ---- the shell's side of the renderer: splash frames draw the splash -------------
-bool isFullscreen = true;
-bool app_use_vsync = false;
-void render_scene(float) {}
-void render_splash() { draw_splash(); }
-void prepare_scene_render() {}
-void resize_scene() {}
-void pump_messages() {}
-
 static std::string source_dir() {
   const char* dir = getenv("TORVANE_SOURCE_DIR");
   return dir ? dir : "../..";
@@ -39,6 +30,11 @@ static std::string source_dir() {
 
 void TextTest::SetUp() {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // The shell's side of the renderer: splash frames draw the splash.
+  render_hooks = RenderHooks{};
+  render_hooks.render_splash = draw_splash;
+  isFullscreen = true;
+  app_use_vsync = false;
   if (!PHYSFS_isInit()) {
     ASSERT_TRUE(PHYSFS_init(nullptr));
   }

@@ -22,6 +22,7 @@
 #include "engine/shared/gameobj_funcs.h"
 #include "support/game_run.h"
 #include "support/screens.h"
+#include "tests/support/error_shown.h"
 
 using namespace play;
 namespace fs = std::filesystem;
@@ -51,7 +52,7 @@ TEST(FontFaultsChild, Title) {
     if (step == 10) {
       EXPECT_EQ(cur_game_mode, title_mode);
       ASSERT_TRUE(has_error_message());
-      EXPECT_NE(std::string(error_message_text.data).find(shown), std::string::npos) << error_message_text.data;
+      EXPECT_NE(error_shown().find(shown), std::string::npos) << error_shown();
       request_screenshot();
     }
     if (step > 10 && !done && read_screenshot(shot)) {
@@ -192,7 +193,7 @@ TEST(FontFaultsChild, PageBrokenWhileRunning) {
       keep_picture(after, "font_page_after_reload");
       for (const Rect& button : menu.buttons)
         EXPECT_LT(changed_share(before, after, button), 0.02) << "the button's label stays: " << after.path;
-      std::string shown = has_error_message() ? error_message_text.data : "";
+      std::string shown = error_shown();
       EXPECT_NE(shown.find(page_error), std::string::npos) << shown;
       EXPECT_EQ(shown.find("Error loading font"), std::string::npos) << shown;
       done = true;
@@ -236,7 +237,7 @@ TEST(FontFaultsChild, NewPageFailsOnModuleReload) {
     }
     if (reloaded_at >= 0 && step == reloaded_at + 10) {
       EXPECT_EQ(cur_game_mode, title_mode);
-      std::string message = has_error_message() ? error_message_text.data : "";
+      std::string message = error_shown();
       EXPECT_NE(message.find(shown), std::string::npos) << message;
       EXPECT_TRUE(logged(page_error));
       quit();

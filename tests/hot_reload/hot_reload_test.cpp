@@ -30,10 +30,10 @@
 #include "platform/win32/windows.h"
 #include "soloud_wavstream.h"
 #include "support/game_run.h"
+#include "tests/support/error_shown.h"
 #include "support/hero_model.h"
 #include "support/screens.h"
 #include "support/stages.h"
-#include "tests/support/map_hash.h"
 
 using namespace play;
 namespace fs = std::filesystem;
@@ -216,7 +216,7 @@ struct GameState {
     s.mode = cur_game_mode;
     s.level = cur_level;
     s.points = up_points;
-    s.cells = map_hash();
+    s.cells = level_map_hash();
     s.hero = Hero_list.isEmpty() ? nullptr : (void*)Hero_list[0];
     return s;
   }
@@ -234,8 +234,6 @@ void expect_same_game(const GameState& a, const GameState& b, const char* when) 
 double changed_share(const Picture& a, const Picture& b) {
   return play::changed_share(a, b, Rect{0, float(a.height / 3), float(a.width), float(a.height)});
 }
-
-std::string error_shown() { return has_error_message() ? std::string(error_message_text.data) : std::string(); }
 
 int count_logged(const char* text) {
   int n = 0;

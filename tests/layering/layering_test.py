@@ -4,6 +4,9 @@ and symbol tables made here."""
 
 import io
 import os
+import re
+import shutil
+import subprocess
 import sys
 import tempfile
 import unittest
@@ -36,8 +39,9 @@ class CheckLayers(unittest.TestCase):
             "engine/shell/main.cpp": '#include "engine/core/log.h"\n#include <vector>\n',
             "engine/render/image.cpp": '#include "engine/core/log.h"\n#include "image.h"\n',
             "engine/render/image.h": "#pragma once\n",
-            "platform/d3d9/types.h": "#pragma once\n",
-            "platform/win32/windows.h": '#include "platform/d3d9/types.h"\n',
+            "platform/wintypes/wintypes.h": "#pragma once\n",
+            "platform/win32/windows.h": '#include "platform/wintypes/wintypes.h"\n',
+            "platform/d3d9/d3d9.h": '#include "platform/wintypes/wintypes.h"\n#include "platform/win32/windows.h"\n',
             "libs/squirrel/include/squirrel.h": "#pragma once\n",
             "engine/shared/table.h": "#include <squirrel.h>\n",
             "gameobj/hero.cpp": '#include "engine/shell/main.cpp"\n',
@@ -54,7 +58,8 @@ class CheckLayers(unittest.TestCase):
             ("libs/squirrel/src/vm.cpp", "libs/soloud/include/soloud.h"),
             ("libs/profiler/profiler.cpp", "engine/core/log.h"),
             ("platform/debug/crash.cpp", "engine/core/log.h"),
-            ("platform/d3d9/device.cpp", "platform/win32/windows.h"),
+            ("platform/win32/window.cpp", "platform/d3d9/d3d9.h"),
+            ("platform/wintypes/wintypes.h", "platform/win32/windows.h"),
             ("engine/world/host.h", "gameobj/gameobj_api.h"),
             ("tests/support/helper.h", "tests/shell/env.h"),
             ("tools/dump/dump.cpp", "bench/frame/frame.cpp"),
@@ -87,6 +92,42 @@ class CheckLayers(unittest.TestCase):
         self.assertIn('engine/gen/runtime.cpp:2: includes "engine/world/level_sweep.h": '
                       "engine/gen/ may not include engine/world/, which is above it", out.getvalue())
 
+    def test_a_file_in_a_folder_the_table_does_not_know_is_reported_with_the_folder(self):
+        root = make_tree({
+            "engine/physics/body.cpp": '#include "engine/shell/scene.h"\n',
+            "engine/shell/scene.h": "#pragma once\n",
+            "engine/core/log.h": "#pragma once\n",
+        })
+        sys.argv = ["check_layers.py", "--root", root]
+        out = io.StringIO()
+        with redirect_stdout(out):
+            code = check_layers.main()
+        self.assertEqual(code, 1)
+        self.assertIn("engine/physics/body.cpp: engine/physics/ is in no layer of the table", out.getvalue())
+        self.assertNotIn("engine/shell/scene.h:", out.getvalue())
+
+    def test_angle_bracket_includes_of_the_tree_are_checked_like_quoted_ones(self):
+        found = self.violations({
+            "engine/gen/level.cpp": "#include <vector>\n#include <engine/world/camera.h>\n",
+            "engine/world/camera.h": "#pragma once\n",
+            "engine/shell/main.cpp": "#include <engine/world/camera.h>\n",
+        })
+        self.assertEqual(found, [("engine/gen/level.cpp", 2, "engine/world/camera.h")])
+
+    def test_the_build_adds_and_links_the_folders_in_the_order_of_the_table(self):
+        root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+        with open(os.path.join(root, "CMakeLists.txt")) as f:
+            text = f.read()
+        match = re.search(r"set\(TORVANE_FOLDERS\s([^)]*)\)", text)
+        self.assertIsNotNone(match, "no TORVANE_FOLDERS list in CMakeLists.txt")
+        folders = match.group(1).split()
+        rows = [check_layers.layer_of(folder)[0] for folder in folders]
+        self.assertEqual(rows, sorted(rows), "TORVANE_FOLDERS, by row of LAYERS: %s" % list(zip(folders, rows)))
+        for row in check_layers.LAYERS:
+            for folder in row:
+                if os.path.isfile(os.path.join(root, folder, "CMakeLists.txt")):
+                    self.assertIn(folder, folders)
+
     def test_every_layer_of_the_table_is_a_folder_of_the_tree(self):
         root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
         for row in check_layers.LAYERS:
@@ -101,7 +142,9 @@ class CheckSymbols(unittest.TestCase):
             ("engine/render", [("engine/gui", False)], ("engine/render", "engine/gui")),
             ("engine/render", [("engine/core", False)], None),
             ("engine/render", [("engine/render", False)], None),
-            ("platform/d3d9", [("platform/steam", False)], ("platform/d3d9", "platform/steam")),
+            ("platform/win32", [("platform/d3d9", False)], ("platform/win32", "platform/d3d9")),
+            ("platform/d3d9", [("platform/win32", False)], None),
+            ("platform/debug", [("platform/steam", False)], ("platform/debug", "platform/steam")),
             # A weak stand-in of its own does not hide the strong definition above.
             ("engine/render", [("engine/render", True), ("engine/gui", False)], ("engine/render", "engine/gui")),
             ("engine/render", [("engine/render", True), ("engine/gui", True)], None),
@@ -127,6 +170,66 @@ class CheckSymbols(unittest.TestCase):
             ("libs/squirrel", "engine/core"): {"_Z5fatalPKcz"},
             ("engine/gen", "engine/shell"): {"_Znam"},
         })
+
+
+def make_build(sources, libraries):
+    """A source tree of `sources` ({path: text}) and beside it a build folder as CMake's
+    Ninja generator leaves it: each library of `libraries` ({name: [source path]}) is
+    an object library whose objects are compiled here for real."""
+    root = make_tree(sources)
+    build = os.path.join(root, "build")
+    os.makedirs(build)
+    with open(os.path.join(build, "CMakeCache.txt"), "w") as f:
+        f.write("CMAKE_HOME_DIRECTORY:INTERNAL=%s\n" % root)
+    ninja = []
+    for name, paths in libraries.items():
+        objects = []
+        for path in paths:
+            obj = "%s/CMakeFiles/%s.dir/%s.o" % (os.path.dirname(path), name, os.path.basename(path))
+            os.makedirs(os.path.join(build, os.path.dirname(obj)), exist_ok=True)
+            subprocess.run([os.environ.get("CXX", "c++"), "-c", os.path.join(root, path), "-o",
+                            os.path.join(build, obj)], check=True)
+            ninja.append("build %s: CXX_COMPILER__%s_Release %s" % (obj, name, os.path.join(root, path)))
+            objects.append(obj)
+        ninja += ["# Object library %s" % name, "", "build %s: phony %s" % (name, " ".join(objects)), ""]
+    with open(os.path.join(build, "build.ninja"), "w") as f:
+        f.write("\n".join(ninja) + "\n")
+    return build
+
+
+@unittest.skipUnless(shutil.which(os.environ.get("CXX", "c++")) and shutil.which("nm"), "no compiler or nm")
+class CheckSymbolsOnObjects(unittest.TestCase):
+    def report(self, build):
+        sys.argv = ["check_symbols.py", build]
+        out = io.StringIO()
+        with redirect_stdout(out):
+            code = check_symbols.main()
+        return code, out.getvalue()
+
+    def test_a_lower_object_calling_a_function_a_higher_one_defines_is_reported(self):
+        build = make_build({
+            "engine/gen/runtime.cpp": "int camera_x();\nint runtime_step() { return camera_x() + 1; }\n",
+            "engine/world/camera.cpp": "int camera_x() { return 3; }\nint camera_y() { return 4; }\n",
+            "engine/shell/scene.cpp": "int camera_y();\nint scene_step() { return camera_y(); }\n",
+        }, {"engine_gen": ["engine/gen/runtime.cpp"], "engine_world": ["engine/world/camera.cpp"],
+            "engine_shell": ["engine/shell/scene.cpp"]})
+        code, out = self.report(build)
+        self.assertEqual((code, out), (1, "engine/gen -> engine/world: camera_x()\n"))
+
+    def test_calls_that_point_down_pass(self):
+        build = make_build({
+            "engine/gen/runtime.cpp": "int runtime_step() { return 1; }\n",
+            "engine/world/camera.cpp": "int runtime_step();\nint camera_x() { return runtime_step(); }\n",
+        }, {"engine_gen": ["engine/gen/runtime.cpp"], "engine_world": ["engine/world/camera.cpp"]})
+        self.assertEqual(self.report(build), (0, ""))
+
+    def test_an_object_of_a_folder_the_table_does_not_know_is_reported(self):
+        build = make_build({
+            "engine/physics/body.cpp": "int body_mass() { return 2; }\n",
+        }, {"engine_physics": ["engine/physics/body.cpp"]})
+        code, out = self.report(build)
+        self.assertEqual(code, 1)
+        self.assertIn("engine/physics/ is in no layer of the table", out)
 
 
 class IncludeCycles(unittest.TestCase):

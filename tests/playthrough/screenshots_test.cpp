@@ -11,6 +11,7 @@
 #include "platform/win32/windows.h"
 #include "support/game_run.h"
 #include "support/screens.h"
+#include "tests/support/error_shown.h"
 
 using namespace play;
 namespace fs = std::filesystem;
@@ -47,7 +48,7 @@ TEST(ScreenshotsChild, Title) {
     }
     if (step == 25) {
       EXPECT_EQ(lines_logged_with("failed to save screenshot to 'shots/shot"), 1);
-      std::string shown = has_error_message() ? error_message_text.data : "";
+      std::string shown = error_shown();
       EXPECT_NE(shown.find("failed to save screenshot to\n'shots/shot"), std::string::npos) << shown;
       EXPECT_NE(shown.find(".png':\na file stands where the folder 'shots' belongs"), std::string::npos) << shown;
       EXPECT_EQ(read_whole_file(shots), in_its_place) << "the file in the way is left alone";

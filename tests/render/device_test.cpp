@@ -4,7 +4,7 @@
 
 #include "engine/render/d3d_textures.h"
 #include "engine/render/d3d_vbuf.h"
-#include "engine/render/render_hooks.h"
+#include "engine/render/d3d_device.h"
 
 #include <physfs.h>
 

@@ -11,7 +11,6 @@
 #include "engine/render/d3d_vbuf.h"
 #include "engine/render/dynVBWriter.h"
 #include "engine/render/level_renderer.h"
-#include "engine/render/render_hooks.h"
 #include "engine/shared/level_map.h"
 #include "engine/shared/palette.h"
 #include "platform/d3d9/d3d9_impl.h"  // the bytes of a drawn ring buffer

@@ -7,7 +7,6 @@
 #include "engine/core/watch.h"
 #include "engine/render/d3d_vbuf.h"
 #include "engine/render/mesh.h"
-#include "engine/render/render_hooks.h"
 #include "tools/meshgen/mesh_writer.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "engine/render/d3d_vbuf.h"
 #include "engine/render/debug_vis.h"
 #include "engine/render/postfx.h"
-#include "engine/render/render_hooks.h"
+#include "engine/render/scene_view.h"
 
 namespace {
 

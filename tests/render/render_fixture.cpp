@@ -1,6 +1,7 @@
 #include "render_fixture.h"
 
 #include "engine/core/watch.h"
+#include "engine/render/d3d_device.h"
 #include "engine/render/d3d_shaders.h"
 #include "engine/render/d3d_textures.h"
 #include "engine/render/dynVBWriter.h"
@@ -13,26 +14,23 @@
 #include <fstream>
 #include <sys/stat.h>
 
-// ---- what the shell provides in the game ---------------------------------------------
-bool isFullscreen = false;
-bool app_use_vsync = false;
+// ---- the renderer's hooks, which the shell fills in the game ----------------------------
 std::function<void(float)> on_render_scene;
 int resize_scene_calls = 0;
 std::function<void()> on_resize_scene;
-
-void render_scene(float t) {
-  if (on_render_scene) on_render_scene(t);
-}
 int render_splash_calls = 0, pump_messages_calls = 0;
-void render_splash() { render_splash_calls++; }
-void prepare_scene_render() {}
-void resize_scene() {
-  resize_scene_calls++;
-  if (on_resize_scene) on_resize_scene();
-}
-void pump_messages() { pump_messages_calls++; }
 
-std::string error_shown() { return has_error_message() ? error_message_text.data : ""; }
+static void connect_render_hooks() {
+  render_hooks.render_scene = [](float t) {
+    if (on_render_scene) on_render_scene(t);
+  };
+  render_hooks.render_splash = [] { render_splash_calls++; };
+  render_hooks.resize_scene = [] {
+    resize_scene_calls++;
+    if (on_resize_scene) on_resize_scene();
+  };
+  render_hooks.pump_messages = [] { pump_messages_calls++; };
+}
 
 std::string source_dir() {
   const char* dir = getenv("TORVANE_SOURCE_DIR");
@@ -61,6 +59,9 @@ void RenderTest::SetUp() {
   ASSERT_TRUE(PHYSFS_mount(home.c_str(), nullptr, 1));
   ASSERT_TRUE(PHYSFS_mount((source_dir() + "/data/").c_str(), nullptr, 1));
   ASSERT_TRUE(PHYSFS_mount((source_dir() + "/tests/render/fixtures/").c_str(), nullptr, 1));
+  connect_render_hooks();
+  app_use_vsync = false;
+  isFullscreen = false;
   on_render_scene = nullptr;
   resize_scene_calls = 0;
   on_resize_scene = nullptr;

@@ -5,6 +5,7 @@
 #include "platform/d3d9/d3d9_platform.h"
 #include "engine/core/error_message.h"
 #include "engine/render/d3d_device.h"
+#include "tests/support/error_shown.h"
 
 #include <gtest/gtest.h>
 
@@ -16,8 +17,6 @@ extern std::function<void(float)> on_render_scene;
 extern int resize_scene_calls;
 extern int render_splash_calls, pump_messages_calls;
 extern std::function<void()> on_resize_scene;  // run by resize_scene
-// The on-screen error message, "" when there is none.
-std::string error_shown();
 
 std::string source_dir();
 std::string make_temp_dir();

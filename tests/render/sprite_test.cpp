@@ -12,7 +12,7 @@
 #include "engine/core/watch.h"
 #include "engine/render/background.h"
 #include "engine/render/d3d_textures.h"
-#include "engine/render/render_hooks.h"
+#include "engine/render/scene_view.h"
 #include "engine/render/sprite.h"
 #include "engine/render/sprite_atlas.h"
 #include "engine/render/sprite_pass.h"

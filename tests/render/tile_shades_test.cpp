@@ -12,7 +12,7 @@
 #include "engine/render/d3d_states.h"
 #include "engine/render/d3d_vbuf.h"
 #include "engine/render/level_renderer.h"
-#include "engine/render/render_hooks.h"
+#include "engine/render/scene_view.h"
 #include "engine/render/tile_shades.h"
 #include "engine/shared/level_map.h"
 #include "engine/shared/palette.h"

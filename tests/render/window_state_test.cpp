@@ -8,8 +8,8 @@
 
 #include "engine/render/d3d_device.h"
 #include "engine/render/dynVBWriter.h"
-#include "engine/render/render_hooks.h"
 #include "engine/shell/main_loop.h"
+#include "engine/shell/shell.h"
 #include "platform/win32/main_window.h"
 #include "platform/win32/windows.h"
 
@@ -49,6 +49,7 @@ class WindowStateTest : public ::testing::Test {
     ShowWindow(hwnd, SW_SHOWNORMAL);
     drain_messages();
     set_main_window(hwnd);
+    connect_engine_hooks();  // the frames are the shell's, as in the game
     isFullscreen = true;  // keeps the back buffer at exactly W x H
     startDevice(hwnd);
   }

@@ -17,7 +17,7 @@
 #include "engine/render/dynVBWriter.h"
 #include "engine/render/image.h"
 #include "engine/render/level_renderer.h"
-#include "engine/render/render_hooks.h"
+#include "engine/render/scene_view.h"
 #include "platform/d3d9/d3d9_impl.h"  // the constants the device holds
 
 std::string l8_dds_bytes(int size, const std::vector<uint8_t>& texels) {

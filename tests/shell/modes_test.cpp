@@ -11,6 +11,7 @@
 #include "engine/core/settings.h"
 #include "engine/render/postfx.h"
 #include "engine/shell/controls.h"
+#include "engine/render/level_renderer.h"
 #include "engine/shell/modes/game_flow.h"
 #include "engine/shell/modes/modes.h"
 #include "engine/shell/scene.h"

@@ -7,6 +7,7 @@
 
 #include "engine/core/geometry.h"
 #include "engine/render/d3d_device.h"
+#include "engine/render/level_renderer.h"
 #include "engine/shell/modes/game_flow.h"
 #include "engine/shell/modes/game_mode.h"
 #include "engine/shell/scene.h"

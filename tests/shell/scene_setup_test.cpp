@@ -12,6 +12,7 @@
 #include "engine/audio/audio_engine.h"
 #include "engine/core/settings.h"
 #include "engine/render/d3d_device.h"
+#include "engine/render/level_renderer.h"
 #include "engine/shell/modes/game_flow.h"
 #include "engine/shell/modes/game_mode.h"
 #include "engine/shell/scene.h"

@@ -54,6 +54,7 @@ class SceneStepTest : public ::testing::Test {
   StepMode mode;
   void SetUp() override {
     game_window::open();
+    connect_engine_hooks();  // the sound events reach the shell's log, as in the game
     install_stand_in_module(STAND_IN_ALL);
     reset_engine_calls();
     show_fps = game_paused = use_vis_debug = sound_event_logging = false;

@@ -8,7 +8,6 @@
 
 #include "engine/render/d3d_device.h"
 #include "engine/render/dynVBWriter.h"
-#include "engine/render/render_hooks.h"
 #include "engine/world/junk.h"
 #include "platform/d3d9/d3d9_platform.h"
 

@@ -18,6 +18,3 @@ float lane(__m128 v, int i) {
   return f[i];
 }
 
-// ---- what the game flow provides to the libraries linked here ----------------------
-// The module plays sound events; the game flow would log them.
-void log_sound_event(int) {}

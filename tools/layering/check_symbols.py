@@ -7,10 +7,13 @@ lies only in subsystems on a later row of LAYERS (check_layers.py) or beside it 
 its own row. A function declared by hand needs no include, but the object file still
 names it. Where a strong definition exists, weak ones elsewhere do not count, as in
 the link. The operators new and delete of engine/core serve everyone and are allowed.
+An object whose source lies in a folder of no layer is an error naming the folder; a
+source the build generates belongs to the folder its object is built in.
 
     tools/layering/check_symbols.py BUILD_DIR
 
-Prints one line per edge, "lower -> higher: symbols", and exits 1 when there is any.
+Prints one line per edge, "lower -> higher: symbols", and per unplaced folder, and
+exits 1 when there is any.
 """
 
 import argparse
@@ -20,7 +23,7 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from check_layers import LAYERS, layer_of  # noqa: E402
+from check_layers import LAYERS, folder_of, layer_of  # noqa: E402
 
 OBJECT_LIBRARY = re.compile(r"^# Object library (\S+)$")
 COMPILE_LINE = re.compile(r"^build (\S+\.o): \S+ (\S+)")
@@ -77,21 +80,35 @@ def nm_symbols(paths, *options):
     return found
 
 
+def tree_path(build, root, obj, source):
+    """The path, relative to the source root, that places an object in the table: its
+    source's, or for a source the build made, the folder the object is built in."""
+    inside = lambda path, folder: os.path.commonpath([path, folder]) == folder
+    if inside(source, root) and not inside(source, build):
+        return os.path.relpath(source, root).replace(os.sep, "/")
+    relative = os.path.relpath(obj, build).replace(os.sep, "/")
+    return relative.split("/CMakeFiles/", 1)[0] + "/" + os.path.basename(source)
+
+
 def objects_by_folder(build, layers=LAYERS):
-    """[(layer folder, {defined symbol: weak?}, used symbols)] for the objects of the build."""
-    root = source_root(build)
-    found = []
+    """([(layer folder, {defined symbol: weak?}, used symbols)] for the objects of the
+    build, {folder of no layer: an object's source in it})."""
+    root = os.path.realpath(source_root(build))
+    build = os.path.realpath(build)
+    found, unplaced = [], {}
     for objects in object_libraries(build).values():
         paths = [obj for obj, _ in objects]
         defined = nm_symbols(paths, "--defined-only", "--extern-only")
         used = nm_symbols(paths, "--undefined-only")
         for obj, source in objects:
-            layer = layer_of(os.path.relpath(source, root).replace(os.sep, "/"), layers)
+            path = tree_path(build, root, obj, os.path.realpath(source))
+            layer = layer_of(path, layers)
             if layer is None:
+                unplaced.setdefault(folder_of(path), path)
                 continue
             weak = {symbol: kind in "wWvV" for symbol, kind in defined[obj].items()}
             found.append((layer[1], weak, set(used[obj])))
-    return found
+    return found, unplaced
 
 
 def upward_uses(objects, layers=LAYERS):
@@ -130,12 +147,15 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("build", help="a Ninja build folder of the tree, built")
     args = parser.parse_args()
-    edges = upward_uses(objects_by_folder(os.path.abspath(args.build)))
+    objects, unplaced = objects_by_folder(os.path.abspath(args.build))
+    for folder in sorted(unplaced):
+        print("%s/ is in no layer of the table (%s; tools/layering/check_layers.py, LAYERS)" % (folder, unplaced[folder]))
+    edges = upward_uses(objects)
     row_of = rows(LAYERS)
     for lower, higher in sorted(edges, key=lambda edge: (row_of[edge[0]], edge[0], row_of[edge[1]], edge[1])):
         names = sorted(demangled(sorted(edges[(lower, higher)])))
         print("%s -> %s: %s" % (lower, higher, ", ".join(names)))
-    return 1 if edges else 0
+    return 1 if edges or unplaced else 0
 
 
 if __name__ == "__main__":

@@ -35,10 +35,11 @@ def library_include_folders(root):
 
 
 def resolve(root, including, quoted, name, known, lib_folders):
-    """The tree file an include names, or None for a system header."""
-    candidates = []
+    """The tree file an include names, or None for a system header. The tree's root is
+    an include folder of every target, so <engine/...> names a tree file as "engine/..."
+    does; a quoted name is also looked for beside the including file."""
+    candidates = [name]
     if quoted:
-        candidates.append(name)
         candidates.append(os.path.normpath(os.path.join(os.path.dirname(including), name)))
     candidates.extend("%s/%s" % (folder, name) for folder in lib_folders)
     for candidate in candidates:

@@ -26,7 +26,6 @@
 #include "engine/shared/level_map.h"
 #include "engine/shared/palette.h"
 #include "engine/shell/modes/game_flow.h"  // cur_level
-#include "tests/support/map_hash.h"
 #include "tests/support/stand_in_module.h"
 #include "tests/support/vfs_mounts.h"
 #include "tools/common/arg_checks.h"
@@ -154,7 +153,7 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  printf("hash %016llx\n", (unsigned long long)map_hash());
+  printf("hash %016llx\n", (unsigned long long)level_map_hash());
   if (flags) {
     printf("slot flags (top row first, hexadecimal, . for none):\n");
     for (int sy = SLOTS_Y - 1; sy >= 0; sy--) {

@@ -51,7 +51,6 @@ extern float screen_shake_setting;            // the user's strength, 0 switches
 // The visible cell rectangle and view centre of the frame being drawn.
 extern int cur_view_x0, cur_view_y0, cur_view_x1, cur_view_y1;
 extern float cur_view_cx, cur_view_cy;
-extern LevelRenderer* level_renderer;
 
 // One world step without the play screen's parts (no menu button, no HUD).
 void update_play_world(float dt);

@@ -33,10 +33,6 @@ extern GameMode* elevator_mode;
 extern GameMode* upgrade_mode;
 extern GameMode* view_level_mode;
 
-// Written only by the module while its menu screen runs; the menu modes read it
-// after each update_game_menu.
-extern bool should_close_game_menu;
-
 // A mode switching to itself does nothing; otherwise the old mode leaves (given the
 // new one), then the new mode enters (given the old one).
 void set_game_mode(GameMode* mode);

@@ -22,8 +22,6 @@ GameMode* elevator_mode = &elevator_mode_instance;
 GameMode* upgrade_mode = &upgrade_mode_instance;
 GameMode* view_level_mode = &view_level_mode_instance;
 
-bool should_close_game_menu = false;
-
 void set_game_mode(GameMode* mode) {
   if (mode == cur_game_mode)
     return;

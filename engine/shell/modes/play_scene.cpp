@@ -15,7 +15,6 @@
 
 int cur_view_x0 = 0, cur_view_y0 = 0, cur_view_x1 = 0, cur_view_y1 = 0;
 float cur_view_cx = 0.0f, cur_view_cy = 0.0f;
-LevelRenderer* level_renderer = nullptr;
 
 namespace {
 

@@ -61,6 +61,7 @@ bool start_real_scene(const std::string& game_dir, const std::string& extra_dir,
     init_input(window);
   }
   connect_gui_input();
+  connect_engine_hooks();
   if (!init_d3d(window, width, height))
     return false;
   common_vb_writer.create(65536, 4);

@@ -1,7 +1,8 @@
 #pragma once
-// The handful of Windows base types that the Direct3D 9 interfaces are declared with.
-// The window layer may declare the same names; identical typedefs may repeat, and the
-// structures are guarded so that only one definition is seen.
+// The handful of Windows base types that the window layer (platform/win32) and the
+// Direct3D 9 layer (platform/d3d9) are both declared with. It sits below both, so
+// that each may use them without including the other; identical typedefs may
+// repeat, and the structures are guarded so that only one definition is seen.
 #include <cstdint>
 #include <cstddef>
 

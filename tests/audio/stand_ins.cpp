@@ -1,7 +1,0 @@
-// What the script bridge's game-script side reads of the game-object host, which this
-// test program does not link.
-#include "engine/script/game_script.h"
-#include "engine/world/gameobj_api.h"
-
-BaseGuiScreen* upgrade_screen = nullptr;
-BaseGuiScreen* (*upgrade_screen_Class::createScreen)() = nullptr;
