@@ -29,6 +29,15 @@ def make_tree(files):
     return root
 
 
+def run_main(module, *args):
+    """(exit code, standard output) of a script's main() run with `args`."""
+    sys.argv = [module.__name__ + ".py"] + list(args)
+    out = io.StringIO()
+    with redirect_stdout(out):
+        code = module.main()
+    return code, out.getvalue()
+
+
 class CheckLayers(unittest.TestCase):
     def violations(self, files):
         return [(source, line, target) for source, line, target, _ in check_layers.violations(make_tree(files))]
@@ -84,13 +93,10 @@ class CheckLayers(unittest.TestCase):
             "engine/gen/runtime.cpp": '\n#include "engine/world/level_sweep.h"\n',
             "engine/world/level_sweep.h": "#pragma once\n",
         })
-        sys.argv = ["check_layers.py", "--root", root]
-        out = io.StringIO()
-        with redirect_stdout(out):
-            code = check_layers.main()
+        code, out = run_main(check_layers, "--root", root)
         self.assertEqual(code, 1)
         self.assertIn('engine/gen/runtime.cpp:2: includes "engine/world/level_sweep.h": '
-                      "engine/gen/ may not include engine/world/, which is above it", out.getvalue())
+                      "engine/gen/ may not include engine/world/, which is above it", out)
 
     def test_a_file_in_a_folder_the_table_does_not_know_is_reported_with_the_folder(self):
         root = make_tree({
@@ -98,13 +104,10 @@ class CheckLayers(unittest.TestCase):
             "engine/shell/scene.h": "#pragma once\n",
             "engine/core/log.h": "#pragma once\n",
         })
-        sys.argv = ["check_layers.py", "--root", root]
-        out = io.StringIO()
-        with redirect_stdout(out):
-            code = check_layers.main()
+        code, out = run_main(check_layers, "--root", root)
         self.assertEqual(code, 1)
-        self.assertIn("engine/physics/body.cpp: engine/physics/ is in no layer of the table", out.getvalue())
-        self.assertNotIn("engine/shell/scene.h:", out.getvalue())
+        self.assertIn("engine/physics/body.cpp: engine/physics/ is in no layer of the table", out)
+        self.assertNotIn("engine/shell/scene.h:", out)
 
     def test_angle_bracket_includes_of_the_tree_are_checked_like_quoted_ones(self):
         found = self.violations({
@@ -200,11 +203,7 @@ def make_build(sources, libraries):
 @unittest.skipUnless(shutil.which(os.environ.get("CXX", "c++")) and shutil.which("nm"), "no compiler or nm")
 class CheckSymbolsOnObjects(unittest.TestCase):
     def report(self, build):
-        sys.argv = ["check_symbols.py", build]
-        out = io.StringIO()
-        with redirect_stdout(out):
-            code = check_symbols.main()
-        return code, out.getvalue()
+        return run_main(check_symbols, build)
 
     def test_a_lower_object_calling_a_function_a_higher_one_defines_is_reported(self):
         build = make_build({
@@ -247,11 +246,8 @@ class IncludeCycles(unittest.TestCase):
             "engine/core/fatal.cpp": '#include "engine/core/fatal.h"\n#include "engine/core/log.h"\n',
             "engine/core/mem.h": '#include "engine/core/log.h"\n',
         })
-        sys.argv = ["include_cycles.py", "--root", root]
-        out = io.StringIO()
-        with redirect_stdout(out):
-            include_cycles.main()
-        self.assertEqual(out.getvalue(), "strongly connected set: 2 nodes, 4 files\n"
+        _, out = run_main(include_cycles, "--root", root)
+        self.assertEqual(out, "strongly connected set: 2 nodes, 4 files\n"
                                          "  engine/core/fatal\n  engine/core/log\n")
 
     def test_folders_fold_a_subsystem_into_one_node(self):
@@ -264,15 +260,11 @@ class IncludeCycles(unittest.TestCase):
             "engine/shell/scene.cpp": '#include "engine/gen/tiles.h"\n',
             "engine/core/log.h": "#pragma once\n",
         })
-        out = io.StringIO()
         for options, expected in [([], "largest strongly connected set: 1 node (no include cycles)\n"),
                                   (["--folders"], "strongly connected set: 2 nodes, 4 files\n"
                                                   "  engine/gen\n  engine/shell\n")]:
-            sys.argv = ["include_cycles.py", "--root", root] + options
-            out = io.StringIO()
-            with redirect_stdout(out):
-                include_cycles.main()
-            self.assertEqual(out.getvalue(), expected, options)
+            _, out = run_main(include_cycles, "--root", root, *options)
+            self.assertEqual(out, expected, options)
 
 
 if __name__ == "__main__":
